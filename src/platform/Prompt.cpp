@@ -1,0 +1,48 @@
+// Scripted and standard-error implementations of the prompt interface.
+#include "platform/Prompt.h"
+
+#include <cstdio>
+
+namespace ixoral {
+
+TAnswer TScriptedPrompt::Next() {
+  if (FAnswers.empty()) return FFallback;
+  const TAnswer a = FAnswers.front();
+  FAnswers.pop_front();
+  return a;
+}
+
+void TScriptedPrompt::Information(const std::string& text) {
+  FShown.push_back({TShown::Information, text});
+}
+
+void TScriptedPrompt::Error(const std::string& text) { FShown.push_back({TShown::Error, text}); }
+
+bool TScriptedPrompt::YesNo(const std::string& question) {
+  FShown.push_back({TShown::YesNo, question});
+  TAnswer a = Next();
+  return a == TAnswer::Yes;
+}
+
+TAnswer TScriptedPrompt::YesNoCancel(const std::string& question) {
+  FShown.push_back({TShown::YesNoCancel, question});
+  return Next();
+}
+
+std::vector<std::string> TScriptedPrompt::Texts() const {
+  std::vector<std::string> out;
+  for (const auto& s : FShown) out.push_back(s.Text);
+  return out;
+}
+
+void TStderrPrompt::Information(const std::string& text) {
+  TScriptedPrompt::Information(text);
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void TStderrPrompt::Error(const std::string& text) {
+  TScriptedPrompt::Error(text);
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace ixoral

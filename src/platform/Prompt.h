@@ -1,0 +1,60 @@
+// Message boxes and questions: the program's French messages reach the user through this interface.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace ixoral {
+
+enum class TAnswer { Yes, No, Cancel };
+
+// Implemented by Qt dialogs in the modeller, by the batch tool from its flags and by a scripted
+// answerer in tests. Callers pass the exact texts the user must read.
+class IPrompt {
+ public:
+  virtual ~IPrompt() = default;
+  virtual void Information(const std::string& text) = 0;
+  virtual void Error(const std::string& text) = 0;
+  virtual bool YesNo(const std::string& question) = 0;
+  virtual TAnswer YesNoCancel(const std::string& question) = 0;
+};
+
+// Answers from a queue prepared in advance and records every text shown; with the queue empty it
+// answers the fallback. Used by tests and by the batch tool.
+class TScriptedPrompt : public IPrompt {
+ public:
+  struct TShown {
+    enum Kind { Information, Error, YesNo, YesNoCancel } Kind;
+    std::string Text;
+  };
+
+  explicit TScriptedPrompt(TAnswer fallback = TAnswer::No) : FFallback(fallback) {}
+  void QueueAnswer(TAnswer a) { FAnswers.push_back(a); }
+
+  void Information(const std::string& text) override;
+  void Error(const std::string& text) override;
+  bool YesNo(const std::string& question) override;
+  TAnswer YesNoCancel(const std::string& question) override;
+
+  const std::vector<TShown>& Shown() const { return FShown; }
+  void ClearShown() { FShown.clear(); }
+  // The texts shown, in order, whatever their kind.
+  std::vector<std::string> Texts() const;
+
+ private:
+  TAnswer Next();
+  TAnswer FFallback;
+  std::deque<TAnswer> FAnswers;
+  std::vector<TShown> FShown;
+};
+
+// Prints messages on standard error and answers questions with the fallback; the batch tool's voice.
+class TStderrPrompt : public TScriptedPrompt {
+ public:
+  using TScriptedPrompt::TScriptedPrompt;
+  void Information(const std::string& text) override;
+  void Error(const std::string& text) override;
+};
+
+}  // namespace ixoral

@@ -1,0 +1,454 @@
+// The scene container's object side.
+#include "scene/Scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "scene/Shapes.h"
+
+namespace ixoral {
+
+TScene::TScene(std::unique_ptr<ISceneDevice> device, IPrompt* prompt, TSettingsStore* settings)
+    : FDevice(device ? std::move(device) : std::make_unique<TNullDevice>()), FPrompt(prompt) {
+  if (settings) SaveViews = settings->ReadString("\\options", "EXPORT11") != "0";
+}
+
+TScene::~TScene() { FreeAllObjects(); }
+
+// ---------------------------------------------------------------- object list and names
+
+T3dObject* TScene::ObjectAt(int i) const {
+  if (i < 0 || i >= ObjectCount()) return nullptr;
+  return FObjects[static_cast<size_t>(i)].get();
+}
+
+bool TScene::IsSolid(int i) const {
+  const T3dObject* o = ObjectAt(i);
+  return o && !o->IsLight();
+}
+
+bool TScene::IsLight(int i) const {
+  const T3dObject* o = ObjectAt(i);
+  return o && o->IsLight();
+}
+
+TSolidObject* TScene::SolidAt(int i) const {
+  return IsSolid(i) ? static_cast<TSolidObject*>(ObjectAt(i)) : nullptr;
+}
+
+TLight* TScene::LightAt(int i) const { return IsLight(i) ? static_cast<TLight*>(ObjectAt(i)) : nullptr; }
+
+int TScene::IndexOfName(const std::string& name) const {
+  if (!NameExists(name)) return -1;
+  for (int i = 0; i < ObjectCount(); ++i)
+    if (FObjects[static_cast<size_t>(i)]->Name() == name) return i;
+  return -1;
+}
+
+bool TScene::NameExists(const std::string& name) const { return FNameCounts.count(name) != 0; }
+
+void TScene::IndexName(const std::string& name, int delta) {
+  int& count = FNameCounts[name];
+  count += delta;
+  if (count <= 0) FNameCounts.erase(name);
+}
+
+int TScene::AddObject(std::unique_ptr<T3dObject> object, const std::string& name) {
+  object->ScaleMatrix = Identity();
+  object->RotationMatrix = Identity();
+  object->TranslationMatrix = Identity();
+  std::string unique = name;
+  while (NameExists(unique)) unique += 'i';
+  object->FName = unique;
+  IndexName(unique, +1);
+  FObjects.push_back(std::move(object));
+  const int index = ObjectCount() - 1;
+  RebuildSelectionMarks(index);
+  return index;
+}
+
+void TScene::RenameObject(int i, const std::string& name) {
+  T3dObject* o = ObjectAt(i);
+  if (!o) return;
+  IndexName(o->FName, -1);
+  o->FName = name;
+  IndexName(name, +1);
+}
+
+void TScene::FreeAllObjects() {
+  // Pop one at a time: a light being destroyed reaches the device through this scene.
+  while (!FObjects.empty()) FObjects.pop_back();
+  FNameCounts.clear();
+}
+
+// ---------------------------------------------------------------- selection
+
+int TScene::SelectionCount() const {
+  return CurrentObject < 0 ? 0 : 1 + static_cast<int>(SelectedObjects.size());
+}
+
+int TScene::SelectedAt(int k) const {
+  if (k == 0) return CurrentObject;
+  if (k < 1 || k > static_cast<int>(SelectedObjects.size())) return -1;
+  return SelectedObjects[static_cast<size_t>(k - 1)];
+}
+
+bool TScene::IsSelected(int i) const {
+  return i == CurrentObject ||
+         std::find(SelectedObjects.begin(), SelectedObjects.end(), i) != SelectedObjects.end();
+}
+
+void TScene::ClearSelection() {
+  SelectedObjects.clear();
+  CurrentObject = -1;
+}
+
+void TScene::SelectObject(int i) {
+  ClearSelection();
+  CurrentObject = (i >= 0 && i < ObjectCount()) ? i : -1;
+}
+
+void TScene::SetMarksColor(int i, D3DCOLOR colour) {
+  if (TSolidObject* s = SolidAt(i))
+    for (auto& m : s->SelectionMarks) m.color = colour;
+}
+
+void TScene::AddToSelection(int i) {
+  const int n = ObjectCount();
+  if (i < 0 || i >= n || IsSelected(i)) return;
+  // Depth first, children in index order; `visited` keeps a damaged parent cycle from looping.
+  std::vector<char> visited(static_cast<size_t>(n), 0);
+  std::vector<std::pair<int, int>> stack;  // object, next index to look at for its children
+  auto visit = [&](int k) {
+    visited[static_cast<size_t>(k)] = 1;
+    if (ObjectAt(k)->Afficher) {
+      if (CurrentObject >= 0) {
+        SelectedObjects.push_back(k);
+        SetMarksColor(k, kMarkColorSelected);
+      } else {
+        SelectObject(k);
+        SetMarksColor(k, kMarkColorCurrent);
+      }
+    }
+    stack.emplace_back(k, 0);
+  };
+  visit(i);
+  while (!stack.empty()) {
+    const int node = stack.back().first;
+    int child = -1;
+    for (int j = stack.back().second; j < n; ++j)
+      if (IsSolid(j) && SolidAt(j)->Parent == node) {
+        child = j;
+        break;
+      }
+    if (child < 0) {
+      stack.pop_back();
+      continue;
+    }
+    stack.back().second = child + 1;
+    if (!visited[static_cast<size_t>(child)] && !IsSelected(child)) visit(child);
+  }
+}
+
+void TScene::Deselect(int i) {
+  if (i < 0 || i >= ObjectCount()) return;
+  if (CurrentObject < 0) {
+    SelectObject(i);
+    return;
+  }
+  if (i != CurrentObject) {
+    const auto it = std::find(SelectedObjects.begin(), SelectedObjects.end(), i);
+    if (it != SelectedObjects.end()) SelectedObjects.erase(it);
+    return;
+  }
+  if (!SelectedObjects.empty()) {
+    CurrentObject = SelectedObjects.front();
+    SelectedObjects.erase(SelectedObjects.begin());
+    SetMarksColor(CurrentObject, kMarkColorCurrent);
+  } else {
+    SelectObject(-1);
+  }
+}
+
+// ---------------------------------------------------------------- association and relation
+
+bool TScene::SetParent(int i, int p) {
+  if (!IsSolid(i) || (p != -1 && !IsSolid(p)) || p == i) return false;
+  // Refuse when i is an ancestor of p; the walk is bounded in case the chain is damaged.
+  int j = p;
+  for (int steps = 0; j >= 0 && IsSolid(j) && steps <= ObjectCount(); ++steps) {
+    if (SolidAt(j)->Parent == i) return false;
+    j = SolidAt(j)->Parent;
+  }
+  TSolidObject* s = SolidAt(i);
+  s->Parent = p;
+  s->PivotStyle = p >= 0 ? 1 : 0;
+  s->Relation = relAucune;
+  return true;
+}
+
+bool TScene::CanRelate(int i, int p) const {
+  if (!IsSolid(i) || !IsSolid(p)) return false;
+  if (SolidAt(p)->Relation != relAucune) return false;
+  for (int k = 0; k < ObjectCount(); ++k) {
+    if (k == i || !IsSolid(k)) continue;
+    const TSolidObject* s = SolidAt(k);
+    if (s->Relation != relAucune && s->Parent == p) return false;
+  }
+  return true;
+}
+
+bool TScene::SetRelation(int i, int p, uint8_t relation) {
+  if (!CanRelate(i, p)) return false;
+  TSolidObject* s = SolidAt(i);
+  s->ShowRelation = true;
+  s->Relation = relation;
+  return true;
+}
+
+Vec3d TScene::PivotPoint(TSolidObject& solid) {
+  TSolidObject* current = &solid;
+  for (int steps = 0; current->PivotStyle == 1 && current->Parent >= 0 && steps <= ObjectCount();
+       ++steps) {
+    TSolidObject* parent = SolidAt(current->Parent);
+    if (!parent) break;
+    current = parent;
+  }
+  if (current->PivotStyle == 1 && !SolidAt(current->Parent)) current->PivotStyle = 0;
+  return current->Position;
+}
+
+// ---------------------------------------------------------------- scene life and copies
+
+void TScene::RedrawViews() {
+  if (OnRedrawViews) OnRedrawViews();
+}
+
+bool TScene::NewScene(bool withDefaultLight) {
+  if (ObjectCount() >= 2) {
+    const TAnswer answer = FPrompt ? FPrompt->YesNoCancel(kMsgSaveChanges) : TAnswer::No;
+    if (answer == TAnswer::Cancel) return false;
+    if (answer == TAnswer::Yes && !(SaveRequest && SaveRequest())) return false;
+  }
+  ClearSelection();
+  FreeAllObjects();
+  if (withDefaultLight) {
+    LightCount = 1;
+    CreateDefaultLight();
+  } else {
+    LightCount = 0;
+  }
+  RedrawViews();
+  return true;
+}
+
+void TScene::CreateDefaultLight() {
+  D3DLIGHT7 l;
+  l.dltType = D3DLIGHT_SPOT;
+  l.dcvDiffuse = {0, 0, 0, 0};
+  l.dcvSpecular = {0, 0, 0, 0};
+  l.dcvAmbient = {1, 1, 1, 0};
+  l.dvPosition = {-1, 0, -1};
+  l.dvDirection = {5000, 0, 5000};
+  l.dvRange = 1.8439089e18f;
+  l.dvFalloff = 1;
+  l.dvAttenuation0 = 0;
+  l.dvAttenuation1 = 1;
+  l.dvAttenuation2 = 0;
+  l.dvTheta = 0.8726646f;
+  l.dvPhi = 0.9599311f;
+  Device().SetLight(1, l);
+
+  const float length = static_cast<float>(std::sqrt(5000.0 * 5000.0 * 2));
+  const int index = AddObject(CreateSpotLight(0xFFFFFFFF, this, l.dvTheta, length), "Lumière1");
+  TLight* light = LightAt(index);
+  light->DeviceIndex = 1;
+  light->SetType(ltSpot);
+  light->SetSpecular(1.0f);
+  light->SpotAngle = l.dvTheta;
+  light->SetParam(1, l.dvTheta);
+  light->SetParam(2, l.dvPhi);
+  light->SetPosition({-1, 0, -1});
+  light->SetDirection({5000, 0, 5000});
+  light->AimVector = {5000, 0, 5000};
+  Device().LightEnable(1, true);
+}
+
+void TScene::RemoveSingle(int r, std::vector<int>& followed) {
+  const int last = ObjectCount() - 1;
+  IndexName(FObjects[static_cast<size_t>(r)]->Name(), -1);
+  FObjects[static_cast<size_t>(r)].reset();
+  // A damaged document may leave children of r behind: they become free objects, not children of
+  // whatever moves into r's place.
+  for (int k = 0; k <= last; ++k)
+    if (k != r && IsSolid(k) && SolidAt(k)->Parent == r) SolidAt(k)->Parent = -1;
+  if (r != last) FObjects[static_cast<size_t>(r)] = std::move(FObjects[static_cast<size_t>(last)]);
+  FObjects.pop_back();
+  for (int k = 0; k < ObjectCount(); ++k)
+    if (IsSolid(k) && SolidAt(k)->Parent == last) SolidAt(k)->Parent = r;
+  for (int& f : followed)
+    if (f == last) f = r;
+}
+
+void TScene::DeleteObject(int i) {
+  if (i < 0 || i >= ObjectCount()) return;
+  // Descendants go first, depth first in index order; the indices still to be removed are
+  // followed to the places they move to as the list shrinks.
+  std::vector<int> stack{i};
+  while (!stack.empty()) {
+    const int top = stack.back();
+    int child = -1;
+    for (int j = 0; j < ObjectCount() && child < 0; ++j)
+      if (IsSolid(j) && SolidAt(j)->Parent == top &&
+          std::find(stack.begin(), stack.end(), j) == stack.end())
+        child = j;
+    if (child >= 0) {
+      stack.push_back(child);
+      continue;
+    }
+    RemoveSingle(top, stack);
+    stack.pop_back();
+  }
+  // Every index held by the selection may have moved.
+  ClearSelection();
+}
+
+void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
+  if (TLight* src = s.LightAt(i)) {
+    D3DLIGHT7 l;
+    s.Device().GetLight(src->DeviceIndex, l);
+    ++d.LightCount;
+    d.Device().SetLight(d.LightCount, l);
+    d.Device().LightEnable(d.LightCount, true);
+    const int index =
+        d.AddObject(NewLightFromSymbol(BuildSpotSymbol(10, 0.2, 0.1), 0xFFFFFFFF, &d), "f");
+    TLight* c = d.LightAt(index);
+    c->LightType = src->LightType;
+    c->SetColor(src->Color);
+    c->Symbol = src->Symbol;
+    c->AimVector = src->AimVector;
+    c->SpotAngle = src->SpotAngle;
+    for (int k = 1; k <= kParamCount; ++k) c->SetParam(k, src->GetParam(k));  // the cone angles
+    c->DeviceIndex = d.LightCount;
+    d.RenameObject(index, src->Name());
+    c->Position = src->Position;
+    c->VectDir = src->VectDir;
+    c->Redim = src->Redim;
+    c->ScaleMatrix = src->ScaleMatrix;
+    c->TranslationMatrix = src->TranslationMatrix;
+    c->RotationMatrix = src->RotationMatrix;
+    c->SetSpecular(src->Specular);
+    c->SetColor(src->Color);
+    return;
+  }
+  TSolidObject* src = s.SolidAt(i);
+  if (!src) return;
+  const int index = d.AddObject(CreateCube(0xFFFFFFFF, 1), "f");
+  TSolidObject* c = d.SolidAt(index);
+  c->ShapeType = src->ShapeType;
+  c->SetColor(src->Color);
+  c->Composantes = src->Composantes;
+  c->ModifiedVertices = src->ModifiedVertices;
+  for (int k = 1; k <= kParamCount; ++k) c->SetParam(k, src->GetParam(k));
+  for (int k = 1; k <= kTextParamCount; ++k) c->SetTextParam(k, src->GetTextParam(k));
+  if (src->Texturer) {
+    d.Device().LoadTexture(*c, src->TextureFile);
+    c->TextureFile = src->TextureFile;
+    c->Texturer = true;
+  } else {
+    c->Texturer = false;
+  }
+  if (src->Bruit && src->NoiseParams) {
+    const TNoiseParams& n = *src->NoiseParams;
+    c->SetNoise(n.Seed, n.Addition, n.Max, n.Min);
+  }
+  if (src->Torsion && src->TorsionParams) {
+    const TTorsionParams& t = *src->TorsionParams;
+    c->SetTorsion(t.AxisStart, t.AxisEnd, t.Angle);
+  }
+  d.RenameObject(index, src->Name());
+  c->Position = src->Position;
+  c->VectDir = src->VectDir;
+  c->Redim = src->Redim;
+  c->ScaleMatrix = src->ScaleMatrix;
+  c->TranslationMatrix = src->TranslationMatrix;
+  c->RotationMatrix = src->RotationMatrix;
+  c->SetSpecular(src->Specular);
+  c->SelectionMarks = src->SelectionMarks;
+  c->BoxCenter = src->BoxCenter;
+}
+
+void TScene::CopyAllObjects(TScene& destination, TScene& source) {
+  // The count is taken once: copying a scene into itself must not run on over its own copies.
+  const int n = source.ObjectCount();
+  for (int i = 0; i < n; ++i) CloneObjectInto(destination, i, source);
+}
+
+void TScene::CopyDeviceLights(TScene& source, TScene& destination) {
+  for (int k = 1; k <= source.LightCount; ++k) {
+    D3DLIGHT7 l;
+    bool on = false;
+    if (!source.Device().GetLight(k, l)) continue;
+    source.Device().GetLightEnable(k, on);
+    destination.Device().SetLight(k, l);
+    destination.Device().LightEnable(k, on);
+  }
+  destination.LightCount = source.LightCount;
+}
+
+// ---------------------------------------------------------------- bounds and selection marks
+
+void ComposantesBounds(const TArrayOfComposante& parts, Vec3d& mn, Vec3d& mx) {
+  mn = {0, 0, 0};
+  mx = {0, 0, 0};
+  for (const auto& c : parts)
+    for (const auto& v : c.Vertices) {
+      mn.x = std::min(mn.x, double(v.x)), mx.x = std::max(mx.x, double(v.x));
+      mn.y = std::min(mn.y, double(v.y)), mx.y = std::max(mx.y, double(v.y));
+      mn.z = std::min(mn.z, double(v.z)), mx.z = std::max(mx.z, double(v.z));
+    }
+}
+
+std::array<D3DLVERTEX, kSelectionMarkCount> SelectionMarksOfBox(const Vec3d& mn, const Vec3d& mx) {
+  const double X[2] = {mn.x, mx.x}, Y[2] = {mn.y, mx.y}, Z[2] = {mn.z, mx.z};
+  // Each edge: axis (0 x, 1 y, 2 z) and the indices of the two fixed coordinates.
+  struct TEdge {
+    int Axis, A, B;
+  };
+  static constexpr TEdge kEdges[12] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {1, 1, 0},
+                                       {2, 1, 0}, {0, 0, 1}, {1, 0, 1}, {0, 1, 0},
+                                       {2, 0, 1}, {0, 1, 1}, {1, 1, 1}, {2, 1, 1}};
+  std::array<D3DLVERTEX, kSelectionMarkCount> marks{};
+  const D3DCOLOR yellow = D3DRGBA(1, 1, 0, 1);
+  size_t k = 0;
+  auto put = [&](double x, double y, double z) {
+    D3DLVERTEX& v = marks[k++];
+    v.x = static_cast<float>(x), v.y = static_cast<float>(y), v.z = static_cast<float>(z);
+    v.color = yellow;
+  };
+  for (const auto& e : kEdges) {
+    Vec3d a, b;
+    switch (e.Axis) {
+      case 0: a = {X[0], Y[e.A], Z[e.B]}, b = {X[1], Y[e.A], Z[e.B]}; break;
+      case 1: a = {X[e.A], Y[0], Z[e.B]}, b = {X[e.A], Y[1], Z[e.B]}; break;
+      default: a = {X[e.A], Y[e.B], Z[0]}, b = {X[e.A], Y[e.B], Z[1]}; break;
+    }
+    const Vec3d q{(b.x - a.x) / 4, (b.y - a.y) / 4, (b.z - a.z) / 4};
+    put(a.x, a.y, a.z), put(a.x + q.x, a.y + q.y, a.z + q.z);
+    put(b.x, b.y, b.z), put(b.x - q.x, b.y - q.y, b.z - q.z);
+  }
+  return marks;
+}
+
+void TScene::RebuildSelectionMarks(int i) {
+  TSolidObject* s = SolidAt(i);
+  if (!s) return;
+  Vec3d mn, mx;
+  ComposantesBounds(s->Composantes, mn, mx);
+  s->SelectionMarks = SelectionMarksOfBox(mn, mx);
+  Vec3d sum;
+  for (const auto& m : s->SelectionMarks) sum.x += m.x, sum.y += m.y, sum.z += m.z;
+  s->BoxCenter = {sum.x / kSelectionMarkCount, sum.y / kSelectionMarkCount, sum.z / kSelectionMarkCount};
+}
+
+}  // namespace ixoral
