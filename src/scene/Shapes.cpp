@@ -245,11 +245,15 @@ TComposante BuildTorus(int n1, int n2, double b, double cr) {
                   b * std::cos(q) * std::cos(s), b * std::sin(q), b * std::cos(q) * std::sin(s),
                   0.5 + 0.5 * std::cos(s), 0.5 - 0.5 * std::cos(q));
   };
+  std::vector<D3DVERTEX> grid(static_cast<size_t>((n1 + 1) * (n2 + 1)));
+  for (int i = 0; i <= n1; ++i)
+    for (int j = 0; j <= n2; ++j) grid[static_cast<size_t>(i * (n2 + 1) + j)] = P(i, j);
+  auto G = [&](int i, int j) { return grid[static_cast<size_t>(i * (n2 + 1) + j)]; };
   c.Vertices.reserve(static_cast<size_t>(6 * n1 * n2));
   for (int i = 0; i < n1; ++i)
     for (int j = 0; j < n2; ++j) {
-      c.Vertices.push_back(P(i, j)), c.Vertices.push_back(P(i + 1, j)), c.Vertices.push_back(P(i, j + 1));
-      c.Vertices.push_back(P(i, j + 1)), c.Vertices.push_back(P(i + 1, j)), c.Vertices.push_back(P(i + 1, j + 1));
+      c.Vertices.push_back(G(i, j)), c.Vertices.push_back(G(i + 1, j)), c.Vertices.push_back(G(i, j + 1));
+      c.Vertices.push_back(G(i, j + 1)), c.Vertices.push_back(G(i + 1, j)), c.Vertices.push_back(G(i + 1, j + 1));
     }
   return c;
 }
@@ -265,16 +269,21 @@ TComposante BuildSphere(int n1, int n2, double R) {
                  z = R * std::cos(phi) * std::sin(theta);
     return Vertex(x, y, z, x, y, z, 0.5 + 0.5 * std::cos(theta), 0.5 - 0.5 * std::sin(phi));
   };
+  // Each grid point is computed once and copied into the triangles that share it.
+  std::vector<D3DVERTEX> grid(static_cast<size_t>((n2 + 1) * (n1 + 1)));
+  for (int i = 0; i <= n2; ++i)
+    for (int j = 0; j <= n1; ++j) grid[static_cast<size_t>(i * (n1 + 1) + j)] = P(i, j);
+  auto G = [&](int i, int j) { return grid[static_cast<size_t>(i * (n1 + 1) + j)]; };
   // The array keeps its full size; the polar bands leave 6 * n1 zero vertices at the end.
   c.Vertices.assign(static_cast<size_t>(6 * n1 * n2), D3DVERTEX{});
   size_t k = 0;
   for (int i = 0; i < n2; ++i)
     for (int j = 0; j < n1; ++j) {
       if (i > 0) {
-        c.Vertices[k++] = P(i, j), c.Vertices[k++] = P(i + 1, j), c.Vertices[k++] = P(i, j + 1);
+        c.Vertices[k++] = G(i, j), c.Vertices[k++] = G(i + 1, j), c.Vertices[k++] = G(i, j + 1);
       }
       if (i < n2 - 1) {
-        c.Vertices[k++] = P(i, j + 1), c.Vertices[k++] = P(i + 1, j), c.Vertices[k++] = P(i + 1, j + 1);
+        c.Vertices[k++] = G(i, j + 1), c.Vertices[k++] = G(i + 1, j), c.Vertices[k++] = G(i + 1, j + 1);
       }
     }
   return c;
@@ -322,11 +331,10 @@ TComposante BuildAimSymbol(int n, double a, double r, double d) {
   return c;
 }
 
-std::unique_ptr<TSolidObject> NewSolidFromComposantes(const TArrayOfComposante& components,
+std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components,
                                                       D3DCOLOR colour) {
   auto s = std::make_unique<TSolidObject>();
-  s->SetComposanteCount(static_cast<int>(components.size()));
-  for (size_t i = 0; i < components.size(); ++i) s->SetComposante(static_cast<int>(i), components[i]);
+  s->Composantes = std::move(components);
   s->SetColor(colour);
   s->SetSpecular(1.5f);
   s->SetVisible(true);
@@ -343,56 +351,56 @@ std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR c
 }
 
 std::unique_ptr<TSolidObject> CreateCube(D3DCOLOR colour, double cote) {
-  return Finish(NewSolidFromComposantes({BuildCube(cote)}, colour), stCube, {float(cote)});
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildCube(cote)), colour), stCube, {float(cote)});
 }
 
 std::unique_ptr<TSolidObject> CreateCubePerce(D3DCOLOR colour, double cote, double epsilon) {
   TArrayOfComposante parts;
   for (int i = 0; i < 12; ++i) parts.push_back(BuildCubePerceSection(i, cote, epsilon));
-  return Finish(NewSolidFromComposantes(parts, colour), stCubePerce, {float(cote), float(epsilon)});
+  return Finish(NewSolidFromComposantes(std::move(parts), colour), stCubePerce, {float(cote), float(epsilon)});
 }
 
 std::unique_ptr<TSolidObject> CreateCylinder(int precision, D3DCOLOR colour, double hauteur,
                                              double rayon) {
-  return Finish(NewSolidFromComposantes({BuildCylinderSide(precision, hauteur, rayon),
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildCylinderSide(precision, hauteur, rayon),
                                          BuildDisc(0, precision, rayon, hauteur / 2),
-                                         BuildDisc(1, precision, rayon, -hauteur / 2)},
+                                         BuildDisc(1, precision, rayon, -hauteur / 2)),
                                         colour),
                 stCylindre, {float(rayon), float(hauteur), StoredCount(precision)});
 }
 
 std::unique_ptr<TSolidObject> CreateCircle(int n, D3DCOLOR colour, double rayon) {
-  return Finish(NewSolidFromComposantes({BuildDisc(1, n, rayon, 0), BuildDisc(0, n, rayon, 0)}, colour),
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildDisc(1, n, rayon, 0), BuildDisc(0, n, rayon, 0)), colour),
                 stCercle, {float(rayon), StoredCount(n)});
 }
 
 std::unique_ptr<TSolidObject> CreateTorus(int precision1, int precision2, D3DCOLOR colour,
                                           double rayon2, double rayon1) {
-  return Finish(NewSolidFromComposantes({BuildTorus(precision1, precision2, rayon2, rayon1)}, colour),
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildTorus(precision1, precision2, rayon2, rayon1)), colour),
                 stTore, {float(rayon1), float(rayon2), StoredCount(precision1), StoredCount(precision2)});
 }
 
 std::unique_ptr<TSolidObject> CreateSphere(int precision1, int precision2, D3DCOLOR colour,
                                            double rayon) {
-  return Finish(NewSolidFromComposantes({BuildSphere(precision1, precision2, rayon)}, colour),
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildSphere(precision1, precision2, rayon)), colour),
                 stSphere, {float(rayon), StoredCount(precision1), StoredCount(precision2)});
 }
 
 std::unique_ptr<TSolidObject> CreateConeOrPyramid(int precision, D3DCOLOR colour, double hauteur,
                                                   double rayon) {
-  return Finish(NewSolidFromComposantes({BuildDisc(1, precision, rayon, 0),
-                                         BuildConeSide(precision, hauteur, rayon)},
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildDisc(1, precision, rayon, 0),
+                                         BuildConeSide(precision, hauteur, rayon)),
                                         colour),
                 precision == 4 ? stPyramide : stCone,
                 {float(rayon), float(hauteur), StoredCount(precision)});
 }
 
 std::unique_ptr<TSolidObject> CreateWall(D3DCOLOR colour, float cote) {
-  return Finish(NewSolidFromComposantes({BuildWall(20, 20, cote)}, colour), stPlanVertical, {cote});
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildWall(20, 20, cote)), colour), stPlanVertical, {cote});
 }
 
 std::unique_ptr<TSolidObject> CreateFloor(D3DCOLOR colour, float cote) {
-  return Finish(NewSolidFromComposantes({BuildFloor(20, 20, cote)}, colour), stPlanHorizontal, {cote});
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildFloor(20, 20, cote)), colour), stPlanHorizontal, {cote});
 }
 
 std::unique_ptr<TLight> CreateSpotLight(D3DCOLOR colour, TScene* scene, float angle, float length) {

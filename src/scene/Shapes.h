@@ -33,8 +33,17 @@ TComposante BuildSpotSymbol(int n, double length, double radius);
 TComposante BuildAimSymbol(int n, double apexHeight, double radius, double tailLength);
 
 // Factories shared by every generator.
-std::unique_ptr<TSolidObject> NewSolidFromComposantes(const TArrayOfComposante& components,
+// Takes the components over (callers move large meshes in rather than copying them).
+std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components,
                                                       D3DCOLOR colour);
+// Moves the given components into a component array, in order.
+template <typename... T>
+TArrayOfComposante MakeComposantes(T&&... parts) {
+  TArrayOfComposante out;
+  out.reserve(sizeof...(parts));
+  (out.push_back(std::forward<T>(parts)), ...);
+  return out;
+}
 std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR colour,
                                            TScene* scene);
 

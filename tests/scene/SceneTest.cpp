@@ -1,1 +1,322 @@
+// The scene container: names, selection, association, deletion with descendants, copies and the
+// content of a new scene.
+#include "scene/Scene.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scene/Shapes.h"
+
+using namespace ixoral;
+
+namespace {
+
+class SceneTest : public ::testing::Test {
+ protected:
+  int AddCube(const std::string& name, bool shown = true) {
+    const int i = scene.AddObject(CreateCube(kOpaqueWhite, 0.5), name);
+    scene.SolidAt(i)->SetVisible(shown);
+    return i;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> n;
+    for (int i = 0; i < scene.ObjectCount(); ++i) n.push_back(scene.ObjectAt(i)->Name());
+    return n;
+  }
+  TScriptedPrompt prompt;
+  TScene scene{nullptr, &prompt};
+};
+
+}  // namespace
+
+TEST_F(SceneTest, NamesAreMadeUniqueWithTheLetterI) {
+  AddCube("Cube");
+  AddCube("Cube");
+  AddCube("Cube");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Cube", "Cubei", "Cubeii"}));
+  EXPECT_EQ(scene.IndexOfName("Cubei"), 1);
+  EXPECT_EQ(scene.IndexOfName("cube"), -1);  // exact, case-sensitive
+  scene.DeleteObject(0);
+  EXPECT_FALSE(scene.NameExists("Cube"));
+  AddCube("Cube");
+  EXPECT_EQ(scene.ObjectAt(2)->Name(), "Cube");  // the freed name is free again
+  scene.RenameObject(2, "Renamed");
+  EXPECT_FALSE(scene.NameExists("Cube"));
+  EXPECT_TRUE(scene.NameExists("Renamed"));
+}
+
+TEST_F(SceneTest, AddObjectResetsTheMatricesAndKeepsThePlacementFields) {
+  auto cube = CreateCube(kOpaqueWhite, 1);
+  cube->SetPosition({1, 2, 3});
+  cube->SetScale({2, 2, 2});
+  const int i = scene.AddObject(std::move(cube), "C");
+  const TSolidObject* s = scene.SolidAt(i);
+  EXPECT_TRUE(IsIdentity(s->TranslationMatrix));
+  EXPECT_TRUE(IsIdentity(s->ScaleMatrix));
+  EXPECT_EQ(s->Position, Vec3d(1, 2, 3));
+  EXPECT_EQ(s->Redim, Vec3d(2, 2, 2));
+}
+
+TEST_F(SceneTest, OutOfRangeIndicesAreIgnored) {
+  AddCube("A");
+  EXPECT_EQ(scene.ObjectAt(1), nullptr);
+  EXPECT_EQ(scene.ObjectAt(-1), nullptr);
+  EXPECT_FALSE(scene.IsSolid(5));
+  EXPECT_FALSE(scene.IsLight(-2));
+  scene.SelectObject(3);
+  EXPECT_EQ(scene.CurrentObject, -1);
+  scene.AddToSelection(9);
+  scene.Deselect(9);
+  scene.SetMarksColor(9, 0);
+  scene.DeleteObject(4);
+  scene.DeleteObject(-1);
+  EXPECT_EQ(scene.SelectedAt(3), -1);
+  EXPECT_EQ(scene.ObjectCount(), 1);
+}
+
+TEST_F(SceneTest, DeletingAParentTakesItsChildrenAndKeepsOtherGroups) {
+  for (const char* n : {"O0", "O1", "O2", "O3"}) AddCube(n);
+  ASSERT_TRUE(scene.SetParent(2, 0));
+  ASSERT_TRUE(scene.SetParent(3, 1));
+  scene.DeleteObject(0);
+  ASSERT_EQ(scene.ObjectCount(), 2);
+  const int parent = scene.IndexOfName("O1"), child = scene.IndexOfName("O3");
+  ASSERT_GE(parent, 0);
+  ASSERT_GE(child, 0);
+  EXPECT_EQ(scene.SolidAt(child)->Parent, parent);
+  EXPECT_EQ(scene.SolidAt(parent)->Parent, -1);
+}
+
+TEST_F(SceneTest, DeletingADeepGroupFollowsTheMovingIndices) {
+  // A chain 0 <- 1 <- 2 <- 3 and an unrelated group 4 <- 5 at the end of the list.
+  for (int k = 0; k < 6; ++k) AddCube("O" + std::to_string(k));
+  scene.SetParent(1, 0);
+  scene.SetParent(2, 1);
+  scene.SetParent(3, 2);
+  scene.SetParent(5, 4);
+  scene.DeleteObject(1);
+  EXPECT_EQ(scene.ObjectCount(), 3);
+  EXPECT_TRUE(scene.NameExists("O0"));
+  const int p = scene.IndexOfName("O4"), c = scene.IndexOfName("O5");
+  EXPECT_EQ(scene.SolidAt(c)->Parent, p);
+  // A damaged parent cycle does not hang the deletion.
+  scene.SolidAt(p)->Parent = c;
+  scene.DeleteObject(p);
+  EXPECT_EQ(Names(), std::vector<std::string>{"O0"});
+}
+
+TEST_F(SceneTest, AssociationRefusesCycles) {
+  AddCube("A");
+  AddCube("B");
+  AddCube("C");
+  EXPECT_TRUE(scene.SetParent(1, 0));
+  EXPECT_FALSE(scene.SetParent(0, 1));
+  EXPECT_TRUE(scene.SetParent(2, 1));
+  EXPECT_FALSE(scene.SetParent(0, 2));  // 0 is an ancestor of 2
+  EXPECT_FALSE(scene.SetParent(1, 1));
+  EXPECT_FALSE(scene.SetParent(1, 7));
+  scene.NewScene(true);  // a light cannot take part
+  EXPECT_FALSE(scene.SetParent(0, -1));
+}
+
+TEST_F(SceneTest, DissociationResetsPivotAndRelation) {
+  AddCube("A");
+  AddCube("B");
+  scene.SetParent(1, 0);
+  EXPECT_EQ(scene.SolidAt(1)->PivotStyle, 1);
+  EXPECT_TRUE(scene.SetRelation(1, 0, relSoustraction));
+  EXPECT_TRUE(scene.SolidAt(1)->ShowRelation);
+  EXPECT_TRUE(scene.SetParent(1, -1));
+  EXPECT_EQ(scene.SolidAt(1)->PivotStyle, 0);
+  EXPECT_EQ(scene.SolidAt(1)->Relation, relAucune);
+}
+
+TEST_F(SceneTest, OneRelationPerTarget) {
+  AddCube("Target");
+  AddCube("First");
+  AddCube("Second");
+  scene.SetParent(1, 0);
+  scene.SetParent(2, 0);
+  EXPECT_TRUE(scene.SetRelation(1, 0, relIntersection));
+  EXPECT_FALSE(scene.SetRelation(2, 0, relSoustraction));
+  EXPECT_FALSE(scene.SolidAt(2)->ShowRelation);
+  EXPECT_TRUE(scene.CanRelate(1, 0));                    // the holder itself may change it
+  EXPECT_FALSE(scene.CanRelate(0, 1));                   // a relation target cannot relate
+}
+
+TEST_F(SceneTest, SelectingAHiddenParentSelectsItsShownChildren) {
+  AddCube("Hidden", false);
+  AddCube("Other");
+  AddCube("Child1");
+  AddCube("Child2");
+  scene.SetParent(2, 0);
+  scene.SetParent(3, 0);
+  scene.AddToSelection(0);
+  EXPECT_EQ(scene.CurrentObject, 2);
+  EXPECT_EQ(scene.SelectedObjects, std::vector<int>{3});
+  EXPECT_EQ(scene.SolidAt(2)->SelectionMarks[0].color, kMarkColorCurrent);
+  EXPECT_EQ(scene.SolidAt(3)->SelectionMarks[47].color, kMarkColorSelected);
+  EXPECT_FALSE(scene.IsSelected(0));
+  EXPECT_EQ(scene.SelectionCount(), 2);
+}
+
+TEST_F(SceneTest, DeselectingTheCurrentObjectPromotesTheNext) {
+  AddCube("A");
+  AddCube("B");
+  scene.AddToSelection(0);
+  scene.AddToSelection(1);
+  scene.Deselect(0);
+  EXPECT_EQ(scene.CurrentObject, 1);
+  EXPECT_TRUE(scene.SelectedObjects.empty());
+  EXPECT_EQ(scene.SolidAt(1)->SelectionMarks[5].color, kMarkColorCurrent);
+  scene.Deselect(1);
+  EXPECT_EQ(scene.CurrentObject, -1);
+  EXPECT_EQ(scene.SelectionCount(), 0);
+}
+
+TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
+  int redraws = 0;
+  scene.OnRedrawViews = [&] { ++redraws; };
+  ASSERT_TRUE(scene.NewScene(true));
+  ASSERT_EQ(scene.ObjectCount(), 1);
+  EXPECT_EQ(scene.ObjectAt(0)->Name(), "Lumière1");
+  EXPECT_EQ(scene.LightCount, 1);
+  EXPECT_EQ(redraws, 1);
+  const TLight* l = scene.LightAt(0);
+  EXPECT_EQ(l->LightType, ltSpot);
+  EXPECT_EQ(l->DeviceIndex, 1);
+  EXPECT_EQ(l->AimVector, Vec3d(5000, 0, 5000));
+  EXPECT_FLOAT_EQ(l->GetParam(1), 0.8726646f);
+  EXPECT_FLOAT_EQ(l->GetParam(2), 0.9599311f);
+  D3DLIGHT7 d;
+  ASSERT_TRUE(scene.Device().GetLight(1, d));
+  EXPECT_EQ(d.dltType, D3DLIGHT_SPOT);
+  EXPECT_NEAR(d.dvDirection.x, std::sqrt(0.5), 1e-6);
+  EXPECT_FLOAT_EQ(d.dvTheta, 0.8726646f);
+  EXPECT_EQ(d.dcvSpecular.r, 1.0f);  // SetSpecular (1.0) with the light's white colour
+  EXPECT_EQ(d.dcvDiffuse.r, 0.0f);
+  // The cone: 10 generating lines of length 5000 * sqrt(2).
+  EXPECT_EQ(l->Symbol.Vertices.size(), 42u);
+  EXPECT_NEAR(l->Symbol.Vertices[0].z, 7071.0678, 1e-2);
+  // A scene holding only its light is cleared without a question.
+  EXPECT_TRUE(scene.NewScene(true));
+  EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(SceneTest, NewSceneAsksBeforeDroppingWork) {
+  scene.NewScene(true);
+  AddCube("Cube1");
+  prompt.QueueAnswer(TAnswer::Cancel);
+  EXPECT_FALSE(scene.NewScene(true));
+  EXPECT_EQ(scene.ObjectCount(), 2);
+  ASSERT_EQ(prompt.Shown().size(), 1u);
+  EXPECT_EQ(prompt.Shown()[0].Text, "Voulez-vous enregister les modifications dans la scene ?");
+  EXPECT_EQ(prompt.Shown()[0].Kind, TScriptedPrompt::TShown::YesNoCancel);
+
+  prompt.QueueAnswer(TAnswer::Yes);
+  scene.SaveRequest = [] { return false; };  // the save did not happen
+  EXPECT_FALSE(scene.NewScene(true));
+  EXPECT_EQ(scene.ObjectCount(), 2);
+
+  bool saved = false;
+  scene.SaveRequest = [&] { return saved = true; };
+  prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(scene.NewScene(false));
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(scene.ObjectCount(), 0);
+  EXPECT_EQ(scene.LightCount, 0);
+}
+
+TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {
+  scene.NewScene(true);
+  const int i = AddCube("Cube1");
+  TSolidObject* s = scene.SolidAt(i);
+  s->SetColor(0x80102030);
+  s->SetPosition({1, 2, 3});
+  s->SetNoise(42, true, 0.2, 0.1);
+  s->AddModified(0, 5);
+  s->Parent = 0;
+  s->Texturer = true;
+  s->TextureFile = "bois.jpg";
+  TScene preview;
+  TScene::CopyAllObjects(preview, scene);
+  ASSERT_EQ(preview.ObjectCount(), 2);
+  EXPECT_EQ(preview.LightCount, 1);
+  const TSolidObject* c = preview.SolidAt(1);
+  EXPECT_EQ(c->Name(), "Cube1");
+  EXPECT_EQ(c->Color, 0x80102030u);
+  EXPECT_EQ(c->Position, Vec3d(1, 2, 3));
+  EXPECT_EQ(c->TranslationMatrix._42, 2.0f);
+  EXPECT_EQ(c->Composantes[0].Vertices.size(), 36u);
+  EXPECT_EQ(c->ModifiedVertices.size(), 1u);
+  ASSERT_TRUE(c->Bruit && c->NoiseParams);
+  EXPECT_EQ(c->NoiseParams->Seed, 42);
+  EXPECT_EQ(c->Parent, -1);  // association is not copied
+  EXPECT_TRUE(c->Texturer);
+  EXPECT_EQ(c->TextureFile, "bois.jpg");
+  // The light got its own device light in the preview, switched on.
+  const TLight* l = preview.LightAt(0);
+  EXPECT_EQ(l->Name(), "Lumière1");
+  EXPECT_EQ(l->DeviceIndex, 1);
+  EXPECT_FLOAT_EQ(l->GetParam(1), 0.8726646f);
+  bool on = false;
+  EXPECT_TRUE(preview.Device().GetLightEnable(1, on));
+  EXPECT_TRUE(on);
+  // Copies are deep: changing the preview leaves the source alone.
+  preview.SolidAt(1)->Composantes[0].Vertices[0].x = 99;
+  EXPECT_NE(s->Composantes[0].Vertices[0].x, 99);
+}
+
+TEST_F(SceneTest, CopyIntoTheSameSceneCopiesEachObjectOnce) {
+  AddCube("A");
+  AddCube("B");
+  TScene::CopyAllObjects(scene, scene);
+  EXPECT_EQ(scene.ObjectCount(), 4);
+  EXPECT_EQ(scene.IndexOfName("A"), 0);  // names copied as they are
+}
+
+TEST_F(SceneTest, CopyDeviceLightsCopiesStateAndCount) {
+  scene.NewScene(true);
+  scene.LightAt(0)->SetVisible(false);
+  TScene other;
+  TScene::CopyDeviceLights(scene, other);
+  EXPECT_EQ(other.LightCount, 1);
+  D3DLIGHT7 d;
+  bool on = true;
+  ASSERT_TRUE(other.Device().GetLight(1, d));
+  other.Device().GetLightEnable(1, on);
+  EXPECT_FALSE(on);
+  EXPECT_EQ(d.dltType, D3DLIGHT_SPOT);
+}
+
+TEST_F(SceneTest, SelectionMarksBracketTheBoxIncludingTheOrigin) {
+  auto cone = CreateConeOrPyramid(20, kOpaqueWhite, 1, 0.5);
+  const int i = scene.AddObject(std::move(cone), "Cone");
+  const TSolidObject* s = scene.SolidAt(i);
+  const auto& m = s->SelectionMarks;
+  // First edge: along x at (y0, z0) from x0, a quarter of the way.
+  EXPECT_FLOAT_EQ(m[0].x, -0.5f);
+  EXPECT_FLOAT_EQ(m[0].y, -0.5f);
+  EXPECT_FLOAT_EQ(m[0].z, 0.0f);
+  EXPECT_FLOAT_EQ(m[1].x, -0.25f);
+  EXPECT_FLOAT_EQ(m[2].x, 0.5f);
+  EXPECT_FLOAT_EQ(m[3].x, 0.25f);
+  // Last edge: along z at (x1, y1).
+  EXPECT_FLOAT_EQ(m[46].z, 1.0f);
+  EXPECT_FLOAT_EQ(m[47].z, 0.75f);
+  EXPECT_FLOAT_EQ(m[47].x, 0.5f);
+  EXPECT_EQ(m[10].color, D3DRGBA(1, 1, 0, 1));
+  EXPECT_NEAR(s->BoxCenter.z, 0.5, 1e-6);
+  EXPECT_NEAR(s->BoxCenter.x, 0.0, 1e-6);
+  // A shape entirely above the origin still has the origin in its box.
+  TSolidObject above;
+  TComposante c;
+  c.Vertices.push_back({});
+  c.Vertices[0].y = 2;
+  above.Composantes = {c};
+  Vec3d mn, mx;
+  ComposantesBounds(above.Composantes, mn, mx);
+  EXPECT_EQ(mn, Vec3d(0, 0, 0));
+  EXPECT_EQ(mx, Vec3d(0, 2, 0));
+}
