@@ -101,7 +101,7 @@ TEST_F(SettingsTest, WritesLeaveNoTemporaryFilesAndArePrivate) {
 
 TEST_F(SettingsTest, DamagedFilesReadAsMissing) {
   const std::string damaged[] = {
-      "", "[Software\\Quillbeck\\Ixoral\\options", std::string("\0\x01\xFF\xFE garbage\0", 15),
+      "", "[Software\\Quillbeck\\Ixoral\\options", std::string("\0\x01\xFF\xFE garbage\0", 13),
       "ShowToolBar=1\n", "[Software\\Quillbeck\\Ixoral\\options]\n=1\nShowToolBar\n"};
   for (const auto& bytes : damaged) {
     WriteFile(bytes);
