@@ -11,6 +11,11 @@ namespace ixoral {
 TScene::TScene(std::unique_ptr<ISceneDevice> device, IPrompt* prompt, TSettingsStore* settings)
     : FDevice(device ? std::move(device) : std::make_unique<TNullDevice>()), FPrompt(prompt) {
   if (settings) SaveViews = settings->ReadString("\\options", "EXPORT11") != "0";
+  for (size_t i = 0; i < Views.size(); ++i) {
+    Views[i].ResetView();
+    Views[i].ViewIndex = static_cast<uint8_t>(i);
+    Views[i].SetViewType(static_cast<int>(i));
+  }
 }
 
 TScene::~TScene() { FreeAllObjects(); }

@@ -12,6 +12,7 @@
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
 #include "scene/Objects.h"
+#include "scene/View.h"
 
 namespace ixoral {
 
@@ -41,6 +42,10 @@ class TScene {
   std::function<bool()> SaveRequest;
   // Redraws every view; set by whoever draws the scene.
   std::function<void()> OnRedrawViews;
+
+  // The four views (front, left, top, perspective), each reset with its default camera.
+  std::array<TVue, 4> Views;
+  bool FourViews = true;
 
   // --- object list and names ---
   int ObjectCount() const { return static_cast<int>(FObjects.size()); }
