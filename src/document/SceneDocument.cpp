@@ -1,0 +1,673 @@
+// Scene text writer and reader, document save and load, clipboard records.
+#include "document/SceneDocument.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "document/Archive.h"
+#include "platform/Encoding.h"
+#include "platform/NumberFormat.h"
+#include "scene/Shapes.h"
+#include "tools/Deformations.h"
+
+namespace ixoral {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLightName = "Lumière";
+constexpr float kLightRange = 1.8439089e18f;
+
+// ---------------------------------------------------------------- writing
+
+// Builds one record: every field followed by ";".
+class TRecordWriter {
+ public:
+  void Text(const std::string& s) {
+    // A field never holds the separator, the record terminator or a line break.
+    std::string clean;
+    clean.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+      const char c = s[i];
+      if (c == ';' || c == '\r' || c == '\n') {
+        clean += ' ';
+      } else if (c == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4') {  // "¤" in UTF-8
+        clean += ' ';
+        ++i;
+      } else {
+        clean += c;
+      }
+    }
+    FOut += clean;
+    FOut += ';';
+  }
+  void Real(double v) { Text(FormatNumber(static_cast<float>(v), kRegionalSeparator)); }
+  void Int(long long v) { Text(std::to_string(v)); }
+  void Vector(const Vec3d& v) { Real(v.x), Real(v.y), Real(v.z); }
+  void Colour(D3DCOLOR c) {
+    char buf[9];
+    std::snprintf(buf, sizeof buf, "%08X", c);
+    Text(buf);
+  }
+  std::string& Result() { return FOut; }
+
+ private:
+  std::string FOut;
+};
+
+void WriteSolid(TRecordWriter& w, const TSolidObject& s) {
+  w.Text("SolidObject");
+  w.Text(s.Name());
+  w.Colour(s.Color);
+  w.Int(s.ShapeType);
+  w.Vector(s.Position);
+  w.Vector(s.VectDir);
+  w.Vector(s.Redim);
+  w.Vector(s.VectHaut);
+  if (s.ModifiedVertices.empty()) {
+    w.Text("No Modif");
+  } else {
+    w.Text("Modified");
+    w.Int(static_cast<long long>(s.ModifiedVertices.size()));
+    for (const auto& r : s.ModifiedVertices) {
+      w.Int(r.Composante);
+      w.Int(r.Vertex);
+      D3DVERTEX v{};
+      if (r.Composante >= 0 && r.Composante < s.ComposanteCount()) {
+        const auto& verts = s.Composantes[static_cast<size_t>(r.Composante)].Vertices;
+        if (r.Vertex >= 0 && static_cast<size_t>(r.Vertex) < verts.size()) v = verts[static_cast<size_t>(r.Vertex)];
+      }
+      w.Real(v.x), w.Real(v.y), w.Real(v.z), w.Real(v.tu), w.Real(v.tv);
+    }
+  }
+  if (s.Bruit && s.NoiseParams) {
+    w.Text("Bruit");
+    w.Real(s.NoiseParams->Min);
+    w.Real(s.NoiseParams->Max);
+    w.Int(s.NoiseParams->Seed);
+    w.Text(s.NoiseParams->Addition ? "1" : "0");
+  } else {
+    w.Text("No Bruit");
+  }
+  if (s.Torsion && s.TorsionParams) {
+    w.Text("Torsion");
+    w.Vector(s.TorsionParams->AxisStart);
+    w.Vector(s.TorsionParams->AxisEnd);
+    w.Real(s.TorsionParams->Angle);
+  } else {
+    w.Text("No Torsion");
+  }
+  w.Int(s.Parent);
+  w.Int(s.Relation);
+  if (s.Texturer) {
+    w.Text("Texturer");
+    w.Text(s.TextureFile);
+  } else {
+    w.Text("No Texture");
+  }
+  w.Real(s.Specular);
+  const auto P = [&](int i) { w.Real(s.GetParam(i)); };
+  switch (s.ShapeType) {
+    case stCube: case stPlanVertical: case stPlanHorizontal: P(1); break;
+    case stCubePerce: case stCercle: P(1), P(2); break;
+    case stCylindre: case stSphere: case stPyramide: case stCone: P(1), P(2), P(3); break;
+    case stTore: P(1), P(2), P(3), P(4); break;
+    case stParam: for (int i = 1; i <= 5; ++i) P(i); break;
+    case stTexte3d:
+      w.Text(s.GetTextParam(1));
+      w.Text(s.GetTextParam(2));
+      for (int i = 1; i <= 7; ++i) P(i);
+      break;
+    case stParamUser:
+      for (int i = 1; i <= 5; ++i) P(i);
+      for (int i = 1; i <= 3; ++i) w.Text(s.GetTextParam(i));
+      break;
+    default: break;
+  }
+}
+
+void WriteLight(TRecordWriter& w, TScene& scene, const TLight& l) {
+  D3DLIGHT7 d;
+  if (l.DeviceIndex >= 1) scene.Device().GetLight(l.DeviceIndex, d);
+  w.Text("LightObject");
+  w.Text(l.Name());
+  w.Colour(l.Color);
+  w.Int(l.LightType);
+  w.Vector(l.Position);
+  w.Vector(l.VectDir);
+  w.Vector(l.Redim);
+  const auto& sp = d.dcvSpecular;
+  w.Text(sp.r != 0 || sp.g != 0 || sp.b != 0 || sp.a != 0 ? "Specular" : "NoSpecular");
+  w.Real(d.dvTheta);
+  w.Real(d.dvPhi);
+}
+
+// ---------------------------------------------------------------- reading fields
+
+// Walks the fields of one record; any field that is missing or does not convert fails the record.
+class TFieldReader {
+ public:
+  explicit TFieldReader(const std::vector<std::string>& f) : F(f) {}
+  bool Ok() const { return FOk; }
+  size_t Position() const { return K; }
+  const std::string& Text() {
+    static const std::string kNone;
+    if (K >= F.size()) {
+      FOk = false;
+      return kNone;
+    }
+    return F[K++];
+  }
+  bool Is(const char* keyword) { return K < F.size() && F[K] == keyword; }
+  double Real() {
+    const auto v = ParseNumber(Text());
+    if (!v || !std::isfinite(*v)) FOk = false;
+    return v && std::isfinite(*v) ? *v : 0;
+  }
+  // A real that must hold in single precision, as every stored number does.
+  float Single() {
+    const double v = Real();
+    if (std::fabs(v) > 3.4e38) FOk = false;
+    return FOk ? static_cast<float>(v) : 0.0f;
+  }
+  long long Int(long long lo = INT32_MIN, long long hi = INT32_MAX) {
+    const std::string& s = Text();
+    long long v = 0;
+    const char* b = s.data();
+    const auto res = std::from_chars(b + (s.size() > 1 && s[0] == '+' ? 1 : 0), b + s.size(), v);
+    if (s.empty() || res.ec != std::errc() || res.ptr != b + s.size() || v < lo || v > hi) {
+      FOk = false;
+      return 0;
+    }
+    return v;
+  }
+  Vec3d Vector() {
+    const double x = Real(), y = Real(), z = Real();
+    return {x, y, z};
+  }
+  D3DCOLOR Colour() {
+    const std::string& s = Text();
+    if (s.size() != 8) {
+      FOk = false;
+      return 0;
+    }
+    D3DCOLOR c = 0;
+    for (char ch : s) {
+      int v = -1;
+      if (ch >= '0' && ch <= '9') v = ch - '0';
+      else if (ch >= 'A' && ch <= 'F') v = ch - 'A' + 10;
+      else if (ch >= 'a' && ch <= 'f') v = ch - 'a' + 10;
+      if (v < 0) {
+        FOk = false;
+        return 0;
+      }
+      c = (c << 4) | static_cast<D3DCOLOR>(v);
+    }
+    return c;
+  }
+  void Fail() { FOk = false; }
+
+ private:
+  const std::vector<std::string>& F;
+  size_t K = 0;
+  bool FOk = true;
+};
+
+int RoundCount(float v) { return static_cast<int>(std::lround(std::clamp(v, -1e6f, 1e6f))); }
+
+// The mesh of a stored solid, made by its generator; null for shapes without one here.
+std::unique_ptr<TSolidObject> GenerateStoredSolid(uint8_t type, const std::array<float, kParamCount>& p,
+                                                  D3DCOLOR colour) {
+  switch (type) {
+    case stCube: return CreateCube(colour, p[0]);
+    case stCubePerce: return CreateCubePerce(colour, p[0], p[1]);
+    case stCylindre: return CreateCylinder(RoundCount(p[2]), colour, p[1], p[0]);
+    case stCercle: return CreateCircle(RoundCount(p[1]), colour, p[0]);
+    case stTore: return CreateTorus(RoundCount(p[2]), RoundCount(p[3]), colour, p[1], p[0]);
+    case stSphere: return CreateSphere(RoundCount(p[1]), RoundCount(p[2]), colour, p[0]);
+    case stPyramide: return CreateConeOrPyramid(4, colour, p[1], p[0]);
+    case stCone: return CreateConeOrPyramid(RoundCount(p[2]), colour, p[1], p[0]);
+    case stPlanVertical: return CreateWall(colour, p[0]);
+    case stPlanHorizontal: return CreateFloor(colour, p[0]);
+    default: return nullptr;
+  }
+}
+
+struct THandEdit {
+  TVertexRef Ref;
+  Vec3d P;
+  float Tu = 0, Tv = 0;
+};
+
+std::string UniqueName(const TScene& scene, std::string name) {
+  while (scene.NameExists(name)) name += 'i';
+  return name;
+}
+
+std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
+                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+  const Vec3d up = r.Vector();
+  std::vector<THandEdit> edits;
+  if (r.Is("Modified")) {
+    r.Text();
+    const long long n = r.Int(0, INT32_MAX);
+    for (long long k = 0; k < n && r.Ok(); ++k) {  // each entry reads 7 fields: ends with the record
+      THandEdit e;
+      e.Ref.Composante = static_cast<int32_t>(r.Int());
+      e.Ref.Vertex = static_cast<int32_t>(r.Int());
+      e.P = r.Vector();
+      e.Tu = r.Single();
+      e.Tv = r.Single();
+      edits.push_back(e);
+    }
+  } else if (!r.Is("No Modif")) {
+    r.Fail();
+  } else {
+    r.Text();
+  }
+  std::optional<TNoiseParams> noise;
+  if (r.Is("Bruit")) {
+    r.Text();
+    TNoiseParams n;
+    n.Min = r.Real();
+    n.Max = r.Real();
+    n.Seed = static_cast<int32_t>(r.Int());
+    n.Addition = r.Text() == "1";
+    noise = n;
+  } else if (r.Text() != "No Bruit") {
+    r.Fail();
+  }
+  std::optional<TTorsionParams> torsion;
+  if (r.Is("Torsion")) {
+    r.Text();
+    TTorsionParams t;
+    t.AxisStart = r.Vector();
+    t.AxisEnd = r.Vector();
+    t.Angle = r.Real();
+    torsion = t;
+  } else if (r.Text() != "No Torsion") {
+    r.Fail();
+  }
+  const long long parent = r.Int();
+  const long long relation = r.Int(0, 255);
+  std::optional<std::string> texture;
+  if (r.Is("Texturer")) {
+    r.Text();
+    texture = r.Text();
+  } else if (r.Text() != "No Texture") {
+    r.Fail();
+  }
+  const float specular = r.Single();
+  std::array<float, kParamCount> p{};
+  std::array<std::string, kTextParamCount> t;
+  if (type >= 0 && type < kShapeTypeCount) {
+    if (type == stTexte3d) t[0] = r.Text(), t[1] = r.Text();
+    for (int i = 0; i < ShapeParamCounts[static_cast<size_t>(type)]; ++i) p[static_cast<size_t>(i)] = r.Single();
+    if (type == stParamUser) t[0] = r.Text(), t[1] = r.Text(), t[2] = r.Text();
+  }
+  if (!r.Ok()) return {};
+
+  std::unique_ptr<TSolidObject> solid = GenerateStoredSolid(static_cast<uint8_t>(type), p, colour);
+  if (!solid) return "-";  // no generator for this shape: the record is skipped
+  for (int i = 0; i < kParamCount; ++i)
+    if (i >= ShapeParamCounts[static_cast<size_t>(type)]) p[static_cast<size_t>(i)] = solid->GetParam(i + 1);
+  for (int i = 0; i < kParamCount; ++i) solid->SetParam(i + 1, p[static_cast<size_t>(i)]);
+  for (int i = 0; i < kTextParamCount; ++i) solid->SetTextParam(i + 1, t[static_cast<size_t>(i)]);
+
+  // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
+  if (noise) {
+    solid->SetNoise(noise->Seed, noise->Addition, noise->Max, noise->Min);
+    ReapplyNoise(*solid);
+  }
+  if (torsion) {
+    solid->SetTorsion(torsion->AxisStart, torsion->AxisEnd, torsion->Angle);
+    ReapplyTorsion(*solid);
+  }
+  for (size_t k = 0; k < edits.size(); ++k)
+    if (!ApplyStoredHandEdit(*solid, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu, edits[k].Tv))
+      return {};  // an entry naming no vertex fails the record, and nothing is added
+  if (texture) {
+    std::error_code ec;
+    if (fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
+    solid->Texturer = true;
+    solid->TextureFile = *texture;
+  }
+
+  const int index = scene.AddObject(std::move(solid), name);
+  scene.SelectObject(index);
+  TSolidObject* s = scene.SolidAt(index);
+  s->SetPosition(pos);
+  s->SetScale(redim);
+  s->SetSpecular(specular);
+  s->SetOrientation(ToSingle(dir), ToSingle(up));
+  s->Parent = static_cast<int32_t>(parent);
+  s->Relation = static_cast<uint8_t>(relation);
+  scene.RebuildSelectionMarks(index);
+  return s->Name();
+}
+
+std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type,
+                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+  const std::string& spec = r.Text();
+  if (spec != "Specular" && spec != "NoSpecular") r.Fail();
+  const float theta = r.Single(), phi = r.Single();
+  if (!r.Ok() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
+
+  const int n = ++scene.LightCount;
+  D3DLIGHT7 l;
+  l.dltType = type == ltSpot ? D3DLIGHT_SPOT : D3DLIGHT_DIRECTIONAL;
+  l.dcvAmbient = ColorValue(colour, 0);
+  l.dvPosition = ToSingle(pos);
+  l.dvDirection = ToSingle(dir);
+  l.dvRange = kLightRange;
+  l.dvFalloff = 1;
+  l.dvAttenuation0 = 0, l.dvAttenuation1 = 1, l.dvAttenuation2 = 0;
+  l.dvTheta = theta;
+  l.dvPhi = phi;
+  scene.Device().SetLight(n, l);
+  scene.Device().LightEnable(n, true);
+
+  const double length = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
+  std::unique_ptr<TLight> light = type == ltSpot
+                                      ? CreateSpotLight(colour, &scene, theta, static_cast<float>(length))
+                                      : CreateAimedLight(pos, ToSingle(dir), colour, &scene);
+  const int index = scene.AddObject(std::move(light), kLightName + std::to_string(n));
+  TLight* o = scene.LightAt(index);
+  o->DeviceIndex = n;
+  o->SetSpecular(spec == "NoSpecular" ? 0.0f : 1.0f);
+  o->SetType(type == ltSpot ? ltSpot : ltAimed);
+  o->SpotAngle = theta;
+  o->AimVector = o->VectDir;
+  scene.Device().SetLight(n, l);
+  o->SetScale(redim);
+  o->SetPosition(pos);
+  o->SetDirection(dir);
+  o->SetColor(colour);
+  // Resizing the cone above recomputes the device angles from the light's scale; the angles the
+  // document holds are the ones the light had, so they are put back.
+  D3DLIGHT7 now;
+  if (scene.Device().GetLight(n, now)) {
+    now.dvTheta = theta;
+    now.dvPhi = phi;
+    scene.Device().SetLight(n, now);
+  }
+  return o->Name();
+}
+
+std::string ReadUntil(const std::string& bytes, size_t& at, char stop, bool dropLineEnds) {
+  std::string out;
+  while (at < bytes.size() && bytes[at] != stop) {
+    const char c = bytes[at++];
+    if (!dropLineEnds || (c != '\r' && c != '\n')) out += c;
+  }
+  if (at < bytes.size()) ++at;  // the stop byte
+  return out;
+}
+
+// The two bytes after a record terminator are its line end.
+void SkipLineEnd(const std::string& bytes, size_t& at) {
+  for (int k = 0; k < 2 && at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n'); ++k) ++at;
+}
+
+std::string TemporaryPathBeside(const std::string& path) {
+  static int counter = 0;
+  return path + ".saving-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+std::string XdgFolder(const char* variable, const char* fallback) {
+  if (const char* v = std::getenv(variable); v && v[0] == '/') return v;
+  if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + fallback;
+  return "/tmp";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- records
+
+std::string SerializeObject(TScene& scene) {
+  TRecordWriter w;
+  if (const TSolidObject* s = scene.SolidAt(scene.CurrentObject))
+    WriteSolid(w, *s);
+  else if (const TLight* l = scene.LightAt(scene.CurrentObject))
+    WriteLight(w, scene, *l);
+  return w.Result();
+}
+
+std::vector<std::string> SplitRecord(const std::string& record) {
+  std::vector<std::string> fields;
+  std::string field;
+  size_t chars = 0;
+  for (char c : record) {
+    if (c == ';') {
+      fields.push_back(std::move(field));
+      field.clear();
+      chars = 0;
+      continue;
+    }
+    const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    if (!continuation) ++chars;
+    if (chars <= kMaxFieldLength) field += c;
+  }
+  return fields;
+}
+
+std::string ParseObject(TScene& scene, const std::vector<std::string>& fields) {
+  TFieldReader r(fields);
+  const std::string& kind = r.Text();
+  const bool solid = kind == "SolidObject";
+  if (!solid && kind != "LightObject") return {};
+  const std::string name = UniqueName(scene, r.Text());
+  const D3DCOLOR colour = r.Colour();
+  const long long type = r.Int(0, 255);
+  const Vec3d pos = r.Vector(), dir = r.Vector(), redim = r.Vector();
+  if (!r.Ok()) return {};
+  return solid ? ParseSolid(scene, r, name, colour, type, pos, dir, redim)
+               : ParseLight(scene, r, colour, type, pos, dir, redim);
+}
+
+// ---------------------------------------------------------------- scene text
+
+std::string WriteSceneText(TScene& scene) {
+  std::string out;
+  const std::string end = std::string(1, kRecordEnd) + "\r\n";
+  if (scene.SaveViews) {
+    out += kDocHeader11 + end;
+    TRecordWriter w;
+    for (const TVue& v : scene.Views) {
+      w.Text(ViewTypeNames[v.ViewType <= 3 ? v.ViewType : 3]);
+      w.Vector(v.Camera.Position);
+      w.Vector(ToDouble(v.Camera.Direction));
+      w.Vector(v.Pos);
+      w.Vector(v.Rot);
+      w.Vector(v.Scale);
+    }
+    out += Utf8ToWin1252(w.Result());
+  } else {
+    out += kDocHeader + end;
+  }
+  out += std::to_string(scene.ObjectCount()) + end;
+  const int current = scene.CurrentObject;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    scene.SelectObject(i);
+    out += Utf8ToWin1252(SerializeObject(scene)) + "\r\n" + end;
+  }
+  scene.SelectObject(current);
+  return out;
+}
+
+bool ReadSceneText(TScene& scene, const std::string& bytes) {
+  size_t at = 0;
+  std::string header = ReadUntil(bytes, at, kRecordEnd, false);
+  SkipLineEnd(bytes, at);
+  if (header == kDocHeader11) {
+    for (TVue& v : scene.Views) {
+      std::vector<std::string> f;
+      for (int k = 0; k < 16; ++k) f.push_back(ReadUntil(bytes, at, ';', false));
+      int type = 4;
+      for (int t = 0; t < 4; ++t)
+        if (f[0] == ViewTypeNames[static_cast<size_t>(t)]) type = t;
+      std::vector<std::string> numbers(f.begin() + 1, f.end());
+      TFieldReader r(numbers);
+      const Vec3d cam = r.Vector(), camDir = r.Vector(), pos = r.Vector(), rot = r.Vector(), scale = r.Vector();
+      if (!r.Ok()) return false;
+      v.SetViewType(type);
+      v.SetViewScale(scale);
+      v.SetViewTranslation(pos);
+      v.SetViewRotation(rot);
+      v.SetCamera({cam, ToSingle(camDir)});
+    }
+    header = kDocHeader;
+  }
+  const std::string countText = ReadUntil(bytes, at, kRecordEnd, false);
+  SkipLineEnd(bytes, at);
+  if (header != kDocHeader) return false;
+  long long count = 0;
+  const auto res = std::from_chars(countText.data(), countText.data() + countText.size(), count);
+  if (res.ec != std::errc() || res.ptr != countText.data() + countText.size() || count < 0) return false;
+  bool ok = true;
+  // Every record ends with its terminator: the count can never run past the text.
+  for (long long k = 0; k < count; ++k) {
+    if (at >= bytes.size()) return false;
+    const std::string record = Win1252ToUtf8(ReadUntil(bytes, at, kRecordEnd, true));
+    SkipLineEnd(bytes, at);
+    if (!ok) continue;
+    if (ParseObject(scene, SplitRecord(record)).empty()) ok = false;
+  }
+  return ok;
+}
+
+bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
+  std::error_code ec;
+  if (fs::exists(path, ec) && !overwrite &&
+      !(prompt && prompt->YesNo(kMsgOverwrite + path)))
+    return false;
+  const std::string text = WriteSceneText(scene);
+  const std::string tmp = TemporaryPathBeside(path);
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
+      fs::remove(tmp, ec);
+      return false;
+    }
+  }
+  fs::rename(tmp, path, ec);
+  if (ec) fs::remove(tmp, ec);
+  return !ec;
+}
+
+bool ReadScene(TScene& scene, const std::string& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (ec || size > kMaxEntrySize) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(size, '\0');
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return false;
+  return ReadSceneText(scene, bytes);
+}
+
+// ---------------------------------------------------------------- documents
+
+std::string DefaultTextureFolder() {
+  return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
+}
+
+bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
+  std::error_code ec;
+  if (fs::exists(path, ec) && !overwrite && !(prompt && prompt->YesNo(kMsgOverwrite + path))) {
+    if (prompt) prompt->Error(kMsgFileAccess + path);
+    return false;
+  }
+  const std::string text = WriteSceneText(scene);
+  std::vector<TArchiveInput> inputs;
+  inputs.push_back({fs::path(path).filename().string() + ".tmp", "", &text});
+  for (int i = 0; i < scene.ObjectCount(); ++i)
+    if (const TSolidObject* s = scene.SolidAt(i); s && s->Texturer)
+      inputs.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile, nullptr});
+
+  const std::string tmp = TemporaryPathBeside(path);
+  TZLBArchive archive;
+  bool ok = false;
+  try {
+    archive.CreateArchive(tmp);
+    ok = archive.AddEntries(inputs);
+    if (!ok && prompt) prompt->Error(kMsgFileAccess + path);
+  } catch (const TArchiveError& e) {
+    if (prompt) prompt->Error(e.what());
+  }
+  archive.CloseArchive();
+  if (ok) {
+    fs::rename(tmp, path, ec);
+    if (ec) {
+      ok = false;
+      if (prompt) prompt->Error(kMsgFileAccess + path);
+    }
+  }
+  if (!ok) fs::remove(tmp, ec);  // the previous document is left as it was
+  if (ok) scene.FileName = path;
+  return ok;
+}
+
+bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
+                  const std::string& textureFolder) {
+  TZLBArchive archive;
+  try {
+    archive.OpenArchive(path);
+    if (archive.EntryCount() < 1) {
+      if (prompt) prompt->Error(kMsgFileAccess + path);
+      return false;
+    }
+    std::string text;
+    archive.ExtractToStream(0, text);
+    const bool ok = ReadSceneText(scene, text);
+    if (ok)
+      scene.FileName = path;
+    else if (prompt)
+      prompt->Error(kMsgFileAccess + path);
+    // Texture k of the archive belongs to the k-th textured solid.
+    const std::string folder = textureFolder.empty() ? DefaultTextureFolder() : textureFolder;
+    int k = 1;
+    for (int i = 0; i < scene.ObjectCount() && k < archive.EntryCount(); ++i) {
+      TSolidObject* s = scene.SolidAt(i);
+      if (!s || !s->Texturer) continue;
+      archive.ExtractFile(folder, k);
+      const std::string file = folder + "/" + archive.GetEntry(k).FileNameUtf8();
+      scene.Device().LoadTexture(*s, file);
+      s->TextureFile = file;
+      ++k;
+    }
+    archive.CloseArchive();
+    return ok;
+  } catch (const TArchiveError& e) {
+    if (prompt) prompt->Error(e.what());
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------- clipboard
+
+bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
+  if (!scene.HasSelection()) {
+    if (prompt) prompt->Information(kMsgNeedSelection);
+    return false;
+  }
+  clipboard.SetText(SerializeObject(scene));
+  return true;
+}
+
+std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
+  std::string text = clipboard.GetText();
+  if (text.size() > kMaxEntrySize) text.clear();
+  if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
+  std::string name = ParseObject(scene, SplitRecord(text));
+  if (name == "-") name.clear();
+  if (name.empty() && prompt) prompt->Error(kMsgForeignClipboard);
+  return name;
+}
+
+}  // namespace ixoral

@@ -1,0 +1,57 @@
+// The scene document: the scene text (one record per object, after the four view records), the
+// archive that carries it with the texture images, and the clipboard form of one object record.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Clipboard.h"
+#include "platform/Prompt.h"
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+inline constexpr const char* kDocHeader11 = "IXORAL EXPORT V1.1";
+inline constexpr const char* kDocHeader = "IXORAL EXPORT";
+inline constexpr char kRecordEnd = '\xA4';  // "¤" in Windows-1252
+inline constexpr const char* kMsgOverwrite = "Voulez vous ecraser : ";
+inline constexpr const char* kMsgFileAccess = "Erreur lors de l'acces au fichier : ";
+inline constexpr const char* kMsgNeedSelection = "Vous devez avoir selectionné un objet auparavant";
+inline constexpr const char* kMsgForeignClipboard =
+    "Les données présentes dans le presse papier\nn'apartiennent pas à Ixoral";
+// The longest field the reader keeps: the longest string the program itself holds.
+inline constexpr size_t kMaxFieldLength = 255;
+
+// The record of the scene's current object, as UTF-8 text without line ends; empty without one.
+std::string SerializeObject(TScene& scene);
+// Splits a record at ";" (the text after the last ";" is not a field); fields are cut to 255
+// characters.
+std::vector<std::string> SplitRecord(const std::string& record);
+// Adds the object a record describes; returns the name it was given, empty on failure. A record
+// whose shape has no generator here is skipped: the result is then "-" and nothing is added.
+std::string ParseObject(TScene& scene, const std::vector<std::string>& fields);
+
+// The whole scene text in Windows-1252 bytes, views included when the scene's SaveViews is on.
+std::string WriteSceneText(TScene& scene);
+// Reads a scene text into the scene; false when the header is unknown or a record fails (the
+// objects read before stay).
+bool ReadSceneText(TScene& scene, const std::string& bytes);
+// The same on files. WriteScene asks before replacing a file unless `overwrite` is set.
+bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+bool ReadScene(TScene& scene, const std::string& path);
+
+// Saves the scene as a document: the text and the texture images in one archive, written to a
+// temporary file beside the document and renamed over it only once complete, so a failed save
+// never loses the previous document.
+bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+// Loads a document into the scene (the caller clears the scene first). Textures are extracted to
+// `textureFolder` (by default the per-user data folder).
+bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
+                  const std::string& textureFolder = {});
+// $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".
+std::string DefaultTextureFolder();
+
+bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt);
+std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt);
+
+}  // namespace ixoral

@@ -1,0 +1,326 @@
+// Scene text, documents and clipboard records.
+#include "document/SceneDocument.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "document/Archive.h"
+#include "platform/Encoding.h"
+#include "scene/Shapes.h"
+#include "tools/Deformations.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kEnd = "\xA4\r\n";
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("ixoral_doc_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // A scene as the main window builds it: default light, then inserts named prefix + number.
+  void Insert(TScene& s, const char* keyword, int number) {
+    const TInsertDefault* d = FindInsertDefault(keyword);
+    s.AddObject(d->Create(), d->Prefix + std::to_string(number));
+  }
+
+  // Every primitive, both light kinds, noise, torsion, hand edits, a relation, a texture.
+  void BuildRichScene(TScene& s) {
+    s.NewScene(true);
+    int n = 0;
+    for (const auto& d : InsertDefaults) s.AddObject(d.Create(), d.Prefix + std::to_string(++n));
+    TSolidObject* sphere = s.SolidAt(s.IndexOfName("Sphere7"));
+    sphere->SetNoise(4242, true, 0.05, -0.05);
+    ReapplyNoise(*sphere);
+    TSolidObject* torus = s.SolidAt(s.IndexOfName("Tore6"));
+    torus->SetTorsion({0, -0.5, 0}, {0, 0.5, 0}, 1.2);
+    ReapplyTorsion(*torus);
+    TSolidObject* cube = s.SolidAt(s.IndexOfName("Cube1"));
+    ApplyStoredHandEdit(*cube, 0, {0, 5}, {0.5, 0.75, 0.25}, 0.5f, 0.125f);
+    cube->SetPosition({1, 2, -3});
+    cube->SetScale({2, 1, 0.5});
+    cube->SetColor(0xFF804020);
+    cube->SetOrientation({0, 1, 1}, {0, 1, -1});
+    const int child = s.IndexOfName("Cylindre3");
+    s.SetParent(child, s.IndexOfName("Cube1"));
+    s.SetRelation(child, s.IndexOfName("Cube1"), relSoustraction);
+    TSolidObject* walls = s.SolidAt(s.IndexOfName("ParoiV9"));
+    std::ofstream(dir / "bois.bmp") << "BM not really an image";
+    walls->Texturer = true;
+    walls->TextureFile = (dir / "bois.bmp").string();
+    // A second light, aimed.
+    const int n2 = ++s.LightCount;
+    D3DLIGHT7 l;
+    l.dltType = D3DLIGHT_DIRECTIONAL;
+    l.dvTheta = 0.5f;
+    l.dvPhi = 0.6f;
+    s.Device().SetLight(n2, l);
+    const int li = s.AddObject(CreateAimedLight({0, 0, 0}, {1, -1, 1}, 0xFF00FF00, &s), "Lumière2");
+    TLight* aimed = s.LightAt(li);
+    aimed->DeviceIndex = n2;
+    aimed->SetType(ltAimed);
+    aimed->SetDirection({1, -1, 1});
+    s.Views[3].SetViewTranslation({0.5, 0, 0});
+    s.Views[3].SetViewRotation({0.1, 0.2, 0});
+    s.Views[3].SetViewScale({1.5, 1.5, 1.5});
+  }
+
+  fs::path dir;
+  TScriptedPrompt prompt;
+};
+
+}  // namespace
+
+TEST_F(DocumentTest, TheFirstCubeRecord) {
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  Insert(scene, "cube", 1);
+  scene.SelectObject(1);
+  EXPECT_EQ(SerializeObject(scene),
+            "SolidObject;Cube1;FFFFFFFF;0;0,000;0,000;0,000;0,000;0,000;1,000;1,000;1,000;1,000;"
+            "0,000;1,000;0,000;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,500;0,500;");
+  const std::string text = WriteSceneText(scene);
+  EXPECT_NE(text.find("\r\nSolidObject;Cube1;FFFFFFFF;0;0,000;"), std::string::npos);
+  EXPECT_NE(text.find("1,500;0,500;\r\n\xA4\r\n"), std::string::npos);
+  // 23 fields before the shape fields.
+  EXPECT_EQ(SplitRecord(SerializeObject(scene)).size(), 24u);
+}
+
+TEST_F(DocumentTest, AnEmptySceneAndTheOlderHeader) {
+  TScene scene;
+  const std::string text = WriteSceneText(scene);
+  EXPECT_EQ(text.rfind("IXORAL EXPORT V1.1" + kEnd, 0), 0u);
+  EXPECT_EQ(text.substr(text.size() - 4), "0" + kEnd);
+  EXPECT_NE(text.find("Face;0,000;0,000;-3,000;0,000;0,000;1,000;0,000;0,000;0,000;0,000;0,000;0,000;1,000;1,000;1,000;Gauche;"),
+            std::string::npos);
+  TScene back;
+  EXPECT_TRUE(ReadSceneText(back, text));
+  EXPECT_EQ(back.ObjectCount(), 0);
+  scene.SaveViews = false;
+  EXPECT_EQ(WriteSceneText(scene), "IXORAL EXPORT" + kEnd + "0" + kEnd);
+  EXPECT_TRUE(ReadSceneText(back, WriteSceneText(scene)));
+  EXPECT_FALSE(ReadSceneText(back, "IXORAL EXPORT V2" + kEnd + "0" + kEnd));
+  EXPECT_FALSE(ReadSceneText(back, ""));
+}
+
+TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
+  TScene scene(nullptr, &prompt);
+  BuildRichScene(scene);
+  const std::string first = WriteSceneText(scene);
+  const std::string doc = (dir / "scene.ixr").string();
+  ASSERT_TRUE(SaveDocument(scene, doc, false, &prompt)) << testing::PrintToString(prompt.Texts());
+  TScene loaded(nullptr, &prompt);
+  ASSERT_TRUE(LoadDocument(loaded, doc, &prompt, (dir / "textures").string()));
+  EXPECT_EQ(loaded.FileName, doc);
+  ASSERT_EQ(loaded.ObjectCount(), scene.ObjectCount());
+  // The texture came out of the archive into the texture folder; only its path differs.
+  const TSolidObject* walls = loaded.SolidAt(loaded.IndexOfName("ParoiV9"));
+  ASSERT_TRUE(walls && walls->Texturer);
+  EXPECT_EQ(walls->TextureFile, (dir / "textures" / "bois.bmp").string());
+  EXPECT_EQ(ReadAll(walls->TextureFile), "BM not really an image");
+  scene.SolidAt(scene.IndexOfName("ParoiV9"))->TextureFile = walls->TextureFile;
+  const std::string again = WriteSceneText(loaded);
+  EXPECT_EQ(again, WriteSceneText(scene));
+  EXPECT_TRUE(prompt.Shown().empty()) << testing::PrintToString(prompt.Texts());
+  // The meshes came back as they were (noise and torsion re-applied, hand edits replayed).
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const TSolidObject* a = scene.SolidAt(i);
+    const TSolidObject* b = loaded.SolidAt(loaded.IndexOfName(scene.ObjectAt(i)->Name()));
+    if (!a) continue;
+    ASSERT_TRUE(b) << scene.ObjectAt(i)->Name();
+    ASSERT_EQ(a->VertexCount(), b->VertexCount());
+    for (size_t c = 0; c < a->Composantes.size(); ++c)
+      for (size_t v = 0; v < a->Composantes[c].Vertices.size(); v += 7) {
+        EXPECT_NEAR(a->Composantes[c].Vertices[v].x, b->Composantes[c].Vertices[v].x, 1e-6) << a->Name();
+        EXPECT_NEAR(a->Composantes[c].Vertices[v].tv, b->Composantes[c].Vertices[v].tv, 1e-6) << a->Name();
+      }
+  }
+  EXPECT_EQ(loaded.Views[3].Scale, scene.Views[3].Scale);
+}
+
+TEST_F(DocumentTest, LightsComeBackUnderTheirDeviceNumber) {
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  scene.RenameObject(0, "Soleil");
+  const std::string text = WriteSceneText(scene);
+  TScene back;
+  back.NewScene(false);
+  back.AddObject(CreateCube(kOpaqueWhite, 1), "X");
+  ASSERT_TRUE(ReadSceneText(back, text));
+  EXPECT_EQ(back.ObjectAt(1)->Name(), "Lumière1");
+  EXPECT_EQ(back.LightCount, 1);
+  D3DLIGHT7 d;
+  ASSERT_TRUE(back.Device().GetLight(1, d));
+  EXPECT_FLOAT_EQ(d.dvTheta, 0.873f);  // as stored, with three decimals
+  EXPECT_FLOAT_EQ(d.dvPhi, 0.96f);     // as stored, not recomputed from the light's scale
+  EXPECT_EQ(d.dltType, D3DLIGHT_SPOT);
+}
+
+TEST_F(DocumentTest, ReadsPointDecimalsAndLowerCaseColours) {
+  TScene scene;
+  const std::string text = "IXORAL EXPORT" + kEnd + "1" + kEnd +
+                           "SolidObject;Boite;ff804020;0;1.5;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;"
+                           "No Torsion;-1;0;No Texture;1.5;2.25;\r\n" + kEnd;
+  ASSERT_TRUE(ReadSceneText(scene, text));
+  const TSolidObject* s = scene.SolidAt(0);
+  EXPECT_EQ(s->Position, Vec3d(1.5, 0, 0));
+  EXPECT_EQ(s->Color, 0xFF804020u);
+  EXPECT_EQ(s->GetParam(1), 2.25f);
+  EXPECT_EQ(s->Composantes[0].Vertices[0].x, -1.125f);
+}
+
+TEST_F(DocumentTest, PastingTwiceMakesTheNameUnique) {
+  TScene scene(nullptr, &prompt);
+  Insert(scene, "cube", 1);
+  scene.SelectObject(0);
+  TMemoryClipboard clip;
+  ASSERT_TRUE(CopyToClipboard(scene, clip, &prompt));
+  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "Cube1i");
+  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "Cube1ii");
+  scene.ClearSelection();
+  EXPECT_FALSE(CopyToClipboard(scene, clip, &prompt));
+  EXPECT_EQ(prompt.Texts(), std::vector<std::string>{kMsgNeedSelection});
+  clip.SetText("bonjour;le;monde;");
+  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "");
+  EXPECT_EQ(prompt.Texts().back(),
+            "Les données présentes dans le presse papier\nn'apartiennent pas à Ixoral");
+}
+
+TEST_F(DocumentTest, FieldsThatWouldBreakTheRecordAreCleaned) {
+  TScene scene;
+  Insert(scene, "cube", 1);
+  scene.RenameObject(0, "a;b\r\nc¤d");
+  scene.SelectObject(0);
+  const auto fields = SplitRecord(SerializeObject(scene));
+  EXPECT_EQ(fields[1], "a b  c d");
+  EXPECT_EQ(fields.size(), 24u);
+  // A field longer than 255 characters is cut on reading.
+  std::string record = SerializeObject(scene);
+  record.replace(record.find("a b  c d"), 8, std::string(1000, 'N'));
+  TScene back;
+  EXPECT_EQ(ParseObject(back, SplitRecord(record)), std::string(255, 'N'));
+}
+
+TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
+  TScene good;
+  Insert(good, "cube", 1);
+  good.SelectObject(0);
+  const std::string cube = SerializeObject(good);
+  auto withField = [&](size_t index, const std::string& value) {
+    auto f = SplitRecord(cube);
+    f[index] = value;
+    std::string r;
+    for (auto& x : f) r += x + ";";
+    return r;
+  };
+  const std::vector<std::string> bad = {
+      "",
+      "Bonjour;",
+      withField(4, "abc"),          // a number that does not convert
+      withField(4, "1e999"),        // not finite
+      withField(2, "FFFFFFFG"),     // not a colour
+      withField(3, "-1"),           // a shape code out of range
+      withField(16, "Modifie"),     // an unknown keyword
+      withField(19, "2147483648"),  // a parent past the integer range
+      cube.substr(0, cube.size() / 2),  // truncated
+      // A hand edit naming a vertex the cube does not have.
+      "SolidObject;C;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;Modified;1;0;36;0;0;0;0;0;No Bruit;No Torsion;"
+      "-1;0;No Texture;1,5;0,5;",
+      // A count of hand edits far beyond the record.
+      "SolidObject;C;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;Modified;2000000000;0;1;0;0;0;0;0;",
+  };
+  for (const auto& r : bad) {
+    TScene scene;
+    EXPECT_EQ(ParseObject(scene, SplitRecord(r)), "") << r;
+    EXPECT_EQ(scene.ObjectCount(), 0) << r;
+  }
+  // Shapes without a generator are skipped, not failed.
+  TScene scene;
+  EXPECT_EQ(ParseObject(scene, SplitRecord(withField(3, "12"))), "-");
+  EXPECT_EQ(scene.ObjectCount(), 0);
+}
+
+TEST_F(DocumentTest, AFailingRecordStopsTheReadButKeepsWhatCameBefore) {
+  TScene scene;
+  Insert(scene, "cube", 1);
+  Insert(scene, "sphere", 1);
+  std::string text = WriteSceneText(scene);
+  const size_t second = text.find("SolidObject;Sphere1");
+  text.replace(second, 11, "SolidObjet!");
+  TScene back;
+  EXPECT_FALSE(ReadSceneText(back, text));
+  EXPECT_EQ(back.ObjectCount(), 1);
+  // A count larger than the records present ends at the end of the text.
+  std::string longer = WriteSceneText(scene);
+  longer.replace(longer.find(std::string("2") + kEnd), 1, "999999999");
+  TScene back2;
+  EXPECT_FALSE(ReadSceneText(back2, longer));
+  EXPECT_EQ(back2.ObjectCount(), 2);
+}
+
+TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  Insert(scene, "cube", 1);
+  const std::string doc = (dir / "keep.ixr").string();
+  ASSERT_TRUE(SaveDocument(scene, doc, false, &prompt));
+  const std::string before = ReadAll(doc);
+  // Overwrite refused: nothing written, the access message.
+  prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(SaveDocument(scene, doc, false, &prompt));
+  EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
+  // A texture that cannot be read: the save fails and the old document stays byte for byte.
+  TSolidObject* cube = scene.SolidAt(1);
+  cube->Texturer = true;
+  cube->TextureFile = (dir / "gone.jpg").string();
+  EXPECT_FALSE(SaveDocument(scene, doc, true, &prompt));
+  EXPECT_EQ(ReadAll(doc), before);
+  // Two textures with one file name: the container's message, the old document intact.
+  std::ofstream(dir / "a.jpg") << "a";
+  fs::create_directories(dir / "other");
+  std::ofstream(dir / "other" / "a.jpg") << "b";
+  cube->TextureFile = (dir / "a.jpg").string();
+  Insert(scene, "cube", 2);
+  scene.SolidAt(2)->Texturer = true;
+  scene.SolidAt(2)->TextureFile = (dir / "other" / "a.jpg").string();
+  EXPECT_FALSE(SaveDocument(scene, doc, true, &prompt));
+  EXPECT_EQ(prompt.Texts().back(), kArcAlreadyExists);
+  EXPECT_EQ(ReadAll(doc), before);
+  size_t files = 0;
+  for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
+  EXPECT_EQ(files, 3u);  // keep.ixr, a.jpg, other/: no temporary left behind
+}
+
+TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
+  const std::string junk = (dir / "junk.ixr").string();
+  std::ofstream(junk) << "not an archive at all, not at all";
+  TScene scene(nullptr, &prompt);
+  EXPECT_FALSE(LoadDocument(scene, junk, &prompt, (dir / "t").string()));
+  EXPECT_EQ(prompt.Texts().back(), kArcCorrupt);
+  // An archive whose text is not a scene.
+  TZLBArchive a;
+  const std::string doc = (dir / "text.ixr").string();
+  a.CreateArchive(doc);
+  const std::string data = "hello";
+  a.AddEntries({{"text.ixr.tmp", "", &data}});
+  a.CloseArchive();
+  EXPECT_FALSE(LoadDocument(scene, doc, &prompt, (dir / "t").string()));
+  EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
+  EXPECT_EQ(scene.ObjectCount(), 0);
+}
