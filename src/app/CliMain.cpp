@@ -1,65 +1,198 @@
-// ixoral-cli: the batch tool. Works on scenes and documents without a window.
+// ixoral-cli: the batch tool. Builds, inspects, converts and exports scene documents without a
+// window. Failures print the system's French message on standard error and exit with status 1.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "document/Archive.h"
+#include "document/PovExport.h"
+#include "document/SceneDocument.h"
+#include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
 
 using namespace ixoral;
+namespace fs = std::filesystem;
 
 namespace {
 
-void Usage() {
-  std::puts(
-      "ixoral-cli: the Ixoral modeller's batch tool\n"
-      "\n"
-      "  ixoral-cli inserts            build every default insert of the modeller and describe it\n"
-      "  ixoral-cli scene KIND...      a new scene (default light) with these inserts, listed\n"
-      "                                (KIND: cube cubeperce cylindre cone pyramide tore sphere\n"
-      "                                 cercle paroiv paroih)\n"
-      "  ixoral-cli help               this text");
+const char* kUsage =
+    "ixoral-cli: the Ixoral modeller's batch tool\n"
+    "\n"
+    "  ixoral-cli new OUTPUT.ixr [--insert KIND]... [--force]\n"
+    "      a new scene (default light) with the modeller's inserts in the order given, saved\n"
+    "      KIND: cube cubeperce cylindre cone pyramide tore sphere cercle paroiv paroih\n"
+    "  ixoral-cli info DOCUMENT          one line per object: index, kind, name, type, position\n"
+    "  ixoral-cli resave DOCUMENT OUTPUT.ixr [--force]\n"
+    "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--force]   (N 0..3, default 3)\n"
+    "  ixoral-cli text DOCUMENT          the scene text, bytes unchanged, on standard output\n"
+    "  ixoral-cli archive list ARCHIVE\n"
+    "  ixoral-cli archive extract ARCHIVE FOLDER\n"
+    "  ixoral-cli archive add ARCHIVE FILE...\n"
+    "  ixoral-cli inserts                describe every default insert of the modeller\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  return 1;
+}
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 1;
+}
+
+// Arguments after the command: positional ones, plus the flags the commands know.
+struct TArgs {
+  std::vector<std::string> Positional;
+  std::vector<std::string> Inserts;
+  bool Force = false;
+  int View = 3;
+  std::string Error;
+};
+
+TArgs ParseArgs(int argc, char** argv, int from) {
+  TArgs a;
+  for (int i = from; i < argc; ++i) {
+    const std::string s = argv[i];
+    if (s == "--force") {
+      a.Force = true;
+    } else if (s == "--insert" && i + 1 < argc) {
+      a.Inserts.push_back(argv[++i]);
+    } else if (s == "--view" && i + 1 < argc) {
+      const std::string v = argv[++i];
+      if (v.size() != 1 || v[0] < '0' || v[0] > '3') a.Error = "Vue inconnue : " + v;
+      else a.View = v[0] - '0';
+    } else if (s.rfind("--", 0) == 0) {
+      a.Error = "Option inconnue : " + s;
+    } else {
+      a.Positional.push_back(s);
+    }
+  }
+  return a;
 }
 
 std::string Pos(const Vec3d& v) {
-  return FormatNumber(v.x, '.') + " " + FormatNumber(v.y, '.') + " " + FormatNumber(v.z, '.');
+  return FormatPovNumber(v.x) + "\t" + FormatPovNumber(v.y) + "\t" + FormatPovNumber(v.z);
 }
 
-int Inserts() {
-  std::printf("%-12s %-16s %10s %9s  %s\n", "insert", "shape", "components", "vertices",
-              "bounds (min / max)");
+bool Load(TScene& scene, const std::string& path, IPrompt& prompt) {
+  scene.NewScene(false);
+  return LoadDocument(scene, path, &prompt);
+}
+
+int CmdNew(const TArgs& a) {
+  if (a.Positional.size() != 1) return Usage();
+  TStderrPrompt prompt;
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  int counters[InsertDefaults.size()] = {};
+  for (const auto& kind : a.Inserts) {
+    const TInsertDefault* d = FindInsertDefault(kind);
+    if (!d) return Fail("Forme inconnue : " + kind);
+    const size_t k = static_cast<size_t>(d - InsertDefaults.data());
+    scene.AddObject(d->Create(), d->Prefix + std::to_string(++counters[k]));
+  }
+  return SaveDocument(scene, a.Positional[0], a.Force, &prompt) ? 0 : 1;
+}
+
+int CmdInfo(const TArgs& a) {
+  if (a.Positional.size() != 1) return Usage();
+  TStderrPrompt prompt;
+  TScene scene(nullptr, &prompt);
+  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const T3dObject* o = scene.ObjectAt(i);
+    const bool light = o->IsLight();
+    const int type = light ? static_cast<const TLight*>(o)->LightType : static_cast<const TSolidObject*>(o)->ShapeType;
+    std::printf("%d\t%s\t%s\t%d\t%s\n", i, light ? "LightObject" : "SolidObject", o->Name().c_str(), type,
+                Pos(o->Position).c_str());
+  }
+  return 0;
+}
+
+int CmdResave(const TArgs& a) {
+  if (a.Positional.size() != 2) return Usage();
+  TStderrPrompt prompt;
+  TScene scene(nullptr, &prompt);
+  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  return SaveDocument(scene, a.Positional[1], a.Force, &prompt) ? 0 : 1;
+}
+
+int CmdExportPov(const TArgs& a) {
+  if (a.Positional.size() != 2) return Usage();
+  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
+  TScene scene(nullptr, &prompt);
+  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
+    return Fail(kMsgFileAccess + a.Positional[1]);
+  return 0;
+}
+
+int CmdText(const TArgs& a) {
+  if (a.Positional.size() != 1) return Usage();
+  try {
+    TZLBArchive archive;
+    archive.OpenArchive(a.Positional[0]);
+    if (archive.EntryCount() < 1) return Fail(kMsgFileAccess + a.Positional[0]);
+    std::string text;
+    archive.ExtractToStream(0, text);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  } catch (const TArchiveError& e) {
+    return Fail(e.what());
+  }
+}
+
+int CmdArchive(const TArgs& a) {
+  if (a.Positional.size() < 2) return Usage();
+  const std::string& verb = a.Positional[0];
+  const std::string& path = a.Positional[1];
+  try {
+    TZLBArchive archive;
+    if (verb == "list" && a.Positional.size() == 2) {
+      archive.OpenArchive(path);
+      for (int i = 0; i < archive.EntryCount(); ++i) {
+        const ZLBEntry e = archive.GetEntry(i);
+        std::printf("%d\t%s\t%u\t%u\t%u\t%08X\n", i, e.FileNameUtf8().c_str(), e.UncompressedSize, e.BlockSize,
+                    e.Stored, e.Crc);
+      }
+      return 0;
+    }
+    if (verb == "extract" && a.Positional.size() == 3) {
+      archive.OpenArchive(path);
+      archive.ExtractAll(a.Positional[2]);
+      return 0;
+    }
+    if (verb == "add" && a.Positional.size() >= 3) {
+      std::error_code ec;
+      if (fs::exists(path, ec))
+        archive.OpenArchive(path);
+      else
+        archive.CreateArchive(path);
+      std::vector<TArchiveInput> inputs;
+      for (size_t k = 2; k < a.Positional.size(); ++k)
+        inputs.push_back({fs::path(a.Positional[k]).filename().string(), a.Positional[k], nullptr});
+      if (!archive.AddEntries(inputs)) return Fail(ArchiveMessage(kArcCannotOpen, a.Positional[2]));
+      return 0;
+    }
+  } catch (const TArchiveError& e) {
+    return Fail(e.what());
+  }
+  return Usage();
+}
+
+int CmdInserts() {
+  std::printf("%-12s %-16s %10s %9s  %s\n", "insert", "shape", "components", "vertices", "bounds (min / max)");
   for (const auto& d : InsertDefaults) {
     auto solid = d.Create();
     Vec3d mn, mx;
     ComposantesBounds(solid->Composantes, mn, mx);
     std::printf("%-12s %-16s %10d %9zu  %s / %s\n", d.Keyword, ShapeTypeNames[solid->ShapeType],
-                solid->ComposanteCount(), solid->VertexCount(), Pos(mn).c_str(), Pos(mx).c_str());
-  }
-  return 0;
-}
-
-int Scene(int argc, char** argv) {
-  TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
-  scene.NewScene(true);
-  int counters[InsertDefaults.size()] = {};
-  for (int a = 0; a < argc; ++a) {
-    const TInsertDefault* d = FindInsertDefault(argv[a]);
-    if (!d) {
-      std::fprintf(stderr, "Forme inconnue : %s\n", argv[a]);
-      return 1;
-    }
-    const size_t k = static_cast<size_t>(d - InsertDefaults.data());
-    scene.AddObject(d->Create(), d->Prefix + std::to_string(++counters[k]));
-  }
-  for (int i = 0; i < scene.ObjectCount(); ++i) {
-    const T3dObject* o = scene.ObjectAt(i);
-    const bool light = o->IsLight();
-    const int type = light ? static_cast<const TLight*>(o)->LightType
-                           : static_cast<const TSolidObject*>(o)->ShapeType;
-    std::printf("%d\t%s\t%s\t%d\t%s\n", i, light ? "LightObject" : "SolidObject", o->Name().c_str(),
-                type, Pos(o->Position).c_str());
+                solid->ComposanteCount(), solid->VertexCount(), FormatPovVector(mn).c_str(),
+                FormatPovVector(mx).c_str());
   }
   return 0;
 }
@@ -67,14 +200,22 @@ int Scene(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help")) {
-    Usage();
-    return argc < 2 ? 1 : 0;
-  }
+  if (argc < 2) return Usage();
   const std::string cmd = argv[1];
-  if (cmd == "inserts") return Inserts();
-  if (cmd == "scene") return Scene(argc - 2, argv + 2);
+  if (cmd == "help" || cmd == "--help" || cmd == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  const TArgs args = ParseArgs(argc, argv, 2);
+  if (!args.Error.empty()) return Fail(args.Error);
+  if (!args.Inserts.empty() && cmd != "new") return Usage();
+  if (cmd == "new") return CmdNew(args);
+  if (cmd == "info") return CmdInfo(args);
+  if (cmd == "resave") return CmdResave(args);
+  if (cmd == "export-pov") return CmdExportPov(args);
+  if (cmd == "text") return CmdText(args);
+  if (cmd == "archive") return CmdArchive(args);
+  if (cmd == "inserts") return CmdInserts();
   std::fprintf(stderr, "Commande inconnue : %s\n", cmd.c_str());
-  Usage();
-  return 1;
+  return Usage();
 }

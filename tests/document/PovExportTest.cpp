@@ -1,0 +1,189 @@
+// POV-Ray export: number forms, solid blocks, CSG grouping, and a real POV-Ray run.
+#include "document/PovExport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "scene/Shapes.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class PovTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("ixoral_pov_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string Export(TScene& scene, int view = 3) {
+    const auto path = dir / "scene.pov";
+    fs::remove(path);
+    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), &prompt));
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  int Add(TScene& s, std::unique_ptr<TSolidObject> o, const char* name) { return s.AddObject(std::move(o), name); }
+  fs::path dir;
+  TScriptedPrompt prompt;
+};
+
+}  // namespace
+
+TEST(PovFormat, NumbersVectorsAndMatrices) {
+  EXPECT_EQ(FormatPovNumber(0.5), "0.500");
+  EXPECT_EQ(FormatPovNumber(-0.25), "-0.250");
+  EXPECT_EQ(FormatPovNumber(12345.678), "12345.680");
+  EXPECT_EQ(FormatPovNumber(-0.0001), "0.000");
+  EXPECT_EQ(FormatPovVector(1, -2, 0.5), "< 1.000, -2.000, 0.500 >");
+  EXPECT_EQ(FormatPovMatrix(Identity()),
+            "  matrix < \r\n  1.000, 0.000, 0.000, \r\n  0.000, 1.000, 0.000, \r\n  0.000, 0.000, 1.000, \r\n"
+            "  0.000, 0.000, 0.000 >");
+  EXPECT_EQ(FormatPovString("a\"b\\c\nd"), "\"a\\\"b\\\\c d\"");
+}
+
+TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
+  TScene scene(nullptr, &prompt);
+  const std::string pov = Export(scene);
+  EXPECT_NE(pov.find("camera {\r\nlocation < 0.000, 2.000, -2.000 >\r\nlook_at < 0.000, -1.000, 1.000 >\r\n}"),
+            std::string::npos);
+  EXPECT_NE(pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
+                     "translate < 0.000, 0.000, 0.000 >\r\n}\r\n"),
+            std::string::npos);
+}
+
+TEST_F(PovTest, SolidBlocks) {
+  TScene scene(nullptr, &prompt);
+  Add(scene, CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  const std::string pov = Export(scene);
+  EXPECT_NE(pov.find("box { < -0.250, -0.250, -0.250 >,\r\n< 0.250, 0.250, 0.250 >\r\n"), std::string::npos);
+  EXPECT_NE(pov.find("      pigment { rgbt < 1.000, 1.000, 1.000, 0.000> }"), std::string::npos);
+  EXPECT_NE(pov.find("        specular 0.800\r\n        diffuse 0.700"), std::string::npos);
+  // A triangle list of 40 vertices: 13 triangles, the partial group ignored.
+  auto odd = std::make_unique<TSolidObject>();
+  TComposante c;
+  c.Vertices.resize(40);
+  for (size_t k = 0; k < 40; ++k) c.Vertices[k].x = static_cast<float>(k);
+  odd->Composantes = {c};
+  odd->ShapeType = stUser;
+  odd->SetVisible(true);
+  TScene only(nullptr, &prompt);
+  only.AddObject(std::move(odd), "Odd");
+  EXPECT_EQ(Count(Export(only), "triangle {"), 13u);
+  // Strips and fans: a pyramid's base (fan of 6) and side (fan of 6): 4 + 4 triangles.
+  TScene pyr(nullptr, &prompt);
+  Add(pyr, CreateConeOrPyramid(4, kOpaqueWhite, 1, 0.5), "P");
+  EXPECT_EQ(Count(Export(pyr), "triangle {"), 8u);
+}
+
+TEST_F(PovTest, CsgChildrenCarryTheirParent) {
+  TScene scene(nullptr, &prompt);
+  const int parent = Add(scene, CreateCube(kOpaqueWhite, 1), "Parent");
+  const int a = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "A");
+  const int b = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.2), "B");
+  scene.SetParent(a, parent);
+  scene.SetParent(b, parent);
+  scene.SolidAt(a)->Relation = relSoustraction;
+  scene.SolidAt(b)->Relation = relIntersection;
+  std::string pov = Export(scene);
+  EXPECT_EQ(Count(pov, "difference {"), 1u);
+  EXPECT_EQ(Count(pov, "intersection {"), 1u);
+  EXPECT_EQ(Count(pov, "box {"), 2u);  // the parent once in each child's block, nowhere else
+  // A hidden parent: the child alone, the parent not at all.
+  scene.SolidAt(parent)->SetVisible(false);
+  pov = Export(scene);
+  EXPECT_EQ(Count(pov, "difference {"), 0u);
+  EXPECT_EQ(Count(pov, "box {"), 0u);
+  EXPECT_EQ(Count(pov, "sphere {"), 1u);
+}
+
+TEST_F(PovTest, LightsThatAreOn) {
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  const int n = ++scene.LightCount;
+  D3DLIGHT7 l;
+  l.dltType = D3DLIGHT_DIRECTIONAL;
+  scene.Device().SetLight(n, l);
+  const int i = scene.AddObject(CreateAimedLight({0, 0, 0}, {1, 1, 1}, 0xFF0000FF, &scene), "L2");
+  scene.LightAt(i)->DeviceIndex = n;
+  std::string pov = Export(scene);
+  EXPECT_EQ(Count(pov, "light_source {"), 2u);
+  EXPECT_EQ(Count(pov, "spotlight"), 1u);
+  EXPECT_NE(pov.find("  color < 0.000, 0.000, 1.000 >"), std::string::npos);
+  EXPECT_NE(pov.find("  radius 50.000"), std::string::npos);
+  scene.LightAt(0)->SetVisible(false);
+  EXPECT_EQ(Count(Export(scene), "light_source {"), 1u);
+}
+
+TEST_F(PovTest, AnExistingFileIsReplacedOnlyOnYes) {
+  TScene scene(nullptr, &prompt);
+  const auto path = (dir / "keep.pov").string();
+  std::ofstream(path) << "mine";
+  prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(ExportPovScene(scene, 3, path, &prompt));
+  EXPECT_EQ(prompt.Texts().back(), "Voulez vous ecraser : " + path);
+  std::ifstream in(path);
+  std::string s;
+  in >> s;
+  EXPECT_EQ(s, "mine");
+}
+
+TEST_F(PovTest, PovRayRendersWhatWeWrite) {
+  if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  int n = 0;
+  for (const auto& d : InsertDefaults) scene.AddObject(d.Create(), d.Prefix + std::to_string(++n));
+  const int parent = scene.IndexOfName("Cube1");
+  const int sub = scene.IndexOfName("Sphere7"), inter = scene.IndexOfName("Cylindre3");
+  scene.SetParent(sub, parent);
+  scene.SetRelation(sub, parent, relSoustraction);
+  const int hiddenParent = scene.IndexOfName("Tore6");
+  const int child2 = scene.IndexOfName("Cône4");
+  scene.SetParent(child2, hiddenParent);
+  scene.SetRelation(child2, hiddenParent, relIntersection);
+  scene.SolidAt(hiddenParent)->SetVisible(false);
+  scene.SetParent(inter, scene.IndexOfName("Cercle8"));
+  scene.SetRelation(inter, scene.IndexOfName("Cercle8"), relIntersection);
+  // A 3D text record as the text generator stores it: text, font, and its pen width in slot 2.
+  auto text = CreateCube(kOpaqueWhite, 0.1);
+  text->ShapeType = stTexte3d;
+  text->SetTextParam(1, "Ixoral \"quoted\" \\ text");
+  text->SetTextParam(2, "Times New Roman");
+  text->SetParam(2, 350);
+  scene.AddObject(std::move(text), "Texte1");
+  const int l2 = ++scene.LightCount;
+  D3DLIGHT7 l;
+  l.dltType = D3DLIGHT_DIRECTIONAL;
+  l.dvPosition = {2, 2, -2};
+  scene.Device().SetLight(l2, l);
+  scene.LightAt(scene.AddObject(CreateAimedLight({2, 2, -2}, {0, 0, 0}, kOpaqueWhite, &scene), "L2"))->DeviceIndex = l2;
+  const std::string pov = Export(scene);
+  const auto img = dir / "out.png";
+  const std::string cmd = "cd '" + dir.string() + "' && povray +Iscene.pov +O" + img.string() +
+                          " +W80 +H60 -D -V +WL0 >povray.log 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << [&] {
+    std::ifstream in(dir / "povray.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  EXPECT_TRUE(fs::exists(img));
+  std::ifstream log(dir / "povray.log");
+  const std::string text2((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_EQ(text2.find("Parse Error"), std::string::npos) << text2;
+}
