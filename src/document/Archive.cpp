@@ -121,27 +121,32 @@ std::optional<std::string> Deflate(const std::string& in, TFileCompressionLevel 
   return out;
 }
 
-// Inflates one zlib stream that must give exactly `size` bytes and end there.
+// Inflates one zlib stream that must give exactly `size` bytes and end there. The output grows
+// with what the stream really gives, so a record's claimed size alone never decides an allocation.
 bool InflateExactly(const char* in, size_t inSize, size_t size, std::string& out) {
-  out.assign(size, '\0');
+  out.clear();
+  out.reserve(std::min<size_t>(size, size_t(1) << 20));
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return false;
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
   z.avail_in = static_cast<uInt>(inSize);
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(size);
-  int rc = inflate(&z, Z_FINISH);
-  if (rc == Z_BUF_ERROR && z.avail_out == 0) {
-    // Output full: the stream must end right here, with nothing more to give.
-    unsigned char extra;
-    z.next_out = &extra;
-    z.avail_out = 1;
-    rc = inflate(&z, Z_FINISH);
-    if (rc != Z_STREAM_END || z.avail_out == 0) rc = Z_DATA_ERROR;
+  unsigned char chunk[65536];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = chunk;
+    z.avail_out = sizeof chunk;
+    rc = inflate(&z, Z_NO_FLUSH);
+    if (rc != Z_OK && rc != Z_STREAM_END) break;
+    const size_t got = sizeof chunk - z.avail_out;
+    if (out.size() + got > size) {
+      rc = Z_DATA_ERROR;  // more than the record says
+      break;
+    }
+    out.append(reinterpret_cast<const char*>(chunk), got);
+    if (rc == Z_OK && got == 0 && z.avail_in == 0) rc = Z_BUF_ERROR;  // input ended early
   }
-  const bool ok = rc == Z_STREAM_END && z.total_out == size;
   inflateEnd(&z);
-  return ok;
+  return rc == Z_STREAM_END && out.size() == size;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, uint64_t limit) {
@@ -189,6 +194,9 @@ std::string FoldKey(const std::string& s) {
   }
   return out;
 }
+
+// Deflate cannot expand data by more than about 1032 to 1: a larger claim is a lie.
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 bool SafeComponent(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
@@ -291,7 +299,8 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
     ZLBEntry e = DecodeEntry(reinterpret_cast<const unsigned char*>(dir.data()) + i * kZLBEntrySize);
     const bool ok = uint64_t(e.Offset) + e.BlockSize <= trailer.DirectoryOffset &&
                     e.UncompressedSize <= kMaxEntrySize &&
-                    (e.Stored ? e.BlockSize == e.UncompressedSize : e.BlockSize > 0);
+                    (e.Stored ? e.BlockSize == e.UncompressedSize
+                              : e.BlockSize > 0 && e.UncompressedSize <= uint64_t(e.BlockSize) * kMaxDeflateRatio + 64);
     total += e.UncompressedSize;
     if (!ok || total > kMaxArchiveTotal) {
       CloseArchive();

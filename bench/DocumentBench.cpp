@@ -1,0 +1,76 @@
+// Saving and loading documents of many solids, and a save with textured solids.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "document/SceneDocument.h"
+#include "scene/Shapes.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+// n solids: the ten default inserts in turn, plus the default light.
+void Fill(TScene& scene, int n) {
+  scene.NewScene(true);
+  int counters[InsertDefaults.size()] = {};
+  for (int i = 0; i < n; ++i) {
+    const auto& d = InsertDefaults[static_cast<size_t>(i) % InsertDefaults.size()];
+    scene.AddObject(d.Create(), d.Prefix + std::to_string(++counters[i % InsertDefaults.size()]));
+  }
+}
+
+std::string TempPath(const char* name) {
+  return (fs::temp_directory_path() / (std::string("ixoral_bench_") + std::to_string(::getpid()) + name)).string();
+}
+
+}  // namespace
+
+static void BM_SaveDocument(benchmark::State& state) {
+  TScene scene;
+  Fill(scene, static_cast<int>(state.range(0)));
+  const std::string path = TempPath("_save.ixr");
+  for (auto _ : state) SaveDocument(scene, path, true, nullptr);
+  fs::remove(path);
+}
+BENCHMARK(BM_SaveDocument)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+static void BM_LoadDocument(benchmark::State& state) {
+  const std::string path = TempPath("_load.ixr");
+  {
+    TScene scene;
+    Fill(scene, static_cast<int>(state.range(0)));
+    SaveDocument(scene, path, true, nullptr);
+  }
+  for (auto _ : state) {
+    TScene scene;
+    scene.NewScene(false);
+    LoadDocument(scene, path, nullptr, TempPath("_textures"));
+    benchmark::DoNotOptimize(scene.ObjectCount());
+  }
+  fs::remove(path);
+}
+BENCHMARK(BM_LoadDocument)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Twenty textured solids, each with its own 200 KB image: one pass over the archive.
+static void BM_SaveTextured(benchmark::State& state) {
+  TScene scene;
+  Fill(scene, 20);
+  const std::string folder = TempPath("_tex");
+  fs::create_directories(folder);
+  for (int i = 0; i < 20; ++i) {
+    const std::string file = folder + "/t" + std::to_string(i) + ".bmp";
+    std::ofstream(file, std::ios::binary) << std::string(200000, static_cast<char>('a' + i));
+    TSolidObject* s = scene.SolidAt(i + 1);
+    s->Texturer = true;
+    s->TextureFile = file;
+  }
+  const std::string path = TempPath("_tex.ixr");
+  for (auto _ : state) SaveDocument(scene, path, true, nullptr);
+  fs::remove(path);
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_SaveTextured)->Unit(benchmark::kMillisecond);
