@@ -127,30 +127,43 @@ bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t)
   return k > 0 && k < 1 && m > 0 && m < 1;
 }
 
+// What one text may still spend: vertices, and stroke tests of the fill search.
+struct TTextBudget {
+  size_t Vertices = 0;
+  uint64_t FillTests = 0;
+  bool CanAdd(size_t n) const { return Vertices + n <= kMaxTextVertices; }
+  bool CanSearch() const { return FillTests < kMaxFillTests; }
+};
+
 // Appends vertices group by group, starting a new triangle list once a component holds more
 // than 65 500 vertices.
 class TCharacterMesh {
  public:
-  explicit TCharacterMesh(TArrayOfComposante& out) : FOut(out) {
+  TCharacterMesh(TArrayOfComposante& out, TTextBudget& budget) : FOut(out), FBudget(budget) {
     FOut.clear();
     FOut.push_back({D3DPT_TRIANGLELIST, {}});
   }
-  std::vector<D3DVERTEX>& Vertices() { return FOut.back().Vertices; }
-  void EndGroup() {
-    if (FOut.back().Vertices.size() > static_cast<size_t>(kMaxComposanteVertices)) {
-      FOut.back().Vertices.shrink_to_fit();
+  // Adds one group of 12 vertices when the budget allows it.
+  void AddGroup(std::initializer_list<D3DVERTEX> group) {
+    if (!FBudget.CanAdd(group.size())) return;
+    FBudget.Vertices += group.size();
+    auto& v = FOut.back().Vertices;
+    v.insert(v.end(), group);
+    if (v.size() > static_cast<size_t>(kMaxComposanteVertices)) {
+      v.shrink_to_fit();
       FOut.push_back({D3DPT_TRIANGLELIST, {}});
     }
   }
 
  private:
   TArrayOfComposante& FOut;
+  TTextBudget& FBudget;
 };
 
 void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out,
                                bool fill, int64_t& pen, int64_t halfwidth, int32_t c, double d,
-                               int32_t h, double s) {
-  TCharacterMesh mesh(out);
+                               int32_t h, double s, TTextBudget& budget) {
+  TCharacterMesh mesh(out, budget);
   if (!strokes || strokes->Count() == 0) {
     pen += c;
     return;
@@ -172,8 +185,7 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     const double nx = A.Y - B.Y, ny = B.X - A.X;
     const D3DVERTEX ap = TextVertex(A, front, nx, ny, 0), am = TextVertex(A, back, nx, ny, 0);
     const D3DVERTEX bp = TextVertex(B, front, nx, ny, 0), bm = TextVertex(B, back, nx, ny, 0);
-    mesh.Vertices().insert(mesh.Vertices().end(), {ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
-    mesh.EndGroup();
+    mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
     if (!fill) continue;
 
     const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
@@ -182,16 +194,18 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       const int64_t side = (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) -
                            (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
+      if (!budget.CanSearch() || !budget.CanAdd(12)) break;
       bool blocked = false;
-      for (size_t k = 0; k < n && !blocked; ++k) blocked = TriangleBlocked(list[k], ga, gq, gb);
+      size_t k = 0;
+      for (; k < n && !blocked; ++k) blocked = TriangleBlocked(list[k], ga, gq, gb);
+      budget.FillTests += k;
       if (blocked) continue;
       const TTextPoint& Q = first[j];
       const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
                       fq = TextVertex(Q, front, 0, 0, 1);
       const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
                       kq = TextVertex(Q, back, 0, 0, -1);
-      mesh.Vertices().insert(mesh.Vertices().end(), {fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
-      mesh.EndGroup();
+      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
     }
   }
   out.back().Vertices.shrink_to_fit();
@@ -286,7 +300,8 @@ void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int
                         TArrayOfComposante& out, bool fill, int64_t& pen, int64_t halfwidth,
                         int32_t c, double d, int32_t h, double s) {
   const auto strokes = GetGlyphStrokes(converter, character);
-  BuildCharacterFromStrokes(strokes.get(), a, out, fill, pen, halfwidth, c, d, h, s);
+  TTextBudget budget;
+  BuildCharacterFromStrokes(strokes.get(), a, out, fill, pen, halfwidth, c, d, h, s, budget);
 }
 
 std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
@@ -324,13 +339,17 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   const int64_t halfwidth = total / 2;
 
   TArrayOfComposante all, one;
+  TTextBudget budget;
   int64_t pen = 0;
   for (char ch : bytes) {
-    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s);
+    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s,
+                              budget);
     for (auto& part : one) all.push_back(std::move(part));
   }
 
-  auto object = NewSolidFromComposantes(all, colour);
+  // Made empty, then given the components by move: a large text is not copied twice.
+  auto object = NewSolidFromComposantes({}, colour);
+  object->Composantes = std::move(all);
   object->SetParam(1, static_cast<float>(converter.Precision()));
   object->SetParam(2, static_cast<float>(s));
   object->SetParam(3, static_cast<float>(h));

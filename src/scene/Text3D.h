@@ -1,7 +1,7 @@
 // 3D text shapes: glyph outlines flattened into straight strokes, each stroke extruded into a
 // wall of depth d, and the inside of each character optionally covered front and back.
 //
-// Bounds: the text is taken as it is stored in the object (at most 255 bytes, as Windows-1252
+// Bounds: see kMaxTextVertices and kMaxFillTests below; the text is taken as it is stored in the object (at most 255 bytes, as Windows-1252
 // character codes); spacing c, offset a and divisor h are limited to ±1 000 000 glyph units (a
 // divisor of 0 counts as 1); scale and depth that are not numbers take the insert defaults (1 and
 // 0.2) and are limited to ±1e9.
@@ -101,6 +101,11 @@ void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int
                         int32_t c, double d, int32_t h, double s);
 
 inline constexpr int kMaxComposanteVertices = 65500;
+// What one text may produce: the fill is cubic in the strokes of a glyph and its triangles grow
+// with the square, so high precisions are bounded by vertices (128 MB) and by fill tests (some
+// seconds); past either bound the text keeps what it has and gets no further triangles.
+inline constexpr size_t kMaxTextVertices = 4000000;
+inline constexpr uint64_t kMaxFillTests = 200000000;
 inline constexpr int32_t kMaxGlyphUnits = 1000000;
 
 std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
