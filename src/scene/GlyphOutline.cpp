@@ -47,6 +47,23 @@ std::mutex& CacheMutex() {
   return m;
 }
 
+// The program's own fontconfig configuration, released at exit (fontconfig's implicit default
+// configuration never is).
+struct TFontConfig {
+  FcConfig* Config = FcInitLoadConfigAndFonts();
+  ~TFontConfig() {
+    if (Config) FcConfigDestroy(Config);
+  }
+  TFontConfig() = default;
+  TFontConfig(const TFontConfig&) = delete;
+  TFontConfig& operator=(const TFontConfig&) = delete;
+};
+
+FcConfig* FontConfig() {
+  static TFontConfig config;
+  return config.Config;
+}
+
 }  // namespace
 
 class TFontFace {
@@ -82,14 +99,16 @@ std::string FontFormat(FcPattern* font) {
 
 TFontResolution ResolveUncached(const std::string& family) {
   TFontResolution result;
+  FcConfig* config = FontConfig();
+  if (!config) return result;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return result;
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult fcResult = FcResultNoMatch;
-  FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &fcResult);
+  FcFontSet* set = FcFontSort(config, pattern, FcFalse, nullptr, &fcResult);
   if (set) {
     // The best match that has TrueType outlines (quadratic pieces, as the text needs).
     for (int i = 0; i < set->nfont && !result.Found; ++i) {
@@ -287,10 +306,13 @@ TFontResolution ResolveFontFamily(const std::string& family) {
 
 std::vector<std::string> ScreenFontFamilies() {
   std::set<std::string> families = {"Arial", "Times New Roman"};
+  std::lock_guard lock(CacheMutex());
+  FcConfig* config = FontConfig();
+  if (!config) return {families.begin(), families.end()};
   FcPattern* pattern = FcPatternCreate();
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FONTFORMAT, nullptr);
   if (pattern && objects) {
-    if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
+    if (FcFontSet* set = FcFontList(config, pattern, objects)) {
       for (int i = 0; i < set->nfont; ++i) {
         FcChar8* name = nullptr;
         if (FontFormat(set->fonts[i]) != "TrueType") continue;
