@@ -6,7 +6,9 @@
 #include <numbers>
 
 #include "scene/Curves.h"
+#include "scene/Regenerate.h"
 #include "scene/Shapes.h"
+#include "scene/Text3D.h"
 
 namespace ixoral {
 namespace {
@@ -221,6 +223,22 @@ TEST(CurvesTest, RebuildFromStoredParametersGivesTheSameMesh) {
     ASSERT_EQ(0, std::memcmp(rebuilt[i].Vertices.data(), user->Composantes[i].Vertices.data(),
                              rebuilt[i].Vertices.size() * sizeof(D3DVERTEX)));
   EXPECT_FALSE(BuildCurveComposantes(stCube, *user, rebuilt));
+}
+
+TEST(CurvesTest, RegenerateDispatchesEveryGeneratedShape) {
+  TArrayOfComposante out;
+  const auto curve = CreateDefaultCurve();
+  ASSERT_TRUE(RegenerateComposantes(stParam, *curve, out));
+  EXPECT_EQ(out.size(), 71u);
+  TTTFToVectorConverter conv;
+  const auto text = CreateText3D("Hi", conv, 0, false, 0, 100, 0.25, 1000, 1.0);
+  ASSERT_TRUE(RegenerateComposantes(stTexte3d, *text, out));
+  EXPECT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].Vertices.size(), text->Composantes[1].Vertices.size());
+  const auto cube = CreateCube(0, 1);
+  ASSERT_TRUE(RegenerateComposantes(stCube, *cube, out));
+  EXPECT_EQ(out.size(), 1u);
+  EXPECT_FALSE(RegenerateComposantes(stUser, *cube, out));
 }
 
 }  // namespace
