@@ -243,43 +243,43 @@ TPointD Mid(const TPointD& a, const TPointD& b) { return {(a.x + b.x) / 2, (a.y 
 // One contour: on-curve points become line records; a run of conic control points with the
 // on-curve point that ends it becomes one quadratic spline record; cubic pieces become cubic
 // records.
-void WriteContour(TNativeWriter& w, const FT_Vector* pts, const char* tags, int count) {
-  auto point = [&](int i) { return TPointD{double(pts[i].x), double(pts[i].y)}; };
-  auto tag = [&](int i) { return FT_CURVE_TAG(tags[i]); };
+void WriteContour(TNativeWriter& w, const TOutlinePoint* pts, int count) {
+  auto point = [&](int i) { return TPointD{pts[i].x, pts[i].y}; };
+  auto kind = [&](int i) { return pts[i].Kind; };
   if (count <= 0) return;
 
   // Start on an on-curve point: the first one, else the last one, else the implied midpoint.
   TPointD start;
   int first = 0, last = count - 1;  // points to walk, in order, after the start
-  if (tag(0) == FT_CURVE_TAG_ON) {
+  if (kind(0) == TOutlinePoint::On) {
     start = point(0);
     first = 1;
-  } else if (tag(count - 1) == FT_CURVE_TAG_ON) {
+  } else if (kind(count - 1) == TOutlinePoint::On) {
     start = point(count - 1);
     last = count - 2;
   } else {
-    start = Mid(point(0), point(count - 1));
+    start = Mid(point(count - 1), point(0));
   }
   w.BeginContour(start);
 
-  std::vector<std::pair<TPointD, int>> walk;  // the points after the start, then the start again
-  for (int i = first; i <= last; ++i) walk.push_back({point(i), tag(i)});
-  walk.push_back({start, FT_CURVE_TAG_ON});
+  std::vector<std::pair<TPointD, TOutlinePoint::TKind>> walk;  // after the start, then the start
+  for (int i = first; i <= last; ++i) walk.push_back({point(i), kind(i)});
+  walk.push_back({start, TOutlinePoint::On});
 
   bool lastWasLine = false;
   for (size_t i = 0; i < walk.size();) {
-    if (walk[i].second == FT_CURVE_TAG_ON) {
+    if (walk[i].second == TOutlinePoint::On) {
       w.Point(TT_PRIM_LINE, walk[i].first);
       lastWasLine = true;
       ++i;
       continue;
     }
-    const int kind = walk[i].second;
-    const uint16_t type = kind == FT_CURVE_TAG_CUBIC ? TT_PRIM_CSPLINE : TT_PRIM_QSPLINE;
+    const TOutlinePoint::TKind run = walk[i].second;
+    const uint16_t type = run == TOutlinePoint::Cubic ? TT_PRIM_CSPLINE : TT_PRIM_QSPLINE;
     w.OpenRecord(type);
-    while (i < walk.size() && walk[i].second == kind) w.Point(type, walk[i++].first);
+    while (i < walk.size() && walk[i].second == run) w.Point(type, walk[i++].first);
     // The on-curve end of the run (the start point closes the last run).
-    if (i < walk.size() && walk[i].second == FT_CURVE_TAG_ON) {
+    if (i < walk.size() && walk[i].second == TOutlinePoint::On) {
       w.Point(type, walk[i++].first);
     } else if (i < walk.size()) {
       // A conic run followed directly by a cubic one (not in TrueType fonts): end on the midpoint.
@@ -360,12 +360,26 @@ std::vector<uint8_t> GetGlyphOutline(TFontFace& font, uint32_t codePoint) {
   const FT_Outline& outline = face->glyph->outline;
   if (outline.n_contours <= 0 || outline.n_points <= 0) return {};
 
-  TNativeWriter writer(face->units_per_EM);
+  std::vector<TOutlinePoint> points(static_cast<size_t>(outline.n_points));
+  for (int i = 0; i < outline.n_points; ++i) {
+    const int tag = FT_CURVE_TAG(outline.tags[i]);
+    points[i] = {double(outline.points[i].x), double(outline.points[i].y),
+                 tag == FT_CURVE_TAG_ON      ? TOutlinePoint::On
+                 : tag == FT_CURVE_TAG_CUBIC ? TOutlinePoint::Cubic
+                                             : TOutlinePoint::Conic};
+  }
+  return EncodeOutline(points, std::vector<int>(outline.contours, outline.contours + outline.n_contours),
+                       face->units_per_EM);
+}
+
+std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points,
+                                   const std::vector<int>& contourEnds, int unitsPerEm) {
+  if (unitsPerEm <= 0) return {};
+  TNativeWriter writer(unitsPerEm);
   int begin = 0;
-  for (int c = 0; c < outline.n_contours; ++c) {
-    const int end = outline.contours[c];
-    if (end < begin || end >= outline.n_points) break;  // malformed contour table
-    WriteContour(writer, outline.points + begin, outline.tags + begin, end - begin + 1);
+  for (int end : contourEnds) {
+    if (end < begin || end >= static_cast<int>(points.size())) break;  // malformed contour table
+    WriteContour(writer, points.data() + begin, end - begin + 1);
     begin = end + 1;
   }
   return std::move(writer.Bytes);

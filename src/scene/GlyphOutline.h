@@ -56,6 +56,20 @@ std::string FaceFamily(const TFontFace& face);
 // the font has no glyph for the code or the glyph has no outline (a blank).
 std::vector<uint8_t> GetGlyphOutline(TFontFace& face, uint32_t codePoint);
 
+// One point of a TrueType outline in font units, with its kind.
+struct TOutlinePoint {
+  double x = 0, y = 0;
+  enum TKind : uint8_t { On, Conic, Cubic } Kind = On;
+};
+// Encodes contours (each given by the index of its last point) in the native format at an em of
+// 1024 for a font of `unitsPerEm` units, with the near-identity transformation applied. A contour
+// that starts on a control point starts at the last point when that one is on the curve, else at
+// the midpoint of the last and first points; consecutive conic control points form one spline
+// record ending on the next on-curve point; the closing line back to the start is left to the
+// reader.
+std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points,
+                                   const std::vector<int>& contourEnds, int unitsPerEm);
+
 // The Unicode character of a Windows-1252 byte (the five undefined bytes give their C1 control).
 uint32_t Win1252CodePoint(uint8_t byte);
 

@@ -207,6 +207,77 @@ TEST(FontTest, GlyphOutlinesOfRealFonts) {
   EXPECT_GT(GetGlyphStrokes(conv, 'O')->Count(), o->Count());
 }
 
+// The records of a native outline: per contour its start and (type, raw 16.16 points) records.
+struct TDecodedContour {
+  std::pair<int32_t, int32_t> Start;
+  std::vector<std::pair<uint16_t, std::vector<std::pair<int32_t, int32_t>>>> Records;
+};
+std::vector<TDecodedContour> Decode(const std::vector<uint8_t>& b) {
+  auto r32 = [&](size_t at) {
+    int32_t v;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+  };
+  auto r16 = [&](size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); };
+  std::vector<TDecodedContour> out;
+  for (size_t off = 0; off + 16 <= b.size();) {
+    const size_t cb = static_cast<size_t>(r32(off));
+    TDecodedContour c;
+    c.Start = {r32(off + 8), r32(off + 12)};
+    for (size_t pos = off + 16; pos < off + cb;) {
+      const uint16_t type = r16(pos), n = r16(pos + 2);
+      std::vector<std::pair<int32_t, int32_t>> pts;
+      for (size_t i = 0; i < n; ++i) pts.push_back({r32(pos + 4 + 8 * i), r32(pos + 8 + 8 * i)});
+      c.Records.push_back({type, pts});
+      pos += 4 + 8 * size_t(n);
+    }
+    out.push_back(c);
+    off += cb;
+  }
+  return out;
+}
+
+TEST(FontTest, EncodedOutlinesScaleTransformAndStartOnTheCurve) {
+  using P = TOutlinePoint;
+  // A square of 2048 font units in a 2048-unit font is 1024 glyph units; x' = x + (x + y) / 65536.
+  const auto square = Decode(EncodeOutline({{0, 0, P::On}, {2048, 0, P::On}, {2048, 2048, P::On}, {0, 2048, P::On}},
+                                           {3}, 2048));
+  ASSERT_EQ(square.size(), 1u);
+  EXPECT_EQ(square[0].Start, std::make_pair(0, 0));
+  ASSERT_EQ(square[0].Records.size(), 1u);
+  EXPECT_EQ(square[0].Records[0].first, TT_PRIM_LINE);
+  ASSERT_EQ(square[0].Records[0].second.size(), 3u);  // the closing line is left to the reader
+  EXPECT_EQ(square[0].Records[0].second[0], std::make_pair(1024 * 65536 + 1024, 1024));
+  EXPECT_EQ(square[0].Records[0].second[1], std::make_pair(1024 * 65536 + 2048, 1024 * 65536 + 2048));
+
+  // Starts on a control point, last point on the curve: the contour starts at the last point.
+  const auto lastOn = Decode(EncodeOutline({{0, 100, P::Conic}, {100, 100, P::On}, {0, 0, P::On}}, {2}, 1024));
+  ASSERT_EQ(lastOn.size(), 1u);
+  EXPECT_EQ(lastOn[0].Start, std::make_pair(0, 0));
+  ASSERT_EQ(lastOn[0].Records.size(), 1u);  // the line back to the start is the reader's
+  EXPECT_EQ(lastOn[0].Records[0].first, TT_PRIM_QSPLINE);
+  EXPECT_EQ(lastOn[0].Records[0].second.size(), 2u);
+
+  // Only control points: start at the midpoint of the last and first, one spline record of
+  // all four control points ending back on the start.
+  const auto circle = EncodeOutline({{0, 100, P::Conic}, {100, 100, P::Conic}, {100, 0, P::Conic}, {0, 0, P::Conic}},
+                                    {3}, 1024);
+  const auto decoded = Decode(circle);
+  ASSERT_EQ(decoded.size(), 1u);
+  EXPECT_EQ(decoded[0].Start.second, 50 * 65536 + 50);  // (0, 50) after the transformation
+  ASSERT_EQ(decoded[0].Records.size(), 1u);
+  EXPECT_EQ(decoded[0].Records[0].second.size(), 5u);
+  EXPECT_EQ(decoded[0].Records[0].second.back(), decoded[0].Start);
+  const auto strokes = StrokesFromOutline(circle, 1);
+  ASSERT_NE(strokes, nullptr);
+  EXPECT_EQ(strokes->Count(), 4);  // one straight piece per control point at precision 1
+  EXPECT_EQ(strokes->GetBounds(), (TGlyphRect{0, 0, 100, 100}));
+
+  // A malformed contour table stops the encoding; no font size is no outline.
+  EXPECT_TRUE(EncodeOutline({{0, 0, P::On}}, {5}, 1024).empty());
+  EXPECT_TRUE(EncodeOutline({{0, 0, P::On}}, {0}, 0).empty());
+}
+
 TEST(FontTest, OutlineBytesFollowTheNativeLayout) {
   auto face = OpenFontFamily("Arial");
   ASSERT_NE(face, nullptr);
