@@ -81,8 +81,9 @@ class TFontFace {
 
 namespace {
 
-std::map<std::string, std::weak_ptr<TFontFace>>& FaceCache() {
-  static std::map<std::string, std::weak_ptr<TFontFace>> cache;
+// Faces stay loaded once opened: there are at most as many as installed font files.
+std::map<std::string, std::shared_ptr<TFontFace>>& FaceCache() {
+  static std::map<std::string, std::shared_ptr<TFontFace>> cache;
   return cache;
 }
 
@@ -134,8 +135,7 @@ TFontResolution ResolveUncached(const std::string& family) {
 std::shared_ptr<TFontFace> OpenFileLocked(const std::string& file, int index) {
   const std::string key = file + '\n' + std::to_string(index);
   auto& cache = FaceCache();
-  if (auto it = cache.find(key); it != cache.end())
-    if (auto face = it->second.lock()) return face;
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
   auto library = FreeTypeLibrary();
   if (!library->Library || index < 0) return nullptr;
   FT_Face face = nullptr;
@@ -150,7 +150,6 @@ std::shared_ptr<TFontFace> OpenFileLocked(const std::string& file, int index) {
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 &&
       FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
     result->SymbolMap = true;
-  if (cache.size() >= kMaxCachedNames) std::erase_if(cache, [](const auto& e) { return e.second.expired(); });
   cache[key] = result;
   return result;
 }

@@ -189,16 +189,25 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     if (!fill) continue;
 
     const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
+    // A candidate is blocked when any stroke blocks it, whatever the order of the tests; the
+    // stroke that blocked the previous apex usually blocks the next one too, so it goes first.
+    size_t lastBlocker = n;
     for (size_t j = 0; j < n; ++j) {
       const TTextPoint2 gq{list[j].x1, list[j].y1};
       const int64_t side = (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) -
                            (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
       if (!budget.CanSearch() || !budget.CanAdd(12)) break;
-      bool blocked = false;
-      size_t k = 0;
-      for (; k < n && !blocked; ++k) blocked = TriangleBlocked(list[k], ga, gq, gb);
-      budget.FillTests += k;
+      bool blocked = lastBlocker < n && TriangleBlocked(list[lastBlocker], ga, gq, gb);
+      budget.FillTests += lastBlocker < n ? 1 : 0;
+      for (size_t k = 0; k < n && !blocked; ++k) {
+        if (k == lastBlocker) continue;
+        ++budget.FillTests;
+        if (TriangleBlocked(list[k], ga, gq, gb)) {
+          blocked = true;
+          lastBlocker = k;
+        }
+      }
       if (blocked) continue;
       const TTextPoint& Q = first[j];
       const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
