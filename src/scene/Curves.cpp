@@ -113,6 +113,7 @@ TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& 
   c.PrimitiveType = D3DPT_TRIANGLESTRIP;
   if (n < 1) return c;
   n = std::min(n, kMaxCurveSides);
+  r = SafeRadius(r);
   const Vec3d d0 = Normalised(ToDouble(dir0)), d1 = Normalised(ToDouble(dir1));
   const Vec3d u0 = Reference(d0);
   Vec3d u1 = Reference(d1);
@@ -155,6 +156,7 @@ TComposante BuildTubeCap(const Vec3d& p, const D3DVECTOR& dir, double r, int n) 
   c.PrimitiveType = D3DPT_TRIANGLEFAN;
   if (n < 1) return c;
   n = std::min(n, kMaxCurveSides);
+  r = SafeRadius(r);
   const Vec3d d = Normalised(ToDouble(dir));
   const Vec3d u = Reference(d);
   const Vec3d w = Cross(u, d);

@@ -150,6 +150,33 @@ TEST(OutlineWalkTest, UnknownRecordsAreSkippedAndBadCountsStopTheWalk) {
   EXPECT_TRUE(StrokesOf(bytes).empty());
 }
 
+TEST(OutlineWalkTest, RandomBuffersAreReadWithinBounds) {
+  // Whatever the bytes after a valid first header, the walk stays inside the buffer (the
+  // sanitizer build checks every read) and yields bounded strokes.
+  uint32_t seed = 777;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<uint8_t> bytes(16 + next() % 200);
+    for (auto& byte : bytes) byte = static_cast<uint8_t>(next());
+    const uint32_t cb = (round % 3 == 0) ? static_cast<uint32_t>(bytes.size()) : next() % 300;
+    std::memcpy(bytes.data(), &cb, 4);
+    const uint32_t type = TT_POLYGON_TYPE;
+    std::memcpy(bytes.data() + 4, &type, 4);
+    if (round % 2 == 0 && bytes.size() > 20) {  // a plausible first record
+      bytes[16] = static_cast<uint8_t>(1 + next() % 3);
+      bytes[17] = 0;
+      bytes[18] = static_cast<uint8_t>(next() % 30);
+      bytes[19] = 0;
+    }
+    const auto strokes = StrokesFromOutline(bytes, 1 + static_cast<int>(next() % 100));
+    ASSERT_NE(strokes, nullptr);
+    EXPECT_LE(strokes->Count(), 100 * 30 + 30);
+  }
+}
+
 TEST(FontTest, FamiliesResolveThroughFontconfig) {
   EXPECT_EQ(ResolveFontFamily("Arial").Family, "Liberation Sans");
   EXPECT_EQ(ResolveFontFamily("Times New Roman").Family, "Liberation Serif");
