@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "scene/EvalExpr.h"
@@ -207,20 +208,46 @@ TEST(EvalExprTest, BoundsOnLengthAndNesting) {
 }
 
 TEST(EvalExprTest, ArbitraryTextsNeverCrashAndValuesAreFinite) {
-  // A small deterministic fuzz over the evaluator's alphabet.
-  const std::string alphabet = "t()+-*/^,.0123456789 episqrcohyl";
+  // Random expressions from a small grammar, one in three with a character changed.
   uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  const char* atoms[] = {"t", "2", "0.5", "3,25", "pi", "e", "1e2"};
+  const char* functions[] = {"cos", "sin", "sqr", "ln", "log", "arctan", "cosh", "-", "tanh"};
+  const char* binaries[] = {"+", "-", "*", "/", "^", "hypot"};
+  std::function<std::string(int)> expression = [&](int depth) -> std::string {
+    const uint32_t pick = depth > 4 ? 0 : next(5);
+    if (pick == 0) return atoms[next(7)];
+    if (pick == 1) return std::string(functions[next(9)]) + "(" + expression(depth + 1) + ")";
+    if (pick == 2) return "(" + expression(depth + 1) + ")";
+    if (pick == 3) return "-" + expression(depth + 1);
+    return expression(depth + 1) + binaries[next(6)] + expression(depth + 1);
+  };
+  const std::string alphabet = "t()+-*/^,.0123456789 episqrcohyl";
+  int validCount = 0;
   for (int k = 0; k < 3000; ++k) {
-    std::string text;
-    const int len = static_cast<int>(seed % 24);
-    for (int i = 0; i < len; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      text += alphabet[(seed >> 16) % alphabet.size()];
-    }
+    std::string text = expression(0);
+    if (next(3) == 0) text[next(static_cast<uint32_t>(text.size()))] = alphabet[next(static_cast<uint32_t>(alphabet.size()))];
     TEvalExprMath e;
     e.SetExpression(text);
+    const bool valid = e.IsValid();
     for (double t : {-2.0, 0.0, 0.5, 3.0}) EXPECT_TRUE(std::isfinite(e.Evaluate(t))) << text;
+    if (!valid) continue;
+    ++validCount;
+    // A compiled form is its own compiled form, with the same values.
+    TEvalExprMath again;
+    again.SetExpression(e.GetCompiled());
+    ASSERT_EQ(again.GetCompiled(), e.GetCompiled()) << text;
+    TEvalExprMath first;
+    first.SetExpression(text);
+    for (double t : {-2.0, 0.5, 3.0}) {
+      const double a = first.Evaluate(t), b = again.Evaluate(t);
+      EXPECT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << text;
+    }
   }
+  EXPECT_GT(validCount, 100);
 }
 
 }  // namespace
