@@ -76,9 +76,11 @@ void SetTv(TComposante& c, double tv) {
   for (auto& v : c.Vertices) v.tv = static_cast<float>(tv);
 }
 
-std::unique_ptr<TSolidObject> MakeCurveObject(const TArrayOfComposante& parts, D3DCOLOR colour,
+// The object made from the pieces (moved in, not copied: a tube can hold 2003 pieces).
+std::unique_ptr<TSolidObject> MakeCurveObject(TArrayOfComposante parts, D3DCOLOR colour,
                                               uint8_t shape, std::initializer_list<float> params) {
-  auto s = NewSolidFromComposantes(parts, colour);
+  auto s = NewSolidFromComposantes({}, colour);
+  s->Composantes = std::move(parts);
   int i = 1;
   for (float p : params) s->SetParam(i++, p);
   s->ShapeType = shape;
@@ -253,8 +255,8 @@ TArrayOfComposante SampleUserCurve(int n, const std::string& xText, const std::s
 
 std::unique_ptr<TSolidObject> CreateBuiltinCurve(int n, int which, D3DCOLOR colour, double t,
                                                  double anglemax, double r) {
-  const auto parts = SampleCurveTube([&](double x) { return CurvePoint(which, t, x); }, n, r, anglemax);
-  return MakeCurveObject(parts, colour, stParam,
+  auto parts = SampleCurveTube([&](double x) { return CurvePoint(which, t, x); }, n, r, anglemax);
+  return MakeCurveObject(std::move(parts), colour, stParam,
                          {float(SafeRadius(r)), float(anglemax), float(EvenSides(n)), float(which), float(t)});
 }
 
@@ -263,8 +265,8 @@ std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText,
                                               double tmax, double tmin, const std::string& zText,
                                               double anglemax, double r) {
   std::array<std::string, 3> texts;
-  const auto parts = SampleUserCurve(n, xText, yText, zText, tmax, tmin, anglemax, r, texts);
-  auto s = MakeCurveObject(parts, colour, stParamUser,
+  auto parts = SampleUserCurve(n, xText, yText, zText, tmax, tmin, anglemax, r, texts);
+  auto s = MakeCurveObject(std::move(parts), colour, stParamUser,
                            {float(SafeRadius(r)), float(anglemax), float(EvenSides(n)), float(tmin), float(tmax)});
   for (int i = 0; i < 3; ++i) s->SetTextParam(i + 1, texts[i]);
   return s;
