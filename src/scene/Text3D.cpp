@@ -111,12 +111,56 @@ D3DVERTEX TextVertex(const TTextPoint& p, double z, double nx, double ny, double
           static_cast<float>(p.tu), static_cast<float>(p.tv)};
 }
 
-// Strictly inside the triangle T1, T2, T3: P = T1 + u (T2 − T1) + v (T3 − T1), u, v > 0, u + v < 1.
-bool StrictlyInside(double px, double py, double ax, double ay, double qx, double qy, double bx, double by) {
-  double u = 0, v = 0;
-  if (!SolveTwoUnknowns(ax - px, qx - ax, bx - ax, ay - py, qy - ay, by - ay, u, v)) return false;
-  return u > 0 && v > 0 && u + v < 1;
-}
+// Strictly inside the triangle T1, T2, T3: P = T1 + u (T2 − T1) + v (T3 − T1), u, v > 0, u + v < 1,
+// with u and v from SolveTwoUnknowns on the x and y components. The parts of the elimination that
+// depend on the triangle alone are worked out once; the arithmetic per point is the solver's own,
+// operation for operation, so every answer is the solver's.
+class TInsideTest {
+ public:
+  TInsideTest(double ax, double ay, double qx, double qy, double bx, double by)
+      : FAx(ax), FAy(ay), FB(qx - ax), FC(bx - ax), FE(qy - ay), FF(by - ay) {
+    if (FE != 0) {
+      if (FC == 0 && FB * FF != 0) {
+        FBranch = TBranch::NoC;
+      } else if (FB * FF == FE * FC) {
+        FBranch = TBranch::None;
+      } else {
+        FBranch = TBranch::Main;
+        FDenominator = FC - FB * FF / FE;
+      }
+    } else {
+      FBranch = FB * FF == 0 ? TBranch::None : TBranch::NoE;
+    }
+  }
+
+  bool operator()(double px, double py) const {
+    const double a = FAx - px, d = FAy - py;
+    double u = 0, v = 0;
+    switch (FBranch) {
+      case TBranch::None: return false;
+      case TBranch::NoC:
+        u = -a / FB;
+        v = (FE * a / FB - d) / FF;
+        break;
+      case TBranch::Main:
+        v = (FB * d / FE - a) / FDenominator;
+        u = -(d + FF * v) / FE;
+        break;
+      case TBranch::NoE:
+        v = -d / FF;
+        u = -(a + FC * v) / FB;
+        break;
+    }
+    if (!std::isfinite(u) || !std::isfinite(v)) return false;
+    return u > 0 && v > 0 && u + v < 1;
+  }
+
+ private:
+  enum class TBranch { None, NoC, Main, NoE };
+  double FAx, FAy, FB, FC, FE, FF;
+  TBranch FBranch = TBranch::None;
+  double FDenominator = 0;
+};
 
 // P → R and S → T cross at parameters strictly between 0 and 1 on both.
 bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t) {
@@ -126,6 +170,28 @@ bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t)
     return false;
   return k > 0 && k < 1 && m > 0 && m < 1;
 }
+
+// The fill triangle (A, Q, B) with its inside tests at plain and at doubled coordinates.
+class TFillTriangle {
+ public:
+  TFillTriangle(TTextPoint2 a, TTextPoint2 q, TTextPoint2 b)
+      : FA(a), FQ(q), FB(b), FInside(a.x, a.y, q.x, q.y, b.x, b.y),
+        FInsideDoubled(2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x, 2.0 * b.y) {}
+
+  // Tested in this order: P inside, R inside, P → R crossing A → B, B → Q or A → Q, then the
+  // midpoint of P → R inside (doubled so that it stays integer).
+  bool Blocked(const TStroke& stroke) const {
+    const TTextPoint2 p{stroke.x1, stroke.y1}, r{stroke.x2, stroke.y2};
+    if (FInside(p.x, p.y) || FInside(r.x, r.y)) return true;
+    if (ProperlyCrosses(p, r, FA, FB) || ProperlyCrosses(p, r, FB, FQ) || ProperlyCrosses(p, r, FA, FQ))
+      return true;
+    return FInsideDoubled(double(p.x) + r.x, double(p.y) + r.y);
+  }
+
+ private:
+  TTextPoint2 FA, FQ, FB;
+  TInsideTest FInside, FInsideDoubled;
+};
 
 // What one text may still spend: vertices, and stroke tests of the fill search.
 struct TTextBudget {
@@ -198,12 +264,13 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
                            (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
       if (!budget.CanSearch() || !budget.CanAdd(12)) break;
-      bool blocked = lastBlocker < n && TriangleBlocked(list[lastBlocker], ga, gq, gb);
+      const TFillTriangle triangle(ga, gq, gb);
+      bool blocked = lastBlocker < n && triangle.Blocked(list[lastBlocker]);
       budget.FillTests += lastBlocker < n ? 1 : 0;
       for (size_t k = 0; k < n && !blocked; ++k) {
         if (k == lastBlocker) continue;
         ++budget.FillTests;
-        if (TriangleBlocked(list[k], ga, gq, gb)) {
+        if (triangle.Blocked(list[k])) {
           blocked = true;
           lastBlocker = k;
         }
@@ -296,13 +363,7 @@ TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, in
 }
 
 bool TriangleBlocked(const TStroke& stroke, TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) {
-  const TTextPoint2 p{stroke.x1, stroke.y1}, r{stroke.x2, stroke.y2};
-  if (StrictlyInside(p.x, p.y, a.x, a.y, q.x, q.y, b.x, b.y)) return true;
-  if (StrictlyInside(r.x, r.y, a.x, a.y, q.x, q.y, b.x, b.y)) return true;
-  if (ProperlyCrosses(p, r, a, b) || ProperlyCrosses(p, r, b, q) || ProperlyCrosses(p, r, a, q)) return true;
-  // The midpoint, with every coordinate doubled so that it stays integer.
-  return StrictlyInside(double(p.x) + r.x, double(p.y) + r.y, 2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y,
-                        2.0 * b.x, 2.0 * b.y);
+  return TFillTriangle(a, q, b).Blocked(stroke);
 }
 
 void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a,

@@ -369,6 +369,45 @@ TEST(TextGeometryTest, TriangleBlocked) {
   EXPECT_FALSE(TriangleBlocked({0, 10, 10, 20, 20}, a, a, b));    // degenerate triangle
 }
 
+// TriangleBlocked written directly on the solver, to check the fill's prepared form against it.
+bool ReferenceBlocked(const TStroke& k, TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) {
+  auto inside = [](double px, double py, double ax, double ay, double qx, double qy, double bx, double by) {
+    double u = 0, v = 0;
+    return SolveTwoUnknowns(ax - px, qx - ax, bx - ax, ay - py, qy - ay, by - ay, u, v) && u > 0 && v > 0 &&
+           u + v < 1;
+  };
+  auto crosses = [](TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t) {
+    double x = 0, y = 0;
+    return SolveTwoUnknowns(double(p.x) - s.x, double(r.x) - p.x, double(s.x) - t.x, double(p.y) - s.y,
+                            double(r.y) - p.y, double(s.y) - t.y, x, y) &&
+           x > 0 && x < 1 && y > 0 && y < 1;
+  };
+  const TTextPoint2 p{k.x1, k.y1}, r{k.x2, k.y2};
+  return inside(p.x, p.y, a.x, a.y, q.x, q.y, b.x, b.y) || inside(r.x, r.y, a.x, a.y, q.x, q.y, b.x, b.y) ||
+         crosses(p, r, a, b) || crosses(p, r, b, q) || crosses(p, r, a, q) ||
+         inside(double(p.x) + r.x, double(p.y) + r.y, 2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x,
+                2.0 * b.y);
+}
+
+TEST(TextGeometryTest, TriangleBlockedAgreesWithTheSolver) {
+  uint32_t seed = 99;
+  auto coord = [&](int range) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int32_t>((seed >> 8) % (2 * range + 1)) - range;
+  };
+  int blocked = 0;
+  for (int i = 0; i < 200000; ++i) {
+    // Small ranges make degenerate and axis-aligned cases frequent; large ones thin triangles.
+    const int range = (i % 3 == 0) ? 3 : (i % 3 == 1) ? 40 : 2000;
+    const TTextPoint2 a{coord(range), coord(range)}, q{coord(range), coord(range)}, b{coord(range), coord(range)};
+    const TStroke k{0, coord(range), coord(range), coord(range), coord(range)};
+    const bool expected = ReferenceBlocked(k, a, q, b);
+    ASSERT_EQ(TriangleBlocked(k, a, q, b), expected) << i;
+    blocked += expected;
+  }
+  EXPECT_GT(blocked, 1000);
+}
+
 TEST(TextCharacterTest, WallsOnlyWithoutFill) {
   TTTFToVectorConverter conv;
   conv.SetPrecision(2);
