@@ -1,0 +1,19 @@
+// Dispatch of a shape code to the generator that rebuilds it.
+#include "scene/Regenerate.h"
+
+#include "scene/Curves.h"
+#include "scene/Shapes.h"
+#include "scene/Text3D.h"
+
+namespace ixoral {
+
+bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out) {
+  switch (shapeType) {
+    case stParam:
+    case stParamUser: return BuildCurveComposantes(shapeType, params, out);
+    case stTexte3d: return BuildTextComposantes(shapeType, params, out);
+    default: return BuildPrimitiveComposantes(shapeType, params, out);
+  }
+}
+
+}  // namespace ixoral

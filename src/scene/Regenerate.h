@@ -1,0 +1,13 @@
+// Rebuilding any generated solid's components from its shape code and stored parameters, as the
+// scene document reader and the property inspector need.
+#pragma once
+
+#include "scene/Objects.h"
+
+namespace ixoral {
+
+// Primitives (codes 0-3, 5-8, 10, 11), built-in and user curves (9, 14) and 3D text (13).
+// False for shapes without a generator ("Cercle Simple", "User").
+bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
+
+}  // namespace ixoral

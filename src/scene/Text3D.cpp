@@ -1,0 +1,476 @@
+// 3D text: strokes from glyph outlines, the extruded walls and fill of each character, and the
+// layout of a whole text centred on the origin.
+#include "scene/Text3D.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "platform/Encoding.h"
+#include "scene/LinearEquations.h"
+#include "scene/Shapes.h"
+
+namespace ixoral {
+
+void TStrokeCollection::GetStroke(int i, TStroke& stroke) const {
+  if (i >= 0 && i < Count()) stroke = FStrokes[static_cast<size_t>(i)];
+}
+
+TGlyphRect TStrokeCollection::GetBounds() const {
+  if (FStrokes.empty()) return {};
+  TGlyphRect r{FStrokes[0].x1, FStrokes[0].y1, FStrokes[0].x1, FStrokes[0].y1};
+  for (const TStroke& s : FStrokes) {
+    r.Left = std::min({r.Left, s.x1, s.x2});
+    r.Right = std::max({r.Right, s.x1, s.x2});
+    r.Top = std::min({r.Top, s.y1, s.y2});
+    r.Bottom = std::max({r.Bottom, s.y1, s.y2});
+  }
+  return r;
+}
+
+void TTTFToVectorConverter::SetPrecision(int32_t value) {
+  if (value >= 1 && value <= 100) FPrecision = value;
+}
+
+TFontFace* TTTFToVectorConverter::Face() {
+  if (!FFaceLoaded || FFaceName != Font.Name) {
+    FFace = OpenFontFamily(Font.Name);
+    FFaceName = Font.Name;
+    FFaceLoaded = true;
+  }
+  return FFace.get();
+}
+
+std::string TTTFToVectorConverter::UsedFamily() {
+  TFontFace* face = Face();
+  if (!face) return {};
+  return ResolveFontFamily(Font.Name).Family;
+}
+
+namespace {
+
+uint32_t Read16(const std::vector<uint8_t>& b, size_t at) { return b[at] | (uint32_t(b[at + 1]) << 8); }
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (uint32_t(b[at + 1]) << 8) | (uint32_t(b[at + 2]) << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+struct TPointF {
+  double x = 0, y = 0;
+  bool operator==(const TPointF&) const = default;
+};
+
+// A 16.16 fixed-point point: value + fraction / 65536 for each coordinate.
+TPointF ReadPoint(const std::vector<uint8_t>& b, size_t at) {
+  return {static_cast<int32_t>(Read32(b, at)) / 65536.0, static_cast<int32_t>(Read32(b, at + 4)) / 65536.0};
+}
+
+int32_t RoundCoordinate(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+class TStrokeWriter {
+ public:
+  explicit TStrokeWriter(TStrokeCollection& out) : FOut(out) {}
+  int Contour = 0;
+  // Adds current → p unless both are equal, and moves to p.
+  void LineTo(TPointF& current, const TPointF& p) {
+    if (!(current == p))
+      FOut.Add({Contour, RoundCoordinate(current.x), RoundCoordinate(current.y), RoundCoordinate(p.x),
+                RoundCoordinate(p.y)});
+    current = p;
+  }
+
+ private:
+  TStrokeCollection& FOut;
+};
+
+// The quadratic Bézier A → B → C in `precision` straight pieces.
+void Flatten(TStrokeWriter& w, const TPointF& a, const TPointF& b, const TPointF& c, int precision) {
+  const double step = 1.0 / precision;
+  TPointF previous = a;
+  for (int i = 1; i <= precision; ++i) {
+    const double t = (i == precision) ? 1.0 : i * step;
+    const TPointF p{a.x + t * t * (a.x - 2 * b.x + c.x) + t * (2 * b.x - 2 * a.x),
+                    a.y + t * t * (a.y - 2 * b.y + c.y) + t * (2 * b.y - 2 * a.y)};
+    w.LineTo(previous, p);
+  }
+}
+
+int32_t ClampUnits(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxGlyphUnits, kMaxGlyphUnits)); }
+int32_t UnitsFromParam(double v) {
+  if (!std::isfinite(v)) return 0;
+  return static_cast<int32_t>(std::lround(std::clamp(v, double(-kMaxGlyphUnits), double(kMaxGlyphUnits))));
+}
+double SafeScalar(double v, double fallback) {
+  if (!std::isfinite(v)) return fallback;
+  return std::clamp(v, -1e9, 1e9);
+}
+
+D3DVERTEX TextVertex(const TTextPoint& p, double z, double nx, double ny, double nz) {
+  return {static_cast<float>(p.X),  static_cast<float>(p.Y),  static_cast<float>(z),
+          static_cast<float>(nx),   static_cast<float>(ny),   static_cast<float>(nz),
+          static_cast<float>(p.tu), static_cast<float>(p.tv)};
+}
+
+// Strictly inside the triangle T1, T2, T3: P = T1 + u (T2 − T1) + v (T3 − T1), u, v > 0, u + v < 1,
+// with u and v from SolveTwoUnknowns on the x and y components. The parts of the elimination that
+// depend on the triangle alone are worked out once; the arithmetic per point is the solver's own,
+// operation for operation, so every answer is the solver's.
+class TInsideTest {
+ public:
+  TInsideTest(double ax, double ay, double qx, double qy, double bx, double by)
+      : FAx(ax), FAy(ay), FB(qx - ax), FC(bx - ax), FE(qy - ay), FF(by - ay) {
+    if (FE != 0) {
+      if (FC == 0 && FB * FF != 0) {
+        FBranch = TBranch::NoC;
+      } else if (FB * FF == FE * FC) {
+        FBranch = TBranch::None;
+      } else {
+        FBranch = TBranch::Main;
+        FDenominator = FC - FB * FF / FE;
+      }
+    } else {
+      FBranch = FB * FF == 0 ? TBranch::None : TBranch::NoE;
+    }
+  }
+
+  bool operator()(double px, double py) const {
+    const double a = FAx - px, d = FAy - py;
+    double u = 0, v = 0;
+    switch (FBranch) {
+      case TBranch::None: return false;
+      case TBranch::NoC:
+        u = -a / FB;
+        v = (FE * a / FB - d) / FF;
+        break;
+      case TBranch::Main:
+        v = (FB * d / FE - a) / FDenominator;
+        u = -(d + FF * v) / FE;
+        break;
+      case TBranch::NoE:
+        v = -d / FF;
+        u = -(a + FC * v) / FB;
+        break;
+    }
+    if (!std::isfinite(u) || !std::isfinite(v)) return false;
+    return u > 0 && v > 0 && u + v < 1;
+  }
+
+ private:
+  enum class TBranch { None, NoC, Main, NoE };
+  double FAx, FAy, FB, FC, FE, FF;
+  TBranch FBranch = TBranch::None;
+  double FDenominator = 0;
+};
+
+// P → R and S → T cross at parameters strictly between 0 and 1 on both.
+bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t) {
+  double k = 0, m = 0;
+  if (!SolveTwoUnknowns(double(p.x) - s.x, double(r.x) - p.x, double(s.x) - t.x, double(p.y) - s.y,
+                        double(r.y) - p.y, double(s.y) - t.y, k, m))
+    return false;
+  return k > 0 && k < 1 && m > 0 && m < 1;
+}
+
+// The fill triangle (A, Q, B) with its inside tests at plain and at doubled coordinates.
+class TFillTriangle {
+ public:
+  TFillTriangle(TTextPoint2 a, TTextPoint2 q, TTextPoint2 b)
+      : FA(a), FQ(q), FB(b), FInside(a.x, a.y, q.x, q.y, b.x, b.y),
+        FInsideDoubled(2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x, 2.0 * b.y) {}
+
+  // Tested in this order: P inside, R inside, P → R crossing A → B, B → Q or A → Q, then the
+  // midpoint of P → R inside (doubled so that it stays integer).
+  bool Blocked(const TStroke& stroke) const {
+    const TTextPoint2 p{stroke.x1, stroke.y1}, r{stroke.x2, stroke.y2};
+    if (FInside(p.x, p.y) || FInside(r.x, r.y)) return true;
+    if (ProperlyCrosses(p, r, FA, FB) || ProperlyCrosses(p, r, FB, FQ) || ProperlyCrosses(p, r, FA, FQ))
+      return true;
+    return FInsideDoubled(double(p.x) + r.x, double(p.y) + r.y);
+  }
+
+ private:
+  TTextPoint2 FA, FQ, FB;
+  TInsideTest FInside, FInsideDoubled;
+};
+
+// What one text may still spend: vertices, and stroke tests of the fill search.
+struct TTextBudget {
+  size_t Vertices = 0;
+  uint64_t FillTests = 0;
+  bool CanAdd(size_t n) const { return Vertices + n <= kMaxTextVertices; }
+  bool CanSearch() const { return FillTests < kMaxFillTests; }
+};
+
+// Appends vertices group by group, starting a new triangle list once a component holds more
+// than 65 500 vertices.
+class TCharacterMesh {
+ public:
+  TCharacterMesh(TArrayOfComposante& out, TTextBudget& budget) : FOut(out), FBudget(budget) {
+    FOut.clear();
+    FOut.push_back({D3DPT_TRIANGLELIST, {}});
+  }
+  // Adds one group of 12 vertices when the budget allows it.
+  void AddGroup(std::initializer_list<D3DVERTEX> group) {
+    if (!FBudget.CanAdd(group.size())) return;
+    FBudget.Vertices += group.size();
+    auto& v = FOut.back().Vertices;
+    v.insert(v.end(), group);
+    if (v.size() > static_cast<size_t>(kMaxComposanteVertices)) {
+      v.shrink_to_fit();
+      FOut.push_back({D3DPT_TRIANGLELIST, {}});
+    }
+  }
+
+ private:
+  TArrayOfComposante& FOut;
+  TTextBudget& FBudget;
+};
+
+void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out,
+                               bool fill, int64_t& pen, int64_t halfwidth, int32_t c, double d,
+                               int32_t h, double s, TTextBudget& budget) {
+  TCharacterMesh mesh(out, budget);
+  if (!strokes || strokes->Count() == 0) {
+    pen += c;
+    return;
+  }
+  const TGlyphRect bounds = strokes->GetBounds();
+  const std::vector<TStroke>& list = strokes->Strokes();
+  const size_t n = list.size();
+  std::vector<TTextPoint> first(n), second(n);
+  for (size_t i = 0; i < n; ++i) {
+    first[i] = TextPointTransform(list[i].x1, list[i].y1, bounds, a, halfwidth, pen, h, s);
+    second[i] = TextPointTransform(list[i].x2, list[i].y2, bounds, a, halfwidth, pen, h, s);
+  }
+  const double front = d / 2, back = -d / 2;
+
+  for (size_t i = 0; i < n; ++i) {
+    const TTextPoint& A = first[i];
+    const TTextPoint& B = second[i];
+    // Side wall: (A+, A−, B+) and (B+, A−, B−), each in both windings.
+    const double nx = A.Y - B.Y, ny = B.X - A.X;
+    const D3DVERTEX ap = TextVertex(A, front, nx, ny, 0), am = TextVertex(A, back, nx, ny, 0);
+    const D3DVERTEX bp = TextVertex(B, front, nx, ny, 0), bm = TextVertex(B, back, nx, ny, 0);
+    mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
+    if (!fill) continue;
+
+    const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
+    // A candidate is blocked when any stroke blocks it, whatever the order of the tests; the
+    // stroke that blocked the previous apex usually blocks the next one too, so it goes first.
+    size_t lastBlocker = n;
+    for (size_t j = 0; j < n; ++j) {
+      const TTextPoint2 gq{list[j].x1, list[j].y1};
+      const int64_t side = (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) -
+                           (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
+      if (side <= 0) continue;
+      if (!budget.CanSearch() || !budget.CanAdd(12)) break;
+      const TFillTriangle triangle(ga, gq, gb);
+      bool blocked = lastBlocker < n && triangle.Blocked(list[lastBlocker]);
+      budget.FillTests += lastBlocker < n ? 1 : 0;
+      for (size_t k = 0; k < n && !blocked; ++k) {
+        if (k == lastBlocker) continue;
+        ++budget.FillTests;
+        if (triangle.Blocked(list[k])) {
+          blocked = true;
+          lastBlocker = k;
+        }
+      }
+      if (blocked) continue;
+      const TTextPoint& Q = first[j];
+      const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
+                      fq = TextVertex(Q, front, 0, 0, 1);
+      const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
+                      kq = TextVertex(Q, back, 0, 0, -1);
+      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
+    }
+  }
+  out.back().Vertices.shrink_to_fit();
+  pen += (int64_t(bounds.Right) - bounds.Left) + c / 5;
+}
+
+// The text as the object stores it: at most 255 bytes, never cut inside a UTF-8 character.
+std::string StoredText(const std::string& text) {
+  if (text.size() <= kMaxTextParamLength) return text;
+  size_t cut = kMaxTextParamLength;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
+}  // namespace
+
+std::unique_ptr<TStrokeCollection> StrokesFromOutline(const std::vector<uint8_t>& buffer, int precision) {
+  const size_t size = buffer.size();
+  if (size < kPolygonHeaderSize || Read32(buffer, 4) != TT_POLYGON_TYPE) return nullptr;
+  precision = std::clamp(precision, 1, 100);
+  auto result = std::make_unique<TStrokeCollection>();
+  TStrokeWriter w(*result);
+  size_t offset = 0;
+  // The walk ends when the next header would start within the last 16 bytes.
+  while (offset + kPolygonHeaderSize < size) {
+    const size_t cb = Read32(buffer, offset);
+    if (Read32(buffer, offset + 4) != TT_POLYGON_TYPE || cb < kPolygonHeaderSize || cb > size - offset)
+      break;  // not a polygon the font engine writes: stop rather than read past it
+    const TPointF start = ReadPoint(buffer, offset + 8);
+    TPointF current = start;
+    const size_t end = offset + cb;
+    size_t pos = offset + kPolygonHeaderSize;
+    while (pos + kCurveHeaderSize <= end) {
+      const uint32_t type = Read16(buffer, pos);
+      const size_t count = Read16(buffer, pos + 2);
+      const size_t points = pos + kCurveHeaderSize;
+      if (count * kPointFxSize > end - points) break;
+      if (type == TT_PRIM_LINE) {
+        for (size_t i = 0; i < count; ++i) w.LineTo(current, ReadPoint(buffer, points + i * kPointFxSize));
+      } else if (type == TT_PRIM_QSPLINE) {
+        for (size_t i = 0; i + 1 < count; ++i) {
+          const TPointF b = ReadPoint(buffer, points + i * kPointFxSize);
+          const TPointF next = ReadPoint(buffer, points + (i + 1) * kPointFxSize);
+          const TPointF c = (i + 2 < count) ? TPointF{(b.x + next.x) / 2, (b.y + next.y) / 2} : next;
+          Flatten(w, current, b, c, precision);
+          current = c;
+        }
+      }
+      pos = points + count * kPointFxSize;
+    }
+    w.LineTo(current, start);
+    ++w.Contour;
+    offset = end;
+  }
+  return result;
+}
+
+std::unique_ptr<TStrokeCollection> GetGlyphStrokes(TTTFToVectorConverter& converter, uint32_t code) {
+  TFontFace* face = converter.Face();
+  if (!face) return nullptr;
+  const uint32_t codePoint = converter.UNICODE ? code : Win1252CodePoint(static_cast<uint8_t>(code & 0xFF));
+  const std::vector<uint8_t> outline = GetGlyphOutline(*face, codePoint);
+  if (outline.empty()) return nullptr;
+  return StrokesFromOutline(outline, converter.Precision());
+}
+
+TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, int32_t a,
+                              int64_t halfwidth, int64_t pen, int32_t h, double s) {
+  const double k = s / (h == 0 ? 1 : h);
+  TTextPoint p;
+  p.X = k * (double(x) + double(pen) - bounds.Left - double(halfwidth));
+  p.Y = k * (double(y) - a - (h == 0 ? 1 : h) / 2.0);
+  // A glyph of no width or no height has one texture coordinate along that axis.
+  const double width = double(bounds.Right) - bounds.Left;
+  const double height = double(bounds.Top) - bounds.Bottom;
+  p.tu = width != 0 ? (double(x) - bounds.Left) / width : 0;
+  p.tv = height != 0 ? (double(y) - bounds.Bottom) / height : 0;
+  return p;
+}
+
+bool TriangleBlocked(const TStroke& stroke, TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) {
+  return TFillTriangle(a, q, b).Blocked(stroke);
+}
+
+void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a,
+                        TArrayOfComposante& out, bool fill, int64_t& pen, int64_t halfwidth,
+                        int32_t c, double d, int32_t h, double s) {
+  const auto strokes = GetGlyphStrokes(converter, character);
+  TTextBudget budget;
+  BuildCharacterFromStrokes(strokes.get(), a, out, fill, pen, halfwidth, c, d, h, s, budget);
+}
+
+std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
+                                           int32_t a, bool fill, D3DCOLOR colour, int32_t c,
+                                           double d, int32_t h, double s) {
+  const std::string stored = StoredText(text);
+  const std::string bytes = Utf8ToWin1252(stored);
+  a = ClampUnits(a);
+  c = ClampUnits(c);
+  h = ClampUnits(h);
+  d = SafeScalar(d, 0.2);
+  s = SafeScalar(s, 1.0);
+
+  // Each distinct character's strokes are read once for both passes.
+  std::array<std::unique_ptr<TStrokeCollection>, 256> strokes;
+  std::array<bool, 256> read{};
+  auto strokesOf = [&](uint8_t ch) -> const TStrokeCollection* {
+    if (!read[ch]) {
+      strokes[ch] = GetGlyphStrokes(converter, ch);
+      read[ch] = true;
+    }
+    return strokes[ch].get();
+  };
+
+  int64_t total = 0;
+  for (char ch : bytes) {
+    const TStrokeCollection* st = strokesOf(static_cast<uint8_t>(ch));
+    if (st && st->Count() > 0) {
+      const TGlyphRect r = st->GetBounds();
+      total += (int64_t(r.Right) - r.Left) + c / 5;
+    } else {
+      total += c;
+    }
+  }
+  const int64_t halfwidth = total / 2;
+
+  TArrayOfComposante all, one;
+  TTextBudget budget;
+  int64_t pen = 0;
+  for (char ch : bytes) {
+    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s,
+                              budget);
+    for (auto& part : one) all.push_back(std::move(part));
+  }
+
+  // Made empty, then given the components by move: a large text is not copied twice.
+  auto object = NewSolidFromComposantes({}, colour);
+  object->Composantes = std::move(all);
+  object->SetParam(1, static_cast<float>(converter.Precision()));
+  object->SetParam(2, static_cast<float>(s));
+  object->SetParam(3, static_cast<float>(h));
+  object->SetParam(4, fill ? 1.0f : 0.0f);
+  object->SetParam(5, static_cast<float>(d));
+  object->SetParam(6, static_cast<float>(a));
+  object->SetParam(7, static_cast<float>(c));
+  object->SetTextParam(1, stored);
+  object->SetTextParam(2, converter.Font.Name);
+  object->ShapeType = stTexte3d;
+  return object;
+}
+
+TFontMeasure MeasureFont(TTTFToVectorConverter& converter) {
+  TFontMeasure m;
+  for (int code = 0; code < 256; ++code) {
+    const auto strokes = GetGlyphStrokes(converter, static_cast<uint32_t>(code));
+    if (!strokes || strokes->Count() == 0) continue;
+    const TGlyphRect r = strokes->GetBounds();
+    m.Sum += int64_t(r.Right) - r.Left + 1;
+    const int32_t height = r.Bottom - r.Top + 1;
+    if (m.Count == 0 || height > m.Height) m.Height = height;
+    if (m.Count == 0 || r.Top < m.Lowest) m.Lowest = r.Top;
+    ++m.Count;
+  }
+  return m;
+}
+
+std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const std::string&)>& nameExists) {
+  TTTFToVectorConverter converter;
+  converter.SetPrecision(1);
+  const TFontMeasure m = MeasureFont(converter);  // measured in the converter's default font
+  converter.Font.Name = "Times New Roman";
+  std::string text = kDefaultText;
+  while (nameExists && nameExists(text) && text.size() < kMaxTextParamLength) text += 'i';
+  const int32_t c = static_cast<int32_t>(std::nearbyint(double(m.Sum) / 254.0));
+  return CreateText3D(text, converter, m.Lowest, true, kOpaqueWhite, c, 0.2, m.Height, 1.0);
+}
+
+bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComposante& out) {
+  if (shapeType != stTexte3d) return false;
+  TTTFToVectorConverter converter;
+  const double precision = o.GetParam(1);
+  if (std::isfinite(precision) && precision >= 1 && precision <= 100)
+    converter.SetPrecision(static_cast<int32_t>(std::lround(precision)));
+  converter.Font.Name = o.GetTextParam(2).empty() ? std::string("Arial") : o.GetTextParam(2);
+  auto rebuilt = CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0,
+                              0, UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)),
+                              o.GetParam(2));
+  out = std::move(rebuilt->Composantes);
+  return true;
+}
+
+}  // namespace ixoral
