@@ -11,8 +11,10 @@
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
+#include "scene/Curves.h"
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
+#include "scene/Text3D.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -24,7 +26,7 @@ const char* kUsage =
     "\n"
     "  ixoral-cli new OUTPUT.ixr [--insert KIND]... [--force]\n"
     "      a new scene (default light) with the modeller's inserts in the order given, saved\n"
-    "      KIND: cube cubeperce cylindre cone pyramide tore sphere cercle paroiv paroih\n"
+    "      KIND: cube cubeperce cylindre cone pyramide tore sphere cercle paroiv paroih param texte\n"
     "  ixoral-cli info DOCUMENT          one line per object: index, kind, name, type, position\n"
     "  ixoral-cli resave DOCUMENT OUTPUT.ixr [--force]\n"
     "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--force]   (N 0..3, default 3)\n"
@@ -89,7 +91,18 @@ int CmdNew(const TArgs& a) {
   TScene scene(nullptr, &prompt);
   scene.NewScene(true);
   int counters[InsertDefaults.size()] = {};
+  int curves = 0;
   for (const auto& kind : a.Inserts) {
+    if (kind == "param") {
+      scene.AddObject(CreateDefaultCurve(), kDefaultCurvePrefix + std::to_string(++curves));
+      continue;
+    }
+    if (kind == "texte") {  // named by its text, "Abc" made unique
+      auto text = CreateDefaultText3D([&](const std::string& n) { return scene.NameExists(n); });
+      const std::string name = text->GetTextParam(1);
+      scene.AddObject(std::move(text), name);
+      continue;
+    }
     const TInsertDefault* d = FindInsertDefault(kind);
     if (!d) return Fail("Forme inconnue : " + kind);
     const size_t k = static_cast<size_t>(d - InsertDefaults.data());

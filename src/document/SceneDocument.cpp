@@ -13,6 +13,7 @@
 #include "document/Archive.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
+#include "scene/Regenerate.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
 
@@ -219,26 +220,6 @@ class TFieldReader {
   bool FOk = true;
 };
 
-int RoundCount(float v) { return static_cast<int>(std::lround(std::clamp(v, -1e6f, 1e6f))); }
-
-// The mesh of a stored solid, made by its generator; null for shapes without one here.
-std::unique_ptr<TSolidObject> GenerateStoredSolid(uint8_t type, const std::array<float, kParamCount>& p,
-                                                  D3DCOLOR colour) {
-  switch (type) {
-    case stCube: return CreateCube(colour, p[0]);
-    case stCubePerce: return CreateCubePerce(colour, p[0], p[1]);
-    case stCylindre: return CreateCylinder(RoundCount(p[2]), colour, p[1], p[0]);
-    case stCercle: return CreateCircle(RoundCount(p[1]), colour, p[0]);
-    case stTore: return CreateTorus(RoundCount(p[2]), RoundCount(p[3]), colour, p[1], p[0]);
-    case stSphere: return CreateSphere(RoundCount(p[1]), RoundCount(p[2]), colour, p[0]);
-    case stPyramide: return CreateConeOrPyramid(4, colour, p[1], p[0]);
-    case stCone: return CreateConeOrPyramid(RoundCount(p[2]), colour, p[1], p[0]);
-    case stPlanVertical: return CreateWall(colour, p[0]);
-    case stPlanHorizontal: return CreateFloor(colour, p[0]);
-    default: return nullptr;
-  }
-}
-
 struct THandEdit {
   TVertexRef Ref;
   Vec3d P;
@@ -313,12 +294,20 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   }
   if (!r.Ok()) return {};
 
-  std::unique_ptr<TSolidObject> solid = GenerateStoredSolid(static_cast<uint8_t>(type), p, colour);
-  if (!solid) return "-";  // no generator for this shape: the record is skipped
-  for (int i = 0; i < kParamCount; ++i)
-    if (i >= ShapeParamCounts[static_cast<size_t>(type)]) p[static_cast<size_t>(i)] = solid->GetParam(i + 1);
+  // A 3D text is named by its text, made unique as names are; a user curve is always white.
+  std::string objectName = name;
+  if (type == stTexte3d) objectName = t[0] = UniqueName(scene, t[0]);
+  if (type == stParamUser) colour = kOpaqueWhite;
+  TSolidObject stored;
+  for (int i = 0; i < kParamCount; ++i) stored.SetParam(i + 1, p[static_cast<size_t>(i)]);
+  for (int i = 0; i < kTextParamCount; ++i) stored.SetTextParam(i + 1, t[static_cast<size_t>(i)]);
+  TArrayOfComposante parts;
+  if (type < 0 || type >= kShapeTypeCount || !RegenerateComposantes(static_cast<uint8_t>(type), stored, parts))
+    return "-";  // no generator for this shape: the record is skipped
+  std::unique_ptr<TSolidObject> solid = NewSolidFromComposantes(std::move(parts), colour);
+  solid->ShapeType = static_cast<uint8_t>(type);
   for (int i = 0; i < kParamCount; ++i) solid->SetParam(i + 1, p[static_cast<size_t>(i)]);
-  for (int i = 0; i < kTextParamCount; ++i) solid->SetTextParam(i + 1, t[static_cast<size_t>(i)]);
+  for (int i = 0; i < kTextParamCount; ++i) solid->SetTextParam(i + 1, stored.GetTextParam(i + 1));
 
   // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
   if (noise) {
@@ -339,7 +328,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     solid->TextureFile = *texture;
   }
 
-  const int index = scene.AddObject(std::move(solid), name);
+  const int index = scene.AddObject(std::move(solid), objectName);
   scene.SelectObject(index);
   TSolidObject* s = scene.SolidAt(index);
   s->SetPosition(pos);

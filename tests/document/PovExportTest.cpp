@@ -10,7 +10,9 @@
 #include <regex>
 #include <sstream>
 
+#include "scene/Curves.h"
 #include "scene/Shapes.h"
+#include "scene/Text3D.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -161,13 +163,11 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   scene.SolidAt(hiddenParent)->SetVisible(false);
   scene.SetParent(inter, scene.IndexOfName("Cercle8"));
   scene.SetRelation(inter, scene.IndexOfName("Cercle8"), relIntersection);
-  // A 3D text record as the text generator stores it: text, font, and its pen width in slot 2.
-  auto text = CreateCube(kOpaqueWhite, 0.1);
-  text->ShapeType = stTexte3d;
+  // A 3D text whose text needs escaping, and a curve.
+  auto text = CreateDefaultText3D([](const std::string&) { return false; });
   text->SetTextParam(1, "Ixoral \"quoted\" \\ text");
-  text->SetTextParam(2, "Times New Roman");
-  text->SetParam(2, 350);
   scene.AddObject(std::move(text), "Texte1");
+  scene.AddObject(CreateDefaultCurve(), "Param1");
   const int l2 = ++scene.LightCount;
   D3DLIGHT7 l;
   l.dltType = D3DLIGHT_DIRECTIONAL;

@@ -9,7 +9,9 @@
 
 #include "document/Archive.h"
 #include "platform/Encoding.h"
+#include "scene/Curves.h"
 #include "scene/Shapes.h"
+#include "scene/Text3D.h"
 #include "tools/Deformations.h"
 
 using namespace ixoral;
@@ -76,6 +78,12 @@ class DocumentTest : public ::testing::Test {
     aimed->DeviceIndex = n2;
     aimed->SetType(ltAimed);
     aimed->SetDirection({1, -1, 1});
+    // Curves and text.
+    s.AddObject(CreateDefaultCurve(), "Param1");
+    s.AddObject(CreateUserCurve(10, "cos(t)", "sin(t)", kOpaqueWhite, 6.28, 0, "t/5", 0.3, 0.1), "Param2");
+    auto text = CreateDefaultText3D([&](const std::string& candidate) { return s.NameExists(candidate); });
+    const std::string textName = text->GetTextParam(1);
+    s.AddObject(std::move(text), textName);
     s.Views[3].SetViewTranslation({0.5, 0, 0});
     s.Views[3].SetViewRotation({0.1, 0.2, 0});
     s.Views[3].SetViewScale({1.5, 1.5, 1.5});
