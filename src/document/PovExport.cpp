@@ -1,8 +1,6 @@
 // Writes a scene as a POV-Ray scene description.
 #include "document/PovExport.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +9,7 @@
 
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
+#include "scene/GlyphOutline.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;
@@ -46,34 +45,11 @@ std::string FormatPovString(const std::string& text) {
 }
 
 std::string FindFontFile(const std::string& fontName, IPrompt* prompt) {
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (!config) {
-    if (prompt) prompt->Error(kMsgFontLookupImpossible);
-    return {};
-  }
-  std::string file;
-  if (FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(fontName.c_str()))) {
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcConfigSubstitute(config, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
-      FcChar8* path = nullptr;
-      if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path) {
-        const std::string p = reinterpret_cast<const char*>(path);
-        std::string ext = fs::path(p).extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::error_code ec;
-        // POV-Ray reads TrueType and OpenType files.
-        if ((ext == ".ttf" || ext == ".otf") && fs::is_regular_file(p, ec)) file = p;
-      }
-      FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-  }
-  FcConfigDestroy(config);
-  if (file.empty() && prompt) prompt->Error(kMsgFontFileNotFound);
-  return file;
+  const TFontResolution font = ResolveFontFamily(fontName);
+  std::error_code ec;
+  if (font.Found && fs::is_regular_file(font.File, ec)) return font.File;
+  if (prompt) prompt->Error(kMsgFontFileNotFound);
+  return {};
 }
 
 void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {

@@ -11,8 +11,6 @@
 
 namespace ixoral {
 
-inline constexpr const char* kMsgFontLookupImpossible =
-    "Pas fait pour win 95 : recuperer le nom du fichier de la fonte dans la base de registre";
 inline constexpr const char* kMsgFontFileNotFound =
     "Impossible de récupérer le fichier associé à cette police";
 
@@ -24,7 +22,8 @@ std::string FormatPovMatrix(const D3DMATRIX& m);
 // A text as a POV-Ray string literal, quotes included, escaped so nothing can end it early.
 std::string FormatPovString(const std::string& text);
 
-// The TrueType file of a font family (through fontconfig); empty, after the message, when none.
+// The TrueType file of a font family (the font the text generator uses for it); empty, after the
+// message, when there is none.
 std::string FindFontFile(const std::string& fontName, IPrompt* prompt);
 
 void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c);
