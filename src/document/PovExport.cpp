@@ -45,6 +45,10 @@ std::string FormatPovString(const std::string& text) {
 }
 
 std::string FindFontFile(const std::string& fontName, IPrompt* prompt) {
+  if (!FontLookupAvailable()) {
+    if (prompt) prompt->Error(kMsgFontLookupImpossible);
+    return {};
+  }
   const TFontResolution font = ResolveFontFamily(fontName);
   std::error_code ec;
   if (font.Found && fs::is_regular_file(font.File, ec)) return font.File;

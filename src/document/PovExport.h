@@ -11,6 +11,8 @@
 
 namespace ixoral {
 
+inline constexpr const char* kMsgFontLookupImpossible =
+    "Pas fait pour win 95 : recuperer le nom du fichier de la fonte dans la base de registre";
 inline constexpr const char* kMsgFontFileNotFound =
     "Impossible de récupérer le fichier associé à cette police";
 

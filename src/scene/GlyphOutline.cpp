@@ -303,6 +303,11 @@ TFontResolution ResolveFontFamily(const std::string& family) {
   return r;
 }
 
+bool FontLookupAvailable() {
+  std::lock_guard lock(CacheMutex());
+  return FontConfig() != nullptr;
+}
+
 std::vector<std::string> ScreenFontFamilies() {
   std::set<std::string> families = {"Arial", "Times New Roman"};
   std::lock_guard lock(CacheMutex());

@@ -35,6 +35,8 @@ struct TFontResolution {
   int Index = 0;
 };
 TFontResolution ResolveFontFamily(const std::string& family);
+// Whether this system can look fonts up at all (fontconfig could load its configuration).
+bool FontLookupAvailable();
 
 // The families of the screen fonts with TrueType outlines, sorted, without duplicates; the
 // program's own default names "Arial" and "Times New Roman" are always listed.
