@@ -124,12 +124,12 @@ void WritePovSolid(std::ostream& out, const TSolidObject& s, IPrompt* prompt) {
   const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
   const double p = s.Specular;
   const double v = p > 0 ? 5 - p + 0.1 : 0;
-  const double spec = v == 0 ? 0 : (v < 4 ? 0.8 : 1.2);
+  const double specularTerm = v == 0 ? 0 : (v < 4 ? 0.8 : 1.2);
   const double diffuse = v == 0 ? 0.6 : (v < 4 ? 0.7 : 1.5);
   out << "    texture { " << kEol << "      pigment { rgbt < " << FormatPovNumber(r) << ", "
       << FormatPovNumber(g) << ", " << FormatPovNumber(b) << ", " << FormatPovNumber(t) << "> }" << kEol
       << "      finish { " << kEol << "        ambient 0" << kEol << "        specular "
-      << FormatPovNumber(spec) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol
+      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol
       << "      }" << kEol << "    }" << kEol << "}" << kEol;
 }
 

@@ -343,8 +343,8 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
 
 std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type,
                        const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
-  const std::string& spec = r.Text();
-  if (spec != "Specular" && spec != "NoSpecular") r.Fail();
+  const std::string& specularWord = r.Text();
+  if (specularWord != "Specular" && specularWord != "NoSpecular") r.Fail();
   const float theta = r.Single(), phi = r.Single();
   if (!r.Ok() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
 
@@ -369,7 +369,7 @@ std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long lon
   const int index = scene.AddObject(std::move(light), kLightName + std::to_string(n));
   TLight* o = scene.LightAt(index);
   o->DeviceIndex = n;
-  o->SetSpecular(spec == "NoSpecular" ? 0.0f : 1.0f);
+  o->SetSpecular(specularWord == "NoSpecular" ? 0.0f : 1.0f);
   o->SetType(type == ltSpot ? ltSpot : ltAimed);
   o->SpotAngle = theta;
   o->AimVector = o->VectDir;

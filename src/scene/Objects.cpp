@@ -55,6 +55,15 @@ const std::string kEmpty;
 T3dObject::T3dObject()
     : ScaleMatrix(Identity()), TranslationMatrix(Identity()), RotationMatrix(Identity()) {}
 
+void T3dObject::CopyPlacementFrom(const T3dObject& source) {
+  Position = source.Position;
+  VectDir = source.VectDir;
+  Redim = source.Redim;
+  ScaleMatrix = source.ScaleMatrix;
+  TranslationMatrix = source.TranslationMatrix;
+  RotationMatrix = source.RotationMatrix;
+}
+
 float T3dObject::GetParam(int i) const { return i >= 1 && i <= kParamCount ? FParams[i - 1] : 0; }
 void T3dObject::SetParam(int i, float value) {
   if (i >= 1 && i <= kParamCount) FParams[i - 1] = value;
@@ -253,6 +262,17 @@ void TSolidObject::SetNoise(int32_t seed, bool addition, double max, double min)
 void TSolidObject::SetTorsion(const Vec3d& axisStart, const Vec3d& axisEnd, double angle) {
   Torsion = true;
   TorsionParams = std::make_unique<TTorsionParams>(TTorsionParams{axisStart, axisEnd, angle});
+}
+
+void TSolidObject::CopyDeformationRecordsFrom(const TSolidObject& source) {
+  if (source.Bruit && source.NoiseParams) {
+    const TNoiseParams& n = *source.NoiseParams;
+    SetNoise(n.Seed, n.Addition, n.Max, n.Min);
+  }
+  if (source.Torsion && source.TorsionParams) {
+    const TTorsionParams& t = *source.TorsionParams;
+    SetTorsion(t.AxisStart, t.AxisEnd, t.Angle);
+  }
 }
 
 size_t TSolidObject::VertexCount() const {

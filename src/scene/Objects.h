@@ -108,6 +108,9 @@ class T3dObject {
 
   virtual bool IsLight() const = 0;
 
+  // Position, direction, scale and the three matrices, as another object has them.
+  void CopyPlacementFrom(const T3dObject& source);
+
   // 1-based; an index outside 1..10 (1..3) reads 0 (empty) and is ignored on write.
   float GetParam(int i) const;
   void SetParam(int i, float value);
@@ -177,6 +180,9 @@ class TSolidObject final : public T3dObject {
   void MarkModifiedAt(const Vec3d& p);
   void SetNoise(int32_t seed, bool addition, double max, double min);
   void SetTorsion(const Vec3d& axisStart, const Vec3d& axisEnd, double angle);
+  // New noise and torsion records with the source's values, for each one the source has on;
+  // a record the source has off is left as it is here.
+  void CopyDeformationRecordsFrom(const TSolidObject& source);
   // Total number of vertices over all components.
   size_t VertexCount() const;
 

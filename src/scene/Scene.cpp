@@ -336,12 +336,7 @@ void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
     for (int k = 1; k <= kParamCount; ++k) c->SetParam(k, src->GetParam(k));  // the cone angles
     c->DeviceIndex = d.LightCount;
     d.RenameObject(index, src->Name());
-    c->Position = src->Position;
-    c->VectDir = src->VectDir;
-    c->Redim = src->Redim;
-    c->ScaleMatrix = src->ScaleMatrix;
-    c->TranslationMatrix = src->TranslationMatrix;
-    c->RotationMatrix = src->RotationMatrix;
+    c->CopyPlacementFrom(*src);
     c->SetSpecular(src->Specular);
     c->SetColor(src->Color);
     return;
@@ -363,21 +358,9 @@ void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
   } else {
     c->Texturer = false;
   }
-  if (src->Bruit && src->NoiseParams) {
-    const TNoiseParams& n = *src->NoiseParams;
-    c->SetNoise(n.Seed, n.Addition, n.Max, n.Min);
-  }
-  if (src->Torsion && src->TorsionParams) {
-    const TTorsionParams& t = *src->TorsionParams;
-    c->SetTorsion(t.AxisStart, t.AxisEnd, t.Angle);
-  }
+  c->CopyDeformationRecordsFrom(*src);
   d.RenameObject(index, src->Name());
-  c->Position = src->Position;
-  c->VectDir = src->VectDir;
-  c->Redim = src->Redim;
-  c->ScaleMatrix = src->ScaleMatrix;
-  c->TranslationMatrix = src->TranslationMatrix;
-  c->RotationMatrix = src->RotationMatrix;
+  c->CopyPlacementFrom(*src);
   c->SetSpecular(src->Specular);
   c->SelectionMarks = src->SelectionMarks;
   c->BoxCenter = src->BoxCenter;

@@ -232,21 +232,9 @@ void CopyObjectState(TScene& destination, int index, TScene& source) {
       d->Texturer = false;
     }
     d->TextureFile = src->TextureFile;
-    if (src->Bruit && src->NoiseParams) {
-      const TNoiseParams& n = *src->NoiseParams;
-      d->SetNoise(n.Seed, n.Addition, n.Max, n.Min);
-    }
-    if (src->Torsion && src->TorsionParams) {
-      const TTorsionParams& t = *src->TorsionParams;
-      d->SetTorsion(t.AxisStart, t.AxisEnd, t.Angle);
-    }
+    d->CopyDeformationRecordsFrom(*src);
     destination.RenameObject(index, src->Name());
-    d->Position = src->Position;
-    d->VectDir = src->VectDir;
-    d->Redim = src->Redim;
-    d->ScaleMatrix = src->ScaleMatrix;
-    d->TranslationMatrix = src->TranslationMatrix;
-    d->RotationMatrix = src->RotationMatrix;
+    d->CopyPlacementFrom(*src);
     d->SetSpecular(src->Specular);
     d->SelectionMarks = src->SelectionMarks;
     d->BoxCenter = src->BoxCenter;
@@ -262,16 +250,11 @@ void CopyObjectState(TScene& destination, int index, TScene& source) {
   d->LightType = src->LightType;
   d->Color = src->Color;
   d->SymbolMaterial = src->SymbolMaterial;
-  d->VectDir = src->VectDir;
   d->AimVector = src->AimVector;
   d->SpotAngle = src->SpotAngle;
   for (int k = 1; k <= kParamCount; ++k) d->SetParam(k, src->GetParam(k));
   destination.RenameObject(index, src->Name());
-  d->Position = src->Position;
-  d->Redim = src->Redim;
-  d->ScaleMatrix = src->ScaleMatrix;
-  d->TranslationMatrix = src->TranslationMatrix;
-  d->RotationMatrix = src->RotationMatrix;
+  d->CopyPlacementFrom(*src);
 }
 
 }  // namespace ixoral
