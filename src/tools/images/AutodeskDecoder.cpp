@@ -1,0 +1,5 @@
+// placeholder
+#include "tools/images/Image.h"
+namespace ixoral {
+bool DecodeAutodesk(const uint8_t*, size_t, TImage& image, std::string& message) { image = TImage{}; message.clear(); return false; }
+}  // namespace ixoral
