@@ -61,6 +61,12 @@ inline int Red(uint32_t c) { return (c >> 16) & 0xFF; }
 inline int Green(uint32_t c) { return (c >> 8) & 0xFF; }
 inline int Blue(uint32_t c) { return c & 0xFF; }
 
+inline void ExpectColor(uint32_t c, int r, int g, int b, int tol = 1) {
+  EXPECT_NEAR(Red(c), r, tol) << std::hex << c;
+  EXPECT_NEAR(Green(c), g, tol) << std::hex << c;
+  EXPECT_NEAR(Blue(c), b, tol) << std::hex << c;
+}
+
 // Two triangles (clockwise on the screen) covering the square of half-side `s` at depth z,
 // facing the camera, with normal (0, 0, -normalLength).
 inline std::vector<D3DVERTEX> Quad(float s, float z, float normalLength = 1, float cx = 0,

@@ -25,12 +25,6 @@ void DrawQuad(TRig& rig, float s, float z, float normalLength = 1) {
   ASSERT_EQ(rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, q.data(), 6), D3D_OK);
 }
 
-void ExpectColor(uint32_t c, int r, int g, int b, int tol = 1) {
-  EXPECT_NEAR(Red(c), r, tol) << std::hex << c;
-  EXPECT_NEAR(Green(c), g, tol) << std::hex << c;
-  EXPECT_NEAR(Blue(c), b, tol) << std::hex << c;
-}
-
 TEST(SoftwareDeviceLighting, DirectionalDiffuseCountsTheNormalsLength) {
   TRig rig;
   rig.Device.SetLight(1, Directional(0, 0, 1));
