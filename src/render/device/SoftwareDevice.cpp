@@ -710,7 +710,7 @@ inline float StageOp(DWORD op, float a1, float a2) {
 // Stencil and depth tests with their stencil operations and the depth write; true when the
 // colour is to be written.
 template <bool kStencil, class P>
-inline bool DepthStencil(const P& p, size_t idx, float z) {
+[[gnu::always_inline]] inline bool DepthStencil(const P& p, size_t idx, float z) {
   if constexpr (kStencil) {
     uint8_t& s = p.StencilBuf[idx];
     if (!CompareU(p.SFunc, p.SRef & p.SMask, s & p.SMask)) {
@@ -730,7 +730,7 @@ inline bool DepthStencil(const P& p, size_t idx, float z) {
 }
 
 template <bool kTex, bool kBlend, class P>
-inline void ShadeAndWrite(const P& p, size_t idx, TFrag f) {
+[[gnu::always_inline]] inline void ShadeAndWrite(const P& p, size_t idx, TFrag f) {
   float c[4] = {f.r, f.g, f.b, f.a};
   if constexpr (kTex) {
     float tex[4];
@@ -756,14 +756,23 @@ inline void ShadeAndWrite(const P& p, size_t idx, TFrag f) {
     return;
   uint32_t& dstPix = p.Color[idx];
   if constexpr (kBlend) {
+    // The two blends the scene drawing uses most, without the general factor table.
+    if (p.SrcBlend == D3DBLEND_ZERO && p.DstBlend == D3DBLEND_ONE) return;
     const uint32_t d = dstPix;
-    const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
-                          float(d >> 24)};
-    float out[4];
-    for (int k = 0; k < 4; ++k)
-      out[k] = Clamp255(c[k] * BlendFactor(p.SrcBlend, k, c, dst) +
-                        dst[k] * BlendFactor(p.DstBlend, k, c, dst));
-    for (int k = 0; k < 4; ++k) c[k] = out[k];
+    if (p.SrcBlend == D3DBLEND_SRCALPHA && p.DstBlend == D3DBLEND_INVSRCALPHA) {
+      const float a = Clamp255(c[3]) * (1.0f / 255.0f), na = 1 - a;
+      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
+                            float(d >> 24)};
+      for (int k = 0; k < 4; ++k) c[k] = c[k] * a + dst[k] * na;
+    } else {
+      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
+                            float(d >> 24)};
+      float out[4];
+      for (int k = 0; k < 4; ++k)
+        out[k] = Clamp255(c[k] * BlendFactor(p.SrcBlend, k, c, dst) +
+                          dst[k] * BlendFactor(p.DstBlend, k, c, dst));
+      for (int k = 0; k < 4; ++k) c[k] = out[k];
+    }
   }
   const uint32_t r = static_cast<uint32_t>(Clamp255(c[0]) + 0.5f);
   const uint32_t g = static_cast<uint32_t>(Clamp255(c[1]) + 0.5f);
@@ -886,9 +895,30 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   plane(1, vs[0]->iw, vs[1]->iw, vs[2]->iw);
   for (int k = 0; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
 
+  const bool narrow = xHi - xLo < 24;
   for (int py = y0; py <= y1; ++py) {
     int64_t lo = xLo, hi = xHi;
-    for (int i = 0; i < 3 && lo <= hi; ++i) {
+    if (narrow) {
+      // Small triangles: step the edge functions along the row rather than dividing.
+      int64_t e[3], k[3];
+      for (int i = 0; i < 3; ++i) {
+        k[i] = -edy[i] * 16;
+        e[i] = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i] + k[i] * xLo;
+      }
+      int64_t first = -1, last = -2;
+      for (int64_t px = xLo; px <= xHi; ++px) {
+        if ((e[0] | e[1] | e[2]) >= 0) {
+          if (first < 0) first = px;
+          last = px;
+        } else if (first >= 0) {
+          break;
+        }
+        e[0] += k[0], e[1] += k[1], e[2] += k[2];
+      }
+      if (first < 0) continue;
+      lo = first, hi = last;
+    }
+    for (int i = 0; i < 3 && lo <= hi && !narrow; ++i) {
       // E(px) = C + K * px, inside when E + bias >= 0.
       const int64_t K = -edy[i] * 16;
       const int64_t C = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i];
@@ -904,23 +934,27 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
     const double dxs = double(lo) - fx0, dys = double(py) - fy0;
     float at[kN];
     for (int k = 0; k < kN; ++k) at[k] = static_cast<float>(base[k] + ddx[k] * dxs + ddy[k] * dys);
+    // The attributes stepped along the row, kept in registers.
+    float z = at[0], iw = at[1], r = at[2], g = at[3], b = at[4], a = at[5];
+    float sr = at[6], sg = at[7], sb = at[8], uw = at[9], vw = at[10];
     const size_t rowIdx = size_t(py) * p.Pitch;
     for (int64_t px = lo; px <= hi; ++px) {
       const size_t idx = rowIdx + size_t(px);
-      const float z = at[0];
       if (DepthStencil<kStencil>(p, idx, z)) {
         TFrag f;
-        f.r = at[2], f.g = at[3], f.b = at[4], f.a = at[5];
-        f.sr = at[6], f.sg = at[7], f.sb = at[8];
+        f.r = r, f.g = g, f.b = b, f.a = a;
+        f.sr = sr, f.sg = sg, f.sb = sb;
         if constexpr (kTex) {
-          const float w = 1.0f / at[1];
-          f.u = at[9] * w, f.v = at[10] * w;
+          const float w = 1.0f / iw;
+          f.u = uw * w, f.v = vw * w;
         } else {
           f.u = f.v = 0;
         }
         ShadeAndWrite<kTex, kBlend>(p, idx, f);
       }
-      for (int k = 0; k < kN; ++k) at[k] += ddx[k];
+      z += ddx[0], r += ddx[2], g += ddx[3], b += ddx[4], a += ddx[5];
+      sr += ddx[6], sg += ddx[7], sb += ddx[8];
+      if constexpr (kTex) iw += ddx[1], uw += ddx[9], vw += ddx[10];
     }
   }
 }
@@ -953,7 +987,8 @@ inline bool Finite(const TSoftwareDevice::TVtx& v) {
 void TSoftwareDevice::DrawTriangle(const TVtx& a, const TVtx& b, const TVtx& c) {
   const auto& p = FState->P;
   if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-  TVtx poly[9] = {a, b, c};
+  TVtx poly[9];
+  poly[0] = a, poly[1] = b, poly[2] = c;
   if (p.Flat) {
     for (int i = 1; i < 3; ++i) {
       poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
