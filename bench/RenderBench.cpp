@@ -69,26 +69,25 @@ void BM_ClearFullSurface(benchmark::State& state) {
 }
 BENCHMARK(BM_ClearFullSurface)->Unit(benchmark::kMillisecond);
 
-// 100,000 small lit Gouraud triangles (about 6 pixels each) spread over the view.
+// 100,000 small lit Gouraud triangles (about 6 pixels each) as a finely tessellated surface, in
+// mesh order like the generators' output: 250 x 200 quads over the middle of the view.
 void BM_SmallLitGouraudTriangles(benchmark::State& state) {
   TBenchRig rig;
   std::vector<D3DVERTEX> v;
   v.reserve(300000);
-  uint32_t seed = 12345;
-  auto rnd = [&] {
-    seed = seed * 1664525u + 1013904223u;
-    return (seed >> 8) / float(1 << 24);
+  constexpr int kCols = 250, kRows = 200;
+  auto vertex = [](int i, int j) {
+    D3DVERTEX p;
+    p.x = -1.6f + 3.2f * i / kCols;
+    p.y = 1.0f - 2.0f * j / kRows;
+    p.z = 0.3f * std::sin(i * 0.05f) * std::cos(j * 0.07f);
+    p.nx = p.x * 0.3f, p.ny = p.y * 0.3f, p.nz = -1;
+    return p;
   };
-  for (int i = 0; i < 100000; ++i) {
-    const float cx = rnd() * 3.2f - 1.6f, cy = rnd() * 2.0f - 1.0f, cz = rnd() * 0.5f;
-    const float s = 0.006f;
-    D3DVERTEX a, b, c;
-    a.x = cx - s, a.y = cy + s, a.z = cz;
-    b.x = cx + s, b.y = cy + s, b.z = cz;
-    c.x = cx, c.y = cy - s, c.z = cz;
-    for (D3DVERTEX* p : {&a, &b, &c}) p->nx = p->x - 0.2f, p->ny = p->y, p->nz = -1;
-    v.insert(v.end(), {a, b, c});
-  }
+  for (int j = 0; j < kRows; ++j)
+    for (int i = 0; i < kCols; ++i)
+      v.insert(v.end(), {vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j),
+                         vertex(i + 1, j + 1), vertex(i, j + 1)});
   for (auto _ : state) {
     rig.Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
     rig.Device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, v.data(), DWORD(v.size()));

@@ -16,6 +16,7 @@ struct TLightC {  // an enabled light, in camera space
   float Diffuse[3], Specular[3], Ambient[3];
   float Pos[3], Dir[3];  // Dir: unit direction the light shines along
   float Range, A0, A1, A2, CosTheta, CosPhi, Falloff;
+  bool HasSpecular;
 };
 
 inline float Clamp01(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
@@ -45,6 +46,15 @@ inline bool CompareU(DWORD func, uint32_t a, uint32_t b) {
     case D3DCMP_GREATEREQUAL: return a >= b;
     default: return true;
   }
+}
+
+// Nearest integer of a value known to be far inside the 64-bit range (clipped coordinates).
+inline int64_t RoundBounded(double v) {
+  int64_t i = static_cast<int64_t>(v);
+  const double f = v - double(i);
+  if (f >= 0.5) ++i;
+  else if (f < -0.5) --i;
+  return i;
 }
 
 // Floor division of 64-bit integers (b > 0).
@@ -413,6 +423,7 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
       c.CosTheta = std::cos(l.dvTheta * 0.5f);
       c.CosPhi = std::cos(l.dvPhi * 0.5f);
       c.Falloff = l.dvFalloff;
+      c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
       s.Lights.push_back(c);
     }
   }
@@ -466,6 +477,7 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
                          p[0] * W[0][1] + p[1] * W[1][1] + p[2] * W[2][1] + W[3][1],
                          p[0] * W[0][2] + p[1] * W[1][2] + p[2] * W[2][2] + W[3][2]};
     float amb[3] = {0, 0, 0}, dif[3] = {0, 0, 0}, spe[3] = {0, 0, 0};
+    const bool specularMaterial = ms.r != 0 || ms.g != 0 || ms.b != 0;
     float eye[3] = {0, 0, -1};
     if (specularOn && localViewer) {
       const float len = std::sqrt(pc[0] * pc[0] + pc[1] * pc[1] + pc[2] * pc[2]);
@@ -507,7 +519,7 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
       const float ndl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
       if (ndl > 0) {
         for (int j = 0; j < 3; ++j) dif[j] += k * ndl * l.Diffuse[j];
-        if (specularOn && m.power > 0) {
+        if (specularOn && m.power > 0 && l.HasSpecular && specularMaterial) {
           float h[3] = {L[0] + eye[0], L[1] + eye[1], L[2] + eye[2]};
           const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
           if (hl > 0) {
@@ -847,10 +859,10 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
 template <bool kTex, bool kStencil, bool kBlend, class P>
 void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2) {
   // 4 bits of sub-pixel precision; pixel centres on integer coordinates.
-  int64_t X[3] = {std::llround(double(v0->x) * 16), std::llround(double(v1->x) * 16),
-                  std::llround(double(v2->x) * 16)};
-  int64_t Y[3] = {std::llround(double(v0->y) * 16), std::llround(double(v1->y) * 16),
-                  std::llround(double(v2->y) * 16)};
+  int64_t X[3] = {RoundBounded(double(v0->x) * 16), RoundBounded(double(v1->x) * 16),
+                  RoundBounded(double(v2->x) * 16)};
+  int64_t Y[3] = {RoundBounded(double(v0->y) * 16), RoundBounded(double(v1->y) * 16),
+                  RoundBounded(double(v2->y) * 16)};
   int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
   if (area == 0) return;
   const TScreenVtx* vs[3] = {v0, v1, v2};
