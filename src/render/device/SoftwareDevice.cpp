@@ -770,8 +770,11 @@ template <bool kTex, bool kBlend, class P>
   if constexpr (kBlend) {
     // The two blends the scene drawing uses most, without the general factor table.
     if (p.SrcBlend == D3DBLEND_ZERO && p.DstBlend == D3DBLEND_ONE) return;
-    const uint32_t d = dstPix;
-    if (p.SrcBlend == D3DBLEND_SRCALPHA && p.DstBlend == D3DBLEND_INVSRCALPHA) {
+    const bool over = p.SrcBlend == D3DBLEND_SRCALPHA && p.DstBlend == D3DBLEND_INVSRCALPHA;
+    const uint32_t d = over && c[3] >= 255.0f ? 0 : dstPix;  // opaque over: no need to read it
+    if (over && c[3] >= 255.0f) {
+      // the source colour as it is
+    } else if (over) {
       const float a = Clamp255(c[3]) * (1.0f / 255.0f), na = 1 - a;
       const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
                             float(d >> 24)};
@@ -943,9 +946,9 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
       }
     }
     if (lo > hi) continue;
-    const double dxs = double(lo) - fx0, dys = double(py) - fy0;
+    const float dxs = static_cast<float>(double(lo) - fx0), dys = static_cast<float>(double(py) - fy0);
     float at[kN];
-    for (int k = 0; k < kN; ++k) at[k] = static_cast<float>(base[k] + ddx[k] * dxs + ddy[k] * dys);
+    for (int k = 0; k < kN; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
     // The attributes stepped along the row, kept in registers.
     float z = at[0], iw = at[1], r = at[2], g = at[3], b = at[4], a = at[5];
     float sr = at[6], sg = at[7], sb = at[8], uw = at[9], vw = at[10];
