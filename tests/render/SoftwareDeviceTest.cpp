@@ -607,8 +607,13 @@ TEST(SoftwareDeviceBadGeometry, NothingOutsideTheViewport) {
   rig.Device.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
   EXPECT_EQ(rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_LVERTEX, v.data(), 15), D3D_OK);
   vp.dwX = 150, vp.dwY = 110, vp.dwWidth = 4000000000u, vp.dwHeight = 4000000000u;
-  rig.Device.SetViewport(vp);
+  EXPECT_NE(rig.Device.SetViewport(vp), D3D_OK);  // a viewport lies within its surface
+  vp.dwX = 0, vp.dwY = 0, vp.dwWidth = 160, vp.dwHeight = 120;
+  ASSERT_EQ(rig.Device.SetViewport(vp), D3D_OK);
+  rig.Device.SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
   EXPECT_EQ(rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_LVERTEX, v.data(), 15), D3D_OK);
+  vp.dwX = 150, vp.dwY = 110, vp.dwWidth = 0, vp.dwHeight = 0;
+  ASSERT_EQ(rig.Device.SetViewport(vp), D3D_OK);
   EXPECT_EQ(rig.Device.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0), D3D_OK);
   EXPECT_EQ(rig.At(149, 109), 0xFF000000u);
 }

@@ -227,6 +227,10 @@ HRESULT TSoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& m)
 
 HRESULT TSoftwareDevice::SetViewport(const D3DVIEWPORT7& vp) {
   if (!std::isfinite(vp.dvMinZ) || !std::isfinite(vp.dvMaxZ)) return DDERR_INVALIDPARAMS;
+  // As Direct3D: the viewport lies within the render target.
+  if (int64_t{vp.dwX} + vp.dwWidth > FTarget.Width() ||
+      int64_t{vp.dwY} + vp.dwHeight > FTarget.Height())
+    return DDERR_INVALIDPARAMS;
   FState->Viewport = vp;
   return D3D_OK;
 }
@@ -1119,11 +1123,18 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   const float startMajor = xMajor ? s0.x : s0.y, endMajor = xMajor ? s1.x : s1.y;
   const long first = std::lround(startMajor), last = std::lround(endMajor);
   const long step = last >= first ? 1 : -1;
-  const long count = std::labs(last - first) + ((lastPixel || p.LastPixel) ? 1 : 0);
-  // The clipped line lies within the viewport, so `count` is bounded by its size.
+  // Pixels first .. last, the last one only when asked; cut to the viewport on the major axis
+  // so that the loop is bounded by the viewport's size.
+  long from = first, to = (lastPixel || p.LastPixel) ? last : last - step;
+  if ((to - from) * step < 0) return;
+  const long minB = xMajor ? p.X0 : p.Y0, maxB = (xMajor ? p.X1 : p.Y1) - 1;
+  if (step > 0) from = std::max(from, minB), to = std::min(to, maxB);
+  else from = std::min(from, maxB), to = std::max(to, minB);
+  if ((to - from) * step < 0) return;
+  const long count = (to - from) * step + 1;
   const float len = endMajor - startMajor;
   for (long i = 0; i < count; ++i) {
-    const long major = first + i * step;
+    const long major = from + i * step;
     const float t = len != 0 ? std::clamp((float(major) - startMajor) / len, 0.0f, 1.0f) : 0.0f;
     const float minor = xMajor ? s0.y + dy * t : s0.x + dx * t;
     const long px = xMajor ? major : std::lround(minor);
