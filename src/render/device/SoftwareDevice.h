@@ -20,7 +20,7 @@ class TSoftwareDevice final : public IRenderDevice {
   ~TSoftwareDevice() override;
 
   // Vertices one DrawPrimitive call accepts.
-  static constexpr DWORD kMaxVertices = 1u << 24;
+  static constexpr DWORD kMaxVertices = 1u << 22;
 
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
