@@ -414,6 +414,9 @@ TEST(SoftwareDeviceBlend, FactorsOverTheDestination) {
   ExpectColor(run(D3DBLEND_ONE, D3DBLEND_ZERO, 0.2f), 255, 0, 0);
   ExpectColor(run(D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA, 1), 128, 127, 0);
   ExpectColor(run(D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, 1), 0, 0, 0);
+  ExpectColor(run(D3DBLEND_BOTHSRCALPHA, D3DBLEND_ZERO, 0.5f), 128, 127, 0);
+  ExpectColor(run(D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ZERO, 0.25f), 191, 64, 0);
+  ExpectColor(run(D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCCOLOR, 1), 0, 0, 0);
 }
 
 TEST(SoftwareDeviceBlend, DiffuseAlphaComesFromTheMaterial) {

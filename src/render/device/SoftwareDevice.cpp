@@ -570,6 +570,11 @@ void TSoftwareDevice::PreparePixelState() {
   p.Blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
   p.SrcBlend = rs[D3DRENDERSTATE_SRCBLEND];
   p.DstBlend = rs[D3DRENDERSTATE_DESTBLEND];
+  // The two "both" source factors also set the destination factor.
+  if (p.SrcBlend == D3DBLEND_BOTHSRCALPHA)
+    p.SrcBlend = D3DBLEND_SRCALPHA, p.DstBlend = D3DBLEND_INVSRCALPHA;
+  else if (p.SrcBlend == D3DBLEND_BOTHINVSRCALPHA)
+    p.SrcBlend = D3DBLEND_INVSRCALPHA, p.DstBlend = D3DBLEND_SRCALPHA;
   p.AlphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
   p.AlphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
   p.AlphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
