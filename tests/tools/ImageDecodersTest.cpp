@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <cstdio>
+
+#include <jpeglib.h>
+
 #include "tools/images/Image.h"
 
 namespace ixoral {
@@ -348,6 +352,60 @@ TEST(JpegDecoder, TruncatedAndJunkFilesAreRefused) {
       break;
     }
   EXPECT_FALSE(DecodeJpeg(big.data(), big.size(), im, message));
+}
+
+// A progressive JPEG of `components` (1 or 3) whose AC coefficients are sent one per scan: 64 scans
+// for grey, 190 for colour.
+std::vector<uint8_t> ManyScanJpeg(int components) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&c, &out, &outSize);
+  c.image_width = 16;
+  c.image_height = 16;
+  c.input_components = components;
+  c.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  std::vector<jpeg_scan_info> scans;
+  jpeg_scan_info dc{};
+  dc.comps_in_scan = components;
+  for (int k = 0; k < components; ++k) dc.component_index[k] = k;
+  scans.push_back(dc);
+  for (int k = 0; k < components; ++k)
+    for (int band = 1; band < 64; ++band) {
+      jpeg_scan_info ac{};
+      ac.comps_in_scan = 1;
+      ac.component_index[0] = k;
+      ac.Ss = band, ac.Se = band;
+      scans.push_back(ac);
+    }
+  c.scan_info = scans.data();
+  c.num_scans = static_cast<int>(scans.size());
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(size_t(16) * components);
+  for (int y = 0; y < 16; ++y) {
+    for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE((i * 13 + y * 7) & 0xFF);
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::vector<uint8_t> bytes(out, out + outSize);
+  jpeg_destroy_compress(&c);
+  std::free(out);
+  return bytes;
+}
+
+TEST(JpegDecoder, ProgressiveScansAreBounded) {
+  TImage im;
+  std::string message;
+  const auto grey = ManyScanJpeg(1);  // 64 scans: accepted
+  EXPECT_TRUE(DecodeJpeg(grey.data(), grey.size(), im, message)) << message;
+  const auto colour = ManyScanJpeg(3);  // 190 scans: refused
+  EXPECT_FALSE(DecodeJpeg(colour.data(), colour.size(), im, message));
+  EXPECT_EQ(message, "JPEG: too many progressive scans");
 }
 
 // Every input that once made a decoder misbehave, kept under tests/data/crashers/<format>/.
