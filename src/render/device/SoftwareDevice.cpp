@@ -400,6 +400,9 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   const int srcEmissive = source(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE);
   const D3DMATERIAL7& m = s.Material;
   const TColorF globalAmbient = FromD3DColor(rs[D3DRENDERSTATE_AMBIENT]);
+  const TColorF matDiffuse = FromValue(m.diffuse), matAmbient = FromValue(m.ambient),
+                matSpecular = FromValue(m.specular), matEmissive = FromValue(m.emissive);
+  const bool anyVertexSource = srcDiffuse || srcAmbient || srcSpecular || srcEmissive;
 
   // Enabled lights in camera space.
   s.Lights.clear();
@@ -432,6 +435,8 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
     }
   }
 
+  bool anySpecularLight = false;
+  for (const TLightC& l : s.Lights) anySpecularLight |= l.HasSpecular;
   FVerts.resize(count);
   const auto& M = s.Wvp;
   const auto& W = s.Wv;
@@ -460,12 +465,11 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
       o.sr = sp.r * 255, o.sg = sp.g * 255, o.sb = sp.b * 255;
       continue;
     }
-    const TColorF cvd = FromD3DColor(vd), cvs = FromD3DColor(vs);
-    auto pick = [&](int src, const D3DCOLORVALUE& mat) {
-      return src == 1 ? cvd : src == 2 ? cvs : FromValue(mat);
-    };
-    const TColorF md = pick(srcDiffuse, m.diffuse), ma = pick(srcAmbient, m.ambient),
-                  ms = pick(srcSpecular, m.specular), me = pick(srcEmissive, m.emissive);
+    TColorF cvd{}, cvs{};
+    if (anyVertexSource) cvd = FromD3DColor(vd), cvs = FromD3DColor(vs);
+    auto pick = [&](int src, const TColorF& mat) { return src == 1 ? cvd : src == 2 ? cvs : mat; };
+    const TColorF md = pick(srcDiffuse, matDiffuse), ma = pick(srcAmbient, matAmbient),
+                  ms = pick(srcSpecular, matSpecular), me = pick(srcEmissive, matEmissive);
     float n[3] = {0, 0, 0};
     if (hasNormal) {
       float nm[3];
@@ -483,7 +487,7 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
     float amb[3] = {0, 0, 0}, dif[3] = {0, 0, 0}, spe[3] = {0, 0, 0};
     const bool specularMaterial = ms.r != 0 || ms.g != 0 || ms.b != 0;
     float eye[3] = {0, 0, -1};
-    if (specularOn && localViewer) {
+    if (specularOn && localViewer && specularMaterial && anySpecularLight) {
       const float len = std::sqrt(pc[0] * pc[0] + pc[1] * pc[1] + pc[2] * pc[2]);
       if (len > 0) eye[0] = -pc[0] / len, eye[1] = -pc[1] / len, eye[2] = -pc[2] / len;
     }
@@ -907,17 +911,32 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   const double ax1 = X[1] / 16.0 - fx0, ay1 = Y[1] / 16.0 - fy0;
   const double ax2 = X[2] / 16.0 - fx0, ay2 = Y[2] / 16.0 - fy0;
   const double inv = 1.0 / (ax1 * ay2 - ax2 * ay1);
+  // Only the planes the pixel stages use: depth and diffuse always, specular when it is added,
+  // 1/w and the texture coordinates when a texture is sampled.
   constexpr int kN = 11;
-  float base[kN], ddx[kN], ddy[kN];
+  float base[kN] = {}, ddx[kN] = {}, ddy[kN] = {};
+  const float fay1 = float(ay1), fay2 = float(ay2), fax1 = float(ax1), fax2 = float(ax2);
+  const float finv = float(inv);
   auto plane = [&](int k, float a0, float a1, float a2) {
-    const double d1 = double(a1) - a0, d2 = double(a2) - a0;
-    ddx[k] = static_cast<float>((d1 * ay2 - d2 * ay1) * inv);
-    ddy[k] = static_cast<float>((d2 * ax1 - d1 * ax2) * inv);
+    const float d1 = a1 - a0, d2 = a2 - a0;
+    ddx[k] = (d1 * fay2 - d2 * fay1) * finv;
+    ddy[k] = (d2 * fax1 - d1 * fax2) * finv;
     base[k] = a0;
   };
-  plane(0, vs[0]->z, vs[1]->z, vs[2]->z);
-  plane(1, vs[0]->iw, vs[1]->iw, vs[2]->iw);
-  for (int k = 0; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
+  {
+    // Depth in double: coplanar passes must compare equal and near surfaces stay apart.
+    const double d1 = double(vs[1]->z) - vs[0]->z, d2 = double(vs[2]->z) - vs[0]->z;
+    ddx[0] = static_cast<float>((d1 * ay2 - d2 * ay1) * inv);
+    ddy[0] = static_cast<float>((d2 * ax1 - d1 * ax2) * inv);
+    base[0] = vs[0]->z;
+  }
+  for (int k = 0; k < 4; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
+  if (p.Specular)
+    for (int k = 4; k < 7; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
+  if constexpr (kTex) {
+    plane(1, vs[0]->iw, vs[1]->iw, vs[2]->iw);
+    for (int k = 7; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
+  }
 
   const bool narrow = xHi - xLo < 24;
   for (int py = y0; py <= y1; ++py) {
