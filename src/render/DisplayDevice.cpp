@@ -195,7 +195,6 @@ void TDisplayDevice::EnumerateDrivers() {
   d.Guid = kPrimaryDriverGuid;
   d.Description = "Affichage principal";
   d.Name = "ixoral";
-  d.Identifier.Description = "Impossible de récupérer les informations";
   FDrivers.push_back(d);
 }
 
