@@ -285,8 +285,9 @@ bool TDisplayDevice::LoadTexture(TSolidObject& solid, const std::string& fileNam
   }
   const int w = image.Width, h = image.Height;
   const int tw = TextureSide(w), th = TextureSide(h);
+  // The picture is drawn on a bitmap of the display's depth, which is 32 bits here.
   Trace("Bits per pixel");
-  Trace(std::to_string(image.BitsPerPixel));
+  Trace("32");
   Trace("GetTextureFormats");
   EnumerateTextureFormats();
   Trace("Creation de la surface Texture");
