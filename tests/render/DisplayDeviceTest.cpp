@@ -280,6 +280,30 @@ TEST_F(DisplayDeviceTest, LoadTextureCropsToPowerOfTwoSides) {
   EXPECT_FALSE(solid->TextureSurface);
 }
 
+struct TRecordingPresenter : IPresenter {
+  int Calls = 0;
+  D3DRECT Source, Destination;
+  uint32_t FirstPixel = 0;
+  void Present(const TSurface& surface, const D3DRECT& source, const D3DRECT& destination) override {
+    ++Calls;
+    Source = source;
+    Destination = destination;
+    FirstPixel = surface.Pixel(source.x1, source.y1);
+  }
+};
+
+TEST_F(DisplayDeviceTest, BlitShowsTheOffscreenSurfaceThroughThePresenter) {
+  TRecordingPresenter presenter;
+  TDisplayDevice d(64, 48, Settings.get(), &presenter);
+  EXPECT_FALSE(d.Blit({0, 0, 64, 48}, {0, 0, 64, 48}));  // no surfaces yet
+  ASSERT_TRUE(d.InitDisplay());
+  d.Device()->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1, 0);
+  EXPECT_TRUE(d.Blit({32, 0, 64, 24}, {100, 100, 132, 124}));
+  EXPECT_EQ(presenter.Calls, 1);
+  EXPECT_EQ(presenter.Destination.x1, 100);
+  EXPECT_EQ(presenter.FirstPixel, 0xFF123456u);
+}
+
 TEST_F(DisplayDeviceTest, ASceneRunsOnTheDisplayDeviceAndSharesItsLights) {
   auto device = std::make_unique<TDisplayDevice>(64, 48, Settings.get(), nullptr);
   TDisplayDevice* d = device.get();

@@ -65,6 +65,7 @@ TEST(Canvas, TextStaysInTheSurfaceAndKeepsTheBackground) {
   EXPECT_GT(changed, 10);
   EXPECT_GT(TFont::Default().TextWidth("Perspective"), 40);
   EXPECT_EQ(TFont::Default().TextWidth(""), 0);
+  EXPECT_FALSE(TFont::FindFontFile("Liberation Sans").empty());
   TFont missing("/nonexistent/font.ttf", 12);
   EXPECT_FALSE(missing.Valid());
   c.SetFont(&missing);
