@@ -33,8 +33,8 @@ class TTextureSurface {
 // The device as the scene container sees it.
 class ISceneDevice : public ILightDevice {
  public:
-  // Loads the image file as the solid's texture (`TextureSurface`, `Texturer`); false when the
-  // device cannot, in which case the solid is left untextured.
+  // Loads the image file as the solid's texture (`TextureSurface`) and sets `Texturer`; false
+  // when the device cannot, in which case the solid has no texture surface.
   virtual bool LoadTexture(TSolidObject& solid, const std::string& fileName) = 0;
 };
 
