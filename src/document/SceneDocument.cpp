@@ -417,6 +417,18 @@ std::string XdgFolder(const char* variable, const char* fallback) {
 
 }  // namespace
 
+std::string DocumentTextureFolderName(const std::string& documentPath) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(documentPath, ec);
+  const std::string key = (ec ? fs::path(documentPath) : absolute).lexically_normal().string();
+  char hash[9];
+  std::snprintf(hash, sizeof hash, "%08X", Crc32(key.data(), key.size()));
+  std::string stem = fs::path(documentPath).stem().string();
+  for (char& c : stem)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  return stem.substr(0, 64) + "-" + hash;
+}
+
 // ---------------------------------------------------------------- records
 
 std::string SerializeObject(TScene& scene) {
@@ -618,8 +630,11 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
       scene.FileName = path;
     else if (prompt)
       prompt->Error(kMsgFileAccess + path);
-    // Texture k of the archive belongs to the k-th textured solid.
-    const std::string folder = textureFolder.empty() ? DefaultTextureFolder() : textureFolder;
+    // Texture k of the archive belongs to the k-th textured solid. Each document gets a folder
+    // of its own, so two documents carrying different images under one file name never take
+    // each other's texture (a later save would otherwise embed the wrong image).
+    const std::string folder = (textureFolder.empty() ? DefaultTextureFolder() : textureFolder) + "/" +
+                               DocumentTextureFolderName(path);
     int k = 1;
     for (int i = 0; i < scene.ObjectCount() && k < archive.EntryCount(); ++i) {
       TSolidObject* s = scene.SolidAt(i);

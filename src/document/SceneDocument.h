@@ -45,9 +45,12 @@ bool ReadScene(TScene& scene, const std::string& path);
 // never loses the previous document.
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
 // Loads a document into the scene (the caller clears the scene first). Textures are extracted to
-// `textureFolder` (by default the per-user data folder).
+// a folder of this document's own (DocumentTextureFolderName) inside `textureFolder` (by default
+// the per-user data folder).
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
                   const std::string& textureFolder = {});
+// The document's file name and a hash of its full path: where its textures are extracted.
+std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".
 std::string DefaultTextureFolder();
 

@@ -140,7 +140,7 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
   // The texture came out of the archive into the texture folder; only its path differs.
   const TSolidObject* walls = loaded.SolidAt(loaded.IndexOfName("ParoiV9"));
   ASSERT_TRUE(walls && walls->Texturer);
-  EXPECT_EQ(walls->TextureFile, (dir / "textures" / "bois.bmp").string());
+  EXPECT_EQ(walls->TextureFile, (dir / "textures" / DocumentTextureFolderName(doc) / "bois.bmp").string());
   EXPECT_EQ(ReadAll(walls->TextureFile), "BM not really an image");
   scene.SolidAt(scene.IndexOfName("ParoiV9"))->TextureFile = walls->TextureFile;
   const std::string again = WriteSceneText(loaded);
@@ -313,6 +313,27 @@ TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
   size_t files = 0;
   for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
   EXPECT_EQ(files, 3u);  // keep.ixr, a.jpg, other/: no temporary left behind
+}
+
+TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
+  const std::string images[2] = {"first image", "second image"};
+  std::string docs[2];
+  for (int k = 0; k < 2; ++k) {
+    fs::create_directories(dir / std::to_string(k));
+    const auto image = dir / std::to_string(k) / "bois.bmp";
+    std::ofstream(image) << images[k];
+    TScene scene(nullptr, &prompt);
+    Insert(scene, "cube", 1);
+    scene.SolidAt(0)->Texturer = true;
+    scene.SolidAt(0)->TextureFile = image.string();
+    docs[k] = (dir / std::to_string(k) / "scene.ixr").string();
+    ASSERT_TRUE(SaveDocument(scene, docs[k], false, &prompt));
+  }
+  TScene a(nullptr, &prompt), b(nullptr, &prompt);
+  ASSERT_TRUE(LoadDocument(a, docs[0], &prompt, (dir / "t").string()));
+  ASSERT_TRUE(LoadDocument(b, docs[1], &prompt, (dir / "t").string()));
+  EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), images[0]);
+  EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), images[1]);
 }
 
 TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
