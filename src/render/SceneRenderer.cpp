@@ -383,8 +383,8 @@ void TSceneRenderer::DrawViewFrame(int index, bool active) {
   const int w = int(view.Viewport.dwWidth), h = int(view.Viewport.dwHeight);
   TCanvas canvas(*surface);
   canvas.SetTextColor(0xFFFF00);
-  if (TFont::Default().Valid()) {
-    canvas.SetFont(&TFont::Default());
+  if (TScreenFont::Default().Valid()) {
+    canvas.SetFont(&TScreenFont::Default());
     canvas.TextOut(x + 10, y + 5, view.ViewTypeName());
   }
   const TPen p1{1, 0xFFFFFF}, p2{2, 0x808080};
