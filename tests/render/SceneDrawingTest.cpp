@@ -179,6 +179,30 @@ TEST(SceneDrawing, TransparentSolidIsDrawnAfterTheOpaqueOnes) {
   EXPECT_LT(Green(rig.Surface().Pixel(100, 75)), 5);
 }
 
+TEST(SceneDrawing, Alpha254WaitsForTheOpaqueSolidsAndEqualKeysGoLaterFirst) {
+  TSceneRig rig(200, 150, false);
+  rig.Renderer.ShowGrid = rig.Renderer.ShowAxes = false;
+  // Drawn first, the front cube would hide the white one behind it (green 0); drawn after all
+  // opaque solids it blends over it, letting 1/255 of the white through.
+  const int front = rig.Add("cube", {0, 0, 0});
+  rig.Scene.ObjectAt(front)->SetColor(0xFEFF0000);
+  rig.Add("cube", {0, 0, 0.6});
+  DrawSingle(rig, vtFace);
+  EXPECT_EQ(Green(rig.Surface().Pixel(100, 75)), 1);
+  rig.Scene.ObjectAt(front)->SetColor(0xFFFF0000);
+  DrawSingle(rig, vtFace);
+  EXPECT_EQ(Green(rig.Surface().Pixel(100, 75)), 0);
+  // Two half-transparent cubes in the same place have equal keys: the one added later is drawn
+  // first, so the one added first ends on top.
+  TSceneRig two(200, 150, false);
+  two.Renderer.ShowGrid = two.Renderer.ShowAxes = false;
+  two.Scene.ObjectAt(two.Add("cube", {0, 0, 0}))->SetColor(D3DRGBA(1, 0, 0, 0.5));
+  two.Scene.ObjectAt(two.Add("cube", {0, 0, 0}))->SetColor(D3DRGBA(0, 0, 1, 0.5));
+  DrawSingle(two, vtFace);
+  const uint32_t mid = two.Surface().Pixel(100, 75);
+  EXPECT_GT(Red(mid), Blue(mid) + 30);
+}
+
 TEST(SceneDrawing, IsolatedObjectIsTheOnlySolidDrawn) {
   TSceneRig rig(200, 150, false);
   rig.Renderer.ShowGrid = rig.Renderer.ShowAxes = false;
@@ -300,6 +324,21 @@ TEST(Manipulation, ResizeAndRotate) {
   const D3DMATRIX& m = r.Scene.ObjectAt(r.Cube)->RotationMatrix;
   EXPECT_NEAR(m._11, -1, 1e-5);
   EXPECT_NEAR(m._22, 1, 1e-5);
+}
+
+TEST(Manipulation, ALightIsResizedWithTheXFormula) {
+  TScene scene;
+  scene.NewScene(true);
+  TManipulation m;
+  scene.SelectObject(0);
+  const Vec3d start = scene.ObjectAt(0)->Redim;
+  BeginManipulation(scene, m, opResize, 0);
+  ContinueManipulation(scene, m, 0, opResize, 0, 100, axFree);
+  const Vec3d r = scene.ObjectAt(0)->Redim;
+  const D3DVECTOR& right = m.ScreenRight;
+  EXPECT_NEAR(r.x, start.x + right.y, 1e-6);  // not the free 1.3 factor
+  EXPECT_EQ(r.y, start.y);
+  EXPECT_EQ(r.z, start.z);
 }
 
 TEST(Manipulation, ViewNavigationWithNothingSelected) {
