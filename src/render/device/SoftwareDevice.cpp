@@ -441,8 +441,31 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   const auto& M = s.Wvp;
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
+  // Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
+  // equal those of one met shortly before gets that one's result (the same input under the same
+  // states gives the same output), found through a small table keyed by a hash of the bytes.
+  constexpr size_t kCacheSize = 512;
+  const bool useCache = count >= 16 && stride % 4 == 0;
+  std::array<uint32_t, kCacheSize> cache;
+  if (useCache) cache.fill(UINT32_MAX);
   for (DWORD i = 0; i < count; ++i) {
     const uint8_t* v = data + size_t(i) * stride;
+    size_t slot = 0;
+    if (useCache) {
+      uint32_t h = 2166136261u;
+      for (size_t k = 0; k < stride; k += 4) {
+        uint32_t word;
+        std::memcpy(&word, v + k, 4);
+        h = (h ^ word) * 16777619u;
+      }
+      slot = (h ^ (h >> 15)) & (kCacheSize - 1);
+      const uint32_t seen = cache[slot];
+      if (seen != UINT32_MAX && std::memcmp(data + size_t(seen) * stride, v, stride) == 0) {
+        FVerts[i] = FVerts[seen];
+        continue;
+      }
+      cache[slot] = i;
+    }
     float p[3];
     std::memcpy(p, v, 12);
     TVtx& o = FVerts[i];
