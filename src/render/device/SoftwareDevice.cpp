@@ -1159,6 +1159,18 @@ void TSoftwareDevice::DrawTriangle(const TVtx& a, const TVtx& b, const TVtx& c) 
   }
 }
 
+namespace {
+// std::lround for the coordinates of a line (finite, well inside the range of long): halves away
+// from zero, without the library call.
+inline long RoundHalfAway(float x) {
+  long r = static_cast<long>(x);
+  const float frac = x - static_cast<float>(r);
+  if (frac >= 0.5f) ++r;
+  else if (frac <= -0.5f) --r;
+  return r;
+}
+}  // namespace
+
 void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   const auto& p = FState->P;
   if (!Finite(a) || !Finite(b)) return;
@@ -1213,16 +1225,20 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
     const long major = from + i * step;
     const float t = len != 0 ? std::clamp((float(major) - startMajor) / len, 0.0f, 1.0f) : 0.0f;
     const float minor = xMajor ? s0.y + dy * t : s0.x + dx * t;
-    const long px = xMajor ? major : std::lround(minor);
-    const long py = xMajor ? std::lround(minor) : major;
+    const long px = xMajor ? major : RoundHalfAway(minor);
+    const long py = xMajor ? RoundHalfAway(minor) : major;
     if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) continue;
     TFrag f;
     float at[9];
     for (int k = 0; k < 9; ++k) at[k] = s0.a[k] + (s1.a[k] - s0.a[k]) * t;
     f.r = at[0], f.g = at[1], f.b = at[2], f.a = at[3], f.sr = at[4], f.sg = at[5], f.sb = at[6];
-    const float iw = s0.iw + (s1.iw - s0.iw) * t;
-    f.u = iw != 0 ? at[7] / iw : 0;
-    f.v = iw != 0 ? at[8] / iw : 0;
+    if (p.Textured) {
+      const float iw = s0.iw + (s1.iw - s0.iw) * t;
+      f.u = iw != 0 ? at[7] / iw : 0;
+      f.v = iw != 0 ? at[8] / iw : 0;
+    } else {
+      f.u = f.v = 0;  // not read without a texture
+    }
     FullPixel(p, size_t(py) * p.Pitch + size_t(px), s0.z + (s1.z - s0.z) * t, f);
   }
 }
