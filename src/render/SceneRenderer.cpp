@@ -101,11 +101,11 @@ void TSceneRenderer::SetLayout(bool four) {
   ixoral::SetLayout(FScene, four, FDisplay.SurfaceWidth, FDisplay.SurfaceHeight, FSettings);
 }
 
-void TSceneRenderer::SetMarker(const Vec3d& p) {
-  MarkerLines.clear();
-  const D3DCOLOR blue = D3DRGBA(0, 0, 1, 1);
+std::array<D3DLVERTEX, 24> MarkerCube(const Vec3d& p, D3DCOLOR colour) {
+  std::array<D3DLVERTEX, 24> lines{};
   const double lo[3] = {p.x - 0.05, p.y - 0.05, p.z - 0.05};
   const double hi[3] = {p.x + 0.05, p.y + 0.05, p.z + 0.05};
+  size_t n = 0;
   // The twelve edges: four along each axis.
   for (int axis = 0; axis < 3; ++axis)
     for (int k = 0; k < 4; ++k) {
@@ -114,10 +114,27 @@ void TSceneRenderer::SetMarker(const Vec3d& p) {
       a[axis] = lo[axis], b[axis] = hi[axis];
       a[o1] = b[o1] = (k & 1) ? hi[o1] : lo[o1];
       a[o2] = b[o2] = (k & 2) ? hi[o2] : lo[o2];
-      MarkerLines.push_back(LineVertex(a[0], a[1], a[2], blue));
-      MarkerLines.push_back(LineVertex(b[0], b[1], b[2], blue));
+      lines[n++] = LineVertex(a[0], a[1], a[2], colour);
+      lines[n++] = LineVertex(b[0], b[1], b[2], colour);
     }
+  return lines;
+}
+
+void TSceneRenderer::SetMarker(const Vec3d& p) {
+  const auto cube = MarkerCube(p, D3DRGBA(0, 0, 1, 1));
+  MarkerLines.assign(cube.begin(), cube.end());
   GuidePoints[1] = p;
+}
+
+void TSceneRenderer::SetObjectPointMarker(int index, const Vec3d& p) {
+  if (T3dObject* o = FScene.ObjectAt(index)) {
+    // The last 24 of the object's mark vertices become a red cube around the point.
+    for (size_t k = 24; k < o->SelectionMarks.size(); ++k) o->SelectionMarks[k].x =
+        o->SelectionMarks[k].y = o->SelectionMarks[k].z = 0;
+    const auto cube = MarkerCube(p, D3DRGBA(1, 0, 0, 1));
+    std::copy(cube.begin(), cube.end(), o->SelectionMarks.begin() + 24);
+  }
+  GuidePoints[0] = p;
 }
 
 void TSceneRenderer::SetFillMode(DWORD mode) {

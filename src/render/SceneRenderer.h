@@ -54,8 +54,9 @@ class TSceneRenderer {
   void SetLayout(bool four);
   // The blue cube of the point editors around P; P becomes the second guide point.
   void SetMarker(const Vec3d& p);
-  // The first guide point (the torsion axis start of the torsion dialog).
-  void SetObjectPointMarker(const Vec3d& p) { GuidePoints[0] = p; }
+  // The torsion dialog's fixed point: a red cube in the last 24 mark vertices of object `index`,
+  // and the first guide point.
+  void SetObjectPointMarker(int index, const Vec3d& p);
 
   void DrawView(int index);
   void DrawViewFrame(int index, bool active);
@@ -88,6 +89,8 @@ class TSceneRenderer {
   std::vector<bool> FSavedLights;
 };
 
+// The 12 edges of the cube P ± 0.05 as 24 line-list vertices.
+std::array<D3DLVERTEX, 24> MarkerCube(const Vec3d& p, D3DCOLOR colour);
 // The world matrix of an object: Scale x Rotation x Translation.
 D3DMATRIX WorldMatrix(const T3dObject& o);
 

@@ -271,6 +271,29 @@ TEST(SceneDrawing, TexturedCube) {
   ExpectMatchesReference(rig.Surface(), "scene-textured");
 }
 
+TEST(SceneDrawing, PointMarkersAndTheGuideLine) {
+  TSceneRig rig(200, 150, false);
+  rig.Renderer.ShowGrid = rig.Renderer.ShowAxes = false;
+  const int c = rig.Add("cube", {0, 0, 0});
+  const auto firstMarks = rig.Scene.ObjectAt(c)->SelectionMarks;
+  rig.Renderer.SetObjectPointMarker(c, {0.25, 0.25, -0.25});
+  rig.Renderer.SetMarker({-0.25, -0.25, -0.25});
+  const auto& marks = rig.Scene.ObjectAt(c)->SelectionMarks;
+  for (int k = 0; k < 24; ++k) EXPECT_EQ(marks[size_t(k)].x, firstMarks[size_t(k)].x);
+  EXPECT_EQ(marks[24].color, D3DRGBA(1, 0, 0, 1));
+  EXPECT_FLOAT_EQ(marks[24].x, 0.2f);
+  ASSERT_EQ(rig.Renderer.MarkerLines.size(), 24u);
+  EXPECT_EQ(rig.Renderer.GuidePoints[0], (Vec3d{0.25, 0.25, -0.25}));
+  EXPECT_EQ(rig.Renderer.GuidePoints[1], (Vec3d{-0.25, -0.25, -0.25}));
+  // The guide line is drawn green over the cube's face, from corner to corner.
+  rig.Renderer.ShowGuideLine = true;
+  DrawSingle(rig, vtFace);
+  int green = 0;
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 200; ++x) green += (rig.Surface().Pixel(x, y) & 0xFFFFFF) == 0x00FF00;
+  EXPECT_GT(green, 30);
+}
+
 // ------------------------------------------------------------------------ manipulation
 
 struct TDragRig {
