@@ -436,7 +436,8 @@ void TSceneRenderer::PresentView(int view, int active, int hover) {
   const D3DVIEWPORT7& vp = FScene.Views[size_t(std::clamp(view, 0, 3))].Viewport;
   const D3DRECT source{int32_t(vp.dwX), int32_t(vp.dwY), int32_t(vp.dwX + vp.dwWidth),
                        int32_t(vp.dwY + vp.dwHeight)};
-  FDisplay.Blit(source, ViewDestination(view));
+  // Without surfaces there is nothing to show; the failure goes to the trace.
+  if (!FDisplay.Blit(source, ViewDestination(view))) Trace(ErrorName(DDERR_INVALIDPARAMS));
 }
 
 void TSceneRenderer::RedrawViews(int active, int hover, bool activeFirst) {
@@ -456,7 +457,7 @@ void TSceneRenderer::BlitAll() {
   TSurface* s = FDisplay.OffscreenSurface();
   if (!s || !FDisplay.Device()) return;
   Trace(kTraceBlitAll);
-  FDisplay.Blit({0, 0, s->Width(), s->Height()}, DisplayRect);
+  if (!FDisplay.Blit({0, 0, s->Width(), s->Height()}, DisplayRect)) Trace(ErrorName(DDERR_INVALIDPARAMS));
 }
 
 void TSceneRenderer::SetDisplayRect(const D3DRECT& rect, int active, int hover) {
