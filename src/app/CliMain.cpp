@@ -1,5 +1,8 @@
 // ixoral-cli: the batch tool. Builds, inspects, converts and exports scene documents without a
 // window. Failures print the system's French message on standard error and exit with status 1.
+#include <cctype>
+#include <cmath>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "document/Archive.h"
+#include "document/PictureExport.h"
 #include "document/PovExport.h"
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
@@ -24,12 +28,18 @@ namespace {
 const char* kUsage =
     "ixoral-cli: the Ixoral modeller's batch tool\n"
     "\n"
-    "  ixoral-cli new OUTPUT.ixr [--insert KIND]... [--force]\n"
+    "  ixoral-cli new OUTPUT.ixr [--insert KIND [--at X,Y,Z]]... [--force]\n"
     "      a new scene (default light) with the modeller's inserts in the order given, saved\n"
     "      KIND: cube cubeperce cylindre cone pyramide tore sphere cercle paroiv paroih param texte\n"
     "  ixoral-cli info DOCUMENT          one line per object: index, kind, name, type, position\n"
     "  ixoral-cli resave DOCUMENT OUTPUT.ixr [--force]\n"
     "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--force]   (N 0..3, default 3)\n"
+    "  ixoral-cli render DOCUMENT OUTPUT.(bmp|jpg) [--view N] [--resolution K | --size WxH]\n"
+    "             [--four-views] [--force]\n"
+    "      a picture of the scene: by default the single-view camera at 800x600; --view N draws\n"
+    "      view N (0 Face, 1 Gauche, 2 Haut, 3 Perspective) with its camera; --four-views the four\n"
+    "      views as the modeller shows them. K: 0 320x240, 1 640x480, 2 800x600, 3 1024x768,\n"
+    "      4 1600x1200\n"
     "  ixoral-cli text DOCUMENT          the scene text, bytes unchanged, on standard output\n"
     "  ixoral-cli archive list ARCHIVE\n"
     "  ixoral-cli archive extract ARCHIVE FOLDER\n"
@@ -50,8 +60,13 @@ int Usage() {
 struct TArgs {
   std::vector<std::string> Positional;
   std::vector<std::string> Inserts;
+  std::vector<std::string> Places;  // one per insert, empty when not given
   bool Force = false;
   int View = 3;
+  bool ViewGiven = false;
+  int Resolution = -1;
+  std::string Size;
+  bool FourViews = false;
   std::string Error;
 };
 
@@ -63,10 +78,22 @@ TArgs ParseArgs(int argc, char** argv, int from) {
       a.Force = true;
     } else if (s == "--insert" && i + 1 < argc) {
       a.Inserts.push_back(argv[++i]);
+      a.Places.emplace_back();
+    } else if (s == "--at" && i + 1 < argc) {
+      if (a.Inserts.empty() || !a.Places.back().empty()) a.Error = "--at suit un --insert";
+      else a.Places.back() = argv[++i];
     } else if (s == "--view" && i + 1 < argc) {
       const std::string v = argv[++i];
       if (v.size() != 1 || v[0] < '0' || v[0] > '3') a.Error = "Vue inconnue : " + v;
-      else a.View = v[0] - '0';
+      else a.View = v[0] - '0', a.ViewGiven = true;
+    } else if (s == "--resolution" && i + 1 < argc) {
+      const std::string v = argv[++i];
+      if (v.size() != 1 || v[0] < '0' || v[0] > '4') a.Error = kMsgUnknownResolution + v;
+      else a.Resolution = v[0] - '0';
+    } else if (s == "--size" && i + 1 < argc) {
+      a.Size = argv[++i];
+    } else if (s == "--four-views") {
+      a.FourViews = true;
     } else if (s.rfind("--", 0) == 0) {
       a.Error = "Option inconnue : " + s;
     } else {
@@ -85,6 +112,24 @@ bool Load(TScene& scene, const std::string& path, IPrompt& prompt) {
   return LoadDocument(scene, path, &prompt);
 }
 
+// Places the scene's last object at "X,Y,Z" (numbers with a decimal point).
+bool PlaceLast(TScene& scene, const std::string& text) {
+  double v[3];
+  size_t start = 0;
+  for (int k = 0; k < 3; ++k) {
+    const size_t end = k < 2 ? text.find(',', start) : text.size();
+    if (end == std::string::npos) return false;
+    const std::optional<double> x = ParseNumber(text.substr(start, end - start));
+    if (!x || !std::isfinite(*x)) return false;
+    v[k] = *x;
+    start = end + 1;
+  }
+  T3dObject* o = scene.ObjectAt(scene.ObjectCount() - 1);
+  if (!o) return false;
+  o->SetPosition({v[0], v[1], v[2]});
+  return true;
+}
+
 int CmdNew(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
@@ -92,7 +137,11 @@ int CmdNew(const TArgs& a) {
   scene.NewScene(true);
   int counters[InsertDefaults.size()] = {};
   int curves = 0;
-  for (const auto& kind : a.Inserts) {
+  for (size_t k = 0; k < a.Inserts.size(); ++k) {
+    const std::string& kind = a.Inserts[k];
+    // The position of the previous insert, once it is in the scene.
+    if (k > 0 && !a.Places[k - 1].empty() && !PlaceLast(scene, a.Places[k - 1]))
+      return Fail("Position illisible : " + a.Places[k - 1]);
     if (kind == "param") {
       scene.AddObject(CreateDefaultCurve(), kDefaultCurvePrefix + std::to_string(++curves));
       continue;
@@ -105,9 +154,11 @@ int CmdNew(const TArgs& a) {
     }
     const TInsertDefault* d = FindInsertDefault(kind);
     if (!d) return Fail("Forme inconnue : " + kind);
-    const size_t k = static_cast<size_t>(d - InsertDefaults.data());
-    scene.AddObject(d->Create(), d->Prefix + std::to_string(++counters[k]));
+    const size_t slot = static_cast<size_t>(d - InsertDefaults.data());
+    scene.AddObject(d->Create(), d->Prefix + std::to_string(++counters[slot]));
   }
+  if (!a.Places.empty() && !a.Places.back().empty() && !PlaceLast(scene, a.Places.back()))
+    return Fail("Position illisible : " + a.Places.back());
   return SaveDocument(scene, a.Positional[0], a.Force, &prompt) ? 0 : 1;
 }
 
@@ -141,6 +192,58 @@ int CmdExportPov(const TArgs& a) {
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
     return Fail(kMsgFileAccess + a.Positional[1]);
+  return 0;
+}
+
+// The picture format of an output name by its extension: 2 bitmap, 3 JPEG, 0 unknown.
+int PictureFormatOf(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".bmp") return pfBitmap;
+  if (ext == ".jpg" || ext == ".jpeg") return pfJpeg;
+  return 0;
+}
+
+int CmdRender(const TArgs& a) {
+  if (a.Positional.size() != 2) return Usage();
+  const std::string& output = a.Positional[1];
+  const int format = PictureFormatOf(output);
+  if (format == 0) return Fail("Format d'image inconnu : " + output + " (bmp, jpg)");
+  int resolution = a.Resolution;
+  if (!a.Size.empty()) {
+    if (resolution >= 0) return Fail("--resolution et --size ne vont pas ensemble");
+    int w = 0, h = 0;
+    char rest = 0;
+    if (std::sscanf(a.Size.c_str(), "%dx%d%c", &w, &h, &rest) != 2 ||
+        (resolution = ResolutionIndex(w, h)) < 0)
+      return Fail(kMsgUnknownResolution + a.Size +
+                  " (320x240, 640x480, 800x600, 1024x768, 1600x1200)");
+  }
+  if (resolution < 0) resolution = kDefaultResolution;
+  const TResolution size = ExportResolutions[size_t(resolution)];
+  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
+  // A scene of the picture's size: its own surface is what --view and --four-views draw.
+  TScene scene(std::make_unique<TDisplayDevice>(size.Width, size.Height, nullptr, nullptr), &prompt);
+  scene.FourViews = a.FourViews;
+  TSceneRenderer renderer(scene, nullptr);
+  if (!renderer.InitDevice()) return Fail("Erreur lors de l'initialisation :");
+  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  scene.ClearSelection();  // the picture shows the scene, not the last object read
+  if (a.FourViews) {
+    // As the modeller shows it: grid and axes on, view 0 active.
+    renderer.ShowGrid = renderer.ShowAxes = true;
+    std::error_code ec;
+    if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
+    renderer.RedrawViews(0, 0, false);
+    if (!WritePicture(output, *renderer.Display().OffscreenSurface(), format))
+      return Fail(kMsgFileAccess + output);
+  } else {
+    std::error_code ec;
+    if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
+    if (!ExportPicture(renderer, a.View, output, a.ViewGiven, resolution, format, &prompt, nullptr))
+      return 1;
+  }
+  std::printf("%s\t%dx%d\n", output.c_str(), size.Width, size.Height);
   return 0;
 }
 
@@ -227,6 +330,7 @@ int main(int argc, char** argv) {
   if (cmd == "resave") return CmdResave(args);
   if (cmd == "export-pov") return CmdExportPov(args);
   if (cmd == "text") return CmdText(args);
+  if (cmd == "render") return CmdRender(args);
   if (cmd == "archive") return CmdArchive(args);
   if (cmd == "inserts") return CmdInserts();
   std::fprintf(stderr, "Commande inconnue : %s\n", cmd.c_str());

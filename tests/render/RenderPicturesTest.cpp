@@ -284,7 +284,7 @@ TEST(RenderPictures, CaptionsAndFramesDrawnOnTheSurface) {
   TSurface s(kW, kH);
   s.Fill(0xFF203040);
   TCanvas canvas(s);
-  ASSERT_TRUE(TFont::Default().Valid());
+  ASSERT_TRUE(TScreenFont::Default().Valid());
   canvas.SetTextColor(0xFFFF00);
   canvas.TextOut(10, 5, "Perspective");
   canvas.TextOut(10, 60, "Élévation côté");

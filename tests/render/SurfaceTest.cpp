@@ -63,10 +63,10 @@ TEST(Canvas, TextStaysInTheSurfaceAndKeepsTheBackground) {
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 30; ++x) changed += s.Pixel(x, y) != 0xFF112233u;
   EXPECT_GT(changed, 10);
-  EXPECT_GT(TFont::Default().TextWidth("Perspective"), 40);
-  EXPECT_EQ(TFont::Default().TextWidth(""), 0);
-  EXPECT_FALSE(TFont::FindFontFile("Liberation Sans").empty());
-  TFont missing("/nonexistent/font.ttf", 12);
+  EXPECT_GT(TScreenFont::Default().TextWidth("Perspective"), 40);
+  EXPECT_EQ(TScreenFont::Default().TextWidth(""), 0);
+  EXPECT_FALSE(TScreenFont::FindFontFile("Liberation Sans").empty());
+  TScreenFont missing("/nonexistent/font.ttf", 12);
   EXPECT_FALSE(missing.Valid());
   c.SetFont(&missing);
   c.TextOut(0, 0, "rien");  // no font: nothing drawn, no crash

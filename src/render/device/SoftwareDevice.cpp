@@ -441,8 +441,31 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   const auto& M = s.Wvp;
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
+  // Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
+  // equal those of one met shortly before gets that one's result (the same input under the same
+  // states gives the same output), found through a small table keyed by a hash of the bytes.
+  constexpr size_t kCacheSize = 512;
+  const bool useCache = count >= 16 && stride % 4 == 0;
+  std::array<uint32_t, kCacheSize> cache;
+  if (useCache) cache.fill(UINT32_MAX);
   for (DWORD i = 0; i < count; ++i) {
     const uint8_t* v = data + size_t(i) * stride;
+    size_t slot = 0;
+    if (useCache) {
+      uint32_t h = 2166136261u;
+      for (size_t k = 0; k < stride; k += 4) {
+        uint32_t word;
+        std::memcpy(&word, v + k, 4);
+        h = (h ^ word) * 16777619u;
+      }
+      slot = (h ^ (h >> 15)) & (kCacheSize - 1);
+      const uint32_t seen = cache[slot];
+      if (seen != UINT32_MAX && std::memcmp(data + size_t(seen) * stride, v, stride) == 0) {
+        FVerts[i] = FVerts[seen];
+        continue;
+      }
+      cache[slot] = i;
+    }
     float p[3];
     std::memcpy(p, v, 12);
     TVtx& o = FVerts[i];
@@ -938,6 +961,15 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
     for (int k = 7; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
   }
 
+  // Untextured, no stencil, depth test "less or equal" with writes, no alpha test, and either no
+  // blending or the "over" blend of a triangle opaque at its three corners (its alpha plane is then
+  // exactly 255 everywhere): the pixel is the interpolated colour, written as it is.
+  bool plainFill = !kTex && !kStencil && p.ZEnable && p.ZWrite && p.ZFunc == D3DCMP_LESSEQUAL &&
+                   !p.AlphaTest;
+  if constexpr (kBlend)
+    plainFill = plainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
+                p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
+                vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
   const bool narrow = xHi - xLo < 24;
   for (int py = y0; py <= y1; ++py) {
     int64_t lo = xLo, hi = xHi;
@@ -981,6 +1013,26 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
     float z = at[0], iw = at[1], r = at[2], g = at[3], b = at[4], a = at[5];
     float sr = at[6], sg = at[7], sb = at[8], uw = at[9], vw = at[10];
     const size_t rowIdx = size_t(py) * p.Pitch;
+    if (plainFill) {
+      // The usual case of solid drawing, with the same arithmetic as the general loop below.
+      float* depth = p.Depth + rowIdx;
+      uint32_t* colour = p.Color + rowIdx;
+      for (int64_t px = lo; px <= hi; ++px) {
+        if (z <= depth[px]) {
+          depth[px] = z;
+          float c0 = r, c1 = g, c2 = b;
+          if (p.Specular) c0 = Clamp255(c0 + sr), c1 = Clamp255(c1 + sg), c2 = Clamp255(c2 + sb);
+          const uint32_t ur = static_cast<uint32_t>(Clamp255(c0) + 0.5f);
+          const uint32_t ug = static_cast<uint32_t>(Clamp255(c1) + 0.5f);
+          const uint32_t ub = static_cast<uint32_t>(Clamp255(c2) + 0.5f);
+          const uint32_t ua = static_cast<uint32_t>(Clamp255(a) + 0.5f);
+          colour[px] = (ua << 24) | (ur << 16) | (ug << 8) | ub;
+        }
+        z += ddx[0], r += ddx[2], g += ddx[3], b += ddx[4], a += ddx[5];
+        sr += ddx[6], sg += ddx[7], sb += ddx[8];
+      }
+      continue;
+    }
     for (int64_t px = lo; px <= hi; ++px) {
       const size_t idx = rowIdx + size_t(px);
       if (DepthStencil<kStencil>(p, idx, z)) {
@@ -1107,6 +1159,18 @@ void TSoftwareDevice::DrawTriangle(const TVtx& a, const TVtx& b, const TVtx& c) 
   }
 }
 
+namespace {
+// std::lround for the coordinates of a line (finite, well inside the range of long): halves away
+// from zero, without the library call.
+inline long RoundHalfAway(float x) {
+  long r = static_cast<long>(x);
+  const float frac = x - static_cast<float>(r);
+  if (frac >= 0.5f) ++r;
+  else if (frac <= -0.5f) --r;
+  return r;
+}
+}  // namespace
+
 void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   const auto& p = FState->P;
   if (!Finite(a) || !Finite(b)) return;
@@ -1161,16 +1225,20 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
     const long major = from + i * step;
     const float t = len != 0 ? std::clamp((float(major) - startMajor) / len, 0.0f, 1.0f) : 0.0f;
     const float minor = xMajor ? s0.y + dy * t : s0.x + dx * t;
-    const long px = xMajor ? major : std::lround(minor);
-    const long py = xMajor ? std::lround(minor) : major;
+    const long px = xMajor ? major : RoundHalfAway(minor);
+    const long py = xMajor ? RoundHalfAway(minor) : major;
     if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) continue;
     TFrag f;
     float at[9];
     for (int k = 0; k < 9; ++k) at[k] = s0.a[k] + (s1.a[k] - s0.a[k]) * t;
     f.r = at[0], f.g = at[1], f.b = at[2], f.a = at[3], f.sr = at[4], f.sg = at[5], f.sb = at[6];
-    const float iw = s0.iw + (s1.iw - s0.iw) * t;
-    f.u = iw != 0 ? at[7] / iw : 0;
-    f.v = iw != 0 ? at[8] / iw : 0;
+    if (p.Textured) {
+      const float iw = s0.iw + (s1.iw - s0.iw) * t;
+      f.u = iw != 0 ? at[7] / iw : 0;
+      f.v = iw != 0 ? at[8] / iw : 0;
+    } else {
+      f.u = f.v = 0;  // not read without a texture
+    }
     FullPixel(p, size_t(py) * p.Pitch + size_t(px), s0.z + (s1.z - s0.z) * t, f);
   }
 }

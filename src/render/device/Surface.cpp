@@ -56,12 +56,12 @@ void TSurface::Blt(const D3DRECT& dst, const TSurface& src, const D3DRECT& srcRe
 
 // ------------------------------------------------------------------------------------- fonts
 
-struct TFont::TImpl {
+struct TScreenFont::TImpl {
   FT_Library Library = nullptr;
   FT_Face Face = nullptr;
 };
 
-std::string TFont::FindFontFile(const std::string& family) {
+std::string TScreenFont::FindFontFile(const std::string& family) {
   std::string result;
   FcConfig* config = FcInitLoadConfigAndFonts();
   if (!config) return result;
@@ -83,7 +83,7 @@ std::string TFont::FindFontFile(const std::string& family) {
   return result;
 }
 
-TFont::TFont(const std::string& fileName, int pixelHeight)
+TScreenFont::TScreenFont(const std::string& fileName, int pixelHeight)
     : FImpl(std::make_unique<TImpl>()), FPixelHeight(std::clamp(pixelHeight, 1, 512)) {
   if (FT_Init_FreeType(&FImpl->Library) != 0) {
     FImpl->Library = nullptr;
@@ -96,25 +96,25 @@ TFont::TFont(const std::string& fileName, int pixelHeight)
   FT_Set_Pixel_Sizes(FImpl->Face, 0, FPixelHeight);
 }
 
-TFont::~TFont() {
+TScreenFont::~TScreenFont() {
   if (FImpl->Face) FT_Done_Face(FImpl->Face);
   if (FImpl->Library) FT_Done_FreeType(FImpl->Library);
 }
 
-TFont& TFont::Default() {
+TScreenFont& TScreenFont::Default() {
   static std::once_flag once;
-  static std::unique_ptr<TFont> font;
+  static std::unique_ptr<TScreenFont> font;
   std::call_once(once, [] {
     std::string file = FindFontFile("Liberation Sans");
     if (file.empty()) file = FindFontFile("sans-serif");
-    font = std::make_unique<TFont>(file, 13);
+    font = std::make_unique<TScreenFont>(file, 13);
   });
   return *font;
 }
 
-bool TFont::Valid() const { return FImpl->Face != nullptr; }
+bool TScreenFont::Valid() const { return FImpl->Face != nullptr; }
 
-int TFont::Ascender() const {
+int TScreenFont::Ascender() const {
   if (!Valid()) return 0;
   return static_cast<int>((FImpl->Face->size->metrics.ascender + 63) >> 6);
 }
@@ -153,7 +153,7 @@ std::vector<char32_t> DecodeUtf8(const std::string& s) {
 
 }  // namespace
 
-int TFont::TextWidth(const std::string& text) const {
+int TScreenFont::TextWidth(const std::string& text) const {
   if (!Valid()) return 0;
   int64_t width = 0;
   for (char32_t cp : DecodeUtf8(text)) {
@@ -200,7 +200,7 @@ void TCanvas::LineTo(int x, int y) {
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& utf8) {
-  const TFont* font = FFont ? FFont : &TFont::Default();
+  const TScreenFont* font = FFont ? FFont : &TScreenFont::Default();
   if (!font->Valid()) return;
   FT_Face face = font->FImpl->Face;
   const int baseline = y + font->Ascender();

@@ -55,18 +55,18 @@ class TSurface final : public TTextureSurface {
 };
 
 // A FreeType face at a pixel size, used to draw text on surfaces.
-class TFont {
+class TScreenFont {
  public:
   // The file of a family through fontconfig; empty when none is found.
   static std::string FindFontFile(const std::string& family);
   // Loads the face; Valid() is false when the file cannot be read.
-  TFont(const std::string& fileName, int pixelHeight);
-  ~TFont();
-  TFont(const TFont&) = delete;
-  TFont& operator=(const TFont&) = delete;
+  TScreenFont(const std::string& fileName, int pixelHeight);
+  ~TScreenFont();
+  TScreenFont(const TScreenFont&) = delete;
+  TScreenFont& operator=(const TScreenFont&) = delete;
 
   // The window system's default user-interface font (a sans-serif family at 13 pixels).
-  static TFont& Default();
+  static TScreenFont& Default();
 
   bool Valid() const;
   int PixelHeight() const { return FPixelHeight; }
@@ -100,7 +100,7 @@ class TCanvas {
   // A line from the current position to (x, y), that last point excluded; (x, y) becomes current.
   void LineTo(int x, int y);
   void SetTextColor(uint32_t rgb) { FTextColor = rgb; }
-  void SetFont(const TFont* font) { FFont = font; }
+  void SetFont(const TScreenFont* font) { FFont = font; }
   // Text with a transparent background, its cell's top-left corner at (x, y), unclipped except by
   // the surface.
   void TextOut(int x, int y, const std::string& utf8);
@@ -111,7 +111,7 @@ class TCanvas {
   TPen FPen;
   int FX = 0, FY = 0;
   uint32_t FTextColor = 0;
-  const TFont* FFont = nullptr;
+  const TScreenFont* FFont = nullptr;
 };
 
 }  // namespace ixoral

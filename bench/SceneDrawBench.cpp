@@ -1,0 +1,94 @@
+// Redrawing the reference scene as the main window does: the ten default inserts around the
+// origin under the default light, grid and axes on, nothing selected, solid fill, Gouraud, the
+// four views on the main window's surface for a 1920 x 1080 screen (round(1920 / 1.33) x
+// round(1080 / 1.19) = 1444 x 908). Also the same with 100 objects (ten of each insert), and the
+// parts of one redraw: clearing alone, and drawing with next to nothing to rasterise.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+#include "render/SceneRenderer.h"
+#include "scene/Shapes.h"
+
+namespace ixoral {
+namespace {
+
+constexpr int kW = 1444, kH = 908;
+
+struct TReferenceScene {
+  TScene Scene{std::make_unique<TDisplayDevice>(kW, kH, nullptr, nullptr)};
+  TSceneRenderer Renderer{Scene, nullptr};
+  explicit TReferenceScene(int copies) {
+    Scene.FourViews = true;
+    if (!Renderer.InitDevice()) std::abort();
+    Scene.NewScene(true);
+    Renderer.ShowGrid = Renderer.ShowAxes = true;
+    struct TPlace {
+      const char* Keyword;
+      Vec3d At;
+    };
+    const TPlace places[10] = {{"cube", {-1.2, 0, 0}},      {"cubeperce", {0, 1.2, 0}},
+                               {"sphere", {0, 0, 0}},       {"cylindre", {0, 0, 1.2}},
+                               {"cone", {-1.2, 0, 1.2}},    {"pyramide", {1.2, 0, 1.2}},
+                               {"tore", {1.2, 0, 0}},       {"cercle", {0, 0, -1.2}},
+                               {"paroiv", {-1.2, 0, -1.2}}, {"paroih", {1.2, 0, -1.2}}};
+    for (int c = 0; c < copies; ++c)
+      for (const TPlace& p : places) {
+        const TInsertDefault* d = FindInsertDefault(p.Keyword);
+        const int i = Scene.AddObject(d->Create(), d->Prefix);
+        // Further copies spread along Y so that they stay in the views.
+        Scene.ObjectAt(i)->SetPosition({p.At.x, p.At.y + 0.3 * c, p.At.z});
+      }
+  }
+};
+
+void BM_ReferenceSceneFourViews(benchmark::State& state) {
+  TReferenceScene s(1);
+  for (auto _ : state) {
+    s.Renderer.RedrawViews(0, 0, false);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_ReferenceSceneFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_HundredObjectsFourViews(benchmark::State& state) {
+  TReferenceScene s(10);
+  for (auto _ : state) {
+    s.Renderer.RedrawViews(0, 0, false);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_HundredObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The clearing share: each view's clear of colour, depth and stencil, as DrawView does it.
+void BM_ReferenceSceneClearOnly(benchmark::State& state) {
+  TReferenceScene s(1);
+  IRenderDevice& d = *s.Renderer.Display().Device();
+  DWORD flags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+  if (d.RenderTarget().HasStencil()) flags |= D3DCLEAR_STENCIL;
+  for (auto _ : state) {
+    for (const TVue& v : s.Scene.Views) {
+      d.SetViewport(v.Viewport);
+      if (d.Clear(0, nullptr, flags, 0xFF000000, 1, 0) != D3D_OK) std::abort();
+    }
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_ReferenceSceneClearOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Clearing plus transform and lighting with almost no rasterising: the views' navigation scale
+// shrinks the whole scene to a speck at the origin, so every vertex is still transformed and lit
+// but the triangles cover next to no pixels.
+void BM_ReferenceSceneWithoutFill(benchmark::State& state) {
+  TReferenceScene s(1);
+  for (TVue& v : s.Scene.Views) v.SetViewScale({1e-4, 1e-4, 1e-4});
+  for (auto _ : state) {
+    s.Renderer.RedrawViews(0, 0, false);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_ReferenceSceneWithoutFill)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+}  // namespace ixoral

@@ -1,0 +1,151 @@
+// Picture export: drawing the view, then the bitmap or JPEG file.
+#include "document/PictureExport.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "document/SceneDocument.h"
+#include "platform/Trace.h"
+#include "tools/images/Image.h"
+
+namespace ixoral {
+
+namespace {
+
+struct TJpegError {
+  jpeg_error_mgr Manager;
+  std::jmp_buf Jump;
+};
+
+void JpegFail(j_common_ptr info) {
+  char text[JMSG_LENGTH_MAX];
+  info->err->format_message(info, text);
+  Trace(std::string(kMsgJpegPrefix) + text);
+  std::longjmp(reinterpret_cast<TJpegError*>(info->err)->Jump, 1);
+}
+
+struct TFileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+
+// The flags and views a keep-size export changes, put back when it ends.
+struct TSavedDisplay {
+  TSceneRenderer& R;
+  bool Marks, Grid, Axes, Four;
+  std::array<TVue, 4> Views;
+  explicit TSavedDisplay(TSceneRenderer& r)
+      : R(r), Marks(r.ShowSelectionMarks), Grid(r.ShowGrid), Axes(r.ShowAxes),
+        Four(r.Scene().FourViews), Views(r.Scene().Views) {}
+  ~TSavedDisplay() {
+    R.ShowSelectionMarks = Marks, R.ShowGrid = Grid, R.ShowAxes = Axes;
+    R.Scene().FourViews = Four;
+    R.Scene().Views = Views;
+  }
+};
+
+}  // namespace
+
+int ResolutionIndex(int width, int height) {
+  for (size_t i = 0; i < ExportResolutions.size(); ++i)
+    if (ExportResolutions[i].Width == width && ExportResolutions[i].Height == height)
+      return static_cast<int>(i);
+  return -1;
+}
+
+bool WriteJpegFile(const std::string& path, int width, int height, const uint32_t* pixels) {
+  if (width <= 0 || height <= 0) return false;
+  std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "wb"));
+  if (!file) return false;
+  jpeg_compress_struct info{};
+  TJpegError error{};
+  info.err = jpeg_std_error(&error.Manager);
+  error.Manager.error_exit = JpegFail;
+  std::vector<uint8_t> row(size_t(width) * 3);
+  if (setjmp(error.Jump)) {
+    jpeg_destroy_compress(&info);
+    return false;
+  }
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file.get());
+  info.image_width = JDIMENSION(width);
+  info.image_height = JDIMENSION(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    const uint32_t* src = pixels + size_t(info.next_scanline) * size_t(width);
+    for (int x = 0; x < width; ++x) {
+      row[size_t(x) * 3] = uint8_t(src[x] >> 16);
+      row[size_t(x) * 3 + 1] = uint8_t(src[x] >> 8);
+      row[size_t(x) * 3 + 2] = uint8_t(src[x]);
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  return std::fflush(file.get()) == 0 && !std::ferror(file.get());
+}
+
+bool WritePicture(const std::string& path, const TSurface& surface, int format) {
+  if (format == pfJpeg) return WriteJpegFile(path, surface.Width(), surface.Height(), surface.Pixels());
+  return WriteBmpFile(path, surface.Width(), surface.Height(), surface.Pixels());
+}
+
+bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
+                   bool keepCurrentSize, int resolution, int format, IPrompt* prompt,
+                   TSettingsStore* settings) {
+  if (format != pfBitmap && format != pfJpeg) return false;
+  if (!keepCurrentSize && (resolution < 0 || resolution >= int(ExportResolutions.size()))) {
+    if (prompt) prompt->Error(kMsgUnknownResolution + std::to_string(resolution));
+    return false;
+  }
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    if (!prompt || !prompt->YesNo(kMsgOverwrite + path)) return false;
+    std::filesystem::remove(path, ec);
+  }
+  bool written = false;
+  if (keepCurrentSize) {
+    TSceneRenderer& r = renderer;
+    TSurface* surface = r.Display().OffscreenSurface();
+    if (!surface || !r.Display().Device()) return false;
+    const TSavedDisplay saved(r);
+    TScene& scene = r.Scene();
+    const TVue source = scene.Views[size_t(std::clamp(view, 0, 3))];
+    r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
+    r.SetLayout(false);
+    TVue& v0 = scene.Views[0];
+    v0.CameraMatrix = source.CameraMatrix;
+    v0.RotationMatrix = source.RotationMatrix;
+    v0.ScaleMatrix = source.ScaleMatrix;
+    v0.TranslationMatrix = source.TranslationMatrix;
+    r.DrawView(0);
+    written = WritePicture(path, *surface, format);
+  } else {
+    const TResolution size = ExportResolutions[size_t(resolution)];
+    TScene copy(std::make_unique<TDisplayDevice>(size.Width, size.Height, settings, nullptr),
+                prompt);
+    copy.FourViews = false;
+    TSceneRenderer r(copy, settings);
+    if (!r.InitDevice()) return false;
+    TScene::CopyAllObjects(copy, renderer.Scene());
+    copy.SelectObject(renderer.Scene().CurrentObject);
+    r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
+    r.DrawView(0);
+    written = WritePicture(path, *r.Display().OffscreenSurface(), format);
+  }
+  if (!written && prompt) prompt->Error(kMsgFileAccess + path);
+  return written;
+}
+
+}  // namespace ixoral

@@ -1,0 +1,170 @@
+// Drags in the views: start values, screen axes, and the move/rotate/resize formulas.
+#include "render/Manipulation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "scene/ViewOps.h"
+
+namespace ixoral {
+
+namespace {
+
+constexpr double kRadiansPerPixel = 3.14159265358979323846 / 100;
+
+bool Finite(const Vec3d& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+Vec3d Plus(const Vec3d& s, const D3DVECTOR& a, double ka, const D3DVECTOR& b, double kb) {
+  return {s.x + ka * a.x + kb * b.x, s.y + ka * a.y + kb * b.y, s.z + ka * a.z + kb * b.z};
+}
+
+// A point through M (fourth row included), normalised unless it is zero.
+D3DVECTOR Axis(float x, float y, float z, const D3DMATRIX& m) {
+  return NormalizeSafe(ToSingle(ApplyMatrix({x, y, z}, m)));
+}
+
+}  // namespace
+
+void BeginManipulation(TScene& scene, TManipulation& m, int op, int view) {
+  m.StartValues.clear();
+  const TVue& v = scene.Views[size_t(std::clamp(view, 0, 3))];
+  if (scene.HasSelection()) {
+    for (int k = 0; k < scene.SelectionCount(); ++k) {
+      T3dObject* o = scene.ObjectAt(scene.SelectedAt(k));
+      if (!o) {
+        m.StartValues.push_back({});
+        continue;
+      }
+      o->SaveMatrices();
+      m.StartValues.push_back(op == opMove ? o->Position : op == opRotate ? o->VectDir : o->Redim);
+    }
+  } else {
+    m.StartValues.push_back(op == opMove ? v.Pos : op == opRotate ? v.Rot : v.Scale);
+  }
+  D3DMATRIX axes;
+  const T3dObject* main = scene.ObjectAt(scene.CurrentObject);
+  if (main && op == opResize) {
+    axes = Multiply(main->RotationMatrix, main->TranslationMatrix);
+  } else {
+    D3DMATRIX seen = Multiply(v.RotationMatrix, v.CameraMatrix);
+    seen._41 = seen._42 = seen._43 = 0;
+    if (!Invert(seen, axes)) axes = Identity();
+  }
+  m.ScreenForward = Axis(0, 0, 1, axes);
+  m.ScreenUp = Axis(0, 1, 0, axes);
+  m.ScreenRight = Axis(1, 0, 0, axes);
+}
+
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int op, double dx,
+                          double dy, int axis) {
+  if (op < opMove || op > opResize || m.StartValues.empty()) return;
+  const D3DVECTOR& r = m.ScreenRight;
+  const D3DVECTOR& u = m.ScreenUp;
+  const D3DVECTOR& f = m.ScreenForward;
+  const double k = kRadiansPerPixel;
+  if (scene.HasSelection()) {
+    const int n = std::min<int>(scene.SelectionCount(), int(m.StartValues.size()));
+    for (int i = 0; i < n; ++i) {
+      T3dObject* o = scene.ObjectAt(scene.SelectedAt(i));
+      if (!o) continue;
+      const Vec3d& s = m.StartValues[size_t(i)];
+      if (op == opMove) {
+        Vec3d p;
+        switch (axis) {
+          case axX: p = Plus(s, r, dx / 200, r, 0); break;
+          case axY: p = Plus(s, u, dy / 200, u, 0); break;
+          case axZ: p = Plus(s, f, dy / 200, f, 0); break;
+          default: p = Plus(s, r, dx / 200, u, dy / 200);
+        }
+        if (Finite(p)) o->SetPosition(p);
+      } else if (op == opRotate) {
+        Vec3d a;
+        switch (axis) {
+          case axX: a = {dy * k, 0, 0}; break;
+          case axY: a = {0, dx * k, 0}; break;
+          case axZ: a = {0, 0, -dy * k}; break;
+          default: a = {dy * k, dx * k, 0};
+        }
+        if (Finite(a)) o->Rotate(a, {r, u, f}, &scene);
+      } else {
+        Vec3d z = s;
+        const int ax = o->IsLight() ? axX : axis;
+        switch (ax) {
+          case axX: z.x = s.x + dx / 100 * r.x + dy / 100 * r.y; break;
+          case axY: z.y = s.y + dx / 100 * u.x + dy / 100 * u.y; break;
+          case axZ: z.z = s.z + dx / 100 * f.z + dy / 100 * f.y; break;
+          default: {
+            const double g = std::pow(1.3, dy / 100);
+            z = {s.x * g, s.y * g, s.z * g};
+          }
+        }
+        if (Finite(z)) o->SetScale(z);
+      }
+    }
+    return;
+  }
+  const Vec3d& s = m.StartValues[0];
+  if (op == opMove) {
+    Vec3d p = s;
+    switch (axis) {
+      case axX: p.x += dx / 200; break;
+      case axY: p.y += dy / 200; break;
+      case axZ: p.z -= dy / 200; break;
+      default: p.x += dx / 200, p.y += dy / 200;
+    }
+    if (Finite(p)) ApplyViewTranslation(scene, view, p);
+  } else if (op == opRotate) {
+    Vec3d a = s;
+    switch (axis) {
+      case axX: a.x += dy * k; break;
+      case axY: a.y += dx * k; break;
+      case axZ: a.z += dx * k; break;
+      default: a.x += dy * k, a.y += dx * k;
+    }
+    if (Finite(a)) ApplyViewRotation(scene, view, a);
+  } else {
+    // Zoom: every component grows by the same amount and none goes below zero.
+    double e = dy / 10;
+    if (s.x + e * k < 0) e = -s.x / k;
+    if (s.y + e * k < 0) e = -s.y / k;
+    if (s.z + e * k < 0) e = -s.z / k;
+    const double g = e * k;
+    const Vec3d z{s.x + g, s.y + g, s.z + g};
+    if (Finite(z)) ApplyViewScale(scene, view, z);
+  }
+}
+
+void CancelManipulation(TScene& scene, const TManipulation& m, int op) {
+  if (!scene.HasSelection() || op < opMove || op > opResize) return;
+  const int n = std::min<int>(scene.SelectionCount(), int(m.StartValues.size()));
+  for (int i = 0; i < n; ++i) {
+    T3dObject* o = scene.ObjectAt(scene.SelectedAt(i));
+    if (!o) continue;
+    const Vec3d& s = m.StartValues[size_t(i)];
+    if (op == opMove) o->SetPosition(s);
+    else if (op == opRotate) o->SetDirection(s);
+    else o->SetScale(s);
+  }
+}
+
+int ViewUnderMouse(int x, int y, int w, int h, int previous) {
+  const int hw = w >> 1, hh = h >> 1;
+  if (x < hw && y < hh) return 0;
+  if (x > hw && y < hh) return 1;
+  if (x < hw && y > hh) return 2;
+  if (x > hw && y > hh) return 3;
+  return previous;
+}
+
+void PickFractions(int view, int x, int y, int w, int h, bool fourViews, double& hf, double& vf) {
+  const double wm = std::max(w - 1, 1), hm = std::max(h - 1, 1);
+  if (!fourViews) {
+    hf = x / wm;
+    vf = (y + 1) / hm;
+    return;
+  }
+  hf = (view == 0 || view == 2) ? 2.0 * x / wm : (x - w / 2.0) * 2 / wm;
+  vf = (view == 0 || view == 1) ? 2.0 * (y + 1) / hm : ((y + 1) - h / 2.0) * 2 / hm;
+}
+
+}  // namespace ixoral

@@ -1,0 +1,38 @@
+// Mouse manipulation in the views: a press saves the values a drag starts from and the world
+// directions the active view shows as screen axes; each mouse move then moves, turns or resizes
+// the selected objects, or pans, turns or zooms the view when nothing is selected.
+#pragma once
+
+#include <vector>
+
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+enum TOperation : int { opSelect = 0, opMove = 1, opRotate = 2, opResize = 3 };
+enum TAxisConstraint : int { axFree = 0, axX = 1, axY = 2, axZ = 3 };
+
+// What a drag keeps between the press and the release.
+struct TManipulation {
+  std::vector<Vec3d> StartValues;
+  D3DVECTOR ScreenRight{}, ScreenUp{}, ScreenForward{};
+};
+
+// Saves the start values (one per selected object, main object first, or the view's own) and the
+// screen axes of view `view`.
+void BeginManipulation(TScene& scene, TManipulation& m, int operation, int view);
+// dx: pixels to the right since the press; dy: pixels upwards. Results that are not finite numbers
+// are not applied.
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int operation, double dx,
+                          double dy, int axis);
+// Escape during a drag: the selected objects get their start values back.
+void CancelManipulation(TScene& scene, const TManipulation& m, int operation);
+
+// The view under the pointer in a four-view panel of W x H; a point on a middle line keeps
+// `previous`.
+int ViewUnderMouse(int x, int y, int panelWidth, int panelHeight, int previous);
+// The fractions (h, v) of a press at (x, y) across view `view` of the panel, as picking takes them.
+void PickFractions(int view, int x, int y, int panelWidth, int panelHeight, bool fourViews,
+                   double& h, double& v);
+
+}  // namespace ixoral
