@@ -391,6 +391,10 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       if (FEntries.size() + count > kMaxArchiveEntries) Fail(kArcCorrupt);
       fd = ::mkstemp(tmpl.data());
       if (fd < 0) Fail(ArchiveMessage(kArcCannotOpen, tmpl));
+      // A document is an ordinary file of the user's: the usual permissions, not mkstemp's 0600.
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      ::fchmod(fd, 0666 & ~mask);
       std::string out;
       if (!FNew) {  // the existing data blocks, as they are
         std::string whole;
