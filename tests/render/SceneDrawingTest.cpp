@@ -88,7 +88,7 @@ void DrawSingle(TSceneRig& rig, int type) {
 TEST(SceneDrawing, ReferenceSceneInEachViewType) {
   TSceneRig rig(240, 180, false);
   rig.AddReferenceObjects();
-  const char* names[4] = {"scene-face", "scene-gauche", "scene-haut", "scene-perspective"};
+  const char* names[4] = {"scene-face", "scene-gauche", "scene-haut", "scene-user"};
   for (int t = 0; t < 4; ++t) {
     DrawSingle(rig, t);
     ExpectMatchesReference(rig.Surface(), names[t]);
@@ -242,7 +242,7 @@ TEST(SceneDrawing, SubtractionAndIntersectionThroughTheStencil) {
   EXPECT_GT(Green(side), 30);
   ExpectMatchesReference(rig.Surface(), "scene-subtraction");
   DrawSingle(rig, vtPerspective);
-  ExpectMatchesReference(rig.Surface(), "scene-subtraction-perspective");
+  ExpectMatchesReference(rig.Surface(), "scene-subtraction-user");
   // The intersection keeps the cube's face only inside the sphere: a grey disk, black around it.
   rig.Scene.SolidAt(child)->Relation = relIntersection;
   DrawSingle(rig, vtFace);
