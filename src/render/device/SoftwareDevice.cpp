@@ -22,7 +22,9 @@ struct TLightC {  // an enabled light, in camera space
 inline float Clamp01(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
 inline float Clamp255(float v) { return v > 0 ? (v < 255 ? v : 255) : 0; }
 
-inline bool CompareF(DWORD func, float a, float b) {
+// The Direct3D comparison functions, for depths (float) and stencil values (unsigned).
+template <typename T>
+inline bool Compare(DWORD func, T a, T b) {
   switch (func) {
     case D3DCMP_NEVER: return false;
     case D3DCMP_LESS: return a < b;
@@ -34,19 +36,8 @@ inline bool CompareF(DWORD func, float a, float b) {
     default: return true;
   }
 }
-
-inline bool CompareU(DWORD func, uint32_t a, uint32_t b) {
-  switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return a < b;
-    case D3DCMP_EQUAL: return a == b;
-    case D3DCMP_LESSEQUAL: return a <= b;
-    case D3DCMP_GREATER: return a > b;
-    case D3DCMP_NOTEQUAL: return a != b;
-    case D3DCMP_GREATEREQUAL: return a >= b;
-    default: return true;
-  }
-}
+inline bool CompareF(DWORD func, float a, float b) { return Compare<float>(func, a, b); }
+inline bool CompareU(DWORD func, uint32_t a, uint32_t b) { return Compare<uint32_t>(func, a, b); }
 
 // Nearest integer of a value known to be far inside the 64-bit range (clipped coordinates).
 inline int64_t RoundBounded(double v) {
