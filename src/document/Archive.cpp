@@ -15,6 +15,7 @@
 #include <fstream>
 #include <optional>
 
+#include "platform/AtomicFile.h"
 #include "platform/Encoding.h"
 
 namespace ixoral {
@@ -159,30 +160,6 @@ bool ReadWholeFile(const std::string& path, std::string& out, uint64_t limit) {
   out.assign(size, '\0');
   in.read(out.data(), static_cast<std::streamsize>(size));
   return static_cast<uint64_t>(in.gcount()) == size;
-}
-
-bool WriteAll(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
-// A file written whole under a temporary name in the target's folder, then renamed over the
-// target: never half-written, never through a link someone left at the target.
-bool WriteFileAtomically(const std::string& target, const std::string& bytes) {
-  std::string tmpl = target + ".XXXXXX";
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tmpl.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok;
 }
 
 // Windows-1252 letters compared without regard to case, as the container keys its entries.
@@ -385,16 +362,8 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
   bool written = false;
   if (count > 0) {
     const std::string name = FName;
-    std::string tmpl = name + ".XXXXXX";
-    int fd = -1;
     try {
       if (FEntries.size() + count > kMaxArchiveEntries) Fail(kArcCorrupt);
-      fd = ::mkstemp(tmpl.data());
-      if (fd < 0) Fail(ArchiveMessage(kArcCannotOpen, tmpl));
-      // A document is an ordinary file of the user's: the usual permissions, not mkstemp's 0600.
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      ::fchmod(fd, 0666 & ~mask);
       std::string out;
       if (!FNew) {  // the existing data blocks, as they are
         std::string whole;
@@ -458,16 +427,14 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       trailer += static_cast<char>(packedDir ? 1 : 0);
       trailer.append(15, '\0');
       out += trailer;
-      bool ok = WriteAll(fd, out.data(), out.size()) && ::fsync(fd) == 0;
-      ok = (::close(fd) == 0) && ok;
-      fd = -1;
-      if (!ok || ::rename(tmpl.c_str(), name.c_str()) != 0) Fail(ArchiveMessage(kArcCannotOpen, name));
+      // A document is an ordinary file of the user's: the usual permissions.
+      if (!WriteFileAtomically(name, out)) Fail(ArchiveMessage(kArcCannotOpen, name));
       CloseArchive();
       OpenArchive(name);
       written = true;
     } catch (const TArchiveError&) {
-      if (fd >= 0) ::close(fd);
-      ::unlink(tmpl.c_str());
+      // Absorbed as the container always did: the archive on disk is unchanged and the result
+      // says that nothing was added.
     }
   }
   if (count < inputs.size()) Fail(kArcAlreadyExists);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/AtomicFile.h"
 #include "platform/Encoding.h"
 
 namespace ixoral {
@@ -162,22 +163,7 @@ bool TSettingsStore::Save(const std::vector<TKey>& keys) const {
     fs::create_directories(target.parent_path(), ec);
     if (ec) return false;
   }
-  std::string tmpl = FPath + ".XXXXXX";
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tmpl.c_str(), FPath.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok;
+  return WriteFileAtomically(FPath, text, TFileMode::Private);
 }
 
 std::string TSettingsStore::ReadRootString(const std::string& keyPath, const std::string& name) {
