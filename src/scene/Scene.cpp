@@ -8,8 +8,83 @@
 
 namespace ixoral {
 
+// ---------------------------------------------------------------- change notification
+
+struct TSceneObserverList {
+  std::vector<std::pair<uint64_t, TSceneObserver>> Entries;
+  uint64_t NextId = 1;
+};
+
+TSceneSubscription::TSceneSubscription(TSceneSubscription&& other) noexcept
+    : FList(std::move(other.FList)), FId(other.FId) {
+  other.FList.reset();
+}
+
+TSceneSubscription& TSceneSubscription::operator=(TSceneSubscription&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    FList = std::move(other.FList);
+    FId = other.FId;
+    other.FList.reset();
+  }
+  return *this;
+}
+
+void TSceneSubscription::Reset() {
+  if (auto list = FList.lock()) {
+    auto& e = list->Entries;
+    e.erase(std::remove_if(e.begin(), e.end(), [this](const auto& p) { return p.first == FId; }),
+            e.end());
+  }
+  FList.reset();
+}
+
+TSceneSubscription TScene::Observe(TSceneObserver observer) {
+  const uint64_t id = FObservers->NextId++;
+  FObservers->Entries.emplace_back(id, std::move(observer));
+  return TSceneSubscription(FObservers, id);
+}
+
+void TScene::Notify(TSceneChange change, int index) {
+  // A copy: an observer may subscribe or unsubscribe others (or itself) while being told. The
+  // list is kept alive in case an observer destroys the scene.
+  const std::shared_ptr<TSceneObserverList> keep = FObservers;
+  const auto entries = keep->Entries;
+  const TSceneEvent event{change, index};
+  for (const auto& [id, observer] : entries) {
+    const bool stillThere = std::any_of(keep->Entries.begin(), keep->Entries.end(),
+                                        [id = id](const auto& p) { return p.first == id; });
+    if (stillThere) observer(event);
+  }
+}
+
+// Selection operations call each other; observers hear of the change once, at the end of the
+// outermost one.
+class TScene::TSelectionBatch {
+ public:
+  explicit TSelectionBatch(TScene& scene) : FScene(scene) { ++FScene.FSelectionBatch; }
+  ~TSelectionBatch() {
+    if (--FScene.FSelectionBatch == 0 && FScene.FSelectionDirty) {
+      FScene.FSelectionDirty = false;
+      FScene.Notify(TSceneChange::SelectionChanged);
+    }
+  }
+  TSelectionBatch(const TSelectionBatch&) = delete;
+  TSelectionBatch& operator=(const TSelectionBatch&) = delete;
+
+ private:
+  TScene& FScene;
+};
+
+void TScene::SelectionChanged() {
+  TSelectionBatch batch(*this);
+  FSelectionDirty = true;
+}
+
 TScene::TScene(std::unique_ptr<ISceneDevice> device, IPrompt* prompt, TSettingsStore* settings)
-    : FDevice(device ? std::move(device) : std::make_unique<TNullDevice>()), FPrompt(prompt) {
+    : FDevice(device ? std::move(device) : std::make_unique<TNullDevice>()),
+      FPrompt(prompt),
+      FObservers(std::make_shared<TSceneObserverList>()) {
   if (settings) SaveViews = settings->ReadString("\\options", "EXPORT11") != "0";
   for (size_t i = 0; i < Views.size(); ++i) {
     Views[i].ResetView();
@@ -69,6 +144,7 @@ int TScene::AddObject(std::unique_ptr<T3dObject> object, const std::string& name
   FObjects.push_back(std::move(object));
   const int index = ObjectCount() - 1;
   RebuildSelectionMarks(index);
+  Notify(TSceneChange::ObjectAdded, index);
   return index;
 }
 
@@ -78,6 +154,7 @@ void TScene::RenameObject(int i, const std::string& name) {
   IndexName(o->FName, -1);
   o->FName = name;
   IndexName(name, +1);
+  Notify(TSceneChange::ObjectRenamed, i);
 }
 
 void TScene::FreeAllObjects() {
@@ -104,13 +181,17 @@ bool TScene::IsSelected(int i) const {
 }
 
 void TScene::ClearSelection() {
+  if (CurrentObject < 0 && SelectedObjects.empty()) return;
   SelectedObjects.clear();
   CurrentObject = -1;
+  SelectionChanged();
 }
 
 void TScene::SelectObject(int i) {
+  TSelectionBatch batch(*this);
   ClearSelection();
   CurrentObject = (i >= 0 && i < ObjectCount()) ? i : -1;
+  if (CurrentObject >= 0) SelectionChanged();
 }
 
 void TScene::SetMarksColor(int i, D3DCOLOR colour) {
@@ -121,6 +202,7 @@ void TScene::SetMarksColor(int i, D3DCOLOR colour) {
 void TScene::AddToSelection(int i) {
   const int n = ObjectCount();
   if (i < 0 || i >= n || IsSelected(i)) return;
+  TSelectionBatch batch(*this);
   // Depth first, children in index order; `visited` keeps a damaged parent cycle from looping.
   std::vector<char> visited(static_cast<size_t>(n), 0);
   std::vector<std::pair<int, int>> stack;  // object, next index to look at for its children
@@ -130,6 +212,7 @@ void TScene::AddToSelection(int i) {
       if (CurrentObject >= 0) {
         SelectedObjects.push_back(k);
         SetMarksColor(k, kMarkColorSelected);
+        SelectionChanged();
       } else {
         SelectObject(k);
         SetMarksColor(k, kMarkColorCurrent);
@@ -157,19 +240,24 @@ void TScene::AddToSelection(int i) {
 
 void TScene::Deselect(int i) {
   if (i < 0 || i >= ObjectCount()) return;
+  TSelectionBatch batch(*this);
   if (CurrentObject < 0) {
     SelectObject(i);
     return;
   }
   if (i != CurrentObject) {
     const auto it = std::find(SelectedObjects.begin(), SelectedObjects.end(), i);
-    if (it != SelectedObjects.end()) SelectedObjects.erase(it);
+    if (it != SelectedObjects.end()) {
+      SelectedObjects.erase(it);
+      SelectionChanged();
+    }
     return;
   }
   if (!SelectedObjects.empty()) {
     CurrentObject = SelectedObjects.front();
     SelectedObjects.erase(SelectedObjects.begin());
     SetMarksColor(CurrentObject, kMarkColorCurrent);
+    SelectionChanged();
   } else {
     SelectObject(-1);
   }
@@ -189,6 +277,7 @@ bool TScene::SetParent(int i, int p) {
   s->Parent = p;
   s->PivotStyle = p >= 0 ? 1 : 0;
   s->Relation = relAucune;
+  Notify(TSceneChange::ObjectChanged, i);
   return true;
 }
 
@@ -208,6 +297,7 @@ bool TScene::SetRelation(int i, int p, uint8_t relation) {
   TSolidObject* s = SolidAt(i);
   s->ShowRelation = true;
   s->Relation = relation;
+  Notify(TSceneChange::ObjectChanged, i);
   return true;
 }
 
@@ -225,9 +315,7 @@ Vec3d TScene::PivotPoint(TSolidObject& solid) {
 
 // ---------------------------------------------------------------- scene life and copies
 
-void TScene::RedrawViews() {
-  if (OnRedrawViews) OnRedrawViews();
-}
+void TScene::RedrawViews() { Notify(TSceneChange::RedrawRequested); }
 
 bool TScene::NewScene(bool withDefaultLight) {
   if (ObjectCount() >= 2) {
@@ -237,6 +325,7 @@ bool TScene::NewScene(bool withDefaultLight) {
   }
   ClearSelection();
   FreeAllObjects();
+  Notify(TSceneChange::SceneCleared);
   if (withDefaultLight) {
     LightCount = 1;
     CreateDefaultLight();
@@ -316,6 +405,7 @@ void TScene::DeleteObject(int i) {
   }
   // Every index held by the selection may have moved.
   ClearSelection();
+  Notify(TSceneChange::ObjectRemoved, i);
 }
 
 void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {

@@ -20,6 +20,49 @@ inline constexpr D3DCOLOR kMarkColorCurrent = 0x00FFFF00;   // yellow
 inline constexpr D3DCOLOR kMarkColorSelected = 0x00FF00FF;  // magenta
 inline constexpr const char* kMsgSaveChanges = "Voulez-vous enregister les modifications dans la scene ?";
 
+// What changed in a scene, as its observers are told.
+enum class TSceneChange {
+  ObjectAdded,       // Index: the new object
+  ObjectRemoved,     // Index: the object asked for; later indices may have moved
+  ObjectChanged,     // Index: placement, geometry, colour, parent, relation...; -1: several
+  ObjectRenamed,     // Index: the renamed object
+  SelectionChanged,  // the current object or the other selected objects
+  ViewsChanged,      // cameras, navigation or layout of the views
+  SceneCleared,      // every object is gone (a new scene, or before a document is read)
+  SceneLoaded,       // a document was read into the scene
+  RedrawRequested,   // the views should be drawn again
+};
+
+struct TSceneEvent {
+  TSceneChange Change;
+  int Index = -1;
+};
+
+using TSceneObserver = std::function<void(const TSceneEvent&)>;
+struct TSceneObserverList;
+
+// An observer's registration with a scene: the observer is called until the subscription is
+// reset or destroyed. It may outlive its scene (it then does nothing).
+class TSceneSubscription {
+ public:
+  TSceneSubscription() = default;
+  ~TSceneSubscription() { Reset(); }
+  TSceneSubscription(TSceneSubscription&& other) noexcept;
+  TSceneSubscription& operator=(TSceneSubscription&& other) noexcept;
+  TSceneSubscription(const TSceneSubscription&) = delete;
+  TSceneSubscription& operator=(const TSceneSubscription&) = delete;
+
+  void Reset();
+  bool Active() const { return !FList.expired(); }
+
+ private:
+  friend class TScene;
+  TSceneSubscription(std::weak_ptr<TSceneObserverList> list, uint64_t id)
+      : FList(std::move(list)), FId(id) {}
+  std::weak_ptr<TSceneObserverList> FList;
+  uint64_t FId = 0;
+};
+
 class TScene {
  public:
   // The scene owns its device; without one it keeps its lights in memory and loads no texture.
@@ -40,8 +83,6 @@ class TScene {
   bool SaveViews = true;
   // Asked to save the scene before NewScene clears it; returns whether it was saved.
   std::function<bool()> SaveRequest;
-  // Redraws every view; set by whoever draws the scene.
-  std::function<void()> OnRedrawViews;
 
   // The four views (front, left, top, perspective), each reset with its default camera.
   std::array<TVue, 4> Views;
@@ -90,16 +131,30 @@ class TScene {
 
   // Bounds box and the 48 selection marks of a solid, and its BoxCenter; lights are untouched.
   void RebuildSelectionMarks(int i);
+  // Asks whoever draws the scene to draw its views again.
   void RedrawViews();
 
+  // --- change notification ---
+  // Registers an observer; it is called after every change, in registration order, for as long
+  // as the returned subscription lives. Observers may subscribe or unsubscribe while notified.
+  [[nodiscard]] TSceneSubscription Observe(TSceneObserver observer);
+  // Tells every observer of a change made to the scene's objects from outside (a drag, an
+  // inspector edit, a document read).
+  void Notify(TSceneChange change, int index = -1);
+
  private:
+  class TSelectionBatch;
   void RemoveSingle(int r, std::vector<int>& followed);
   void IndexName(const std::string& name, int delta);
+  void SelectionChanged();
 
   std::unique_ptr<ISceneDevice> FDevice;  // destroyed after the objects, whose lights it holds
   IPrompt* FPrompt;
   std::vector<std::unique_ptr<T3dObject>> FObjects;
   std::unordered_map<std::string, int> FNameCounts;  // how many objects bear each name
+  std::shared_ptr<TSceneObserverList> FObservers;
+  int FSelectionBatch = 0;  // selection changes are told once, when the outermost one ends
+  bool FSelectionDirty = false;
 };
 
 // The 48 selection-mark points of a box (corner brackets), coloured yellow.

@@ -177,7 +177,9 @@ TEST_F(SceneTest, DeselectingTheCurrentObjectPromotesTheNext) {
 
 TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
   int redraws = 0;
-  scene.OnRedrawViews = [&] { ++redraws; };
+  const auto subscription = scene.Observe([&](const TSceneEvent& e) {
+    if (e.Change == TSceneChange::RedrawRequested) ++redraws;
+  });
   ASSERT_TRUE(scene.NewScene(true));
   ASSERT_EQ(scene.ObjectCount(), 1);
   EXPECT_EQ(scene.ObjectAt(0)->Name(), "Lumière1");
@@ -319,4 +321,63 @@ TEST_F(SceneTest, SelectionMarksBracketTheBoxIncludingTheOrigin) {
   ComposantesBounds(above.Composantes, mn, mx);
   EXPECT_EQ(mn, Vec3d(0, 0, 0));
   EXPECT_EQ(mx, Vec3d(0, 2, 0));
+}
+
+// ---------------------------------------------------------------- change notification
+
+TEST_F(SceneTest, ObserversHearEachChangeUntilTheyUnsubscribe) {
+  std::vector<TSceneEvent> heard;
+  auto subscription = scene.Observe([&](const TSceneEvent& e) { heard.push_back(e); });
+  const int a = scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
+  const int b = scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[1].Change, TSceneChange::ObjectAdded);
+  EXPECT_EQ(heard[1].Index, b);
+
+  heard.clear();
+  ASSERT_TRUE(scene.SetParent(b, a));
+  scene.AddToSelection(a);  // selects the group: one notification for the whole of it
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[0].Change, TSceneChange::ObjectChanged);
+  EXPECT_EQ(heard[1].Change, TSceneChange::SelectionChanged);
+  EXPECT_EQ(scene.SelectionCount(), 2);
+
+  heard.clear();
+  scene.ClearSelection();
+  scene.ClearSelection();  // nothing left to clear: nothing to tell
+  scene.RenameObject(a, "Socle");
+  scene.DeleteObject(scene.IndexOfName("Socle"));
+  ASSERT_EQ(heard.size(), 3u);
+  EXPECT_EQ(heard[0].Change, TSceneChange::SelectionChanged);
+  EXPECT_EQ(heard[1].Change, TSceneChange::ObjectRenamed);
+  EXPECT_EQ(heard[2].Change, TSceneChange::ObjectRemoved);
+
+  subscription.Reset();
+  heard.clear();
+  scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
+  EXPECT_TRUE(heard.empty());
+}
+
+TEST_F(SceneTest, AnObserverMayLeaveWhileBeingToldAndOutliveItsScene) {
+  TSceneSubscription first, second;
+  int firstCalls = 0, secondCalls = 0;
+  first = scene.Observe([&](const TSceneEvent&) {
+    ++firstCalls;
+    second.Reset();  // the second observer leaves before its turn
+    first.Reset();   // and so does this one
+  });
+  second = scene.Observe([&](const TSceneEvent&) { ++secondCalls; });
+  scene.RedrawViews();
+  scene.RedrawViews();
+  EXPECT_EQ(firstCalls, 1);
+  EXPECT_EQ(secondCalls, 0);
+
+  TSceneSubscription orphan;
+  {
+    TScene shortLived;
+    orphan = shortLived.Observe([](const TSceneEvent&) {});
+    EXPECT_TRUE(orphan.Active());
+  }
+  EXPECT_FALSE(orphan.Active());
+  orphan.Reset();  // the scene is gone: nothing to do, nothing to crash
 }
