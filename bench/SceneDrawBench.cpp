@@ -17,8 +17,9 @@ namespace {
 constexpr int kW = 1444, kH = 908;
 
 struct TReferenceScene {
-  TScene Scene{std::make_unique<TDisplayDevice>(kW, kH, nullptr, nullptr)};
-  TSceneRenderer Renderer{Scene, nullptr};
+  TDisplayScene Drawn{kW, kH, nullptr, nullptr, nullptr};
+  TScene& Scene = Drawn.Scene;
+  TSceneRenderer& Renderer = Drawn.Renderer;
   explicit TReferenceScene(int copies) {
     Scene.FourViews = true;
     if (!Renderer.InitDevice()) std::abort();

@@ -9,8 +9,13 @@
 #include "document/Archive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path =
-      (std::filesystem::temp_directory_path() / ("ixoral_fuzz_" + std::to_string(::getpid()) + ".ixr")).string();
+  // One file for the whole run, removed when the run ends.
+  static const struct TScratch {
+    std::string Path = (std::filesystem::temp_directory_path() /
+                        ("ixoral_fuzz_" + std::to_string(::getpid()) + ".ixr")).string();
+    ~TScratch() { std::remove(Path.c_str()); }
+  } scratch;
+  const std::string& path = scratch.Path;
   // The trailer's CRC is made right, so that mutations reach the directory and the entries
   // instead of all stopping at the checksum.
   std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -223,9 +223,10 @@ int CmdRender(const TArgs& a) {
   const TResolution size = ExportResolutions[size_t(resolution)];
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
   // A scene of the picture's size: its own surface is what --view and --four-views draw.
-  TScene scene(std::make_unique<TDisplayDevice>(size.Width, size.Height, nullptr, nullptr), &prompt);
+  TDisplayScene drawn(size.Width, size.Height, nullptr, nullptr, &prompt);
+  TScene& scene = drawn.Scene;
+  TSceneRenderer& renderer = drawn.Renderer;
   scene.FourViews = a.FourViews;
-  TSceneRenderer renderer(scene, nullptr);
   if (!renderer.InitDevice()) return Fail("Erreur lors de l'initialisation :");
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   scene.ClearSelection();  // the picture shows the scene, not the last object read

@@ -133,10 +133,10 @@ bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
     written = WritePicture(path, *surface, format);
   } else {
     const TResolution size = ExportResolutions[size_t(resolution)];
-    TScene copy(std::make_unique<TDisplayDevice>(size.Width, size.Height, settings, nullptr),
-                prompt);
+    TDisplayScene drawn(size.Width, size.Height, settings, nullptr, prompt);
+    TScene& copy = drawn.Scene;
+    TSceneRenderer& r = drawn.Renderer;
     copy.FourViews = false;
-    TSceneRenderer r(copy, settings);
     if (!r.InitDevice()) return false;
     TScene::CopyAllObjects(copy, renderer.Scene());
     copy.SelectObject(renderer.Scene().CurrentObject);

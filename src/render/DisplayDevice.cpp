@@ -322,6 +322,26 @@ bool TDisplayDevice::LoadTexture(TSolidObject& solid, const std::string& fileNam
   return true;
 }
 
+bool TDisplayDevice::Resize(int width, int height) {
+  if (!FOffscreen) {
+    if (width <= 0 || height <= 0) return false;
+    SurfaceWidth = width;
+    SurfaceHeight = height;
+    return true;
+  }
+  if (width == SurfaceWidth && height == SurfaceHeight) return true;
+  auto surface = std::make_unique<TSurface>(width, height);
+  if (!surface->Valid()) return false;
+  const bool hadDevice = FDevice != nullptr;
+  if (FOffscreen->HasDepth()) surface->AttachDepth(FOffscreen->HasStencil());
+  FDevice.reset();  // it draws on the surface being replaced
+  FOffscreen = std::move(surface);
+  SurfaceWidth = width;
+  SurfaceHeight = height;
+  if (hadDevice) FDevice = std::make_unique<TSoftwareDevice>(*FOffscreen, FLights);
+  return true;
+}
+
 bool TDisplayDevice::Blit(const D3DRECT& source, const D3DRECT& destination) {
   if (!FOffscreen || !FPrimary) return false;
   if (FPresenter) FPresenter->Present(*FOffscreen, source, destination);

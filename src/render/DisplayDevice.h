@@ -127,6 +127,11 @@ class TDisplayDevice final : public ISceneDevice {
   // when the image cannot be read (the failure is traced and the solid has no texture surface).
   bool LoadTexture(TSolidObject& solid, const std::string& fileName) override;
 
+  // A new off-screen surface of w x h with the same depth and stencil planes, and the drawing
+  // device made again on it (the lights are kept; render states start anew). Before the display
+  // is started it only records the size. False, with everything kept, when the size is refused.
+  bool Resize(int width, int height);
+
   // Copies a rectangle of the off-screen surface to the window; false without surfaces.
   bool Blit(const D3DRECT& source, const D3DRECT& destination);
 

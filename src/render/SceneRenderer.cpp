@@ -20,12 +20,6 @@ D3DLVERTEX LineVertex(double x, double y, double z, D3DCOLOR c) {
   return v;
 }
 
-TDisplayDevice& DisplayOf(TScene& scene) {
-  auto* d = dynamic_cast<TDisplayDevice*>(&scene.Device());
-  if (!d) throw std::logic_error("the scene draws only on a display device");
-  return *d;
-}
-
 // The fixed projection of every view: the centre of projection one unit in front of the camera,
 // the near plane two units in front, depth tending to 1 at infinity.
 D3DMATRIX ViewProjection() {
@@ -40,8 +34,8 @@ D3DMATRIX WorldMatrix(const T3dObject& o) {
   return Multiply(Multiply(o.ScaleMatrix, o.RotationMatrix), o.TranslationMatrix);
 }
 
-TSceneRenderer::TSceneRenderer(TScene& scene, TSettingsStore* settings)
-    : FScene(scene), FDisplay(DisplayOf(scene)), FSettings(settings) {
+TSceneRenderer::TSceneRenderer(TScene& scene, TDisplayDevice& display, TSettingsStore* settings)
+    : FScene(scene), FDisplay(display), FSettings(settings) {
   GridLines.reserve(kGridVertexCount);
   const D3DCOLOR grey = D3DRGB(0.5, 0.5, 0.5);
   for (int i = -50; i <= 50; ++i) {
@@ -54,11 +48,28 @@ TSceneRenderer::TSceneRenderer(TScene& scene, TSettingsStore* settings)
   AxisLines = {LineVertex(0, 0, 0, D3DRGB(1, 0, 0)), LineVertex(0.5, 0, 0, D3DRGB(1, 0, 0)),
                LineVertex(0, 0, 0, D3DRGB(0, 1, 0)), LineVertex(0, 0.5, 0, D3DRGB(0, 1, 0)),
                LineVertex(0, 0, 0, D3DRGB(0, 0, 1)), LineVertex(0, 0, 0.5, D3DRGB(0, 0, 1))};
-  scene.OnRedrawViews = [this] { RedrawViews(); };
+  FSubscription = scene.Observe([this](const TSceneEvent& e) {
+    if (e.Change == TSceneChange::RedrawRequested && AutoRedraw) RedrawViews(ActiveView, HoverView);
+  });
 }
 
 bool TSceneRenderer::InitDevice() {
   if (!FDisplay.InitDisplay() || !FDisplay.Device()) return false;
+  ConfigureDevice();
+  SetLayout(FScene.FourViews);
+  return true;
+}
+
+bool TSceneRenderer::Resize(int width, int height) {
+  if (!FDisplay.Resize(width, height)) return false;
+  if (FDisplay.Device()) ConfigureDevice();
+  // Each view gets its viewport on the new surface; the cameras stay as they are.
+  SetViewports(FScene, FScene.FourViews, width, height);
+  FScene.Notify(TSceneChange::ViewsChanged);
+  return true;
+}
+
+void TSceneRenderer::ConfigureDevice() {
   IRenderDevice& d = Device();
   // Direct3D light 0 shows lines in their vertex colours while they are drawn.
   D3DLIGHT7 line;
@@ -82,9 +93,9 @@ bool TSceneRenderer::InitDevice() {
   d.SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
   d.SetRenderState(D3DRENDERSTATE_ANTIALIAS, D3DANTIALIAS_SORTINDEPENDENT);
   d.SetRenderState(D3DRENDERSTATE_DITHERENABLE, 1);
-  d.SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+  d.SetRenderState(D3DRENDERSTATE_FILLMODE, FFillMode);
   d.SetRenderState(D3DRENDERSTATE_LIGHTING, 1);
-  d.SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
+  d.SetRenderState(D3DRENDERSTATE_SHADEMODE, FShadeMode);
   d.SetRenderState(D3DRENDERSTATE_COLORVERTEX, 1);
   d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
   d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1);
@@ -93,8 +104,6 @@ bool TSceneRenderer::InitDevice() {
   d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
   d.SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
   d.SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  SetLayout(FScene.FourViews);
-  return true;
 }
 
 void TSceneRenderer::SetLayout(bool four) {
@@ -138,10 +147,12 @@ void TSceneRenderer::SetObjectPointMarker(int index, const Vec3d& p) {
 }
 
 void TSceneRenderer::SetFillMode(DWORD mode) {
+  FFillMode = mode;
   if (FDisplay.Device()) Device().SetRenderState(D3DRENDERSTATE_FILLMODE, mode);
 }
 
 void TSceneRenderer::SetShadeMode(DWORD mode) {
+  FShadeMode = mode;
   if (FDisplay.Device()) Device().SetRenderState(D3DRENDERSTATE_SHADEMODE, mode);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "render/DisplayDevice.h"
@@ -19,9 +20,10 @@ inline constexpr const char* kTraceBlitAll = "Blit de l'offscreen buffer sur la 
 
 class TSceneRenderer {
  public:
-  // `scene` must have been made with a TDisplayDevice as its device; `settings` (may be null)
-  // gives the display options and the stored view parameters.
-  TSceneRenderer(TScene& scene, TSettingsStore* settings);
+  // Draws `scene` on `display`, the scene's own device; `settings` (may be null) gives the
+  // display options and the stored view parameters. While `AutoRedraw` is on, the renderer draws
+  // the views again whenever the scene asks for it (RedrawViews of the scene).
+  TSceneRenderer(TScene& scene, TDisplayDevice& display, TSettingsStore* settings);
   TSceneRenderer(const TSceneRenderer&) = delete;
   TSceneRenderer& operator=(const TSceneRenderer&) = delete;
 
@@ -29,6 +31,10 @@ class TSceneRenderer {
   // light, the projection, the default render states and the layout of the scene's FourViews.
   // False when the device cannot be made.
   bool InitDevice();
+  // A new drawing surface of w x h (the panel followed its window): the device is made again with
+  // the same options and states, the views are laid out anew, the cameras are kept. False, with
+  // the previous surface kept, when the size cannot be had.
+  bool Resize(int width, int height);
 
   TDisplayDevice& Display() { return FDisplay; }
   TScene& Scene() { return FScene; }
@@ -36,6 +42,9 @@ class TSceneRenderer {
   int SurfaceHeight() const { return FDisplay.SurfaceHeight; }
 
   // --- drawing state ---
+  bool AutoRedraw = true;
+  int ActiveView = 0;  // the views' frames in automatic redraws: sunken active, raised hover
+  int HoverView = 0;
   bool ShowGrid = false;
   bool ShowAxes = false;
   bool ShowSelectionMarks = true;
@@ -74,9 +83,12 @@ class TSceneRenderer {
   // "Solide"/"Filaire" and "Flat"/"Gouraud"/"Phong".
   void SetFillMode(DWORD mode);
   void SetShadeMode(DWORD mode);
+  DWORD FillMode() const { return FFillMode; }
+  DWORD ShadeMode() const { return FShadeMode; }
 
  private:
   IRenderDevice& Device() { return *FDisplay.Device(); }
+  void ConfigureDevice();
   void LinesMode(bool on);
   void DrawSolid(const TSolidObject& solid);
   void DrawRelation(const TSolidObject& a, const TSolidObject& b, uint8_t relation);
@@ -87,6 +99,27 @@ class TSceneRenderer {
   TDisplayDevice& FDisplay;
   TSettingsStore* FSettings;
   std::vector<bool> FSavedLights;
+  DWORD FFillMode = D3DFILL_SOLID;
+  DWORD FShadeMode = D3DSHADE_GOURAUD;
+  TSceneSubscription FSubscription;
+};
+
+// A scene drawn on a display device of its own, with its renderer: the main window's scene, the
+// preview scenes of the dialogs and the picture export's scene are all made this way.
+class TDisplayScene {
+ public:
+  TDisplayScene(int width, int height, TSettingsStore* settings, IPresenter* presenter,
+                IPrompt* prompt)
+      : TDisplayScene(std::make_unique<TDisplayDevice>(width, height, settings, presenter),
+                      settings, prompt) {}
+
+  TDisplayDevice& Display;  // owned by Scene
+  TScene Scene;
+  TSceneRenderer Renderer;
+
+ private:
+  TDisplayScene(std::unique_ptr<TDisplayDevice> display, TSettingsStore* settings, IPrompt* prompt)
+      : Display(*display), Scene(std::move(display), prompt, settings), Renderer(Scene, Display, settings) {}
 };
 
 // The 12 edges of the cube P ± 0.05 as 24 line-list vertices.

@@ -102,31 +102,32 @@ std::optional<double> StoredNumber(const std::string& name, const std::string& t
 
 // ------------------------------------------------------------------------ layout, navigation
 
-void SetLayout(TScene& scene, bool four, int w, int h, TSettingsStore* settings) {
+void SetViewports(TScene& scene, bool four, int w, int h) {
   const DWORD hw = static_cast<DWORD>(std::max(w, 0)) >> 1;
   const DWORD hh = static_cast<DWORD>(std::max(h, 0)) >> 1;
+  for (int i = 0; i < (four ? 4 : 1); ++i) {
+    D3DVIEWPORT7& vp = scene.Views[static_cast<size_t>(i)].Viewport;
+    vp = D3DVIEWPORT7{};
+    vp.dwX = four && (i & 1) ? hw : 0;
+    vp.dwY = four && (i & 2) ? hh : 0;
+    vp.dwWidth = four ? hw : static_cast<DWORD>(std::max(w, 0));
+    vp.dwHeight = four ? hh : static_cast<DWORD>(std::max(h, 0));
+    vp.dvMinZ = 0;
+    vp.dvMaxZ = 1;
+  }
+}
+
+void SetLayout(TScene& scene, bool four, int w, int h, TSettingsStore* settings) {
+  if (four) Trace(kTraceDefaultViewports);
+  SetViewports(scene, four, w, h);
   if (four) {
-    Trace(kTraceDefaultViewports);
     for (int i = 0; i < 4; ++i) {
       TVue& v = scene.Views[static_cast<size_t>(i)];
-      v.Viewport = D3DVIEWPORT7{};
-      v.Viewport.dwX = (i & 1) ? hw : 0;
-      v.Viewport.dwY = (i & 2) ? hh : 0;
-      v.Viewport.dwWidth = hw;
-      v.Viewport.dwHeight = hh;
-      v.Viewport.dvMinZ = 0;
-      v.Viewport.dvMaxZ = 1;
       v.SetViewType(i);
       if (settings) LoadViewParams(v, *settings);
     }
   } else {
-    TVue& v = scene.Views[0];
-    v.Viewport = D3DVIEWPORT7{};
-    v.Viewport.dwWidth = static_cast<DWORD>(std::max(w, 0));
-    v.Viewport.dwHeight = static_cast<DWORD>(std::max(h, 0));
-    v.Viewport.dvMinZ = 0;
-    v.Viewport.dvMaxZ = 1;
-    v.SetCamera(DefaultCamera(vtPerspective));
+    scene.Views[0].SetCamera(DefaultCamera(vtPerspective));
   }
   scene.FourViews = four;
 }

@@ -16,6 +16,8 @@ inline constexpr const char* kTraceDefaultViewports = "Tailles des viewports par
 inline constexpr const char* kTraceNoTwoUnknowns =
     "aucune équation à deux inconnues n'a pu etre résolue. étrange. ce n'est pas censé arriver.";
 
+// The viewports alone: the four quarters of a w x h surface, or view 0 over all of it.
+void SetViewports(TScene& scene, bool four, int w, int h);
 // Four views in the quarters of a W x H surface, each with its default type and then what the
 // settings store holds for it (when `settings` is given); or view 0 alone over the whole surface
 // with the perspective camera. Sets FourViews.

@@ -16,8 +16,7 @@ namespace {
 class PictureExportTest : public ::testing::Test {
  protected:
   PictureExportTest()
-      : Scene(std::make_unique<TDisplayDevice>(400, 300, nullptr, nullptr), &Prompt),
-        Renderer(Scene, nullptr) {}
+      : Drawn(400, 300, nullptr, nullptr, &Prompt), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
   void SetUp() override {
     Dir = std::filesystem::temp_directory_path() /
           ("ixoral-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -35,8 +34,9 @@ class PictureExportTest : public ::testing::Test {
   std::string PathOf(const char* name) const { return (Dir / name).string(); }
 
   TScriptedPrompt Prompt;
-  TScene Scene;
-  TSceneRenderer Renderer;
+  TDisplayScene Drawn;
+  TScene& Scene;
+  TSceneRenderer& Renderer;
   std::filesystem::path Dir;
 };
 

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "RenderTestUtil.h"
+#include "TempFolder.h"
 #include "render/Manipulation.h"
 #include "platform/Settings.h"
 #include "render/SceneRenderer.h"
@@ -26,10 +28,8 @@ struct TRecordingPresenter : IPresenter {
 // A settings store of its own with the boolean operations option on or off.
 TSettingsStore& OptionsStore(bool opBool) {
   static TScriptedPrompt prompt;
-  static TSettingsStore store(
-      (std::filesystem::temp_directory_path() /
-       ("ixoral-scene-drawing-" + std::to_string(::getpid()) + ".ini")).string(),
-      &prompt);
+  static test::TTempFolder folder("scene-drawing");
+  static TSettingsStore store(folder.File("settings.ini"), &prompt);
   store.WriteString("\\Affichage", "OpBool", opBool ? "1" : "0");
   return store;
 }
@@ -37,11 +37,11 @@ TSettingsStore& OptionsStore(bool opBool) {
 struct TSceneRig {
   TScriptedPrompt Prompt;
   TRecordingPresenter Presenter;
-  TScene Scene;
-  TSceneRenderer Renderer;
+  TDisplayScene Drawn;
+  TScene& Scene;
+  TSceneRenderer& Renderer;
   TSceneRig(int w, int h, bool four, bool opBool = false)
-      : Scene(std::make_unique<TDisplayDevice>(w, h, &OptionsStore(opBool), &Presenter), &Prompt),
-        Renderer(Scene, nullptr) {
+      : Drawn(w, h, &OptionsStore(opBool), &Presenter, &Prompt), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {
     Scene.FourViews = four;
     EXPECT_TRUE(Renderer.InitDevice());
     Scene.NewScene(true);
@@ -260,6 +260,41 @@ TEST(SceneDrawing, SubtractionAndIntersectionThroughTheStencil) {
   EXPECT_GT(Green(mid), 30);
 }
 
+// A child that passes right through its parent: every stencil pass counts, including the
+// decrement of step 3 (the parent's back faces in front of the child's back), which a bite into
+// one face never reaches.
+TEST(SceneDrawing, RelationsWithAChildPassingThroughItsParent) {
+  TSceneRig rig(200, 150, false, true);
+  rig.Renderer.ShowGrid = rig.Renderer.ShowAxes = false;
+  const int parent = rig.Add("cube", {0, 0, 0});
+  rig.Scene.ObjectAt(parent)->SetScale({2, 2, 2});  // a cube of side 1
+  // A thin upright cylinder, taller than the cube, through its middle.
+  const int child = rig.Add("cylindre", {0, 0, 0});
+  rig.Scene.ObjectAt(child)->SetScale({0.5, 1.6, 0.5});
+  rig.Scene.ObjectAt(child)->SetColor(D3DRGB(1, 0.2, 0.2));
+  ASSERT_TRUE(rig.Scene.SetParent(child, parent));
+  ASSERT_TRUE(rig.Scene.SetRelation(child, parent, relSoustraction));
+
+  // Seen from the top, the subtraction is a hole right through the cube: the background shows in
+  // the middle, nothing of the cylinder's inside, the cube's top face around it.
+  DrawSingle(rig, vtHaut);
+  const uint32_t hole = rig.Surface().Pixel(100, 75);
+  EXPECT_EQ(hole & 0xFFFFFF, 0u) << std::hex << hole;
+  const uint32_t top = rig.Surface().Pixel(100 + 35, 75 + 35);
+  EXPECT_NEAR(Red(top), Green(top), 3);
+  EXPECT_GT(Green(top), 30);
+  ExpectMatchesReference(rig.Surface(), "scene-subtraction-through");
+
+  // The intersection is the part of the cube inside the cylinder: a grey disk, black around it.
+  rig.Scene.SolidAt(child)->Relation = relIntersection;
+  DrawSingle(rig, vtHaut);
+  const uint32_t core = rig.Surface().Pixel(100, 75);
+  EXPECT_NEAR(Red(core), Green(core), 3);
+  EXPECT_GT(Green(core), 30);
+  EXPECT_EQ(rig.Surface().Pixel(100 + 35, 75 + 35) & 0xFFFFFF, 0u);
+  ExpectMatchesReference(rig.Surface(), "scene-intersection-through");
+}
+
 TEST(SceneDrawing, TexturedCube) {
   TSceneRig rig(200, 150, false);
   rig.Renderer.ShowGrid = rig.Renderer.ShowAxes = false;
@@ -399,6 +434,55 @@ TEST(Manipulation, ViewUnderTheMouseAndPickFractions) {
   PickFractions(0, 25, 19, 101, 81, true, h, v);
   EXPECT_NEAR(h, 0.5, 1e-12);
   EXPECT_NEAR(v, 0.5, 1e-12);
+}
+
+
+TEST(SceneDrawing, ResizedSurfaceIsDrawnWholeAtTheNewSizeWithTheSameCameras) {
+  TSceneRig rig(240, 180, true);
+  rig.AddReferenceObjects();
+  rig.Renderer.SetFillMode(D3DFILL_WIREFRAME);
+  rig.Scene.Views[3].SetViewScale({0.5, 0.5, 0.5});
+  const D3DMATRIX camera = rig.Scene.Views[3].ModelViewMatrix();
+  ASSERT_TRUE(rig.Renderer.Resize(400, 300));
+  EXPECT_EQ(rig.Surface().Width(), 400);
+  EXPECT_EQ(rig.Surface().Height(), 300);
+  EXPECT_TRUE(rig.Surface().HasStencil() == rig.Renderer.Display().RelationDisplay);
+  EXPECT_EQ(rig.Scene.Views[3].Viewport.dwX, 200u);
+  EXPECT_EQ(rig.Scene.Views[3].Viewport.dwHeight, 150u);
+  const D3DMATRIX after = rig.Scene.Views[3].ModelViewMatrix();
+  EXPECT_EQ(std::memcmp(&camera, &after, sizeof camera), 0);
+  EXPECT_EQ(rig.Renderer.FillMode(), static_cast<DWORD>(D3DFILL_WIREFRAME));
+  rig.Presenter.Shown.clear();
+  rig.Renderer.RedrawViews(0, 0, false);
+  ASSERT_EQ(rig.Presenter.Shown.size(), 4u);
+  EXPECT_EQ(rig.Presenter.Shown[3].first.x2, 400);
+  EXPECT_EQ(rig.Presenter.Shown[3].first.y2, 300);
+  // The lower right quarter was drawn: the frame's pens reach the new corner.
+  size_t lit = 0;
+  for (int y = 150; y < 300; ++y)
+    for (int x = 200; x < 400; ++x) lit += (rig.Surface().Pixel(x, y) & 0xFFFFFF) != 0;
+  EXPECT_GT(lit, 500u);
+  // A size the surface cannot have keeps the one it has.
+  EXPECT_FALSE(rig.Renderer.Resize(0, 300));
+  EXPECT_EQ(rig.Surface().Width(), 400);
+}
+
+TEST(SceneDrawing, ARendererGoneBeforeItsSceneIsNoLongerCalled) {
+  TScriptedPrompt prompt;
+  TRecordingPresenter presenter;
+  auto display = std::make_unique<TDisplayDevice>(64, 48, nullptr, &presenter);
+  TDisplayDevice& d = *display;
+  TScene scene(std::move(display), &prompt);
+  {
+    TSceneRenderer renderer(scene, d, nullptr);
+    ASSERT_TRUE(renderer.InitDevice());
+    scene.NewScene(true);  // asks for a redraw: the renderer draws
+    EXPECT_FALSE(presenter.Shown.empty());
+  }
+  presenter.Shown.clear();
+  scene.NewScene(true);  // nobody draws any more, and nothing dangles
+  scene.RedrawViews();
+  EXPECT_TRUE(presenter.Shown.empty());
 }
 
 }  // namespace
