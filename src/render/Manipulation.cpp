@@ -10,9 +10,7 @@ namespace ixoral {
 
 namespace {
 
-constexpr double kRadiansPerPixel = 3.14159265358979323846 / 100;
-
-bool Finite(const Vec3d& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+constexpr double kRadiansPerPixel = kPi / 100;
 
 Vec3d Plus(const Vec3d& s, const D3DVECTOR& a, double ka, const D3DVECTOR& b, double kb) {
   return {s.x + ka * a.x + kb * b.x, s.y + ka * a.y + kb * b.y, s.z + ka * a.z + kb * b.z};
@@ -25,7 +23,7 @@ D3DVECTOR Axis(float x, float y, float z, const D3DMATRIX& m) {
 
 }  // namespace
 
-void BeginManipulation(TScene& scene, TManipulation& m, int op, int view) {
+void BeginManipulation(TScene& scene, TManipulation& m, TOperation op, int view) {
   m.StartValues.clear();
   const TVue& v = scene.Views[size_t(std::clamp(view, 0, 3))];
   if (scene.HasSelection()) {
@@ -55,8 +53,8 @@ void BeginManipulation(TScene& scene, TManipulation& m, int op, int view) {
   m.ScreenRight = Axis(1, 0, 0, axes);
 }
 
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int op, double dx,
-                          double dy, int axis) {
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation op,
+                          double dx, double dy, TAxisConstraint axis) {
   if (op < opMove || op > opResize || m.StartValues.empty()) return;
   const D3DVECTOR& r = m.ScreenRight;
   const D3DVECTOR& u = m.ScreenUp;
@@ -76,7 +74,7 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int o
           case axZ: p = Plus(s, f, dy / 200, f, 0); break;
           default: p = Plus(s, r, dx / 200, u, dy / 200);
         }
-        if (Finite(p)) o->SetPosition(p);
+        if (IsFinite(p)) o->SetPosition(p);
       } else if (op == opRotate) {
         Vec3d a;
         switch (axis) {
@@ -85,10 +83,10 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int o
           case axZ: a = {0, 0, -dy * k}; break;
           default: a = {dy * k, dx * k, 0};
         }
-        if (Finite(a)) o->Rotate(a, {r, u, f}, &scene);
+        if (IsFinite(a)) o->Rotate(a, {r, u, f}, &scene);
       } else {
         Vec3d z = s;
-        const int ax = o->IsLight() ? axX : axis;
+        const TAxisConstraint ax = o->IsLight() ? axX : axis;
         switch (ax) {
           case axX: z.x = s.x + dx / 100 * r.x + dy / 100 * r.y; break;
           case axY: z.y = s.y + dx / 100 * u.x + dy / 100 * u.y; break;
@@ -98,7 +96,7 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int o
             z = {s.x * g, s.y * g, s.z * g};
           }
         }
-        if (Finite(z)) o->SetScale(z);
+        if (IsFinite(z)) o->SetScale(z);
       }
     }
     return;
@@ -112,7 +110,7 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int o
       case axZ: p.z -= dy / 200; break;
       default: p.x += dx / 200, p.y += dy / 200;
     }
-    if (Finite(p)) ApplyViewTranslation(scene, view, p);
+    if (IsFinite(p)) ApplyViewTranslation(scene, view, p);
   } else if (op == opRotate) {
     Vec3d a = s;
     switch (axis) {
@@ -121,20 +119,25 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int o
       case axZ: a.z += dx * k; break;
       default: a.x += dy * k, a.y += dx * k;
     }
-    if (Finite(a)) ApplyViewRotation(scene, view, a);
+    if (IsFinite(a)) ApplyViewRotation(scene, view, a);
   } else {
-    // Zoom: every component grows by the same amount and none goes below zero.
-    double e = dy / 10;
-    if (s.x + e * k < 0) e = -s.x / k;
-    if (s.y + e * k < 0) e = -s.y / k;
-    if (s.z + e * k < 0) e = -s.z / k;
-    const double g = e * k;
-    const Vec3d z{s.x + g, s.y + g, s.z + g};
-    if (Finite(z)) ApplyViewScale(scene, view, z);
+    const Vec3d z = ZoomedScale(s, dy);
+    if (IsFinite(z)) ApplyViewScale(scene, view, z);
   }
 }
 
-void CancelManipulation(TScene& scene, const TManipulation& m, int op) {
+Vec3d ZoomedScale(const Vec3d& s, double dy) {
+  // Every component grows by the same amount and none goes below zero.
+  const double k = kRadiansPerPixel;
+  double e = dy / 10;
+  if (s.x + e * k < 0) e = -s.x / k;
+  if (s.y + e * k < 0) e = -s.y / k;
+  if (s.z + e * k < 0) e = -s.z / k;
+  const double g = e * k;
+  return {s.x + g, s.y + g, s.z + g};
+}
+
+void CancelManipulation(TScene& scene, const TManipulation& m, TOperation op) {
   if (!scene.HasSelection() || op < opMove || op > opResize) return;
   const int n = std::min<int>(scene.SelectionCount(), int(m.StartValues.size()));
   for (int i = 0; i < n; ++i) {

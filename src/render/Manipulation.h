@@ -20,13 +20,16 @@ struct TManipulation {
 
 // Saves the start values (one per selected object, main object first, or the view's own) and the
 // screen axes of view `view`.
-void BeginManipulation(TScene& scene, TManipulation& m, int operation, int view);
+void BeginManipulation(TScene& scene, TManipulation& m, TOperation operation, int view);
 // dx: pixels to the right since the press; dy: pixels upwards. Results that are not finite numbers
 // are not applied.
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, int operation, double dx,
-                          double dy, int axis);
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation operation,
+                          double dx, double dy, TAxisConstraint axis);
+// A view's navigation scale after a zoom drag of dy pixels upwards from `start`: each component
+// grows by pi/1000 per pixel and none goes below zero.
+Vec3d ZoomedScale(const Vec3d& start, double dy);
 // Escape during a drag: the selected objects get their start values back.
-void CancelManipulation(TScene& scene, const TManipulation& m, int operation);
+void CancelManipulation(TScene& scene, const TManipulation& m, TOperation operation);
 
 // The view under the pointer in a four-view panel of W x H; a point on a middle line keeps
 // `previous`.

@@ -15,21 +15,10 @@ const std::array<const char*, kBuiltinCurveCount> BuiltinCurveNames = {
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
+constexpr double kTwoPi = 2 * kPi;
 
-Vec3d Plus(const Vec3d& a, const Vec3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3d Times(const Vec3d& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-Vec3d Cross(const Vec3d& a, const Vec3d& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 bool IsZero(const Vec3d& a) { return a.x == 0 && a.y == 0 && a.z == 0; }
-// A zero vector stays zero, so degenerate directions give degenerate rings, never NaN.
-Vec3d Normalised(const Vec3d& a) {
-  Vec3d v = a;
-  NormalizeSafe(v);
-  return v;
-}
+// Normalised leaves a zero vector zero, so degenerate directions give degenerate rings, never NaN.
 
 // Angle between two directions; a zero vector has no direction and counts as no turn.
 double Angle(const Vec3d& a, const Vec3d& b) {
@@ -127,7 +116,7 @@ TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& 
     int offset = 0;
     for (int k = 1; k <= n; ++k) {
       const double a = kTwoPi * k / n;
-      const Vec3d cand = Plus(Times(u1, std::cos(a)), Times(w1, std::sin(a)));
+      const Vec3d cand = u1 * std::cos(a) + w1 * std::sin(a);
       if (Angle(u0, best) > Angle(u0, cand)) {
         best = cand;
         offset = -k;
@@ -140,14 +129,14 @@ TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& 
     for (int k = 0; k <= n; ++k) {
       const double ta = kTwoPi * k / n, tb = kTwoPi * (k + 1) / n;
       const double tu = static_cast<double>((k + offset) % (n + 1)) / n;
-      const Vec3d ra0 = Plus(Times(u0, std::cos(ta)), Times(w0, std::sin(ta)));
-      const Vec3d ra1 = Plus(Times(u1, std::cos(ta)), Times(w1b, std::sin(ta)));
-      const Vec3d rb0 = Plus(Times(u0, std::cos(tb)), Times(w0, std::sin(tb)));
-      const Vec3d rb1 = Plus(Times(u1, std::cos(tb)), Times(w1b, std::sin(tb)));
-      c.Vertices.push_back(TubeVertex(Plus(p0, Times(ra0, r)), ra0, tu, 0));
-      c.Vertices.push_back(TubeVertex(Plus(p1, Times(ra1, r)), ra1, tu, 0));
-      c.Vertices.push_back(TubeVertex(Plus(p0, Times(rb0, r)), rb0, tu, 0));
-      c.Vertices.push_back(TubeVertex(Plus(p1, Times(rb1, r)), rb1, tu, 0));
+      const Vec3d ra0 = u0 * std::cos(ta) + w0 * std::sin(ta);
+      const Vec3d ra1 = u1 * std::cos(ta) + w1b * std::sin(ta);
+      const Vec3d rb0 = u0 * std::cos(tb) + w0 * std::sin(tb);
+      const Vec3d rb1 = u1 * std::cos(tb) + w1b * std::sin(tb);
+      c.Vertices.push_back(TubeVertex(p0 + ra0 * r, ra0, tu, 0));
+      c.Vertices.push_back(TubeVertex(p1 + ra1 * r, ra1, tu, 0));
+      c.Vertices.push_back(TubeVertex(p0 + rb0 * r, rb0, tu, 0));
+      c.Vertices.push_back(TubeVertex(p1 + rb1 * r, rb1, tu, 0));
     }
   }
   return c;
@@ -162,14 +151,14 @@ TComposante BuildTubeCap(const Vec3d& p, const D3DVECTOR& dir, double r, int n) 
   const Vec3d d = Normalised(ToDouble(dir));
   const Vec3d u = Reference(d);
   const Vec3d w = Cross(u, d);
-  const Vec3d normal = Times(d, -1);
+  const Vec3d normal = d * -1;
   c.Vertices.reserve(static_cast<size_t>(n) + 2);
   c.Vertices.push_back(TubeVertex(p, normal, 0.5, 0.5));
   for (int k = 0; k <= n; ++k) {
     const double th = kTwoPi * k / n;
-    const Vec3d rho = Plus(Times(u, std::cos(th)), Times(w, std::sin(th)));
+    const Vec3d rho = u * std::cos(th) + w * std::sin(th);
     c.Vertices.push_back(
-        TubeVertex(Plus(p, Times(rho, r)), normal, 0.5 + 0.5 * std::cos(th), 0.5 + 0.5 * std::sin(th)));
+        TubeVertex(p + rho * r, normal, 0.5 + 0.5 * std::cos(th), 0.5 + 0.5 * std::sin(th)));
   }
   return c;
 }

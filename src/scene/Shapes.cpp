@@ -8,7 +8,7 @@
 namespace ixoral {
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
+constexpr double kTwoPi = 2 * kPi;
 
 // Counts from outside (fields, documents) are clamped; below 1 the component stays empty.
 int ClampCount(int n) { return std::min(n, kMaxPrecision); }
@@ -264,7 +264,7 @@ TComposante BuildSphere(int n1, int n2, double R) {
   n1 = ClampCount(n1), n2 = ClampCount(n2);
   if (n1 < 1 || n2 < 1) return c;
   auto P = [&](int i, int j) {
-    const double phi = (double(i) / n2 - 0.5) * std::numbers::pi, theta = kTwoPi * j / n1;
+    const double phi = (double(i) / n2 - 0.5) * kPi, theta = kTwoPi * j / n1;
     const double x = R * std::cos(phi) * std::cos(theta), y = R * std::sin(phi),
                  z = R * std::cos(phi) * std::sin(theta);
     return Vertex(x, y, z, x, y, z, 0.5 + 0.5 * std::cos(theta), 0.5 - 0.5 * std::sin(phi));

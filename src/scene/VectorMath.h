@@ -2,9 +2,14 @@
 // Direct3D takes them, and the transforms built from position, orientation and scale.
 #pragma once
 
+#include <cmath>
+#include <numbers>
+
 #include "scene/D3DTypes.h"
 
 namespace ixoral {
+
+inline constexpr double kPi = std::numbers::pi;
 
 struct Vec3d {
   double x = 0, y = 0, z = 0;
@@ -30,6 +35,24 @@ float DotProduct(const D3DVECTOR& a, const D3DVECTOR& b);
 D3DVECTOR CrossProduct(const D3DVECTOR& a, const D3DVECTOR& b);
 // Divided by its length (computed in double) unless that length is zero.
 D3DVECTOR NormalizeSafe(const D3DVECTOR& a);
+
+// --- Vec3d arithmetic, in double precision ---
+constexpr Vec3d operator+(const Vec3d& a, const Vec3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+constexpr Vec3d operator-(const Vec3d& a, const Vec3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+constexpr Vec3d operator*(const Vec3d& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+constexpr double Dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr Vec3d Cross(const Vec3d& a, const Vec3d& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline double Length(const Vec3d& a) { return std::sqrt(Dot(a, a)); }
+// Divided by its length unless that length is zero.
+inline Vec3d Normalised(const Vec3d& a) {
+  const double l = Length(a);
+  return l == 0 ? a : Vec3d{a.x / l, a.y / l, a.z / l};
+}
+inline bool IsFinite(const Vec3d& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 // --- Vec3d and conversions ---
 void NormalizeSafe(Vec3d& v);

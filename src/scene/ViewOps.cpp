@@ -32,29 +32,19 @@ void ForNavigatedViews(TScene& scene, int active, F f) {
 
 double Round5(double x) { return std::nearbyint(x * 100000.0) / 100000.0; }
 Vec3d Round5(const Vec3d& v) { return {Round5(v.x), Round5(v.y), Round5(v.z)}; }
-Vec3d Sub(const Vec3d& a, const Vec3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3d Cross(const Vec3d& a, const Vec3d& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double Length(const Vec3d& a) { return std::sqrt(Dot(a, a)); }
-Vec3d Normalised(const Vec3d& a) {
-  const double l = Length(a);
-  return l == 0 ? a : Vec3d{a.x / l, a.y / l, a.z / l};
-}
 
 // The hit of the ray on ABC: distance and the point K, or -1.
 double RayHit(const Vec3d& o0, const D3DVECTOR& dr0, const Vec3d& a0, const Vec3d& b0,
               const Vec3d& c0, Vec3d& k) {
   const Vec3d o = Round5(o0), a = Round5(a0), b = Round5(b0), c = Round5(c0);
   const Vec3d dr = Round5(ToDouble(dr0));
-  const Vec3d e1 = Sub(c, a), e2 = Sub(b, a), n = Cross(e1, e2);
+  const Vec3d e1 = c - a, e2 = b - a, n = Cross(e1, e2);
   const double nd = Dot(n, dr);
   if (nd == 0) return -1;
-  const float t = static_cast<float>(Dot(n, Sub(a, o)) / nd);
+  const float t = static_cast<float>(Dot(n, a - o) / nd);
   if (!(t >= 0)) return -1;
   k = {o.x + dr.x * t, o.y + dr.y * t, o.z + dr.z * t};
-  const Vec3d f = Sub(k, a);
+  const Vec3d f = k - a;
   // F = X·E2 + Y·E1 on two of the three coordinates.
   double x = 0, y = 0;
   if (!SolveTwoUnknowns(-f.y, e2.y, e1.y, -f.x, e2.x, e1.x, x, y) &&
@@ -63,7 +53,7 @@ double RayHit(const Vec3d& o0, const D3DVECTOR& dr0, const Vec3d& a0, const Vec3
     Trace(kTraceNoTwoUnknowns);
     return -1;  // only a nearly flat triangle gets here: it is missed
   }
-  if (x >= 0 && y >= 0 && x + y <= 1) return Length(Sub(k, o));
+  if (x >= 0 && y >= 0 && x + y <= 1) return Length(k - o);
   return -1;
 }
 
@@ -299,7 +289,7 @@ double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, con
   Vec3d k;
   const double d = RayHit(o, dr, a, b, c, k);
   if (d < 0) return d;
-  const double da = Length(Sub(a, k)), db = Length(Sub(b, k)), dc = Length(Sub(c, k));
+  const double da = Length(a - k), db = Length(b - k), dc = Length(c - k);
   if (da >= db || da >= dc)
     corner = db >= dc ? 2 : 1;
   else
@@ -394,7 +384,6 @@ TVertexHit PickVertex(TScene& scene, const TVue& view, int index, double h, doub
 D3DMATRIX FlyThroughCamera(double t, Vec3d& position) {
   double b = t;
   if (b > 700) b = std::fmod(b, 700.0) == 0 ? 700 : b - 700 * std::floor(b / 700);
-  constexpr double kPi = 3.14159265358979323846;
   Vec3d p, d;
   if (b < 150) {
     const double s = 0.75 * (b / 150);
@@ -417,9 +406,9 @@ D3DMATRIX FlyThroughCamera(double t, Vec3d& position) {
   }
   Vec3d u{std::cos(b / 50), std::sin(b / 50), std::cos(b / 30 + 1)};
   d = Normalised(d);
-  p = Sub(p, d);
+  p = p - d;
   d = Normalised(d);
-  p = Sub(p, d);
+  p = p - d;
   u = Normalised(u);
   const Vec3d r = Normalised(Cross(u, d));
   const Vec3d up = Cross(d, r);

@@ -11,6 +11,7 @@
 #include "RenderTestUtil.h"
 #include "TempFolder.h"
 #include "render/Manipulation.h"
+#include "render/ViewInteraction.h"
 #include "platform/Settings.h"
 #include "render/SceneRenderer.h"
 #include "scene/Shapes.h"
@@ -483,6 +484,73 @@ TEST(SceneDrawing, ARendererGoneBeforeItsSceneIsNoLongerCalled) {
   scene.NewScene(true);  // nobody draws any more, and nothing dangles
   scene.RedrawViews();
   EXPECT_TRUE(presenter.Shown.empty());
+}
+
+
+// The interaction as a panel drives it: pixels in, scene changes and redraws out.
+TEST(ViewInteraction, PressPicksThenDragsAndEscapeRestores) {
+  TSceneRig rig(400, 300, true);
+  const int cube = rig.Add("cube", {0, 0, 0});
+  TViewInteraction ui(rig.Scene, rig.Renderer);
+  ui.SetPanelSize(400, 300);
+  // Over the middle of view 0 ("Face"), a press in the select mode picks the cube.
+  ui.MouseMove(100, 75);
+  TPressResult press = ui.Press(100, 75, TMouseButton::Left, false);
+  EXPECT_EQ(press.Selection, TPressSelection::Selected);
+  EXPECT_EQ(press.Object, cube);
+  EXPECT_EQ(rig.Scene.CurrentObject, cube);
+  EXPECT_TRUE(ui.Release(100, 75, TMouseButton::Left));
+
+  // Move mode: 200 pixels to the right in "Face" is one unit along X, in as many moves as the
+  // pointer reports.
+  ui.SetOperation(opMove);
+  rig.Presenter.Shown.clear();
+  ui.Press(100, 75, TMouseButton::Left, false);
+  EXPECT_EQ(rig.Scene.CurrentObject, cube);  // no picking outside the select mode
+  for (int x = 110; x <= 300; x += 10) ui.MouseMove(x, 75);
+  EXPECT_TRUE(ui.Dragging());
+  ExpectVec(rig.Scene.ObjectAt(cube)->Position, 1, 0, 0);
+  EXPECT_GE(rig.Presenter.Shown.size(), 4u * 20);
+  // Escape puts it back; the drag goes on from the saved values until the release.
+  EXPECT_TRUE(ui.Escape());
+  ExpectVec(rig.Scene.ObjectAt(cube)->Position, 0, 0, 0);
+  ui.MouseMove(200, 75);
+  ExpectVec(rig.Scene.ObjectAt(cube)->Position, 0.5, 0, 0);
+  EXPECT_TRUE(ui.Release(200, 75, TMouseButton::Left));
+  EXPECT_FALSE(ui.Dragging());
+  EXPECT_FALSE(ui.Escape());  // no drag: nothing to restore
+
+  // A press where nothing is, in the select mode, empties the selection.
+  ui.SetOperation(opSelect);
+  press = ui.Press(10, 10, TMouseButton::Left, false);
+  ui.Release(10, 10, TMouseButton::Left);
+  EXPECT_EQ(press.Selection, TPressSelection::Cleared);
+  EXPECT_FALSE(rig.Scene.HasSelection());
+}
+
+TEST(ViewInteraction, ViewsUnderThePointerAndTheWheel) {
+  TSceneRig rig(400, 300, true);
+  TViewInteraction ui(rig.Scene, rig.Renderer);
+  ui.SetPanelSize(400, 300);
+  ui.MouseMove(300, 50);
+  EXPECT_EQ(ui.HoverView(), 1);
+  EXPECT_EQ(ui.ActiveView(), 0);
+  rig.Presenter.Shown.clear();
+  ui.MouseMove(300, 250);  // into view 3: the frames of views 1 and 3 alone are drawn again
+  EXPECT_EQ(ui.HoverView(), 3);
+  ASSERT_EQ(rig.Presenter.Shown.size(), 2u);
+  ui.MouseMove(200, 250);  // on the middle line: the hovered view stays
+  EXPECT_EQ(ui.HoverView(), 3);
+  ui.Press(300, 250, TMouseButton::Right, false);
+  EXPECT_EQ(ui.ActiveView(), 3);
+  EXPECT_FALSE(ui.Dragging());
+  // One notch forwards zooms the perspective view alone, as a zoom drag of 30 pixels.
+  ui.Wheel(300, 250, 120);
+  ExpectVec(rig.Scene.Views[3].Scale, 1 + 3 * M_PI / 100, 1 + 3 * M_PI / 100, 1 + 3 * M_PI / 100);
+  ExpectVec(rig.Scene.Views[0].Scale, 1, 1, 1);
+  ui.Wheel(100, 50, -120 * 100);  // far backwards: the fixed views stop at 0
+  ExpectVec(rig.Scene.Views[0].Scale, 0, 0, 0);
+  ExpectVec(rig.Scene.Views[2].Scale, 0, 0, 0);
 }
 
 }  // namespace

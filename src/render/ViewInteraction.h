@@ -1,0 +1,81 @@
+// What the mouse and the keyboard do in the views of a scene panel, without any window toolkit:
+// the operation and axis chosen on the tool bar, the view under the pointer, selection by click,
+// drags that move, turn or resize the selection (or navigate the view), Escape during a drag, and
+// the wheel. A panel widget forwards its events here in surface pixels; tests drive the same
+// object.
+#pragma once
+
+#include <functional>
+
+#include "render/Manipulation.h"
+#include "render/SceneRenderer.h"
+
+namespace ixoral {
+
+enum class TMouseButton { Left, Middle, Right };
+
+// What a press did to the selection, so the window can follow in its browser and inspector.
+enum class TPressSelection {
+  None,       // not the select mode, or not the left button: nothing picked
+  Cleared,    // nothing (visible) under the pointer: the selection was emptied
+  MadeMain,   // an already selected object became the main selected object
+  Added,      // Ctrl held: the object joined the selection
+  Selected,   // the object alone is selected now
+};
+
+struct TPressResult {
+  TPressSelection Selection = TPressSelection::None;
+  int Object = -1;  // the object picked, when one was
+};
+
+class TViewInteraction {
+ public:
+  TViewInteraction(TScene& scene, TSceneRenderer& renderer);
+  TViewInteraction(const TViewInteraction&) = delete;
+  TViewInteraction& operator=(const TViewInteraction&) = delete;
+
+  // --- the mode chosen on the tool bar and in the menus ---
+  TOperation Operation() const { return FOperation; }
+  TAxisConstraint Axis() const { return FAxis; }
+  void SetOperation(TOperation operation) { FOperation = operation; }
+  void SetAxis(TAxisConstraint axis) { FAxis = axis; }
+
+  // --- state ---
+  bool Dragging() const { return FDragging; }
+  int ActiveView() const { return FActive; }
+  int HoverView() const { return FHover; }
+  // The panel's size in surface pixels; four views split it in quarters.
+  void SetPanelSize(int width, int height);
+
+  // --- events, in panel pixels (x to the right, y downwards) ---
+  void MouseMove(int x, int y);
+  TPressResult Press(int x, int y, TMouseButton button, bool ctrl);
+  // True when a drag ended (the inspector then shows the new values).
+  bool Release(int x, int y, TMouseButton button);
+  // Escape: during a drag with a selection, the selection goes back to where the press found it.
+  // True when something was restored.
+  bool Escape();
+  // The wheel zooms the view under the pointer (perspective alone, or the three others
+  // together), as a zoom drag of 30 pixels per notch of 120.
+  void Wheel(int x, int y, int angleDelta);
+
+  // Draws every view (the active one first) with the current frames.
+  void RedrawAll();
+
+ private:
+  int ViewAt(int x, int y) const;
+  void UpdateRendererFrames();
+
+  TScene& FScene;
+  TSceneRenderer& FRenderer;
+  TManipulation FManipulation;
+  TOperation FOperation = opSelect;
+  TAxisConstraint FAxis = axFree;
+  bool FDragging = false;
+  int FDragX = 0, FDragY = 0;
+  int FLastX = 0, FLastY = 0;
+  int FActive = 0, FHover = 0;
+  int FWidth = 0, FHeight = 0;
+};
+
+}  // namespace ixoral
