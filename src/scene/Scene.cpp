@@ -353,8 +353,10 @@ void TScene::CreateDefaultLight() {
   l.dvPhi = 0.9599311f;
   Device().SetLight(1, l);
 
-  const float length = static_cast<float>(std::sqrt(5000.0 * 5000.0 * 2));
-  const int index = AddObject(CreateSpotLight(0xFFFFFFFF, this, l.dvTheta, length), "Lumière1");
+  // The symbol is built along the unit direction, as a document's reader builds it: the light
+  // then stands one unit behind its symbol's apex, as it does once saved and read again, instead
+  // of thousands of units away where its 1/d attenuation leaves the scene nearly dark.
+  const int index = AddObject(CreateSpotLight(0xFFFFFFFF, this, l.dvTheta, 1.0f), "Lumière1");
   TLight* light = LightAt(index);
   light->DeviceIndex = 1;
   light->SetType(ltSpot);
@@ -364,7 +366,7 @@ void TScene::CreateDefaultLight() {
   light->SetParam(2, l.dvPhi);
   light->SetPosition({-1, 0, -1});
   light->SetDirection({5000, 0, 5000});
-  light->AimVector = {5000, 0, 5000};
+  light->AimVector = light->VectDir;
   Device().LightEnable(1, true);
 }
 

@@ -353,3 +353,20 @@ TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
+
+// A new scene's light stands where the same light stands once the scene is saved and read again,
+// one unit behind its symbol's apex, so a new scene is lit as a saved one is.
+TEST(DefaultLight, StandsWhereItWillStandAfterASaveAndALoad) {
+  TScene fresh;
+  fresh.NewScene(true);
+  TScene reread;
+  ASSERT_TRUE(ReadSceneText(reread, WriteSceneText(fresh)));
+  D3DLIGHT7 a, b;
+  ASSERT_TRUE(fresh.Device().GetLight(1, a));
+  ASSERT_TRUE(reread.Device().GetLight(1, b));
+  EXPECT_NEAR(a.dvPosition.x, b.dvPosition.x, 1e-5);
+  EXPECT_NEAR(a.dvPosition.y, b.dvPosition.y, 1e-5);
+  EXPECT_NEAR(a.dvPosition.z, b.dvPosition.z, 1e-5);
+  EXPECT_LT(std::hypot(a.dvPosition.x + 1, a.dvPosition.z + 1), 1.01);  // not 7071 units away
+  EXPECT_EQ(WriteSceneText(fresh), WriteSceneText(reread));  // and the scene text is unchanged
+}

@@ -47,16 +47,6 @@ struct TSceneRig {
     EXPECT_TRUE(Renderer.InitDevice());
     Scene.NewScene(true);
     Renderer.ShowGrid = Renderer.ShowAxes = true;
-    // The default spot stands thousands of units behind its symbol, so its attenuated ambient
-    // leaves the solids nearly black; a second, directional light shows their shapes.
-    D3DLIGHT7 sun;
-    sun.dltType = D3DLIGHT_DIRECTIONAL;
-    sun.dcvAmbient = {0.45f, 0.45f, 0.45f, 0};
-    sun.dcvSpecular = {1, 1, 1, 0};
-    sun.dvDirection = {1, -1, 1};
-    Scene.Device().SetLight(2, sun);
-    Scene.Device().LightEnable(2, true);
-    Scene.LightCount = 2;
   }
   TSurface& Surface() { return *Renderer.Display().OffscreenSurface(); }
   int Add(const char* keyword, const Vec3d& p) {

@@ -188,7 +188,9 @@ TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
   const TLight* l = scene.LightAt(0);
   EXPECT_EQ(l->LightType, ltSpot);
   EXPECT_EQ(l->DeviceIndex, 1);
-  EXPECT_EQ(l->AimVector, Vec3d(5000, 0, 5000));
+  EXPECT_NEAR(l->AimVector.x, std::sqrt(0.5), 1e-12);  // the unit direction
+  EXPECT_EQ(l->AimVector.y, 0);
+  EXPECT_NEAR(l->AimVector.z, std::sqrt(0.5), 1e-12);
   EXPECT_FLOAT_EQ(l->GetParam(1), 0.8726646f);
   EXPECT_FLOAT_EQ(l->GetParam(2), 0.9599311f);
   D3DLIGHT7 d;
@@ -198,9 +200,9 @@ TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
   EXPECT_FLOAT_EQ(d.dvTheta, 0.8726646f);
   EXPECT_EQ(d.dcvSpecular.r, 1.0f);  // SetSpecular (1.0) with the light's white colour
   EXPECT_EQ(d.dcvDiffuse.r, 0.0f);
-  // The cone: 10 generating lines of length 5000 * sqrt(2).
+  // The cone: 10 generating lines of unit length, as the light has once saved and read again.
   EXPECT_EQ(l->Symbol.Vertices.size(), 42u);
-  EXPECT_NEAR(l->Symbol.Vertices[0].z, 7071.0678, 1e-2);
+  EXPECT_NEAR(l->Symbol.Vertices[0].z, 1, 1e-6);
   // A scene holding only its light is cleared without a question.
   EXPECT_TRUE(scene.NewScene(true));
   EXPECT_TRUE(prompt.Shown().empty());
