@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "commands/Modeller.h"
 #include "document/Archive.h"
 #include "document/PictureExport.h"
 #include "document/PovExport.h"
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
-#include "scene/Curves.h"
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
-#include "scene/Text3D.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -135,27 +134,15 @@ int CmdNew(const TArgs& a) {
   TStderrPrompt prompt;
   TScene scene(nullptr, &prompt);
   scene.NewScene(true);
-  int counters[InsertDefaults.size()] = {};
-  int curves = 0;
+  TMemoryClipboard clipboard;
+  TModeller modeller(scene, prompt, clipboard, nullptr, nullptr);
   for (size_t k = 0; k < a.Inserts.size(); ++k) {
-    const std::string& kind = a.Inserts[k];
     // The position of the previous insert, once it is in the scene.
     if (k > 0 && !a.Places[k - 1].empty() && !PlaceLast(scene, a.Places[k - 1]))
       return Fail("Position illisible : " + a.Places[k - 1]);
-    if (kind == "param") {
-      scene.AddObject(CreateDefaultCurve(), kDefaultCurvePrefix + std::to_string(++curves));
-      continue;
-    }
-    if (kind == "texte") {  // named by its text, "Abc" made unique
-      auto text = CreateDefaultText3D([&](const std::string& n) { return scene.NameExists(n); });
-      const std::string name = text->GetTextParam(1);
-      scene.AddObject(std::move(text), name);
-      continue;
-    }
-    const TInsertDefault* d = FindInsertDefault(kind);
-    if (!d) return Fail("Forme inconnue : " + kind);
-    const size_t slot = static_cast<size_t>(d - InsertDefaults.data());
-    scene.AddObject(d->Create(), d->Prefix + std::to_string(++counters[slot]));
+    const TInsertCommandInfo* insert = FindInsertCommand(a.Inserts[k]);
+    if (!insert) return Fail("Forme inconnue : " + a.Inserts[k]);
+    modeller.Insert(insert->Command);
   }
   if (!a.Places.empty() && !a.Places.back().empty() && !PlaceLast(scene, a.Places.back()))
     return Fail("Position illisible : " + a.Places.back());

@@ -1,0 +1,386 @@
+// The main window's commands on the main scene.
+#include "commands/Modeller.h"
+
+#include <filesystem>
+
+#include "commands/BrowserTree.h"
+#include "commands/Preferences.h"
+#include "document/PictureExport.h"
+#include "document/PovExport.h"
+#include "document/SceneDocument.h"
+#include "scene/Curves.h"
+#include "scene/Shapes.h"
+#include "scene/Text3D.h"
+#include "scene/ViewOps.h"
+
+namespace ixoral {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<TInsertCommandInfo, kInsertCommandCount> kInserts = {{
+    {TInsertCommand::Cube, "&Cube", "Cube", "cube", "Cube", "cube"},
+    {TInsertCommand::CubePerce, "C&ube percé", "Cube Perce", "cubeperce", "Cube Percé", "cubeperce"},
+    {TInsertCommand::Sphere, "&Sphère", "Sphere", "sphere", "Sphère", "sphere"},
+    {TInsertCommand::Cylindre, "C&ylindre", "Cylindre", "cylindre", "Cylindre", "cylindre"},
+    {TInsertCommand::Cone, "C&ône", "Cône", "cone", "Cone", "cone"},
+    {TInsertCommand::Pyramide, "&Pyramide", "Pyramide", "pyramide", "Pyramide", "pyramide"},
+    {TInsertCommand::Tore, "&Tore", "Tore", "tore", "Tore", "tore"},
+    {TInsertCommand::Parametrique, "&Paramétrique", "Param", "param", "Courbe paramétrique", "param"},
+    {TInsertCommand::Cercle, "&Cercle", "Cercle", "cercle", "Cercle", "cercle"},
+    {TInsertCommand::ParoiV, "&Paroi verticale", "ParoiV", "paroiv", "Plan Vertical", "paroiv"},
+    {TInsertCommand::ParoiH, "P&aroi horizontale", "ParoiH", "paroih", "Plan Horizontal", "paroih"},
+    {TInsertCommand::Texte3D, "&Texte 3D", "", "texte", "Texte 3d", "texte"},
+}};
+
+// Whether making `p` the parent of `i` would close a parent cycle (i is p or one of p's ancestors).
+bool WouldCloseCycle(const TScene& scene, int i, int p) {
+  int j = p;
+  for (int steps = 0; j >= 0 && scene.IsSolid(j) && steps <= scene.ObjectCount(); ++steps) {
+    if (j == i) return true;
+    j = scene.SolidAt(j)->Parent;
+  }
+  return false;
+}
+
+}  // namespace
+
+const std::array<TInsertCommandInfo, kInsertCommandCount>& InsertCommands() { return kInserts; }
+
+const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command) {
+  return kInserts[static_cast<size_t>(command)];
+}
+
+const TInsertCommandInfo* FindInsertCommand(const std::string& keyword) {
+  for (const auto& info : kInserts)
+    if (keyword == info.Keyword) return &info;
+  return nullptr;
+}
+
+bool ClipboardHoldsObject(IClipboard& clipboard) {
+  const std::string text = clipboard.GetText();
+  return text.rfind("SolidObject;", 0) == 0 || text.rfind("LightObject;", 0) == 0;
+}
+
+TModeller::TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSettingsStore* settings,
+                     IFileChooser* files, TSceneRenderer* renderer, TViewInteraction* interaction)
+    : FScene(scene),
+      FPrompt(prompt),
+      FClipboard(clipboard),
+      FSettings(settings),
+      FFiles(files),
+      FRenderer(renderer),
+      FInteraction(interaction) {
+  FScene.SaveRequest = [this] { return SaveBeforeClear(); };
+}
+
+TModeller::~TModeller() { FScene.SaveRequest = nullptr; }
+
+int TModeller::ActiveView() const { return FInteraction ? FInteraction->ActiveView() : 0; }
+
+// ---------------------------------------------------------------- inserts
+
+int TModeller::Insert(TInsertCommand command) {
+  const TInsertCommandInfo& info = InsertCommandInfo(command);
+  const int n = ++FCounters[static_cast<size_t>(command)];
+  std::unique_ptr<TSolidObject> object;
+  std::string name;
+  if (command == TInsertCommand::Parametrique) {
+    object = CreateDefaultCurve();
+    name = info.BaseName + std::to_string(n);
+  } else if (command == TInsertCommand::Texte3D) {
+    // Named after its text, "Abc" made unique.
+    object = CreateDefaultText3D([this](const std::string& s) { return FScene.NameExists(s); });
+    name = object->GetTextParam(1);
+  } else {
+    object = FindInsertDefault(info.Keyword)->Create();
+    name = info.BaseName + std::to_string(n);
+  }
+  const int index = FScene.AddObject(std::move(object), name);
+  FLastInsert = command;
+  SelectFromBrowser(index);
+  return index;
+}
+
+void TModeller::SelectFromBrowser(int object) {
+  FScene.ClearSelection();
+  if (FScene.ObjectAt(object)) FScene.AddToSelection(object);
+  FScene.RedrawViews();
+}
+
+// ---------------------------------------------------------------- edit commands
+
+bool TModeller::Cut(int object) {
+  if (!FScene.ObjectAt(object)) return false;
+  if (HasChildNodes(FScene, object)) {
+    FPrompt.Information(kMsgCutLinked);
+    return false;
+  }
+  if (!CopyToClipboard(FScene, FClipboard, &FPrompt)) return false;
+  FScene.DeleteObject(object);
+  FScene.ClearSelection();
+  FScene.RedrawViews();
+  return true;
+}
+
+bool TModeller::Copy(int object) {
+  if (!FScene.ObjectAt(object)) return false;
+  if (HasChildNodes(FScene, object)) {
+    FPrompt.Information(kMsgCopyLinked);
+    return false;
+  }
+  return CopyToClipboard(FScene, FClipboard, &FPrompt);
+}
+
+int TModeller::Paste() {
+  const std::string name = PasteFromClipboard(FScene, FClipboard, &FPrompt);
+  if (name.empty()) return -1;
+  const int index = FScene.IndexOfName(name);
+  if (TSolidObject* s = FScene.SolidAt(index)) s->Parent = -1;
+  SelectFromBrowser(index);
+  return index;
+}
+
+bool TModeller::Delete(int object) {
+  const T3dObject* o = FScene.ObjectAt(object);
+  if (!o) {
+    FPrompt.Information(kMsgNeedSelection);
+    return false;
+  }
+  std::string question = kMsgDeleteQuestion + o->Name();
+  if (HasChildNodes(FScene, object)) question += kMsgDeleteGroup;
+  question += " ?";
+  if (!FPrompt.YesNo(question)) return false;
+  FScene.DeleteObject(object);
+  FScene.ClearSelection();
+  FScene.RedrawViews();
+  return true;
+}
+
+int TModeller::Clone(int object) {
+  if (!FScene.ObjectAt(object)) return -1;
+  if (HasChildNodes(FScene, object)) {
+    FPrompt.Information(kMsgCloneLinked);
+    return -1;
+  }
+  if (!FScene.HasSelection()) {
+    FPrompt.Information(kMsgNeedSelection);
+    return -1;
+  }
+  TScene::CloneObjectInto(FScene, FScene.CurrentObject, FScene);
+  const int copy = FScene.ObjectCount() - 1;
+  FScene.RebuildSelectionMarks(copy);
+  std::string name = FScene.ObjectAt(copy)->Name();
+  while (FScene.NameExists(name)) name += 'i';
+  FScene.RenameObject(copy, name);
+  FScene.RedrawViews();
+  return copy;
+}
+
+bool TModeller::Rename(int object, const std::string& newName) {
+  if (!FScene.ObjectAt(object) || newName.empty()) return false;
+  if (FScene.NameExists(newName)) {
+    FPrompt.Information(kMsgNameExists);
+    return false;
+  }
+  FScene.RenameObject(FScene.HasSelection() ? FScene.CurrentObject : object, newName);
+  return true;
+}
+
+bool TModeller::RenameFromBrowser(int object, const std::string& text) {
+  const T3dObject* o = FScene.ObjectAt(object);
+  if (!o) return false;
+  if (text == o->Name()) return true;  // the edit changed nothing
+  if (text.empty() || FScene.NameExists(text)) {
+    FPrompt.Information(kMsgNameRefused);
+    return false;
+  }
+  FScene.RenameObject(object, text);
+  return true;
+}
+
+TModeller::TEditMenuState TModeller::EditMenuState() {
+  return {FScene.HasSelection(), ClipboardHoldsObject(FClipboard)};
+}
+
+// ---------------------------------------------------------------- association
+
+bool TModeller::CanDrop(int dragged, int target, bool targetIsObjects) const {
+  if (!FScene.IsSolid(dragged)) return false;
+  return targetIsObjects || (FScene.IsSolid(target) && target != dragged);
+}
+
+bool TModeller::Drop(int dragged, int target, bool targetIsObjects) {
+  if (!CanDrop(dragged, target, targetIsObjects)) return false;
+  if (!FScene.SetParent(dragged, targetIsObjects ? -1 : target)) {
+    FPrompt.Error(kMsgAssociationFailed);
+    return false;
+  }
+  SelectFromBrowser(dragged);
+  return true;
+}
+
+bool TModeller::Associate() {
+  if (FScene.SelectionCount() < 2) {
+    FPrompt.Information(kMsgAssociateTwo);
+    return false;
+  }
+  const int parent = FScene.CurrentObject;
+  // Only a solid can be a parent: lights take no children.
+  if (!FScene.IsSolid(parent)) {
+    FPrompt.Error(kMsgAssociationFailed);
+    return false;
+  }
+  for (int k = 1; k < FScene.SelectionCount(); ++k) {
+    const int i = FScene.SelectedAt(k);
+    if (i == parent || !FScene.IsSolid(i) || WouldCloseCycle(FScene, i, parent)) continue;
+    FScene.SolidAt(i)->Parent = parent;  // pivot and relation stay as they are
+  }
+  FScene.Notify(TSceneChange::ObjectChanged);
+  FScene.RedrawViews();
+  return true;
+}
+
+bool TModeller::Dissociate(int object) {
+  if (!FScene.ObjectAt(object)) return false;
+  bool changed = false;
+  for (int i = 0; i < FScene.ObjectCount(); ++i)
+    if (TSolidObject* s = FScene.SolidAt(i); s && i != object && s->Parent == object) {
+      s->Parent = -1;
+      changed = true;
+    }
+  if (changed) FScene.Notify(TSceneChange::ObjectChanged);
+  SelectFromBrowser(object);
+  return changed;
+}
+
+void TModeller::ResetPosition() {
+  ixoral::ResetPosition(FScene, ActiveView());
+  FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
+  FScene.RedrawViews();
+}
+
+// ---------------------------------------------------------------- files
+
+std::string TModeller::Caption() const {
+  return FScene.FileName.empty() ? std::string(kCaption) : std::string(kCaption) + " - " + FScene.FileName;
+}
+
+void TModeller::FilesChanged() {
+  if (OnFilesChanged) OnFilesChanged();
+}
+
+bool TModeller::New() {
+  if (!FScene.NewScene(true)) return false;
+  FScene.FileName.clear();
+  FCounters.fill(0);
+  FilesChanged();
+  return true;
+}
+
+bool TModeller::Open() {
+  if (!FFiles) return false;
+  const auto path = FFiles->ChooseDocumentToOpen();
+  if (!path) return false;
+  return OpenPath(*path);
+}
+
+bool TModeller::OpenPath(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    FPrompt.Error(kMsgFileAccess + path);
+    return false;
+  }
+  // Read once on the side first: a document that cannot be read is reported and the user's scene
+  // is neither questioned nor cleared.
+  {
+    TScene probe;
+    if (!LoadDocument(probe, path, &FPrompt)) return false;
+  }
+  if (!FScene.NewScene(false)) return false;
+  const bool ok = LoadDocument(FScene, path, &FPrompt);
+  FScene.ClearSelection();
+  FScene.Notify(TSceneChange::SceneLoaded);
+  FScene.RedrawViews();
+  if (ok && FSettings) AddRecent(*FSettings, path);
+  FilesChanged();
+  return ok;
+}
+
+bool TModeller::OpenRecent(int position) {
+  if (!FSettings || position < 1 || position > kRecentFileCount) return false;
+  const std::string path = ReadRecentFiles(*FSettings)[static_cast<size_t>(position - 1)];
+  std::error_code ec;
+  if (path.empty() || !fs::is_regular_file(path, ec)) return false;  // refused without a word
+  return OpenPath(path);
+}
+
+bool TModeller::Save() {
+  if (FScene.FileName.empty()) return SaveAs();
+  const std::string path = FScene.FileName;
+  if (!SaveDocument(FScene, path, true, &FPrompt)) return false;
+  if (FSettings) AddRecent(*FSettings, path);
+  FilesChanged();
+  return true;
+}
+
+bool TModeller::SaveAs() {
+  if (!FFiles) return false;
+  const auto file = FFiles->ChooseFileToSave();
+  if (!file) return false;
+  return SaveDocumentAs(*file, true);
+}
+
+bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite) {
+  switch (file.Type) {
+    case TSaveType::PovRay:
+      return ExportPovScene(FScene, ActiveView(), file.Path, &FPrompt);
+    case TSaveType::Bitmap:
+    case TSaveType::Jpeg: {
+      if (!FFiles) return false;
+      const auto choice = FFiles->ChooseResolution();
+      if (!choice) return false;
+      if (!FRenderer) {
+        FPrompt.Error(kMsgFileAccess + file.Path);
+        return false;
+      }
+      return ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize,
+                           choice->Resolution, file.Type == TSaveType::Bitmap ? 2 : 3, &FPrompt,
+                           FSettings);
+    }
+    case TSaveType::Document:
+    default:
+      if (!SaveDocument(FScene, file.Path, !askBeforeOverwrite, &FPrompt)) return false;
+      if (FSettings) AddRecent(*FSettings, file.Path);
+      FilesChanged();
+      return true;
+  }
+}
+
+bool TModeller::SaveBeforeClear() {
+  // A save that fails or is cancelled answers no, so the scene is not cleared and not lost.
+  if (!FScene.FileName.empty()) return Save();
+  if (!FFiles) return false;
+  const auto file = FFiles->ChooseFileToSave();
+  if (!file) return false;
+  if (file->Type == TSaveType::PovRay) return SaveDocumentAs(*file, true);
+  return SaveDocumentAs({file->Path, TSaveType::Document}, true);
+}
+
+bool TModeller::ConfirmClose() {
+  if (FScene.ObjectCount() < 2) return true;
+  switch (FPrompt.YesNoCancel(kMsgSaveChanges)) {
+    case TAnswer::Cancel: return false;
+    case TAnswer::Yes: return SaveBeforeClear();
+    case TAnswer::No:
+    default: return true;
+  }
+}
+
+std::array<std::string, 5> TModeller::RecentFiles() {
+  if (!FSettings) return {};
+  return ReadRecentFiles(*FSettings);
+}
+
+}  // namespace ixoral

@@ -1,0 +1,173 @@
+// What the modeller's main window does, without any window toolkit: the insert commands with
+// their running numbers, the edit commands (cut, copy, paste, clone, delete, rename), association,
+// selection from the browser, the file commands (new, open, recent files, save, save as) and the
+// question asked before the window closes. Every scene change the window makes goes through here,
+// so tests and the batch tool drive exactly what the window drives; the window shows what the
+// scene's change notifications say.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/Clipboard.h"
+#include "platform/Prompt.h"
+#include "platform/Settings.h"
+#include "render/ViewInteraction.h"
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+inline constexpr const char* kCaption = "IXORAL";
+inline constexpr const char* kMsgCutLinked = "Le couper d'objet liés n'est pas supporté";
+inline constexpr const char* kMsgCopyLinked = "Le copier d'objets liés n'est pas supporté";
+inline constexpr const char* kMsgCloneLinked = "Le cloner d'objets liés n'est pas supporté";
+inline constexpr const char* kMsgDeleteQuestion = "Voulez-vous réelement supprimer ";
+inline constexpr const char* kMsgDeleteGroup = " et tous ses objets associés";
+inline constexpr const char* kMsgNameExists = "Le nom existe déjà, entrez un autre nom";
+inline constexpr const char* kMsgNameRefused = "Le nom existe déjà ou est incorrect, entrez un autre nom";
+inline constexpr const char* kMsgAssociationFailed = "L'association à échouée";
+inline constexpr const char* kMsgAssociateTwo = "Sélectionnez au moins deux objets pour pouvoir les associer";
+inline constexpr const char* kMsgInitFailed =
+    "Erreur lors de l'initialisation :\nModifiez les paramètres d'affichage dans la boite options";
+inline constexpr const char* kMsgNoDocument = "Le fichier n'existe pas : ";
+inline constexpr const char* kFilterOpen = "Ixoral (*.ixr)|*.ixr|Tous (*.*)|*.*";
+inline constexpr const char* kFilterSave =
+    "Ixoral (*.ixr)|*.ixr|Fichiers Pov (*.pov)|*.pov|Image Bitmap (*.bmp)|*.bmp|Image Jpeg (*.jpg)|*.jpg";
+
+// The twelve insert commands, in the order of the "&Inserer" menu.
+enum class TInsertCommand {
+  Cube, CubePerce, Sphere, Cylindre, Cone, Pyramide, Tore, Parametrique, Cercle, ParoiV, ParoiH,
+  Texte3D
+};
+inline constexpr int kInsertCommandCount = 12;
+
+struct TInsertCommandInfo {
+  TInsertCommand Command;
+  const char* Caption;   // menu item, with its mnemonic
+  const char* BaseName;  // followed by the command's running number ("" for the 3D text)
+  const char* Keyword;   // the batch tool's word for it
+  const char* Hint;      // the insert button's hint once it repeats this command
+  const char* Icon;      // the picture's name among the program's icons
+};
+const std::array<TInsertCommandInfo, kInsertCommandCount>& InsertCommands();
+const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command);
+const TInsertCommandInfo* FindInsertCommand(const std::string& keyword);
+
+// Save-as file types, as the save dialog's filter lists them.
+enum class TSaveType { Document = 1, PovRay = 2, Bitmap = 3, Jpeg = 4 };
+
+struct TChosenFile {
+  std::string Path;
+  TSaveType Type = TSaveType::Document;
+};
+
+struct TResolutionChoice {
+  bool KeepCurrentSize = false;
+  int Resolution = 2;  // index among the export resolutions
+};
+
+// The file dialogs the commands need; the window implements them with its toolkit, tests script
+// them. Each answers nothing when the user cancels.
+class IFileChooser {
+ public:
+  virtual ~IFileChooser() = default;
+  virtual std::optional<std::string> ChooseDocumentToOpen() = 0;
+  virtual std::optional<TChosenFile> ChooseFileToSave() = 0;
+  virtual std::optional<TResolutionChoice> ChooseResolution() = 0;
+};
+
+// Whether the clipboard's text is an object record ("SolidObject;" or "LightObject;").
+bool ClipboardHoldsObject(IClipboard& clipboard);
+
+class TModeller {
+ public:
+  // `renderer` and `interaction` may be null (the batch tool): picture exports then fail and the
+  // active view is 0.
+  TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSettingsStore* settings,
+            IFileChooser* files, TSceneRenderer* renderer = nullptr,
+            TViewInteraction* interaction = nullptr);
+  TModeller(const TModeller&) = delete;
+  TModeller& operator=(const TModeller&) = delete;
+  ~TModeller();
+
+  TScene& Scene() { return FScene; }
+  int ActiveView() const;
+
+  // --- inserts ---
+  // Creates the object in opaque white, adds it under its base name and running number, selects
+  // it (with its group) and redraws. Returns its index.
+  int Insert(TInsertCommand command);
+  TInsertCommand LastInsert() const { return FLastInsert; }
+  int InsertCounter(TInsertCommand command) const { return FCounters[static_cast<size_t>(command)]; }
+
+  // --- selection from the browser: `object` is the node's object, -1 for a fixed node ---
+  void SelectFromBrowser(int object);
+
+  // --- edit commands on the object of the browser's selected node (-1: none) ---
+  bool Cut(int object);
+  bool Copy(int object);
+  // The pasted object's index, or -1.
+  int Paste();
+  bool Delete(int object);
+  // The clone's index, or -1.
+  int Clone(int object);
+  // The rename dialog's answer for the current object.
+  bool Rename(int object, const std::string& newName);
+  // The end of an in-place edit of a node's text; false (the text goes back) when refused.
+  bool RenameFromBrowser(int object, const std::string& text);
+
+  struct TEditMenuState {
+    bool ObjectCommands = false;  // cut, copy, delete, clone, rename
+    bool Paste = false;
+  };
+  TEditMenuState EditMenuState();
+
+  // --- association ---
+  // Whether a node may be dropped onto another: `target` names a solid other than `dragged`,
+  // or is "Objets" (targetIsObjects).
+  bool CanDrop(int dragged, int target, bool targetIsObjects) const;
+  bool Drop(int dragged, int target, bool targetIsObjects);
+  bool Associate();
+  bool Dissociate(int object);
+
+  // --- views ---
+  void ResetPosition();  // "Position initiale" on the active view
+
+  // --- files ---
+  std::string Caption() const;
+  bool New();
+  bool Open();
+  // Opens the document at `path` (recent files, the command line). A document that cannot be
+  // read is reported and leaves the scene as it was.
+  bool OpenPath(const std::string& path);
+  bool OpenRecent(int position);  // 1 ... 5
+  bool Save();
+  bool SaveAs();
+  // The scene's SaveRequest: saves (asking for a file when the scene has none); answers whether
+  // the scene was saved.
+  bool SaveBeforeClear();
+  // Asked before the window closes; false keeps it open.
+  bool ConfirmClose();
+  std::array<std::string, 5> RecentFiles();
+
+  // Told after a file command changed the caption or the recent list.
+  std::function<void()> OnFilesChanged;
+
+ private:
+  bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);
+  void FilesChanged();
+
+  TScene& FScene;
+  IPrompt& FPrompt;
+  IClipboard& FClipboard;
+  TSettingsStore* FSettings;
+  IFileChooser* FFiles;
+  TSceneRenderer* FRenderer;
+  TViewInteraction* FInteraction;
+  std::array<int, kInsertCommandCount> FCounters{};
+  TInsertCommand FLastInsert = TInsertCommand::Cube;
+};
+
+}  // namespace ixoral

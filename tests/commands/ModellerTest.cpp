@@ -1,0 +1,373 @@
+// The main window's commands without a window: inserts and their names, edit commands, the
+// browser's tree, association, recent files, preferences, file commands and their questions.
+#include "commands/Modeller.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "TempFolder.h"
+#include "commands/BrowserTree.h"
+#include "commands/Preferences.h"
+#include "document/SceneDocument.h"
+#include "scene/Shapes.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+// File dialogs answered from queues; an empty queue is a cancel.
+struct TScriptedFiles : IFileChooser {
+  std::deque<std::string> Open;
+  std::deque<TChosenFile> Save;
+  std::optional<std::string> ChooseDocumentToOpen() override {
+    if (Open.empty()) return std::nullopt;
+    auto p = Open.front();
+    Open.pop_front();
+    return p;
+  }
+  std::optional<TChosenFile> ChooseFileToSave() override {
+    if (Save.empty()) return std::nullopt;
+    auto f = Save.front();
+    Save.pop_front();
+    return f;
+  }
+  std::optional<TResolutionChoice> ChooseResolution() override { return TResolutionChoice{}; }
+};
+
+class ModellerTest : public ::testing::Test {
+ protected:
+  ModellerTest()
+      : Settings(Folder.File("settings.ini"), &Prompt),
+        Scene(nullptr, &Prompt, &Settings),
+        Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
+    Scene.NewScene(true);
+  }
+  std::string Names() const {
+    std::string s;
+    for (int i = 0; i < Scene.ObjectCount(); ++i) s += (i ? "," : "") + Scene.ObjectAt(i)->Name();
+    return s;
+  }
+  // A saved document holding a light and `cubes` cubes.
+  std::string SavedDocument(const std::string& name, int cubes) {
+    TScene s;
+    s.NewScene(true);
+    TScriptedPrompt quiet;
+    TMemoryClipboard clip;
+    TModeller m(s, quiet, clip, nullptr, nullptr);
+    for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
+    const std::string path = Folder.File(name);
+    EXPECT_TRUE(SaveDocument(s, path, true, &quiet));
+    return path;
+  }
+
+  test::TTempFolder Folder{"modeller"};
+  TScriptedPrompt Prompt;
+  TMemoryClipboard Clipboard;
+  TScriptedFiles Files;
+  TSettingsStore Settings;
+  TScene Scene;
+  TModeller Modeller;
+};
+
+}  // namespace
+
+TEST_F(ModellerTest, InsertsAreNumberedPerCommandAndNewStartsAgain) {
+  Modeller.Insert(TInsertCommand::Cube);
+  Modeller.Insert(TInsertCommand::Cube);
+  const int sphere = Modeller.Insert(TInsertCommand::Sphere);
+  Modeller.Insert(TInsertCommand::Cube);
+  EXPECT_EQ(Names(), "Lumière1,Cube1,Cube2,Sphere1,Cube3");
+  EXPECT_EQ(Modeller.LastInsert(), TInsertCommand::Cube);
+  EXPECT_EQ(Scene.CurrentObject, 4);  // the new object is selected
+  EXPECT_EQ(Scene.SolidAt(sphere)->Color, 0xFFFFFFFFu);
+  Modeller.Insert(TInsertCommand::Parametrique);
+  Modeller.Insert(TInsertCommand::Texte3D);
+  Modeller.Insert(TInsertCommand::Texte3D);
+  EXPECT_EQ(Scene.ObjectAt(5)->Name(), "Param1");
+  EXPECT_EQ(Scene.ObjectAt(6)->Name(), "Abc");
+  EXPECT_EQ(Scene.ObjectAt(7)->Name(), "Abci");
+
+  Prompt.QueueAnswer(TAnswer::No);  // do not save
+  ASSERT_TRUE(Modeller.New());
+  EXPECT_EQ(Modeller.Caption(), "IXORAL");
+  Scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube1");
+  Modeller.Insert(TInsertCommand::Cube);
+  EXPECT_EQ(Names(), "Lumière1,Cube1,Cube1i");
+}
+
+TEST_F(ModellerTest, EveryInsertCommandMakesItsShape) {
+  for (const auto& info : InsertCommands()) {
+    const int i = Modeller.Insert(info.Command);
+    ASSERT_GE(i, 0) << info.Keyword;
+    EXPECT_FALSE(Scene.SolidAt(i)->Composantes.empty()) << info.Keyword;
+    EXPECT_EQ(FindInsertCommand(info.Keyword), &info);
+  }
+  EXPECT_EQ(Scene.ObjectCount(), 1 + kInsertCommandCount);
+}
+
+TEST_F(ModellerTest, CutThenPasteGivesTheObjectBackWithoutItsParent) {
+  const int parent = Modeller.Insert(TInsertCommand::Cube);
+  const int child = Modeller.Insert(TInsertCommand::Sphere);
+  ASSERT_TRUE(Scene.SetParent(child, parent));
+  // A node with children cannot be cut, copied or cloned.
+  Modeller.SelectFromBrowser(parent);
+  EXPECT_FALSE(Modeller.Cut(parent));
+  EXPECT_FALSE(Modeller.Copy(parent));
+  EXPECT_EQ(Modeller.Clone(parent), -1);
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgCutLinked, kMsgCopyLinked, kMsgCloneLinked}));
+  Modeller.SelectFromBrowser(child);
+  ASSERT_TRUE(Modeller.Cut(child));
+  EXPECT_EQ(Scene.IndexOfName("Sphere1"), -1);
+  EXPECT_TRUE(ClipboardHoldsObject(Clipboard));
+  EXPECT_TRUE(Modeller.EditMenuState().Paste);
+  EXPECT_FALSE(Modeller.EditMenuState().ObjectCommands);  // nothing selected after a cut
+  // The record still names its parent; the pasted object has none.
+  const int pasted = Modeller.Paste();
+  ASSERT_GE(pasted, 0);
+  EXPECT_EQ(Scene.ObjectAt(pasted)->Name(), "Sphere1");
+  EXPECT_EQ(Scene.SolidAt(pasted)->Parent, -1);
+  EXPECT_EQ(Scene.CurrentObject, pasted);
+  // Text that is not an object record: paste is not offered, and refused with the message.
+  Clipboard.SetText("bonjour");
+  EXPECT_FALSE(Modeller.EditMenuState().Paste);
+  Prompt.ClearShown();
+  EXPECT_EQ(Modeller.Paste(), -1);
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgForeignClipboard}));
+}
+
+TEST_F(ModellerTest, DeleteAsksAndRemovesTheWholeGroup) {
+  EXPECT_FALSE(Modeller.Delete(-1));
+  EXPECT_EQ(Prompt.Texts().back(), kMsgNeedSelection);
+  const int parent = Modeller.Insert(TInsertCommand::Cube);
+  const int child = Modeller.Insert(TInsertCommand::Sphere);
+  Modeller.Insert(TInsertCommand::Tore);
+  ASSERT_TRUE(Scene.SetParent(child, parent));
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.Delete(parent));
+  EXPECT_EQ(Prompt.Texts().back(), "Voulez-vous réelement supprimer Cube1 et tous ses objets associés ?");
+  EXPECT_EQ(Scene.ObjectCount(), 4);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.Delete(parent));
+  EXPECT_EQ(Names(), "Lumière1,Tore1");
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.Delete(1));
+  EXPECT_EQ(Prompt.Texts().back(), "Voulez-vous réelement supprimer Tore1 ?");
+}
+
+TEST_F(ModellerTest, CloneAndRenameKeepNamesUnique) {
+  const int cube = Modeller.Insert(TInsertCommand::Cube);
+  const int copy = Modeller.Clone(cube);
+  const int copy2 = Modeller.Clone(cube);
+  EXPECT_EQ(Scene.ObjectAt(copy)->Name(), "Cube1i");
+  EXPECT_EQ(Scene.ObjectAt(copy2)->Name(), "Cube1ii");
+  Scene.ClearSelection();
+  EXPECT_EQ(Modeller.Clone(cube), -1);
+  EXPECT_EQ(Prompt.Texts().back(), kMsgNeedSelection);
+
+  Modeller.SelectFromBrowser(cube);
+  EXPECT_FALSE(Modeller.Rename(cube, "Cube1i"));
+  EXPECT_EQ(Prompt.Texts().back(), kMsgNameExists);
+  EXPECT_TRUE(Modeller.Rename(cube, "Socle"));
+  EXPECT_EQ(Scene.ObjectAt(cube)->Name(), "Socle");
+  // In place in the browser: empty or taken names are refused and the text goes back.
+  EXPECT_FALSE(Modeller.RenameFromBrowser(cube, ""));
+  EXPECT_FALSE(Modeller.RenameFromBrowser(cube, "Lumière1"));
+  EXPECT_EQ(Prompt.Texts().back(), kMsgNameRefused);
+  EXPECT_TRUE(Modeller.RenameFromBrowser(cube, "Socle"));  // unchanged: nothing to refuse
+  EXPECT_TRUE(Modeller.RenameFromBrowser(cube, "Base"));
+  EXPECT_EQ(Scene.ObjectAt(cube)->Name(), "Base");
+}
+
+TEST_F(ModellerTest, BrowserTreeListsChildrenUnderTheirParents) {
+  const int a = Modeller.Insert(TInsertCommand::Cube);
+  const int b = Modeller.Insert(TInsertCommand::Sphere);
+  const int c = Modeller.Insert(TInsertCommand::Tore);
+  const int d = Modeller.Insert(TInsertCommand::Cone);
+  ASSERT_TRUE(Scene.SetParent(c, a));
+  ASSERT_TRUE(Scene.SetParent(b, c));
+  const TBrowserNode tree = BuildBrowserTree(Scene);
+  EXPECT_EQ(tree.Text, "Scène");
+  ASSERT_EQ(tree.Children.size(), 2u);
+  const TBrowserNode& objects = tree.Children[0];
+  const TBrowserNode& lights = tree.Children[1];
+  EXPECT_EQ(objects.Text, "Objets");
+  ASSERT_EQ(objects.Children.size(), 2u);
+  EXPECT_EQ(objects.Children[0].Object, a);
+  ASSERT_EQ(objects.Children[0].Children.size(), 1u);
+  EXPECT_EQ(objects.Children[0].Children[0].Object, c);
+  EXPECT_EQ(objects.Children[0].Children[0].Children[0].Text, "Sphere1");
+  EXPECT_EQ(objects.Children[1].Object, d);
+  EXPECT_EQ(lights.Text, "Lumières");
+  ASSERT_EQ(lights.Children.size(), 1u);
+  EXPECT_EQ(lights.Children[0].Text, "Lumière1");
+  // A damaged document's parent cycle still lists both solids, once each.
+  Scene.SolidAt(a)->Parent = b;
+  const TBrowserNode damaged = BuildBrowserTree(Scene);
+  size_t count = 0;
+  std::function<void(const TBrowserNode&)> walk = [&](const TBrowserNode& n) {
+    count += n.Kind == TNodeKind::Object;
+    for (const auto& k : n.Children) walk(k);
+  };
+  walk(damaged);
+  EXPECT_EQ(count, 5u);
+}
+
+TEST_F(ModellerTest, DropsAndAssociation) {
+  const int a = Modeller.Insert(TInsertCommand::Cube);
+  const int b = Modeller.Insert(TInsertCommand::Sphere);
+  const int c = Modeller.Insert(TInsertCommand::Tore);
+  // Onto a light, or a light dragged: refused without a word.
+  EXPECT_FALSE(Modeller.CanDrop(b, 0, false));
+  EXPECT_FALSE(Modeller.CanDrop(0, a, false));
+  EXPECT_FALSE(Modeller.Drop(b, 0, false));
+  ASSERT_TRUE(Modeller.Drop(b, a, false));
+  EXPECT_EQ(Scene.SolidAt(b)->Parent, a);
+  EXPECT_EQ(Scene.CurrentObject, b);
+  // Onto its own child: the association fails with its message and nothing changes.
+  Prompt.ClearShown();
+  EXPECT_FALSE(Modeller.Drop(a, b, false));
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgAssociationFailed}));
+  EXPECT_EQ(Scene.SolidAt(a)->Parent, -1);
+  ASSERT_TRUE(Modeller.Drop(b, -1, true));  // onto "Objets"
+  EXPECT_EQ(Scene.SolidAt(b)->Parent, -1);
+
+  // "Associer" needs two selected objects.
+  Modeller.SelectFromBrowser(a);
+  const std::string before = WriteSceneText(Scene);
+  EXPECT_FALSE(Modeller.Associate());
+  EXPECT_EQ(Prompt.Texts().back(), kMsgAssociateTwo);
+  EXPECT_EQ(WriteSceneText(Scene), before);
+  Scene.AddToSelection(c);
+  Scene.AddToSelection(b);
+  Scene.SolidAt(b)->PivotStyle = 0;
+  ASSERT_TRUE(Modeller.Associate());
+  EXPECT_EQ(Scene.SolidAt(b)->Parent, a);
+  EXPECT_EQ(Scene.SolidAt(c)->Parent, a);
+  EXPECT_EQ(Scene.SolidAt(b)->PivotStyle, 0);  // only the parent is set
+  ASSERT_TRUE(Modeller.Dissociate(a));
+  EXPECT_EQ(Scene.SolidAt(b)->Parent, -1);
+  EXPECT_EQ(Scene.SolidAt(c)->Parent, -1);
+}
+
+TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {
+  test::TTempFolder folder("recent");
+  TScriptedPrompt prompt;
+  TSettingsStore store(folder.File("s.ini"), &prompt);
+  for (const char* p : {"/e", "/d", "/c", "/b", "/a"}) AddRecent(store, p);
+  EXPECT_EQ(ReadRecentFiles(store), (std::array<std::string, 5>{"/a", "/b", "/c", "/d", "/e"}));
+  AddRecent(store, "/c");  // position 3 moves to 1; 1 and 2 move down; 4 and 5 stay
+  EXPECT_EQ(ReadRecentFiles(store), (std::array<std::string, 5>{"/c", "/a", "/b", "/d", "/e"}));
+  AddRecent(store, "/c");
+  AddRecent(store, "/f");  // a new path drops the fifth
+  EXPECT_EQ(ReadRecentFiles(store), (std::array<std::string, 5>{"/f", "/c", "/a", "/b", "/d"}));
+  EXPECT_EQ(RecentCaption(2, "/c"), "&2 - /c");
+  EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST(Preferences, DefaultsRoundTripAndValuesTheProgramCouldNotHaveWritten) {
+  test::TTempFolder folder("prefs");
+  TScriptedPrompt prompt;
+  TSettingsStore store(folder.File("s.ini"), &prompt);
+  TWindowPreferences p = ReadPreferences(store);
+  EXPECT_TRUE(p.ShowToolBar && p.ShowProperties && p.ShowExplorer && p.ShowGrid && p.ShowAxes && p.ShowToolbox);
+  EXPECT_FALSE(p.ToolboxFixed);
+  EXPECT_FALSE(p.Wireframe);
+  EXPECT_EQ(p.ShadeMode, 0);
+  EXPECT_FALSE(p.ToolboxLeft);
+  p.ShowExplorer = false;
+  p.ShowGrid = false;
+  p.ToolboxFixed = true;
+  p.ShadeMode = 1;
+  p.Wireframe = true;
+  p.ToolboxLeft = 40;
+  p.ToolboxTop = -8;
+  WritePreferences(store, p);
+  const TWindowPreferences q = ReadPreferences(store);
+  EXPECT_FALSE(q.ShowExplorer);
+  EXPECT_FALSE(q.ShowGrid);
+  EXPECT_TRUE(q.ShowAxes);
+  EXPECT_TRUE(q.ToolboxFixed);
+  EXPECT_EQ(q.ShadeMode, 1);
+  EXPECT_TRUE(q.Wireframe);
+  EXPECT_EQ(q.ToolboxLeft, 40);
+  EXPECT_EQ(q.ToolboxTop, -8);
+  store.WriteString(kOptionsKey, "FillMode", "3");
+  store.WriteString(kOptionsKey, "ShadeMode", "7");
+  store.WriteString(kOptionsKey, "ToolboxLeft", "12abc");
+  store.WriteString(kOptionsKey, "ToolboxTop", "99999999999999");
+  const TWindowPreferences r = ReadPreferences(store);
+  EXPECT_FALSE(r.Wireframe);
+  EXPECT_EQ(r.ShadeMode, 0);
+  EXPECT_FALSE(r.ToolboxLeft);
+  EXPECT_FALSE(r.ToolboxTop);
+}
+
+TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
+  const std::string three = SavedDocument("three.ixr", 3);
+  Files.Open.push_back(three);
+  ASSERT_TRUE(Modeller.Open());
+  EXPECT_EQ(Scene.ObjectCount(), 4);
+  EXPECT_EQ(Modeller.Caption(), "IXORAL - " + three);
+  EXPECT_EQ(Modeller.RecentFiles()[0], three);
+
+  // Cancelling the save question of "Nouveau" keeps the scene and the caption.
+  Prompt.QueueAnswer(TAnswer::Cancel);
+  EXPECT_FALSE(Modeller.New());
+  EXPECT_EQ(Scene.ObjectCount(), 4);
+  EXPECT_EQ(Modeller.Caption(), "IXORAL - " + three);
+
+  // A document that cannot be read: its message, and the scene as it was, unquestioned.
+  const std::string broken = Folder.File("broken.ixr");
+  std::ofstream(broken) << "not a document";
+  Prompt.ClearShown();
+  EXPECT_FALSE(Modeller.OpenPath(broken));
+  EXPECT_EQ(Scene.ObjectCount(), 4);
+  ASSERT_FALSE(Prompt.Shown().empty());
+  EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel);
+  EXPECT_FALSE(Modeller.OpenPath(Folder.Path().string()));  // a folder
+  EXPECT_EQ(Scene.ObjectCount(), 4);
+
+  // A recent file that no longer exists is refused without a word.
+  const std::string gone = SavedDocument("gone.ixr", 1);
+  AddRecent(Settings, gone);
+  fs::remove(gone);
+  Prompt.ClearShown();
+  EXPECT_FALSE(Modeller.OpenRecent(1));
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  // Save writes to the document's own file; "Yes" to the save question with the file dialog
+  // cancelled keeps the window open.
+  Modeller.Insert(TInsertCommand::Tore);
+  ASSERT_TRUE(Modeller.Save());
+  TScene reread;
+  ASSERT_TRUE(LoadDocument(reread, three, &Prompt));
+  EXPECT_EQ(reread.ObjectCount(), 5);
+  Scene.FileName.clear();
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_FALSE(Modeller.ConfirmClose());
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_TRUE(Modeller.ConfirmClose());
+
+  // Save as, into a folder that does not exist: its message, nothing else changes.
+  Files.Save.push_back({Folder.File("missing/x.ixr"), TSaveType::Document});
+  EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_TRUE(Scene.FileName.empty());
+  // Save as a POV-Ray scene.
+  Files.Save.push_back({Folder.File("x.pov"), TSaveType::PovRay});
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_TRUE(fs::exists(Folder.File("x.pov")));
+}
+
+TEST_F(ModellerTest, OpeningTheThirdRecentFileMovesItFirst) {
+  const std::string a = SavedDocument("a.ixr", 1), b = SavedDocument("b.ixr", 2), c = SavedDocument("c.ixr", 0);
+  for (const auto& p : {c, b, a}) AddRecent(Settings, p);
+  ASSERT_TRUE(Modeller.OpenRecent(3));
+  EXPECT_EQ(Scene.ObjectCount(), 1);
+  EXPECT_EQ(Modeller.RecentFiles()[0], c);
+  EXPECT_EQ(Modeller.RecentFiles()[1], a);
+  EXPECT_EQ(Modeller.RecentFiles()[2], b);
+}
