@@ -237,7 +237,7 @@ bool TModeller::Associate() {
     if (i == parent || !FScene.IsSolid(i) || WouldCloseCycle(FScene, i, parent)) continue;
     FScene.SolidAt(i)->Parent = parent;  // pivot and relation stay as they are
   }
-  FScene.Notify(TSceneChange::ObjectChanged);
+  FScene.Notify(TSceneChange::HierarchyChanged);
   FScene.RedrawViews();
   return true;
 }
@@ -250,7 +250,7 @@ bool TModeller::Dissociate(int object) {
       s->Parent = -1;
       changed = true;
     }
-  if (changed) FScene.Notify(TSceneChange::ObjectChanged);
+  if (changed) FScene.Notify(TSceneChange::HierarchyChanged);
   SelectFromBrowser(object);
   return changed;
 }

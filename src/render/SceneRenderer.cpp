@@ -63,8 +63,10 @@ bool TSceneRenderer::InitDevice() {
 bool TSceneRenderer::Resize(int width, int height) {
   if (!FDisplay.Resize(width, height)) return false;
   if (FDisplay.Device()) ConfigureDevice();
-  // Each view gets its viewport on the new surface; the cameras stay as they are.
+  // Each view gets its viewport on the new surface, the surface is shown whole on the window,
+  // and the cameras stay as they are.
   SetViewports(FScene, FScene.FourViews, width, height);
+  DisplayRect = {0, 0, width, height};
   FScene.Notify(TSceneChange::ViewsChanged);
   return true;
 }

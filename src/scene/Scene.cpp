@@ -277,7 +277,7 @@ bool TScene::SetParent(int i, int p) {
   s->Parent = p;
   s->PivotStyle = p >= 0 ? 1 : 0;
   s->Relation = relAucune;
-  Notify(TSceneChange::ObjectChanged, i);
+  Notify(TSceneChange::HierarchyChanged, i);
   return true;
 }
 

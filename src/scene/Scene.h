@@ -24,7 +24,8 @@ inline constexpr const char* kMsgSaveChanges = "Voulez-vous enregister les modif
 enum class TSceneChange {
   ObjectAdded,       // Index: the new object
   ObjectRemoved,     // Index: the object asked for; later indices may have moved
-  ObjectChanged,     // Index: placement, geometry, colour, parent, relation...; -1: several
+  ObjectChanged,     // Index: placement, geometry, colour, relation...; -1: several
+  HierarchyChanged,  // Index: a solid's parent changed (-1: several); the groups are not the same
   ObjectRenamed,     // Index: the renamed object
   SelectionChanged,  // the current object or the other selected objects
   ViewsChanged,      // cameras, navigation or layout of the views

@@ -1,0 +1,93 @@
+// The modeller: splash, the check that the drawing device can start, the main window and the tool
+// box, then the event loop. `ixoral --screenshot FILE.png [DOCUMENT]` starts the same way without
+// the splash's wait, draws, writes a picture of the whole main window and ends.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+#include "platform/Settings.h"
+#include "render/DisplayDevice.h"
+#include "ui/MainWindow.h"
+#include "ui/Splash.h"
+
+using namespace ixoral;
+
+namespace {
+
+// Stands in for the check that DirectDraw 7 can be created: the drawing device starts on a tiny
+// surface.
+bool RenderingDeviceAvailable() {
+  TDisplayDevice probe(16, 16, nullptr, nullptr);
+  return probe.InitDisplay() && probe.Device() != nullptr;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: ixoral [DOCUMENT.ixr]\n       ixoral --screenshot FILE.png [DOCUMENT.ixr]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("IXORAL"));
+  QApplication::setOrganizationName(QStringLiteral("Quillbeck"));
+  QApplication::setDesktopFileName(QStringLiteral("ixoral"));
+
+  QStringList args = QApplication::arguments().mid(1);
+  QString screenshot;
+  if (!args.isEmpty() && args.first() == QStringLiteral("--screenshot")) {
+    if (args.size() < 2) return Usage();
+    screenshot = args.at(1);
+    args = args.mid(2);
+  }
+  if (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) return Usage();
+  const QString document = args.value(0);
+
+  // Qt's own dialogs in French.
+  QTranslator qtFrench;
+  if (qtFrench.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtFrench);
+
+  std::unique_ptr<TLogoOn> splash;
+  if (screenshot.isEmpty()) {
+    splash = std::make_unique<TLogoOn>();
+    splash->show();
+    QApplication::processEvents();
+  }
+  QCursor::pos();  // the manipulation cursors are drawn when first shown
+
+  if (!RenderingDeviceAvailable()) {
+    splash.reset();
+    QMessageBox::critical(nullptr, QStringLiteral("IXORAL"), QString::fromUtf8(kMsgNoRenderDevice));
+    return 1;
+  }
+
+  TQtPrompt prompt;
+  TSettingsStore settings(TSettingsStore::DefaultPath(), &prompt);
+  TfrmMain window(settings);
+  prompt.SetParent(&window);
+  window.Start(document);
+
+  if (!screenshot.isEmpty()) {
+    window.show();
+    window.FlushPending();
+    QApplication::processEvents();
+    window.FlushPending();
+    QApplication::processEvents();
+    const bool ok = window.grab().save(screenshot, "PNG");
+    if (!ok) std::fprintf(stderr, "ixoral: cannot write %s\n", qPrintable(screenshot));
+    return ok ? 0 : 1;
+  }
+
+  window.showMaximized();
+  // The splash stays two seconds, even when the window is ready sooner.
+  QTimer::singleShot(2000, splash.get(), [&splash] { splash.reset(); });
+  return QApplication::exec();
+}

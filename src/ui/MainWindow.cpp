@@ -1,0 +1,760 @@
+// The main window: layout, menus and tool bar wired to the command layer.
+#include "ui/MainWindow.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "document/SceneDocument.h"
+#include "render/device/D3DConstants.h"
+#include "scene/ViewOps.h"
+#include "ui/SceneBrowser.h"
+#include "ui/ScenePanel.h"
+#include "ui/ToolBox.h"
+
+// The icons are compiled into this library; the linker keeps them only when asked for.
+static void InitIcons() { Q_INIT_RESOURCE(icons); }
+
+namespace ixoral {
+
+namespace {
+
+QIcon Icon(const QString& name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(name)); }
+
+// A section title of the side panel with its close label "x".
+QWidget* SectionTitle(const QString& title, QWidget* parent, std::function<void()> close,
+                      QWidget** extra = nullptr) {
+  auto* bar = new QWidget(parent);
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(4, 1, 2, 1);
+  auto* label = new QLabel(title, bar);
+  QFont f = label->font();
+  f.setBold(true);
+  label->setFont(f);
+  row->addWidget(label, 1);
+  if (extra) *extra = bar;
+  auto* x = new QToolButton(bar);
+  x->setText(QStringLiteral("x"));
+  x->setToolTip(QStringLiteral("Fermer"));
+  x->setAutoRaise(true);
+  QObject::connect(x, &QToolButton::clicked, bar, [close] { close(); });
+  row->addWidget(x);
+  return bar;
+}
+
+void Paint(QWidget* w, const QColor& c) {
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, c);
+  p.setColor(QPalette::Base, c);
+  w->setPalette(p);
+  w->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* files, IClipboard* clipboard)
+    : FSettings(settings),
+      FQtPrompt(this),
+      FQtFiles(this),
+      FPrompt(prompt ? prompt : &FQtPrompt),
+      FFiles(files ? files : &FQtFiles),
+      FClipboard(clipboard ? clipboard : &FQtClipboard) {
+  InitIcons();
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setWindowIcon(Icon(QStringLiteral("ixoral")));
+  CreateWorkingArea();
+  CreateScene();
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateToolBox();
+  statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  // Centred, then maximised, as the modeller opens.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    resize(area.width() * 3 / 4, area.height() * 3 / 4);
+    move(area.center() - rect().center());
+  }
+  RefreshCaption();
+  RefreshRecentMenu();
+  RefreshInsertButton();
+  RefreshOperationButtons();
+}
+
+TfrmMain::~TfrmMain() {
+  FSubscription.Reset();
+  if (FPanel) FPanel->Attach(nullptr, nullptr);
+  FModeller.reset();
+  FInteraction.reset();
+  FDrawn.reset();
+}
+
+// ---------------------------------------------------------------- creation
+
+void TfrmMain::CreateScene() {
+  // The drawing surface starts at the screen's size divided by 1.33 and 1.19, then follows the
+  // panel.
+  QSize screen(1920, 1080);
+  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size() * s->devicePixelRatio();
+  const int w = static_cast<int>(std::lround(screen.width() / 1.33));
+  const int h = static_cast<int>(std::lround(screen.height() / 1.19));
+  FDrawn = std::make_unique<TDisplayScene>(w, h, &FSettings, FPanel, FPrompt);
+  FDrawn->Scene.FourViews = true;
+  if (!FDrawn->Renderer.InitDevice()) {
+    FPrompt->Error(kMsgInitFailed);
+    FDrawn.reset();  // the window runs without a scene; every command does nothing
+    return;
+  }
+  FDrawn->Renderer.AutoRedraw = false;  // the panel draws once per turn of the event loop
+  FDrawn->Renderer.ShowGrid = FDrawn->Renderer.ShowAxes = true;
+  FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
+  FModeller = std::make_unique<TModeller>(FDrawn->Scene, *FPrompt, *FClipboard, &FSettings, FFiles,
+                                          &FDrawn->Renderer, FInteraction.get());
+  FModeller->OnFilesChanged = [this] {
+    RefreshCaption();
+    RefreshRecentMenu();
+  };
+  FSubscription = FDrawn->Scene.Observe([this](const TSceneEvent& e) { OnSceneChange(e); });
+  FDrawn->Scene.NewScene(true);
+  FBrowser->Rebuild(FDrawn->Scene, -1);
+  FTreeDirty = false;
+  FPanel->Attach(&FDrawn->Renderer, FInteraction.get());
+}
+
+void TfrmMain::CreateWorkingArea() {
+  FWorkSplitter = new QSplitter(Qt::Horizontal, this);
+  FWorkSplitter->setObjectName(QStringLiteral("WorkingArea"));
+  FPanel = new TScenePanel(FWorkSplitter);
+  FSidePanel = new QWidget(FWorkSplitter);
+  FSidePanel->setObjectName(QStringLiteral("SidePanel"));
+  Paint(FSidePanel, kPanelColour);
+  auto* side = new QVBoxLayout(FSidePanel);
+  side->setContentsMargins(0, 0, 0, 0);
+  side->setSpacing(0);
+  FSideSplitter = new QSplitter(Qt::Vertical, FSidePanel);
+  side->addWidget(FSideSplitter);
+
+  FExplorerSection = new QWidget(FSideSplitter);
+  FExplorerSection->setObjectName(QStringLiteral("ExplorerSection"));
+  auto* explorer = new QVBoxLayout(FExplorerSection);
+  explorer->setContentsMargins(0, 0, 0, 0);
+  explorer->setSpacing(0);
+  explorer->addWidget(SectionTitle(QStringLiteral("Explorateur"), FExplorerSection,
+                                   [this] { Action(QStringLiteral("actExplorateur"))->trigger(); }));
+  FBrowser = new TSceneBrowser(FExplorerSection);
+  Paint(FBrowser, kPanelColour);
+  explorer->addWidget(FBrowser, 1);
+
+  FPropertiesSection = new QWidget(FSideSplitter);
+  FPropertiesSection->setObjectName(QStringLiteral("PropertiesSection"));
+  auto* properties = new QVBoxLayout(FPropertiesSection);
+  properties->setContentsMargins(0, 0, 0, 0);
+  properties->setSpacing(0);
+  QWidget* titleBar = nullptr;
+  properties->addWidget(SectionTitle(QStringLiteral("Propriétés"), FPropertiesSection,
+                                     [this] { Action(QStringLiteral("actProprietes"))->trigger(); }, &titleBar));
+  // The two scroll buttons of the property section.
+  for (const auto& [name, arrow] : {std::pair{"ScrollUp", Qt::UpArrow}, std::pair{"ScrollDown", Qt::DownArrow}}) {
+    auto* b = new QToolButton(titleBar);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setArrowType(arrow);
+    b->setAutoRaise(true);
+    b->setAutoRepeat(true);
+    b->setAutoRepeatInterval(20);
+    titleBar->layout()->addWidget(b);
+  }
+  FPropertiesPanel = new QWidget(FPropertiesSection);
+  FPropertiesPanel->setObjectName(QStringLiteral("Proprietes"));
+  Paint(FPropertiesPanel, kPanelColour);
+  properties->addWidget(FPropertiesPanel, 1);
+  FSideSplitter->setSizes({153, 400});
+
+  FWorkSplitter->addWidget(FPanel);
+  FWorkSplitter->addWidget(FSidePanel);
+  FWorkSplitter->setStretchFactor(0, 3);
+  FWorkSplitter->setStretchFactor(1, 1);
+  FWorkSplitter->setSizes({750, 250});
+  setCentralWidget(FWorkSplitter);
+
+  connect(FBrowser, &TSceneBrowser::NodeSelected, this, [this](int object) {
+    if (FModeller) FModeller->SelectFromBrowser(object);
+  });
+  connect(FBrowser, &TSceneBrowser::NodeRenamed, this, [this](int object, const QString& text, bool* accepted) {
+    *accepted = FModeller && FModeller->RenameFromBrowser(object, FromQt(text));
+  });
+  connect(FBrowser, &TSceneBrowser::NodeDropped, this, [this](int dragged, int target, bool onObjects) {
+    if (!FModeller) return;
+    // The tree is rebuilt from the scene once the drop's own events are over.
+    QTimer::singleShot(0, this, [this, dragged, target, onObjects] {
+      if (FModeller->Drop(dragged, target, onObjects)) FlushPending();
+      if (QTreeWidgetItem* node = FBrowser->currentItem()) node->setExpanded(true);
+    });
+  });
+  connect(FPanel, &TScenePanel::Pressed, this, [this](int selection, int) {
+    if (static_cast<TPressSelection>(selection) == TPressSelection::Cleared) FBrowser->SelectQuietly({});
+  });
+  connect(FPanel, &TScenePanel::ContextMenuRequested, this, [this](const QPoint& at) {
+    if (FOperationsMenu) FOperationsMenu->popup(at);
+  });
+}
+
+QAction* TfrmMain::NewAction(const QString& name, const QString& caption, const QKeySequence& shortcut,
+                             std::function<void()> run, const QString& icon) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(name);
+  if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+  if (!icon.isEmpty()) a->setIcon(Icon(icon));
+  connect(a, &QAction::triggered, this, [run] { run(); });
+  addAction(a);  // shortcuts work even when the menu bar or the tool bar is hidden
+  return a;
+}
+
+QAction* TfrmMain::Action(const QString& name) const { return findChild<QAction*>(name); }
+
+void TfrmMain::CreateActions() {
+  auto withModeller = [this](auto f) {
+    return [this, f] {
+      if (FModeller) f(*FModeller);
+    };
+  };
+  // Dialogs that later work brings are shown disabled until then.
+  auto later = [this](QAction* a) {
+    a->setEnabled(false);
+    a->setStatusTip(QStringLiteral("Pas encore disponible dans cette version"));
+  };
+
+  // "&Fichier"
+  NewAction("actNouveau", "&Nouveau", QKeySequence(Qt::CTRL | Qt::Key_N), withModeller([](TModeller& m) { m.New(); }), "nouveau")
+      ->setToolTip("Nouveau");
+  NewAction("actOuvrir", "&Ouvrir", QKeySequence(Qt::CTRL | Qt::Key_O), withModeller([this](TModeller& m) {
+              statusBar()->showMessage(QStringLiteral("Ouverture..."));
+              m.Open();
+              statusBar()->clearMessage();
+            }), "ouvrir")->setToolTip("Ouvrir");
+  NewAction("actEnregistrer", "&Enregistrer", QKeySequence(Qt::CTRL | Qt::Key_S), withModeller([this](TModeller& m) {
+              statusBar()->showMessage(QStringLiteral("Enregistrement..."));
+              m.Save();
+              statusBar()->clearMessage();
+            }), "enregistrer")->setToolTip("Enregistrer");
+  NewAction("actEnregistrerSous", "En&registrer sous", {}, withModeller([](TModeller& m) { m.SaveAs(); }));
+  later(NewAction("actImprimer", "&Imprimer", QKeySequence(Qt::CTRL | Qt::Key_P), [] {}, "imprimer"));
+  for (int k = 1; k <= kRecentFileCount; ++k)
+    FRecentActions[size_t(k - 1)] =
+        NewAction(QStringLiteral("actRecent%1").arg(k), {}, {}, withModeller([k](TModeller& m) { m.OpenRecent(k); }));
+  NewAction("actQuitter", "&Quitter", {}, [this] { close(); });
+
+  // "&Edition"
+  NewAction("actCouper", "&Couper", QKeySequence(Qt::CTRL | Qt::Key_X),
+            withModeller([this](TModeller& m) { m.Cut(SelectedNodeObject()); }));
+  NewAction("actCopier", "C&opier", QKeySequence(Qt::CTRL | Qt::Key_C),
+            withModeller([this](TModeller& m) { m.Copy(SelectedNodeObject()); }));
+  NewAction("actColler", "Co&ller", QKeySequence(Qt::CTRL | Qt::Key_V), withModeller([](TModeller& m) { m.Paste(); }));
+  NewAction("actSupprimer", "S&upprimer l'objet", QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+            withModeller([this](TModeller& m) { m.Delete(SelectedNodeObject()); }));
+  NewAction("actCloner", "Clo&ner l'objet", QKeySequence(Qt::CTRL | Qt::Key_L),
+            withModeller([this](TModeller& m) { m.Clone(SelectedNodeObject()); }));
+  NewAction("actRenommer", "&Renommer l'objet", QKeySequence(Qt::CTRL | Qt::Key_R), withModeller([this](TModeller& m) {
+              if (!m.Scene().HasSelection()) {
+                FPrompt->Information(kMsgNeedSelection);
+                return;
+              }
+              bool ok = false;
+              const QString name = QInputDialog::getText(this, QStringLiteral("Renommer"), QStringLiteral("Nom :"),
+                                                         QLineEdit::Normal,
+                                                         ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name()), &ok);
+              if (ok) m.Rename(SelectedNodeObject(), FromQt(name));
+            }));
+
+  // "&Affichage"
+  later(NewAction("actParametresVues", "&Paramètres des vues", QKeySequence(Qt::CTRL | Qt::Key_U), [] {}));
+  auto* fill = new QActionGroup(this);
+  fill->addAction(NewAction("actSolide", "&Solide", {}, [this] { SetWireframe(false); }, "solide"))->setToolTip("Solide");
+  fill->addAction(NewAction("actFilaire", "&Filaire", {}, [this] { SetWireframe(true); }, "filaire"))->setToolTip("Filaire");
+  for (QAction* a : fill->actions()) a->setCheckable(true);
+  Action("actSolide")->setChecked(true);
+  auto* shading = new QActionGroup(this);
+  shading->addAction(NewAction("actFlat", "Flat", {}, [this] { SetShading(1); }));
+  shading->addAction(NewAction("actGouraud", "Gouraud", {}, [this] { SetShading(2); }));
+  shading->addAction(NewAction("actPhong", "Phong", {}, [this] { SetShading(3); }));
+  for (QAction* a : shading->actions()) a->setCheckable(true);
+  Action("actGouraud")->setChecked(true);
+  later(NewAction("actSelectionAgent", "&Sélectionner l'agent", {}, [] {}));
+  later(NewAction("actOptions", "&Options", {}, [] {}));
+  NewAction("actRedessiner", "&Redessiner toutes les vues", {}, [this] {
+    if (FPanel) FPanel->RequestRedraw();
+  });
+  auto toggle = [this](const char* name, const char* caption, QKeySequence key, std::function<void(bool)> f) {
+    QAction* a = NewAction(name, caption, key, [] {});
+    a->setCheckable(true);
+    a->setChecked(true);
+    connect(a, &QAction::toggled, this, [f](bool on) { f(on); });
+    return a;
+  };
+  toggle("actGrille", "&Grille", QKeySequence(Qt::CTRL | Qt::Key_G), [this](bool on) {
+    if (!FDrawn) return;
+    FDrawn->Renderer.ShowGrid = on;
+    FPanel->RequestRedraw();
+  });
+  toggle("actExplorateur", "&Explorateur de scène", QKeySequence(Qt::CTRL | Qt::Key_E), [this](bool) { UpdateSidePanel(); });
+  toggle("actBarreOutils", "&Barre d'outils", QKeySequence(Qt::CTRL | Qt::Key_B), [this](bool on) { FToolBar->setVisible(on); });
+  toggle("actProprietes", "&Propriétés", QKeySequence(Qt::CTRL | Qt::Key_I), [this](bool) { UpdateSidePanel(); });
+  toggle("actAxes", "&Axes", QKeySequence(Qt::CTRL | Qt::Key_A), [this](bool on) {
+    if (!FDrawn) return;
+    FDrawn->Renderer.ShowAxes = on;
+    FPanel->RequestRedraw();
+  });
+  toggle("actToolBox", "&ToolBox", QKeySequence(Qt::CTRL | Qt::Key_T), [this](bool on) { ShowToolBox(on); });
+
+  // "&Outils"
+  for (const char* name : {"actTexture", "actBruit", "actTorsion", "actModePoint", "actEnveloppe",
+                           "actEditeurCourbe", "actEditeurTexte", "actAjouterLumiere"})
+    later(NewAction(name, {}, {}, [] {}));
+  Action("actTexture")->setText("&Appliquer une texture sur un objet");
+  Action("actBruit")->setText("A&ppliquer du bruit");
+  Action("actTorsion")->setText("App&liquer une torsion");
+  Action("actModePoint")->setText("Mo&dification en mode Point");
+  Action("actEnveloppe")->setText("&Modification de l'enveloppe");
+  Action("actEditeurCourbe")->setText("E&diteur de courbe parametrique");
+  Action("actEditeurTexte")->setText("&Editeur de texte");
+  Action("actAjouterLumiere")->setText("&Ajouter une lumiere");
+  Action("actAjouterLumiere")->setIcon(Icon("lumiere"));
+  Action("actAjouterLumiere")->setToolTip("Ajouter une lumiere");
+  for (const auto& info : InsertCommands())
+    NewAction(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword)), ToQt(info.Caption), {},
+              [this, c = info.Command] { RunInsert(c); })
+        ->setIcon(InsertIcon(info.Command));
+
+  // "Operations" (also the views' context menu)
+  auto op = [this](const char* name, const char* caption, TOperation o, std::optional<TAxisConstraint> axis) {
+    NewAction(name, caption, {}, [this, o, axis] { SetOperation(o, axis); });
+  };
+  op("actOpSelection", "Selection", opSelect, std::nullopt);
+  op("actOpDeplacer", "Déplacer", opMove, axFree);
+  op("actOpDeplacerX", "Déplacer sur X", opMove, axX);
+  op("actOpDeplacerY", "Déplacer sur Y", opMove, axY);
+  op("actOpDeplacerZ", "Déplacer sur Z", opMove, axZ);
+  op("actOpRotation", "Rotation", opRotate, axFree);
+  op("actOpRotationX", "Rotation sur X", opRotate, axX);
+  op("actOpRotationY", "Rotation sur Y", opRotate, axY);
+  op("actOpRotationZ", "Rotation sur Z", opRotate, axZ);
+  op("actOpRedim", "Redimensionner", opResize, axFree);
+  op("actOpRedimX", "Redimensionner sur X", opResize, axX);
+  op("actOpRedimY", "Redimensionner sur Y", opResize, axY);
+  op("actOpRedimZ", "Redimensionner sur Z", opResize, axZ);
+  NewAction("actPositionInitiale", "Position initiale", {}, withModeller([](TModeller& m) { m.ResetPosition(); }));
+  NewAction("actAssocier", "Associer", {}, withModeller([](TModeller& m) { m.Associate(); }));
+  NewAction("actDissocier", "Dissocier", {}, withModeller([this](TModeller& m) { m.Dissociate(SelectedNodeObject()); }));
+
+  // Tool bar buttons of the operations: exactly one of the four is down.
+  auto* modes = new QActionGroup(this);
+  auto mode = [&](const char* name, const char* hint, const char* icon, TOperation o) {
+    QAction* a = NewAction(name, hint, {}, [this, o] {
+      SetOperation(o, std::nullopt);
+      // The select button also clears the selection.
+      if (o == opSelect && FModeller) FModeller->SelectFromBrowser(-1);
+    }, icon);
+    a->setCheckable(true);
+    a->setToolTip(hint);
+    modes->addAction(a);
+  };
+  mode("actBtnSelection", "Selectionner un objet", "selection", opSelect);
+  mode("actBtnTranslation", "Translation", "translation", opMove);
+  mode("actBtnRotation", "Rotation", "rotation", opRotate);
+  mode("actBtnRedim", "Redimenssionnement", "redim", opResize);
+
+  QAction* lights = NewAction("actToutesLumieres", "Afficher toutes les lumieres", {}, [] {}, "lumieres");
+  lights->setCheckable(true);
+  lights->setToolTip("Afficher toutes les lumieres");
+  connect(lights, &QAction::toggled, this, [this](bool on) {
+    if (!FDrawn) return;
+    FDrawn->Renderer.ShowAllLights = on;
+    FPanel->RequestRedraw();
+  });
+
+  // "?"
+  later(NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1), [] {}));
+  later(NewAction("actPresentation", "&Présentation", {}, [] {}));
+  later(NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [] {}));
+  later(NewAction("actAPropos", "&A propos d'Ixoral", {}, [] {}));
+}
+
+void TfrmMain::CreateMenus() {
+  FFileMenu = menuBar()->addMenu(QStringLiteral("&Fichier"));
+  FFileMenu->setObjectName(QStringLiteral("mnuFichier"));
+  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actEnregistrerSous", "actImprimer"})
+    FFileMenu->addAction(Action(n));
+  FRecentSeparator = FFileMenu->addSeparator();
+  for (QAction* a : FRecentActions) FFileMenu->addAction(a);
+  FFileMenu->addSeparator();
+  FFileMenu->addAction(Action("actQuitter"));
+
+  FEditMenu = menuBar()->addMenu(QStringLiteral("&Edition"));
+  FEditMenu->setObjectName(QStringLiteral("mnuEdition"));
+  for (const char* n : {"actCouper", "actCopier", "actColler", "actSupprimer", "actCloner", "actRenommer"})
+    FEditMenu->addAction(Action(n));
+  connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&Affichage"));
+  view->setObjectName(QStringLiteral("mnuAffichage"));
+  view->addAction(Action("actParametresVues"));
+  QMenu* fill = view->addMenu(QStringLiteral("&Mode de visualisation"));
+  fill->addAction(Action("actSolide"));
+  fill->addAction(Action("actFilaire"));
+  QMenu* shade = view->addMenu(QStringLiteral("Mo&de d'illumination"));
+  for (const char* n : {"actFlat", "actGouraud", "actPhong"}) shade->addAction(Action(n));
+  for (const char* n : {"actSelectionAgent", "actOptions", "actRedessiner", "actGrille", "actExplorateur",
+                        "actBarreOutils", "actProprietes", "actAxes", "actToolBox"})
+    view->addAction(Action(n));
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Outils"));
+  tools->setObjectName(QStringLiteral("mnuOutils"));
+  for (const char* n : {"actTexture", "actBruit", "actTorsion", "actModePoint", "actEnveloppe"})
+    tools->addAction(Action(n));
+  tools->addSeparator();
+  for (const char* n : {"actEditeurCourbe", "actEditeurTexte", "actAjouterLumiere"}) tools->addAction(Action(n));
+  QMenu* insert = tools->addMenu(QStringLiteral("&Inserer"));
+  insert->setObjectName(QStringLiteral("mnuInserer"));
+  for (const auto& info : InsertCommands())
+    insert->addAction(Action(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword))));
+
+  // The two menus appended at start from their pop-up menus.
+  FOperationsMenu = new QMenu(QStringLiteral("Operations"), this);
+  FOperationsMenu->setObjectName(QStringLiteral("mnuOperations"));
+  const char* ops[] = {"actOpSelection", nullptr, "actOpDeplacer", "actOpDeplacerX", "actOpDeplacerY",
+                       "actOpDeplacerZ", nullptr, "actOpRotation", "actOpRotationX", "actOpRotationY",
+                       "actOpRotationZ", nullptr, "actOpRedim", "actOpRedimX", "actOpRedimY", "actOpRedimZ",
+                       nullptr, "actPositionInitiale", nullptr, "actAssocier", "actDissocier"};
+  for (const char* n : ops) n ? (void)FOperationsMenu->addAction(Action(n)) : (void)FOperationsMenu->addSeparator();
+  menuBar()->addMenu(FOperationsMenu);
+  QMenu* help = new QMenu(QStringLiteral("?"), this);
+  help->setObjectName(QStringLiteral("mnuAide"));
+  for (const char* n : {"actAide", "actPresentation", "actConseils", "actAPropos"}) help->addAction(Action(n));
+  menuBar()->addMenu(help);
+}
+
+void TfrmMain::CreateToolBar() {
+  FToolBar = addToolBar(QStringLiteral("Outils"));
+  FToolBar->setObjectName(QStringLiteral("ToolBar"));
+  FToolBar->setMovable(false);
+  FToolBar->setIconSize(QSize(24, 24));
+  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actImprimer"}) FToolBar->addAction(Action(n));
+  FToolBar->addSeparator();
+  FToolBar->addAction(Action("actFilaire"));
+  FToolBar->addAction(Action("actSolide"));
+  FToolBar->addSeparator();
+  for (const char* n : {"actBtnSelection", "actBtnTranslation", "actBtnRotation", "actBtnRedim"})
+    FToolBar->addAction(Action(n));
+  // The axis pop-up.
+  FAxisButton = new QToolButton(FToolBar);
+  FAxisButton->setObjectName(QStringLiteral("btnAxes"));
+  FAxisButton->setPopupMode(QToolButton::InstantPopup);
+  FAxisButton->setToolTip(QStringLiteral("Selection des Axes"));
+  auto* axisMenu = new QMenu(FAxisButton);
+  const std::pair<const char*, TAxisConstraint> axes[] = {
+      {"default", axFree}, {"sur l'axe X", axX}, {"sur l'axe Y", axY}, {"sur l'axe Z", axZ}};
+  for (const auto& [caption, axis] : axes) {
+    QAction* a = axisMenu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QStringLiteral("actAxe%1").arg(int(axis)));
+    connect(a, &QAction::triggered, this, [this, axis = axis] {
+      if (!FInteraction) return;
+      SetOperation(FInteraction->Operation(), axis);
+    });
+  }
+  FAxisButton->setMenu(axisMenu);
+  FToolBar->addWidget(FAxisButton);
+  FToolBar->addSeparator();
+  // The insert button repeats the last insert; its arrow lists them all.
+  FInsertButton = new QToolButton(FToolBar);
+  FInsertButton->setObjectName(QStringLiteral("btnInserer"));
+  FInsertButton->setPopupMode(QToolButton::MenuButtonPopup);
+  auto* inserts = new QMenu(FInsertButton);
+  for (const auto& info : InsertCommands())
+    inserts->addAction(Action(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword))));
+  FInsertButton->setMenu(inserts);
+  connect(FInsertButton, &QToolButton::clicked, this, [this] {
+    if (FModeller) RunInsert(FModeller->LastInsert());
+  });
+  FToolBar->addWidget(FInsertButton);
+  FToolBar->addAction(Action("actAjouterLumiere"));
+  FToolBar->addAction(Action("actToutesLumieres"));
+  auto* filler = new QWidget(FToolBar);
+  filler->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  FToolBar->addWidget(filler);
+  auto* title = new QLabel(QStringLiteral("Ixoral"), FToolBar);
+  title->setObjectName(QStringLiteral("lblTitre"));
+  QFont f = title->font();
+  f.setBold(true);
+  f.setItalic(true);
+  f.setPointSizeF(f.pointSizeF() * 1.4);
+  title->setFont(f);
+  title->setContentsMargins(6, 0, 10, 0);
+  FToolBar->addWidget(title);
+}
+
+void TfrmMain::CreateToolBox() {
+  FToolBox = new TToolBox(this);
+  connect(FToolBox, &TToolBox::InsertRequested, this, [this](int c) { RunInsert(static_cast<TInsertCommand>(c)); });
+  connect(FToolBox, &TToolBox::Closed, this, [this] {
+    if (!FClosing && !FToolBoxFixed) Action("actToolBox")->setChecked(false);
+  });
+  FToolDock = new QDockWidget(QStringLiteral("ToolBox"), this);
+  FToolDock->setObjectName(QStringLiteral("ToolBoxDock"));
+  FToolDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  FToolDock->setVisible(false);
+  addDockWidget(Qt::LeftDockWidgetArea, FToolDock);
+}
+
+// ---------------------------------------------------------------- start and close
+
+void TfrmMain::Start(const QString& document) {
+  const TWindowPreferences p = ReadPreferences(FSettings);
+  if (p.ShadeMode) SetShading(p.ShadeMode);
+  SetWireframe(p.Wireframe);
+  Action("actBarreOutils")->setChecked(p.ShowToolBar);
+  Action("actProprietes")->setChecked(p.ShowProperties);
+  Action("actExplorateur")->setChecked(p.ShowExplorer);
+  Action("actGrille")->setChecked(p.ShowGrid);
+  Action("actAxes")->setChecked(p.ShowAxes);
+  FToolBar->setVisible(p.ShowToolBar);
+  UpdateSidePanel();
+  SetToolBoxFixed(p.ToolboxFixed);
+  if (p.ToolboxLeft && p.ToolboxTop) FToolBox->move(*p.ToolboxLeft, *p.ToolboxTop);
+  Action("actToolBox")->setChecked(p.ShowToolbox);
+  ShowToolBox(p.ShowToolbox);
+  RefreshRecentMenu();
+  if (FDrawn) {
+    FDrawn->Renderer.ShowGrid = p.ShowGrid;
+    FDrawn->Renderer.ShowAxes = p.ShowAxes;
+  }
+  // A document given at start is opened when it names a file; anything else is left alone.
+  if (FModeller && !document.isEmpty() && QFileInfo(document).isFile()) {
+    statusBar()->showMessage(QStringLiteral("Ouverture de %1").arg(document));
+    FModeller->OpenPath(FromQt(QFileInfo(document).absoluteFilePath()));
+    statusBar()->clearMessage();
+  }
+  FlushPending();
+  if (FPanel) FPanel->RequestRedraw();
+}
+
+void TfrmMain::StorePreferencesAndViews() {
+  if (FDrawn)
+    for (const TVue& v : FDrawn->Scene.Views) SaveViewParams(v, FSettings);
+  TWindowPreferences p;
+  p.ShowToolBar = Action("actBarreOutils")->isChecked();
+  p.ShowProperties = Action("actProprietes")->isChecked();
+  p.ShowExplorer = Action("actExplorateur")->isChecked();
+  p.ShowGrid = Action("actGrille")->isChecked();
+  p.ShowAxes = Action("actAxes")->isChecked();
+  p.ShowToolbox = Action("actToolBox")->isChecked();
+  p.ToolboxFixed = FToolBoxFixed;
+  p.ShadeMode = FShading;
+  p.Wireframe = Action("actFilaire")->isChecked();
+  p.ToolboxLeft = FToolBox->x();
+  p.ToolboxTop = FToolBox->y();
+  WritePreferences(FSettings, p);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FModeller && !FModeller->ConfirmClose()) {
+    event->ignore();
+    return;
+  }
+  FClosing = true;
+  StorePreferencesAndViews();
+  FToolBox->hide();
+  event->accept();
+}
+
+// ---------------------------------------------------------------- notifications
+
+void TfrmMain::OnSceneChange(const TSceneEvent& e) {
+  switch (e.Change) {
+    case TSceneChange::ObjectAdded: {
+      const TSolidObject* s = FDrawn->Scene.SolidAt(e.Index);
+      if (!FTreeDirty && (!s || s->Parent < 0))
+        FBrowser->AppendObject(FDrawn->Scene, e.Index);
+      else
+        FTreeDirty = true;
+      FSelectionDirty = true;
+      break;
+    }
+    case TSceneChange::ObjectRemoved:
+    case TSceneChange::ObjectRenamed:
+    case TSceneChange::HierarchyChanged:
+    case TSceneChange::SceneCleared:
+    case TSceneChange::SceneLoaded:
+      FTreeDirty = true;
+      break;
+    case TSceneChange::SelectionChanged:
+      FSelectionDirty = true;
+      break;
+    case TSceneChange::RedrawRequested:
+      FPanel->RequestRedraw();
+      return;
+    case TSceneChange::ObjectChanged:
+    case TSceneChange::ViewsChanged:
+      return;
+  }
+  ScheduleFlush();
+}
+
+void TfrmMain::ScheduleFlush() {
+  if (FFlushScheduled) return;
+  FFlushScheduled = true;
+  QTimer::singleShot(0, this, &TfrmMain::FlushPending);
+}
+
+void TfrmMain::FlushPending() {
+  FFlushScheduled = false;
+  if (!FDrawn) return;
+  TScene& scene = FDrawn->Scene;
+  if (FTreeDirty) {
+    FBrowser->Rebuild(scene, scene.CurrentObject);
+    FTreeDirty = false;
+    FSelectionDirty = false;
+  } else if (FSelectionDirty) {
+    FSelectionDirty = false;
+    // The browser follows the current object; a fixed node stays selected while nothing is.
+    const int shown = FBrowser->ObjectOf(FBrowser->currentItem());
+    if (scene.CurrentObject >= 0 && shown != scene.CurrentObject)
+      FBrowser->SelectQuietly(scene.ObjectAt(scene.CurrentObject)->Name());
+    else if (scene.CurrentObject < 0 && shown >= 0)
+      FBrowser->SelectQuietly({});
+  }
+  if (FPanel) FPanel->RedrawNow();
+}
+
+// ---------------------------------------------------------------- commands' helpers
+
+int TfrmMain::SelectedNodeObject() const { return FBrowser->ObjectOf(FBrowser->currentItem()); }
+
+void TfrmMain::RunInsert(TInsertCommand command) {
+  if (!FModeller) return;
+  FModeller->Insert(command);
+  RefreshInsertButton();
+  setFocus();
+}
+
+void TfrmMain::RefreshInsertButton() {
+  const TInsertCommand last = FModeller ? FModeller->LastInsert() : TInsertCommand::Cube;
+  FInsertButton->setIcon(InsertIcon(last));
+  FInsertButton->setToolTip(ToQt(InsertCommandInfo(last).Hint));
+}
+
+void TfrmMain::RefreshCaption() {
+  setWindowTitle(FModeller ? ToQt(FModeller->Caption()) : QString::fromLatin1(kCaption));
+}
+
+void TfrmMain::RefreshRecentMenu() {
+  const auto files = ReadRecentFiles(FSettings);
+  for (int k = 0; k < kRecentFileCount; ++k) {
+    QAction* a = FRecentActions[size_t(k)];
+    a->setText(ToQt(RecentCaption(k + 1, files[size_t(k)])));
+    a->setVisible(!files[size_t(k)].empty());
+  }
+  FRecentSeparator->setVisible(!files[0].empty());
+}
+
+void TfrmMain::RefreshEditMenu() {
+  const TModeller::TEditMenuState s = FModeller ? FModeller->EditMenuState() : TModeller::TEditMenuState{};
+  for (const char* n : {"actCouper", "actCopier", "actSupprimer", "actCloner", "actRenommer"})
+    Action(n)->setEnabled(s.ObjectCommands);
+  Action("actColler")->setEnabled(s.Paste);
+}
+
+void TfrmMain::SetOperation(TOperation operation, std::optional<TAxisConstraint> axis) {
+  if (!FInteraction) return;
+  FInteraction->SetOperation(operation);
+  if (axis) FInteraction->SetAxis(*axis);
+  RefreshOperationButtons();
+}
+
+void TfrmMain::RefreshOperationButtons() {
+  const TOperation op = FInteraction ? FInteraction->Operation() : opSelect;
+  const TAxisConstraint axis = FInteraction ? FInteraction->Axis() : axFree;
+  const char* names[] = {"actBtnSelection", "actBtnTranslation", "actBtnRotation", "actBtnRedim"};
+  Action(names[op])->setChecked(true);
+  static const char* const axisIcons[] = {"axes", "axex", "axey", "axez"};
+  FAxisButton->setIcon(Icon(QString::fromLatin1(axisIcons[axis])));
+  if (FPanel) FPanel->UpdateCursor();
+}
+
+void TfrmMain::SetShading(int number) {
+  FShading = number;
+  const char* names[] = {"actFlat", "actGouraud", "actPhong"};
+  Action(names[std::clamp(number, 1, 3) - 1])->setChecked(true);
+  if (!FDrawn) return;
+  FDrawn->Renderer.SetShadeMode(number == 1 ? D3DSHADE_FLAT : number == 3 ? D3DSHADE_PHONG : D3DSHADE_GOURAUD);
+  FPanel->RequestRedraw();
+}
+
+void TfrmMain::SetWireframe(bool wireframe) {
+  Action(wireframe ? "actFilaire" : "actSolide")->setChecked(true);
+  if (!FDrawn) return;
+  FDrawn->Renderer.SetFillMode(wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
+  FPanel->RequestRedraw();
+}
+
+void TfrmMain::UpdateSidePanel() {
+  const bool explorer = Action("actExplorateur")->isChecked();
+  const bool properties = Action("actProprietes")->isChecked();
+  FExplorerSection->setVisible(explorer);
+  FPropertiesSection->setVisible(properties);
+  // The scene panel takes the whole area when both sections are hidden, else 75 %.
+  FSidePanel->setVisible(explorer || properties);
+  if (explorer && properties) FSideSplitter->setSizes({153, std::max(100, FSideSplitter->height() - 153)});
+  if (FSidePanel->isVisible()) {
+    const int w = std::max(FWorkSplitter->width(), 400);
+    FWorkSplitter->setSizes({w * 3 / 4, w - w * 3 / 4});
+  }
+}
+
+void TfrmMain::SetToolBoxFixed(bool fixed) {
+  FToolBoxFixed = fixed;
+  const bool shown = Action("actToolBox") && Action("actToolBox")->isChecked();
+  if (fixed) {
+    FToolDock->setWidget(FToolBox);
+    FToolDock->setVisible(shown);
+  } else {
+    FToolDock->setWidget(nullptr);
+    FToolDock->setVisible(false);
+    FToolBox->setParent(this, Qt::Tool | Qt::WindowStaysOnTopHint);
+  }
+}
+
+void TfrmMain::ShowToolBox(bool show) {
+  if (FToolBoxFixed) {
+    FToolDock->setVisible(show);
+    return;
+  }
+  FToolBox->setVisible(show);
+  if (show) FToolBox->raise();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  // Del deletes the selection when the window or the browser has the focus, unless a node's
+  // text is being edited.
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && !FBrowser->Editing()) {
+    if (FModeller) FModeller->Delete(SelectedNodeObject());
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+}  // namespace ixoral

@@ -1,0 +1,126 @@
+// The modeller's main window: menus, tool bar, the scene panel beside the side panel (scene
+// browser above the property section), the tool box, and the file commands' dialogs. It turns
+// events into calls of the command layer and the view interaction, and follows the scene's change
+// notifications.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "commands/Modeller.h"
+#include "commands/Preferences.h"
+#include "render/SceneRenderer.h"
+#include "render/ViewInteraction.h"
+#include "ui/QtPlatform.h"
+
+class QActionGroup;
+class QLabel;
+class QSplitter;
+class QToolButton;
+
+namespace ixoral {
+
+class TScenePanel;
+class TSceneBrowser;
+class TToolBox;
+
+inline constexpr const char* kMsgNoRenderDevice = "Cette Application nécessite DirectX 7 ou supérieur";
+inline const QColor kPanelColour(128, 158, 235);
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `prompt` and `files` (may be null: the desktop's message boxes and file dialogs) answer the
+  // commands' questions; tests give scripted ones.
+  explicit TfrmMain(TSettingsStore& settings, IPrompt* prompt = nullptr, IFileChooser* files = nullptr,
+                    IClipboard* clipboard = nullptr);
+  ~TfrmMain() override;
+
+  // Applies the stored preferences (on show), then opens `document` when it names a file.
+  void Start(const QString& document = {});
+
+  bool HasScene() const { return FModeller != nullptr; }
+  TModeller* Modeller() { return FModeller.get(); }
+  TScene* Scene() { return FDrawn ? &FDrawn->Scene : nullptr; }
+  TSceneRenderer* Renderer() { return FDrawn ? &FDrawn->Renderer : nullptr; }
+  TViewInteraction* Interaction() { return FInteraction.get(); }
+  TScenePanel* Panel() { return FPanel; }
+  TSceneBrowser* Browser() { return FBrowser; }
+  TToolBox* ToolBox() { return FToolBox; }
+  QWidget* PropertiesPanel() { return FPropertiesPanel; }
+  // The action of a menu item or tool button, found by its object name.
+  QAction* Action(const QString& name) const;
+  // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
+  void FlushPending();
+  // Sets the operation and axis as the tool bar and the "Operations" menu do.
+  void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void CreateScene();
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateWorkingArea();
+  void CreateToolBox();
+  QAction* NewAction(const QString& name, const QString& caption, const QKeySequence& shortcut,
+                     std::function<void()> run, const QString& icon = {});
+  void OnSceneChange(const TSceneEvent& event);
+  void ScheduleFlush();
+  void RefreshCaption();
+  void RefreshRecentMenu();
+  void RefreshEditMenu();
+  void RefreshInsertButton();
+  void RefreshOperationButtons();
+  void UpdateSidePanel();
+  void SetToolBoxFixed(bool fixed);
+  void ShowToolBox(bool show);
+  int SelectedNodeObject() const;
+  void RunInsert(TInsertCommand command);
+  void SetShading(int number);
+  void SetWireframe(bool wireframe);
+  void StorePreferencesAndViews();
+
+  TSettingsStore& FSettings;
+  TQtPrompt FQtPrompt;
+  TQtClipboard FQtClipboard;
+  TQtFileChooser FQtFiles;
+  IPrompt* FPrompt;
+  IFileChooser* FFiles;
+  IClipboard* FClipboard;
+  std::unique_ptr<TDisplayScene> FDrawn;
+  std::unique_ptr<TViewInteraction> FInteraction;
+  std::unique_ptr<TModeller> FModeller;
+  TSceneSubscription FSubscription;
+
+  TScenePanel* FPanel = nullptr;
+  TSceneBrowser* FBrowser = nullptr;
+  QWidget* FSidePanel = nullptr;
+  QWidget* FExplorerSection = nullptr;
+  QWidget* FPropertiesSection = nullptr;
+  QWidget* FPropertiesPanel = nullptr;
+  QSplitter* FWorkSplitter = nullptr;
+  QSplitter* FSideSplitter = nullptr;
+  QToolBar* FToolBar = nullptr;
+  QToolButton* FInsertButton = nullptr;
+  QToolButton* FAxisButton = nullptr;
+  QMenu* FEditMenu = nullptr;
+  QMenu* FFileMenu = nullptr;
+  QMenu* FOperationsMenu = nullptr;
+  std::array<QAction*, kRecentFileCount> FRecentActions{};
+  QAction* FRecentSeparator = nullptr;
+  TToolBox* FToolBox = nullptr;
+  QDockWidget* FToolDock = nullptr;
+  bool FToolBoxFixed = false;
+  int FShading = 2;
+
+  bool FFlushScheduled = false;
+  bool FTreeDirty = true;
+  bool FSelectionDirty = false;
+  bool FClosing = false;
+};
+
+}  // namespace ixoral

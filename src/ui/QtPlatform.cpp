@@ -1,0 +1,118 @@
+// Message boxes, clipboard and file dialogs.
+#include "ui/QtPlatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "document/PictureExport.h"
+
+namespace ixoral {
+
+QString ToQt(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::string FromQt(const QString& s) { return s.toUtf8().toStdString(); }
+
+QStringList FileDialogFilters(const std::string& filter) {
+  const QStringList parts = ToQt(filter).split('|');
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    // "Ixoral (*.ixr)" already names its pattern; Qt reads the pattern from the parentheses.
+    out << parts[i];
+  }
+  return out;
+}
+
+namespace {
+
+QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+                                QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, QApplication::applicationName(), ToQt(text), buttons, parent);
+  // French captions, whether or not Qt's own translations could be loaded.
+  if (auto* b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("&Oui"));
+  if (auto* b = box.button(QMessageBox::No)) b->setText(QStringLiteral("&Non"));
+  if (auto* b = box.button(QMessageBox::Cancel)) b->setText(QStringLiteral("&Annuler"));
+  if (auto* b = box.button(QMessageBox::Ok)) b->setText(QStringLiteral("&OK"));
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+void TQtPrompt::Information(const std::string& text) {
+  Ask(FParent, QMessageBox::Information, text, QMessageBox::Ok);
+}
+
+void TQtPrompt::Error(const std::string& text) { Ask(FParent, QMessageBox::Critical, text, QMessageBox::Ok); }
+
+bool TQtPrompt::YesNo(const std::string& question) {
+  return Ask(FParent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+TAnswer TQtPrompt::YesNoCancel(const std::string& question) {
+  switch (Ask(FParent, QMessageBox::Question, question,
+              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes: return TAnswer::Yes;
+    case QMessageBox::No: return TAnswer::No;
+    default: return TAnswer::Cancel;
+  }
+}
+
+std::string TQtClipboard::GetText() { return FromQt(QGuiApplication::clipboard()->text()); }
+
+void TQtClipboard::SetText(const std::string& text) { QGuiApplication::clipboard()->setText(ToQt(text)); }
+
+std::optional<std::string> TQtFileChooser::ChooseDocumentToOpen() {
+  const QString path = QFileDialog::getOpenFileName(FParent, QStringLiteral("Ouvrir"), FFolder,
+                                                    FileDialogFilters(kFilterOpen).join(";;"));
+  if (path.isEmpty()) return std::nullopt;
+  FFolder = QFileInfo(path).absolutePath();
+  return FromQt(path);
+}
+
+std::optional<TChosenFile> TQtFileChooser::ChooseFileToSave() {
+  const QStringList filters = FileDialogFilters(kFilterSave);
+  QString chosenFilter = filters.value(0);
+  QString path = QFileDialog::getSaveFileName(FParent, QStringLiteral("Enregistrer sous"), FFolder,
+                                              filters.join(";;"), &chosenFilter);
+  if (path.isEmpty()) return std::nullopt;
+  const int type = std::max<int>(1, static_cast<int>(filters.indexOf(chosenFilter)) + 1);
+  static const char* const extensions[] = {".ixr", ".pov", ".bmp", ".jpg"};
+  // The default extension of the chosen type when the name has none.
+  if (QFileInfo(path).suffix().isEmpty()) path += QString::fromLatin1(extensions[type - 1]);
+  FFolder = QFileInfo(path).absolutePath();
+  return TChosenFile{FromQt(path), static_cast<TSaveType>(type)};
+}
+
+std::optional<TResolutionChoice> TQtFileChooser::ChooseResolution() {
+  QDialog dialog(FParent);
+  dialog.setWindowTitle(QStringLiteral("Résolution"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* keep = new QCheckBox(QStringLiteral("Garder la taille actuelle"), &dialog);
+  auto* sizes = new QComboBox(&dialog);
+  sizes->setObjectName(QStringLiteral("Resolutions"));
+  for (const auto& r : ExportResolutions) sizes->addItem(QStringLiteral("%1 x %2").arg(r.Width).arg(r.Height));
+  sizes->setCurrentIndex(kDefaultResolution);
+  QObject::connect(keep, &QCheckBox::toggled, sizes, &QWidget::setDisabled);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(new QLabel(QStringLiteral("Taille de l'image :"), &dialog));
+  layout->addWidget(sizes);
+  layout->addWidget(keep);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return TResolutionChoice{keep->isChecked(), sizes->currentIndex()};
+}
+
+}  // namespace ixoral

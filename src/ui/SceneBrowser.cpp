@@ -1,0 +1,132 @@
+// The browser widget over the tree data.
+#include "ui/SceneBrowser.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+
+#include "ui/QtPlatform.h"
+
+namespace ixoral {
+
+TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName(QStringLiteral("Explorateur"));
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setDragEnabled(true);
+  setAcceptDrops(true);
+  setDropIndicatorShown(true);
+  setDragDropMode(QAbstractItemView::InternalMove);
+  setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (!FQuiet && item) emit NodeSelected(ObjectOf(item));
+  });
+  connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
+    if (FQuiet || !Scene) return;
+    const int object = Scene->IndexOfName(FromQt(item->data(0, Qt::UserRole).toString()));
+    bool accepted = false;
+    emit NodeRenamed(object, item->text(0), &accepted);
+    FQuiet = true;
+    if (accepted) {
+      FItems.remove(item->data(0, Qt::UserRole).toString());
+      item->setData(0, Qt::UserRole, item->text(0));
+      FItems.insert(item->text(0), item);
+    }
+    else
+      item->setText(0, item->data(0, Qt::UserRole).toString());  // the text goes back
+    FQuiet = false;
+  });
+}
+
+int TSceneBrowser::ObjectOf(const QTreeWidgetItem* item) const {
+  if (!item || !Scene || item == FRoot || item == FObjects || item == FLights) return -1;
+  return Scene->IndexOfName(FromQt(item->data(0, Qt::UserRole).toString()));
+}
+
+QTreeWidgetItem* TSceneBrowser::AddNode(QTreeWidgetItem* parent, const TBrowserNode& node) {
+  auto* item = new QTreeWidgetItem(parent, QStringList(ToQt(node.Text)));
+  // The name the node stands for, kept apart from the text while it is being edited.
+  item->setData(0, Qt::UserRole, ToQt(node.Text));
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (node.Kind == TNodeKind::Object) {
+    FItems.insert(item->text(0), item);
+    flags |= Qt::ItemIsEditable;
+    if (Scene && Scene->IsSolid(node.Object)) flags |= Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+  } else if (node.Kind == TNodeKind::Objects) {
+    flags |= Qt::ItemIsDropEnabled;
+  }
+  item->setFlags(flags);
+  for (const auto& child : node.Children) AddNode(item, child);
+  return item;
+}
+
+void TSceneBrowser::Rebuild(const TScene& scene, int selected) {
+  Scene = &scene;
+  FQuiet = true;
+  setUpdatesEnabled(false);
+  clear();
+  FItems.clear();
+  const TBrowserNode tree = BuildBrowserTree(scene);
+  FRoot = new QTreeWidgetItem(this, QStringList(ToQt(tree.Text)));
+  FRoot->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  FObjects = AddNode(FRoot, tree.Children[0]);
+  FLights = AddNode(FRoot, tree.Children[1]);
+  expandAll();
+  setUpdatesEnabled(true);
+  FQuiet = false;
+  const T3dObject* o = scene.ObjectAt(selected);
+  SelectQuietly(o ? o->Name() : std::string());
+}
+
+void TSceneBrowser::AppendObject(const TScene& scene, int index) {
+  const T3dObject* o = scene.ObjectAt(index);
+  if (!o || !FObjects) return;
+  FQuiet = true;
+  TBrowserNode node{TNodeKind::Object, o->Name(), index, {}};
+  QTreeWidgetItem* parent = scene.IsLight(index) ? FLights : FObjects;
+  AddNode(parent, node);
+  parent->setExpanded(true);
+  FQuiet = false;
+}
+
+QTreeWidgetItem* TSceneBrowser::FindNode(const std::string& name) const {
+  if (name.empty()) return FRoot;
+  return FItems.value(ToQt(name), nullptr);
+}
+
+void TSceneBrowser::SelectQuietly(const std::string& name) {
+  FQuiet = true;
+  if (QTreeWidgetItem* item = FindNode(name)) {
+    setCurrentItem(item);
+    scrollToItem(item);
+  }
+  FQuiet = false;
+}
+
+bool TSceneBrowser::AcceptsDrop(const QTreeWidgetItem* dragged, const QTreeWidgetItem* target) const {
+  if (!Scene || !dragged || !target || dragged == target) return false;
+  if (!Scene->IsSolid(ObjectOf(dragged))) return false;
+  return target == FObjects || Scene->IsSolid(ObjectOf(target));
+}
+
+void TSceneBrowser::dragMoveEvent(QDragMoveEvent* event) {
+  QTreeWidgetItem* target = itemAt(event->position().toPoint());
+  if (AcceptsDrop(currentItem(), target))
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TSceneBrowser::dropEvent(QDropEvent* event) {
+  QTreeWidgetItem* dragged = currentItem();
+  QTreeWidgetItem* target = itemAt(event->position().toPoint());
+  // The tree is never rearranged by Qt itself: the command decides, and the tree is rebuilt from
+  // the scene.
+  event->setDropAction(Qt::IgnoreAction);
+  event->accept();
+  if (!AcceptsDrop(dragged, target)) return;
+  emit NodeDropped(ObjectOf(dragged), ObjectOf(target), target == FObjects);
+}
+
+}  // namespace ixoral

@@ -1,0 +1,65 @@
+// The scene panel: shows the scene's drawing surface (a QImage over the surface's own pixels,
+// sharp on high-density screens, the surface following the panel's size), forwards the mouse,
+// the wheel and Escape to the view interaction, and shows the cursor of the current operation.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "render/DisplayDevice.h"
+#include "render/ViewInteraction.h"
+
+namespace ixoral {
+
+class TScenePanel : public QWidget, public IPresenter {
+  Q_OBJECT
+ public:
+  explicit TScenePanel(QWidget* parent = nullptr);
+
+  // The scene to show; the panel draws nothing before. The renderer's display must have been
+  // made with this panel as its presenter.
+  void Attach(TSceneRenderer* renderer, TViewInteraction* interaction);
+
+  // IPresenter: a rectangle of the surface was drawn.
+  void Present(const TSurface& surface, const D3DRECT& source, const D3DRECT& destination) override;
+
+  // Draws every view again at the next turn of the event loop (several requests, one drawing).
+  void RequestRedraw();
+  // Draws now whatever was requested.
+  void RedrawNow();
+  // The cursor of the current operation and axis.
+  void UpdateCursor();
+
+  // The surface size for the panel's size on this screen.
+  QSize SurfaceSizeFor(const QSize& logical) const;
+
+ signals:
+  void Pressed(int selection, int object);  // TPressSelection, object index
+  void DragEnded();
+  void ContextMenuRequested(const QPoint& globalPosition);
+  void EscapePressed();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QPoint SurfacePoint(const QPointF& logical) const;
+  void WrapSurface();
+
+  TSceneRenderer* FRenderer = nullptr;
+  TViewInteraction* FInteraction = nullptr;
+  QImage FImage;  // over the surface's pixels, never a copy
+  const uint32_t* FWrapped = nullptr;
+  bool FRedrawPending = false;
+};
+
+// The cursor of an operation on an axis, drawn by the program (the arrow for the select mode).
+QCursor OperationCursor(TOperation operation, TAxisConstraint axis);
+
+}  // namespace ixoral
