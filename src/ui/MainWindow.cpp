@@ -3,6 +3,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -230,7 +231,9 @@ QAction* TfrmMain::Action(const QString& name) const { return findChild<QAction*
 void TfrmMain::CreateActions() {
   auto withModeller = [this](auto f) {
     return [this, f] {
-      if (FModeller) f(*FModeller);
+      if (!FModeller) return;
+      f(*FModeller);
+      RefreshEditMenu();
     };
   };
   // Dialogs that later work brings are shown disabled until then.
@@ -409,6 +412,7 @@ void TfrmMain::CreateMenus() {
   for (const char* n : {"actCouper", "actCopier", "actColler", "actSupprimer", "actCloner", "actRenommer"})
     FEditMenu->addAction(Action(n));
   connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMain::RefreshEditMenu);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&Affichage"));
   view->setObjectName(QStringLiteral("mnuAffichage"));
@@ -637,6 +641,9 @@ void TfrmMain::FlushPending() {
     else if (scene.CurrentObject < 0 && shown >= 0)
       FBrowser->SelectQuietly({});
   }
+  // The edit commands follow the selection, so their shortcuts work whether or not the menu was
+  // opened since.
+  RefreshEditMenu();
   if (FPanel) FPanel->RedrawNow();
 }
 

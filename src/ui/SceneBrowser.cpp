@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include "ui/QtPlatform.h"
 
@@ -15,6 +16,7 @@ TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(1);
   setDragEnabled(true);
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::InternalMove);
   setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -110,6 +112,16 @@ bool TSceneBrowser::AcceptsDrop(const QTreeWidgetItem* dragged, const QTreeWidge
   return target == FObjects || Scene->IsSolid(ObjectOf(target));
 }
 
+bool TSceneBrowser::event(QEvent* event) {
+  // Ctrl+C copies the selected object (the window's "Copier"), not the node's text.
+  if (event->type() == QEvent::ShortcutOverride && !Editing() &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    event->ignore();
+    return true;
+  }
+  return QTreeWidget::event(event);
+}
+
 void TSceneBrowser::dragMoveEvent(QDragMoveEvent* event) {
   QTreeWidgetItem* target = itemAt(event->position().toPoint());
   if (AcceptsDrop(currentItem(), target))
@@ -119,14 +131,18 @@ void TSceneBrowser::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TSceneBrowser::dropEvent(QDropEvent* event) {
-  QTreeWidgetItem* dragged = currentItem();
-  QTreeWidgetItem* target = itemAt(event->position().toPoint());
   // The tree is never rearranged by Qt itself: the command decides, and the tree is rebuilt from
   // the scene.
   event->setDropAction(Qt::IgnoreAction);
   event->accept();
-  if (!AcceptsDrop(dragged, target)) return;
+  DropCurrentOnto(itemAt(event->position().toPoint()));
+}
+
+bool TSceneBrowser::DropCurrentOnto(QTreeWidgetItem* target) {
+  QTreeWidgetItem* dragged = currentItem();
+  if (!AcceptsDrop(dragged, target)) return false;
   emit NodeDropped(ObjectOf(dragged), ObjectOf(target), target == FObjects);
+  return true;
 }
 
 }  // namespace ixoral

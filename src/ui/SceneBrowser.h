@@ -28,6 +28,9 @@ class TSceneBrowser : public QTreeWidget {
   QTreeWidgetItem* LightsNode() const { return FLights; }
   QTreeWidgetItem* SceneNode() const { return FRoot; }
   QTreeWidgetItem* FindNode(const std::string& name) const;
+  // The end of a drag of the current node: onto `target` when the drop is allowed (a solid onto
+  // another solid or onto "Objets"). False, and nothing told, when it is not.
+  bool DropCurrentOnto(QTreeWidgetItem* target);
   bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
   const TScene* Scene = nullptr;
@@ -40,6 +43,7 @@ class TSceneBrowser : public QTreeWidget {
   void NodeDropped(int dragged, int target, bool onObjects);
 
  protected:
+  bool event(QEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

@@ -340,7 +340,7 @@ TEST_F(SceneTest, ObserversHearEachChangeUntilTheyUnsubscribe) {
   ASSERT_TRUE(scene.SetParent(b, a));
   scene.AddToSelection(a);  // selects the group: one notification for the whole of it
   ASSERT_EQ(heard.size(), 2u);
-  EXPECT_EQ(heard[0].Change, TSceneChange::ObjectChanged);
+  EXPECT_EQ(heard[0].Change, TSceneChange::HierarchyChanged);
   EXPECT_EQ(heard[1].Change, TSceneChange::SelectionChanged);
   EXPECT_EQ(scene.SelectionCount(), 2);
 

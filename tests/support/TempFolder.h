@@ -31,4 +31,13 @@ class TTempFolder {
   std::filesystem::path FPath;
 };
 
+// Points the per-user folders (settings, data, state, cache) into `home`, so a test run never
+// reads or changes the real user's files.
+inline void UsePrivateUserFolders(const TTempFolder& home) {
+  ::setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
+  ::setenv("XDG_DATA_HOME", home.File("data").c_str(), 1);
+  ::setenv("XDG_STATE_HOME", home.File("state").c_str(), 1);
+  ::setenv("XDG_CACHE_HOME", home.File("cache").c_str(), 1);
+}
+
 }  // namespace ixoral::test

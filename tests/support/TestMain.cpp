@@ -3,16 +3,11 @@
 // settings and leaves nothing behind.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "TempFolder.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   ixoral::test::TTempFolder home("home");
-  ::setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
-  ::setenv("XDG_DATA_HOME", home.File("data").c_str(), 1);
-  ::setenv("XDG_STATE_HOME", home.File("state").c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", home.File("cache").c_str(), 1);
+  ixoral::test::UsePrivateUserFolders(home);
   return RUN_ALL_TESTS();
 }
