@@ -626,6 +626,11 @@ void TfrmMain::ScheduleFlush() {
 
 void TfrmMain::FlushPending() {
   FFlushScheduled = false;
+  FlushBrowser();
+  if (FPanel) FPanel->RedrawNow();
+}
+
+void TfrmMain::FlushBrowser() {
   if (!FDrawn) return;
   TScene& scene = FDrawn->Scene;
   if (FTreeDirty) {
@@ -644,7 +649,6 @@ void TfrmMain::FlushPending() {
   // The edit commands follow the selection, so their shortcuts work whether or not the menu was
   // opened since.
   RefreshEditMenu();
-  if (FPanel) FPanel->RedrawNow();
 }
 
 // ---------------------------------------------------------------- commands' helpers

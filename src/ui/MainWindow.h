@@ -52,6 +52,8 @@ class TfrmMain : public QMainWindow {
   QAction* Action(const QString& name) const;
   // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
   void FlushPending();
+  // The browser's part alone: the tree and its selection follow the scene.
+  void FlushBrowser();
   // Sets the operation and axis as the tool bar and the "Operations" menu do.
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
 

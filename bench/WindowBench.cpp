@@ -1,0 +1,117 @@
+// The modeller window's own costs, on Qt's offscreen platform: start-up to the window shown (the
+// splash's wait aside), one mouse move of a drag to the new picture on the panel, and the
+// 1,000th insert with the browser's update.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cstdlib>
+
+#include "platform/DataFiles.h"
+#include "scene/Scene.h"
+#include "ui/MainWindow.h"
+#include "ui/SceneBrowser.h"
+#include "ui/ScenePanel.h"
+
+using namespace ixoral;
+
+namespace {
+
+TSettingsStore& Store() {
+  static TScriptedPrompt prompt;
+  static TSettingsStore store("/dev/null/ixoral-bench-settings.ini", &prompt);  // never written
+  return store;
+}
+
+void Settle() {
+  QApplication::processEvents();
+  QApplication::processEvents();
+}
+
+void BM_StartUpToTheWindowShown(benchmark::State& state) {
+  TScriptedPrompt prompt(TAnswer::No);
+  for (auto _ : state) {
+    TfrmMain w(Store(), &prompt);
+    w.Start();
+    w.resize(1280, 800);
+    w.show();
+    w.FlushPending();
+    w.Panel()->repaint();
+    state.PauseTiming();
+    w.close();
+    Settle();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartUpToTheWindowShown)->Unit(benchmark::kMillisecond);
+
+void BM_DragMoveToTheNewPicture(benchmark::State& state) {
+  TScriptedPrompt prompt(TAnswer::No);
+  TfrmMain w(Store(), &prompt);
+  w.Start(QString::fromStdString(FindDataFile("samples/reference.ixr")));
+  w.resize(1280, 800);
+  w.show();
+  Settle();
+  w.FlushPending();
+  w.Modeller()->SelectFromBrowser(w.Scene()->IndexOfName("Cube1"));
+  w.SetOperation(opMove, axFree);
+  Settle();
+  TScenePanel* panel = w.Panel();
+  const QPoint start(panel->width() / 4, panel->height() / 4);
+  QTest::mouseMove(panel, start);
+  QTest::mousePress(panel, Qt::LeftButton, {}, start);
+  int dx = 0;
+  for (auto _ : state) {
+    dx = (dx + 7) % 150;
+    QTest::mouseMove(panel, start + QPoint(dx, dx / 3));
+    panel->repaint();  // the picture on the panel, painted now
+  }
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, start);
+}
+BENCHMARK(BM_DragMoveToTheNewPicture)->Unit(benchmark::kMillisecond);
+
+void BM_InsertThe1000thObject(benchmark::State& state) {
+  TScriptedPrompt prompt(TAnswer::No);
+  TfrmMain w(Store(), &prompt);
+  w.Start();
+  w.resize(1280, 800);
+  w.show();
+  Settle();
+  TModeller& m = *w.Modeller();
+  while (w.Scene()->ObjectCount() < 999) m.Insert(TInsertCommand::Cube);
+  w.FlushPending();
+  for (auto _ : state) {
+    m.Insert(TInsertCommand::Cube);
+    w.FlushBrowser();  // the browser's node and the selection in it
+    state.PauseTiming();
+    w.Scene()->DeleteObject(w.Scene()->ObjectCount() - 1);
+    w.FlushPending();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_InsertThe1000thObject)->Unit(benchmark::kMillisecond);
+
+// What follows an insert in a scene of 1,000 cubes: the four views drawn again.
+void BM_RedrawOf1000Objects(benchmark::State& state) {
+  TScriptedPrompt prompt(TAnswer::No);
+  TfrmMain w(Store(), &prompt);
+  w.Start();
+  w.resize(1280, 800);
+  w.show();
+  Settle();
+  while (w.Scene()->ObjectCount() < 1000) w.Modeller()->Insert(TInsertCommand::Cube);
+  w.FlushPending();
+  for (auto _ : state) w.Panel()->RedrawNow();
+}
+BENCHMARK(BM_RedrawOf1000Objects)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
