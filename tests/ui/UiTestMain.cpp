@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "TempFolder.h"
@@ -12,7 +14,10 @@ int main(int argc, char** argv) {
   ixoral::test::TTempFolder home("ui-home");
   ixoral::test::UsePrivateUserFolders(home);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  ::setenv("XDG_RUNTIME_DIR", home.File("runtime").c_str(), 0);
+  // Qt wants its runtime folder to exist and be private.
+  const std::string runtime = home.File("runtime");
+  ::mkdir(runtime.c_str(), 0700);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("IXORAL"));
   return RUN_ALL_TESTS();
