@@ -28,6 +28,20 @@ void Settle() {
   QApplication::processEvents();
 }
 
+// A shown main window of 1280 x 800, holding a light and `cubes` cubes.
+struct TShownWindow {
+  TScriptedPrompt Prompt{TAnswer::No};
+  TfrmMain Window{Store(), &Prompt};
+  explicit TShownWindow(int cubes, const QString& document = {}) {
+    Window.Start(document);
+    Window.resize(1280, 800);
+    Window.show();
+    Settle();
+    while (Window.Scene()->ObjectCount() < cubes + 1) Window.Modeller()->Insert(TInsertCommand::Cube);
+    Window.FlushPending();
+  }
+};
+
 void BM_StartUpToTheWindowShown(benchmark::State& state) {
   TScriptedPrompt prompt(TAnswer::No);
   for (auto _ : state) {
@@ -46,13 +60,8 @@ void BM_StartUpToTheWindowShown(benchmark::State& state) {
 BENCHMARK(BM_StartUpToTheWindowShown)->Unit(benchmark::kMillisecond);
 
 void BM_DragMoveToTheNewPicture(benchmark::State& state) {
-  TScriptedPrompt prompt(TAnswer::No);
-  TfrmMain w(Store(), &prompt);
-  w.Start(QString::fromStdString(FindDataFile("samples/reference.ixr")));
-  w.resize(1280, 800);
-  w.show();
-  Settle();
-  w.FlushPending();
+  TShownWindow shown(0, QString::fromStdString(FindDataFile("samples/reference.ixr")));
+  TfrmMain& w = shown.Window;
   w.Modeller()->SelectFromBrowser(w.Scene()->IndexOfName("Cube1"));
   w.SetOperation(opMove, axFree);
   Settle();
@@ -71,15 +80,9 @@ void BM_DragMoveToTheNewPicture(benchmark::State& state) {
 BENCHMARK(BM_DragMoveToTheNewPicture)->Unit(benchmark::kMillisecond);
 
 void BM_InsertThe1000thObject(benchmark::State& state) {
-  TScriptedPrompt prompt(TAnswer::No);
-  TfrmMain w(Store(), &prompt);
-  w.Start();
-  w.resize(1280, 800);
-  w.show();
-  Settle();
+  TShownWindow shown(998);
+  TfrmMain& w = shown.Window;
   TModeller& m = *w.Modeller();
-  while (w.Scene()->ObjectCount() < 999) m.Insert(TInsertCommand::Cube);
-  w.FlushPending();
   for (auto _ : state) {
     m.Insert(TInsertCommand::Cube);
     w.FlushBrowser();  // the browser's node and the selection in it
@@ -93,15 +96,8 @@ BENCHMARK(BM_InsertThe1000thObject)->Unit(benchmark::kMillisecond);
 
 // What follows an insert in a scene of 1,000 cubes: the four views drawn again.
 void BM_RedrawOf1000Objects(benchmark::State& state) {
-  TScriptedPrompt prompt(TAnswer::No);
-  TfrmMain w(Store(), &prompt);
-  w.Start();
-  w.resize(1280, 800);
-  w.show();
-  Settle();
-  while (w.Scene()->ObjectCount() < 1000) w.Modeller()->Insert(TInsertCommand::Cube);
-  w.FlushPending();
-  for (auto _ : state) w.Panel()->RedrawNow();
+  TShownWindow shown(1000);
+  for (auto _ : state) shown.Window.Panel()->RedrawNow();
 }
 BENCHMARK(BM_RedrawOf1000Objects)->Unit(benchmark::kMillisecond);
 

@@ -318,11 +318,7 @@ bool TModeller::OpenRecent(int position) {
 
 bool TModeller::Save() {
   if (FScene.FileName.empty()) return SaveAs();
-  const std::string path = FScene.FileName;
-  if (!SaveDocument(FScene, path, true, &FPrompt)) return false;
-  if (FSettings) AddRecent(*FSettings, path);
-  FilesChanged();
-  return true;
+  return SaveDocumentAs({FScene.FileName, TSaveType::Document}, false);  // its own file: no question
 }
 
 bool TModeller::SaveAs() {

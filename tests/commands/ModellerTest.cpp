@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "commands/BrowserTree.h"
 #include "commands/Preferences.h"
@@ -19,24 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// File dialogs answered from queues; an empty queue is a cancel.
-struct TScriptedFiles : IFileChooser {
-  std::deque<std::string> Open;
-  std::deque<TChosenFile> Save;
-  std::optional<std::string> ChooseDocumentToOpen() override {
-    if (Open.empty()) return std::nullopt;
-    auto p = Open.front();
-    Open.pop_front();
-    return p;
-  }
-  std::optional<TChosenFile> ChooseFileToSave() override {
-    if (Save.empty()) return std::nullopt;
-    auto f = Save.front();
-    Save.pop_front();
-    return f;
-  }
-  std::optional<TResolutionChoice> ChooseResolution() override { return TResolutionChoice{}; }
-};
 
 class ModellerTest : public ::testing::Test {
  protected:
@@ -67,7 +50,7 @@ class ModellerTest : public ::testing::Test {
   test::TTempFolder Folder{"modeller"};
   TScriptedPrompt Prompt;
   TMemoryClipboard Clipboard;
-  TScriptedFiles Files;
+  test::TScriptedFiles Files;
   TSettingsStore Settings;
   TScene Scene;
   TModeller Modeller;

@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
@@ -25,23 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TScriptedFiles : IFileChooser {
-  std::deque<std::string> Open;
-  std::deque<TChosenFile> Save;
-  std::optional<std::string> ChooseDocumentToOpen() override {
-    if (Open.empty()) return std::nullopt;
-    auto p = Open.front();
-    Open.pop_front();
-    return p;
-  }
-  std::optional<TChosenFile> ChooseFileToSave() override {
-    if (Save.empty()) return std::nullopt;
-    auto f = Save.front();
-    Save.pop_front();
-    return f;
-  }
-  std::optional<TResolutionChoice> ChooseResolution() override { return TResolutionChoice{}; }
-};
 
 void Settle() {
   for (int k = 0; k < 3; ++k) QApplication::processEvents();
@@ -115,7 +99,7 @@ class MainWindowTest : public ::testing::Test {
 
   test::TTempFolder Folder{"ui"};
   TScriptedPrompt Prompt;
-  TScriptedFiles Files;
+  test::TScriptedFiles Files;
   TMemoryClipboard Clipboard;
   TSettingsStore Settings;
   std::unique_ptr<TfrmMain> Window;

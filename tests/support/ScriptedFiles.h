@@ -1,0 +1,31 @@
+// File dialogs answered from queues prepared by a test; an empty queue answers as a cancel.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "commands/Modeller.h"
+
+namespace ixoral::test {
+
+struct TScriptedFiles : IFileChooser {
+  std::deque<std::string> Open;
+  std::deque<TChosenFile> Save;
+  TResolutionChoice Resolution;
+
+  std::optional<std::string> ChooseDocumentToOpen() override { return Next(Open); }
+  std::optional<TChosenFile> ChooseFileToSave() override { return Next(Save); }
+  std::optional<TResolutionChoice> ChooseResolution() override { return Resolution; }
+
+ private:
+  template <class T>
+  static std::optional<T> Next(std::deque<T>& queue) {
+    if (queue.empty()) return std::nullopt;
+    T front = queue.front();
+    queue.pop_front();
+    return front;
+  }
+};
+
+}  // namespace ixoral::test
