@@ -301,13 +301,12 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   TSolidObject stored;
   for (int i = 0; i < kParamCount; ++i) stored.SetParam(i + 1, p[static_cast<size_t>(i)]);
   for (int i = 0; i < kTextParamCount; ++i) stored.SetTextParam(i + 1, t[static_cast<size_t>(i)]);
-  TArrayOfComposante parts;
-  if (type < 0 || type >= kShapeTypeCount || !RegenerateComposantes(static_cast<uint8_t>(type), stored, parts))
-    return "-";  // no generator for this shape: the record is skipped
-  std::unique_ptr<TSolidObject> solid = NewSolidFromComposantes(std::move(parts), colour);
+  // The generator writes the Params it used (rounded counts, even sides, the precision the
+  // converter accepted); they, not the stored reals, describe the mesh from now on.
+  std::unique_ptr<TSolidObject> solid;
+  if (type >= 0 && type < kShapeTypeCount) solid = RegenerateSolid(static_cast<uint8_t>(type), stored, colour);
+  if (!solid) return "-";  // no generator for this shape: the record is skipped
   solid->ShapeType = static_cast<uint8_t>(type);
-  for (int i = 0; i < kParamCount; ++i) solid->SetParam(i + 1, p[static_cast<size_t>(i)]);
-  for (int i = 0; i < kTextParamCount; ++i) solid->SetTextParam(i + 1, stored.GetTextParam(i + 1));
 
   // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
   if (noise) {

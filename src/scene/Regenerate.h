@@ -10,4 +10,9 @@ namespace ixoral {
 // False for shapes without a generator ("Cercle Simple", "User").
 bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
 
+// A new solid made by the shape's create function from the stored Params and TextParams, so its
+// Params are the ones the generator wrote (rounded counts, even tube sides, the precision the
+// outline converter accepted). Null for shapes without a generator.
+std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour);
+
 }  // namespace ixoral

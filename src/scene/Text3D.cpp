@@ -459,6 +459,16 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
   return CreateText3D(text, converter, m.Lowest, true, kOpaqueWhite, c, 0.2, m.Height, 1.0);
 }
 
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour) {
+  TTTFToVectorConverter converter;
+  const double precision = o.GetParam(1);
+  if (std::isfinite(precision) && precision >= 1 && precision <= 100)
+    converter.SetPrecision(static_cast<int32_t>(std::lround(precision)));
+  converter.Font.Name = o.GetTextParam(2).empty() ? std::string("Arial") : o.GetTextParam(2);
+  return CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0, colour,
+                      UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)), o.GetParam(2));
+}
+
 bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComposante& out) {
   if (shapeType != stTexte3d) return false;
   TTTFToVectorConverter converter;

@@ -130,5 +130,7 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
 // Rebuilds the components of a 3D text (shape 13) from its Params and TextParams, as a document
 // or the inspector needs; false for other shapes.
 bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
+// The same as a new object with the Params CreateText3D writes (the precision the converter took).
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& params, D3DCOLOR colour);
 
 }  // namespace ixoral

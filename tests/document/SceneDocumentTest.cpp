@@ -353,3 +353,26 @@ TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
+
+TEST_F(DocumentTest, ARebuiltSolidKeepsTheParamsItsGeneratorWrote) {
+  const std::string head = "0;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,5;";
+  TScene scene;
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cyl;FFFFFFFF;2;" + head + "0,5;1;10,6;")), "Cyl");
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Sph;FFFFFFFF;6;" + head + "0,5;20,6;2,6;")), "Sph");
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cur;FFFFFFFF;9;" + head + "0,1;0,3;10,6;2,6;5;")),
+            "Cur");
+  const TSolidObject* cyl = scene.SolidAt(0);
+  EXPECT_EQ(cyl->GetParam(3), 11.0f);
+  EXPECT_EQ(cyl->Composantes[0].Vertices.size(), 4u * 12u);  // the mesh and the Params agree
+  const TSolidObject* sph = scene.SolidAt(1);
+  EXPECT_EQ(sph->GetParam(2), 21.0f);
+  EXPECT_EQ(sph->GetParam(3), 3.0f);
+  EXPECT_EQ(sph->Composantes[0].Vertices.size(), 6u * 21u * 3u);
+  const TSolidObject* cur = scene.SolidAt(2);
+  EXPECT_EQ(cur->GetParam(3), 10.0f);  // 11 sides made even
+  EXPECT_EQ(cur->GetParam(4), 3.0f);
+  EXPECT_EQ(cur->Composantes[0].Vertices.size(), 4u * 11u);
+  // Saved again, the rounded values are what the document holds.
+  scene.SelectObject(0);
+  EXPECT_NE(SerializeObject(scene).find("0,500;1,000;11,000;"), std::string::npos);
+}
