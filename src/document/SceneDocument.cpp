@@ -226,10 +226,6 @@ struct THandEdit {
   float Tu = 0, Tv = 0;
 };
 
-std::string UniqueName(const TScene& scene, std::string name) {
-  while (scene.NameExists(name)) name += 'i';
-  return name;
-}
 
 std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
                        long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
@@ -296,7 +292,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
 
   // A 3D text is named by its text, made unique as names are; a user curve is always white.
   std::string objectName = name;
-  if (type == stTexte3d) objectName = t[0] = UniqueName(scene, t[0]);
+  if (type == stTexte3d) objectName = t[0] = scene.UniqueName(t[0]);
   if (type == stParamUser) colour = kOpaqueWhite;
   TSolidObject stored;
   for (int i = 0; i < kParamCount; ++i) stored.SetParam(i + 1, p[static_cast<size_t>(i)]);
@@ -462,7 +458,7 @@ std::string ParseObject(TScene& scene, const std::vector<std::string>& fields) {
   const std::string& kind = r.Text();
   const bool solid = kind == "SolidObject";
   if (!solid && kind != "LightObject") return {};
-  const std::string name = UniqueName(scene, r.Text());
+  const std::string name = scene.UniqueName(r.Text());
   const D3DCOLOR colour = r.Colour();
   const long long type = r.Int(0, 255);
   const Vec3d pos = r.Vector(), dir = r.Vector(), redim = r.Vector();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -56,6 +57,8 @@ class TScene {
   TLight* LightAt(int i) const;
   int IndexOfName(const std::string& name) const;
   bool NameExists(const std::string& name) const;
+  // `name` followed by as few letters "i" as make it free: the name AddObject gives.
+  std::string UniqueName(const std::string& name) const;
   // Appends the object under `name`, made unique by appending "i"; resets its three matrices to
   // identity and computes its selection marks. Returns the new index.
   int AddObject(std::unique_ptr<T3dObject> object, const std::string& name);
@@ -100,6 +103,10 @@ class TScene {
   IPrompt* FPrompt;
   std::vector<std::unique_ptr<T3dObject>> FObjects;
   std::unordered_map<std::string, int> FNameCounts;  // how many objects bear each name
+  // Names by stem (the name less its trailing letters "i"): the runs of trailing-"i" counts in
+  // use, first -> last. The free name for a request is the end of the run holding its count,
+  // found without trying the candidates one by one.
+  std::unordered_map<std::string, std::map<size_t, size_t>> FNameRuns;
 };
 
 // The 48 selection-mark points of a box (corner brackets), coloured yellow.
