@@ -45,7 +45,7 @@ def names(count):
 def hand_edits():
     n = 300000
     entries = "".join(f"0;{k % 60000};0;0;0;0;0;" for k in range(n))
-    return scene([solid("h", 6, "0,5;100;100;", modif=f"Modified;{n};{entries}")])
+    return scene([solid("h", 6, "0,5;100;100;", modif=f"Modified;{n};{entries[:-1]}")])
 
 
 def semicolons():

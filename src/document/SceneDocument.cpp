@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "document/Archive.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
+#include "scene/EvalExpr.h"
 #include "scene/Regenerate.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
@@ -166,17 +168,19 @@ class TFieldReader {
     return F[K++];
   }
   bool Is(const char* keyword) { return K < F.size() && F[K] == keyword; }
+  // Every field read: a record carries nothing after its last field.
+  bool AtEnd() const { return K == F.size(); }
+  // Every stored real was written from a single: one that is not finite in single precision
+  // (1e39 is finite only as a double) fails the record like any other bad number.
   double Real() {
     const auto v = ParseNumber(Text());
-    if (!v || !std::isfinite(*v)) FOk = false;
-    return v && std::isfinite(*v) ? *v : 0;
+    if (!v || !std::isfinite(static_cast<float>(*v))) {
+      FOk = false;
+      return 0;
+    }
+    return *v;
   }
-  // A real that must hold in single precision, as every stored number does.
-  float Single() {
-    const double v = Real();
-    if (std::fabs(v) > 3.4e38) FOk = false;
-    return FOk ? static_cast<float>(v) : 0.0f;
-  }
+  float Single() { return static_cast<float>(Real()); }
   long long Int(long long lo = INT32_MIN, long long hi = INT32_MAX) {
     const std::string& s = Text();
     long long v = 0;
@@ -227,13 +231,56 @@ struct THandEdit {
 };
 
 
+// Points sampled by one tube: four per step of the search, two per segment, and the ends.
+constexpr uint64_t kCurveSamples = 12000;
+
+// The cost of a curve before it is built: its samples times the length of what each evaluates.
+uint64_t CurveWork(long long type, const std::array<std::string, kTextParamCount>& t) {
+  if (type != stParamUser) return kCurveSamples * 16;
+  uint64_t length = 0;
+  for (const std::string& text : t) {
+    TEvalExprMath e;
+    e.SetExpression(text);
+    length += e.GetCompiled().size() + 1;
+  }
+  return kCurveSamples * length;
+}
+
+// The vertices a primitive's generator makes from these Params (counts rounded and limited as
+// the builders take them), known before anything is built; 0 for the other shapes.
+uint64_t PrimitiveVertices(long long type, const std::array<float, kParamCount>& p) {
+  const auto n = [&](int i) -> uint64_t {
+    const float v = p[static_cast<size_t>(i - 1)];
+    if (!(v > -1e9f && v < 1e9f)) return 0;
+    const long r = std::lround(v);
+    return r < 1 ? 0 : static_cast<uint64_t>(std::min<long>(r, kMaxPrecision));
+  };
+  const auto fan = [](uint64_t k) { return k ? k + 2 : 0; };
+  switch (type) {
+    case stCube: return 36;
+    case stCubePerce: return 120;
+    case stCylindre: return (n(3) ? 4 * (n(3) + 1) : 0) + 2 * fan(n(3));
+    case stCercle: return 2 * fan(n(2));
+    case stTore: return 6 * n(3) * n(4);
+    case stSphere: return 6 * n(2) * n(3);
+    case stPyramide: return 12;
+    case stCone: return 2 * fan(n(3));
+    case stPlanVertical: case stPlanHorizontal: return 4800;
+    default: return 0;
+  }
+}
+
 std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
-                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim,
+                       TLoadBudget& budget) {
   const Vec3d up = r.Vector();
   std::vector<THandEdit> edits;
   if (r.Is("Modified")) {
     r.Text();
     const long long n = r.Int(0, INT32_MAX);
+    if (r.Ok() && budget.HandEdits + static_cast<uint64_t>(n) > budget.Limits.HandEdits)
+      return budget.Refuse("plus de " + std::to_string(budget.Limits.HandEdits) + " points déplacés à la main"), "";
+    budget.HandEdits += static_cast<uint64_t>(n);
     for (long long k = 0; k < n && r.Ok(); ++k) {  // each entry reads 7 fields: ends with the record
       THandEdit e;
       e.Ref.Composante = static_cast<int32_t>(r.Int());
@@ -288,21 +335,44 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     for (int i = 0; i < ShapeParamCounts[static_cast<size_t>(type)]; ++i) p[static_cast<size_t>(i)] = r.Single();
     if (type == stParamUser) t[0] = r.Text(), t[1] = r.Text(), t[2] = r.Text();
   }
-  if (!r.Ok()) return {};
+  if (!r.Ok() || !r.AtEnd()) return {};
 
   // A 3D text is named by its text, made unique as names are; a user curve is always white.
   std::string objectName = name;
   if (type == stTexte3d) objectName = t[0] = scene.UniqueName(t[0]);
   if (type == stParamUser) colour = kOpaqueWhite;
+  if (++budget.Objects > budget.Limits.Objects)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Objects) + " objets"), "";
+  if ((budget.NameBytes += objectName.size()) > budget.Limits.NameBytes)
+    return budget.Refuse("noms d'objets trop longs"), "";
+  if (type == stParam || type == stParamUser) {
+    if ((budget.CurveWork += CurveWork(type, t)) > budget.Limits.CurveWork)
+      return budget.Refuse("courbes paramétriques trop longues à calculer"), "";
+  }
+  if (budget.Vertices + PrimitiveVertices(type, p) > budget.Limits.Vertices)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
+  TTextAllowance allowance;
+  allowance.Vertices = budget.Limits.Vertices - std::min(budget.Vertices, budget.Limits.Vertices);
+  allowance.FillTests = budget.Limits.TextFillTests - std::min(budget.TextFillTests, budget.Limits.TextFillTests);
   TSolidObject stored;
   for (int i = 0; i < kParamCount; ++i) stored.SetParam(i + 1, p[static_cast<size_t>(i)]);
   for (int i = 0; i < kTextParamCount; ++i) stored.SetTextParam(i + 1, t[static_cast<size_t>(i)]);
   // The generator writes the Params it used (rounded counts, even sides, the precision the
   // converter accepted); they, not the stored reals, describe the mesh from now on.
   std::unique_ptr<TSolidObject> solid;
-  if (type >= 0 && type < kShapeTypeCount) solid = RegenerateSolid(static_cast<uint8_t>(type), stored, colour);
+  if (type >= 0 && type < kShapeTypeCount)
+    solid = RegenerateSolid(static_cast<uint8_t>(type), stored, colour, &allowance);
   if (!solid) return "-";  // no generator for this shape: the record is skipped
   solid->ShapeType = static_cast<uint8_t>(type);
+  if (type == stTexte3d) {
+    budget.TextFillTests = budget.Limits.TextFillTests - allowance.FillTests;
+    if (allowance.Exhausted)
+      return budget.Refuse(allowance.FillTests == 0 ? "textes 3D trop longs à remplir"
+                                                    : "plus de " + std::to_string(budget.Limits.Vertices) + " sommets"),
+             "";
+  }
+  if ((budget.Vertices += solid->VertexCount()) > budget.Limits.Vertices)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
 
   // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
   if (noise) {
@@ -313,9 +383,17 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     solid->SetTorsion(torsion->AxisStart, torsion->AxisEnd, torsion->Angle);
     ReapplyTorsion(*solid);
   }
-  for (size_t k = 0; k < edits.size(); ++k)
-    if (!ApplyStoredHandEdit(*solid, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu, edits[k].Tv))
-      return {};  // an entry naming no vertex fails the record, and nothing is added
+  if (!edits.empty()) {
+    TCoincidentVertexIndex index(*solid);
+    for (size_t k = 0; k < edits.size(); ++k) {
+      if (!ApplyStoredHandEdit(*solid, index, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu,
+                               edits[k].Tv))
+        return {};  // an entry naming no vertex fails the record, and nothing is added
+      if (budget.HandEditWork + index.Examined() > budget.Limits.HandEditWork)
+        return budget.Refuse("points déplacés à la main trop coûteux à replacer"), "";
+    }
+    budget.HandEditWork += index.Examined();
+  }
   if (texture) {
     std::error_code ec;
     if (fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
@@ -337,11 +415,13 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
 }
 
 std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type,
-                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim, TLoadBudget& budget) {
   const std::string& specularWord = r.Text();
   if (specularWord != "Specular" && specularWord != "NoSpecular") r.Fail();
   const float theta = r.Single(), phi = r.Single();
-  if (!r.Ok() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
+  if (!r.Ok() || !r.AtEnd() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
+  if (++budget.Objects > budget.Limits.Objects)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Objects) + " objets"), "";
 
   const int n = ++scene.LightCount;
   D3DLIGHT7 l;
@@ -453,7 +533,19 @@ std::vector<std::string> SplitRecord(const std::string& record) {
   return fields;
 }
 
-std::string ParseObject(TScene& scene, const std::vector<std::string>& fields) {
+namespace {
+bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& budget);
+}  // namespace
+
+bool TLoadBudget::Refuse(const std::string& why) {
+  if (Refusal.empty()) Refusal = why;
+  return false;
+}
+
+std::string ParseObject(TScene& scene, const std::vector<std::string>& fields, TLoadBudget* budget) {
+  TLoadBudget own;
+  if (!budget) budget = &own;
+  if (budget->Refused()) return {};
   TFieldReader r(fields);
   const std::string& kind = r.Text();
   const bool solid = kind == "SolidObject";
@@ -463,8 +555,8 @@ std::string ParseObject(TScene& scene, const std::vector<std::string>& fields) {
   const long long type = r.Int(0, 255);
   const Vec3d pos = r.Vector(), dir = r.Vector(), redim = r.Vector();
   if (!r.Ok()) return {};
-  return solid ? ParseSolid(scene, r, name, colour, type, pos, dir, redim)
-               : ParseLight(scene, r, colour, type, pos, dir, redim);
+  return solid ? ParseSolid(scene, r, name, colour, type, pos, dir, redim, *budget)
+               : ParseLight(scene, r, colour, type, pos, dir, redim, *budget);
 }
 
 // ---------------------------------------------------------------- scene text
@@ -497,7 +589,51 @@ std::string WriteSceneText(TScene& scene) {
   return out;
 }
 
-bool ReadSceneText(TScene& scene, const std::string& bytes) {
+namespace {
+
+// The fields a record may hold: the solid record's own, plus seven per hand edit still allowed.
+uint64_t MaxRecordFields(const TLoadBudget& budget) {
+  return 64 + 7 * (budget.Limits.HandEdits - std::min(budget.HandEdits, budget.Limits.HandEdits));
+}
+
+// Puts the scene back as it was before a refused load: no object, light or view of the
+// document stays.
+struct TSceneRestorePoint {
+  explicit TSceneRestorePoint(TScene& s)
+      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Current(s.CurrentObject),
+        Selected(s.SelectedObjects), Views(s.Views) {}
+  void Restore() {
+    Scene.TruncateObjects(Objects);
+    Scene.LightCount = LightCount;
+    Scene.CurrentObject = Current;
+    Scene.SelectedObjects = Selected;
+    Scene.Views = Views;
+  }
+  TScene& Scene;
+  int Objects;
+  int32_t LightCount;
+  int32_t Current;
+  std::vector<int32_t> Selected;
+  std::array<TVue, 4> Views;
+};
+
+}  // namespace
+
+bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal, const TLoadLimits& limits) {
+  TLoadBudget budget;
+  budget.Limits = limits;
+  TSceneRestorePoint restore(scene);
+  const bool ok = ReadSceneTextWithin(scene, bytes, budget);
+  if (budget.Refused()) {
+    restore.Restore();
+    if (refusal) *refusal = budget.Refusal;
+    return false;
+  }
+  return ok;
+}
+
+namespace {
+bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& budget) {
   size_t at = 0;
   std::string header = ReadUntil(bytes, at, kRecordEnd, false);
   SkipLineEnd(bytes, at);
@@ -530,13 +666,25 @@ bool ReadSceneText(TScene& scene, const std::string& bytes) {
   // Every record ends with its terminator: the count can never run past the text.
   for (long long k = 0; k < count; ++k) {
     if (at >= bytes.size()) return false;
+    const size_t end = std::min(bytes.find(kRecordEnd, at), bytes.size());
+    if (!ok) {  // the remaining records are passed over unread
+      at = end < bytes.size() ? end + 1 : end;
+      SkipLineEnd(bytes, at);
+      continue;
+    }
+    // A record longer than any the writer produces is refused before it is split into fields.
+    const auto fields = static_cast<uint64_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                         bytes.begin() + static_cast<std::ptrdiff_t>(end), ';'));
+    if (fields > MaxRecordFields(budget))
+      return budget.Refuse("un objet de plus de " + std::to_string(MaxRecordFields(budget)) + " champs");
     const std::string record = Win1252ToUtf8(ReadUntil(bytes, at, kRecordEnd, true));
     SkipLineEnd(bytes, at);
-    if (!ok) continue;
-    if (ParseObject(scene, SplitRecord(record)).empty()) ok = false;
+    if (ParseObject(scene, SplitRecord(record), &budget).empty()) ok = false;
+    if (budget.Refused()) return false;
   }
   return ok;
 }
+}  // namespace
 
 bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
   std::error_code ec;

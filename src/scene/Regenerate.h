@@ -3,6 +3,7 @@
 #pragma once
 
 #include "scene/Objects.h"
+#include "scene/Text3D.h"
 
 namespace ixoral {
 
@@ -13,6 +14,8 @@ bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArray
 // A new solid made by the shape's create function from the stored Params and TextParams, so its
 // Params are the ones the generator wrote (rounded counts, even tube sides, the precision the
 // outline converter accepted). Null for shapes without a generator.
-std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour);
+// A 3D text spends out of `textAllowance` when one is given (Text3D.h).
+std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour,
+                                              TTextAllowance* textAllowance = nullptr);
 
 }  // namespace ixoral

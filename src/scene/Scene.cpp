@@ -130,6 +130,13 @@ void TScene::RenameObject(int i, const std::string& name) {
   IndexName(name, +1);
 }
 
+void TScene::TruncateObjects(int count) {
+  while (ObjectCount() > std::max(count, 0)) {
+    IndexName(FObjects.back()->Name(), -1);
+    FObjects.pop_back();
+  }
+}
+
 void TScene::FreeAllObjects() {
   // Pop one at a time: a light being destroyed reaches the device through this scene.
   while (!FObjects.empty()) FObjects.pop_back();

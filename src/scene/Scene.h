@@ -65,6 +65,8 @@ class TScene {
   // Gives object i exactly this name (the caller decides about clashes); ignored out of range.
   void RenameObject(int i, const std::string& name);
   void FreeAllObjects();
+  // Frees the objects from index `count` on (the last ones added); nothing else changes.
+  void TruncateObjects(int count);
 
   // --- selection ---
   bool HasSelection() const { return CurrentObject >= 0; }

@@ -194,11 +194,24 @@ class TFillTriangle {
 };
 
 // What one text may still spend: vertices, and stroke tests of the fill search.
+// The text's own bounds may be lowered by a caller's allowance; running into a lowered bound
+// marks the allowance exhausted.
 struct TTextBudget {
   size_t Vertices = 0;
   uint64_t FillTests = 0;
-  bool CanAdd(size_t n) const { return Vertices + n <= kMaxTextVertices; }
-  bool CanSearch() const { return FillTests < kMaxFillTests; }
+  size_t MaxVertices = kMaxTextVertices;
+  uint64_t MaxFillTests = kMaxFillTests;
+  TTextAllowance* Allowance = nullptr;
+  bool CanAdd(size_t n) {
+    if (Vertices + n <= MaxVertices) return true;
+    if (Allowance && MaxVertices < kMaxTextVertices) Allowance->Exhausted = true;
+    return false;
+  }
+  bool CanSearch() {
+    if (FillTests < MaxFillTests) return true;
+    if (Allowance && MaxFillTests < kMaxFillTests) Allowance->Exhausted = true;
+    return false;
+  }
 };
 
 // Appends vertices group by group, starting a new triangle list once a component holds more
@@ -376,7 +389,7 @@ void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int
 
 std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
                                            int32_t a, bool fill, D3DCOLOR colour, int32_t c,
-                                           double d, int32_t h, double s) {
+                                           double d, int32_t h, double s, TTextAllowance* allowance) {
   const std::string stored = StoredText(text);
   const std::string bytes = Utf8ToWin1252(stored);
   a = ClampUnits(a);
@@ -410,6 +423,11 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
 
   TArrayOfComposante all, one;
   TTextBudget budget;
+  if (allowance) {
+    budget.Allowance = allowance;
+    budget.MaxVertices = std::min(budget.MaxVertices, allowance->Vertices);
+    budget.MaxFillTests = std::min(budget.MaxFillTests, allowance->FillTests);
+  }
   int64_t pen = 0;
   for (char ch : bytes) {
     BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s,
@@ -417,6 +435,10 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
     for (auto& part : one) all.push_back(std::move(part));
   }
 
+  if (allowance) {
+    allowance->Vertices -= budget.Vertices;
+    allowance->FillTests -= std::min(budget.FillTests, allowance->FillTests);
+  }
   // Made empty, then given the components by move: a large text is not copied twice.
   auto object = NewSolidFromComposantes({}, colour);
   object->Composantes = std::move(all);
@@ -459,14 +481,16 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
   return CreateText3D(text, converter, m.Lowest, true, kOpaqueWhite, c, 0.2, m.Height, 1.0);
 }
 
-std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour) {
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour,
+                                                  TTextAllowance* allowance) {
   TTTFToVectorConverter converter;
   const double precision = o.GetParam(1);
   if (std::isfinite(precision) && precision >= 1 && precision <= 100)
     converter.SetPrecision(static_cast<int32_t>(std::lround(precision)));
   converter.Font.Name = o.GetTextParam(2).empty() ? std::string("Arial") : o.GetTextParam(2);
   return CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0, colour,
-                      UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)), o.GetParam(2));
+                      UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)), o.GetParam(2),
+                      allowance);
 }
 
 bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComposante& out) {

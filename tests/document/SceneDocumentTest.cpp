@@ -242,6 +242,10 @@ TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
       "Bonjour;",
       withField(4, "abc"),          // a number that does not convert
       withField(4, "1e999"),        // not finite
+      withField(5, "1e39"),         // finite as a double, infinite as a single
+      withField(11, "-3,5E+038"),
+      withField(22, "1e40"),        // the specular power
+      withField(23, "4e38"),        // a shape parameter
       withField(2, "FFFFFFFG"),     // not a colour
       withField(3, "-1"),           // a shape code out of range
       withField(16, "Modifie"),     // an unknown keyword
@@ -260,7 +264,8 @@ TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
   }
   // Shapes without a generator are skipped, not failed.
   TScene scene;
-  EXPECT_EQ(ParseObject(scene, SplitRecord(withField(3, "12"))), "-");
+  const std::string userShape = withField(3, "12");
+  EXPECT_EQ(ParseObject(scene, SplitRecord(userShape.substr(0, userShape.rfind(';', userShape.size() - 2) + 1))), "-");
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
 

@@ -1,0 +1,171 @@
+// Documents made to exhaust the reader: each is refused quickly with nothing loaded, or loads
+// within its bounds; numbers that are not finite in single precision fail their record.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "document/PovExport.h"
+#include "document/SceneDocument.h"
+#include "scene/Shapes.h"
+#include "TempFolder.h"
+
+using namespace ixoral;
+
+namespace {
+
+const std::string kEnd = "\xA4\r\n";
+
+// One solid record: placement at the origin, then the given modified block and shape fields.
+std::string Solid(const std::string& name, int shape, const std::string& shapeFields,
+                  const std::string& modified = "No Modif", const std::string& position = "0;0;0") {
+  return "SolidObject;" + name + ";FFFFFFFF;" + std::to_string(shape) + ";" + position +
+         ";0;0;1;1;1;1;0;1;0;" + modified + ";No Bruit;No Torsion;-1;0;No Texture;1,5;" + shapeFields;
+}
+
+std::string SceneText(const std::vector<std::string>& records) {
+  std::string out = "IXORAL EXPORT" + kEnd + std::to_string(records.size()) + kEnd;
+  for (const auto& r : records) out += r + "\r\n" + kEnd;
+  return out;
+}
+
+std::vector<std::string> Repeat(const std::string& record, size_t n) { return std::vector<std::string>(n, record); }
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class HostileDocumentTest : public ::testing::Test {
+ protected:
+  // Reads into a scene that already holds one cube: a refused text must leave exactly that.
+  bool Read(const std::string& text) {
+    scene.FreeAllObjects();
+    scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Avant");
+    refusal.clear();
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = ReadSceneText(scene, text, &refusal);
+    seconds = SecondsSince(start);
+    return ok;
+  }
+  void ExpectRefusedWithNothingLoaded(const std::string& why) {
+    EXPECT_EQ(refusal.rfind(why, 0), 0u) << refusal;
+    ASSERT_EQ(scene.ObjectCount(), 1);
+    EXPECT_EQ(scene.ObjectAt(0)->Name(), "Avant");
+    EXPECT_LT(seconds, 2.0);
+  }
+  TScene scene;
+  std::string refusal;
+  double seconds = 0;
+};
+
+}  // namespace
+
+TEST_F(HostileDocumentTest, MeshesBeyondTheVertexBoundAreRefusedAsAWhole) {
+  EXPECT_FALSE(Read(SceneText(Repeat(Solid("s", stSphere, "0,5;100;100;"), 2000))));
+  ExpectRefusedWithNothingLoaded("plus de 8000000 sommets");
+  // A hundred of them are an ordinary scene.
+  EXPECT_TRUE(Read(SceneText(Repeat(Solid("s", stSphere, "0,5;100;100;"), 100))));
+  EXPECT_EQ(scene.ObjectCount(), 101);
+  EXPECT_TRUE(refusal.empty());
+}
+
+TEST_F(HostileDocumentTest, SixThousandIdenticalNamesLoadWithTheUsualNames) {
+  EXPECT_TRUE(Read(SceneText(Repeat(Solid("a", stCube, "0,5;"), 6000))));
+  EXPECT_LT(seconds, 1.0);
+  ASSERT_EQ(scene.ObjectCount(), 6001);
+  EXPECT_EQ(scene.ObjectAt(1)->Name(), "a");
+  EXPECT_EQ(scene.ObjectAt(2)->Name(), "ai");
+  EXPECT_EQ(scene.ObjectAt(6000)->Name(), "a" + std::string(5999, 'i'));
+  // Twenty thousand would hold 200 MB of names.
+  EXPECT_FALSE(Read(SceneText(Repeat(Solid("a", stCube, "0,5;"), 20000))));
+  ExpectRefusedWithNothingLoaded("noms d'objets trop longs");
+}
+
+TEST_F(HostileDocumentTest, CostlyCurvesAreRefused) {
+  std::string eq;
+  for (int k = 0; k < 20; ++k) eq += "cos(";
+  eq += "t";
+  for (int k = 0; k < 20; ++k) eq += ")";
+  EXPECT_FALSE(
+      Read(SceneText(Repeat(Solid("c", stParamUser, "0,1;0,001;10;0;10;" + eq + ";" + eq + ";" + eq + ";"), 5000))));
+  ExpectRefusedWithNothingLoaded("courbes paramétriques trop longues à calculer");
+}
+
+TEST_F(HostileDocumentTest, RecordsLongerThanTheWriterMakesAreRefusedUnsplit) {
+  EXPECT_FALSE(Read("IXORAL EXPORT" + kEnd + "1" + kEnd + std::string(50000000, ';') + "\r\n" + kEnd));
+  ExpectRefusedWithNothingLoaded("un objet de plus de");
+  // Fields after a complete record fail it: it is not a record the program wrote.
+  std::string junk = Solid("j", stCube, "0,5;");
+  for (int k = 0; k < 1000; ++k) junk += "0;";
+  EXPECT_FALSE(Read(SceneText({junk})));
+  EXPECT_EQ(scene.ObjectCount(), 1);
+  EXPECT_TRUE(ParseObject(scene, SplitRecord(Solid("j", stCube, "0,5;") + "0;")).empty());
+}
+
+TEST_F(HostileDocumentTest, HandEditsGoThroughAnIndexAndHaveABound) {
+  // 300 000 edits of a sphere's 60 000 vertices, each moving its point somewhere of its own.
+  const int n = 300000;
+  std::string entries;
+  for (int k = 0; k < n; ++k)
+    entries += "0;" + std::to_string(k % 60000) + ";" + std::to_string(k) + ";0;0;0;0;";
+  EXPECT_TRUE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;", "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})))
+      << refusal;
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_EQ(scene.SolidAt(1)->ModifiedCount(), n);
+  EXPECT_EQ(scene.SolidAt(1)->Composantes[0].Vertices[59999].x, 299999.0f);
+  // Edits that gather every point in a few places make each later edit move thousands: refused.
+  entries.clear();
+  for (int k = 0; k < n; ++k) entries += "0;" + std::to_string(k % 60000) + ";0;0;" + std::to_string(k % 7) + ";0;0;";
+  EXPECT_FALSE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;", "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})));
+  ExpectRefusedWithNothingLoaded("points déplacés à la main trop coûteux à replacer");
+  // More edits than any scene holds are refused before they are read.
+  const std::string many = Solid("h", stSphere, "0,5;100;100;", "Modified;600000;0;0;0;0;0;0;0;");
+  EXPECT_FALSE(Read(SceneText({many})));
+  ExpectRefusedWithNothingLoaded("plus de 500000 points déplacés à la main");
+}
+
+TEST_F(HostileDocumentTest, SmallLimitsStopEachKindOfWork) {
+  TLoadLimits limits;
+  limits.Objects = 3;
+  TScene s;
+  std::string why;
+  EXPECT_FALSE(ReadSceneText(s, SceneText(Repeat(Solid("a", stCube, "0,5;"), 4)), &why, limits));
+  EXPECT_EQ(why, "plus de 3 objets");
+  EXPECT_EQ(s.ObjectCount(), 0);
+  EXPECT_TRUE(ReadSceneText(s, SceneText(Repeat(Solid("a", stCube, "0,5;"), 3)), &why, limits));
+  limits = {};
+  limits.TextFillTests = 1000;
+  TScene t;
+  EXPECT_FALSE(ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why,
+                             limits));
+  EXPECT_EQ(why, "textes 3D trop longs à remplir");
+  EXPECT_EQ(t.ObjectCount(), 0);
+  limits.TextFillTests = TLoadLimits{}.TextFillTests;
+  limits.Vertices = 100;
+  EXPECT_FALSE(ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why,
+                             limits));
+  EXPECT_EQ(why, "plus de 100 sommets");
+}
+
+TEST_F(HostileDocumentTest, NumbersThatAreNotFiniteSinglesFailTheirRecordAndAreNeverWritten) {
+  EXPECT_FALSE(Read(SceneText({Solid("big", stCube, "0,5;", "No Modif", "1e39;0;0")})));
+  EXPECT_EQ(scene.ObjectCount(), 1);
+  // A position that overflows in memory is written as the largest single, which reads back.
+  scene.SolidAt(0)->SetPosition({1e39, -1e39, 0});
+  test::TTempFolder folder("hostile");
+  const std::string pov = folder.File("big.pov");
+  ASSERT_TRUE(ExportPovScene(scene, 3, pov, nullptr));
+  std::string text;
+  {
+    std::FILE* f = std::fopen(pov.c_str(), "rb");
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+  }
+  EXPECT_EQ(text.find("INF"), std::string::npos);
+  EXPECT_EQ(text.find("NAN"), std::string::npos);
+  const std::string doc = WriteSceneText(scene);
+  EXPECT_EQ(doc.find("INF"), std::string::npos);
+  TScene back;
+  EXPECT_TRUE(ReadSceneText(back, doc));
+}
