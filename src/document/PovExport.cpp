@@ -7,6 +7,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "document/OutputFile.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "scene/GlyphOutline.h"
@@ -198,9 +199,7 @@ bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IProm
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
       << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol
       << "translate " << FormatPovVector(view.Pos) << kEol << "}" << kEol;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  const std::string text = out.str();
-  return static_cast<bool>(file.write(text.data(), static_cast<std::streamsize>(text.size())));
+  return WriteOutputFile(path, out.str());
 }
 
 }  // namespace ixoral

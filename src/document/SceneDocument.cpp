@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "document/Archive.h"
+#include "document/OutputFile.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
 #include "scene/EvalExpr.h"
@@ -479,11 +480,6 @@ void SkipLineEnd(const std::string& bytes, size_t& at) {
   for (int k = 0; k < 2 && at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n'); ++k) ++at;
 }
 
-std::string TemporaryPathBeside(const std::string& path) {
-  static int counter = 0;
-  return path + ".saving-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-}
-
 std::string XdgFolder(const char* variable, const char* fallback) {
   if (const char* v = std::getenv(variable); v && v[0] == '/') return v;
   if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + fallback;
@@ -691,18 +687,7 @@ bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt*
   if (fs::exists(path, ec) && !overwrite &&
       !(prompt && prompt->YesNo(kMsgOverwrite + path)))
     return false;
-  const std::string text = WriteSceneText(scene);
-  const std::string tmp = TemporaryPathBeside(path);
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) fs::remove(tmp, ec);
-  return !ec;
+  return WriteOutputFile(path, WriteSceneText(scene));
 }
 
 bool ReadScene(TScene& scene, const std::string& path) {
@@ -734,25 +719,28 @@ bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPromp
     if (const TSolidObject* s = scene.SolidAt(i); s && s->Texturer)
       inputs.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile, nullptr});
 
-  const std::string tmp = TemporaryPathBeside(path);
+  // Two textures under one file name cannot both be stored: refused before anything is written,
+  // so the previous document stays as it was.
+  std::vector<std::string> keys;
+  for (const TArchiveInput& input : inputs) {
+    const std::string key = ArchiveEntryKey(input.EntryName);
+    if (std::find(keys.begin(), keys.end(), key) != keys.end()) {
+      if (prompt) prompt->Error(kArcAlreadyExists);
+      return false;
+    }
+    keys.push_back(key);
+  }
+  // The archive writes itself atomically at the path: complete, or not at all.
   TZLBArchive archive;
   bool ok = false;
   try {
-    archive.CreateArchive(tmp);
+    archive.CreateArchive(path, true);
     ok = archive.AddEntries(inputs);
     if (!ok && prompt) prompt->Error(kMsgFileAccess + path);
   } catch (const TArchiveError& e) {
     if (prompt) prompt->Error(e.what());
   }
   archive.CloseArchive();
-  if (ok) {
-    fs::rename(tmp, path, ec);
-    if (ec) {
-      ok = false;
-      if (prompt) prompt->Error(kMsgFileAccess + path);
-    }
-  }
-  if (!ok) fs::remove(tmp, ec);  // the previous document is left as it was
   if (ok) scene.FileName = path;
   return ok;
 }

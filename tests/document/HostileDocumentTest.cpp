@@ -2,10 +2,19 @@
 // within its bounds; numbers that are not finite in single precision fail their record.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 
+#include "document/Archive.h"
 #include "document/PovExport.h"
+#include "platform/AtomicFile.h"
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
 #include "TempFolder.h"
@@ -168,4 +177,103 @@ TEST_F(HostileDocumentTest, NumbersThatAreNotFiniteSinglesFailTheirRecordAndAreN
   EXPECT_EQ(doc.find("INF"), std::string::npos);
   TScene back;
   EXPECT_TRUE(ReadSceneText(back, doc));
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST(OutputFiles, AnExportOntoALinkReplacesTheLinkAndNotItsTarget) {
+  test::TTempFolder folder("links");
+  const std::string secret = folder.File("secret.txt"), link = folder.File("scene.pov");
+  { std::FILE* f = std::fopen(secret.c_str(), "wb"); std::fputs("keep me", f); std::fclose(f); }
+  std::filesystem::create_symlink(secret, link);
+  TScene scene;
+  scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  TScriptedPrompt prompt;
+  prompt.QueueAnswer(TAnswer::Yes);
+  ASSERT_TRUE(ExportPovScene(scene, 3, link, &prompt));
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  EXPECT_NE(ReadFile(link).find("box {"), std::string::npos);
+  EXPECT_EQ(ReadFile(secret), "keep me");
+  // The same for a saved scene text and a document.
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(secret, link);
+  ASSERT_TRUE(WriteScene(scene, link, true, nullptr));
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  const std::string doc = folder.File("doc.ixr");
+  std::filesystem::create_symlink(secret, doc);
+  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  EXPECT_FALSE(std::filesystem::is_symlink(doc));
+  EXPECT_EQ(ReadFile(secret), "keep me");
+}
+
+TEST(OutputFiles, TheNextSaveRemovesWhatAKilledSaveLeft) {
+  test::TTempFolder folder("killed");
+  const std::string doc = folder.File("scene.ixr");
+  // A save killed while writing: its temporary stays behind, open by no one.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string tmpl = doc + std::string(kAtomicTemporaryMark) + "XXXXXX";
+    const int fd = ::mkostemp(tmpl.data(), 0);
+    if (fd >= 0) (void)!::write(fd, "half a document", 15);
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // And one of the earlier saves, named after a process that is gone.
+  const std::string old = doc + ".saving-" + std::to_string(child) + "-1";
+  { std::FILE* f = std::fopen(old.c_str(), "wb"); std::fputs("x", f); std::fclose(f); }
+  // A temporary some live writer still holds is left alone.
+  std::string held = doc + std::string(kAtomicTemporaryMark) + "XXXXXX";
+  const int heldFd = ::mkostemp(held.data(), 0);
+  ASSERT_GE(heldFd, 0);
+  ASSERT_EQ(FolderNames(folder.Path()).size(), 3u);
+
+  TScene scene;
+  scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  EXPECT_EQ(FolderNames(folder.Path()),
+            (std::vector<std::string>{"scene.ixr", std::filesystem::path(held).filename().string()}));
+  ::close(heldFd);
+  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"scene.ixr"}));
+}
+
+TEST(OutputFiles, PermissionsComeFromTheUmask) {
+  test::TTempFolder folder("umask");
+  const mode_t previous = ::umask(022);
+  TScene scene;
+  scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  const std::string doc = folder.File("d.ixr"), pov = folder.File("d.pov");
+  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  ASSERT_TRUE(ExportPovScene(scene, 3, pov, nullptr));
+  TZLBArchive archive;
+  archive.OpenArchive(doc);
+  archive.ExtractAll(folder.File("out"));
+  const std::string extracted = folder.File("out") + "/d.ixr.tmp";
+  for (const std::string& path : {doc, pov, extracted}) {
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << path;
+  }
+  ::umask(previous);
 }
