@@ -171,6 +171,7 @@ class TFieldReader {
   bool Is(const char* keyword) { return K < F.size() && F[K] == keyword; }
   // Every field read: a record carries nothing after its last field.
   bool AtEnd() const { return K == F.size(); }
+  size_t Remaining() const { return F.size() - std::min(K, F.size()); }
   // Every stored real was written from a single: one that is not finite in single precision
   // (1e39 is finite only as a double) fails the record like any other bad number.
   double Real() {
@@ -282,6 +283,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     if (r.Ok() && budget.HandEdits + static_cast<uint64_t>(n) > budget.Limits.HandEdits)
       return budget.Refuse("plus de " + std::to_string(budget.Limits.HandEdits) + " points déplacés à la main"), "";
     budget.HandEdits += static_cast<uint64_t>(n);
+    edits.reserve(static_cast<size_t>(std::min<long long>(n, static_cast<long long>(r.Remaining() / 7))));
     for (long long k = 0; k < n && r.Ok(); ++k) {  // each entry reads 7 fields: ends with the record
       THandEdit e;
       e.Ref.Composante = static_cast<int32_t>(r.Int());
@@ -466,9 +468,11 @@ std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long lon
 }
 
 std::string ReadUntil(const std::string& bytes, size_t& at, char stop, bool dropLineEnds) {
+  const size_t end = std::min(bytes.find(stop, at), bytes.size());
   std::string out;
-  while (at < bytes.size() && bytes[at] != stop) {
-    const char c = bytes[at++];
+  out.reserve(end - at);
+  for (; at < end; ++at) {
+    const char c = bytes[at];
     if (!dropLineEnds || (c != '\r' && c != '\n')) out += c;
   }
   if (at < bytes.size()) ++at;  // the stop byte
@@ -513,18 +517,23 @@ std::string SerializeObject(TScene& scene) {
 
 std::vector<std::string> SplitRecord(const std::string& record) {
   std::vector<std::string> fields;
-  std::string field;
-  size_t chars = 0;
-  for (char c : record) {
-    if (c == ';') {
-      fields.push_back(std::move(field));
-      field.clear();
-      chars = 0;
+  fields.reserve(static_cast<size_t>(std::count(record.begin(), record.end(), ';')));
+  size_t start = 0;
+  for (size_t semi; (semi = record.find(';', start)) != std::string::npos; start = semi + 1) {
+    if (semi - start <= kMaxFieldLength) {  // no more characters than bytes
+      fields.emplace_back(record, start, semi - start);
       continue;
     }
-    const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-    if (!continuation) ++chars;
-    if (chars <= kMaxFieldLength) field += c;
+    // Cut after the 255th character, keeping that character whole.
+    std::string field;
+    size_t chars = 0;
+    for (size_t i = start; i < semi; ++i) {
+      const bool continuation = (static_cast<unsigned char>(record[i]) & 0xC0) == 0x80;
+      if (!continuation) ++chars;
+      if (chars > kMaxFieldLength) break;
+      field += record[i];
+    }
+    fields.push_back(std::move(field));
   }
   return fields;
 }

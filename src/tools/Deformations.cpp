@@ -2,6 +2,7 @@
 #include "tools/Deformations.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -217,9 +218,11 @@ bool ApplyStoredHandEdit(TSolidObject& s, int rank, const TVertexRef& ref, const
 }
 
 namespace {
-// Cells four times the coincidence distance: two points within 1e-6 always lie in the same or
-// in neighbouring cells, whatever the rounding of the division.
-constexpr double kMoveCell = 4e-6;
+// Cells ten times the coincidence distance: the vertices within 1e-6 of a point lie in the cells
+// that the box of half-side 1.5e-6 around it touches (the margin absorbs the rounding of the
+// division), which is most often the point's own cell alone.
+constexpr double kMoveCell = 1e-5;
+constexpr double kMoveMargin = 1.5e-6;
 
 bool MoveCellOf(double x, double y, double z, int64_t c[3]) {
   const double v[3] = {x, y, z};
@@ -248,7 +251,8 @@ void TCoincidentVertexIndex::Insert(TRef r) {
 }
 
 int TCoincidentVertexIndex::Move(const Vec3d& from, const Vec3d& to) {
-  std::vector<TRef> found;
+  std::vector<TRef>& found = FFound;
+  found.clear();
   auto take = [&](std::vector<TRef>& list) {
     for (size_t k = 0; k < list.size();) {
       ++FExamined;
@@ -261,18 +265,22 @@ int TCoincidentVertexIndex::Move(const Vec3d& from, const Vec3d& to) {
       }
     }
   };
-  int64_t c[3];
-  if (MoveCellOf(from.x, from.y, from.z, c)) {
-    // Distinct keys only: a bucket met twice would be searched twice.
-    std::vector<uint64_t> keys;
-    keys.reserve(27);
-    for (int dx = -1; dx <= 1; ++dx)
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dz = -1; dz <= 1; ++dz) keys.push_back(TPointIndex::Key(c[0] + dx, c[1] + dy, c[2] + dz));
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    for (uint64_t key : keys)
-      if (auto it = FCells.find(key); it != FCells.end()) take(it->second);
+  int64_t lo[3], hi[3];
+  if (MoveCellOf(from.x - kMoveMargin, from.y - kMoveMargin, from.z - kMoveMargin, lo) &&
+      MoveCellOf(from.x + kMoveMargin, from.y + kMoveMargin, from.z + kMoveMargin, hi)) {
+    // Distinct buckets only: one met twice would be searched twice.
+    std::array<std::vector<TRef>*, 27> buckets{};
+    size_t count = 0;
+    for (int64_t x = lo[0]; x <= hi[0]; ++x)
+      for (int64_t y = lo[1]; y <= hi[1]; ++y)
+        for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+          const auto it = FCells.find(TPointIndex::Key(x, y, z));
+          if (it == FCells.end() || it->second.empty()) continue;
+          if (std::find(buckets.begin(), buckets.begin() + static_cast<std::ptrdiff_t>(count), &it->second) ==
+              buckets.begin() + static_cast<std::ptrdiff_t>(count))
+            buckets[count++] = &it->second;
+        }
+    for (size_t k = 0; k < count; ++k) take(*buckets[k]);
   }
   take(FFar);
   for (TRef r : found) {

@@ -76,6 +76,7 @@ class TCoincidentVertexIndex {
   TSolidObject& FSolid;
   std::unordered_map<uint64_t, std::vector<TRef>> FCells;
   std::vector<TRef> FFar;  // positions too large for a cell, searched one by one
+  std::vector<TRef> FFound;
   uint64_t FExamined = 0;
 };
 
