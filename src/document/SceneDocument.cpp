@@ -15,10 +15,12 @@
 #include "document/OutputFile.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
+#include "platform/Trace.h"
 #include "scene/EvalExpr.h"
 #include "scene/Regenerate.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;
@@ -399,7 +401,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   }
   if (texture) {
     std::error_code ec;
-    if (fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
+    if (budget.LoadStoredTextures && fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
     solid->Texturer = true;
     solid->TextureFile = *texture;
   }
@@ -627,6 +629,7 @@ struct TSceneRestorePoint {
 bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal, const TLoadLimits& limits) {
   TLoadBudget budget;
   budget.Limits = limits;
+  budget.LoadStoredTextures = false;
   TSceneRestorePoint restore(scene);
   const bool ok = ReadSceneTextWithin(scene, bytes, budget);
   if (budget.Refused()) {
@@ -754,8 +757,63 @@ bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPromp
   return ok;
 }
 
-bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder) {
+namespace {
+
+// A solid whose texture the document does not provide: drawn plain, and its path forgotten so
+// that no later save can embed whatever file that path names on this machine.
+void DropTexture(TSolidObject& s, const std::string& why) {
+  Trace(why + s.TextureFile);
+  s.Texturer = false;
+  s.TextureFile.clear();
+  s.TextureSurface.reset();
+}
+
+bool SameFileContent(const std::string& path, const std::string& bytes) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(path, ec)) || fs::file_size(path, ec) != bytes.size() || ec)
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string have(bytes.size(), '\0');
+  return in.read(have.data(), static_cast<std::streamsize>(have.size())) && have == bytes;
+}
+
+uint64_t FolderBytes(const fs::path& folder) {
+  uint64_t total = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) total += it->file_size(ec);
+  return total;
+}
+
+}  // namespace
+
+void PruneTextureFolders(const std::string& root, const std::string& keep, uint64_t maxBytes) {
+  struct TFolder {
+    fs::path Path;
+    fs::file_time_type Used;
+    uint64_t Bytes;
+  };
+  std::vector<TFolder> folders;
+  uint64_t total = 0;
+  std::error_code ec;
+  const fs::path kept = fs::path(keep).lexically_normal();
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!fs::is_directory(fs::symlink_status(it->path(), ec))) continue;
+    const uint64_t bytes = FolderBytes(it->path());
+    total += bytes;
+    if (it->path().lexically_normal() != kept)
+      folders.push_back({it->path(), fs::last_write_time(it->path(), ec), bytes});
+  }
+  std::sort(folders.begin(), folders.end(), [](const TFolder& a, const TFolder& b) { return a.Used < b.Used; });
+  for (const TFolder& f : folders) {
+    if (total <= maxBytes) break;
+    fs::remove_all(f.Path, ec);
+    if (!ec) total -= f.Bytes;
+  }
+}
+
+bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const std::string& textureFolder,
+                  TTextureUse textures) {
   TZLBArchive archive;
   try {
     archive.OpenArchive(path);
@@ -765,7 +823,12 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
     }
     std::string text;
     archive.ExtractToStream(0, text);
-    const bool ok = ReadSceneText(scene, text);
+    std::string refusal;
+    const bool ok = ReadSceneText(scene, text, &refusal);
+    if (!refusal.empty()) {
+      if (prompt) prompt->Error(kMsgDocumentTooLarge + refusal);
+      return false;
+    }
     if (ok)
       scene.FileName = path;
     else if (prompt)
@@ -773,19 +836,55 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
     // Texture k of the archive belongs to the k-th textured solid. Each document gets a folder
     // of its own, so two documents carrying different images under one file name never take
     // each other's texture (a later save would otherwise embed the wrong image).
-    const std::string folder = (textureFolder.empty() ? DefaultTextureFolder() : textureFolder) + "/" +
-                               DocumentTextureFolderName(path);
+    const std::string root = textureFolder.empty() ? DefaultTextureFolder() : textureFolder;
+    const std::string folder = root + "/" + DocumentTextureFolderName(path);
+    bool extracted = false;
     int k = 1;
-    for (int i = 0; i < scene.ObjectCount() && k < archive.EntryCount(); ++i) {
+    for (int i = 0; i < scene.ObjectCount(); ++i) {
       TSolidObject* s = scene.SolidAt(i);
       if (!s || !s->Texturer) continue;
-      archive.ExtractFile(folder, k);
-      const std::string file = folder + "/" + archive.GetEntry(k).FileNameUtf8();
+      if (k >= archive.EntryCount()) {
+        DropTexture(*s, "Texture absente du document, objet sans texture : ");
+        continue;
+      }
+      const int entry = k++;
+      const std::string name = archive.GetEntry(entry).FileNameUtf8();
+      if (textures == TTextureUse::Skip) {  // nothing written: the name alone, for what it is
+        s->TextureFile = name;
+        continue;
+      }
+      std::string bytes;
+      archive.ExtractToStream(entry, bytes);
+      // Only a picture the decoders accept is written to the disk.
+      std::string message;
+      bool picture = name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+      if (picture) {
+        TImage image;
+        picture = DecodeImage(fs::path(name).extension().string(), reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size(), image, message);
+      }
+      if (!picture) {
+        DropTexture(*s, "Texture illisible (" + name + " " + message + "), objet sans texture : ");
+        continue;
+      }
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+      const std::string file = folder + "/" + name;
+      // The same document opened again finds its images in place.
+      if (!SameFileContent(file, bytes) && !WriteOutputFile(file, bytes)) {
+        DropTexture(*s, "Texture non écrite (" + file + "), objet sans texture : ");
+        continue;
+      }
       scene.Device().LoadTexture(*s, file);
       s->TextureFile = file;
-      ++k;
+      extracted = true;
     }
     archive.CloseArchive();
+    if (extracted) {
+      std::error_code ec;
+      fs::last_write_time(folder, fs::file_time_type::clock::now(), ec);  // used just now
+      PruneTextureFolders(root, folder);
+    }
     return ok;
   } catch (const TArchiveError& e) {
     if (prompt) prompt->Error(e.what());

@@ -44,6 +44,9 @@ struct TLoadBudget {
   uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0,
            TextFillTests = 0;
   std::string Refusal;
+  // Whether a record's texture path is read from the disk (a pasted object names the live file);
+  // a document brings its textures in its archive instead.
+  bool LoadStoredTextures = true;
   // Records the refusal (the first one stays) and returns false.
   bool Refuse(const std::string& why);
   bool Refused() const { return !Refusal.empty(); }
@@ -75,11 +78,26 @@ bool ReadScene(TScene& scene, const std::string& path);
 // temporary file beside the document and renamed over it only once complete, so a failed save
 // never loses the previous document.
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+// What a load does with the document's texture images: extract them for drawing, or, for a
+// command that only reads the scene (listing, POV-Ray export), leave them in the archive.
+enum class TTextureUse { Extract, Skip };
+
+// The per-user texture folder keeps at most this much; the folders of the documents used least
+// recently go first.
+inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
+
 // Loads a document into the scene (the caller clears the scene first). Textures are extracted to
 // a folder of this document's own (DocumentTextureFolderName) inside `textureFolder` (by default
-// the per-user data folder).
+// the per-user data folder), each only if it decodes as a picture. A textured solid whose texture
+// is missing or unreadable loads without texture, its stored path dropped, with a trace line. A
+// document past the load limits is refused with "Document trop volumineux : ..." and nothing of
+// it stays in the scene.
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder = {});
+                  const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract);
+// Removes document folders from the texture folder `root`, least recently used first, until it
+// holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
+void PruneTextureFolders(const std::string& root, const std::string& keep,
+                         uint64_t maxBytes = kMaxTextureFolderBytes);
 // The document's file name and a hash of its full path: where its textures are extracted.
 std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".

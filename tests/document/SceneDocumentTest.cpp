@@ -13,6 +13,7 @@
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 #include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -20,6 +21,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kEnd = "\xA4\r\n";
+
+// A 2 x 2 picture of one colour, as a bitmap file.
+void WriteImage(const fs::path& p, uint32_t colour) {
+  const uint32_t pixels[4] = {colour, colour, colour, colour};
+  ASSERT_TRUE(WriteBmpFile(p.string(), 2, 2, pixels));
+}
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -63,7 +70,7 @@ class DocumentTest : public ::testing::Test {
     s.SetParent(child, s.IndexOfName("Cube1"));
     s.SetRelation(child, s.IndexOfName("Cube1"), relSoustraction);
     TSolidObject* walls = s.SolidAt(s.IndexOfName("ParoiV9"));
-    std::ofstream(dir / "bois.bmp") << "BM not really an image";
+    WriteImage(dir / "bois.bmp", 0xFF804020);
     walls->Texturer = true;
     walls->TextureFile = (dir / "bois.bmp").string();
     // A second light, aimed.
@@ -141,7 +148,7 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
   const TSolidObject* walls = loaded.SolidAt(loaded.IndexOfName("ParoiV9"));
   ASSERT_TRUE(walls && walls->Texturer);
   EXPECT_EQ(walls->TextureFile, (dir / "textures" / DocumentTextureFolderName(doc) / "bois.bmp").string());
-  EXPECT_EQ(ReadAll(walls->TextureFile), "BM not really an image");
+  EXPECT_EQ(ReadAll(walls->TextureFile), ReadAll(dir / "bois.bmp"));
   scene.SolidAt(scene.IndexOfName("ParoiV9"))->TextureFile = walls->TextureFile;
   const std::string again = WriteSceneText(loaded);
   EXPECT_EQ(again, WriteSceneText(scene));
@@ -321,12 +328,12 @@ TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
 }
 
 TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
-  const std::string images[2] = {"first image", "second image"};
+  const uint32_t images[2] = {0xFF102030, 0xFF405060};
   std::string docs[2];
   for (int k = 0; k < 2; ++k) {
     fs::create_directories(dir / std::to_string(k));
     const auto image = dir / std::to_string(k) / "bois.bmp";
-    std::ofstream(image) << images[k];
+    WriteImage(image, images[k]);
     TScene scene(nullptr, &prompt);
     Insert(scene, "cube", 1);
     scene.SolidAt(0)->Texturer = true;
@@ -337,8 +344,8 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
   TScene a(nullptr, &prompt), b(nullptr, &prompt);
   ASSERT_TRUE(LoadDocument(a, docs[0], &prompt, (dir / "t").string()));
   ASSERT_TRUE(LoadDocument(b, docs[1], &prompt, (dir / "t").string()));
-  EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), images[0]);
-  EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), images[1]);
+  EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), ReadAll(dir / "0" / "bois.bmp"));
+  EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), ReadAll(dir / "1" / "bois.bmp"));
 }
 
 TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
