@@ -193,6 +193,55 @@ class TFillTriangle {
   TInsideTest FInside, FInsideDoubled;
 };
 
+// The bounding box of a few glyph points. Two boxes that stay more than kBoxMargin apart hold no
+// point of a stroke strictly inside a triangle, no proper crossing and no midpoint inside: the
+// margin covers the rounding of the inside and crossing arithmetic, whose errors are far below
+// one glyph unit.
+constexpr int64_t kBoxMargin = 2;
+struct TBox {
+  int64_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  static TBox Of(TTextPoint2 a, TTextPoint2 b, TTextPoint2 c) {
+    return {std::min({int64_t(a.x), int64_t(b.x), int64_t(c.x)}), std::min({int64_t(a.y), int64_t(b.y), int64_t(c.y)}),
+            std::max({int64_t(a.x), int64_t(b.x), int64_t(c.x)}), std::max({int64_t(a.y), int64_t(b.y), int64_t(c.y)})};
+  }
+  bool Meets(const TBox& o) const {
+    return o.X0 <= X1 + kBoxMargin && X0 <= o.X1 + kBoxMargin && o.Y0 <= Y1 + kBoxMargin && Y0 <= o.Y1 + kBoxMargin;
+  }
+};
+
+// Whether a stroke lies wholly beyond one edge line of the triangle (A, Q, B), more than
+// kBoxMargin units away: then it has no point inside, crosses no edge, and its midpoint is out.
+class TOutside {
+ public:
+  TOutside(TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) : FEdges{{{a, b, q}, {b, q, a}, {q, a, b}}} {
+    for (TEdge& e : FEdges) {
+      const int64_t dx = int64_t(e.To.x) - e.From.x, dy = int64_t(e.To.y) - e.From.y;
+      e.Inner = Cross(e, e.Opposite);
+      e.Reach = double(kBoxMargin) * std::sqrt(double(dx) * dx + double(dy) * dy);
+    }
+  }
+  bool Holds(const TStroke& s) const {
+    for (const TEdge& e : FEdges) {
+      if (e.Inner == 0) return false;  // a flat triangle: leave it to the full test
+      const double p = double(Cross(e, {s.x1, s.y1})), r = double(Cross(e, {s.x2, s.y2}));
+      // Beyond: on the side away from the opposite corner, by more than the margin.
+      if (e.Inner > 0 ? (p < -e.Reach && r < -e.Reach) : (p > e.Reach && r > e.Reach)) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct TEdge {
+    TTextPoint2 From, To, Opposite;
+    int64_t Inner = 0;
+    double Reach = 0;
+  };
+  static int64_t Cross(const TEdge& e, TTextPoint2 p) {
+    return (int64_t(e.To.x) - e.From.x) * (int64_t(p.y) - e.From.y) - (int64_t(e.To.y) - e.From.y) * (int64_t(p.x) - e.From.x);
+  }
+  std::array<TEdge, 3> FEdges;
+};
+
 // What one text may still spend: vertices, and stroke tests of the fill search.
 // The text's own bounds may be lowered by a caller's allowance; running into a lowered bound
 // marks the allowance exhausted.
@@ -256,6 +305,9 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     second[i] = TextPointTransform(list[i].x2, list[i].y2, bounds, a, halfwidth, pen, h, s);
   }
   const double front = d / 2, back = -d / 2;
+  std::vector<TBox> boxes(fill ? n : 0);
+  for (size_t k = 0; k < boxes.size(); ++k)
+    boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
 
   for (size_t i = 0; i < n; ++i) {
     const TTextPoint& A = first[i];
@@ -278,12 +330,20 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       if (side <= 0) continue;
       if (!budget.CanSearch() || !budget.CanAdd(12)) break;
       const TFillTriangle triangle(ga, gq, gb);
-      bool blocked = lastBlocker < n && triangle.Blocked(list[lastBlocker]);
+      const TBox box = TBox::Of(ga, gq, gb);
+      // Every stroke still counts as a test, so the work bound stops the fill where it always
+      // did; a stroke whose box lies apart from the triangle's cannot block it and is passed
+      // over without the arithmetic.
+      const TOutside outside(ga, gq, gb);
+      auto blocks = [&](size_t k) {
+        return box.Meets(boxes[k]) && !outside.Holds(list[k]) && triangle.Blocked(list[k]);
+      };
+      bool blocked = lastBlocker < n && blocks(lastBlocker);
       budget.FillTests += lastBlocker < n ? 1 : 0;
       for (size_t k = 0; k < n && !blocked; ++k) {
         if (k == lastBlocker) continue;
         ++budget.FillTests;
-        if (triangle.Blocked(list[k])) {
+        if (blocks(k)) {
           blocked = true;
           lastBlocker = k;
         }
