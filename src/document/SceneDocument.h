@@ -34,7 +34,7 @@ struct TLoadLimits {
   uint64_t HandEdits = 500000;           // stored hand-moved vertices, all solids together
   uint64_t HandEditWork = 20000000;      // vertices the hand edits compare
   uint64_t CurveWork = 500000000;        // curve points sampled times the length of their equations
-  uint64_t TextFillTests = 250000000;    // stroke tests of the 3D text fill, all texts together
+  uint64_t TextFillTests = 200000000;    // stroke tests of the 3D text fill, all texts together
 };
 
 // What a load has asked for so far against its limits; Refusal names the first limit passed
