@@ -813,7 +813,7 @@ void PruneTextureFolders(const std::string& root, const std::string& keep, uint6
 }
 
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const std::string& textureFolder,
-                  TTextureUse textures) {
+                  TTextureUse textures, const TLoadLimits& limits) {
   TZLBArchive archive;
   try {
     archive.OpenArchive(path);
@@ -824,7 +824,7 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const
     std::string text;
     archive.ExtractToStream(0, text);
     std::string refusal;
-    const bool ok = ReadSceneText(scene, text, &refusal);
+    const bool ok = ReadSceneText(scene, text, &refusal, limits);
     if (!refusal.empty()) {
       if (prompt) prompt->Error(kMsgDocumentTooLarge + refusal);
       return false;
@@ -905,7 +905,11 @@ bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
 
 std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
   std::string text = clipboard.GetText();
-  if (text.size() > kMaxEntrySize) text.clear();
+  // No more fields than the writer puts in one record: the text is not split otherwise.
+  const TLoadBudget limits;
+  if (text.size() > kMaxEntrySize ||
+      static_cast<uint64_t>(std::count(text.begin(), text.end(), ';')) > MaxRecordFields(limits))
+    text.clear();
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
   std::string name = ParseObject(scene, SplitRecord(text));
   if (name == "-") name.clear();

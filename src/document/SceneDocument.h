@@ -93,7 +93,8 @@ inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
 // document past the load limits is refused with "Document trop volumineux : ..." and nothing of
 // it stays in the scene.
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract);
+                  const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract,
+                  const TLoadLimits& limits = {});
 // Removes document folders from the texture folder `root`, least recently used first, until it
 // holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
 void PruneTextureFolders(const std::string& root, const std::string& keep,

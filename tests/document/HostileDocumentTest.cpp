@@ -389,3 +389,15 @@ TEST(DocumentTextures, TheTextureFolderDropsTheLeastRecentlyUsedDocuments) {
   PruneTextureFolders(root.string(), (root / "current").string(), 0);
   EXPECT_EQ(FolderNames(root), (std::vector<std::string>{"current"}));
 }
+
+TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {
+  TScene scene;
+  TMemoryClipboard clipboard;
+  clipboard.SetText(std::string(20000000, ';'));
+  TScriptedPrompt prompt;
+  const double start = CpuSeconds();
+  EXPECT_EQ(PasteFromClipboard(scene, clipboard, &prompt), "");
+  EXPECT_LT(CpuSeconds() - start, 1.0);
+  EXPECT_EQ(prompt.Texts().back(), kMsgForeignClipboard);
+  EXPECT_EQ(scene.ObjectCount(), 0);
+}
