@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
+#include <ctime>
 
 #include "scene/Shapes.h"
 
@@ -83,9 +83,10 @@ TEST_F(SceneTest, UniqueNamesFollowTheAppendIRuleThroughAddsDeletesAndRenames) {
 }
 
 TEST_F(SceneTest, ThousandsOfIdenticalNamesStayFast) {
-  const auto start = std::chrono::steady_clock::now();
+  // Processor time: what the naming costs, whatever else the machine runs.
+  const std::clock_t start = std::clock();
   for (int k = 0; k < 6000; ++k) scene.AddObject(std::make_unique<TSolidObject>(), "a");
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
   EXPECT_EQ(scene.ObjectAt(5999)->Name(), "a" + std::string(5999, 'i'));
   EXPECT_LT(seconds, 1.0);
 }
