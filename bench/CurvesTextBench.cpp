@@ -51,5 +51,22 @@ void BM_Text3D(benchmark::State& state) {
 }
 BENCHMARK(BM_Text3D)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// The largest text the inspector makes: 255 characters at precision 100, filled (it reaches the
+// text's own work bounds).
+void BM_LargestText3D(benchmark::State& state) {
+  std::string text;
+  for (int i = 0; i < 255; ++i) text += "Ixoral modeleur 3D, @&%$#!?"[i % 27];
+  TTTFToVectorConverter converter;
+  converter.SetPrecision(100);
+  size_t vertices = 0;
+  for (auto _ : state) {
+    auto s = CreateText3D(text, converter, -200, true, kOpaqueWhite, 300, 0.2, 1400, 1);
+    vertices = s->VertexCount();
+    benchmark::DoNotOptimize(s);
+  }
+  state.counters["vertices"] = static_cast<double>(vertices);
+}
+BENCHMARK(BM_LargestText3D)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 }  // namespace ixoral

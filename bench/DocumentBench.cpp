@@ -74,3 +74,18 @@ static void BM_SaveTextured(benchmark::State& state) {
   fs::remove_all(folder);
 }
 BENCHMARK(BM_SaveTextured)->Unit(benchmark::kMillisecond);
+
+// A scene text of n cubes all named "a": each is named "a" followed by as many "i" as cubes
+// before it, so the names alone grow with the square of n.
+static void BM_ReadIdenticalNames(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::string end = "\xA4\r\n";
+  std::string text = "IXORAL EXPORT" + end + std::to_string(n) + end;
+  for (int k = 0; k < n; ++k)
+    text += "SolidObject;a;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,5;0,5;\r\n" + end;
+  for (auto _ : state) {
+    TScene scene;
+    benchmark::DoNotOptimize(ReadSceneText(scene, text));
+  }
+}
+BENCHMARK(BM_ReadIdenticalNames)->Arg(6000)->Unit(benchmark::kMillisecond);

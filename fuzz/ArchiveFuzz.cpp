@@ -1,5 +1,14 @@
-// libFuzzer harness: any bytes as a scene document, opened and read entry by entry.
+// libFuzzer harness: any bytes as a scene document, opened, read entry by entry and loaded as the
+// modeller's "Ouvrir" does.
+//
+// An input whose first byte is odd describes the archive instead of being it: a 16-bit length,
+// that many bytes of raw directory records, then the data blocks. The harness compresses the
+// directory and writes the trailer (count, offsets, CRC) itself, so mutations of the records'
+// offsets, sizes, names and flags reach the reader instead of all breaking the compressed
+// directory or its checksum. An even first byte: the rest is the archive file, with its trailer's
+// CRC made right.
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -7,19 +16,65 @@
 #include <string>
 
 #include "document/Archive.h"
+#include "FuzzLimits.h"
+
+namespace {
+
+void Put32(std::string& out, uint32_t v) {
+  for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+// The archive an odd input describes.
+std::string BuildArchive(const std::string& in) {
+  if (in.size() < 2) return {};
+  const size_t dirLength = std::min<size_t>(static_cast<uint8_t>(in[0]) | (size_t(static_cast<uint8_t>(in[1])) << 8),
+                                            in.size() - 2);
+  const std::string dir = in.substr(2, dirLength);
+  const std::string body = in.substr(2 + dirLength);
+  uLongf packedSize = compressBound(dir.size());
+  std::string packed(packedSize, '\0');
+  const bool compressed = !dir.empty() && compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                                                    reinterpret_cast<const Bytef*>(dir.data()), dir.size(),
+                                                    Z_DEFAULT_COMPRESSION) == Z_OK;
+  packed.resize(compressed ? packedSize : 0);
+  std::string out = body + (compressed ? packed : dir);
+  std::string trailer;
+  Put32(trailer, ixoral::Crc32(out.data(), out.size()));
+  Put32(trailer, static_cast<uint32_t>((dir.size() + ixoral::kZLBEntrySize - 1) / ixoral::kZLBEntrySize));
+  Put32(trailer, 1);
+  Put32(trailer, compressed ? static_cast<uint32_t>(packed.size()) : 0);
+  Put32(trailer, static_cast<uint32_t>(body.size()));
+  trailer += static_cast<char>(compressed ? 1 : 0);
+  trailer.append(15, '\0');
+  return out + trailer;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // One file for the whole run, removed when the run ends.
+  namespace fs = std::filesystem;
+  // One folder for the whole run, removed with its files when the run ends.
   static const struct TScratch {
-    std::string Path = (std::filesystem::temp_directory_path() /
-                        ("ixoral_fuzz_" + std::to_string(::getpid()) + ".ixr")).string();
-    ~TScratch() { std::remove(Path.c_str()); }
+    fs::path Work = fs::temp_directory_path() / ("ixoral_fuzz_" + std::to_string(::getpid()));
+    TScratch() {
+      std::error_code ec;
+      fs::create_directories(Work, ec);
+    }
+    ~TScratch() {
+      std::error_code ec;
+      fs::remove_all(Work, ec);
+    }
   } scratch;
-  const std::string& path = scratch.Path;
-  // The trailer's CRC is made right, so that mutations reach the directory and the entries
-  // instead of all stopping at the checksum.
-  std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (bytes.size() >= ixoral::kZLBTrailerSize) {
+  const fs::path& work = scratch.Work;
+  static const std::string path = (work / "doc.ixr").string();
+  std::error_code ec;
+  if (size == 0) return 0;
+  std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] & 1) {
+    bytes = BuildArchive(bytes);
+  } else if (bytes.size() >= ixoral::kZLBTrailerSize) {
+    // The trailer's CRC is made right, so that mutations reach the directory and the entries
+    // instead of all stopping at the checksum.
     const size_t body = bytes.size() - ixoral::kZLBTrailerSize;
     const uint32_t crc = ixoral::Crc32(bytes.data(), body);
     for (int k = 0; k < 4; ++k) bytes[body + k] = static_cast<char>(crc >> (8 * k));
@@ -36,10 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::string out;
       try {
         a.ExtractToStream(i, out);
+        if (i < 4) a.ExtractFile((work / "out").string(), i);
       } catch (const ixoral::TArchiveError&) {
       }
     }
   } catch (const ixoral::TArchiveError&) {
   }
+  // The whole load: scene text, budget, textures into a folder of the harness's own.
+  ixoral::TScene scene;
+  ixoral::LoadDocument(scene, path, nullptr, (work / "textures").string(), ixoral::TTextureUse::Extract,
+                       ixoral::FuzzLimits());
+  fs::remove_all(work / "out", ec);
+  fs::remove_all(work / "textures", ec);
   return 0;
 }

@@ -106,9 +106,12 @@ std::string Pos(const Vec3d& v) {
   return FormatPovNumber(v.x) + "\t" + FormatPovNumber(v.y) + "\t" + FormatPovNumber(v.z);
 }
 
-bool Load(TScene& scene, const std::string& path, IPrompt& prompt) {
+// Commands that only read the scene (listing it, exporting it for POV-Ray) leave its texture
+// images in the archive; drawing and saving it need them.
+bool Load(TScene& scene, const std::string& path, IPrompt& prompt,
+          TTextureUse textures = TTextureUse::Extract) {
   scene.NewScene(false);
-  return LoadDocument(scene, path, &prompt);
+  return LoadDocument(scene, path, &prompt, {}, textures);
 }
 
 // Places the scene's last object at "X,Y,Z" (numbers with a decimal point).
@@ -153,7 +156,7 @@ int CmdInfo(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
   TScene scene(nullptr, &prompt);
-  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const T3dObject* o = scene.ObjectAt(i);
     const bool light = o->IsLight();
@@ -176,7 +179,7 @@ int CmdExportPov(const TArgs& a) {
   if (a.Positional.size() != 2) return Usage();
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
   TScene scene(nullptr, &prompt);
-  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
   if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
     return Fail(kMsgFileAccess + a.Positional[1]);
   return 0;

@@ -1,5 +1,6 @@
 // The scene archive container: reading, checking, adding and extracting entries.
 #include "document/Archive.h"
+#include "document/OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -303,11 +304,11 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   return true;
 }
 
-void TZLBArchive::CreateArchive(const std::string& fileName) {
+void TZLBArchive::CreateArchive(const std::string& fileName, bool replaceExisting) {
   CloseArchive();
   if (fileName.empty()) return;
   std::error_code ec;
-  if (fs::exists(fs::symlink_status(fileName, ec))) Fail(kArcAlreadyExists);
+  if (!replaceExisting && fs::exists(fs::symlink_status(fileName, ec))) Fail(kArcAlreadyExists);
   FName = fileName;
   FNew = true;
   if (OnArchiveOpened && !FDestroying) OnArchiveOpened();
@@ -321,6 +322,10 @@ int TZLBArchive::EntryCount() const {
 ZLBEntry TZLBArchive::GetEntry(int index) const {
   if (index < 0 || index >= static_cast<int>(FEntries.size())) Fail(kArcIndexOutOfRange);
   return FEntries[static_cast<size_t>(index)];
+}
+
+std::string ArchiveEntryKey(const std::string& entryName) {
+  return FoldKey(Utf8ToWin1252(fs::path(entryName).filename().string()));
 }
 
 std::string TZLBArchive::EntryKey(const std::string& sourcePath) const {
@@ -428,7 +433,7 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       trailer.append(15, '\0');
       out += trailer;
       // A document is an ordinary file of the user's: the usual permissions.
-      if (!WriteFileAtomically(name, out)) Fail(ArchiveMessage(kArcCannotOpen, name));
+      if (!WriteOutputFile(name, out)) Fail(ArchiveMessage(kArcCannotOpen, name));
       CloseArchive();
       OpenArchive(name);
       written = true;
@@ -499,7 +504,7 @@ void TZLBArchive::WriteEntryFile(const std::string& folder, int index) {
   }
   std::string bytes;
   ReadEntry(index, bytes, true);
-  if (!WriteFileAtomically(target, bytes)) Fail(ArchiveMessage(kArcEntryCorrupt, index));
+  if (!WriteOutputFile(target, bytes)) Fail(ArchiveMessage(kArcEntryCorrupt, index));
   if (OnFileExtracted && !FDestroying) OnFileExtracted(folder + "/" + name);
 }
 

@@ -88,7 +88,9 @@ class TZLBArchive {
 
   bool OpenArchive(const std::string& fileName);
   void CloseArchive();
-  void CreateArchive(const std::string& fileName);
+  // With `replaceExisting`, a file already at that name is replaced (atomically) by the first
+  // write, and stays as it was until then.
+  void CreateArchive(const std::string& fileName, bool replaceExisting = false);
   int EntryCount() const;
   ZLBEntry GetEntry(int index) const;
   int IndexOfEntry(const std::string& filePath) const;
@@ -125,6 +127,9 @@ class TZLBArchive {
   std::vector<ZLBEntry> FEntries;
 };
 
+// The key under which an entry name (a file name, without folders) clashes with another: two
+// names with one key cannot both be in an archive that does not save paths.
+std::string ArchiveEntryKey(const std::string& entryName);
 // The standard CRC-32 (zlib's).
 uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 // Formats one of the messages above with its %s or %d argument.

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "document/OutputFile.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "scene/GlyphOutline.h"
@@ -172,22 +173,33 @@ bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IProm
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const TSolidObject* s = scene.SolidAt(i);
     if (!s || !s->Afficher || marked[static_cast<size_t>(i)]) continue;
-    const TSolidObject* parent = s->Parent >= 0 ? scene.SolidAt(s->Parent) : nullptr;
-    if (s->Relation != relAucune && parent && parent->Afficher) {
-      out << (s->Relation == relSoustraction ? "difference {" : "intersection {") << kEol;
-      WritePovSolid(out, *parent, prompt);
-      WritePovSolid(out, *s, prompt);
+    // The solid's relation chain: its parent, the parent's own relation parent, and so on up to a
+    // solid without a shown relation parent. A parent that is itself a CSG child stands for its
+    // own combination, so a chain F <- G <- H becomes H's block around G's block around F. A
+    // parent chain that loops (a damaged document) stops at the first solid seen twice.
+    std::vector<const TSolidObject*> chain{s};
+    std::vector<char> seen(static_cast<size_t>(scene.ObjectCount()), 0);
+    seen[static_cast<size_t>(i)] = 1;
+    for (const TSolidObject* c = s;;) {
+      const int p = c->Parent;
+      const TSolidObject* parent = p >= 0 ? scene.SolidAt(p) : nullptr;
+      if (c->Relation == relAucune || !parent || !parent->Afficher || seen[static_cast<size_t>(p)]) break;
+      seen[static_cast<size_t>(p)] = 1;
+      chain.push_back(parent);
+      c = parent;
+    }
+    for (size_t k = 0; k + 1 < chain.size(); ++k)
+      out << (chain[k]->Relation == relSoustraction ? "difference {" : "intersection {") << kEol;
+    WritePovSolid(out, *chain.back(), prompt);
+    for (size_t k = chain.size() - 1; k-- > 0;) {
+      WritePovSolid(out, *chain[k], prompt);
       out << "  }" << kEol;
-    } else {
-      WritePovSolid(out, *s, prompt);
     }
   }
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
       << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol
       << "translate " << FormatPovVector(view.Pos) << kEol << "}" << kEol;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  const std::string text = out.str();
-  return static_cast<bool>(file.write(text.data(), static_cast<std::streamsize>(text.size())));
+  return WriteOutputFile(path, out.str());
 }
 
 }  // namespace ixoral

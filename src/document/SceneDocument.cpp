@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -11,11 +12,15 @@
 #include <optional>
 
 #include "document/Archive.h"
+#include "document/OutputFile.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
+#include "platform/Trace.h"
+#include "scene/EvalExpr.h"
 #include "scene/Regenerate.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;
@@ -166,17 +171,20 @@ class TFieldReader {
     return F[K++];
   }
   bool Is(const char* keyword) { return K < F.size() && F[K] == keyword; }
+  // Every field read: a record carries nothing after its last field.
+  bool AtEnd() const { return K == F.size(); }
+  size_t Remaining() const { return F.size() - std::min(K, F.size()); }
+  // Every stored real was written from a single: one that is not finite in single precision
+  // (1e39 is finite only as a double) fails the record like any other bad number.
   double Real() {
     const auto v = ParseNumber(Text());
-    if (!v || !std::isfinite(*v)) FOk = false;
-    return v && std::isfinite(*v) ? *v : 0;
+    if (!v || !std::isfinite(static_cast<float>(*v))) {
+      FOk = false;
+      return 0;
+    }
+    return *v;
   }
-  // A real that must hold in single precision, as every stored number does.
-  float Single() {
-    const double v = Real();
-    if (std::fabs(v) > 3.4e38) FOk = false;
-    return FOk ? static_cast<float>(v) : 0.0f;
-  }
+  float Single() { return static_cast<float>(Real()); }
   long long Int(long long lo = INT32_MIN, long long hi = INT32_MAX) {
     const std::string& s = Text();
     long long v = 0;
@@ -226,18 +234,58 @@ struct THandEdit {
   float Tu = 0, Tv = 0;
 };
 
-std::string UniqueName(const TScene& scene, std::string name) {
-  while (scene.NameExists(name)) name += 'i';
-  return name;
+
+// Points sampled by one tube: four per step of the search, two per segment, and the ends.
+constexpr uint64_t kCurveSamples = 12000;
+
+// The cost of a curve before it is built: its samples times the length of what each evaluates.
+uint64_t CurveWork(long long type, const std::array<std::string, kTextParamCount>& t) {
+  if (type != stParamUser) return kCurveSamples * 16;
+  uint64_t length = 0;
+  for (const std::string& text : t) {
+    TEvalExprMath e;
+    e.SetExpression(text);
+    length += e.GetCompiled().size() + 1;
+  }
+  return kCurveSamples * length;
+}
+
+// The vertices a primitive's generator makes from these Params (counts rounded and limited as
+// the builders take them), known before anything is built; 0 for the other shapes.
+uint64_t PrimitiveVertices(long long type, const std::array<float, kParamCount>& p) {
+  const auto n = [&](int i) -> uint64_t {
+    const float v = p[static_cast<size_t>(i - 1)];
+    if (!(v > -1e9f && v < 1e9f)) return 0;
+    const long r = std::lround(v);
+    return r < 1 ? 0 : static_cast<uint64_t>(std::min<long>(r, kMaxPrecision));
+  };
+  const auto fan = [](uint64_t k) { return k ? k + 2 : 0; };
+  switch (type) {
+    case stCube: return 36;
+    case stCubePerce: return 120;
+    case stCylindre: return (n(3) ? 4 * (n(3) + 1) : 0) + 2 * fan(n(3));
+    case stCercle: return 2 * fan(n(2));
+    case stTore: return 6 * n(3) * n(4);
+    case stSphere: return 6 * n(2) * n(3);
+    case stPyramide: return 12;
+    case stCone: return 2 * fan(n(3));
+    case stPlanVertical: case stPlanHorizontal: return 4800;
+    default: return 0;
+  }
 }
 
 std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
-                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim,
+                       TLoadBudget& budget) {
   const Vec3d up = r.Vector();
   std::vector<THandEdit> edits;
   if (r.Is("Modified")) {
     r.Text();
     const long long n = r.Int(0, INT32_MAX);
+    if (r.Ok() && budget.HandEdits + static_cast<uint64_t>(n) > budget.Limits.HandEdits)
+      return budget.Refuse("plus de " + std::to_string(budget.Limits.HandEdits) + " points déplacés à la main"), "";
+    budget.HandEdits += static_cast<uint64_t>(n);
+    edits.reserve(static_cast<size_t>(std::min<long long>(n, static_cast<long long>(r.Remaining() / 7))));
     for (long long k = 0; k < n && r.Ok(); ++k) {  // each entry reads 7 fields: ends with the record
       THandEdit e;
       e.Ref.Composante = static_cast<int32_t>(r.Int());
@@ -292,22 +340,44 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     for (int i = 0; i < ShapeParamCounts[static_cast<size_t>(type)]; ++i) p[static_cast<size_t>(i)] = r.Single();
     if (type == stParamUser) t[0] = r.Text(), t[1] = r.Text(), t[2] = r.Text();
   }
-  if (!r.Ok()) return {};
+  if (!r.Ok() || !r.AtEnd()) return {};
 
   // A 3D text is named by its text, made unique as names are; a user curve is always white.
   std::string objectName = name;
-  if (type == stTexte3d) objectName = t[0] = UniqueName(scene, t[0]);
+  if (type == stTexte3d) objectName = t[0] = scene.UniqueName(t[0]);
   if (type == stParamUser) colour = kOpaqueWhite;
+  if (++budget.Objects > budget.Limits.Objects)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Objects) + " objets"), "";
+  if ((budget.NameBytes += objectName.size()) > budget.Limits.NameBytes)
+    return budget.Refuse("noms d'objets trop longs"), "";
+  if (type == stParam || type == stParamUser) {
+    if ((budget.CurveWork += CurveWork(type, t)) > budget.Limits.CurveWork)
+      return budget.Refuse("courbes paramétriques trop longues à calculer"), "";
+  }
+  if (budget.Vertices + PrimitiveVertices(type, p) > budget.Limits.Vertices)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
+  TTextAllowance allowance;
+  allowance.Vertices = budget.Limits.Vertices - std::min(budget.Vertices, budget.Limits.Vertices);
+  allowance.FillTests = budget.Limits.TextFillTests - std::min(budget.TextFillTests, budget.Limits.TextFillTests);
   TSolidObject stored;
   for (int i = 0; i < kParamCount; ++i) stored.SetParam(i + 1, p[static_cast<size_t>(i)]);
   for (int i = 0; i < kTextParamCount; ++i) stored.SetTextParam(i + 1, t[static_cast<size_t>(i)]);
-  TArrayOfComposante parts;
-  if (type < 0 || type >= kShapeTypeCount || !RegenerateComposantes(static_cast<uint8_t>(type), stored, parts))
-    return "-";  // no generator for this shape: the record is skipped
-  std::unique_ptr<TSolidObject> solid = NewSolidFromComposantes(std::move(parts), colour);
+  // The generator writes the Params it used (rounded counts, even sides, the precision the
+  // converter accepted); they, not the stored reals, describe the mesh from now on.
+  std::unique_ptr<TSolidObject> solid;
+  if (type >= 0 && type < kShapeTypeCount)
+    solid = RegenerateSolid(static_cast<uint8_t>(type), stored, colour, &allowance);
+  if (!solid) return "-";  // no generator for this shape: the record is skipped
   solid->ShapeType = static_cast<uint8_t>(type);
-  for (int i = 0; i < kParamCount; ++i) solid->SetParam(i + 1, p[static_cast<size_t>(i)]);
-  for (int i = 0; i < kTextParamCount; ++i) solid->SetTextParam(i + 1, stored.GetTextParam(i + 1));
+  if (type == stTexte3d) {
+    budget.TextFillTests = budget.Limits.TextFillTests - allowance.FillTests;
+    if (allowance.Exhausted)
+      return budget.Refuse(allowance.FillTests == 0 ? "textes 3D trop longs à remplir"
+                                                    : "plus de " + std::to_string(budget.Limits.Vertices) + " sommets"),
+             "";
+  }
+  if ((budget.Vertices += solid->VertexCount()) > budget.Limits.Vertices)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
 
   // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
   if (noise) {
@@ -318,12 +388,20 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     solid->SetTorsion(torsion->AxisStart, torsion->AxisEnd, torsion->Angle);
     ReapplyTorsion(*solid);
   }
-  for (size_t k = 0; k < edits.size(); ++k)
-    if (!ApplyStoredHandEdit(*solid, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu, edits[k].Tv))
-      return {};  // an entry naming no vertex fails the record, and nothing is added
+  if (!edits.empty()) {
+    TCoincidentVertexIndex index(*solid);
+    for (size_t k = 0; k < edits.size(); ++k) {
+      if (!ApplyStoredHandEdit(*solid, index, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu,
+                               edits[k].Tv))
+        return {};  // an entry naming no vertex fails the record, and nothing is added
+      if (budget.HandEditWork + index.Examined() > budget.Limits.HandEditWork)
+        return budget.Refuse("points déplacés à la main trop coûteux à replacer"), "";
+    }
+    budget.HandEditWork += index.Examined();
+  }
   if (texture) {
     std::error_code ec;
-    if (fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
+    if (budget.LoadStoredTextures && fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
     solid->Texturer = true;
     solid->TextureFile = *texture;
   }
@@ -342,11 +420,13 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
 }
 
 std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type,
-                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim) {
+                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim, TLoadBudget& budget) {
   const std::string& specularWord = r.Text();
   if (specularWord != "Specular" && specularWord != "NoSpecular") r.Fail();
   const float theta = r.Single(), phi = r.Single();
-  if (!r.Ok() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
+  if (!r.Ok() || !r.AtEnd() || scene.LightCount >= TMemoryLightDevice::kMaxLightIndex) return {};
+  if (++budget.Objects > budget.Limits.Objects)
+    return budget.Refuse("plus de " + std::to_string(budget.Limits.Objects) + " objets"), "";
 
   const int n = ++scene.LightCount;
   D3DLIGHT7 l;
@@ -390,9 +470,11 @@ std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long lon
 }
 
 std::string ReadUntil(const std::string& bytes, size_t& at, char stop, bool dropLineEnds) {
+  const size_t end = std::min(bytes.find(stop, at), bytes.size());
   std::string out;
-  while (at < bytes.size() && bytes[at] != stop) {
-    const char c = bytes[at++];
+  out.reserve(end - at);
+  for (; at < end; ++at) {
+    const char c = bytes[at];
     if (!dropLineEnds || (c != '\r' && c != '\n')) out += c;
   }
   if (at < bytes.size()) ++at;  // the stop byte
@@ -402,11 +484,6 @@ std::string ReadUntil(const std::string& bytes, size_t& at, char stop, bool drop
 // The two bytes after a record terminator are its line end.
 void SkipLineEnd(const std::string& bytes, size_t& at) {
   for (int k = 0; k < 2 && at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n'); ++k) ++at;
-}
-
-std::string TemporaryPathBeside(const std::string& path) {
-  static int counter = 0;
-  return path + ".saving-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
 std::string XdgFolder(const char* variable, const char* fallback) {
@@ -442,34 +519,51 @@ std::string SerializeObject(TScene& scene) {
 
 std::vector<std::string> SplitRecord(const std::string& record) {
   std::vector<std::string> fields;
-  std::string field;
-  size_t chars = 0;
-  for (char c : record) {
-    if (c == ';') {
-      fields.push_back(std::move(field));
-      field.clear();
-      chars = 0;
+  fields.reserve(static_cast<size_t>(std::count(record.begin(), record.end(), ';')));
+  size_t start = 0;
+  for (size_t semi; (semi = record.find(';', start)) != std::string::npos; start = semi + 1) {
+    if (semi - start <= kMaxFieldLength) {  // no more characters than bytes
+      fields.emplace_back(record, start, semi - start);
       continue;
     }
-    const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-    if (!continuation) ++chars;
-    if (chars <= kMaxFieldLength) field += c;
+    // Cut after the 255th character, keeping that character whole.
+    std::string field;
+    size_t chars = 0;
+    for (size_t i = start; i < semi; ++i) {
+      const bool continuation = (static_cast<unsigned char>(record[i]) & 0xC0) == 0x80;
+      if (!continuation) ++chars;
+      if (chars > kMaxFieldLength) break;
+      field += record[i];
+    }
+    fields.push_back(std::move(field));
   }
   return fields;
 }
 
-std::string ParseObject(TScene& scene, const std::vector<std::string>& fields) {
+namespace {
+bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& budget);
+}  // namespace
+
+bool TLoadBudget::Refuse(const std::string& why) {
+  if (Refusal.empty()) Refusal = why;
+  return false;
+}
+
+std::string ParseObject(TScene& scene, const std::vector<std::string>& fields, TLoadBudget* budget) {
+  TLoadBudget own;
+  if (!budget) budget = &own;
+  if (budget->Refused()) return {};
   TFieldReader r(fields);
   const std::string& kind = r.Text();
   const bool solid = kind == "SolidObject";
   if (!solid && kind != "LightObject") return {};
-  const std::string name = UniqueName(scene, r.Text());
+  const std::string name = scene.UniqueName(r.Text());
   const D3DCOLOR colour = r.Colour();
   const long long type = r.Int(0, 255);
   const Vec3d pos = r.Vector(), dir = r.Vector(), redim = r.Vector();
   if (!r.Ok()) return {};
-  return solid ? ParseSolid(scene, r, name, colour, type, pos, dir, redim)
-               : ParseLight(scene, r, colour, type, pos, dir, redim);
+  return solid ? ParseSolid(scene, r, name, colour, type, pos, dir, redim, *budget)
+               : ParseLight(scene, r, colour, type, pos, dir, redim, *budget);
 }
 
 // ---------------------------------------------------------------- scene text
@@ -502,7 +596,52 @@ std::string WriteSceneText(TScene& scene) {
   return out;
 }
 
-bool ReadSceneText(TScene& scene, const std::string& bytes) {
+namespace {
+
+// The fields a record may hold: the solid record's own, plus seven per hand edit still allowed.
+uint64_t MaxRecordFields(const TLoadBudget& budget) {
+  return 64 + 7 * (budget.Limits.HandEdits - std::min(budget.HandEdits, budget.Limits.HandEdits));
+}
+
+// Puts the scene back as it was before a refused load: no object, light or view of the
+// document stays.
+struct TSceneRestorePoint {
+  explicit TSceneRestorePoint(TScene& s)
+      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Current(s.CurrentObject),
+        Selected(s.SelectedObjects), Views(s.Views) {}
+  void Restore() {
+    Scene.TruncateObjects(Objects);
+    Scene.LightCount = LightCount;
+    Scene.CurrentObject = Current;
+    Scene.SelectedObjects = Selected;
+    Scene.Views = Views;
+  }
+  TScene& Scene;
+  int Objects;
+  int32_t LightCount;
+  int32_t Current;
+  std::vector<int32_t> Selected;
+  std::array<TVue, 4> Views;
+};
+
+}  // namespace
+
+bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal, const TLoadLimits& limits) {
+  TLoadBudget budget;
+  budget.Limits = limits;
+  budget.LoadStoredTextures = false;
+  TSceneRestorePoint restore(scene);
+  const bool ok = ReadSceneTextWithin(scene, bytes, budget);
+  if (budget.Refused()) {
+    restore.Restore();
+    if (refusal) *refusal = budget.Refusal;
+    return false;
+  }
+  return ok;
+}
+
+namespace {
+bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& budget) {
   size_t at = 0;
   std::string header = ReadUntil(bytes, at, kRecordEnd, false);
   SkipLineEnd(bytes, at);
@@ -535,31 +674,32 @@ bool ReadSceneText(TScene& scene, const std::string& bytes) {
   // Every record ends with its terminator: the count can never run past the text.
   for (long long k = 0; k < count; ++k) {
     if (at >= bytes.size()) return false;
+    const size_t end = std::min(bytes.find(kRecordEnd, at), bytes.size());
+    if (!ok) {  // the remaining records are passed over unread
+      at = end < bytes.size() ? end + 1 : end;
+      SkipLineEnd(bytes, at);
+      continue;
+    }
+    // A record longer than any the writer produces is refused before it is split into fields.
+    const auto fields = static_cast<uint64_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                         bytes.begin() + static_cast<std::ptrdiff_t>(end), ';'));
+    if (fields > MaxRecordFields(budget))
+      return budget.Refuse("un objet de plus de " + std::to_string(MaxRecordFields(budget)) + " champs");
     const std::string record = Win1252ToUtf8(ReadUntil(bytes, at, kRecordEnd, true));
     SkipLineEnd(bytes, at);
-    if (!ok) continue;
-    if (ParseObject(scene, SplitRecord(record)).empty()) ok = false;
+    if (ParseObject(scene, SplitRecord(record), &budget).empty()) ok = false;
+    if (budget.Refused()) return false;
   }
   return ok;
 }
+}  // namespace
 
 bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
   std::error_code ec;
   if (fs::exists(path, ec) && !overwrite &&
       !(prompt && prompt->YesNo(kMsgOverwrite + path)))
     return false;
-  const std::string text = WriteSceneText(scene);
-  const std::string tmp = TemporaryPathBeside(path);
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) fs::remove(tmp, ec);
-  return !ec;
+  return WriteOutputFile(path, WriteSceneText(scene));
 }
 
 bool ReadScene(TScene& scene, const std::string& path) {
@@ -591,31 +731,89 @@ bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPromp
     if (const TSolidObject* s = scene.SolidAt(i); s && s->Texturer)
       inputs.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile, nullptr});
 
-  const std::string tmp = TemporaryPathBeside(path);
+  // Two textures under one file name cannot both be stored: refused before anything is written,
+  // so the previous document stays as it was.
+  std::vector<std::string> keys;
+  for (const TArchiveInput& input : inputs) {
+    const std::string key = ArchiveEntryKey(input.EntryName);
+    if (std::find(keys.begin(), keys.end(), key) != keys.end()) {
+      if (prompt) prompt->Error(kArcAlreadyExists);
+      return false;
+    }
+    keys.push_back(key);
+  }
+  // The archive writes itself atomically at the path: complete, or not at all.
   TZLBArchive archive;
   bool ok = false;
   try {
-    archive.CreateArchive(tmp);
+    archive.CreateArchive(path, true);
     ok = archive.AddEntries(inputs);
     if (!ok && prompt) prompt->Error(kMsgFileAccess + path);
   } catch (const TArchiveError& e) {
     if (prompt) prompt->Error(e.what());
   }
   archive.CloseArchive();
-  if (ok) {
-    fs::rename(tmp, path, ec);
-    if (ec) {
-      ok = false;
-      if (prompt) prompt->Error(kMsgFileAccess + path);
-    }
-  }
-  if (!ok) fs::remove(tmp, ec);  // the previous document is left as it was
   if (ok) scene.FileName = path;
   return ok;
 }
 
-bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder) {
+namespace {
+
+// A solid whose texture the document does not provide: drawn plain, and its path forgotten so
+// that no later save can embed whatever file that path names on this machine.
+void DropTexture(TSolidObject& s, const std::string& why) {
+  Trace(why + s.TextureFile);
+  s.Texturer = false;
+  s.TextureFile.clear();
+  s.TextureSurface.reset();
+}
+
+bool SameFileContent(const std::string& path, const std::string& bytes) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(path, ec)) || fs::file_size(path, ec) != bytes.size() || ec)
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string have(bytes.size(), '\0');
+  return in.read(have.data(), static_cast<std::streamsize>(have.size())) && have == bytes;
+}
+
+uint64_t FolderBytes(const fs::path& folder) {
+  uint64_t total = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) total += it->file_size(ec);
+  return total;
+}
+
+}  // namespace
+
+void PruneTextureFolders(const std::string& root, const std::string& keep, uint64_t maxBytes) {
+  struct TFolder {
+    fs::path Path;
+    fs::file_time_type Used;
+    uint64_t Bytes;
+  };
+  std::vector<TFolder> folders;
+  uint64_t total = 0;
+  std::error_code ec;
+  const fs::path kept = fs::path(keep).lexically_normal();
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!fs::is_directory(fs::symlink_status(it->path(), ec))) continue;
+    const uint64_t bytes = FolderBytes(it->path());
+    total += bytes;
+    if (it->path().lexically_normal() != kept)
+      folders.push_back({it->path(), fs::last_write_time(it->path(), ec), bytes});
+  }
+  std::sort(folders.begin(), folders.end(), [](const TFolder& a, const TFolder& b) { return a.Used < b.Used; });
+  for (const TFolder& f : folders) {
+    if (total <= maxBytes) break;
+    fs::remove_all(f.Path, ec);
+    if (!ec) total -= f.Bytes;
+  }
+}
+
+bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const std::string& textureFolder,
+                  TTextureUse textures, const TLoadLimits& limits) {
   TZLBArchive archive;
   try {
     archive.OpenArchive(path);
@@ -625,7 +823,12 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
     }
     std::string text;
     archive.ExtractToStream(0, text);
-    const bool ok = ReadSceneText(scene, text);
+    std::string refusal;
+    const bool ok = ReadSceneText(scene, text, &refusal, limits);
+    if (!refusal.empty()) {
+      if (prompt) prompt->Error(kMsgDocumentTooLarge + refusal);
+      return false;
+    }
     if (ok)
       scene.FileName = path;
     else if (prompt)
@@ -633,19 +836,55 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
     // Texture k of the archive belongs to the k-th textured solid. Each document gets a folder
     // of its own, so two documents carrying different images under one file name never take
     // each other's texture (a later save would otherwise embed the wrong image).
-    const std::string folder = (textureFolder.empty() ? DefaultTextureFolder() : textureFolder) + "/" +
-                               DocumentTextureFolderName(path);
+    const std::string root = textureFolder.empty() ? DefaultTextureFolder() : textureFolder;
+    const std::string folder = root + "/" + DocumentTextureFolderName(path);
+    bool extracted = false;
     int k = 1;
-    for (int i = 0; i < scene.ObjectCount() && k < archive.EntryCount(); ++i) {
+    for (int i = 0; i < scene.ObjectCount(); ++i) {
       TSolidObject* s = scene.SolidAt(i);
       if (!s || !s->Texturer) continue;
-      archive.ExtractFile(folder, k);
-      const std::string file = folder + "/" + archive.GetEntry(k).FileNameUtf8();
+      if (k >= archive.EntryCount()) {
+        DropTexture(*s, "Texture absente du document, objet sans texture : ");
+        continue;
+      }
+      const int entry = k++;
+      const std::string name = archive.GetEntry(entry).FileNameUtf8();
+      if (textures == TTextureUse::Skip) {  // nothing written: the name alone, for what it is
+        s->TextureFile = name;
+        continue;
+      }
+      std::string bytes;
+      archive.ExtractToStream(entry, bytes);
+      // Only a picture the decoders accept is written to the disk.
+      std::string message;
+      bool picture = name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+      if (picture) {
+        TImage image;
+        picture = DecodeImage(fs::path(name).extension().string(), reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size(), image, message);
+      }
+      if (!picture) {
+        DropTexture(*s, "Texture illisible (" + name + " " + message + "), objet sans texture : ");
+        continue;
+      }
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+      const std::string file = folder + "/" + name;
+      // The same document opened again finds its images in place.
+      if (!SameFileContent(file, bytes) && !WriteOutputFile(file, bytes)) {
+        DropTexture(*s, "Texture non écrite (" + file + "), objet sans texture : ");
+        continue;
+      }
       scene.Device().LoadTexture(*s, file);
       s->TextureFile = file;
-      ++k;
+      extracted = true;
     }
     archive.CloseArchive();
+    if (extracted) {
+      std::error_code ec;
+      fs::last_write_time(folder, fs::file_time_type::clock::now(), ec);  // used just now
+      PruneTextureFolders(root, folder);
+    }
     return ok;
   } catch (const TArchiveError& e) {
     if (prompt) prompt->Error(e.what());
@@ -666,7 +905,11 @@ bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
 
 std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
   std::string text = clipboard.GetText();
-  if (text.size() > kMaxEntrySize) text.clear();
+  // No more fields than the writer puts in one record: the text is not split otherwise.
+  const TLoadBudget limits;
+  if (text.size() > kMaxEntrySize ||
+      static_cast<uint64_t>(std::count(text.begin(), text.end(), ';')) > MaxRecordFields(limits))
+    text.clear();
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
   std::string name = ParseObject(scene, SplitRecord(text));
   if (name == "-") name.clear();

@@ -22,6 +22,36 @@ inline constexpr const char* kMsgForeignClipboard =
 // The longest field the reader keeps: the longest string the program itself holds.
 inline constexpr size_t kMaxFieldLength = 255;
 
+inline constexpr const char* kMsgDocumentTooLarge = "Document trop volumineux : ";
+
+// What one document may ask the reader to build. Every bound lies well above what the modeller
+// lets a user make of one scene, and together they keep a load to a couple of seconds and a few
+// hundred megabytes whatever a document asks for.
+struct TLoadLimits {
+  uint64_t Objects = 50000;
+  uint64_t NameBytes = 64ull << 20;      // all names together (identical names grow with their count)
+  uint64_t Vertices = 8000000;           // every mesh together: 256 MB of vertices
+  uint64_t HandEdits = 500000;           // stored hand-moved vertices, all solids together
+  uint64_t HandEditWork = 20000000;      // vertices the hand edits compare
+  uint64_t CurveWork = 500000000;        // curve points sampled times the length of their equations
+  uint64_t TextFillTests = 200000000;    // stroke tests of the 3D text fill, all texts together
+};
+
+// What a load has asked for so far against its limits; Refusal names the first limit passed
+// (the text after kMsgDocumentTooLarge), empty while within them.
+struct TLoadBudget {
+  TLoadLimits Limits;
+  uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0,
+           TextFillTests = 0;
+  std::string Refusal;
+  // Whether a record's texture path is read from the disk (a pasted object names the live file);
+  // a document brings its textures in its archive instead.
+  bool LoadStoredTextures = true;
+  // Records the refusal (the first one stays) and returns false.
+  bool Refuse(const std::string& why);
+  bool Refused() const { return !Refusal.empty(); }
+};
+
 // The record of the scene's current object, as UTF-8 text without line ends; empty without one.
 std::string SerializeObject(TScene& scene);
 // Splits a record at ";" (the text after the last ";" is not a field); fields are cut to 255
@@ -29,13 +59,17 @@ std::string SerializeObject(TScene& scene);
 std::vector<std::string> SplitRecord(const std::string& record);
 // Adds the object a record describes; returns the name it was given, empty on failure. A record
 // whose shape has no generator here is skipped: the result is then "-" and nothing is added.
-std::string ParseObject(TScene& scene, const std::vector<std::string>& fields);
+// With a budget, what the record asks for is counted against it; a record past a limit fails and
+// sets the budget's Refusal.
+std::string ParseObject(TScene& scene, const std::vector<std::string>& fields, TLoadBudget* budget = nullptr);
 
 // The whole scene text in Windows-1252 bytes, views included when the scene's SaveViews is on.
 std::string WriteSceneText(TScene& scene);
 // Reads a scene text into the scene; false when the header is unknown or a record fails (the
-// objects read before stay).
-bool ReadSceneText(TScene& scene, const std::string& bytes);
+// objects read before stay). A text asking for more than `limits` is refused as a whole: the scene
+// is left as it was and `refusal` (when given) says why, to follow kMsgDocumentTooLarge.
+bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal = nullptr,
+                   const TLoadLimits& limits = {});
 // The same on files. WriteScene asks before replacing a file unless `overwrite` is set.
 bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
 bool ReadScene(TScene& scene, const std::string& path);
@@ -44,11 +78,27 @@ bool ReadScene(TScene& scene, const std::string& path);
 // temporary file beside the document and renamed over it only once complete, so a failed save
 // never loses the previous document.
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+// What a load does with the document's texture images: extract them for drawing, or, for a
+// command that only reads the scene (listing, POV-Ray export), leave them in the archive.
+enum class TTextureUse { Extract, Skip };
+
+// The per-user texture folder keeps at most this much; the folders of the documents used least
+// recently go first.
+inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
+
 // Loads a document into the scene (the caller clears the scene first). Textures are extracted to
 // a folder of this document's own (DocumentTextureFolderName) inside `textureFolder` (by default
-// the per-user data folder).
+// the per-user data folder), each only if it decodes as a picture. A textured solid whose texture
+// is missing or unreadable loads without texture, its stored path dropped, with a trace line. A
+// document past the load limits is refused with "Document trop volumineux : ..." and nothing of
+// it stays in the scene.
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder = {});
+                  const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract,
+                  const TLoadLimits& limits = {});
+// Removes document folders from the texture folder `root`, least recently used first, until it
+// holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
+void PruneTextureFolders(const std::string& root, const std::string& keep,
+                         uint64_t maxBytes = kMaxTextureFolderBytes);
 // The document's file name and a hash of its full path: where its textures are extracted.
 std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace ixoral {
 namespace {
@@ -48,15 +49,17 @@ void RoundAt(TDecimal& d, int keep) {
 }  // namespace
 
 std::string FormatNumber(double value, char separator) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  // Nothing the program writes may be unreadable: a value that is not a number is written as 0,
+  // an infinite one as the largest finite single of its sign (what a reader can take back).
+  if (std::isnan(value)) value = 0;
+  if (std::isinf(value)) value = value < 0 ? -static_cast<double>(std::numeric_limits<float>::max())
+                                           : static_cast<double>(std::numeric_limits<float>::max());
   const bool negative = std::signbit(value);
   TDecimal d = ExactDecimal(std::fabs(value));
 
   // Position of the first significant digit, as a power of ten.
   const size_t first = d.Digits.find_first_not_of('0');
   if (first == std::string::npos) return std::string("0") + separator + "000";
-  const int exponent = d.IntDigits - 1 - static_cast<int>(first);
 
   // Seven significant digits decide whether the fixed form still fits.
   TDecimal sig = d;
@@ -72,11 +75,11 @@ std::string FormatNumber(double value, char separator) {
     return out + mant[0] + separator + mant.substr(1) + exp;
   }
 
-  // Fixed form: round once, at the coarser of the seventh significant digit and the third decimal.
-  const int decimals = std::min(3, 6 - exponent);
-  RoundAt(d, d.IntDigits + decimals);
-  std::string intPart = d.Digits.substr(0, d.IntDigits);
-  std::string frac = d.Digits.substr(d.IntDigits);
+  // Fixed form: the seven significant digits, then rounded again to three decimals. The second
+  // rounding works on the first one's result (0.9995f is 0.99949997…: 0,9995000 and then 1,000).
+  RoundAt(sig, sig.IntDigits + 3);
+  std::string intPart = sig.Digits.substr(0, static_cast<size_t>(sig.IntDigits));
+  std::string frac = sig.Digits.substr(static_cast<size_t>(sig.IntDigits));
   frac.resize(3, '0');
   const size_t nz = intPart.find_first_not_of('0');
   intPart = nz == std::string::npos ? "0" : intPart.substr(nz);

@@ -265,6 +265,17 @@ std::unique_ptr<TSolidObject> CreateDefaultCurve() {
   return CreateBuiltinCurve(10, 3, kOpaqueWhite, 5, 0.3, 0.1);
 }
 
+std::unique_ptr<TSolidObject> RebuildCurveObject(uint8_t shapeType, const TSolidObject& o, D3DCOLOR colour) {
+  const double r = o.GetParam(1), anglemax = o.GetParam(2);
+  const int n = RoundToInt(o.GetParam(3));
+  if (shapeType == stParam)
+    return CreateBuiltinCurve(n, RoundToInt(o.GetParam(4)), colour, o.GetParam(5), anglemax, r);
+  if (shapeType == stParamUser)
+    return CreateUserCurve(n, o.GetTextParam(1), o.GetTextParam(2), colour, o.GetParam(5), o.GetParam(4),
+                           o.GetTextParam(3), anglemax, r);
+  return nullptr;
+}
+
 bool BuildCurveComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComposante& out) {
   const double r = o.GetParam(1), anglemax = o.GetParam(2);
   const int n = RoundToInt(o.GetParam(3));

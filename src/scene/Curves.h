@@ -55,5 +55,8 @@ std::unique_ptr<TSolidObject> CreateDefaultCurve();
 // Rebuilds the components of a curve (shape 9 or 14) from its Params and TextParams, as a
 // document or the inspector needs; false for other shapes.
 bool BuildCurveComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
+// The same through the create functions: a new object with the Params they write (n rounded and
+// made even, which rounded). Null for other shapes.
+std::unique_ptr<TSolidObject> RebuildCurveObject(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour);
 
 }  // namespace ixoral

@@ -316,12 +316,20 @@ double TEvalExprMath::ApplyOperator(int entry, double x, double y) {
 double TEvalExprMath::EvaluateNode(const TNode& node, double t) {
   if (FStatus != TExprStatus::Valide) return kInvalidValue;
   switch (node.Kind) {
+    // An error in an operand is the error of the whole evaluation: the enclosing operator is not
+    // applied, so it cannot reset the status and report a value built on 42.
     case TNode::Binary: {
       const double x = EvaluateNode(*node.Left, t);
+      if (FStatus != TExprStatus::Valide) return kInvalidValue;
       const double y = EvaluateNode(*node.Right, t);
+      if (FStatus != TExprStatus::Valide) return kInvalidValue;
       return ApplyOperator(node.Entry, x, y);
     }
-    case TNode::Unary: return ApplyOperator(node.Entry, EvaluateNode(*node.Left, t), kInvalidValue);
+    case TNode::Unary: {
+      const double x = EvaluateNode(*node.Left, t);
+      if (FStatus != TExprStatus::Valide) return kInvalidValue;
+      return ApplyOperator(node.Entry, x, kInvalidValue);
+    }
     case TNode::Variable: return t;
     case TNode::Number: return node.Value;
   }

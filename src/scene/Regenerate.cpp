@@ -16,4 +16,14 @@ bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArray
   }
 }
 
+std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour,
+                                              TTextAllowance* textAllowance) {
+  switch (shapeType) {
+    case stParam:
+    case stParamUser: return RebuildCurveObject(shapeType, params, colour);
+    case stTexte3d: return RebuildText3DObject(params, colour, textAllowance);
+    default: return RebuildPrimitiveObject(shapeType, params, colour);
+  }
+}
+
 }  // namespace ixoral

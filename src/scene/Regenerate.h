@@ -3,11 +3,19 @@
 #pragma once
 
 #include "scene/Objects.h"
+#include "scene/Text3D.h"
 
 namespace ixoral {
 
 // Primitives (codes 0-3, 5-8, 10, 11), built-in and user curves (9, 14) and 3D text (13).
 // False for shapes without a generator ("Cercle Simple", "User").
 bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
+
+// A new solid made by the shape's create function from the stored Params and TextParams, so its
+// Params are the ones the generator wrote (rounded counts, even tube sides, the precision the
+// outline converter accepted). Null for shapes without a generator.
+// A 3D text spends out of `textAllowance` when one is given (Text3D.h).
+std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour,
+                                              TTextAllowance* textAllowance = nullptr);
 
 }  // namespace ixoral

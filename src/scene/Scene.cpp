@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <string_view>
 
 #include "scene/Shapes.h"
 
@@ -127,18 +129,66 @@ int TScene::IndexOfName(const std::string& name) const {
 
 bool TScene::NameExists(const std::string& name) const { return FNameCounts.count(name) != 0; }
 
+namespace {
+// A name as its stem and the number of letters "i" that end it ("Cubeii": "Cube", 2).
+std::pair<std::string_view, size_t> SplitTrailingI(std::string_view name) {
+  size_t stem = name.size();
+  while (stem > 0 && name[stem - 1] == 'i') --stem;
+  return {name.substr(0, stem), name.size() - stem};
+}
+}  // namespace
+
 void TScene::IndexName(const std::string& name, int delta) {
   int& count = FNameCounts[name];
+  const bool wasUsed = count > 0;
   count += delta;
-  if (count <= 0) FNameCounts.erase(name);
+  const bool used = count > 0;
+  if (!used) FNameCounts.erase(name);
+  if (used == wasUsed) return;
+  const auto [stem, k] = SplitTrailingI(name);
+  auto& runs = FNameRuns[std::string(stem)];
+  if (used) {
+    // Join the runs ending just before k and starting just after it.
+    size_t first = k, last = k;
+    auto next = runs.find(k + 1);
+    if (next != runs.end()) {
+      last = next->second;
+      runs.erase(next);
+    }
+    auto it = runs.lower_bound(k);
+    if (it != runs.begin() && std::prev(it)->second + 1 == k) {
+      --it;
+      first = it->first;
+    }
+    runs[first] = last;
+  } else {
+    // Split the run holding k around it.
+    auto it = std::prev(runs.upper_bound(k));
+    const size_t first = it->first, last = it->second;
+    runs.erase(it);
+    if (first < k) runs[first] = k - 1;
+    if (k < last) runs[k + 1] = last;
+    if (runs.empty()) FNameRuns.erase(std::string(stem));
+  }
+}
+
+std::string TScene::UniqueName(const std::string& name) const {
+  const auto [stem, k] = SplitTrailingI(name);
+  const auto found = FNameRuns.find(std::string(stem));
+  if (found == FNameRuns.end()) return name;
+  const auto& runs = found->second;
+  auto it = runs.upper_bound(k);
+  if (it == runs.begin()) return name;
+  --it;
+  if (it->second < k) return name;  // k lies past the run before it: the name is free
+  return name + std::string(it->second + 1 - k, 'i');
 }
 
 int TScene::AddObject(std::unique_ptr<T3dObject> object, const std::string& name) {
   object->ScaleMatrix = Identity();
   object->RotationMatrix = Identity();
   object->TranslationMatrix = Identity();
-  std::string unique = name;
-  while (NameExists(unique)) unique += 'i';
+  const std::string unique = UniqueName(name);
   object->FName = unique;
   IndexName(unique, +1);
   FObjects.push_back(std::move(object));
@@ -157,10 +207,18 @@ void TScene::RenameObject(int i, const std::string& name) {
   Notify(TSceneChange::ObjectRenamed, i);
 }
 
+void TScene::TruncateObjects(int count) {
+  while (ObjectCount() > std::max(count, 0)) {
+    IndexName(FObjects.back()->Name(), -1);
+    FObjects.pop_back();
+  }
+}
+
 void TScene::FreeAllObjects() {
   // Pop one at a time: a light being destroyed reaches the device through this scene.
   while (!FObjects.empty()) FObjects.pop_back();
   FNameCounts.clear();
+  FNameRuns.clear();
 }
 
 // ---------------------------------------------------------------- selection

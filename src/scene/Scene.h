@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -98,12 +99,16 @@ class TScene {
   TLight* LightAt(int i) const;
   int IndexOfName(const std::string& name) const;
   bool NameExists(const std::string& name) const;
+  // `name` followed by as few letters "i" as make it free: the name AddObject gives.
+  std::string UniqueName(const std::string& name) const;
   // Appends the object under `name`, made unique by appending "i"; resets its three matrices to
   // identity and computes its selection marks. Returns the new index.
   int AddObject(std::unique_ptr<T3dObject> object, const std::string& name);
   // Gives object i exactly this name (the caller decides about clashes); ignored out of range.
   void RenameObject(int i, const std::string& name);
   void FreeAllObjects();
+  // Frees the objects from index `count` on (the last ones added); nothing else changes.
+  void TruncateObjects(int count);
 
   // --- selection ---
   bool HasSelection() const { return CurrentObject >= 0; }
@@ -153,6 +158,10 @@ class TScene {
   IPrompt* FPrompt;
   std::vector<std::unique_ptr<T3dObject>> FObjects;
   std::unordered_map<std::string, int> FNameCounts;  // how many objects bear each name
+  // Names by stem (the name less its trailing letters "i"): the runs of trailing-"i" counts in
+  // use, first -> last. The free name for a request is the end of the run holding its count,
+  // found without trying the candidates one by one.
+  std::unordered_map<std::string, std::map<size_t, size_t>> FNameRuns;
   std::shared_ptr<TSceneObserverList> FObservers;
   int FSelectionBatch = 0;  // selection changes are told once, when the outermost one ends
   bool FSelectionDirty = false;

@@ -442,6 +442,25 @@ bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& s, TArrayO
   }
 }
 
+std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& s,
+                                                    D3DCOLOR colour) {
+  const auto p = [&](int i) { return double(s.GetParam(i)); };
+  const auto n = [&](int i) { return RoundCount(s.GetParam(i)); };
+  switch (shapeType) {
+    case stCube: return CreateCube(colour, p(1));
+    case stCubePerce: return CreateCubePerce(colour, p(1), p(2));
+    case stCylindre: return CreateCylinder(n(3), colour, p(2), p(1));
+    case stCercle: return CreateCircle(n(2), colour, p(1));
+    case stTore: return CreateTorus(n(3), n(4), colour, p(2), p(1));
+    case stSphere: return CreateSphere(n(2), n(3), colour, p(1));
+    case stPyramide: return CreateConeOrPyramid(4, colour, p(2), p(1));
+    case stCone: return CreateConeOrPyramid(n(3), colour, p(2), p(1));
+    case stPlanVertical: return CreateWall(colour, s.GetParam(1));
+    case stPlanHorizontal: return CreateFloor(colour, s.GetParam(1));
+    default: return nullptr;
+  }
+}
+
 const std::array<TInsertDefault, 10> InsertDefaults = {{
     {TInsertKind::Cube, "cube", "Cube", [] { return CreateCube(kOpaqueWhite, 0.5); }},
     {TInsertKind::CubePerce, "cubeperce", "Cube Perce", [] { return CreateCubePerce(kOpaqueWhite, 0.5, 0.25); }},

@@ -70,6 +70,11 @@ std::unique_ptr<TLight> CreateAimedLight(const Vec3d& origin, const D3DVECTOR& t
 bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& params,
                                TArrayOfComposante& out);
 
+// The same rebuild through the create functions: a new object whose Params are the ones the
+// generator writes (counts rounded and clamped), not the stored reals. Null for other shapes.
+std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& params,
+                                                    D3DCOLOR colour);
+
 // The insert commands of the main window for primitive solids, with their default values.
 enum class TInsertKind { Cube, CubePerce, Cylindre, Cone, Pyramide, Tore, Sphere, Cercle, ParoiV, ParoiH };
 

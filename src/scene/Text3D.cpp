@@ -193,12 +193,74 @@ class TFillTriangle {
   TInsideTest FInside, FInsideDoubled;
 };
 
+// The bounding box of a few glyph points. Two boxes that stay more than kBoxMargin apart hold no
+// point of a stroke strictly inside a triangle, no proper crossing and no midpoint inside: the
+// margin covers the rounding of the inside and crossing arithmetic, whose errors are far below
+// one glyph unit.
+constexpr int64_t kBoxMargin = 2;
+struct TBox {
+  int64_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  static TBox Of(TTextPoint2 a, TTextPoint2 b, TTextPoint2 c) {
+    return {std::min({int64_t(a.x), int64_t(b.x), int64_t(c.x)}), std::min({int64_t(a.y), int64_t(b.y), int64_t(c.y)}),
+            std::max({int64_t(a.x), int64_t(b.x), int64_t(c.x)}), std::max({int64_t(a.y), int64_t(b.y), int64_t(c.y)})};
+  }
+  bool Meets(const TBox& o) const {
+    return o.X0 <= X1 + kBoxMargin && X0 <= o.X1 + kBoxMargin && o.Y0 <= Y1 + kBoxMargin && Y0 <= o.Y1 + kBoxMargin;
+  }
+};
+
+// Whether a stroke lies wholly beyond one edge line of the triangle (A, Q, B), more than
+// kBoxMargin units away: then it has no point inside, crosses no edge, and its midpoint is out.
+class TOutside {
+ public:
+  TOutside(TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) : FEdges{{{a, b, q}, {b, q, a}, {q, a, b}}} {
+    for (TEdge& e : FEdges) {
+      const int64_t dx = int64_t(e.To.x) - e.From.x, dy = int64_t(e.To.y) - e.From.y;
+      e.Inner = Cross(e, e.Opposite);
+      e.Reach = double(kBoxMargin) * std::sqrt(double(dx) * dx + double(dy) * dy);
+    }
+  }
+  bool Holds(const TStroke& s) const {
+    for (const TEdge& e : FEdges) {
+      if (e.Inner == 0) return false;  // a flat triangle: leave it to the full test
+      const double p = double(Cross(e, {s.x1, s.y1})), r = double(Cross(e, {s.x2, s.y2}));
+      // Beyond: on the side away from the opposite corner, by more than the margin.
+      if (e.Inner > 0 ? (p < -e.Reach && r < -e.Reach) : (p > e.Reach && r > e.Reach)) return true;
+    }
+    return false;
+  }
+
+ private:
+  struct TEdge {
+    TTextPoint2 From, To, Opposite;
+    int64_t Inner = 0;
+    double Reach = 0;
+  };
+  static int64_t Cross(const TEdge& e, TTextPoint2 p) {
+    return (int64_t(e.To.x) - e.From.x) * (int64_t(p.y) - e.From.y) - (int64_t(e.To.y) - e.From.y) * (int64_t(p.x) - e.From.x);
+  }
+  std::array<TEdge, 3> FEdges;
+};
+
 // What one text may still spend: vertices, and stroke tests of the fill search.
+// The text's own bounds may be lowered by a caller's allowance; running into a lowered bound
+// marks the allowance exhausted.
 struct TTextBudget {
   size_t Vertices = 0;
   uint64_t FillTests = 0;
-  bool CanAdd(size_t n) const { return Vertices + n <= kMaxTextVertices; }
-  bool CanSearch() const { return FillTests < kMaxFillTests; }
+  size_t MaxVertices = kMaxTextVertices;
+  uint64_t MaxFillTests = kMaxFillTests;
+  TTextAllowance* Allowance = nullptr;
+  bool CanAdd(size_t n) {
+    if (Vertices + n <= MaxVertices) return true;
+    if (Allowance && MaxVertices < kMaxTextVertices) Allowance->Exhausted = true;
+    return false;
+  }
+  bool CanSearch() {
+    if (FillTests < MaxFillTests) return true;
+    if (Allowance && MaxFillTests < kMaxFillTests) Allowance->Exhausted = true;
+    return false;
+  }
 };
 
 // Appends vertices group by group, starting a new triangle list once a component holds more
@@ -243,6 +305,9 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     second[i] = TextPointTransform(list[i].x2, list[i].y2, bounds, a, halfwidth, pen, h, s);
   }
   const double front = d / 2, back = -d / 2;
+  std::vector<TBox> boxes(fill ? n : 0);
+  for (size_t k = 0; k < boxes.size(); ++k)
+    boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
 
   for (size_t i = 0; i < n; ++i) {
     const TTextPoint& A = first[i];
@@ -265,12 +330,20 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       if (side <= 0) continue;
       if (!budget.CanSearch() || !budget.CanAdd(12)) break;
       const TFillTriangle triangle(ga, gq, gb);
-      bool blocked = lastBlocker < n && triangle.Blocked(list[lastBlocker]);
+      const TBox box = TBox::Of(ga, gq, gb);
+      // Every stroke still counts as a test, so the work bound stops the fill where it always
+      // did; a stroke whose box lies apart from the triangle's cannot block it and is passed
+      // over without the arithmetic.
+      const TOutside outside(ga, gq, gb);
+      auto blocks = [&](size_t k) {
+        return box.Meets(boxes[k]) && !outside.Holds(list[k]) && triangle.Blocked(list[k]);
+      };
+      bool blocked = lastBlocker < n && blocks(lastBlocker);
       budget.FillTests += lastBlocker < n ? 1 : 0;
       for (size_t k = 0; k < n && !blocked; ++k) {
         if (k == lastBlocker) continue;
         ++budget.FillTests;
-        if (triangle.Blocked(list[k])) {
+        if (blocks(k)) {
           blocked = true;
           lastBlocker = k;
         }
@@ -376,7 +449,7 @@ void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int
 
 std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
                                            int32_t a, bool fill, D3DCOLOR colour, int32_t c,
-                                           double d, int32_t h, double s) {
+                                           double d, int32_t h, double s, TTextAllowance* allowance) {
   const std::string stored = StoredText(text);
   const std::string bytes = Utf8ToWin1252(stored);
   a = ClampUnits(a);
@@ -410,6 +483,11 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
 
   TArrayOfComposante all, one;
   TTextBudget budget;
+  if (allowance) {
+    budget.Allowance = allowance;
+    budget.MaxVertices = std::min(budget.MaxVertices, allowance->Vertices);
+    budget.MaxFillTests = std::min(budget.MaxFillTests, allowance->FillTests);
+  }
   int64_t pen = 0;
   for (char ch : bytes) {
     BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s,
@@ -417,6 +495,10 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
     for (auto& part : one) all.push_back(std::move(part));
   }
 
+  if (allowance) {
+    allowance->Vertices -= budget.Vertices;
+    allowance->FillTests -= std::min(budget.FillTests, allowance->FillTests);
+  }
   // Made empty, then given the components by move: a large text is not copied twice.
   auto object = NewSolidFromComposantes({}, colour);
   object->Composantes = std::move(all);
@@ -457,6 +539,18 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
   while (nameExists && nameExists(text) && text.size() < kMaxTextParamLength) text += 'i';
   const int32_t c = static_cast<int32_t>(std::nearbyint(double(m.Sum) / 254.0));
   return CreateText3D(text, converter, m.Lowest, true, kOpaqueWhite, c, 0.2, m.Height, 1.0);
+}
+
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour,
+                                                  TTextAllowance* allowance) {
+  TTTFToVectorConverter converter;
+  const double precision = o.GetParam(1);
+  if (std::isfinite(precision) && precision >= 1 && precision <= 100)
+    converter.SetPrecision(static_cast<int32_t>(std::lround(precision)));
+  converter.Font.Name = o.GetTextParam(2).empty() ? std::string("Arial") : o.GetTextParam(2);
+  return CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0, colour,
+                      UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)), o.GetParam(2),
+                      allowance);
 }
 
 bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComposante& out) {

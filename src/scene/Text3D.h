@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -108,9 +109,19 @@ inline constexpr size_t kMaxTextVertices = 4000000;
 inline constexpr uint64_t kMaxFillTests = 200000000;
 inline constexpr int32_t kMaxGlyphUnits = 1000000;
 
+// What a caller (the document reader) lets one text spend within the bounds above; the text
+// counts what it spends out of it, and Exhausted tells that the allowance, not the text's own
+// bounds, stopped it before it was complete.
+struct TTextAllowance {
+  size_t Vertices = SIZE_MAX;
+  uint64_t FillTests = UINT64_MAX;
+  bool Exhausted = false;
+};
+
 std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
                                            int32_t a, bool fill, D3DCOLOR colour, int32_t c,
-                                           double d, int32_t h, double s);
+                                           double d, int32_t h, double s,
+                                           TTextAllowance* allowance = nullptr);
 
 // The measures of a font at the converter's precision over the character codes 0..255.
 struct TFontMeasure {
@@ -130,5 +141,8 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
 // Rebuilds the components of a 3D text (shape 13) from its Params and TextParams, as a document
 // or the inspector needs; false for other shapes.
 bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
+// The same as a new object with the Params CreateText3D writes (the precision the converter took).
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& params, D3DCOLOR colour,
+                                                  TTextAllowance* allowance = nullptr);
 
 }  // namespace ixoral

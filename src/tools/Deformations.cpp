@@ -1,6 +1,8 @@
 // Shared points, random generator, noise, torsion and coincident-vertex moves.
 #include "tools/Deformations.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -209,6 +211,94 @@ bool ApplyStoredHandEdit(TSolidObject& s, int rank, const TVertexRef& ref, const
   const D3DVERTEX& old = s.Composantes[static_cast<size_t>(ref.Composante)].Vertices[static_cast<size_t>(ref.Vertex)];
   MoveCoincidentVertices(s, {old.x, old.y, old.z}, p);
   // The mapping is written where the vertex now lies (its single-precision position).
+  const D3DVERTEX& now = s.Composantes[static_cast<size_t>(ref.Composante)].Vertices[static_cast<size_t>(ref.Vertex)];
+  s.SetTexCoordAt({now.x, now.y, now.z}, tu, tv, running);
+  s.SetModified(rank, ref);
+  return true;
+}
+
+namespace {
+// Cells ten times the coincidence distance: the vertices within 1e-6 of a point lie in the cells
+// that the box of half-side 1.5e-6 around it touches (the margin absorbs the rounding of the
+// division), which is most often the point's own cell alone.
+constexpr double kMoveCell = 1e-5;
+constexpr double kMoveMargin = 1.5e-6;
+
+bool MoveCellOf(double x, double y, double z, int64_t c[3]) {
+  const double v[3] = {x, y, z};
+  for (int k = 0; k < 3; ++k) {
+    const double q = std::floor(v[k] / kMoveCell);
+    if (!(std::fabs(q) < 1e15)) return false;
+    c[k] = static_cast<int64_t>(q);
+  }
+  return true;
+}
+}  // namespace
+
+TCoincidentVertexIndex::TCoincidentVertexIndex(TSolidObject& solid) : FSolid(solid) {
+  for (size_t c = 0; c < solid.Composantes.size(); ++c)
+    for (size_t v = 0; v < solid.Composantes[c].Vertices.size(); ++v)
+      Insert({static_cast<uint32_t>(c), static_cast<uint32_t>(v)});
+}
+
+void TCoincidentVertexIndex::Insert(TRef r) {
+  const D3DVERTEX& v = At(r);
+  int64_t c[3];
+  if (MoveCellOf(v.x, v.y, v.z, c))
+    FCells[TPointIndex::Key(c[0], c[1], c[2])].push_back(r);
+  else
+    FFar.push_back(r);
+}
+
+int TCoincidentVertexIndex::Move(const Vec3d& from, const Vec3d& to) {
+  std::vector<TRef>& found = FFound;
+  found.clear();
+  auto take = [&](std::vector<TRef>& list) {
+    for (size_t k = 0; k < list.size();) {
+      ++FExamined;
+      if (NearVertex(At(list[k]), from)) {
+        found.push_back(list[k]);
+        list[k] = list.back();
+        list.pop_back();
+      } else {
+        ++k;
+      }
+    }
+  };
+  int64_t lo[3], hi[3];
+  if (MoveCellOf(from.x - kMoveMargin, from.y - kMoveMargin, from.z - kMoveMargin, lo) &&
+      MoveCellOf(from.x + kMoveMargin, from.y + kMoveMargin, from.z + kMoveMargin, hi)) {
+    // Distinct buckets only: one met twice would be searched twice.
+    std::array<std::vector<TRef>*, 27> buckets{};
+    size_t count = 0;
+    for (int64_t x = lo[0]; x <= hi[0]; ++x)
+      for (int64_t y = lo[1]; y <= hi[1]; ++y)
+        for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+          const auto it = FCells.find(TPointIndex::Key(x, y, z));
+          if (it == FCells.end() || it->second.empty()) continue;
+          if (std::find(buckets.begin(), buckets.begin() + static_cast<std::ptrdiff_t>(count), &it->second) ==
+              buckets.begin() + static_cast<std::ptrdiff_t>(count))
+            buckets[count++] = &it->second;
+        }
+    for (size_t k = 0; k < count; ++k) take(*buckets[k]);
+  }
+  take(FFar);
+  for (TRef r : found) {
+    D3DVERTEX& v = At(r);
+    v.x = static_cast<float>(to.x);
+    v.y = static_cast<float>(to.y);
+    v.z = static_cast<float>(to.z);
+    Insert(r);
+  }
+  return static_cast<int>(found.size());
+}
+
+bool ApplyStoredHandEdit(TSolidObject& s, TCoincidentVertexIndex& index, int rank, const TVertexRef& ref,
+                         const Vec3d& p, float tu, float tv) {
+  const int running = RunningIndex(s, ref);
+  if (running == 0) return false;
+  const D3DVERTEX& old = s.Composantes[static_cast<size_t>(ref.Composante)].Vertices[static_cast<size_t>(ref.Vertex)];
+  index.Move({old.x, old.y, old.z}, p);
   const D3DVERTEX& now = s.Composantes[static_cast<size_t>(ref.Composante)].Vertices[static_cast<size_t>(ref.Vertex)];
   s.SetTexCoordAt({now.x, now.y, now.z}, tu, tv, running);
   s.SetModified(rank, ref);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "scene/Scene.h"
@@ -54,6 +55,34 @@ int MoveCoincidentVertices(TScene& scene, int index, const Vec3d& from, const Ve
 // is recorded at `rank` of ModifiedVertices. False when (c, v) names no vertex.
 bool ApplyStoredHandEdit(TSolidObject& solid, int rank, const TVertexRef& ref, const Vec3d& p,
                          float tu, float tv);
+
+// The vertices of one solid by position, for many moves of coincident vertices in a row (the
+// hand edits of a document): each move examines the vertices near its point instead of the whole
+// mesh. The solid's vertex positions must change only through Move while the index is in use.
+class TCoincidentVertexIndex {
+ public:
+  explicit TCoincidentVertexIndex(TSolidObject& solid);
+  // What MoveCoincidentVertices(solid, from, to) does, with the same result.
+  int Move(const Vec3d& from, const Vec3d& to);
+  // Vertices compared so far, moved or not: the work the moves have cost.
+  uint64_t Examined() const { return FExamined; }
+
+ private:
+  struct TRef {
+    uint32_t Composante, Vertex;
+  };
+  D3DVERTEX& At(TRef r) { return FSolid.Composantes[r.Composante].Vertices[r.Vertex]; }
+  void Insert(TRef r);
+  TSolidObject& FSolid;
+  std::unordered_map<uint64_t, std::vector<TRef>> FCells;
+  std::vector<TRef> FFar;  // positions too large for a cell, searched one by one
+  std::vector<TRef> FFound;
+  uint64_t FExamined = 0;
+};
+
+// ApplyStoredHandEdit through an index of the solid's vertices.
+bool ApplyStoredHandEdit(TSolidObject& solid, TCoincidentVertexIndex& index, int rank, const TVertexRef& ref,
+                         const Vec3d& p, float tu, float tv);
 
 // Copies one object's whole state between two scenes at the same index (colour excepted).
 void CopyObjectState(TScene& destination, int index, TScene& source);

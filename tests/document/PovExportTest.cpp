@@ -115,6 +115,35 @@ TEST_F(PovTest, CsgChildrenCarryTheirParent) {
   EXPECT_EQ(Count(pov, "sphere {"), 1u);
 }
 
+TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
+  // F <- G (subtraction) <- H (intersection), as a document may hold it.
+  TScene scene(nullptr, &prompt);
+  const int f = Add(scene, CreateCube(kOpaqueWhite, 1), "F");
+  const int g = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "G");
+  const int h = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.4), "H");
+  scene.SolidAt(g)->Parent = f;
+  scene.SolidAt(g)->Relation = relSoustraction;
+  scene.SolidAt(h)->Parent = g;
+  scene.SolidAt(h)->Relation = relIntersection;
+  std::string pov = Export(scene);
+  EXPECT_EQ(Count(pov, "box {"), 1u);
+  EXPECT_EQ(Count(pov, "sphere {"), 1u);
+  EXPECT_EQ(Count(pov, "cylinder {"), 1u);
+  const size_t inter = pov.find("intersection {"), diff = pov.find("difference {"), box = pov.find("box {"),
+               sphere = pov.find("sphere {"), cylinder = pov.find("cylinder {");
+  ASSERT_NE(inter, std::string::npos);
+  EXPECT_TRUE(inter < diff && diff < box && box < sphere && sphere < cylinder) << pov;
+  // A loop of parents ends where a solid comes back, and nothing is written twice over.
+  scene.SolidAt(f)->Parent = h;
+  scene.SolidAt(f)->Relation = relSoustraction;
+  const int k = Add(scene, CreateTorus(8, 8, kOpaqueWhite, 0.1, 0.3), "K");
+  scene.SolidAt(k)->Parent = h;
+  scene.SolidAt(k)->Relation = relIntersection;
+  pov = Export(scene);
+  EXPECT_EQ(Count(pov, "torus {"), 1u);
+  EXPECT_EQ(Count(pov, "cylinder {"), 1u);
+}
+
 TEST_F(PovTest, LightsThatAreOn) {
   TScene scene(nullptr, &prompt);
   scene.NewScene(true);
@@ -163,6 +192,14 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   scene.SolidAt(hiddenParent)->SetVisible(false);
   scene.SetParent(inter, scene.IndexOfName("Cercle8"));
   scene.SetRelation(inter, scene.IndexOfName("Cercle8"), relIntersection);
+  // A three-level chain: the pyramid subtracted from the pierced cube, the result intersected
+  // with the floor.
+  const int f = scene.IndexOfName("Cube Perce2"), g = scene.IndexOfName("Pyramide5"),
+            h = scene.IndexOfName("ParoiH10");
+  scene.SolidAt(g)->Parent = f;
+  scene.SolidAt(g)->Relation = relSoustraction;
+  scene.SolidAt(h)->Parent = g;
+  scene.SolidAt(h)->Relation = relIntersection;
   // A 3D text whose text needs escaping, and a curve.
   auto text = CreateDefaultText3D([](const std::string&) { return false; });
   text->SetTextParam(1, "Ixoral \"quoted\" \\ text");
@@ -175,6 +212,7 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   scene.Device().SetLight(l2, l);
   scene.LightAt(scene.AddObject(CreateAimedLight({2, 2, -2}, {0, 0, 0}, kOpaqueWhite, &scene), "L2"))->DeviceIndex = l2;
   const std::string pov = Export(scene);
+  EXPECT_EQ(Count(pov, "object {"), 6u);  // pierced cube, pyramid, circle, both walls, curve
   const auto img = dir / "out.png";
   const std::string cmd = "cd '" + dir.string() + "' && povray +Iscene.pov +O" + img.string() +
                           " +W80 +H60 -D -V +WL0 >povray.log 2>&1";

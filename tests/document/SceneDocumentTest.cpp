@@ -13,6 +13,7 @@
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 #include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -20,6 +21,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kEnd = "\xA4\r\n";
+
+// A 2 x 2 picture of one colour, as a bitmap file.
+void WriteImage(const fs::path& p, uint32_t colour) {
+  const uint32_t pixels[4] = {colour, colour, colour, colour};
+  ASSERT_TRUE(WriteBmpFile(p.string(), 2, 2, pixels));
+}
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -63,7 +70,7 @@ class DocumentTest : public ::testing::Test {
     s.SetParent(child, s.IndexOfName("Cube1"));
     s.SetRelation(child, s.IndexOfName("Cube1"), relSoustraction);
     TSolidObject* walls = s.SolidAt(s.IndexOfName("ParoiV9"));
-    std::ofstream(dir / "bois.bmp") << "BM not really an image";
+    WriteImage(dir / "bois.bmp", 0xFF804020);
     walls->Texturer = true;
     walls->TextureFile = (dir / "bois.bmp").string();
     // A second light, aimed.
@@ -141,7 +148,7 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
   const TSolidObject* walls = loaded.SolidAt(loaded.IndexOfName("ParoiV9"));
   ASSERT_TRUE(walls && walls->Texturer);
   EXPECT_EQ(walls->TextureFile, (dir / "textures" / DocumentTextureFolderName(doc) / "bois.bmp").string());
-  EXPECT_EQ(ReadAll(walls->TextureFile), "BM not really an image");
+  EXPECT_EQ(ReadAll(walls->TextureFile), ReadAll(dir / "bois.bmp"));
   scene.SolidAt(scene.IndexOfName("ParoiV9"))->TextureFile = walls->TextureFile;
   const std::string again = WriteSceneText(loaded);
   EXPECT_EQ(again, WriteSceneText(scene));
@@ -242,6 +249,10 @@ TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
       "Bonjour;",
       withField(4, "abc"),          // a number that does not convert
       withField(4, "1e999"),        // not finite
+      withField(5, "1e39"),         // finite as a double, infinite as a single
+      withField(11, "-3,5E+038"),
+      withField(22, "1e40"),        // the specular power
+      withField(23, "4e38"),        // a shape parameter
       withField(2, "FFFFFFFG"),     // not a colour
       withField(3, "-1"),           // a shape code out of range
       withField(16, "Modifie"),     // an unknown keyword
@@ -260,7 +271,8 @@ TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
   }
   // Shapes without a generator are skipped, not failed.
   TScene scene;
-  EXPECT_EQ(ParseObject(scene, SplitRecord(withField(3, "12"))), "-");
+  const std::string userShape = withField(3, "12");
+  EXPECT_EQ(ParseObject(scene, SplitRecord(userShape.substr(0, userShape.rfind(';', userShape.size() - 2) + 1))), "-");
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
 
@@ -316,12 +328,12 @@ TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
 }
 
 TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
-  const std::string images[2] = {"first image", "second image"};
+  const uint32_t images[2] = {0xFF102030, 0xFF405060};
   std::string docs[2];
   for (int k = 0; k < 2; ++k) {
     fs::create_directories(dir / std::to_string(k));
     const auto image = dir / std::to_string(k) / "bois.bmp";
-    std::ofstream(image) << images[k];
+    WriteImage(image, images[k]);
     TScene scene(nullptr, &prompt);
     Insert(scene, "cube", 1);
     scene.SolidAt(0)->Texturer = true;
@@ -332,8 +344,8 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
   TScene a(nullptr, &prompt), b(nullptr, &prompt);
   ASSERT_TRUE(LoadDocument(a, docs[0], &prompt, (dir / "t").string()));
   ASSERT_TRUE(LoadDocument(b, docs[1], &prompt, (dir / "t").string()));
-  EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), images[0]);
-  EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), images[1]);
+  EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), ReadAll(dir / "0" / "bois.bmp"));
+  EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), ReadAll(dir / "1" / "bois.bmp"));
 }
 
 TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
@@ -369,4 +381,27 @@ TEST(DefaultLight, StandsWhereItWillStandAfterASaveAndALoad) {
   EXPECT_NEAR(a.dvPosition.z, b.dvPosition.z, 1e-5);
   EXPECT_LT(std::hypot(a.dvPosition.x + 1, a.dvPosition.z + 1), 1.01);  // not 7071 units away
   EXPECT_EQ(WriteSceneText(fresh), WriteSceneText(reread));  // and the scene text is unchanged
+}
+
+TEST_F(DocumentTest, ARebuiltSolidKeepsTheParamsItsGeneratorWrote) {
+  const std::string head = "0;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,5;";
+  TScene scene;
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cyl;FFFFFFFF;2;" + head + "0,5;1;10,6;")), "Cyl");
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Sph;FFFFFFFF;6;" + head + "0,5;20,6;2,6;")), "Sph");
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cur;FFFFFFFF;9;" + head + "0,1;0,3;10,6;2,6;5;")),
+            "Cur");
+  const TSolidObject* cyl = scene.SolidAt(0);
+  EXPECT_EQ(cyl->GetParam(3), 11.0f);
+  EXPECT_EQ(cyl->Composantes[0].Vertices.size(), 4u * 12u);  // the mesh and the Params agree
+  const TSolidObject* sph = scene.SolidAt(1);
+  EXPECT_EQ(sph->GetParam(2), 21.0f);
+  EXPECT_EQ(sph->GetParam(3), 3.0f);
+  EXPECT_EQ(sph->Composantes[0].Vertices.size(), 6u * 21u * 3u);
+  const TSolidObject* cur = scene.SolidAt(2);
+  EXPECT_EQ(cur->GetParam(3), 10.0f);  // 11 sides made even
+  EXPECT_EQ(cur->GetParam(4), 3.0f);
+  EXPECT_EQ(cur->Composantes[0].Vertices.size(), 4u * 11u);
+  // Saved again, the rounded values are what the document holds.
+  scene.SelectObject(0);
+  EXPECT_NE(SerializeObject(scene).find("0,500;1,000;11,000;"), std::string::npos);
 }

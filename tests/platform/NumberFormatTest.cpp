@@ -30,8 +30,24 @@ TEST(FormatNumber, ExponentFormBeyondSevenIntegerDigits) {
   EXPECT_EQ(FormatNumber(123456789.0), "1,234568E+008");
   EXPECT_EQ(FormatNumber(9999999.6), "1,000000E+007");  // rounding carries into an eighth digit
   EXPECT_EQ(FormatNumber(-4.2e7), "-4,200000E+007");
-  EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN()), "NAN");
-  EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity()), "-INF");
+}
+
+TEST(FormatNumber, RoundsToSevenDigitsFirstThenToThreeDecimals) {
+  EXPECT_EQ(FormatNumber(0.9995f), "1,000");  // 0.99949997… : 0,9995000, then 1,000
+  EXPECT_EQ(FormatNumber(-0.9995f), "-1,000");
+  EXPECT_EQ(FormatNumber(static_cast<float>(12345.678)), "12345,680");
+  EXPECT_EQ(FormatNumber(0.0014999999), "0,002");  // 0,001500000 then 0,002
+  EXPECT_EQ(FormatNumber(0.00149999), "0,001");    // the seven digits keep it below the half
+  EXPECT_EQ(FormatNumber(2.0004999999, '.'), "2.001");
+}
+
+TEST(FormatNumber, NeverWritesSomethingAReaderRefuses) {
+  EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN()), "0,000");
+  EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity()), "3,402823E+038");
+  EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity(), '.'), "-3.402823E+038");
+  const auto back = ParseNumber(FormatNumber(std::numeric_limits<float>::infinity()));
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(std::isfinite(static_cast<float>(*back)));
 }
 
 TEST(IsNumberEntry, EmptyAndLoneMinusAreNotNumbers) {

@@ -150,17 +150,19 @@ TEST(EvalExprTest, CalculationErrorsGive42AndStick) {
   }
 }
 
-TEST(EvalExprTest, LaterSuccessfulOperatorClearsAnEarlierError) {
-  // The right operand returns 42 at once, then the addition resets the status: 42 + 42.
+TEST(EvalExprTest, AnErrorInsideASubExpressionFailsTheWholeEvaluation) {
   std::string status;
-  EXPECT_EQ(ValueAt("1/(t-t)+5", 1, &status), 84);
+  for (const char* text : {"(1/0)+1", "1/(t-t)+5", "5+1/(t-t)", "5/(t-t)", "-(ln(0))", "cos(1/(t-t))*2",
+                           "2^(sqr(-1)+1)-3"}) {
+    EXPECT_EQ(ValueAt(text, 1, &status), 42) << text;
+    EXPECT_EQ(status, kExprErreurCalcul) << text;
+  }
+  // Valid expressions keep their values and compiled forms.
+  EXPECT_EQ(CompileText("(1/2)+1").Compiled, "(((1)/(2))+(1))");
+  EXPECT_EQ(ValueAt("(1/2)+1", 1, &status), 1.5);
   EXPECT_EQ(status, kExprValide);
-  // Whichever side fails, the enclosing addition runs last and clears it: 5 + 42.
-  EXPECT_EQ(ValueAt("5+1/(t-t)", 1, &status), 47);
+  EXPECT_EQ(ValueAt("-t^2+cos(0)", 3, &status), 10);
   EXPECT_EQ(status, kExprValide);
-  // Only a failure of the outermost operator is reported.
-  EXPECT_EQ(ValueAt("5/(t-t)", 1, &status), 42);
-  EXPECT_EQ(status, kExprErreurCalcul);
 }
 
 TEST(EvalExprTest, ApplyOperatorResetsStatus) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 
 #include "scene/Shapes.h"
 
@@ -44,6 +45,50 @@ TEST_F(SceneTest, NamesAreMadeUniqueWithTheLetterI) {
   scene.RenameObject(2, "Renamed");
   EXPECT_FALSE(scene.NameExists("Cube"));
   EXPECT_TRUE(scene.NameExists("Renamed"));
+}
+
+TEST_F(SceneTest, UniqueNamesFollowTheAppendIRuleThroughAddsDeletesAndRenames) {
+  // The rule itself, tried candidate by candidate, against what the scene answers.
+  auto byRule = [&](std::string name) {
+    while (scene.NameExists(name)) name += 'i';
+    return name;
+  };
+  const std::vector<std::string> bases = {"a", "ai", "aii", "i", "", "ii", "Cube", "Cubei", "bi", "b"};
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    const std::string& base = bases[next(static_cast<uint32_t>(bases.size()))];
+    const uint32_t what = next(10);
+    if (what < 6 || scene.ObjectCount() == 0) {
+      const std::string expected = byRule(base);
+      ASSERT_EQ(scene.UniqueName(base), expected) << step;
+      ASSERT_EQ(scene.ObjectAt(AddCube(base))->Name(), expected) << step;
+    } else if (what < 8) {
+      scene.DeleteObject(static_cast<int>(next(static_cast<uint32_t>(scene.ObjectCount()))));
+    } else {
+      // Renaming may give two objects one name; the rule still holds for later adds.
+      scene.RenameObject(static_cast<int>(next(static_cast<uint32_t>(scene.ObjectCount()))), base + "i");
+    }
+  }
+  // Names that already end in "i" continue their own run.
+  scene.FreeAllObjects();
+  AddCube("ai");
+  AddCube("a");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"ai", "a"}));
+  EXPECT_EQ(scene.ObjectAt(AddCube("a"))->Name(), "aii");
+  EXPECT_EQ(scene.ObjectAt(AddCube("ai"))->Name(), "aiii");
+}
+
+TEST_F(SceneTest, ThousandsOfIdenticalNamesStayFast) {
+  // Processor time: what the naming costs, whatever else the machine runs.
+  const std::clock_t start = std::clock();
+  for (int k = 0; k < 6000; ++k) scene.AddObject(std::make_unique<TSolidObject>(), "a");
+  const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+  EXPECT_EQ(scene.ObjectAt(5999)->Name(), "a" + std::string(5999, 'i'));
+  EXPECT_LT(seconds, 1.0);
 }
 
 TEST_F(SceneTest, AddObjectResetsTheMatricesAndKeepsThePlacementFields) {

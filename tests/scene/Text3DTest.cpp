@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <set>
 
@@ -588,5 +589,62 @@ TEST(Text3DTest, RebuildFromStoredParametersGivesTheSameMesh) {
   EXPECT_FALSE(BuildTextComposantes(stParam, *s, rebuilt));
 }
 
+
+
+// A digest of every vertex, component by component: equal digests, equal meshes.
+uint64_t MeshDigest(const TSolidObject& s) {
+  uint64_t h = 1469598103934665603ull;
+  for (const auto& c : s.Composantes) {
+    for (const auto& v : c.Vertices) {
+      unsigned char b[sizeof v];
+      std::memcpy(b, &v, sizeof v);
+      for (unsigned char x : b) h = (h ^ x) * 1099511628211ull;
+    }
+    h = (h ^ c.Vertices.size()) * 1099511628211ull;
+  }
+  return h;
+}
+
+double CpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+
+// The fill passes over strokes that cannot block a triangle without testing them; the meshes are
+// the ones the plain search made (digests taken from it with Debian 12's fonts), up to the work
+// bound included, and the largest text the inspector allows builds within two seconds.
+TEST(FontTest, TheFillKeepsItsMeshesAndTheLargestTextIsFast) {
+  if (ResolveFontFamily("Arial").File.find("LiberationSans-Regular") == std::string::npos ||
+      ResolveFontFamily("DejaVu Serif").File.find("DejaVuSerif.ttf") == std::string::npos)
+    GTEST_SKIP() << "the digests were taken with Liberation Sans and DejaVu Serif";
+  struct TCase {
+    std::string Text, Font;
+    int Precision;
+    bool Fill;
+    size_t Vertices;
+    uint64_t Digest;
+  };
+  std::string largest;
+  for (int i = 0; i < 255; ++i) largest += "Ixoral modeleur 3D, @&%$#!?"[i % 27];
+  const TCase cases[] = {
+      {"Ixoral", "Times New Roman", 3, true, 18372, 0x3d06d716f6361db7ull},
+      {"Wg@8&%", "DejaVu Serif", 50, true, 1418616, 0xb3d92d365bd7f63bull},
+      {"Sphinx of black quartz", "Liberation Serif", 12, false, 28284, 0x90933c2840c0b9bbull},
+      {largest, "Arial", 100, true, 3999996, 0x8c62934567b4bc4bull},  // stopped by the vertex bound
+  };
+  for (const TCase& c : cases) {
+    TTTFToVectorConverter converter;
+    converter.SetPrecision(c.Precision);
+    converter.Font.Name = c.Font;
+    const double start = CpuSeconds();
+    const auto s = CreateText3D(c.Text, converter, -200, c.Fill, 0xFFFFFFFF, 300, 0.2, 1400, 1.0);
+    const double seconds = CpuSeconds() - start;
+    EXPECT_EQ(s->VertexCount(), c.Vertices) << c.Text;
+    EXPECT_EQ(MeshDigest(*s), c.Digest) << c.Text;
+    EXPECT_LT(seconds, 2.0) << c.Text;
+  }
+}
 }  // namespace
 }  // namespace ixoral

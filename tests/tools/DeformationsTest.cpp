@@ -209,3 +209,36 @@ TEST(CopyObjectState, CopiesEverythingButTheColour) {
   EXPECT_EQ(d->Color, kOpaqueWhite);
   EXPECT_EQ(d->Name(), "Cube1");
 }
+
+// The index moves exactly the vertices the scan of the whole mesh moves, edit after edit: points
+// gathered together, points nudged by less than the coincidence distance across cell borders,
+// points sent far away and brought back.
+TEST(CoincidentVertexIndex, MovesWhatTheWholeMeshScanMoves) {
+  auto indexed = CreateSphere(12, 9, 0xFFFFFFFF, 0.5);
+  auto scanned = CreateSphere(12, 9, 0xFFFFFFFF, 0.5);
+  TCoincidentVertexIndex index(*indexed);
+  uint32_t seed = 7;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  const auto& verts = scanned->Composantes[0].Vertices;
+  for (int k = 0; k < 2000; ++k) {
+    const D3DVERTEX& v = verts[next(static_cast<uint32_t>(verts.size()))];
+    const Vec3d from{v.x, v.y, v.z};
+    Vec3d to;
+    switch (next(4)) {
+      case 0: to = {0.25, 0, 0}; break;                                          // gather
+      case 1: to = {from.x + 9e-7, from.y - 9e-7, from.z + 4e-7}; break;         // nudge
+      case 2: to = {1e12, -3e11, 0}; break;                                      // far out
+      default: to = {next(100) * 1e-5, next(3) * 1e-6, 0.5}; break;              // near cell borders
+    }
+    ASSERT_EQ(index.Move(from, to), MoveCoincidentVertices(*scanned, from, to)) << k;
+  }
+  const auto& a = indexed->Composantes[0].Vertices;
+  for (size_t i = 0; i < a.size(); ++i) {
+    ASSERT_EQ(a[i].x, verts[i].x) << i;
+    ASSERT_EQ(a[i].y, verts[i].y) << i;
+    ASSERT_EQ(a[i].z, verts[i].z) << i;
+  }
+}

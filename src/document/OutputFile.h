@@ -1,0 +1,21 @@
+// Every file the documents layer writes (documents, scene texts, POV-Ray scenes, pictures,
+// extracted textures) goes through the program's one atomic writer, after clearing away what
+// killed writes left in the same folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ixoral {
+
+// Removes, from the folder of `target`, the temporaries of atomic writes (and of the older
+// "name.saving-PID-N" saves) that no running writer holds any more: a save killed mid-way leaves
+// one behind, and the next write to that folder takes it away. A temporary still open by a live
+// writer is left alone.
+void RemoveStaleTemporaries(const std::string& target);
+
+// RemoveStaleTemporaries, then WriteFileAtomically with the user's usual permissions (the umask):
+// a link at the target is replaced, never followed, and the previous file stays whole on failure.
+bool WriteOutputFile(const std::string& target, std::string_view bytes);
+
+}  // namespace ixoral
