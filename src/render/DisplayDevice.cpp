@@ -324,6 +324,7 @@ bool TDisplayDevice::LoadTexture(TSolidObject& solid, const std::string& fileNam
 
 bool TDisplayDevice::Blit(const D3DRECT& source, const D3DRECT& destination) {
   if (!FOffscreen || !FPrimary) return false;
+  if (FDevice) FDevice->Flush();
   if (FPresenter) FPresenter->Present(*FOffscreen, source, destination);
   return true;
 }

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/device/RenderThreads.h"
+
 namespace ixoral {
 
 namespace {
@@ -64,6 +66,34 @@ void Mul(const float a[4][4], const float b[4][4], float out[4][4]) {
     }
 }
 
+// What the pixel stages need, taken from the states when a drawing is given.
+struct TPix {
+  bool ZEnable, ZWrite, Stencil, Blend, AlphaTest, Specular, Textured, Bilinear, LastPixel;
+  DWORD ZFunc, SFunc, SFail, SZFail, SPass, SrcBlend, DstBlend, AlphaFunc;
+  uint32_t SRef, SMask, SWMask, AlphaRef;
+  DWORD ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, AddrU, AddrV;
+  float TFactor[4];
+  const uint32_t* Tex;
+  int TexW, TexH;
+  int X0, Y0, X1, Y1;  // scissor: viewport within the surface, right/bottom excluded
+  int Pitch;
+  uint32_t* Color;
+  float* Depth;
+  uint8_t* StencilBuf;
+  bool Flat, Wire, Points;
+  DWORD Cull;
+  D3DVIEWPORT7 Vp;
+};
+
+// What transformation and lighting need, taken from the states when a drawing is given.
+struct TVertexState {
+  DWORD Rs[kRenderStateCount] = {};
+  D3DMATERIAL7 Material;
+  float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
+  std::vector<TLightC> Lights;  // the enabled lights, in camera space
+  bool AnySpecularLight = false;
+};
+
 }  // namespace
 
 struct TSoftwareDevice::TState {
@@ -76,124 +106,15 @@ struct TSoftwareDevice::TState {
   bool InScene = false;
   bool MatricesDirty = true;
   float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
-  std::vector<TLightC> Lights;
-
-  // Snapshot of what the pixel stages need, taken at each DrawPrimitive.
-  struct TPix {
-    bool ZEnable, ZWrite, Stencil, Blend, AlphaTest, Specular, Textured, Bilinear, LastPixel;
-    DWORD ZFunc, SFunc, SFail, SZFail, SPass, SrcBlend, DstBlend, AlphaFunc;
-    uint32_t SRef, SMask, SWMask, AlphaRef;
-    DWORD ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, AddrU, AddrV;
-    float TFactor[4];
-    const uint32_t* Tex;
-    int TexW, TexH;
-    int X0, Y0, X1, Y1;  // scissor: viewport within the surface, right/bottom excluded
-    int Pitch;
-    uint32_t* Color;
-    float* Depth;
-    uint8_t* StencilBuf;
-    bool Flat, Wire, Points;
-    DWORD Cull;
-  } P{};
+  // The states of the last drawing, kept while the states do not change so that the draw calls
+  // of one object share them; the index is the queue's copy (none after a flush).
+  TPix CurPix{};
+  TVertexState CurVertex;
+  bool PixDirty = true, VertexDirty = true;
+  uint64_t LightRevision = 0;
+  uint32_t PixIndex = UINT32_MAX, VertexIndex = UINT32_MAX;
 };
 
-TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
-    : FTarget(target), FLights(lights), FState(std::make_unique<TState>()) {
-  TState& s = *FState;
-  DWORD* rs = s.Rs;
-  rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = 1;
-  rs[D3DRENDERSTATE_ZENABLE] = target.HasDepth() ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
-  rs[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
-  rs[D3DRENDERSTATE_ZWRITEENABLE] = 1;
-  rs[D3DRENDERSTATE_LASTPIXEL] = 1;
-  rs[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
-  rs[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
-  rs[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
-  rs[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRENDERSTATE_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILPASS] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRENDERSTATE_STENCILMASK] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_STENCILWRITEMASK] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_TEXTUREFACTOR] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_CLIPPING] = 1;
-  rs[D3DRENDERSTATE_LIGHTING] = 1;
-  rs[D3DRENDERSTATE_COLORVERTEX] = 1;
-  rs[D3DRENDERSTATE_LOCALVIEWER] = 1;
-  rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-  for (DWORD st = 0; st < kTextureStageCount; ++st) {
-    DWORD* t = s.Tss[st];
-    t[D3DTSS_COLOROP] = st == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-    t[D3DTSS_ALPHAOP] = st == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    t[D3DTSS_TEXCOORDINDEX] = st;
-    t[D3DTSS_ADDRESS] = t[D3DTSS_ADDRESSU] = t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-    t[D3DTSS_MAGFILTER] = D3DTFG_POINT;
-    t[D3DTSS_MINFILTER] = D3DTFN_POINT;
-    t[D3DTSS_MIPFILTER] = 1;
-  }
-  for (int i = 0; i < 4; ++i) s.World.m[i][i] = s.View.m[i][i] = s.Proj.m[i][i] = 1;
-  s.Viewport.dwWidth = static_cast<DWORD>(target.Width());
-  s.Viewport.dwHeight = static_cast<DWORD>(target.Height());
-}
-
-TSoftwareDevice::~TSoftwareDevice() = default;
-
-DWORD TSoftwareDevice::StencilCaps() const {
-  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
-         D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
-         D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
-}
-
-HRESULT TSoftwareDevice::BeginScene() {
-  if (FState->InScene) return D3DERR_SCENE_IN_SCENE;
-  FState->InScene = true;
-  return D3D_OK;
-}
-
-HRESULT TSoftwareDevice::EndScene() {
-  if (!FState->InScene) return D3DERR_SCENE_NOT_IN_SCENE;
-  FState->InScene = false;
-  return D3D_OK;
-}
-
-HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                               D3DVALUE z, DWORD stencil) {
-  if ((flags & D3DCLEAR_ZBUFFER) && !FTarget.HasDepth()) return D3DERR_ZBUFFER_NOTPRESENT;
-  if ((flags & D3DCLEAR_STENCIL) && !FTarget.HasStencil()) return D3DERR_STENCILBUFFER_NOTPRESENT;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  const int64_t vx0 = vp.dwX, vy0 = vp.dwY;
-  const int64_t vx1 = std::min<int64_t>(vx0 + vp.dwWidth, FTarget.Width());
-  const int64_t vy1 = std::min<int64_t>(vy0 + vp.dwHeight, FTarget.Height());
-  D3DRECT whole{0, 0, FTarget.Width(), FTarget.Height()};
-  if (count == 0 || rects == nullptr) {
-    rects = &whole;
-    count = 1;
-  }
-  const float zc = std::isfinite(z) ? std::clamp(z, 0.0f, 1.0f) : 1.0f;
-  for (DWORD i = 0; i < count; ++i) {
-    const int64_t x0 = std::max<int64_t>(rects[i].x1, vx0), x1 = std::min<int64_t>(rects[i].x2, vx1);
-    const int64_t y0 = std::max<int64_t>(rects[i].y1, vy0), y1 = std::min<int64_t>(rects[i].y2, vy1);
-    if (x0 >= x1 || y0 >= y1) continue;
-    for (int64_t y = y0; y < y1; ++y) {
-      const size_t row = size_t(y) * FTarget.Width();
-      if (flags & D3DCLEAR_TARGET) std::fill_n(FTarget.Pixels() + row + x0, x1 - x0, color);
-      if (flags & D3DCLEAR_ZBUFFER) std::fill_n(FTarget.Depth() + row + x0, x1 - x0, zc);
-      if (flags & D3DCLEAR_STENCIL)
-        std::fill_n(FTarget.Stencil() + row + x0, x1 - x0, static_cast<uint8_t>(stencil));
-    }
-  }
-  return D3D_OK;
-}
 
 HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& m) {
   switch (state) {
@@ -203,6 +124,7 @@ HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
     default: return DDERR_INVALIDPARAMS;
   }
   FState->MatricesDirty = true;
+  FState->VertexDirty = true;
   return D3D_OK;
 }
 
@@ -222,7 +144,11 @@ HRESULT TSoftwareDevice::SetViewport(const D3DVIEWPORT7& vp) {
   if (int64_t{vp.dwX} + vp.dwWidth > FTarget.Width() ||
       int64_t{vp.dwY} + vp.dwHeight > FTarget.Height())
     return DDERR_INVALIDPARAMS;
+  // Drawings keep the viewport they were given with; the flush is for readers that expect the
+  // surface to be up to date once the drawing moves on to another view.
+  Flush();
   FState->Viewport = vp;
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -233,6 +159,7 @@ HRESULT TSoftwareDevice::GetViewport(D3DVIEWPORT7& vp) {
 
 HRESULT TSoftwareDevice::SetMaterial(const D3DMATERIAL7& m) {
   FState->Material = m;
+  FState->VertexDirty = true;
   return D3D_OK;
 }
 
@@ -263,7 +190,10 @@ HRESULT TSoftwareDevice::GetLightEnable(DWORD index, bool& enabled) {
 
 HRESULT TSoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kRenderStateCount) return DDERR_INVALIDPARAMS;
-  FState->Rs[state] = value;
+  if (FState->Rs[state] != value) {
+    FState->Rs[state] = value;
+    FState->PixDirty = FState->VertexDirty = true;
+  }
   return D3D_OK;
 }
 
@@ -278,6 +208,7 @@ HRESULT TSoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
   if (stage >= kTextureStageCount || state >= kTextureStageStateCount) return DDERR_INVALIDPARAMS;
   FState->Tss[stage][state] = value;
   if (state == D3DTSS_ADDRESS) FState->Tss[stage][D3DTSS_ADDRESSU] = FState->Tss[stage][D3DTSS_ADDRESSV] = value;
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -291,6 +222,7 @@ HRESULT TSoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
 HRESULT TSoftwareDevice::SetTexture(DWORD stage, std::shared_ptr<TTextureSurface> texture) {
   if (stage >= kTextureStageCount) return DDERR_INVALIDPARAMS;
   FState->Textures[stage] = std::move(texture);
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -337,11 +269,11 @@ inline TColorF FromD3DColor(D3DCOLOR c) {
 
 inline TColorF FromValue(const D3DCOLORVALUE& v) { return {v.r, v.g, v.b, v.a}; }
 
-}  // namespace
 
-void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD count) {
-  TState& s = *FState;
-  UpdateMatrices();
+// Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`.
+void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
+                     TSoftwareDevice::TVtx* out) {
+  using TVtx = TSoftwareDevice::TVtx;
   // Layout of the flexible format.
   size_t off = 12;
   size_t reservedOff = 0, normalOff = 0, diffuseOff = 0, specularOff = 0, texOff = 0;
@@ -395,40 +327,8 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
                 matSpecular = FromValue(m.specular), matEmissive = FromValue(m.emissive);
   const bool anyVertexSource = srcDiffuse || srcAmbient || srcSpecular || srcEmissive;
 
-  // Enabled lights in camera space.
-  s.Lights.clear();
-  if (lighting) {
-    const auto& v = s.View.m;
-    for (const auto& [index, l] : FLights.Lights()) {
-      bool on = false;
-      if (!FLights.GetLightEnable(index, on) || !on) continue;
-      TLightC c{};
-      c.Type = l.dltType;
-      c.Diffuse[0] = l.dcvDiffuse.r, c.Diffuse[1] = l.dcvDiffuse.g, c.Diffuse[2] = l.dcvDiffuse.b;
-      c.Specular[0] = l.dcvSpecular.r, c.Specular[1] = l.dcvSpecular.g, c.Specular[2] = l.dcvSpecular.b;
-      c.Ambient[0] = l.dcvAmbient.r, c.Ambient[1] = l.dcvAmbient.g, c.Ambient[2] = l.dcvAmbient.b;
-      const float p[3] = {l.dvPosition.x, l.dvPosition.y, l.dvPosition.z};
-      const float d[3] = {l.dvDirection.x, l.dvDirection.y, l.dvDirection.z};
-      for (int j = 0; j < 3; ++j) {
-        c.Pos[j] = p[0] * v[0][j] + p[1] * v[1][j] + p[2] * v[2][j] + v[3][j];
-        c.Dir[j] = d[0] * v[0][j] + d[1] * v[1][j] + d[2] * v[2][j];
-      }
-      const float len = std::sqrt(c.Dir[0] * c.Dir[0] + c.Dir[1] * c.Dir[1] + c.Dir[2] * c.Dir[2]);
-      if (len > 0 && std::isfinite(len))
-        for (float& x : c.Dir) x /= len;
-      c.Range = l.dvRange;
-      c.A0 = l.dvAttenuation0, c.A1 = l.dvAttenuation1, c.A2 = l.dvAttenuation2;
-      c.CosTheta = std::cos(l.dvTheta * 0.5f);
-      c.CosPhi = std::cos(l.dvPhi * 0.5f);
-      c.Falloff = l.dvFalloff;
-      c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
-      s.Lights.push_back(c);
-    }
-  }
 
-  bool anySpecularLight = false;
-  for (const TLightC& l : s.Lights) anySpecularLight |= l.HasSpecular;
-  FVerts.resize(count);
+  const bool anySpecularLight = s.AnySpecularLight;
   const auto& M = s.Wvp;
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
@@ -452,14 +352,14 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
       slot = (h ^ (h >> 15)) & (kCacheSize - 1);
       const uint32_t seen = cache[slot];
       if (seen != UINT32_MAX && std::memcmp(data + size_t(seen) * stride, v, stride) == 0) {
-        FVerts[i] = FVerts[seen];
+        out[i] = out[seen];
         continue;
       }
       cache[slot] = i;
     }
     float p[3];
     std::memcpy(p, v, 12);
-    TVtx& o = FVerts[i];
+    TVtx& o = out[i];
     o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
     o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
     o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
@@ -568,11 +468,13 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   }
 }
 
+}  // namespace
+
 // ----------------------------------------------------------------------------- pixel stages
 
 void TSoftwareDevice::PreparePixelState() {
   TState& s = *FState;
-  TState::TPix& p = s.P;
+  TPix& p = s.CurPix;
   const DWORD* rs = s.Rs;
   p.ZEnable = rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE && FTarget.HasDepth();
   p.ZWrite = rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
@@ -633,6 +535,7 @@ void TSoftwareDevice::PreparePixelState() {
   p.Color = FTarget.Pixels();
   p.Depth = FTarget.HasDepth() ? FTarget.Depth() : nullptr;
   p.StencilBuf = FTarget.HasStencil() ? FTarget.Stencil() : nullptr;
+  p.Vp = vp;
 }
 
 namespace {
@@ -886,8 +789,11 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
   return n;
 }
 
+// Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
+// band, so any split of the surface into bands gives the same picture.
 template <bool kTex, bool kStencil, bool kBlend, class P>
-void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2) {
+void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
+                    int bandY0, int bandY1) {
   // 4 bits of sub-pixel precision; pixel centres on integer coordinates.
   int64_t X[3] = {RoundBounded(double(v0->x) * 16), RoundBounded(double(v1->x) * 16),
                   RoundBounded(double(v2->x) * 16)};
@@ -904,8 +810,10 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   }
   int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
-  const int y0 = static_cast<int>(std::max<int64_t>(p.Y0, FloorDiv(minY + 15, 16)));
-  const int y1 = static_cast<int>(std::min<int64_t>(p.Y1 - 1, FloorDiv(maxY, 16)));
+  const int y0 = static_cast<int>(
+      std::max<int64_t>(std::max(p.Y0, bandY0), FloorDiv(minY + 15, 16)));
+  const int y1 = static_cast<int>(
+      std::min<int64_t>(std::min(p.Y1, bandY1) - 1, FloorDiv(maxY, 16)));
   const int xLo = static_cast<int>(std::max<int64_t>(p.X0, FloorDiv(minX + 15, 16)));
   const int xHi = static_cast<int>(std::min<int64_t>(p.X1 - 1, FloorDiv(maxX, 16)));
   if (y0 > y1 || xLo > xHi) return;
@@ -1070,87 +978,103 @@ inline bool Finite(const TSoftwareDevice::TVtx& v) {
 
 }  // namespace
 
-void TSoftwareDevice::DrawTriangle(const TVtx& a, const TVtx& b, const TVtx& c) {
-  const auto& p = FState->P;
-  if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-  TVtx poly[9];
-  poly[0] = a, poly[1] = b, poly[2] = c;
-  if (p.Flat) {
-    for (int i = 1; i < 3; ++i) {
-      poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
-      poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
-    }
-  }
-  // Triangles entirely inside skip the clipper.
-  bool inside = true;
-  for (int i = 0; i < 3; ++i) {
-    const TVtx& v = poly[i];
-    if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) inside = false;
-  }
-  TVtx tmp[9];
-  const int n = inside ? 3 : ClipPolygon(poly, 3, tmp);
-  if (n < 3) return;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  TScreenVtx sv[9];
-  for (int i = 0; i < n; ++i) {
-    if (!(poly[i].w > 1e-30f)) return;
-    sv[i] = ToScreen(p, poly[i], vp);
-  }
-  // Orientation on the screen (y down): positive is clockwise.
-  double area = 0;
-  for (int i = 0; i < n; ++i) {
-    const TScreenVtx& s0 = sv[i];
-    const TScreenVtx& s1 = sv[(i + 1) % n];
-    area += double(s0.x) * s1.y - double(s1.x) * s0.y;
-  }
-  if (!std::isfinite(area) || area == 0) return;
-  if (p.Cull == D3DCULL_CCW && area < 0) return;
-  if (p.Cull == D3DCULL_CW && area > 0) return;
+namespace {
 
-  if (p.Wire || p.Points) {
-    // Edges (or corners) of the original triangle, each clipped on its own.
-    if (p.Points) {
-      DrawPoint(a);
-      DrawPoint(p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b);
-      DrawPoint(p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c);
-      return;
-    }
-    TVtx e[3] = {a, b, c};
-    if (p.Flat)
-      for (int i = 1; i < 3; ++i) {
-        e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
-        e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
-      }
-    DrawLine(e[0], e[1], false);
-    DrawLine(e[1], e[2], false);
-    DrawLine(e[2], e[0], false);
-    return;
+// Rows of a band when the device chooses: small enough to share the work out evenly, large
+// enough that most small triangles fall in one band.
+constexpr int kDefaultBandRows = 16;
+// Vertices transformed, and primitives set up, in one task.
+constexpr DWORD kVertexChunk = 2048;
+constexpr DWORD kPrimitiveChunk = 1024;
+// Vertex bytes recorded beyond which the drawing recorded so far is done before going on.
+constexpr size_t kMaxPendingBytes = size_t{64} << 20;
+// Below this much work (vertices, and cleared pixels / 256) a flush draws on the caller's thread.
+constexpr size_t kSmallFlush = 64;
+
+// One drawing or clear given to the device, in the order given.
+struct TCommand {
+  bool IsClear = false;
+  D3DPRIMITIVETYPE Type = D3DPT_POINTLIST;
+  DWORD Fvf = 0, Count = 0;
+  uint32_t Stride = 0, Pix = 0, Vertex = 0;
+  size_t DataOff = 0, VtxOff = 0;
+  // A clear: rows Y0 .. Y1 - 1 and columns X0 .. X1 - 1 of the planes in Flags.
+  int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0, Pitch = 0;
+  DWORD Flags = 0;
+  D3DCOLOR Color = 0;
+  float Z = 1;
+  uint8_t StencilValue = 0;
+  uint32_t* ColorBuf = nullptr;
+  float* DepthBuf = nullptr;
+  uint8_t* StencilBuf = nullptr;
+};
+
+enum TPrimKind : uint8_t { pkTriangle, pkLine, pkPoint, pkClear };
+
+// A primitive set up on the surface (or a clear), with the rows it may touch.
+struct TPrim {
+  TPrimKind Kind;
+  bool LastPixel;  // a line: its last pixel drawn
+  uint32_t Ref;    // index of the pixel state, or of the command of a clear
+  int X;           // a point: its column
+  int Y0, Y1;      // rows, both included
+  TScreenVtx V[3];
+};
+
+// A task: vertices or primitives First .. Last - 1 of a command.
+struct TPiece {
+  uint32_t Cmd;
+  DWORD First, Last;
+};
+
+// What one set-up task made, and for each band the primitives in it (Refs[Start[b] .. Start[b + 1]).
+struct TBinned {
+  std::vector<TPrim> Prims;
+  std::vector<uint32_t> Refs, Start;
+};
+
+DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count) {
+  switch (type) {
+    case D3DPT_POINTLIST: return count;
+    case D3DPT_LINELIST: return count / 2;
+    case D3DPT_LINESTRIP: return count >= 2 ? count - 1 : 0;
+    case D3DPT_TRIANGLELIST: return count / 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count >= 3 ? count - 2 : 0;
   }
-  for (int i = 1; i + 1 < n; ++i) {
-    const TScreenVtx* t0 = &sv[0];
-    const TScreenVtx* t1 = &sv[i];
-    const TScreenVtx* t2 = &sv[i + 1];
-    if (p.Textured) {
-      if (p.Stencil) {
-        if (p.Blend) RasterTriangle<true, true, true>(p, t0, t1, t2);
-        else RasterTriangle<true, true, false>(p, t0, t1, t2);
-      } else {
-        if (p.Blend) RasterTriangle<true, false, true>(p, t0, t1, t2);
-        else RasterTriangle<true, false, false>(p, t0, t1, t2);
-      }
-    } else {
-      if (p.Stencil) {
-        if (p.Blend) RasterTriangle<false, true, true>(p, t0, t1, t2);
-        else RasterTriangle<false, true, false>(p, t0, t1, t2);
-      } else {
-        if (p.Blend) RasterTriangle<false, false, true>(p, t0, t1, t2);
-        else RasterTriangle<false, false, false>(p, t0, t1, t2);
-      }
-    }
-  }
+  return 0;
 }
 
+size_t VertexStride(DWORD fvf) {
+  size_t off = 12;
+  if (fvf & D3DFVF_RESERVED1) off += 4;
+  if (fvf & D3DFVF_NORMAL) off += 12;
+  if (fvf & D3DFVF_DIFFUSE) off += 4;
+  if (fvf & D3DFVF_SPECULAR) off += 4;
+  return off + 8 * ((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+}
+
+}  // namespace
+
+struct TSoftwareDevice::TQueue {
+  TRenderThreads Threads;
+  int BandRows;
+  std::vector<TCommand> Commands;
+  std::vector<uint8_t> Data;  // the vertices given, as given
+  size_t VertexTotal = 0;
+  std::unique_ptr<TVtx[]> Verts;  // the vertices transformed and lit
+  size_t VertsCapacity = 0;
+  std::vector<TPix> Pix;
+  std::vector<TVertexState> Vertex;
+  std::vector<std::shared_ptr<TTextureSurface>> Textures;  // kept alive until drawn
+  std::vector<TPiece> Pieces;
+  std::vector<TBinned> Binned;
+  TQueue(int threads, int bandRows) : Threads(threads), BandRows(bandRows) {}
+};
+
+
 namespace {
+
 // std::lround for the coordinates of a line (finite, well inside the range of long): halves away
 // from zero, without the library call.
 inline long RoundHalfAway(float x) {
@@ -1160,10 +1084,42 @@ inline long RoundHalfAway(float x) {
   else if (frac <= -0.5f) --r;
   return r;
 }
-}  // namespace
 
-void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
-  const auto& p = FState->P;
+// Rows lo .. hi of the scissor, widened by a pixel each way for rounding; false when none.
+inline bool RowSpan(const TPix& p, double lo, double hi, int& y0, int& y1) {
+  lo = std::floor(lo) - 1, hi = std::ceil(hi) + 1;
+  if (!(lo <= hi)) return false;
+  const double a = std::max<double>(lo, p.Y0), b = std::min<double>(hi, p.Y1 - 1);
+  if (!(a <= b)) return false;
+  y0 = static_cast<int>(a), y1 = static_cast<int>(b);
+  return true;
+}
+
+void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
+                std::vector<TPrim>& out) {
+  if (!Finite(v)) return;
+  if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) return;
+  if (!(v.w > 1e-30f)) return;
+  const TScreenVtx s = ToScreen(p, v, p.Vp);
+  const long px = std::lround(s.x), py = std::lround(s.y);
+  if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) return;
+  TPrim& r = out.emplace_back();
+  r.Kind = pkPoint, r.LastPixel = false, r.Ref = pix;
+  r.X = static_cast<int>(px), r.Y0 = r.Y1 = static_cast<int>(py);
+  r.V[0] = s;
+  // A point takes its texture coordinates as given.
+  r.V[0].a[7] = v.u, r.V[0].a[8] = v.v;
+}
+
+void DrawPoint(const TPix& p, const TPrim& r) {
+  const TScreenVtx& s = r.V[0];
+  TFrag f{s.a[0], s.a[1], s.a[2], s.a[3], s.a[4], s.a[5], s.a[6], s.a[7], s.a[8]};
+  FullPixel(p, size_t(r.Y0) * p.Pitch + size_t(r.X), s.z, f);
+}
+
+void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
+               const TSoftwareDevice::TVtx& b, bool lastPixel, std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
   if (!Finite(a) || !Finite(b)) return;
   // Parametric clipping against the six planes.
   float t0 = 0, t1 = 1;
@@ -1195,29 +1151,75 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   const TVtx ca = t0 > 0 ? lerp(a, b, t0) : a;
   const TVtx cb = t1 < 1 ? lerp(a, b, t1) : b;
   if (!(ca.w > 1e-30f) || !(cb.w > 1e-30f)) return;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  const TScreenVtx s0 = ToScreen(p, ca, vp), s1 = ToScreen(p, cb, vp);
-  const float dx = s1.x - s0.x, dy = s1.y - s0.y;
-  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-  const float startMajor = xMajor ? s0.x : s0.y, endMajor = xMajor ? s1.x : s1.y;
-  const long first = std::lround(startMajor), last = std::lround(endMajor);
-  const long step = last >= first ? 1 : -1;
-  // Pixels first .. last, the last one only when asked; cut to the viewport on the major axis
-  // so that the loop is bounded by the viewport's size.
-  long from = first, to = (lastPixel || p.LastPixel) ? last : last - step;
-  if ((to - from) * step < 0) return;
-  const long minB = xMajor ? p.X0 : p.Y0, maxB = (xMajor ? p.X1 : p.Y1) - 1;
-  if (step > 0) from = std::max(from, minB), to = std::min(to, maxB);
-  else from = std::min(from, maxB), to = std::max(to, minB);
-  if ((to - from) * step < 0) return;
-  const long count = (to - from) * step + 1;
-  const float len = endMajor - startMajor;
-  for (long i = 0; i < count; ++i) {
-    const long major = from + i * step;
-    const float t = len != 0 ? std::clamp((float(major) - startMajor) / len, 0.0f, 1.0f) : 0.0f;
-    const float minor = xMajor ? s0.y + dy * t : s0.x + dx * t;
-    const long px = xMajor ? major : RoundHalfAway(minor);
-    const long py = xMajor ? RoundHalfAway(minor) : major;
+  TPrim r;
+  r.Kind = pkLine, r.LastPixel = lastPixel, r.Ref = pix, r.X = 0;
+  r.V[0] = ToScreen(p, ca, p.Vp), r.V[1] = ToScreen(p, cb, p.Vp);
+  if (!RowSpan(p, std::min(r.V[0].y, r.V[1].y), std::max(r.V[0].y, r.V[1].y), r.Y0, r.Y1)) return;
+  out.push_back(r);
+}
+
+// The pixels of a line, one per step along its major axis, cut to the viewport on that axis so
+// that the walk is bounded by the viewport's size.
+struct TLineWalk {
+  bool XMajor;
+  float Dx, Dy, StartMajor, Len;
+  long From, Step, Count;
+
+  bool Make(const TPix& p, const TScreenVtx& s0, const TScreenVtx& s1, bool lastPixel) {
+    Dx = s1.x - s0.x, Dy = s1.y - s0.y;
+    XMajor = std::fabs(Dx) >= std::fabs(Dy);
+    StartMajor = XMajor ? s0.x : s0.y;
+    const float endMajor = XMajor ? s1.x : s1.y;
+    const long first = std::lround(StartMajor), last = std::lround(endMajor);
+    Step = last >= first ? 1 : -1;
+    // Pixels first .. last, the last one only when asked.
+    long to = (lastPixel || p.LastPixel) ? last : last - Step;
+    From = first;
+    if ((to - From) * Step < 0) return false;
+    const long minB = XMajor ? p.X0 : p.Y0, maxB = (XMajor ? p.X1 : p.Y1) - 1;
+    if (Step > 0) From = std::max(From, minB), to = std::min(to, maxB);
+    else From = std::min(From, maxB), to = std::max(to, minB);
+    if ((to - From) * Step < 0) return false;
+    Count = (to - From) * Step + 1;
+    Len = endMajor - StartMajor;
+    return true;
+  }
+  // Pixel i of the walk and its position t along the line.
+  void At(const TScreenVtx& s0, long i, long& px, long& py, float& t) const {
+    const long major = From + i * Step;
+    t = Len != 0 ? std::clamp((float(major) - StartMajor) / Len, 0.0f, 1.0f) : 0.0f;
+    const float minor = XMajor ? s0.y + Dy * t : s0.x + Dx * t;
+    px = XMajor ? major : RoundHalfAway(minor);
+    py = XMajor ? RoundHalfAway(minor) : major;
+  }
+};
+
+// The pixels of a line in rows bandY0 .. bandY1 - 1. Along the walk the row only ever moves one
+// way (every step of its computation is monotonic), so the band's pixels are one run of the walk,
+// found by bisection.
+void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
+  const TScreenVtx& s0 = r.V[0];
+  const TScreenVtx& s1 = r.V[1];
+  TLineWalk w;
+  if (!w.Make(p, s0, s1, r.LastPixel)) return;
+  long px, py;
+  float t;
+  auto row = [&](long i) {
+    w.At(s0, i, px, py, t);
+    return py;
+  };
+  const bool down = row(0) <= row(w.Count - 1);
+  // First pixel at or past the band's first row (downwards) or above its end (upwards).
+  long lo = 0, hi = w.Count;
+  while (lo < hi) {
+    const long mid = lo + (hi - lo) / 2;
+    const long y = row(mid);
+    if (down ? y >= bandY0 : y < bandY1) hi = mid;
+    else lo = mid + 1;
+  }
+  for (long i = lo; i < w.Count; ++i) {
+    w.At(s0, i, px, py, t);
+    if (py < bandY0 || py >= bandY1) break;
     if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) continue;
     TFrag f;
     float at[9];
@@ -1234,16 +1236,306 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   }
 }
 
-void TSoftwareDevice::DrawPoint(const TVtx& v) {
-  const auto& p = FState->P;
-  if (!Finite(v)) return;
-  if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) return;
-  if (!(v.w > 1e-30f)) return;
-  const TScreenVtx s = ToScreen(p, v, FState->Viewport);
-  const long px = std::lround(s.x), py = std::lround(s.y);
-  if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) return;
-  TFrag f{s.a[0], s.a[1], s.a[2], s.a[3], s.a[4], s.a[5], s.a[6], v.u, v.v};
-  FullPixel(p, size_t(py) * p.Pitch + size_t(px), s.z, f);
+void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
+                   const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
+                   std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
+  if (!Finite(a) || !Finite(b) || !Finite(c)) return;
+  TVtx poly[9];
+  poly[0] = a, poly[1] = b, poly[2] = c;
+  if (p.Flat) {
+    for (int i = 1; i < 3; ++i) {
+      poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
+      poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
+    }
+  }
+  // Triangles entirely inside skip the clipper.
+  bool inside = true;
+  for (int i = 0; i < 3; ++i) {
+    const TVtx& v = poly[i];
+    if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) inside = false;
+  }
+  TVtx tmp[9];
+  const int n = inside ? 3 : ClipPolygon(poly, 3, tmp);
+  if (n < 3) return;
+  TScreenVtx sv[9];
+  for (int i = 0; i < n; ++i) {
+    if (!(poly[i].w > 1e-30f)) return;
+    sv[i] = ToScreen(p, poly[i], p.Vp);
+  }
+  // Orientation on the screen (y down): positive is clockwise.
+  double area = 0;
+  for (int i = 0; i < n; ++i) {
+    const TScreenVtx& s0 = sv[i];
+    const TScreenVtx& s1 = sv[(i + 1) % n];
+    area += double(s0.x) * s1.y - double(s1.x) * s0.y;
+  }
+  if (!std::isfinite(area) || area == 0) return;
+  if (p.Cull == D3DCULL_CCW && area < 0) return;
+  if (p.Cull == D3DCULL_CW && area > 0) return;
+
+  if (p.Wire || p.Points) {
+    // Edges (or corners) of the original triangle, each clipped on its own.
+    if (p.Points) {
+      SetupPoint(p, pix, a, out);
+      SetupPoint(p, pix, p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b, out);
+      SetupPoint(p, pix, p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c, out);
+      return;
+    }
+    TVtx e[3] = {a, b, c};
+    if (p.Flat)
+      for (int i = 1; i < 3; ++i) {
+        e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
+        e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
+      }
+    SetupLine(p, pix, e[0], e[1], false, out);
+    SetupLine(p, pix, e[1], e[2], false, out);
+    SetupLine(p, pix, e[2], e[0], false, out);
+    return;
+  }
+  for (int i = 1; i + 1 < n; ++i) {
+    TPrim& r = out.emplace_back();
+    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0;
+    r.V[0] = sv[0], r.V[1] = sv[i], r.V[2] = sv[i + 1];
+    const float lo = std::min({sv[0].y, sv[i].y, sv[i + 1].y});
+    const float hi = std::max({sv[0].y, sv[i].y, sv[i + 1].y});
+    if (!RowSpan(p, lo, hi, r.Y0, r.Y1)) out.pop_back();
+  }
+}
+
+void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
+  const TScreenVtx* t0 = &r.V[0];
+  const TScreenVtx* t1 = &r.V[1];
+  const TScreenVtx* t2 = &r.V[2];
+  if (p.Textured) {
+    if (p.Stencil) {
+      if (p.Blend) RasterTriangle<true, true, true>(p, t0, t1, t2, y0, y1);
+      else RasterTriangle<true, true, false>(p, t0, t1, t2, y0, y1);
+    } else {
+      if (p.Blend) RasterTriangle<true, false, true>(p, t0, t1, t2, y0, y1);
+      else RasterTriangle<true, false, false>(p, t0, t1, t2, y0, y1);
+    }
+  } else {
+    if (p.Stencil) {
+      if (p.Blend) RasterTriangle<false, true, true>(p, t0, t1, t2, y0, y1);
+      else RasterTriangle<false, true, false>(p, t0, t1, t2, y0, y1);
+    } else {
+      if (p.Blend) RasterTriangle<false, false, true>(p, t0, t1, t2, y0, y1);
+      else RasterTriangle<false, false, false>(p, t0, t1, t2, y0, y1);
+    }
+  }
+}
+
+void ClearRows(const TCommand& c, int y0, int y1) {
+  y0 = std::max(y0, c.Y0), y1 = std::min(y1, c.Y1);
+  const size_t n = size_t(c.X1 - c.X0);
+  for (int y = y0; y < y1; ++y) {
+    const size_t row = size_t(y) * size_t(c.Pitch) + size_t(c.X0);
+    if (c.Flags & D3DCLEAR_TARGET) std::fill_n(c.ColorBuf + row, n, c.Color);
+    if (c.Flags & D3DCLEAR_ZBUFFER) std::fill_n(c.DepthBuf + row, n, c.Z);
+    if (c.Flags & D3DCLEAR_STENCIL) std::fill_n(c.StencilBuf + row, n, c.StencilValue);
+  }
+}
+
+}  // namespace
+
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
+                                 const TOptions& options)
+    : FTarget(target),
+      FLights(lights),
+      FState(std::make_unique<TState>()),
+      FQueue(std::make_unique<TQueue>(
+          options.Threads > 0 ? options.Threads : TRenderThreads::DefaultCount(),
+          options.BandRows > 0 ? std::min(options.BandRows, kMaxSurfaceSide) : kDefaultBandRows)) {
+  TState& s = *FState;
+  DWORD* rs = s.Rs;
+  rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = 1;
+  rs[D3DRENDERSTATE_ZENABLE] = target.HasDepth() ? D3DZB_TRUE : D3DZB_FALSE;
+  rs[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
+  rs[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
+  rs[D3DRENDERSTATE_ZWRITEENABLE] = 1;
+  rs[D3DRENDERSTATE_LASTPIXEL] = 1;
+  rs[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
+  rs[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
+  rs[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+  rs[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
+  rs[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRENDERSTATE_STENCILFAIL] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILPASS] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRENDERSTATE_STENCILMASK] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_STENCILWRITEMASK] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_TEXTUREFACTOR] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_CLIPPING] = 1;
+  rs[D3DRENDERSTATE_LIGHTING] = 1;
+  rs[D3DRENDERSTATE_COLORVERTEX] = 1;
+  rs[D3DRENDERSTATE_LOCALVIEWER] = 1;
+  rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+  for (DWORD st = 0; st < kTextureStageCount; ++st) {
+    DWORD* t = s.Tss[st];
+    t[D3DTSS_COLOROP] = st == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    t[D3DTSS_ALPHAOP] = st == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    t[D3DTSS_TEXCOORDINDEX] = st;
+    t[D3DTSS_ADDRESS] = t[D3DTSS_ADDRESSU] = t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    t[D3DTSS_MAGFILTER] = D3DTFG_POINT;
+    t[D3DTSS_MINFILTER] = D3DTFN_POINT;
+    t[D3DTSS_MIPFILTER] = 1;
+  }
+  for (int i = 0; i < 4; ++i) s.World.m[i][i] = s.View.m[i][i] = s.Proj.m[i][i] = 1;
+  s.Viewport.dwWidth = static_cast<DWORD>(target.Width());
+  s.Viewport.dwHeight = static_cast<DWORD>(target.Height());
+}
+
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
+    : TSoftwareDevice(target, lights, TOptions{}) {}
+
+TSoftwareDevice::~TSoftwareDevice() { Flush(); }
+
+int TSoftwareDevice::ThreadCount() const { return FQueue->Threads.Count(); }
+int TSoftwareDevice::BandRows() const { return FQueue->BandRows; }
+
+TSurface& TSoftwareDevice::RenderTarget() {
+  Flush();
+  return FTarget;
+}
+
+DWORD TSoftwareDevice::StencilCaps() const {
+  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
+         D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
+         D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
+}
+
+HRESULT TSoftwareDevice::BeginScene() {
+  if (FState->InScene) return D3DERR_SCENE_IN_SCENE;
+  FState->InScene = true;
+  return D3D_OK;
+}
+
+HRESULT TSoftwareDevice::EndScene() {
+  if (!FState->InScene) return D3DERR_SCENE_NOT_IN_SCENE;
+  FState->InScene = false;
+  Flush();
+  return D3D_OK;
+}
+
+HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                               D3DVALUE z, DWORD stencil) {
+  if ((flags & D3DCLEAR_ZBUFFER) && !FTarget.HasDepth()) return D3DERR_ZBUFFER_NOTPRESENT;
+  if ((flags & D3DCLEAR_STENCIL) && !FTarget.HasStencil()) return D3DERR_STENCILBUFFER_NOTPRESENT;
+  const D3DVIEWPORT7& vp = FState->Viewport;
+  const int64_t vx0 = vp.dwX, vy0 = vp.dwY;
+  const int64_t vx1 = std::min<int64_t>(vx0 + vp.dwWidth, FTarget.Width());
+  const int64_t vy1 = std::min<int64_t>(vy0 + vp.dwHeight, FTarget.Height());
+  D3DRECT whole{0, 0, FTarget.Width(), FTarget.Height()};
+  if (count == 0 || rects == nullptr) {
+    rects = &whole;
+    count = 1;
+  }
+  const float zc = std::isfinite(z) ? std::clamp(z, 0.0f, 1.0f) : 1.0f;
+  TQueue& q = *FQueue;
+  for (DWORD i = 0; i < count; ++i) {
+    const int64_t x0 = std::max<int64_t>(rects[i].x1, vx0), x1 = std::min<int64_t>(rects[i].x2, vx1);
+    const int64_t y0 = std::max<int64_t>(rects[i].y1, vy0), y1 = std::min<int64_t>(rects[i].y2, vy1);
+    if (x0 >= x1 || y0 >= y1 || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
+      continue;
+    TCommand c;
+    c.IsClear = true;
+    c.X0 = int(x0), c.Y0 = int(y0), c.X1 = int(x1), c.Y1 = int(y1);
+    c.Pitch = FTarget.Width();
+    c.Flags = flags;
+    c.Color = color;
+    c.Z = zc;
+    c.StencilValue = static_cast<uint8_t>(stencil);
+    c.ColorBuf = FTarget.Pixels();
+    c.DepthBuf = FTarget.HasDepth() ? FTarget.Depth() : nullptr;
+    c.StencilBuf = FTarget.HasStencil() ? FTarget.Stencil() : nullptr;
+    q.Commands.push_back(c);
+  }
+  if (!FState->InScene) Flush();
+  return D3D_OK;
+}
+
+uint32_t TSoftwareDevice::PixelStateIndex() {
+  TState& s = *FState;
+  TQueue& q = *FQueue;
+  // The planes may have been attached or detached since.
+  const TPix& cur = s.CurPix;
+  if (cur.Color != FTarget.Pixels() || cur.Depth != (FTarget.HasDepth() ? FTarget.Depth() : nullptr) ||
+      cur.StencilBuf != (FTarget.HasStencil() ? FTarget.Stencil() : nullptr))
+    s.PixDirty = true;
+  if (s.PixDirty) {
+    PreparePixelState();
+    s.PixDirty = false;
+    s.PixIndex = UINT32_MAX;
+  }
+  if (s.PixIndex == UINT32_MAX) {
+    q.Pix.push_back(s.CurPix);
+    if (s.CurPix.Textured) q.Textures.push_back(s.Textures[0]);
+    s.PixIndex = static_cast<uint32_t>(q.Pix.size() - 1);
+  }
+  return s.PixIndex;
+}
+
+uint32_t TSoftwareDevice::VertexStateIndex() {
+  TState& s = *FState;
+  TQueue& q = *FQueue;
+  if (s.VertexDirty || s.LightRevision != FLights.Revision()) {
+    UpdateMatrices();
+    TVertexState& vs = s.CurVertex;
+    std::memcpy(vs.Rs, s.Rs, sizeof vs.Rs);
+    vs.Material = s.Material;
+    std::memcpy(vs.Wv, s.Wv, sizeof vs.Wv);
+    std::memcpy(vs.Wvp, s.Wvp, sizeof vs.Wvp);
+    std::memcpy(vs.Nrm, s.Nrm, sizeof vs.Nrm);
+    // Enabled lights in camera space.
+    vs.Lights.clear();
+    if (s.Rs[D3DRENDERSTATE_LIGHTING] != 0) {
+      const auto& v = s.View.m;
+      for (const auto& [index, l] : FLights.Lights()) {
+        bool on = false;
+        if (!FLights.GetLightEnable(index, on) || !on) continue;
+        TLightC c{};
+        c.Type = l.dltType;
+        c.Diffuse[0] = l.dcvDiffuse.r, c.Diffuse[1] = l.dcvDiffuse.g, c.Diffuse[2] = l.dcvDiffuse.b;
+        c.Specular[0] = l.dcvSpecular.r, c.Specular[1] = l.dcvSpecular.g, c.Specular[2] = l.dcvSpecular.b;
+        c.Ambient[0] = l.dcvAmbient.r, c.Ambient[1] = l.dcvAmbient.g, c.Ambient[2] = l.dcvAmbient.b;
+        const float p[3] = {l.dvPosition.x, l.dvPosition.y, l.dvPosition.z};
+        const float d[3] = {l.dvDirection.x, l.dvDirection.y, l.dvDirection.z};
+        for (int j = 0; j < 3; ++j) {
+          c.Pos[j] = p[0] * v[0][j] + p[1] * v[1][j] + p[2] * v[2][j] + v[3][j];
+          c.Dir[j] = d[0] * v[0][j] + d[1] * v[1][j] + d[2] * v[2][j];
+        }
+        const float len = std::sqrt(c.Dir[0] * c.Dir[0] + c.Dir[1] * c.Dir[1] + c.Dir[2] * c.Dir[2]);
+        if (len > 0 && std::isfinite(len))
+          for (float& x : c.Dir) x /= len;
+        c.Range = l.dvRange;
+        c.A0 = l.dvAttenuation0, c.A1 = l.dvAttenuation1, c.A2 = l.dvAttenuation2;
+        c.CosTheta = std::cos(l.dvTheta * 0.5f);
+        c.CosPhi = std::cos(l.dvPhi * 0.5f);
+        c.Falloff = l.dvFalloff;
+        c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
+        vs.Lights.push_back(c);
+      }
+    }
+    vs.AnySpecularLight = false;
+    for (const TLightC& l : vs.Lights) vs.AnySpecularLight |= l.HasSpecular;
+    s.VertexDirty = false;
+    s.LightRevision = FLights.Revision();
+    s.VertexIndex = UINT32_MAX;
+  }
+  if (s.VertexIndex == UINT32_MAX) {
+    q.Vertex.push_back(s.CurVertex);
+    s.VertexIndex = static_cast<uint32_t>(q.Vertex.size() - 1);
+  }
+  return s.VertexIndex;
 }
 
 HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices,
@@ -1256,36 +1548,142 @@ HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const v
   if (count > kMaxVertices) return D3DERR_TOOMANYVERTICES;
   if (count == 0 || vertices == nullptr) return D3D_OK;
   if (!FTarget.Valid()) return D3D_OK;
-  PreparePixelState();
-  const auto& p = FState->P;
+  TQueue& q = *FQueue;
+  const size_t stride = VertexStride(fvf);
+  const size_t bytes = stride * count;
+  if (!q.Commands.empty() && q.Data.size() + bytes > kMaxPendingBytes) Flush();
+  TCommand c;
+  c.Pix = PixelStateIndex();
+  const TPix& p = q.Pix[c.Pix];
   if (p.X0 >= p.X1 || p.Y0 >= p.Y1) return D3D_OK;  // empty viewport
-  ProcessVertices(fvf, static_cast<const uint8_t*>(vertices), count);
-  const TVtx* v = FVerts.data();
-  switch (type) {
-    case D3DPT_POINTLIST:
-      for (DWORD i = 0; i < count; ++i) DrawPoint(v[i]);
-      break;
-    case D3DPT_LINELIST:
-      for (DWORD i = 0; i + 1 < count; i += 2) DrawLine(v[i], v[i + 1], false);
-      break;
-    case D3DPT_LINESTRIP:
-      for (DWORD i = 0; i + 1 < count; ++i) DrawLine(v[i], v[i + 1], false);
-      break;
-    case D3DPT_TRIANGLELIST:
-      for (DWORD i = 0; i + 2 < count; i += 3) DrawTriangle(v[i], v[i + 1], v[i + 2]);
-      break;
-    case D3DPT_TRIANGLESTRIP:
-      // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
-      for (DWORD i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0) DrawTriangle(v[i], v[i + 1], v[i + 2]);
-        else DrawTriangle(v[i], v[i + 2], v[i + 1]);
-      }
-      break;
-    case D3DPT_TRIANGLEFAN:
-      for (DWORD i = 1; i + 1 < count; ++i) DrawTriangle(v[0], v[i], v[i + 1]);
-      break;
-  }
+  if (PrimitiveCount(type, count) == 0) return D3D_OK;
+  c.Vertex = VertexStateIndex();
+  c.Type = type;
+  c.Fvf = fvf;
+  c.Count = count;
+  c.Stride = static_cast<uint32_t>(stride);
+  c.DataOff = q.Data.size();
+  c.VtxOff = q.VertexTotal;
+  const auto* data = static_cast<const uint8_t*>(vertices);
+  q.Data.insert(q.Data.end(), data, data + bytes);
+  q.VertexTotal += count;
+  q.Commands.push_back(c);
+  if (!FState->InScene) Flush();
   return D3D_OK;
+}
+
+void TSoftwareDevice::Flush() {
+  TQueue& q = *FQueue;
+  TState& s = *FState;
+  if (q.Commands.empty()) return;
+  const int height = FTarget.Height();
+  const int rows = q.BandRows;
+  const int bands = std::max(1, (height + rows - 1) / rows);
+  // 1. Transformation and lighting, in chunks of vertices.
+  if (q.VertsCapacity < q.VertexTotal) {
+    q.Verts = std::make_unique_for_overwrite<TVtx[]>(q.VertexTotal);
+    q.VertsCapacity = q.VertexTotal;
+  }
+  q.Pieces.clear();
+  for (uint32_t i = 0; i < q.Commands.size(); ++i) {
+    const TCommand& c = q.Commands[i];
+    if (c.IsClear) continue;
+    for (DWORD first = 0; first < c.Count; first += kVertexChunk)
+      q.Pieces.push_back({i, first, std::min(c.Count, first + kVertexChunk)});
+  }
+  // Little work is done on the caller's thread alone: waking the others would cost more.
+  size_t work = q.VertexTotal;
+  for (const TCommand& c : q.Commands)
+    if (c.IsClear) work += size_t(c.X1 - c.X0) * size_t(c.Y1 - c.Y0) / 256;
+  const bool small = work < kSmallFlush;
+  auto forEach = [&](size_t n, const std::function<void(size_t)>& task) {
+    if (small) {
+      for (size_t i = 0; i < n; ++i) task(i);
+    } else {
+      q.Threads.ForEach(n, task);
+    }
+  };
+  forEach(q.Pieces.size(), [&q](size_t i) {
+    const TPiece& pc = q.Pieces[i];
+    const TCommand& c = q.Commands[pc.Cmd];
+    ProcessVertices(q.Vertex[c.Vertex], c.Fvf, q.Data.data() + c.DataOff + size_t(pc.First) * c.Stride,
+                    pc.Last - pc.First, q.Verts.get() + c.VtxOff + pc.First);
+  });
+  // 2. Clipping, projection, culling and set-up, in chunks of primitives, each sorted into the
+  // bands it touches.
+  q.Pieces.clear();
+  for (uint32_t i = 0; i < q.Commands.size(); ++i) {
+    const TCommand& c = q.Commands[i];
+    if (c.IsClear) {
+      q.Pieces.push_back({i, 0, 1});
+      continue;
+    }
+    const DWORD n = PrimitiveCount(c.Type, c.Count);
+    for (DWORD first = 0; first < n; first += kPrimitiveChunk)
+      q.Pieces.push_back({i, first, std::min(n, first + kPrimitiveChunk)});
+  }
+  if (q.Binned.size() < q.Pieces.size()) q.Binned.resize(q.Pieces.size());
+  forEach(q.Pieces.size(), [&q, bands, rows](size_t i) {
+    const TPiece& pc = q.Pieces[i];
+    const TCommand& c = q.Commands[pc.Cmd];
+    TBinned& b = q.Binned[i];
+    b.Prims.clear();
+    if (c.IsClear) {
+      TPrim& r = b.Prims.emplace_back();
+      r.Kind = pkClear, r.Ref = pc.Cmd, r.Y0 = c.Y0, r.Y1 = c.Y1 - 1;
+    } else {
+      const TPix& p = q.Pix[c.Pix];
+      const TVtx* v = q.Verts.get() + c.VtxOff;
+      for (DWORD k = pc.First; k < pc.Last; ++k) {
+        switch (c.Type) {
+          case D3DPT_POINTLIST: SetupPoint(p, c.Pix, v[k], b.Prims); break;
+          case D3DPT_LINELIST: SetupLine(p, c.Pix, v[2 * k], v[2 * k + 1], false, b.Prims); break;
+          case D3DPT_LINESTRIP: SetupLine(p, c.Pix, v[k], v[k + 1], false, b.Prims); break;
+          case D3DPT_TRIANGLELIST:
+            SetupTriangle(p, c.Pix, v[3 * k], v[3 * k + 1], v[3 * k + 2], b.Prims);
+            break;
+          case D3DPT_TRIANGLESTRIP:
+            // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
+            if (k % 2 == 0) SetupTriangle(p, c.Pix, v[k], v[k + 1], v[k + 2], b.Prims);
+            else SetupTriangle(p, c.Pix, v[k], v[k + 2], v[k + 1], b.Prims);
+            break;
+          case D3DPT_TRIANGLEFAN: SetupTriangle(p, c.Pix, v[0], v[k + 1], v[k + 2], b.Prims); break;
+        }
+      }
+    }
+    b.Start.assign(size_t(bands) + 1, 0);
+    for (const TPrim& r : b.Prims)
+      for (int k = r.Y0 / rows; k <= r.Y1 / rows; ++k) ++b.Start[size_t(k) + 1];
+    for (int k = 0; k < bands; ++k) b.Start[size_t(k) + 1] += b.Start[size_t(k)];
+    b.Refs.resize(b.Start[size_t(bands)]);
+    std::vector<uint32_t> at(b.Start.begin(), b.Start.end() - 1);
+    for (uint32_t j = 0; j < b.Prims.size(); ++j)
+      for (int k = b.Prims[j].Y0 / rows; k <= b.Prims[j].Y1 / rows; ++k) b.Refs[at[size_t(k)]++] = j;
+  });
+  // 3. Each band draws its primitives in the order they were given.
+  const size_t pieces = q.Pieces.size();
+  forEach(size_t(bands), [&q, pieces, rows, height](size_t band) {
+    const int y0 = int(band) * rows, y1 = std::min(height, y0 + rows);
+    for (size_t i = 0; i < pieces; ++i) {
+      const TBinned& b = q.Binned[i];
+      for (uint32_t k = b.Start[band]; k < b.Start[band + 1]; ++k) {
+        const TPrim& r = b.Prims[b.Refs[k]];
+        switch (r.Kind) {
+          case pkTriangle: DrawTriangle(q.Pix[r.Ref], r, y0, y1); break;
+          case pkLine: DrawLine(q.Pix[r.Ref], r, y0, y1); break;
+          case pkPoint: DrawPoint(q.Pix[r.Ref], r); break;
+          case pkClear: ClearRows(q.Commands[r.Ref], y0, y1); break;
+        }
+      }
+    }
+  });
+  q.Commands.clear();
+  q.Data.clear();
+  q.VertexTotal = 0;
+  q.Pix.clear();
+  q.Vertex.clear();
+  q.Textures.clear();
+  s.PixIndex = s.VertexIndex = UINT32_MAX;
 }
 
 }  // namespace ixoral
