@@ -269,6 +269,72 @@ inline TColorF FromD3DColor(D3DCOLOR c) {
 
 inline TColorF FromValue(const D3DCOLORVALUE& v) { return {v.r, v.g, v.b, v.a}; }
 
+// Vertices of the usual kind of a solid (lit, with a normal, colours from the material alone),
+// transformed and lit several at a time: what they need besides the vertex state.
+struct TBatchJob {
+  const TVertexState* State;
+  const uint8_t* Data;
+  size_t Stride, NormalOff, TexOff;
+  bool HasTex, Normalize, LocalEye, Specular;
+  float Power, Alpha;
+  float Md[3], Ma[3], Ms[3], Me[3], Ga[3];
+  const uint32_t* Index;  // the vertices to do
+  size_t Count;
+  TSoftwareDevice::TVtx* Out;
+};
+
+#if defined(__x86_64__) || defined(__i386__)
+#define VB_NAME TransformAndLightSse
+#define VB_LANES 4
+#define VB_SQRT(x) __builtin_ia32_sqrtps(x)
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_LANES
+#undef VB_SQRT
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#define VB_NAME TransformAndLightAvx2
+#define VB_LANES 8
+#define VB_SQRT(x) __builtin_ia32_sqrtps256(x)
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_LANES
+#undef VB_SQRT
+#pragma GCC pop_options
+
+using TBatchFn = void (*)(const TBatchJob&);
+// AVX2 where the processor has it, chosen once.
+const TBatchFn kTransformAndLight =
+    __builtin_cpu_supports("avx2") ? TransformAndLightAvx2 : TransformAndLightSse;
+#else
+#define VB_NAME TransformAndLightPortable
+#define VB_LANES 4
+#define VB_SQRT(x) SqrtLanes(x)
+template <class V>
+V SqrtLanes(V x) {
+  for (int q = 0; q < VB_LANES; ++q) x[q] = std::sqrt(x[q]);
+  return x;
+}
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_LANES
+#undef VB_SQRT
+const auto kTransformAndLight = TransformAndLightPortable;
+#endif
+
+
+// Whether two vertices have the same bytes (a whole number of 32-bit words).
+inline bool SameWords(const uint8_t* a, const uint8_t* b, size_t bytes) {
+  uint32_t diff = 0;
+  for (size_t k = 0; k < bytes; k += 4) {
+    uint32_t x, y;
+    std::memcpy(&x, a + k, 4);
+    std::memcpy(&y, b + k, 4);
+    diff |= x ^ y;
+  }
+  return diff == 0;
+}
 
 // Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`.
 void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
@@ -326,6 +392,10 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
   const TColorF matDiffuse = FromValue(m.diffuse), matAmbient = FromValue(m.ambient),
                 matSpecular = FromValue(m.specular), matEmissive = FromValue(m.emissive);
   const bool anyVertexSource = srcDiffuse || srcAmbient || srcSpecular || srcEmissive;
+  // The vertices of solids go through the batched code; the others one at a time below.
+  const bool batched = lighting && hasNormal && !anyVertexSource;
+  std::vector<uint32_t> todo, copies;
+  if (batched) todo.reserve(count);
 
 
   const bool anySpecularLight = s.AnySpecularLight;
@@ -351,11 +421,20 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
       }
       slot = (h ^ (h >> 15)) & (kCacheSize - 1);
       const uint32_t seen = cache[slot];
-      if (seen != UINT32_MAX && std::memcmp(data + size_t(seen) * stride, v, stride) == 0) {
-        out[i] = out[seen];
+      if (seen != UINT32_MAX && SameWords(data + size_t(seen) * stride, v, stride)) {
+        if (batched) {
+          copies.push_back(i);
+          copies.push_back(seen);
+        } else {
+          out[i] = out[seen];
+        }
         continue;
       }
       cache[slot] = i;
+    }
+    if (batched) {
+      todo.push_back(i);
+      continue;
     }
     float p[3];
     std::memcpy(p, v, 12);
@@ -466,6 +545,26 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
     o.a = Clamp01(md.a) * 255.0f;
     o.sr = outs[0], o.sg = outs[1], o.sb = outs[2];
   }
+  if (!batched) return;
+  TBatchJob j;
+  j.State = &s;
+  j.Data = data;
+  j.Stride = stride, j.NormalOff = normalOff, j.TexOff = texOff;
+  j.HasTex = texCount > 0;
+  j.Normalize = normalize;
+  const bool specularMaterial = matSpecular.r != 0 || matSpecular.g != 0 || matSpecular.b != 0;
+  j.LocalEye = specularOn && localViewer && specularMaterial && anySpecularLight;
+  j.Specular = specularOn && m.power > 0 && specularMaterial;
+  j.Power = m.power;
+  j.Alpha = Clamp01(matDiffuse.a) * 255.0f;
+  const TColorF* from[5] = {&matDiffuse, &matAmbient, &matSpecular, &matEmissive, &globalAmbient};
+  float* to[5] = {j.Md, j.Ma, j.Ms, j.Me, j.Ga};
+  for (int k = 0; k < 5; ++k) to[k][0] = from[k]->r, to[k][1] = from[k]->g, to[k][2] = from[k]->b;
+  j.Index = todo.data();
+  j.Count = todo.size();
+  j.Out = out;
+  kTransformAndLight(j);
+  for (size_t k = 0; k < copies.size(); k += 2) out[copies[k]] = out[copies[k + 1]];
 }
 
 }  // namespace
@@ -957,9 +1056,7 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
 
 namespace {
 
-template <class P>
-TScreenVtx ToScreen(const P& p, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
-  TScreenVtx s;
+inline void ToScreen(TScreenVtx& s, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
   const float iw = 1.0f / v.w;
   s.x = float(vp.dwX) + (1.0f + v.x * iw) * 0.5f * float(vp.dwWidth);
   s.y = float(vp.dwY) + (1.0f - v.y * iw) * 0.5f * float(vp.dwHeight);
@@ -968,7 +1065,12 @@ TScreenVtx ToScreen(const P& p, const TSoftwareDevice::TVtx& v, const D3DVIEWPOR
   s.a[0] = v.r, s.a[1] = v.g, s.a[2] = v.b, s.a[3] = v.a;
   s.a[4] = v.sr, s.a[5] = v.sg, s.a[6] = v.sb;
   s.a[7] = v.u * iw, s.a[8] = v.v * iw;
-  (void)p;
+}
+
+template <class P>
+TScreenVtx ToScreen(const P&, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
+  TScreenVtx s;
+  ToScreen(s, v, vp);
   return s;
 }
 
@@ -1241,34 +1343,45 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
                    std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
   if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-  TVtx poly[9];
-  poly[0] = a, poly[1] = b, poly[2] = c;
-  if (p.Flat) {
-    for (int i = 1; i < 3; ++i) {
-      poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
-      poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
-    }
-  }
-  // Triangles entirely inside skip the clipper.
+  // Triangles entirely inside skip the clipper, and Gouraud-shaded ones are then read where they
+  // are; the others are copied, given their first vertex's colours when flat, and clipped.
+  const TVtx* vx[9] = {&a, &b, &c};
   bool inside = true;
   for (int i = 0; i < 3; ++i) {
-    const TVtx& v = poly[i];
+    const TVtx& v = *vx[i];
     if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) inside = false;
   }
-  TVtx tmp[9];
-  const int n = inside ? 3 : ClipPolygon(poly, 3, tmp);
-  if (n < 3) return;
-  TScreenVtx sv[9];
+  TVtx poly[9];
+  int n = 3;
+  if (!inside || p.Flat) {
+    poly[0] = a, poly[1] = b, poly[2] = c;
+    if (p.Flat) {
+      for (int i = 1; i < 3; ++i) {
+        poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
+        poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
+      }
+    }
+    if (!inside) {
+      TVtx tmp[9];
+      n = ClipPolygon(poly, 3, tmp);
+      if (n < 3) return;
+    }
+    for (int i = 0; i < n; ++i) vx[i] = &poly[i];
+  }
+  // The position on the screen first: culled triangles need nothing else.
+  float sx[9], sy[9];
+  const D3DVIEWPORT7& vp = p.Vp;
   for (int i = 0; i < n; ++i) {
-    if (!(poly[i].w > 1e-30f)) return;
-    sv[i] = ToScreen(p, poly[i], p.Vp);
+    if (!(vx[i]->w > 1e-30f)) return;
+    const float iw = 1.0f / vx[i]->w;
+    sx[i] = float(vp.dwX) + (1.0f + vx[i]->x * iw) * 0.5f * float(vp.dwWidth);
+    sy[i] = float(vp.dwY) + (1.0f - vx[i]->y * iw) * 0.5f * float(vp.dwHeight);
   }
   // Orientation on the screen (y down): positive is clockwise.
   double area = 0;
   for (int i = 0; i < n; ++i) {
-    const TScreenVtx& s0 = sv[i];
-    const TScreenVtx& s1 = sv[(i + 1) % n];
-    area += double(s0.x) * s1.y - double(s1.x) * s0.y;
+    const int j = i + 1 < n ? i + 1 : 0;
+    area += double(sx[i]) * sy[j] - double(sx[j]) * sy[i];
   }
   if (!std::isfinite(area) || area == 0) return;
   if (p.Cull == D3DCULL_CCW && area < 0) return;
@@ -1294,12 +1407,15 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
     return;
   }
   for (int i = 1; i + 1 < n; ++i) {
+    int y0, y1;
+    const float lo = std::min({sy[0], sy[i], sy[i + 1]});
+    const float hi = std::max({sy[0], sy[i], sy[i + 1]});
+    if (!RowSpan(p, lo, hi, y0, y1)) continue;
     TPrim& r = out.emplace_back();
-    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0;
-    r.V[0] = sv[0], r.V[1] = sv[i], r.V[2] = sv[i + 1];
-    const float lo = std::min({sv[0].y, sv[i].y, sv[i + 1].y});
-    const float hi = std::max({sv[0].y, sv[i].y, sv[i + 1].y});
-    if (!RowSpan(p, lo, hi, r.Y0, r.Y1)) out.pop_back();
+    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0, r.Y0 = y0, r.Y1 = y1;
+    ToScreen(r.V[0], *vx[0], vp);
+    ToScreen(r.V[1], *vx[i], vp);
+    ToScreen(r.V[2], *vx[i + 1], vp);
   }
 }
 
