@@ -9,6 +9,13 @@
 
 #include "render/device/RenderThreads.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#define IXORAL_X86 1
+#include <immintrin.h>
+#else
+#define IXORAL_X86 0
+#endif
+
 namespace ixoral {
 
 namespace {
@@ -283,7 +290,7 @@ struct TBatchJob {
   TSoftwareDevice::TVtx* Out;
 };
 
-#if defined(__x86_64__) || defined(__i386__)
+#if IXORAL_X86
 #define VB_NAME TransformAndLightSse
 #define VB_LANES 4
 #define VB_SQRT(x) __builtin_ia32_sqrtps(x)
@@ -413,13 +420,15 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
     const uint8_t* v = data + size_t(i) * stride;
     size_t slot = 0;
     if (useCache) {
-      uint32_t h = 2166136261u;
+      // Each word weighted by its own odd factor: the products do not wait on one another.
+      uint32_t h = 0;
       for (size_t k = 0; k < stride; k += 4) {
         uint32_t word;
         std::memcpy(&word, v + k, 4);
-        h = (h ^ word) * 16777619u;
+        h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
       }
-      slot = (h ^ (h >> 15)) & (kCacheSize - 1);
+      h *= 0x85EBCA6Bu;
+      slot = (h ^ (h >> 15) ^ (h >> 23)) & (kCacheSize - 1);
       const uint32_t seen = cache[slot];
       if (seen != UINT32_MAX && SameWords(data + size_t(seen) * stride, v, stride)) {
         if (batched) {
@@ -890,6 +899,37 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
 
 // Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
 // band, so any split of the surface into bands gives the same picture.
+#if IXORAL_X86
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+
+// The opaque solid row of RasterTriangle: pixels lo .. hi, depth z stepped by dz; the colour
+// r g b a and specular sr sg sb stepped lane by lane in one register, the same additions as one
+// at a time; the clamps, rounding and packing of the scalar code, four channels at once.
+__attribute__((target("avx2"))) void PlainRowAvx2(float* depth, uint32_t* colour, int64_t lo,
+                                                  int64_t hi, float z, float dz,
+                                                  const float start[8], const float step[8],
+                                                  bool specular) {
+  __m256 acc = _mm256_loadu_ps(start);
+  const __m256 d = _mm256_loadu_ps(step);
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  // Bytes of the channels r g b a (lanes 0 to 3) in the order of 0xAARRGGBB.
+  const __m128i order = _mm_setr_epi8(8, 4, 0, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  for (int64_t px = lo; px <= hi; ++px) {
+    if (z <= depth[px]) {
+      depth[px] = z;
+      __m128 c = _mm256_castps256_ps128(acc);
+      // max(x, 0) then min(., 255) is Clamp255, a NaN giving 0 as there.
+      if (specular)
+        c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
+      c = _mm_add_ps(_mm_min_ps(_mm_max_ps(c, zero), top), half);
+      colour[px] = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm_cvttps_epi32(c), order)));
+    }
+    z += dz;
+    acc = _mm256_add_ps(acc, d);
+  }
+}
+#endif
+
 template <bool kTex, bool kStencil, bool kBlend, class P>
 void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
                     int bandY0, int bandY1) {
@@ -1015,6 +1055,14 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
       // The usual case of solid drawing, with the same arithmetic as the general loop below.
       float* depth = p.Depth + rowIdx;
       uint32_t* colour = p.Color + rowIdx;
+#if IXORAL_X86
+      if (kHasAvx2) {
+        const float start[8] = {r, g, b, a, sr, sg, sb, 0};
+        const float step[8] = {ddx[2], ddx[3], ddx[4], ddx[5], ddx[6], ddx[7], ddx[8], 0};
+        PlainRowAvx2(depth, colour, lo, hi, z, ddx[0], start, step, p.Specular);
+        continue;
+      }
+#endif
       for (int64_t px = lo; px <= hi; ++px) {
         if (z <= depth[px]) {
           depth[px] = z;
@@ -1346,11 +1394,19 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
   // Triangles entirely inside skip the clipper, and Gouraud-shaded ones are then read where they
   // are; the others are copied, given their first vertex's colours when flat, and clipped.
   const TVtx* vx[9] = {&a, &b, &c};
-  bool inside = true;
+  // The clipping planes, in the clipper's order, that any corner and all corners are outside of.
+  unsigned anyOut = 0, allOut = 63;
   for (int i = 0; i < 3; ++i) {
     const TVtx& v = *vx[i];
-    if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) inside = false;
+    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 |
+                          unsigned(v.x < -v.w) << 2 | unsigned(v.x > v.w) << 3 |
+                          unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
+    anyOut |= code;
+    allOut &= code;
   }
+  const bool inside = anyOut == 0;
+  // Wholly outside the first plane the clipper cuts by: it would leave nothing.
+  if (allOut & anyOut & (~anyOut + 1)) return;
   TVtx poly[9];
   int n = 3;
   if (!inside || p.Flat) {
