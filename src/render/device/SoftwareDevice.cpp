@@ -897,8 +897,6 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
   return n;
 }
 
-// Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
-// band, so any split of the surface into bands gives the same picture.
 #if IXORAL_X86
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
@@ -930,16 +928,29 @@ __attribute__((target("avx2"))) void PlainRowAvx2(float* depth, uint32_t* colour
 }
 #endif
 
-template <bool kTex, bool kStencil, bool kBlend, class P>
-void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
-                    int bandY0, int bandY1) {
+// A triangle set up for drawing: its corners snapped to 1/16 pixel and turned clockwise on the
+// screen, the rows and columns of its bounding box within the viewport, and the planes of the
+// attributes the pixel stages use (depth, 1/w, diffuse, specular, u/w, v/w).
+struct TTriangle {
+  int64_t X[3], Y[3];
+  int Y0, Y1, XLo, XHi;
+  double Fx0, Fy0;
+  float Base[11], Ddx[11], Ddy[11];
+  bool PlainFill;
+};
+
+// Sets up a triangle once, whatever the bands it is drawn in; false when it covers no pixel.
+bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
+                 TTriangle& t) {
   // 4 bits of sub-pixel precision; pixel centres on integer coordinates.
-  int64_t X[3] = {RoundBounded(double(v0->x) * 16), RoundBounded(double(v1->x) * 16),
-                  RoundBounded(double(v2->x) * 16)};
-  int64_t Y[3] = {RoundBounded(double(v0->y) * 16), RoundBounded(double(v1->y) * 16),
-                  RoundBounded(double(v2->y) * 16)};
+  int64_t* X = t.X;
+  int64_t* Y = t.Y;
+  X[0] = RoundBounded(double(v0->x) * 16), X[1] = RoundBounded(double(v1->x) * 16);
+  X[2] = RoundBounded(double(v2->x) * 16);
+  Y[0] = RoundBounded(double(v0->y) * 16), Y[1] = RoundBounded(double(v1->y) * 16);
+  Y[2] = RoundBounded(double(v2->y) * 16);
   int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return;
+  if (area == 0) return false;
   const TScreenVtx* vs[3] = {v0, v1, v2};
   if (area < 0) {
     std::swap(X[1], X[2]);
@@ -949,33 +960,23 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   }
   int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
-  const int y0 = static_cast<int>(
-      std::max<int64_t>(std::max(p.Y0, bandY0), FloorDiv(minY + 15, 16)));
-  const int y1 = static_cast<int>(
-      std::min<int64_t>(std::min(p.Y1, bandY1) - 1, FloorDiv(maxY, 16)));
-  const int xLo = static_cast<int>(std::max<int64_t>(p.X0, FloorDiv(minX + 15, 16)));
-  const int xHi = static_cast<int>(std::min<int64_t>(p.X1 - 1, FloorDiv(maxX, 16)));
-  if (y0 > y1 || xLo > xHi) return;
-
-  // Edge i goes from vertex i to vertex i+1; a pixel is inside when every edge function is
-  // positive, or zero on a top or left edge.
-  int64_t edx[3], edy[3], bias[3];
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3;
-    edx[i] = X[j] - X[i];
-    edy[i] = Y[j] - Y[i];
-    const bool topLeft = (edy[i] == 0 && edx[i] > 0) || edy[i] < 0;
-    bias[i] = topLeft ? 0 : -1;
-  }
+  t.Y0 = static_cast<int>(std::max<int64_t>(p.Y0, FloorDiv(minY + 15, 16)));
+  t.Y1 = static_cast<int>(std::min<int64_t>(p.Y1 - 1, FloorDiv(maxY, 16)));
+  t.XLo = static_cast<int>(std::max<int64_t>(p.X0, FloorDiv(minX + 15, 16)));
+  t.XHi = static_cast<int>(std::min<int64_t>(p.X1 - 1, FloorDiv(maxX, 16)));
+  if (t.Y0 > t.Y1 || t.XLo > t.XHi) return false;
   // Attribute planes over the snapped vertex positions.
   const double fx0 = X[0] / 16.0, fy0 = Y[0] / 16.0;
+  t.Fx0 = fx0, t.Fy0 = fy0;
   const double ax1 = X[1] / 16.0 - fx0, ay1 = Y[1] / 16.0 - fy0;
   const double ax2 = X[2] / 16.0 - fx0, ay2 = Y[2] / 16.0 - fy0;
   const double inv = 1.0 / (ax1 * ay2 - ax2 * ay1);
   // Only the planes the pixel stages use: depth and diffuse always, specular when it is added,
   // 1/w and the texture coordinates when a texture is sampled.
-  constexpr int kN = 11;
-  float base[kN] = {}, ddx[kN] = {}, ddy[kN] = {};
+  float* base = t.Base;
+  float* ddx = t.Ddx;
+  float* ddy = t.Ddy;
+  std::fill_n(base, 11, 0.0f), std::fill_n(ddx, 11, 0.0f), std::fill_n(ddy, 11, 0.0f);
   const float fay1 = float(ay1), fay2 = float(ay2), fax1 = float(ax1), fax2 = float(ax2);
   const float finv = float(inv);
   auto plane = [&](int k, float a0, float a1, float a2) {
@@ -994,20 +995,47 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   for (int k = 0; k < 4; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
   if (p.Specular)
     for (int k = 4; k < 7; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
-  if constexpr (kTex) {
+  if (p.Textured) {
     plane(1, vs[0]->iw, vs[1]->iw, vs[2]->iw);
     for (int k = 7; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
   }
-
   // Untextured, no stencil, depth test "less or equal" with writes, no alpha test, and either no
   // blending or the "over" blend of a triangle opaque at its three corners (its alpha plane is then
   // exactly 255 everywhere): the pixel is the interpolated colour, written as it is.
-  bool plainFill = !kTex && !kStencil && p.ZEnable && p.ZWrite && p.ZFunc == D3DCMP_LESSEQUAL &&
-                   !p.AlphaTest;
-  if constexpr (kBlend)
-    plainFill = plainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
-                p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
-                vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
+  t.PlainFill = !p.Textured && !p.Stencil && p.ZEnable && p.ZWrite &&
+                p.ZFunc == D3DCMP_LESSEQUAL && !p.AlphaTest;
+  if (p.Blend)
+    t.PlainFill = t.PlainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
+                  p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
+                  vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
+  return true;
+}
+
+// Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
+// band, so any split of the surface into bands gives the same picture.
+template <bool kTex, bool kStencil, bool kBlend, class P>
+void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
+  const int y0 = std::max(t.Y0, bandY0), y1 = std::min(t.Y1, bandY1 - 1);
+  if (y0 > y1) return;
+  const int64_t* X = t.X;
+  const int64_t* Y = t.Y;
+  const int xLo = t.XLo, xHi = t.XHi;
+  // Edge i goes from vertex i to vertex i+1; a pixel is inside when every edge function is
+  // positive, or zero on a top or left edge.
+  int64_t edx[3], edy[3], bias[3];
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    edx[i] = X[j] - X[i];
+    edy[i] = Y[j] - Y[i];
+    const bool topLeft = (edy[i] == 0 && edx[i] > 0) || edy[i] < 0;
+    bias[i] = topLeft ? 0 : -1;
+  }
+  constexpr int kN = 11;
+  const double fx0 = t.Fx0, fy0 = t.Fy0;
+  const float* base = t.Base;
+  const float* ddx = t.Ddx;
+  const float* ddy = t.Ddy;
+  const bool plainFill = t.PlainFill;
   const bool narrow = xHi - xLo < 24;
   for (int py = y0; py <= y1; ++py) {
     int64_t lo = xLo, hi = xHi;
@@ -1168,7 +1196,10 @@ struct TPrim {
   uint32_t Ref;    // index of the pixel state, or of the command of a clear
   int X;           // a point: its column
   int Y0, Y1;      // rows, both included
-  TScreenVtx V[3];
+  union {
+    TScreenVtx V[3];  // a line's ends, a point
+    TTriangle T;      // a triangle
+  };
 };
 
 // A task: vertices or primitives First .. Last - 1 of a command.
@@ -1462,38 +1493,36 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
     SetupLine(p, pix, e[2], e[0], false, out);
     return;
   }
+  TScreenVtx sv[9];
+  for (int i = 0; i < n; ++i) ToScreen(sv[i], *vx[i], vp);
   for (int i = 1; i + 1 < n; ++i) {
-    int y0, y1;
-    const float lo = std::min({sy[0], sy[i], sy[i + 1]});
-    const float hi = std::max({sy[0], sy[i], sy[i + 1]});
-    if (!RowSpan(p, lo, hi, y0, y1)) continue;
     TPrim& r = out.emplace_back();
-    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0, r.Y0 = y0, r.Y1 = y1;
-    ToScreen(r.V[0], *vx[0], vp);
-    ToScreen(r.V[1], *vx[i], vp);
-    ToScreen(r.V[2], *vx[i + 1], vp);
+    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0;
+    if (!SetupRaster(p, &sv[0], &sv[i], &sv[i + 1], r.T)) {
+      out.pop_back();
+      continue;
+    }
+    r.Y0 = r.T.Y0, r.Y1 = r.T.Y1;
   }
 }
 
 void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
-  const TScreenVtx* t0 = &r.V[0];
-  const TScreenVtx* t1 = &r.V[1];
-  const TScreenVtx* t2 = &r.V[2];
+  const TTriangle& t = r.T;
   if (p.Textured) {
     if (p.Stencil) {
-      if (p.Blend) RasterTriangle<true, true, true>(p, t0, t1, t2, y0, y1);
-      else RasterTriangle<true, true, false>(p, t0, t1, t2, y0, y1);
+      if (p.Blend) RasterTriangle<true, true, true>(p, t, y0, y1);
+      else RasterTriangle<true, true, false>(p, t, y0, y1);
     } else {
-      if (p.Blend) RasterTriangle<true, false, true>(p, t0, t1, t2, y0, y1);
-      else RasterTriangle<true, false, false>(p, t0, t1, t2, y0, y1);
+      if (p.Blend) RasterTriangle<true, false, true>(p, t, y0, y1);
+      else RasterTriangle<true, false, false>(p, t, y0, y1);
     }
   } else {
     if (p.Stencil) {
-      if (p.Blend) RasterTriangle<false, true, true>(p, t0, t1, t2, y0, y1);
-      else RasterTriangle<false, true, false>(p, t0, t1, t2, y0, y1);
+      if (p.Blend) RasterTriangle<false, true, true>(p, t, y0, y1);
+      else RasterTriangle<false, true, false>(p, t, y0, y1);
     } else {
-      if (p.Blend) RasterTriangle<false, false, true>(p, t0, t1, t2, y0, y1);
-      else RasterTriangle<false, false, false>(p, t0, t1, t2, y0, y1);
+      if (p.Blend) RasterTriangle<false, false, true>(p, t, y0, y1);
+      else RasterTriangle<false, false, false>(p, t, y0, y1);
     }
   }
 }
