@@ -64,6 +64,17 @@ inline int64_t FloorDiv(int64_t a, int64_t b) {
   return q;
 }
 
+// The same, through a division in double, far quicker than the integer one: the quotient of
+// integers below 2^52 is then at most one away, and the products settle it exactly.
+inline int64_t FloorDivQuick(int64_t a, int64_t b) {
+  constexpr int64_t kExact = int64_t{1} << 52;
+  if (a >= kExact || a <= -kExact || b >= kExact) return FloorDiv(a, b);
+  int64_t q = static_cast<int64_t>(std::floor(double(a) / double(b)));
+  if (q * b > a) --q;
+  else if ((q + 1) * b <= a) ++q;
+  return q;
+}
+
 void Mul(const float a[4][4], const float b[4][4], float out[4][4]) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) {
@@ -1064,9 +1075,9 @@ void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
       const int64_t K = -edy[i] * 16;
       const int64_t C = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i];
       if (K > 0) {
-        lo = std::max(lo, -FloorDiv(C, K));  // px >= ceil(-C / K)
+        lo = std::max(lo, -FloorDivQuick(C, K));  // px >= ceil(-C / K)
       } else if (K < 0) {
-        hi = std::min(hi, FloorDiv(C, -K));
+        hi = std::min(hi, FloorDivQuick(C, -K));
       } else if (C < 0) {
         lo = hi + 1;
       }
