@@ -1172,9 +1172,8 @@ namespace {
 // Rows of a band when the device chooses: small enough to share the work out evenly, large
 // enough that most small triangles fall in one band.
 constexpr int kDefaultBandRows = 16;
-// Vertices transformed, and primitives set up, in one task.
-constexpr DWORD kVertexChunk = 2048;
-constexpr DWORD kPrimitiveChunk = 1024;
+// Primitives set up in one task: their vertices stay in the processor's cache.
+constexpr DWORD kPrimitiveChunk = 512;
 // Vertex bytes recorded beyond which the drawing recorded so far is done before going on.
 constexpr size_t kMaxPendingBytes = size_t{64} << 20;
 // Below this much work (vertices, and cleared pixels / 256) a flush draws on the caller's thread.
@@ -1186,7 +1185,7 @@ struct TCommand {
   D3DPRIMITIVETYPE Type = D3DPT_POINTLIST;
   DWORD Fvf = 0, Count = 0;
   uint32_t Stride = 0, Pix = 0, Vertex = 0;
-  size_t DataOff = 0, VtxOff = 0;
+  size_t DataOff = 0;
   // A clear: rows Y0 .. Y1 - 1 and columns X0 .. X1 - 1 of the planes in Flags.
   int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0, Pitch = 0;
   DWORD Flags = 0;
@@ -1254,8 +1253,6 @@ struct TSoftwareDevice::TQueue {
   std::vector<TCommand> Commands;
   std::vector<uint8_t> Data;  // the vertices given, as given
   size_t VertexTotal = 0;
-  std::unique_ptr<TVtx[]> Verts;  // the vertices transformed and lit
-  size_t VertsCapacity = 0;
   std::vector<TPix> Pix;
   std::vector<TVertexState> Vertex;
   std::vector<std::shared_ptr<TTextureSurface>> Textures;  // kept alive until drawn
@@ -1775,7 +1772,6 @@ HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const v
   c.Count = count;
   c.Stride = static_cast<uint32_t>(stride);
   c.DataOff = q.Data.size();
-  c.VtxOff = q.VertexTotal;
   const auto* data = static_cast<const uint8_t*>(vertices);
   q.Data.insert(q.Data.end(), data, data + bytes);
   q.VertexTotal += count;
@@ -1791,18 +1787,6 @@ void TSoftwareDevice::Flush() {
   const int height = FTarget.Height();
   const int rows = q.BandRows;
   const int bands = std::max(1, (height + rows - 1) / rows);
-  // 1. Transformation and lighting, in chunks of vertices.
-  if (q.VertsCapacity < q.VertexTotal) {
-    q.Verts = std::make_unique_for_overwrite<TVtx[]>(q.VertexTotal);
-    q.VertsCapacity = q.VertexTotal;
-  }
-  q.Pieces.clear();
-  for (uint32_t i = 0; i < q.Commands.size(); ++i) {
-    const TCommand& c = q.Commands[i];
-    if (c.IsClear) continue;
-    for (DWORD first = 0; first < c.Count; first += kVertexChunk)
-      q.Pieces.push_back({i, first, std::min(c.Count, first + kVertexChunk)});
-  }
   // Little work is done on the caller's thread alone: waking the others would cost more.
   size_t work = q.VertexTotal;
   for (const TCommand& c : q.Commands)
@@ -1815,14 +1799,9 @@ void TSoftwareDevice::Flush() {
       q.Threads.ForEach(n, task);
     }
   };
-  forEach(q.Pieces.size(), [&q](size_t i) {
-    const TPiece& pc = q.Pieces[i];
-    const TCommand& c = q.Commands[pc.Cmd];
-    ProcessVertices(q.Vertex[c.Vertex], c.Fvf, q.Data.data() + c.DataOff + size_t(pc.First) * c.Stride,
-                    pc.Last - pc.First, q.Verts.get() + c.VtxOff + pc.First);
-  });
-  // 2. Clipping, projection, culling and set-up, in chunks of primitives, each sorted into the
-  // bands it touches.
+  // 1. In chunks of primitives: transformation and lighting of their vertices, then clipping,
+  // projection, culling and set-up while the vertices are still in the cache, each primitive
+  // sorted into the bands it touches. Vertices two chunks share are done by both, the same way.
   q.Pieces.clear();
   for (uint32_t i = 0; i < q.Commands.size(); ++i) {
     const TCommand& c = q.Commands[i];
@@ -1845,21 +1824,40 @@ void TSoftwareDevice::Flush() {
       r.Kind = pkClear, r.Ref = pc.Cmd, r.Y0 = c.Y0, r.Y1 = c.Y1 - 1;
     } else {
       const TPix& p = q.Pix[c.Pix];
-      const TVtx* v = q.Verts.get() + c.VtxOff;
-      for (DWORD k = pc.First; k < pc.Last; ++k) {
+      const TVertexState& vs = q.Vertex[c.Vertex];
+      // The vertices of primitives First .. Last - 1: from .. to - 1, and a fan's centre.
+      const DWORD k0 = pc.First, k1 = pc.Last;
+      DWORD from = k0, to = k1;
+      switch (c.Type) {
+        case D3DPT_POINTLIST: break;
+        case D3DPT_LINELIST: from = 2 * k0, to = 2 * k1; break;
+        case D3DPT_LINESTRIP: to = k1 + 1; break;
+        case D3DPT_TRIANGLELIST: from = 3 * k0, to = 3 * k1; break;
+        case D3DPT_TRIANGLESTRIP: to = k1 + 2; break;
+        case D3DPT_TRIANGLEFAN: from = k0 + 1, to = k1 + 2; break;
+      }
+      static thread_local std::vector<TVtx> scratch;
+      if (scratch.size() < to - from) scratch.resize(to - from);
+      const uint8_t* data = q.Data.data() + c.DataOff;
+      ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data());
+      TVtx centre{};
+      if (c.Type == D3DPT_TRIANGLEFAN) ProcessVertices(vs, c.Fvf, data, 1, &centre);
+      const TVtx* got = scratch.data();
+      auto v = [got, from](DWORD j) -> const TVtx& { return got[j - from]; };
+      for (DWORD k = k0; k < k1; ++k) {
         switch (c.Type) {
-          case D3DPT_POINTLIST: SetupPoint(p, c.Pix, v[k], b.Prims); break;
-          case D3DPT_LINELIST: SetupLine(p, c.Pix, v[2 * k], v[2 * k + 1], false, b.Prims); break;
-          case D3DPT_LINESTRIP: SetupLine(p, c.Pix, v[k], v[k + 1], false, b.Prims); break;
+          case D3DPT_POINTLIST: SetupPoint(p, c.Pix, v(k), b.Prims); break;
+          case D3DPT_LINELIST: SetupLine(p, c.Pix, v(2 * k), v(2 * k + 1), false, b.Prims); break;
+          case D3DPT_LINESTRIP: SetupLine(p, c.Pix, v(k), v(k + 1), false, b.Prims); break;
           case D3DPT_TRIANGLELIST:
-            SetupTriangle(p, c.Pix, v[3 * k], v[3 * k + 1], v[3 * k + 2], b.Prims);
+            SetupTriangle(p, c.Pix, v(3 * k), v(3 * k + 1), v(3 * k + 2), b.Prims);
             break;
           case D3DPT_TRIANGLESTRIP:
             // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
-            if (k % 2 == 0) SetupTriangle(p, c.Pix, v[k], v[k + 1], v[k + 2], b.Prims);
-            else SetupTriangle(p, c.Pix, v[k], v[k + 2], v[k + 1], b.Prims);
+            if (k % 2 == 0) SetupTriangle(p, c.Pix, v(k), v(k + 1), v(k + 2), b.Prims);
+            else SetupTriangle(p, c.Pix, v(k), v(k + 2), v(k + 1), b.Prims);
             break;
-          case D3DPT_TRIANGLEFAN: SetupTriangle(p, c.Pix, v[0], v[k + 1], v[k + 2], b.Prims); break;
+          case D3DPT_TRIANGLEFAN: SetupTriangle(p, c.Pix, centre, v(k + 1), v(k + 2), b.Prims); break;
         }
       }
     }
@@ -1872,7 +1870,7 @@ void TSoftwareDevice::Flush() {
     for (uint32_t j = 0; j < b.Prims.size(); ++j)
       for (int k = b.Prims[j].Y0 / rows; k <= b.Prims[j].Y1 / rows; ++k) b.Refs[at[size_t(k)]++] = j;
   });
-  // 3. Each band draws its primitives in the order they were given.
+  // 2. Each band draws its primitives in the order they were given.
   const size_t pieces = q.Pieces.size();
   forEach(size_t(bands), [&q, pieces, rows, height](size_t band) {
     const int y0 = int(band) * rows, y1 = std::min(height, y0 + rows);
