@@ -354,9 +354,10 @@ inline bool SameWords(const uint8_t* a, const uint8_t* b, size_t bytes) {
   return diff == 0;
 }
 
-// Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`.
+// Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`;
+// with `need`, only the vertices it marks.
 void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
-                     TSoftwareDevice::TVtx* out) {
+                     TSoftwareDevice::TVtx* out, const uint8_t* need = nullptr) {
   using TVtx = TSoftwareDevice::TVtx;
   // Layout of the flexible format.
   size_t off = 12;
@@ -428,6 +429,7 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
   std::array<uint32_t, kCacheSize> cache;
   if (useCache) cache.fill(UINT32_MAX);
   for (DWORD i = 0; i < count; ++i) {
+    if (need && !need[i]) continue;
     const uint8_t* v = data + size_t(i) * stride;
     size_t slot = 0;
     if (useCache) {
@@ -1425,6 +1427,58 @@ void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
   }
 }
 
+// The clip-space positions alone of `count` vertices, as ProcessVertices computes them.
+void TransformPositions(const TVertexState& s, const uint8_t* data, size_t stride, DWORD count,
+                        TSoftwareDevice::TVtx* out) {
+  const auto& M = s.Wvp;
+  for (DWORD i = 0; i < count; ++i) {
+    float p[3];
+    std::memcpy(p, data + size_t(i) * stride, 12);
+    TSoftwareDevice::TVtx& o = out[i];
+    o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
+    o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
+    o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
+    o.w = p[0] * M[0][3] + p[1] * M[1][3] + p[2] * M[2][3] + M[3][3];
+  }
+}
+
+// False when SetupTriangle would drop the triangle for its positions alone (not finite, wholly
+// outside, or inside and degenerate or culled): its corners then need no lighting.
+bool MayDraw(const TPix& p, const TSoftwareDevice::TVtx& a, const TSoftwareDevice::TVtx& b,
+             const TSoftwareDevice::TVtx& c) {
+  using TVtx = TSoftwareDevice::TVtx;
+  if (!Finite(a) || !Finite(b) || !Finite(c)) return false;
+  const TVtx* vx[3] = {&a, &b, &c};
+  unsigned anyOut = 0, allOut = 63;
+  for (int i = 0; i < 3; ++i) {
+    const TVtx& v = *vx[i];
+    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 |
+                          unsigned(v.x < -v.w) << 2 | unsigned(v.x > v.w) << 3 |
+                          unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
+    anyOut |= code;
+    allOut &= code;
+  }
+  if (allOut & anyOut & (~anyOut + 1)) return false;
+  if (anyOut != 0) return true;  // clipped: its new corners need the colours
+  const D3DVIEWPORT7& vp = p.Vp;
+  float sx[3], sy[3];
+  for (int i = 0; i < 3; ++i) {
+    if (!(vx[i]->w > 1e-30f)) return false;
+    const float iw = 1.0f / vx[i]->w;
+    sx[i] = float(vp.dwX) + (1.0f + vx[i]->x * iw) * 0.5f * float(vp.dwWidth);
+    sy[i] = float(vp.dwY) + (1.0f - vx[i]->y * iw) * 0.5f * float(vp.dwHeight);
+  }
+  double area = 0;
+  for (int i = 0; i < 3; ++i) {
+    const int j = i + 1 < 3 ? i + 1 : 0;
+    area += double(sx[i]) * sy[j] - double(sx[j]) * sy[i];
+  }
+  if (!std::isfinite(area) || area == 0) return false;
+  if (p.Cull == D3DCULL_CCW && area < 0) return false;
+  if (p.Cull == D3DCULL_CW && area > 0) return false;
+  return true;
+}
+
 void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
                    const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
                    std::vector<TPrim>& out) {
@@ -1837,14 +1891,39 @@ void TSoftwareDevice::Flush() {
         case D3DPT_TRIANGLEFAN: from = k0 + 1, to = k1 + 2; break;
       }
       static thread_local std::vector<TVtx> scratch;
+      static thread_local std::vector<uint8_t> need, keep;
       if (scratch.size() < to - from) scratch.resize(to - from);
       const uint8_t* data = q.Data.data() + c.DataOff;
-      ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data());
       TVtx centre{};
-      if (c.Type == D3DPT_TRIANGLEFAN) ProcessVertices(vs, c.Fvf, data, 1, &centre);
       const TVtx* got = scratch.data();
       auto v = [got, from](DWORD j) -> const TVtx& { return got[j - from]; };
+      const bool triangles = c.Type >= D3DPT_TRIANGLELIST;
+      if (triangles) {
+        // Positions first: only the corners of triangles that may be drawn are lit.
+        const bool fan = c.Type == D3DPT_TRIANGLEFAN;
+        TransformPositions(vs, data + size_t(from) * c.Stride, c.Stride, to - from, scratch.data());
+        if (fan) TransformPositions(vs, data, c.Stride, 1, &centre);
+        need.assign(to - from, 0);
+        keep.assign(k1 - k0, 0);
+        bool needCentre = false;
+        for (DWORD k = k0; k < k1; ++k) {
+          DWORD i0, i1, i2;  // the corners as SetupTriangle takes them
+          if (c.Type == D3DPT_TRIANGLELIST) i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
+          else if (c.Type == D3DPT_TRIANGLESTRIP) i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
+          else i0 = 0, i1 = k + 1, i2 = k + 2;
+          if (!MayDraw(p, fan ? centre : v(i0), v(i1), v(i2))) continue;
+          keep[k - k0] = 1;
+          if (fan) needCentre = true;
+          else need[i0 - from] = 1;
+          need[i1 - from] = need[i2 - from] = 1;
+        }
+        ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data(), need.data());
+        if (needCentre) ProcessVertices(vs, c.Fvf, data, 1, &centre);
+      } else {
+        ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data());
+      }
       for (DWORD k = k0; k < k1; ++k) {
+        if (triangles && !keep[k - k0]) continue;
         switch (c.Type) {
           case D3DPT_POINTLIST: SetupPoint(p, c.Pix, v(k), b.Prims); break;
           case D3DPT_LINELIST: SetupLine(p, c.Pix, v(2 * k), v(2 * k + 1), false, b.Prims); break;
