@@ -301,32 +301,48 @@ struct TBatchJob {
   TSoftwareDevice::TVtx* Out;
 };
 
+// A corner of a triangle before lighting: where it falls on the screen, and its clipping code
+// (bits 0 to 5: outside the planes in the clipper's order; 64: not finite; 128: w too small).
+struct TCorner {
+  float Sx, Sy;
+  uint32_t Code;
+};
+
 #if IXORAL_X86
 #define VB_NAME TransformAndLightSse
+#define VB_CORNERS PositionsAndCornersSse
 #define VB_LANES 4
 #define VB_SQRT(x) __builtin_ia32_sqrtps(x)
 #include "render/device/VertexBatch.inc"
 #undef VB_NAME
+#undef VB_CORNERS
 #undef VB_LANES
 #undef VB_SQRT
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #define VB_NAME TransformAndLightAvx2
+#define VB_CORNERS PositionsAndCornersAvx2
 #define VB_LANES 8
 #define VB_SQRT(x) __builtin_ia32_sqrtps256(x)
 #include "render/device/VertexBatch.inc"
 #undef VB_NAME
+#undef VB_CORNERS
 #undef VB_LANES
 #undef VB_SQRT
 #pragma GCC pop_options
 
 using TBatchFn = void (*)(const TBatchJob&);
+using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
+                            TSoftwareDevice::TVtx*, TCorner*);
 // AVX2 where the processor has it, chosen once.
 const TBatchFn kTransformAndLight =
     __builtin_cpu_supports("avx2") ? TransformAndLightAvx2 : TransformAndLightSse;
+const TCornersFn kPositionsAndCorners =
+    __builtin_cpu_supports("avx2") ? PositionsAndCornersAvx2 : PositionsAndCornersSse;
 #else
 #define VB_NAME TransformAndLightPortable
+#define VB_CORNERS PositionsAndCornersPortable
 #define VB_LANES 4
 #define VB_SQRT(x) SqrtLanes(x)
 template <class V>
@@ -336,9 +352,11 @@ V SqrtLanes(V x) {
 }
 #include "render/device/VertexBatch.inc"
 #undef VB_NAME
+#undef VB_CORNERS
 #undef VB_LANES
 #undef VB_SQRT
 const auto kTransformAndLight = TransformAndLightPortable;
+const auto kPositionsAndCorners = PositionsAndCornersPortable;
 #endif
 
 
@@ -1427,47 +1445,16 @@ void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
   }
 }
 
-// The clip-space positions alone of `count` vertices, as ProcessVertices computes them.
-void TransformPositions(const TVertexState& s, const uint8_t* data, size_t stride, DWORD count,
-                        TSoftwareDevice::TVtx* out) {
-  const auto& M = s.Wvp;
-  for (DWORD i = 0; i < count; ++i) {
-    float p[3];
-    std::memcpy(p, data + size_t(i) * stride, 12);
-    TSoftwareDevice::TVtx& o = out[i];
-    o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
-    o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
-    o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
-    o.w = p[0] * M[0][3] + p[1] * M[1][3] + p[2] * M[2][3] + M[3][3];
-  }
-}
-
 // False when SetupTriangle would drop the triangle for its positions alone (not finite, wholly
 // outside, or inside and degenerate or culled): its corners then need no lighting.
-bool MayDraw(const TPix& p, const TSoftwareDevice::TVtx& a, const TSoftwareDevice::TVtx& b,
-             const TSoftwareDevice::TVtx& c) {
-  using TVtx = TSoftwareDevice::TVtx;
-  if (!Finite(a) || !Finite(b) || !Finite(c)) return false;
-  const TVtx* vx[3] = {&a, &b, &c};
-  unsigned anyOut = 0, allOut = 63;
-  for (int i = 0; i < 3; ++i) {
-    const TVtx& v = *vx[i];
-    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 |
-                          unsigned(v.x < -v.w) << 2 | unsigned(v.x > v.w) << 3 |
-                          unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
-    anyOut |= code;
-    allOut &= code;
-  }
+bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c) {
+  const unsigned any = a.Code | b.Code | c.Code;
+  if (any & 64) return false;
+  const unsigned anyOut = any & 63, allOut = a.Code & b.Code & c.Code & 63;
   if (allOut & anyOut & (~anyOut + 1)) return false;
   if (anyOut != 0) return true;  // clipped: its new corners need the colours
-  const D3DVIEWPORT7& vp = p.Vp;
-  float sx[3], sy[3];
-  for (int i = 0; i < 3; ++i) {
-    if (!(vx[i]->w > 1e-30f)) return false;
-    const float iw = 1.0f / vx[i]->w;
-    sx[i] = float(vp.dwX) + (1.0f + vx[i]->x * iw) * 0.5f * float(vp.dwWidth);
-    sy[i] = float(vp.dwY) + (1.0f - vx[i]->y * iw) * 0.5f * float(vp.dwHeight);
-  }
+  if (any & 128) return false;
+  const float sx[3] = {a.Sx, b.Sx, c.Sx}, sy[3] = {a.Sy, b.Sy, c.Sy};
   double area = 0;
   for (int i = 0; i < 3; ++i) {
     const int j = i + 1 < 3 ? i + 1 : 0;
@@ -1901,8 +1888,13 @@ void TSoftwareDevice::Flush() {
       if (triangles) {
         // Positions first: only the corners of triangles that may be drawn are lit.
         const bool fan = c.Type == D3DPT_TRIANGLEFAN;
-        TransformPositions(vs, data + size_t(from) * c.Stride, c.Stride, to - from, scratch.data());
-        if (fan) TransformPositions(vs, data, c.Stride, 1, &centre);
+        static thread_local std::vector<TCorner> corners;
+        if (corners.size() < to - from) corners.resize(to - from);
+        TCorner centreCorner;
+        kPositionsAndCorners(vs, p.Vp, data + size_t(from) * c.Stride, c.Stride, to - from,
+                             scratch.data(), corners.data());
+        if (fan) kPositionsAndCorners(vs, p.Vp, data, c.Stride, 1, &centre, &centreCorner);
+        auto corner = [&](DWORD j) -> const TCorner& { return corners[j - from]; };
         need.assign(to - from, 0);
         keep.assign(k1 - k0, 0);
         bool needCentre = false;
@@ -1911,7 +1903,7 @@ void TSoftwareDevice::Flush() {
           if (c.Type == D3DPT_TRIANGLELIST) i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
           else if (c.Type == D3DPT_TRIANGLESTRIP) i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
           else i0 = 0, i1 = k + 1, i2 = k + 2;
-          if (!MayDraw(p, fan ? centre : v(i0), v(i1), v(i2))) continue;
+          if (!MayDraw(p, fan ? centreCorner : corner(i0), corner(i1), corner(i2))) continue;
           keep[k - k0] = 1;
           if (fan) needCentre = true;
           else need[i0 - from] = 1;
