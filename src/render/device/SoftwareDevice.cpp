@@ -334,7 +334,7 @@ struct TCorner {
 
 using TBatchFn = void (*)(const TBatchJob&);
 using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
-                            TSoftwareDevice::TVtx*, TCorner*);
+                            TCorner*);
 // AVX2 where the processor has it, chosen once.
 const TBatchFn kTransformAndLight =
     __builtin_cpu_supports("avx2") ? TransformAndLightAvx2 : TransformAndLightSse;
@@ -1104,8 +1104,12 @@ void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
     }
     if (lo > hi) continue;
     const float dxs = static_cast<float>(double(lo) - fx0), dys = static_cast<float>(double(py) - fy0);
-    float at[kN];
-    for (int k = 0; k < kN; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    // The planes at the row's first pixel; 1/w and the texture's only when they are read.
+    float at[kN] = {};
+    at[0] = base[0] + ddx[0] * dxs + ddy[0] * dys;
+    for (int k = 2; k < 9; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    if constexpr (kTex)
+      for (int k : {1, 9, 10}) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
     // The attributes stepped along the row, kept in registers.
     float z = at[0], iw = at[1], r = at[2], g = at[3], b = at[4], a = at[5];
     float sr = at[6], sg = at[7], sb = at[8], uw = at[9], vw = at[10];
@@ -1892,8 +1896,8 @@ void TSoftwareDevice::Flush() {
         if (corners.size() < to - from) corners.resize(to - from);
         TCorner centreCorner;
         kPositionsAndCorners(vs, p.Vp, data + size_t(from) * c.Stride, c.Stride, to - from,
-                             scratch.data(), corners.data());
-        if (fan) kPositionsAndCorners(vs, p.Vp, data, c.Stride, 1, &centre, &centreCorner);
+                             corners.data());
+        if (fan) kPositionsAndCorners(vs, p.Vp, data, c.Stride, 1, &centreCorner);
         auto corner = [&](DWORD j) -> const TCorner& { return corners[j - from]; };
         need.assign(to - from, 0);
         keep.assign(k1 - k0, 0);
