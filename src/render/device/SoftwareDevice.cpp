@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "render/device/RenderThreads.h"
@@ -335,11 +336,10 @@ struct TCorner {
 using TBatchFn = void (*)(const TBatchJob&);
 using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
                             TCorner*);
-// AVX2 where the processor has it, chosen once.
-const TBatchFn kTransformAndLight =
-    __builtin_cpu_supports("avx2") ? TransformAndLightAvx2 : TransformAndLightSse;
-const TCornersFn kPositionsAndCorners =
-    __builtin_cpu_supports("avx2") ? PositionsAndCornersAvx2 : PositionsAndCornersSse;
+// AVX2 where the processor has it (and IXORAL_RENDER_NO_AVX2 is not set), chosen once.
+const bool kBatchAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_RENDER_NO_AVX2");
+const TBatchFn kTransformAndLight = kBatchAvx2 ? TransformAndLightAvx2 : TransformAndLightSse;
+const TCornersFn kPositionsAndCorners = kBatchAvx2 ? PositionsAndCornersAvx2 : PositionsAndCornersSse;
 #else
 #define VB_NAME TransformAndLightPortable
 #define VB_CORNERS PositionsAndCornersPortable
@@ -928,36 +928,6 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
   return n;
 }
 
-#if IXORAL_X86
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-
-// The opaque solid row of RasterTriangle: pixels lo .. hi, depth z stepped by dz; the colour
-// r g b a and specular sr sg sb stepped lane by lane in one register, the same additions as one
-// at a time; the clamps, rounding and packing of the scalar code, four channels at once.
-__attribute__((target("avx2"))) void PlainRowAvx2(float* depth, uint32_t* colour, int64_t lo,
-                                                  int64_t hi, float z, float dz,
-                                                  const float start[8], const float step[8],
-                                                  bool specular) {
-  __m256 acc = _mm256_loadu_ps(start);
-  const __m256 d = _mm256_loadu_ps(step);
-  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
-  // Bytes of the channels r g b a (lanes 0 to 3) in the order of 0xAARRGGBB.
-  const __m128i order = _mm_setr_epi8(8, 4, 0, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  for (int64_t px = lo; px <= hi; ++px) {
-    if (z <= depth[px]) {
-      depth[px] = z;
-      __m128 c = _mm256_castps256_ps128(acc);
-      // max(x, 0) then min(., 255) is Clamp255, a NaN giving 0 as there.
-      if (specular)
-        c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
-      c = _mm_add_ps(_mm_min_ps(_mm_max_ps(c, zero), top), half);
-      colour[px] = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm_cvttps_epi32(c), order)));
-    }
-    z += dz;
-    acc = _mm256_add_ps(acc, d);
-  }
-}
-#endif
 
 // A triangle set up for drawing: its corners snapped to 1/16 pixel and turned clockwise on the
 // screen, the rows and columns of its bounding box within the viewport, and the planes of the
@@ -1042,67 +1012,136 @@ bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   return true;
 }
 
+// The edges of a set-up triangle: edge i goes from corner i to corner i+1; a pixel is inside when
+// every edge function is positive, or zero on a top or left edge.
+struct TEdges {
+  int64_t Dx[3], Dy[3], Bias[3];
+  explicit TEdges(const TTriangle& t) {
+    for (int i = 0; i < 3; ++i) {
+      const int j = (i + 1) % 3;
+      Dx[i] = t.X[j] - t.X[i];
+      Dy[i] = t.Y[j] - t.Y[i];
+      const bool topLeft = (Dy[i] == 0 && Dx[i] > 0) || Dy[i] < 0;
+      Bias[i] = topLeft ? 0 : -1;
+    }
+  }
+};
+
+// The first and last pixels of row py inside the triangle; false when there are none.
+[[gnu::always_inline]] inline bool RowBounds(const TTriangle& t, const TEdges& e, int py,
+                                             int64_t& lo, int64_t& hi) {
+  const int64_t* X = t.X;
+  const int64_t* Y = t.Y;
+  const int64_t xLo = t.XLo, xHi = t.XHi;
+  lo = xLo, hi = xHi;
+  if (xHi - xLo < 24) {
+    // Small triangles: step the edge functions along the row rather than dividing.
+    int64_t f[3], k[3];
+    for (int i = 0; i < 3; ++i) {
+      k[i] = -e.Dy[i] * 16;
+      f[i] = e.Dx[i] * (int64_t{py} * 16 - Y[i]) + e.Dy[i] * X[i] + e.Bias[i] + k[i] * xLo;
+    }
+    int64_t first = -1, last = -2;
+    for (int64_t px = xLo; px <= xHi; ++px) {
+      if ((f[0] | f[1] | f[2]) >= 0) {
+        if (first < 0) first = px;
+        last = px;
+      } else if (first >= 0) {
+        break;
+      }
+      f[0] += k[0], f[1] += k[1], f[2] += k[2];
+    }
+    if (first < 0) return false;
+    lo = first, hi = last;
+    return true;
+  }
+  for (int i = 0; i < 3 && lo <= hi; ++i) {
+    // E(px) = C + K * px, inside when E + bias >= 0.
+    const int64_t K = -e.Dy[i] * 16;
+    const int64_t C = e.Dx[i] * (int64_t{py} * 16 - Y[i]) + e.Dy[i] * X[i] + e.Bias[i];
+    if (K > 0) {
+      lo = std::max(lo, -FloorDivQuick(C, K));  // px >= ceil(-C / K)
+    } else if (K < 0) {
+      hi = std::min(hi, FloorDivQuick(C, -K));
+    } else if (C < 0) {
+      lo = hi + 1;
+    }
+  }
+  return lo <= hi;
+}
+
+#if IXORAL_X86
+// AVX2 where the processor has it, unless IXORAL_RENDER_NO_AVX2 is set (tests of the portable
+// code and comparisons).
+const bool kHasAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_RENDER_NO_AVX2");
+
+// Rows y0 .. y1 of an opaque solid triangle (TTriangle::PlainFill): the row loop of
+// RasterTriangle, with the colour r g b a and specular sr sg sb stepped lane by lane in one
+// register, the same additions as one at a time, and the clamps, rounding and packing of the
+// scalar code four channels at once.
+__attribute__((target("avx2"))) void PlainTriangleAvx2(const TPix& p, const TTriangle& t, int y0,
+                                                       int y1) {
+  const TEdges e(t);
+  const float* base = t.Base;
+  const float* ddx = t.Ddx;
+  const float* ddy = t.Ddy;
+  const __m256 d = _mm256_setr_ps(ddx[2], ddx[3], ddx[4], ddx[5], ddx[6], ddx[7], ddx[8], 0);
+  const float dz = ddx[0];
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  // Bytes of the channels r g b a (lanes 0 to 3) in the order of 0xAARRGGBB.
+  const __m128i order = _mm_setr_epi8(8, 4, 0, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const bool specular = p.Specular;
+  for (int py = y0; py <= y1; ++py) {
+    int64_t lo, hi;
+    if (!RowBounds(t, e, py, lo, hi)) continue;
+    const float dxs = static_cast<float>(double(lo) - t.Fx0);
+    const float dys = static_cast<float>(double(py) - t.Fy0);
+    float at[9];
+    for (int k = 0; k < 9; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    float z = at[0];
+    __m256 acc = _mm256_setr_ps(at[2], at[3], at[4], at[5], at[6], at[7], at[8], 0);
+    const size_t rowIdx = size_t(py) * p.Pitch;
+    float* depth = p.Depth + rowIdx;
+    uint32_t* colour = p.Color + rowIdx;
+    for (int64_t px = lo; px <= hi; ++px) {
+      if (z <= depth[px]) {
+        depth[px] = z;
+        __m128 c = _mm256_castps256_ps128(acc);
+        // max(x, 0) then min(., 255) is Clamp255, a NaN giving 0 as there.
+        if (specular)
+          c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
+        c = _mm_add_ps(_mm_min_ps(_mm_max_ps(c, zero), top), half);
+        colour[px] = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm_cvttps_epi32(c), order)));
+      }
+      z += dz;
+      acc = _mm256_add_ps(acc, d);
+    }
+  }
+}
+#endif
+
 // Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
 // band, so any split of the surface into bands gives the same picture.
 template <bool kTex, bool kStencil, bool kBlend, class P>
 void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
   const int y0 = std::max(t.Y0, bandY0), y1 = std::min(t.Y1, bandY1 - 1);
   if (y0 > y1) return;
-  const int64_t* X = t.X;
-  const int64_t* Y = t.Y;
-  const int xLo = t.XLo, xHi = t.XHi;
-  // Edge i goes from vertex i to vertex i+1; a pixel is inside when every edge function is
-  // positive, or zero on a top or left edge.
-  int64_t edx[3], edy[3], bias[3];
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3;
-    edx[i] = X[j] - X[i];
-    edy[i] = Y[j] - Y[i];
-    const bool topLeft = (edy[i] == 0 && edx[i] > 0) || edy[i] < 0;
-    bias[i] = topLeft ? 0 : -1;
+  const bool plainFill = t.PlainFill;
+#if IXORAL_X86
+  if (plainFill && kHasAvx2) {
+    PlainTriangleAvx2(p, t, y0, y1);
+    return;
   }
+#endif
+  const TEdges e(t);
   constexpr int kN = 11;
   const double fx0 = t.Fx0, fy0 = t.Fy0;
   const float* base = t.Base;
   const float* ddx = t.Ddx;
   const float* ddy = t.Ddy;
-  const bool plainFill = t.PlainFill;
-  const bool narrow = xHi - xLo < 24;
   for (int py = y0; py <= y1; ++py) {
-    int64_t lo = xLo, hi = xHi;
-    if (narrow) {
-      // Small triangles: step the edge functions along the row rather than dividing.
-      int64_t e[3], k[3];
-      for (int i = 0; i < 3; ++i) {
-        k[i] = -edy[i] * 16;
-        e[i] = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i] + k[i] * xLo;
-      }
-      int64_t first = -1, last = -2;
-      for (int64_t px = xLo; px <= xHi; ++px) {
-        if ((e[0] | e[1] | e[2]) >= 0) {
-          if (first < 0) first = px;
-          last = px;
-        } else if (first >= 0) {
-          break;
-        }
-        e[0] += k[0], e[1] += k[1], e[2] += k[2];
-      }
-      if (first < 0) continue;
-      lo = first, hi = last;
-    }
-    for (int i = 0; i < 3 && lo <= hi && !narrow; ++i) {
-      // E(px) = C + K * px, inside when E + bias >= 0.
-      const int64_t K = -edy[i] * 16;
-      const int64_t C = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i];
-      if (K > 0) {
-        lo = std::max(lo, -FloorDivQuick(C, K));  // px >= ceil(-C / K)
-      } else if (K < 0) {
-        hi = std::min(hi, FloorDivQuick(C, -K));
-      } else if (C < 0) {
-        lo = hi + 1;
-      }
-    }
-    if (lo > hi) continue;
+    int64_t lo, hi;
+    if (!RowBounds(t, e, py, lo, hi)) continue;
     const float dxs = static_cast<float>(double(lo) - fx0), dys = static_cast<float>(double(py) - fy0);
     // The planes at the row's first pixel; 1/w and the texture's only when they are read.
     float at[kN] = {};
@@ -1118,14 +1157,6 @@ void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
       // The usual case of solid drawing, with the same arithmetic as the general loop below.
       float* depth = p.Depth + rowIdx;
       uint32_t* colour = p.Color + rowIdx;
-#if IXORAL_X86
-      if (kHasAvx2) {
-        const float start[8] = {r, g, b, a, sr, sg, sb, 0};
-        const float step[8] = {ddx[2], ddx[3], ddx[4], ddx[5], ddx[6], ddx[7], ddx[8], 0};
-        PlainRowAvx2(depth, colour, lo, hi, z, ddx[0], start, step, p.Specular);
-        continue;
-      }
-#endif
       for (int64_t px = lo; px <= hi; ++px) {
         if (z <= depth[px]) {
           depth[px] = z;
@@ -1580,7 +1611,8 @@ void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
   }
 }
 
-void ClearRows(const TCommand& c, int y0, int y1) {
+// Not inlined, so that profiles show the clearing on its own.
+[[gnu::noinline]] void ClearRows(const TCommand& c, int y0, int y1) {
   y0 = std::max(y0, c.Y0), y1 = std::min(y1, c.Y1);
   const size_t n = size_t(c.X1 - c.X0);
   for (int y = y0; y < y1; ++y) {
