@@ -36,49 +36,59 @@ TRenderThreads::~TRenderThreads() {
   for (std::thread& t : FWorkers) t.join();
 }
 
-void TRenderThreads::Drain() {
+void TRenderThreads::Take(uint32_t round, const std::function<void(size_t)>* task, size_t n) {
   for (;;) {
-    const size_t i = FNext.fetch_add(1, std::memory_order_relaxed);
-    if (i >= FCount) return;
-    (*FTask)(i);
+    uint64_t cur = FNext.load(std::memory_order_relaxed);
+    do {
+      if (uint32_t(cur >> 32) != round || (cur & 0xFFFFFFFFu) >= n) return;
+    } while (!FNext.compare_exchange_weak(cur, cur + 1, std::memory_order_acq_rel,
+                                          std::memory_order_relaxed));
+    (*task)(size_t(cur & 0xFFFFFFFFu));
+    if (FFinished.fetch_add(1, std::memory_order_acq_rel) + 1 == n) {
+      std::lock_guard<std::mutex> lock(FMutex);
+      FDone.notify_one();
+    }
   }
 }
 
 void TRenderThreads::ForEach(size_t n, const std::function<void(size_t)>& task) {
   if (n == 0) return;
-  if (FWorkers.empty() || n == 1) {
+  if (FWorkers.empty() || n == 1 || n > 0xFFFFFFFFu) {
     for (size_t i = 0; i < n; ++i) task(i);
     return;
   }
+  uint32_t round;
   {
     std::lock_guard<std::mutex> lock(FMutex);
     FTask = &task;
     FCount = n;
-    FNext.store(0, std::memory_order_relaxed);
-    FBusy = static_cast<int>(FWorkers.size());
-    ++FGeneration;
+    round = static_cast<uint32_t>(++FGeneration);
+    FFinished.store(0, std::memory_order_relaxed);
+    FNext.store(uint64_t{round} << 32, std::memory_order_release);
   }
   FWake.notify_all();
-  Drain();
-  std::unique_lock<std::mutex> lock(FMutex);
-  FDone.wait(lock, [this] { return FBusy == 0; });
-  FTask = nullptr;
+  Take(round, &task, n);
+  // Tasks other threads took and have not finished yet.
+  if (FFinished.load(std::memory_order_acquire) != n) {
+    std::unique_lock<std::mutex> lock(FMutex);
+    FDone.wait(lock, [&] { return FFinished.load(std::memory_order_acquire) == n; });
+  }
 }
 
 void TRenderThreads::WorkerLoop() {
   uint64_t seen = 0;
   for (;;) {
+    const std::function<void(size_t)>* task;
+    size_t n;
     {
       std::unique_lock<std::mutex> lock(FMutex);
       FWake.wait(lock, [&] { return FQuit || FGeneration != seen; });
       if (FQuit) return;
       seen = FGeneration;
+      task = FTask;
+      n = FCount;
     }
-    Drain();
-    {
-      std::lock_guard<std::mutex> lock(FMutex);
-      if (--FBusy == 0) FDone.notify_one();
-    }
+    Take(static_cast<uint32_t>(seen), task, n);
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -32,17 +33,21 @@ class TRenderThreads {
 
  private:
   void WorkerLoop();
-  void Drain();
+  // Runs the tasks of round `round` left to take; returns when there are none. The task is
+  // called only while its round lasts.
+  void Take(uint32_t round, const std::function<void(size_t)>* task, size_t n);
 
   std::vector<std::thread> FWorkers;
   std::mutex FMutex;
   std::condition_variable FWake, FDone;
-  uint64_t FGeneration = 0;
-  int FBusy = 0;
+  uint64_t FGeneration = 0;  // the round, under FMutex with the task and count
   bool FQuit = false;
   const std::function<void(size_t)>* FTask = nullptr;
   size_t FCount = 0;
-  std::atomic<size_t> FNext{0};
+  // The round (high half) and its next task (low half): a worker that wakes after its round is
+  // over takes nothing, and the caller waits only for tasks actually taken.
+  std::atomic<uint64_t> FNext{0};
+  std::atomic<size_t> FFinished{0};
 };
 
 }  // namespace ixoral
