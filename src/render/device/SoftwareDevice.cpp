@@ -1,6 +1,7 @@
 // The software rasterizer: vertex transformation and lighting, clipping in homogeneous space,
 // triangle set-up with a fixed-point top-left fill rule, and the per-pixel stencil, depth,
-// texture, specular and blending stages.
+// texture, specular and blending stages; the recording of a scene's drawing and its flush, in
+// chunks of primitives and bands of rows shared out among the drawing threads.
 #include "render/device/SoftwareDevice.h"
 
 #include <algorithm>

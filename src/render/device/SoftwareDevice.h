@@ -1,9 +1,11 @@
 // "Logiciel": the software rasterizer with Direct3D 7 fixed-function semantics (per-vertex
 // lighting, flat/Gouraud shading, z-buffer, 8-bit stencil, alpha blending, one texture stage).
-// Within a scene the drawing is recorded and done at the next flush by every core: vertices are
-// transformed and lit in chunks, primitives are set up and sorted into bands of surface rows, and
-// each band draws its primitives in the order they were given. Every pixel is computed exactly as
-// with one thread, so the same input always gives the same pixels whatever the thread count.
+// Within a scene the drawing is recorded and done at the next flush (EndScene, RenderTarget,
+// SetViewport, Flush, the device's end) by every core: in chunks of primitives, vertices are
+// transformed (the corners of triangles that may be drawn lit) and primitives set up and sorted
+// into bands of surface rows; then each band draws its primitives in the order they were given.
+// Outside a scene each call is done before it returns. Every pixel is computed exactly as with
+// one thread, so the same input always gives the same pixels whatever the thread count.
 #pragma once
 
 #include <array>
