@@ -1,8 +1,9 @@
 // Redrawing the reference scene as the main window does: the ten default inserts around the
 // origin under the default light, grid and axes on, nothing selected, solid fill, Gouraud, the
 // four views on the main window's surface for a 1920 x 1080 screen (round(1920 / 1.33) x
-// round(1080 / 1.19) = 1444 x 908). Also the same with 100 objects (ten of each insert), and the
-// parts of one redraw: clearing alone, and drawing with next to nothing to rasterise.
+// round(1080 / 1.19) = 1444 x 908). Also the same with 100 objects (ten of each insert) and 1000
+// (a hundred of each), and the parts of one redraw: clearing alone, and drawing with next to
+// nothing to rasterise. IXORAL_RENDER_THREADS sets the device's threads (default: one per core).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -61,6 +62,15 @@ void BM_HundredObjectsFourViews(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_HundredObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ThousandObjectsFourViews(benchmark::State& state) {
+  TReferenceScene s(100);
+  for (auto _ : state) {
+    s.Renderer.RedrawViews(0, 0, false);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_ThousandObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The clearing share: each view's clear of colour, depth and stencil, as DrawView does it.
 void BM_ReferenceSceneClearOnly(benchmark::State& state) {

@@ -344,6 +344,7 @@ bool TDisplayDevice::Resize(int width, int height) {
 
 bool TDisplayDevice::Blit(const D3DRECT& source, const D3DRECT& destination) {
   if (!FOffscreen || !FPrimary) return false;
+  if (FDevice) FDevice->Flush();
   if (FPresenter) FPresenter->Present(*FOffscreen, source, destination);
   return true;
 }

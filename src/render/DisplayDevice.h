@@ -135,9 +135,13 @@ class TDisplayDevice final : public ISceneDevice {
   // Copies a rectangle of the off-screen surface to the window; false without surfaces.
   bool Blit(const D3DRECT& source, const D3DRECT& destination);
 
-  // The drawing device (null until CreateDevice succeeds) and the off-screen surface.
+  // The drawing device (null until CreateDevice succeeds) and the off-screen surface, with every
+  // drawing given to the device done on it.
   IRenderDevice* Device() { return FDevice.get(); }
-  TSurface* OffscreenSurface() { return FOffscreen.get(); }
+  TSurface* OffscreenSurface() {
+    if (FDevice) FDevice->Flush();
+    return FOffscreen.get();
+  }
   TMemoryLightDevice& Lights() { return FLights; }
 
   const std::vector<TDriverInfo>& Drivers() const { return FDrivers; }

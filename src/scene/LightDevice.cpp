@@ -12,12 +12,14 @@ bool TMemoryLightDevice::GetLight(int index, D3DLIGHT7& light) {
 
 bool TMemoryLightDevice::SetLight(int index, const D3DLIGHT7& light) {
   if (index < 0 || index > kMaxLightIndex) return false;
+  ++FRevision;
   FLights[index] = light;
   return true;
 }
 
 bool TMemoryLightDevice::LightEnable(int index, bool enable) {
   if (index < 0 || index > kMaxLightIndex) return false;
+  ++FRevision;
   // Direct3D gives a light that was never set the default light when it is first enabled.
   if (!FLights.count(index)) {
     D3DLIGHT7 def;

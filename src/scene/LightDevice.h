@@ -51,10 +51,13 @@ class TMemoryLightDevice : public ILightDevice {
   bool GetLightEnable(int index, bool& enabled) override;
 
   const std::map<int, D3DLIGHT7>& Lights() const { return FLights; }
+  // Grows with every light set or enabled, so that a reader can tell the lights may have changed.
+  uint64_t Revision() const { return FRevision; }
 
  private:
   std::map<int, D3DLIGHT7> FLights;
   std::map<int, bool> FEnabled;
+  uint64_t FRevision = 0;
 };
 
 // The device of a scene that has none: lights in memory, no textures.

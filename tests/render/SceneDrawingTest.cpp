@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -318,6 +319,91 @@ TEST(SceneDrawing, PointMarkersAndTheGuideLine) {
   for (int y = 0; y < 150; ++y)
     for (int x = 0; x < 200; ++x) green += (rig.Surface().Pixel(x, y) & 0xFFFFFF) == 0x00FF00;
   EXPECT_GT(green, 30);
+}
+
+// Every kind of scene the tests above draw, each picture's pixels in turn, drawn by devices of
+// the thread count IXORAL_RENDER_THREADS gives.
+std::vector<std::vector<uint32_t>> EveryKindOfScene() {
+  std::vector<std::vector<uint32_t>> pictures;
+  auto keep = [&](TSceneRig& rig) {
+    const TSurface& s = rig.Surface();
+    pictures.emplace_back(s.Pixels(), s.Pixels() + size_t(s.Width()) * s.Height());
+  };
+  {
+    TSceneRig rig(480, 360, true);  // four views, captions and frames
+    rig.AddReferenceObjects();
+    rig.Renderer.RedrawViews(2, 1, true);
+    keep(rig);
+    rig.Renderer.SetFillMode(D3DFILL_WIREFRAME);
+    rig.Renderer.RedrawViews(0, 3, false);
+    keep(rig);
+    rig.Renderer.SetFillMode(D3DFILL_SOLID);
+    rig.Renderer.SetShadeMode(D3DSHADE_FLAT);
+    rig.Renderer.RedrawViews(1, 1, false);
+    keep(rig);
+  }
+  {
+    TSceneRig rig(240, 180, false);  // selection marks, own axes, point markers, guide line
+    const int c = rig.Add("cube", {0.3, 0, 0});
+    rig.Add("tore", {-0.5, 0.2, 0.4});
+    rig.Scene.SelectObject(c);
+    rig.Scene.SetMarksColor(c, kMarkColorCurrent);
+    rig.Renderer.SetObjectPointMarker(c, {0.25, 0.25, -0.25});
+    rig.Renderer.SetMarker({-0.25, -0.25, -0.25});
+    rig.Renderer.ShowGuideLine = true;
+    for (int t = 0; t < 4; ++t) {
+      DrawSingle(rig, t);
+      keep(rig);
+    }
+  }
+  {
+    TSceneRig rig(200, 150, false);  // transparency, and a texture
+    rig.Scene.ObjectAt(rig.Add("cube", {0, 0, 0}))->SetColor(D3DRGBA(1, 0, 0, 0.5));
+    rig.Scene.ObjectAt(rig.Add("sphere", {0.2, 0, 0}))->SetColor(D3DRGBA(0, 0, 1, 0.4));
+    const int t = rig.Add("cube", {0, 0, 0.6});
+    EXPECT_TRUE(rig.Scene.Device().LoadTexture(
+        *rig.Scene.SolidAt(t), std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern24.bmp"));
+    DrawSingle(rig, vtFace);
+    keep(rig);
+    DrawSingle(rig, vtPerspective);
+    keep(rig);
+  }
+  {
+    TSceneRig rig(200, 150, false, true);  // subtraction and intersection through the stencil
+    const int parent = rig.Add("cube", {0, 0, 0});
+    rig.Scene.ObjectAt(parent)->SetScale({2, 2, 2});
+    const int child = rig.Add("sphere", {0, 0, -0.5});
+    rig.Scene.ObjectAt(child)->SetColor(D3DRGB(1, 0.3, 0.3));
+    EXPECT_TRUE(rig.Scene.SetParent(child, parent));
+    EXPECT_TRUE(rig.Scene.SetRelation(child, parent, relSoustraction));
+    DrawSingle(rig, vtFace);
+    keep(rig);
+    DrawSingle(rig, vtPerspective);
+    keep(rig);
+    rig.Scene.SolidAt(child)->Relation = relIntersection;
+    DrawSingle(rig, vtPerspective);
+    keep(rig);
+  }
+  return pictures;
+}
+
+TEST(SceneDrawing, EveryKindOfSceneIsTheSameWithOneTwoOrSevenThreads) {
+  const char* saved = std::getenv("IXORAL_RENDER_THREADS");
+  const std::string before = saved ? saved : "";
+  std::vector<std::vector<uint32_t>> one;
+  for (const char* threads : {"1", "2", "7"}) {
+    setenv("IXORAL_RENDER_THREADS", threads, 1);
+    const auto pictures = EveryKindOfScene();
+    if (one.empty()) {
+      one = pictures;
+      continue;
+    }
+    ASSERT_EQ(pictures.size(), one.size());
+    for (size_t i = 0; i < one.size(); ++i)
+      EXPECT_TRUE(pictures[i] == one[i]) << "picture " << i << " with " << threads << " threads";
+  }
+  if (saved) setenv("IXORAL_RENDER_THREADS", before.c_str(), 1);
+  else unsetenv("IXORAL_RENDER_THREADS");
 }
 
 // ------------------------------------------------------------------------ manipulation

@@ -41,8 +41,12 @@ class IRenderDevice {
   virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices,
                                 DWORD count, DWORD flags = 0) = 0;
 
-  // The surface drawn on, with its attached depth and stencil planes.
+  // The surface drawn on, with its attached depth and stencil planes, every drawing given so far
+  // done on it.
   virtual TSurface& RenderTarget() = 0;
+  // Finishes the drawing given so far: the surface then holds its pixels. A device may draw later
+  // than asked within a scene; EndScene and RenderTarget flush too.
+  virtual void Flush() = 0;
   // D3DSTENCILCAPS_ flags of the stencil operations the device performs.
   virtual DWORD StencilCaps() const = 0;
 };

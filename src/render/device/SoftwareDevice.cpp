@@ -1,11 +1,22 @@
 // The software rasterizer: vertex transformation and lighting, clipping in homogeneous space,
 // triangle set-up with a fixed-point top-left fill rule, and the per-pixel stencil, depth,
-// texture, specular and blending stages.
+// texture, specular and blending stages; the recording of a scene's drawing and its flush, in
+// chunks of primitives and bands of rows shared out among the drawing threads.
 #include "render/device/SoftwareDevice.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+
+#include "render/device/RenderThreads.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#define IXORAL_X86 1
+#include <immintrin.h>
+#else
+#define IXORAL_X86 0
+#endif
 
 namespace ixoral {
 
@@ -55,6 +66,17 @@ inline int64_t FloorDiv(int64_t a, int64_t b) {
   return q;
 }
 
+// The same, through a division in double, far quicker than the integer one: the quotient of
+// integers below 2^52 is then at most one away, and the products settle it exactly.
+inline int64_t FloorDivQuick(int64_t a, int64_t b) {
+  constexpr int64_t kExact = int64_t{1} << 52;
+  if (a >= kExact || a <= -kExact || b >= kExact) return FloorDiv(a, b);
+  int64_t q = static_cast<int64_t>(std::floor(double(a) / double(b)));
+  if (q * b > a) --q;
+  else if ((q + 1) * b <= a) ++q;
+  return q;
+}
+
 void Mul(const float a[4][4], const float b[4][4], float out[4][4]) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) {
@@ -63,6 +85,34 @@ void Mul(const float a[4][4], const float b[4][4], float out[4][4]) {
       out[i][j] = static_cast<float>(s);
     }
 }
+
+// What the pixel stages need, taken from the states when a drawing is given.
+struct TPix {
+  bool ZEnable, ZWrite, Stencil, Blend, AlphaTest, Specular, Textured, Bilinear, LastPixel;
+  DWORD ZFunc, SFunc, SFail, SZFail, SPass, SrcBlend, DstBlend, AlphaFunc;
+  uint32_t SRef, SMask, SWMask, AlphaRef;
+  DWORD ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, AddrU, AddrV;
+  float TFactor[4];
+  const uint32_t* Tex;
+  int TexW, TexH;
+  int X0, Y0, X1, Y1;  // scissor: viewport within the surface, right/bottom excluded
+  int Pitch;
+  uint32_t* Color;
+  float* Depth;
+  uint8_t* StencilBuf;
+  bool Flat, Wire, Points;
+  DWORD Cull;
+  D3DVIEWPORT7 Vp;
+};
+
+// What transformation and lighting need, taken from the states when a drawing is given.
+struct TVertexState {
+  DWORD Rs[kRenderStateCount] = {};
+  D3DMATERIAL7 Material;
+  float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
+  std::vector<TLightC> Lights;  // the enabled lights, in camera space
+  bool AnySpecularLight = false;
+};
 
 }  // namespace
 
@@ -76,124 +126,15 @@ struct TSoftwareDevice::TState {
   bool InScene = false;
   bool MatricesDirty = true;
   float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
-  std::vector<TLightC> Lights;
-
-  // Snapshot of what the pixel stages need, taken at each DrawPrimitive.
-  struct TPix {
-    bool ZEnable, ZWrite, Stencil, Blend, AlphaTest, Specular, Textured, Bilinear, LastPixel;
-    DWORD ZFunc, SFunc, SFail, SZFail, SPass, SrcBlend, DstBlend, AlphaFunc;
-    uint32_t SRef, SMask, SWMask, AlphaRef;
-    DWORD ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, AddrU, AddrV;
-    float TFactor[4];
-    const uint32_t* Tex;
-    int TexW, TexH;
-    int X0, Y0, X1, Y1;  // scissor: viewport within the surface, right/bottom excluded
-    int Pitch;
-    uint32_t* Color;
-    float* Depth;
-    uint8_t* StencilBuf;
-    bool Flat, Wire, Points;
-    DWORD Cull;
-  } P{};
+  // The states of the last drawing, kept while the states do not change so that the draw calls
+  // of one object share them; the index is the queue's copy (none after a flush).
+  TPix CurPix{};
+  TVertexState CurVertex;
+  bool PixDirty = true, VertexDirty = true;
+  uint64_t LightRevision = 0;
+  uint32_t PixIndex = UINT32_MAX, VertexIndex = UINT32_MAX;
 };
 
-TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
-    : FTarget(target), FLights(lights), FState(std::make_unique<TState>()) {
-  TState& s = *FState;
-  DWORD* rs = s.Rs;
-  rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = 1;
-  rs[D3DRENDERSTATE_ZENABLE] = target.HasDepth() ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
-  rs[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
-  rs[D3DRENDERSTATE_ZWRITEENABLE] = 1;
-  rs[D3DRENDERSTATE_LASTPIXEL] = 1;
-  rs[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
-  rs[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
-  rs[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
-  rs[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRENDERSTATE_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILPASS] = D3DSTENCILOP_KEEP;
-  rs[D3DRENDERSTATE_STENCILFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRENDERSTATE_STENCILMASK] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_STENCILWRITEMASK] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_TEXTUREFACTOR] = 0xFFFFFFFF;
-  rs[D3DRENDERSTATE_CLIPPING] = 1;
-  rs[D3DRENDERSTATE_LIGHTING] = 1;
-  rs[D3DRENDERSTATE_COLORVERTEX] = 1;
-  rs[D3DRENDERSTATE_LOCALVIEWER] = 1;
-  rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-  for (DWORD st = 0; st < kTextureStageCount; ++st) {
-    DWORD* t = s.Tss[st];
-    t[D3DTSS_COLOROP] = st == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-    t[D3DTSS_ALPHAOP] = st == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    t[D3DTSS_TEXCOORDINDEX] = st;
-    t[D3DTSS_ADDRESS] = t[D3DTSS_ADDRESSU] = t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-    t[D3DTSS_MAGFILTER] = D3DTFG_POINT;
-    t[D3DTSS_MINFILTER] = D3DTFN_POINT;
-    t[D3DTSS_MIPFILTER] = 1;
-  }
-  for (int i = 0; i < 4; ++i) s.World.m[i][i] = s.View.m[i][i] = s.Proj.m[i][i] = 1;
-  s.Viewport.dwWidth = static_cast<DWORD>(target.Width());
-  s.Viewport.dwHeight = static_cast<DWORD>(target.Height());
-}
-
-TSoftwareDevice::~TSoftwareDevice() = default;
-
-DWORD TSoftwareDevice::StencilCaps() const {
-  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
-         D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
-         D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
-}
-
-HRESULT TSoftwareDevice::BeginScene() {
-  if (FState->InScene) return D3DERR_SCENE_IN_SCENE;
-  FState->InScene = true;
-  return D3D_OK;
-}
-
-HRESULT TSoftwareDevice::EndScene() {
-  if (!FState->InScene) return D3DERR_SCENE_NOT_IN_SCENE;
-  FState->InScene = false;
-  return D3D_OK;
-}
-
-HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                               D3DVALUE z, DWORD stencil) {
-  if ((flags & D3DCLEAR_ZBUFFER) && !FTarget.HasDepth()) return D3DERR_ZBUFFER_NOTPRESENT;
-  if ((flags & D3DCLEAR_STENCIL) && !FTarget.HasStencil()) return D3DERR_STENCILBUFFER_NOTPRESENT;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  const int64_t vx0 = vp.dwX, vy0 = vp.dwY;
-  const int64_t vx1 = std::min<int64_t>(vx0 + vp.dwWidth, FTarget.Width());
-  const int64_t vy1 = std::min<int64_t>(vy0 + vp.dwHeight, FTarget.Height());
-  D3DRECT whole{0, 0, FTarget.Width(), FTarget.Height()};
-  if (count == 0 || rects == nullptr) {
-    rects = &whole;
-    count = 1;
-  }
-  const float zc = std::isfinite(z) ? std::clamp(z, 0.0f, 1.0f) : 1.0f;
-  for (DWORD i = 0; i < count; ++i) {
-    const int64_t x0 = std::max<int64_t>(rects[i].x1, vx0), x1 = std::min<int64_t>(rects[i].x2, vx1);
-    const int64_t y0 = std::max<int64_t>(rects[i].y1, vy0), y1 = std::min<int64_t>(rects[i].y2, vy1);
-    if (x0 >= x1 || y0 >= y1) continue;
-    for (int64_t y = y0; y < y1; ++y) {
-      const size_t row = size_t(y) * FTarget.Width();
-      if (flags & D3DCLEAR_TARGET) std::fill_n(FTarget.Pixels() + row + x0, x1 - x0, color);
-      if (flags & D3DCLEAR_ZBUFFER) std::fill_n(FTarget.Depth() + row + x0, x1 - x0, zc);
-      if (flags & D3DCLEAR_STENCIL)
-        std::fill_n(FTarget.Stencil() + row + x0, x1 - x0, static_cast<uint8_t>(stencil));
-    }
-  }
-  return D3D_OK;
-}
 
 HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& m) {
   switch (state) {
@@ -203,6 +144,7 @@ HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
     default: return DDERR_INVALIDPARAMS;
   }
   FState->MatricesDirty = true;
+  FState->VertexDirty = true;
   return D3D_OK;
 }
 
@@ -222,7 +164,11 @@ HRESULT TSoftwareDevice::SetViewport(const D3DVIEWPORT7& vp) {
   if (int64_t{vp.dwX} + vp.dwWidth > FTarget.Width() ||
       int64_t{vp.dwY} + vp.dwHeight > FTarget.Height())
     return DDERR_INVALIDPARAMS;
+  // Drawings keep the viewport they were given with; the flush is for readers that expect the
+  // surface to be up to date once the drawing moves on to another view.
+  Flush();
   FState->Viewport = vp;
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -233,6 +179,7 @@ HRESULT TSoftwareDevice::GetViewport(D3DVIEWPORT7& vp) {
 
 HRESULT TSoftwareDevice::SetMaterial(const D3DMATERIAL7& m) {
   FState->Material = m;
+  FState->VertexDirty = true;
   return D3D_OK;
 }
 
@@ -263,7 +210,10 @@ HRESULT TSoftwareDevice::GetLightEnable(DWORD index, bool& enabled) {
 
 HRESULT TSoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kRenderStateCount) return DDERR_INVALIDPARAMS;
-  FState->Rs[state] = value;
+  if (FState->Rs[state] != value) {
+    FState->Rs[state] = value;
+    FState->PixDirty = FState->VertexDirty = true;
+  }
   return D3D_OK;
 }
 
@@ -278,6 +228,7 @@ HRESULT TSoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
   if (stage >= kTextureStageCount || state >= kTextureStageStateCount) return DDERR_INVALIDPARAMS;
   FState->Tss[stage][state] = value;
   if (state == D3DTSS_ADDRESS) FState->Tss[stage][D3DTSS_ADDRESSU] = FState->Tss[stage][D3DTSS_ADDRESSV] = value;
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -291,6 +242,7 @@ HRESULT TSoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
 HRESULT TSoftwareDevice::SetTexture(DWORD stage, std::shared_ptr<TTextureSurface> texture) {
   if (stage >= kTextureStageCount) return DDERR_INVALIDPARAMS;
   FState->Textures[stage] = std::move(texture);
+  FState->PixDirty = true;
   return D3D_OK;
 }
 
@@ -337,11 +289,95 @@ inline TColorF FromD3DColor(D3DCOLOR c) {
 
 inline TColorF FromValue(const D3DCOLORVALUE& v) { return {v.r, v.g, v.b, v.a}; }
 
-}  // namespace
+// Vertices of the usual kind of a solid (lit, with a normal, colours from the material alone),
+// transformed and lit several at a time: what they need besides the vertex state.
+struct TBatchJob {
+  const TVertexState* State;
+  const uint8_t* Data;
+  size_t Stride, NormalOff, TexOff;
+  bool HasTex, Normalize, LocalEye, Specular;
+  float Power, Alpha;
+  float Md[3], Ma[3], Ms[3], Me[3], Ga[3];
+  const uint32_t* Index;  // the vertices to do
+  size_t Count;
+  TSoftwareDevice::TVtx* Out;
+};
 
-void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD count) {
-  TState& s = *FState;
-  UpdateMatrices();
+// A corner of a triangle before lighting: where it falls on the screen, and its clipping code
+// (bits 0 to 5: outside the planes in the clipper's order; 64: not finite; 128: w too small).
+struct TCorner {
+  float Sx, Sy;
+  uint32_t Code;
+};
+
+#if IXORAL_X86
+#define VB_NAME TransformAndLightSse
+#define VB_CORNERS PositionsAndCornersSse
+#define VB_LANES 4
+#define VB_SQRT(x) __builtin_ia32_sqrtps(x)
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_CORNERS
+#undef VB_LANES
+#undef VB_SQRT
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#define VB_NAME TransformAndLightAvx2
+#define VB_CORNERS PositionsAndCornersAvx2
+#define VB_LANES 8
+#define VB_SQRT(x) __builtin_ia32_sqrtps256(x)
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_CORNERS
+#undef VB_LANES
+#undef VB_SQRT
+#pragma GCC pop_options
+
+using TBatchFn = void (*)(const TBatchJob&);
+using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
+                            TCorner*);
+// AVX2 where the processor has it (and IXORAL_RENDER_NO_AVX2 is not set), chosen once.
+const bool kBatchAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_RENDER_NO_AVX2");
+const TBatchFn kTransformAndLight = kBatchAvx2 ? TransformAndLightAvx2 : TransformAndLightSse;
+const TCornersFn kPositionsAndCorners = kBatchAvx2 ? PositionsAndCornersAvx2 : PositionsAndCornersSse;
+#else
+#define VB_NAME TransformAndLightPortable
+#define VB_CORNERS PositionsAndCornersPortable
+#define VB_LANES 4
+#define VB_SQRT(x) SqrtLanes(x)
+template <class V>
+V SqrtLanes(V x) {
+  for (int q = 0; q < VB_LANES; ++q) x[q] = std::sqrt(x[q]);
+  return x;
+}
+#include "render/device/VertexBatch.inc"
+#undef VB_NAME
+#undef VB_CORNERS
+#undef VB_LANES
+#undef VB_SQRT
+const auto kTransformAndLight = TransformAndLightPortable;
+const auto kPositionsAndCorners = PositionsAndCornersPortable;
+#endif
+
+
+// Whether two vertices have the same bytes (a whole number of 32-bit words).
+inline bool SameWords(const uint8_t* a, const uint8_t* b, size_t bytes) {
+  uint32_t diff = 0;
+  for (size_t k = 0; k < bytes; k += 4) {
+    uint32_t x, y;
+    std::memcpy(&x, a + k, 4);
+    std::memcpy(&y, b + k, 4);
+    diff |= x ^ y;
+  }
+  return diff == 0;
+}
+
+// Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`;
+// with `need`, only the vertices it marks.
+void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
+                     TSoftwareDevice::TVtx* out, const uint8_t* need = nullptr) {
+  using TVtx = TSoftwareDevice::TVtx;
   // Layout of the flexible format.
   size_t off = 12;
   size_t reservedOff = 0, normalOff = 0, diffuseOff = 0, specularOff = 0, texOff = 0;
@@ -394,41 +430,13 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   const TColorF matDiffuse = FromValue(m.diffuse), matAmbient = FromValue(m.ambient),
                 matSpecular = FromValue(m.specular), matEmissive = FromValue(m.emissive);
   const bool anyVertexSource = srcDiffuse || srcAmbient || srcSpecular || srcEmissive;
+  // The vertices of solids go through the batched code; the others one at a time below.
+  const bool batched = lighting && hasNormal && !anyVertexSource;
+  std::vector<uint32_t> todo, copies;
+  if (batched) todo.reserve(count);
 
-  // Enabled lights in camera space.
-  s.Lights.clear();
-  if (lighting) {
-    const auto& v = s.View.m;
-    for (const auto& [index, l] : FLights.Lights()) {
-      bool on = false;
-      if (!FLights.GetLightEnable(index, on) || !on) continue;
-      TLightC c{};
-      c.Type = l.dltType;
-      c.Diffuse[0] = l.dcvDiffuse.r, c.Diffuse[1] = l.dcvDiffuse.g, c.Diffuse[2] = l.dcvDiffuse.b;
-      c.Specular[0] = l.dcvSpecular.r, c.Specular[1] = l.dcvSpecular.g, c.Specular[2] = l.dcvSpecular.b;
-      c.Ambient[0] = l.dcvAmbient.r, c.Ambient[1] = l.dcvAmbient.g, c.Ambient[2] = l.dcvAmbient.b;
-      const float p[3] = {l.dvPosition.x, l.dvPosition.y, l.dvPosition.z};
-      const float d[3] = {l.dvDirection.x, l.dvDirection.y, l.dvDirection.z};
-      for (int j = 0; j < 3; ++j) {
-        c.Pos[j] = p[0] * v[0][j] + p[1] * v[1][j] + p[2] * v[2][j] + v[3][j];
-        c.Dir[j] = d[0] * v[0][j] + d[1] * v[1][j] + d[2] * v[2][j];
-      }
-      const float len = std::sqrt(c.Dir[0] * c.Dir[0] + c.Dir[1] * c.Dir[1] + c.Dir[2] * c.Dir[2]);
-      if (len > 0 && std::isfinite(len))
-        for (float& x : c.Dir) x /= len;
-      c.Range = l.dvRange;
-      c.A0 = l.dvAttenuation0, c.A1 = l.dvAttenuation1, c.A2 = l.dvAttenuation2;
-      c.CosTheta = std::cos(l.dvTheta * 0.5f);
-      c.CosPhi = std::cos(l.dvPhi * 0.5f);
-      c.Falloff = l.dvFalloff;
-      c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
-      s.Lights.push_back(c);
-    }
-  }
 
-  bool anySpecularLight = false;
-  for (const TLightC& l : s.Lights) anySpecularLight |= l.HasSpecular;
-  FVerts.resize(count);
+  const bool anySpecularLight = s.AnySpecularLight;
   const auto& M = s.Wvp;
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
@@ -440,26 +448,38 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
   std::array<uint32_t, kCacheSize> cache;
   if (useCache) cache.fill(UINT32_MAX);
   for (DWORD i = 0; i < count; ++i) {
+    if (need && !need[i]) continue;
     const uint8_t* v = data + size_t(i) * stride;
     size_t slot = 0;
     if (useCache) {
-      uint32_t h = 2166136261u;
+      // Each word weighted by its own odd factor: the products do not wait on one another.
+      uint32_t h = 0;
       for (size_t k = 0; k < stride; k += 4) {
         uint32_t word;
         std::memcpy(&word, v + k, 4);
-        h = (h ^ word) * 16777619u;
+        h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
       }
-      slot = (h ^ (h >> 15)) & (kCacheSize - 1);
+      h *= 0x85EBCA6Bu;
+      slot = (h ^ (h >> 15) ^ (h >> 23)) & (kCacheSize - 1);
       const uint32_t seen = cache[slot];
-      if (seen != UINT32_MAX && std::memcmp(data + size_t(seen) * stride, v, stride) == 0) {
-        FVerts[i] = FVerts[seen];
+      if (seen != UINT32_MAX && SameWords(data + size_t(seen) * stride, v, stride)) {
+        if (batched) {
+          copies.push_back(i);
+          copies.push_back(seen);
+        } else {
+          out[i] = out[seen];
+        }
         continue;
       }
       cache[slot] = i;
     }
+    if (batched) {
+      todo.push_back(i);
+      continue;
+    }
     float p[3];
     std::memcpy(p, v, 12);
-    TVtx& o = FVerts[i];
+    TVtx& o = out[i];
     o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
     o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
     o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
@@ -566,13 +586,35 @@ void TSoftwareDevice::ProcessVertices(DWORD fvf, const uint8_t* data, DWORD coun
     o.a = Clamp01(md.a) * 255.0f;
     o.sr = outs[0], o.sg = outs[1], o.sb = outs[2];
   }
+  if (!batched) return;
+  TBatchJob j;
+  j.State = &s;
+  j.Data = data;
+  j.Stride = stride, j.NormalOff = normalOff, j.TexOff = texOff;
+  j.HasTex = texCount > 0;
+  j.Normalize = normalize;
+  const bool specularMaterial = matSpecular.r != 0 || matSpecular.g != 0 || matSpecular.b != 0;
+  j.LocalEye = specularOn && localViewer && specularMaterial && anySpecularLight;
+  j.Specular = specularOn && m.power > 0 && specularMaterial;
+  j.Power = m.power;
+  j.Alpha = Clamp01(matDiffuse.a) * 255.0f;
+  const TColorF* from[5] = {&matDiffuse, &matAmbient, &matSpecular, &matEmissive, &globalAmbient};
+  float* to[5] = {j.Md, j.Ma, j.Ms, j.Me, j.Ga};
+  for (int k = 0; k < 5; ++k) to[k][0] = from[k]->r, to[k][1] = from[k]->g, to[k][2] = from[k]->b;
+  j.Index = todo.data();
+  j.Count = todo.size();
+  j.Out = out;
+  kTransformAndLight(j);
+  for (size_t k = 0; k < copies.size(); k += 2) out[copies[k]] = out[copies[k + 1]];
 }
+
+}  // namespace
 
 // ----------------------------------------------------------------------------- pixel stages
 
 void TSoftwareDevice::PreparePixelState() {
   TState& s = *FState;
-  TState::TPix& p = s.P;
+  TPix& p = s.CurPix;
   const DWORD* rs = s.Rs;
   p.ZEnable = rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE && FTarget.HasDepth();
   p.ZWrite = rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
@@ -633,6 +675,7 @@ void TSoftwareDevice::PreparePixelState() {
   p.Color = FTarget.Pixels();
   p.Depth = FTarget.HasDepth() ? FTarget.Depth() : nullptr;
   p.StencilBuf = FTarget.HasStencil() ? FTarget.Stencil() : nullptr;
+  p.Vp = vp;
 }
 
 namespace {
@@ -886,15 +929,30 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
   return n;
 }
 
-template <bool kTex, bool kStencil, bool kBlend, class P>
-void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2) {
+
+// A triangle set up for drawing: its corners snapped to 1/16 pixel and turned clockwise on the
+// screen, the rows and columns of its bounding box within the viewport, and the planes of the
+// attributes the pixel stages use (depth, 1/w, diffuse, specular, u/w, v/w).
+struct TTriangle {
+  int64_t X[3], Y[3];
+  int Y0, Y1, XLo, XHi;
+  double Fx0, Fy0;
+  float Base[11], Ddx[11], Ddy[11];
+  bool PlainFill;
+};
+
+// Sets up a triangle once, whatever the bands it is drawn in; false when it covers no pixel.
+bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
+                 TTriangle& t) {
   // 4 bits of sub-pixel precision; pixel centres on integer coordinates.
-  int64_t X[3] = {RoundBounded(double(v0->x) * 16), RoundBounded(double(v1->x) * 16),
-                  RoundBounded(double(v2->x) * 16)};
-  int64_t Y[3] = {RoundBounded(double(v0->y) * 16), RoundBounded(double(v1->y) * 16),
-                  RoundBounded(double(v2->y) * 16)};
+  int64_t* X = t.X;
+  int64_t* Y = t.Y;
+  X[0] = RoundBounded(double(v0->x) * 16), X[1] = RoundBounded(double(v1->x) * 16);
+  X[2] = RoundBounded(double(v2->x) * 16);
+  Y[0] = RoundBounded(double(v0->y) * 16), Y[1] = RoundBounded(double(v1->y) * 16);
+  Y[2] = RoundBounded(double(v2->y) * 16);
   int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return;
+  if (area == 0) return false;
   const TScreenVtx* vs[3] = {v0, v1, v2};
   if (area < 0) {
     std::swap(X[1], X[2]);
@@ -904,31 +962,23 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   }
   int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
-  const int y0 = static_cast<int>(std::max<int64_t>(p.Y0, FloorDiv(minY + 15, 16)));
-  const int y1 = static_cast<int>(std::min<int64_t>(p.Y1 - 1, FloorDiv(maxY, 16)));
-  const int xLo = static_cast<int>(std::max<int64_t>(p.X0, FloorDiv(minX + 15, 16)));
-  const int xHi = static_cast<int>(std::min<int64_t>(p.X1 - 1, FloorDiv(maxX, 16)));
-  if (y0 > y1 || xLo > xHi) return;
-
-  // Edge i goes from vertex i to vertex i+1; a pixel is inside when every edge function is
-  // positive, or zero on a top or left edge.
-  int64_t edx[3], edy[3], bias[3];
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3;
-    edx[i] = X[j] - X[i];
-    edy[i] = Y[j] - Y[i];
-    const bool topLeft = (edy[i] == 0 && edx[i] > 0) || edy[i] < 0;
-    bias[i] = topLeft ? 0 : -1;
-  }
+  t.Y0 = static_cast<int>(std::max<int64_t>(p.Y0, FloorDiv(minY + 15, 16)));
+  t.Y1 = static_cast<int>(std::min<int64_t>(p.Y1 - 1, FloorDiv(maxY, 16)));
+  t.XLo = static_cast<int>(std::max<int64_t>(p.X0, FloorDiv(minX + 15, 16)));
+  t.XHi = static_cast<int>(std::min<int64_t>(p.X1 - 1, FloorDiv(maxX, 16)));
+  if (t.Y0 > t.Y1 || t.XLo > t.XHi) return false;
   // Attribute planes over the snapped vertex positions.
   const double fx0 = X[0] / 16.0, fy0 = Y[0] / 16.0;
+  t.Fx0 = fx0, t.Fy0 = fy0;
   const double ax1 = X[1] / 16.0 - fx0, ay1 = Y[1] / 16.0 - fy0;
   const double ax2 = X[2] / 16.0 - fx0, ay2 = Y[2] / 16.0 - fy0;
   const double inv = 1.0 / (ax1 * ay2 - ax2 * ay1);
   // Only the planes the pixel stages use: depth and diffuse always, specular when it is added,
   // 1/w and the texture coordinates when a texture is sampled.
-  constexpr int kN = 11;
-  float base[kN] = {}, ddx[kN] = {}, ddy[kN] = {};
+  float* base = t.Base;
+  float* ddx = t.Ddx;
+  float* ddy = t.Ddy;
+  std::fill_n(base, 11, 0.0f), std::fill_n(ddx, 11, 0.0f), std::fill_n(ddy, 11, 0.0f);
   const float fay1 = float(ay1), fay2 = float(ay2), fax1 = float(ax1), fax2 = float(ax2);
   const float finv = float(inv);
   auto plane = [&](int k, float a0, float a1, float a2) {
@@ -947,59 +997,159 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   for (int k = 0; k < 4; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
   if (p.Specular)
     for (int k = 4; k < 7; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
-  if constexpr (kTex) {
+  if (p.Textured) {
     plane(1, vs[0]->iw, vs[1]->iw, vs[2]->iw);
     for (int k = 7; k < 9; ++k) plane(2 + k, vs[0]->a[k], vs[1]->a[k], vs[2]->a[k]);
   }
-
   // Untextured, no stencil, depth test "less or equal" with writes, no alpha test, and either no
   // blending or the "over" blend of a triangle opaque at its three corners (its alpha plane is then
   // exactly 255 everywhere): the pixel is the interpolated colour, written as it is.
-  bool plainFill = !kTex && !kStencil && p.ZEnable && p.ZWrite && p.ZFunc == D3DCMP_LESSEQUAL &&
-                   !p.AlphaTest;
-  if constexpr (kBlend)
-    plainFill = plainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
-                p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
-                vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
-  const bool narrow = xHi - xLo < 24;
+  t.PlainFill = !p.Textured && !p.Stencil && p.ZEnable && p.ZWrite &&
+                p.ZFunc == D3DCMP_LESSEQUAL && !p.AlphaTest;
+  if (p.Blend)
+    t.PlainFill = t.PlainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
+                  p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
+                  vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
+  return true;
+}
+
+// The edges of a set-up triangle: edge i goes from corner i to corner i+1; a pixel is inside when
+// every edge function is positive, or zero on a top or left edge.
+struct TEdges {
+  int64_t Dx[3], Dy[3], Bias[3];
+  explicit TEdges(const TTriangle& t) {
+    for (int i = 0; i < 3; ++i) {
+      const int j = (i + 1) % 3;
+      Dx[i] = t.X[j] - t.X[i];
+      Dy[i] = t.Y[j] - t.Y[i];
+      const bool topLeft = (Dy[i] == 0 && Dx[i] > 0) || Dy[i] < 0;
+      Bias[i] = topLeft ? 0 : -1;
+    }
+  }
+};
+
+// The first and last pixels of row py inside the triangle; false when there are none.
+[[gnu::always_inline]] inline bool RowBounds(const TTriangle& t, const TEdges& e, int py,
+                                             int64_t& lo, int64_t& hi) {
+  const int64_t* X = t.X;
+  const int64_t* Y = t.Y;
+  const int64_t xLo = t.XLo, xHi = t.XHi;
+  lo = xLo, hi = xHi;
+  if (xHi - xLo < 24) {
+    // Small triangles: step the edge functions along the row rather than dividing.
+    int64_t f[3], k[3];
+    for (int i = 0; i < 3; ++i) {
+      k[i] = -e.Dy[i] * 16;
+      f[i] = e.Dx[i] * (int64_t{py} * 16 - Y[i]) + e.Dy[i] * X[i] + e.Bias[i] + k[i] * xLo;
+    }
+    int64_t first = -1, last = -2;
+    for (int64_t px = xLo; px <= xHi; ++px) {
+      if ((f[0] | f[1] | f[2]) >= 0) {
+        if (first < 0) first = px;
+        last = px;
+      } else if (first >= 0) {
+        break;
+      }
+      f[0] += k[0], f[1] += k[1], f[2] += k[2];
+    }
+    if (first < 0) return false;
+    lo = first, hi = last;
+    return true;
+  }
+  for (int i = 0; i < 3 && lo <= hi; ++i) {
+    // E(px) = C + K * px, inside when E + bias >= 0.
+    const int64_t K = -e.Dy[i] * 16;
+    const int64_t C = e.Dx[i] * (int64_t{py} * 16 - Y[i]) + e.Dy[i] * X[i] + e.Bias[i];
+    if (K > 0) {
+      lo = std::max(lo, -FloorDivQuick(C, K));  // px >= ceil(-C / K)
+    } else if (K < 0) {
+      hi = std::min(hi, FloorDivQuick(C, -K));
+    } else if (C < 0) {
+      lo = hi + 1;
+    }
+  }
+  return lo <= hi;
+}
+
+#if IXORAL_X86
+// AVX2 where the processor has it, unless IXORAL_RENDER_NO_AVX2 is set (tests of the portable
+// code and comparisons).
+const bool kHasAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_RENDER_NO_AVX2");
+
+// Rows y0 .. y1 of an opaque solid triangle (TTriangle::PlainFill): the row loop of
+// RasterTriangle, with the colour r g b a and specular sr sg sb stepped lane by lane in one
+// register, the same additions as one at a time, and the clamps, rounding and packing of the
+// scalar code four channels at once.
+__attribute__((target("avx2"))) void PlainTriangleAvx2(const TPix& p, const TTriangle& t, int y0,
+                                                       int y1) {
+  const TEdges e(t);
+  const float* base = t.Base;
+  const float* ddx = t.Ddx;
+  const float* ddy = t.Ddy;
+  const __m256 d = _mm256_setr_ps(ddx[2], ddx[3], ddx[4], ddx[5], ddx[6], ddx[7], ddx[8], 0);
+  const float dz = ddx[0];
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  // Bytes of the channels r g b a (lanes 0 to 3) in the order of 0xAARRGGBB.
+  const __m128i order = _mm_setr_epi8(8, 4, 0, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const bool specular = p.Specular;
   for (int py = y0; py <= y1; ++py) {
-    int64_t lo = xLo, hi = xHi;
-    if (narrow) {
-      // Small triangles: step the edge functions along the row rather than dividing.
-      int64_t e[3], k[3];
-      for (int i = 0; i < 3; ++i) {
-        k[i] = -edy[i] * 16;
-        e[i] = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i] + k[i] * xLo;
+    int64_t lo, hi;
+    if (!RowBounds(t, e, py, lo, hi)) continue;
+    const float dxs = static_cast<float>(double(lo) - t.Fx0);
+    const float dys = static_cast<float>(double(py) - t.Fy0);
+    float at[9];
+    for (int k = 0; k < 9; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    float z = at[0];
+    __m256 acc = _mm256_setr_ps(at[2], at[3], at[4], at[5], at[6], at[7], at[8], 0);
+    const size_t rowIdx = size_t(py) * p.Pitch;
+    float* depth = p.Depth + rowIdx;
+    uint32_t* colour = p.Color + rowIdx;
+    for (int64_t px = lo; px <= hi; ++px) {
+      if (z <= depth[px]) {
+        depth[px] = z;
+        __m128 c = _mm256_castps256_ps128(acc);
+        // max(x, 0) then min(., 255) is Clamp255, a NaN giving 0 as there.
+        if (specular)
+          c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
+        c = _mm_add_ps(_mm_min_ps(_mm_max_ps(c, zero), top), half);
+        colour[px] = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm_cvttps_epi32(c), order)));
       }
-      int64_t first = -1, last = -2;
-      for (int64_t px = xLo; px <= xHi; ++px) {
-        if ((e[0] | e[1] | e[2]) >= 0) {
-          if (first < 0) first = px;
-          last = px;
-        } else if (first >= 0) {
-          break;
-        }
-        e[0] += k[0], e[1] += k[1], e[2] += k[2];
-      }
-      if (first < 0) continue;
-      lo = first, hi = last;
+      z += dz;
+      acc = _mm256_add_ps(acc, d);
     }
-    for (int i = 0; i < 3 && lo <= hi && !narrow; ++i) {
-      // E(px) = C + K * px, inside when E + bias >= 0.
-      const int64_t K = -edy[i] * 16;
-      const int64_t C = edx[i] * (int64_t{py} * 16 - Y[i]) + edy[i] * X[i] + bias[i];
-      if (K > 0) {
-        lo = std::max(lo, -FloorDiv(C, K));  // px >= ceil(-C / K)
-      } else if (K < 0) {
-        hi = std::min(hi, FloorDiv(C, -K));
-      } else if (C < 0) {
-        lo = hi + 1;
-      }
-    }
-    if (lo > hi) continue;
+  }
+}
+#endif
+
+// Draws the rows bandY0 .. bandY1 - 1 of a triangle; the pixels of a row do not depend on the
+// band, so any split of the surface into bands gives the same picture.
+template <bool kTex, bool kStencil, bool kBlend, class P>
+void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
+  const int y0 = std::max(t.Y0, bandY0), y1 = std::min(t.Y1, bandY1 - 1);
+  if (y0 > y1) return;
+  const bool plainFill = t.PlainFill;
+#if IXORAL_X86
+  if (plainFill && kHasAvx2) {
+    PlainTriangleAvx2(p, t, y0, y1);
+    return;
+  }
+#endif
+  const TEdges e(t);
+  constexpr int kN = 11;
+  const double fx0 = t.Fx0, fy0 = t.Fy0;
+  const float* base = t.Base;
+  const float* ddx = t.Ddx;
+  const float* ddy = t.Ddy;
+  for (int py = y0; py <= y1; ++py) {
+    int64_t lo, hi;
+    if (!RowBounds(t, e, py, lo, hi)) continue;
     const float dxs = static_cast<float>(double(lo) - fx0), dys = static_cast<float>(double(py) - fy0);
-    float at[kN];
-    for (int k = 0; k < kN; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    // The planes at the row's first pixel; 1/w and the texture's only when they are read.
+    float at[kN] = {};
+    at[0] = base[0] + ddx[0] * dxs + ddy[0] * dys;
+    for (int k = 2; k < 9; ++k) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
+    if constexpr (kTex)
+      for (int k : {1, 9, 10}) at[k] = base[k] + ddx[k] * dxs + ddy[k] * dys;
     // The attributes stepped along the row, kept in registers.
     float z = at[0], iw = at[1], r = at[2], g = at[3], b = at[4], a = at[5];
     float sr = at[6], sg = at[7], sb = at[8], uw = at[9], vw = at[10];
@@ -1049,9 +1199,7 @@ void RasterTriangle(const P& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
 
 namespace {
 
-template <class P>
-TScreenVtx ToScreen(const P& p, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
-  TScreenVtx s;
+inline void ToScreen(TScreenVtx& s, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
   const float iw = 1.0f / v.w;
   s.x = float(vp.dwX) + (1.0f + v.x * iw) * 0.5f * float(vp.dwWidth);
   s.y = float(vp.dwY) + (1.0f - v.y * iw) * 0.5f * float(vp.dwHeight);
@@ -1060,7 +1208,12 @@ TScreenVtx ToScreen(const P& p, const TSoftwareDevice::TVtx& v, const D3DVIEWPOR
   s.a[0] = v.r, s.a[1] = v.g, s.a[2] = v.b, s.a[3] = v.a;
   s.a[4] = v.sr, s.a[5] = v.sg, s.a[6] = v.sb;
   s.a[7] = v.u * iw, s.a[8] = v.v * iw;
-  (void)p;
+}
+
+template <class P>
+TScreenVtx ToScreen(const P&, const TSoftwareDevice::TVtx& v, const D3DVIEWPORT7& vp) {
+  TScreenVtx s;
+  ToScreen(s, v, vp);
   return s;
 }
 
@@ -1070,87 +1223,103 @@ inline bool Finite(const TSoftwareDevice::TVtx& v) {
 
 }  // namespace
 
-void TSoftwareDevice::DrawTriangle(const TVtx& a, const TVtx& b, const TVtx& c) {
-  const auto& p = FState->P;
-  if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-  TVtx poly[9];
-  poly[0] = a, poly[1] = b, poly[2] = c;
-  if (p.Flat) {
-    for (int i = 1; i < 3; ++i) {
-      poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
-      poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
-    }
-  }
-  // Triangles entirely inside skip the clipper.
-  bool inside = true;
-  for (int i = 0; i < 3; ++i) {
-    const TVtx& v = poly[i];
-    if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) inside = false;
-  }
-  TVtx tmp[9];
-  const int n = inside ? 3 : ClipPolygon(poly, 3, tmp);
-  if (n < 3) return;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  TScreenVtx sv[9];
-  for (int i = 0; i < n; ++i) {
-    if (!(poly[i].w > 1e-30f)) return;
-    sv[i] = ToScreen(p, poly[i], vp);
-  }
-  // Orientation on the screen (y down): positive is clockwise.
-  double area = 0;
-  for (int i = 0; i < n; ++i) {
-    const TScreenVtx& s0 = sv[i];
-    const TScreenVtx& s1 = sv[(i + 1) % n];
-    area += double(s0.x) * s1.y - double(s1.x) * s0.y;
-  }
-  if (!std::isfinite(area) || area == 0) return;
-  if (p.Cull == D3DCULL_CCW && area < 0) return;
-  if (p.Cull == D3DCULL_CW && area > 0) return;
+namespace {
 
-  if (p.Wire || p.Points) {
-    // Edges (or corners) of the original triangle, each clipped on its own.
-    if (p.Points) {
-      DrawPoint(a);
-      DrawPoint(p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b);
-      DrawPoint(p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c);
-      return;
-    }
-    TVtx e[3] = {a, b, c};
-    if (p.Flat)
-      for (int i = 1; i < 3; ++i) {
-        e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
-        e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
-      }
-    DrawLine(e[0], e[1], false);
-    DrawLine(e[1], e[2], false);
-    DrawLine(e[2], e[0], false);
-    return;
+// Rows of a band when the device chooses: small enough to share the work out evenly, large
+// enough that most small triangles fall in one band.
+constexpr int kDefaultBandRows = 16;
+// Primitives set up in one task: their vertices stay in the processor's cache.
+constexpr DWORD kPrimitiveChunk = 512;
+// Vertex bytes recorded beyond which the drawing recorded so far is done before going on.
+constexpr size_t kMaxPendingBytes = size_t{64} << 20;
+// Below this much work (vertices, and cleared pixels / 256) a flush draws on the caller's thread.
+constexpr size_t kSmallFlush = 64;
+
+// One drawing or clear given to the device, in the order given.
+struct TCommand {
+  bool IsClear = false;
+  D3DPRIMITIVETYPE Type = D3DPT_POINTLIST;
+  DWORD Fvf = 0, Count = 0;
+  uint32_t Stride = 0, Pix = 0, Vertex = 0;
+  size_t DataOff = 0;
+  // A clear: rows Y0 .. Y1 - 1 and columns X0 .. X1 - 1 of the planes in Flags.
+  int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0, Pitch = 0;
+  DWORD Flags = 0;
+  D3DCOLOR Color = 0;
+  float Z = 1;
+  uint8_t StencilValue = 0;
+  uint32_t* ColorBuf = nullptr;
+  float* DepthBuf = nullptr;
+  uint8_t* StencilBuf = nullptr;
+};
+
+enum TPrimKind : uint8_t { pkTriangle, pkLine, pkPoint, pkClear };
+
+// A primitive set up on the surface (or a clear), with the rows it may touch.
+struct TPrim {
+  TPrimKind Kind;
+  bool LastPixel;  // a line: its last pixel drawn
+  uint32_t Ref;    // index of the pixel state, or of the command of a clear
+  int X;           // a point: its column
+  int Y0, Y1;      // rows, both included
+  union {
+    TScreenVtx V[3];  // a line's ends, a point
+    TTriangle T;      // a triangle
+  };
+};
+
+// A task: vertices or primitives First .. Last - 1 of a command.
+struct TPiece {
+  uint32_t Cmd;
+  DWORD First, Last;
+};
+
+// What one set-up task made, and for each band the primitives in it (Refs[Start[b] .. Start[b + 1]).
+struct TBinned {
+  std::vector<TPrim> Prims;
+  std::vector<uint32_t> Refs, Start;
+};
+
+DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count) {
+  switch (type) {
+    case D3DPT_POINTLIST: return count;
+    case D3DPT_LINELIST: return count / 2;
+    case D3DPT_LINESTRIP: return count >= 2 ? count - 1 : 0;
+    case D3DPT_TRIANGLELIST: return count / 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count >= 3 ? count - 2 : 0;
   }
-  for (int i = 1; i + 1 < n; ++i) {
-    const TScreenVtx* t0 = &sv[0];
-    const TScreenVtx* t1 = &sv[i];
-    const TScreenVtx* t2 = &sv[i + 1];
-    if (p.Textured) {
-      if (p.Stencil) {
-        if (p.Blend) RasterTriangle<true, true, true>(p, t0, t1, t2);
-        else RasterTriangle<true, true, false>(p, t0, t1, t2);
-      } else {
-        if (p.Blend) RasterTriangle<true, false, true>(p, t0, t1, t2);
-        else RasterTriangle<true, false, false>(p, t0, t1, t2);
-      }
-    } else {
-      if (p.Stencil) {
-        if (p.Blend) RasterTriangle<false, true, true>(p, t0, t1, t2);
-        else RasterTriangle<false, true, false>(p, t0, t1, t2);
-      } else {
-        if (p.Blend) RasterTriangle<false, false, true>(p, t0, t1, t2);
-        else RasterTriangle<false, false, false>(p, t0, t1, t2);
-      }
-    }
-  }
+  return 0;
 }
 
+size_t VertexStride(DWORD fvf) {
+  size_t off = 12;
+  if (fvf & D3DFVF_RESERVED1) off += 4;
+  if (fvf & D3DFVF_NORMAL) off += 12;
+  if (fvf & D3DFVF_DIFFUSE) off += 4;
+  if (fvf & D3DFVF_SPECULAR) off += 4;
+  return off + 8 * ((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+}
+
+}  // namespace
+
+struct TSoftwareDevice::TQueue {
+  TRenderThreads Threads;
+  int BandRows;
+  std::vector<TCommand> Commands;
+  std::vector<uint8_t> Data;  // the vertices given, as given
+  size_t VertexTotal = 0;
+  std::vector<TPix> Pix;
+  std::vector<TVertexState> Vertex;
+  std::vector<std::shared_ptr<TTextureSurface>> Textures;  // kept alive until drawn
+  std::vector<TPiece> Pieces;
+  std::vector<TBinned> Binned;
+  TQueue(int threads, int bandRows) : Threads(threads), BandRows(bandRows) {}
+};
+
+
 namespace {
+
 // std::lround for the coordinates of a line (finite, well inside the range of long): halves away
 // from zero, without the library call.
 inline long RoundHalfAway(float x) {
@@ -1160,10 +1329,42 @@ inline long RoundHalfAway(float x) {
   else if (frac <= -0.5f) --r;
   return r;
 }
-}  // namespace
 
-void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
-  const auto& p = FState->P;
+// Rows lo .. hi of the scissor, widened by a pixel each way for rounding; false when none.
+inline bool RowSpan(const TPix& p, double lo, double hi, int& y0, int& y1) {
+  lo = std::floor(lo) - 1, hi = std::ceil(hi) + 1;
+  if (!(lo <= hi)) return false;
+  const double a = std::max<double>(lo, p.Y0), b = std::min<double>(hi, p.Y1 - 1);
+  if (!(a <= b)) return false;
+  y0 = static_cast<int>(a), y1 = static_cast<int>(b);
+  return true;
+}
+
+void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
+                std::vector<TPrim>& out) {
+  if (!Finite(v)) return;
+  if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) return;
+  if (!(v.w > 1e-30f)) return;
+  const TScreenVtx s = ToScreen(p, v, p.Vp);
+  const long px = std::lround(s.x), py = std::lround(s.y);
+  if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) return;
+  TPrim& r = out.emplace_back();
+  r.Kind = pkPoint, r.LastPixel = false, r.Ref = pix;
+  r.X = static_cast<int>(px), r.Y0 = r.Y1 = static_cast<int>(py);
+  r.V[0] = s;
+  // A point takes its texture coordinates as given.
+  r.V[0].a[7] = v.u, r.V[0].a[8] = v.v;
+}
+
+void DrawPoint(const TPix& p, const TPrim& r) {
+  const TScreenVtx& s = r.V[0];
+  TFrag f{s.a[0], s.a[1], s.a[2], s.a[3], s.a[4], s.a[5], s.a[6], s.a[7], s.a[8]};
+  FullPixel(p, size_t(r.Y0) * p.Pitch + size_t(r.X), s.z, f);
+}
+
+void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
+               const TSoftwareDevice::TVtx& b, bool lastPixel, std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
   if (!Finite(a) || !Finite(b)) return;
   // Parametric clipping against the six planes.
   float t0 = 0, t1 = 1;
@@ -1195,29 +1396,75 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   const TVtx ca = t0 > 0 ? lerp(a, b, t0) : a;
   const TVtx cb = t1 < 1 ? lerp(a, b, t1) : b;
   if (!(ca.w > 1e-30f) || !(cb.w > 1e-30f)) return;
-  const D3DVIEWPORT7& vp = FState->Viewport;
-  const TScreenVtx s0 = ToScreen(p, ca, vp), s1 = ToScreen(p, cb, vp);
-  const float dx = s1.x - s0.x, dy = s1.y - s0.y;
-  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-  const float startMajor = xMajor ? s0.x : s0.y, endMajor = xMajor ? s1.x : s1.y;
-  const long first = std::lround(startMajor), last = std::lround(endMajor);
-  const long step = last >= first ? 1 : -1;
-  // Pixels first .. last, the last one only when asked; cut to the viewport on the major axis
-  // so that the loop is bounded by the viewport's size.
-  long from = first, to = (lastPixel || p.LastPixel) ? last : last - step;
-  if ((to - from) * step < 0) return;
-  const long minB = xMajor ? p.X0 : p.Y0, maxB = (xMajor ? p.X1 : p.Y1) - 1;
-  if (step > 0) from = std::max(from, minB), to = std::min(to, maxB);
-  else from = std::min(from, maxB), to = std::max(to, minB);
-  if ((to - from) * step < 0) return;
-  const long count = (to - from) * step + 1;
-  const float len = endMajor - startMajor;
-  for (long i = 0; i < count; ++i) {
-    const long major = from + i * step;
-    const float t = len != 0 ? std::clamp((float(major) - startMajor) / len, 0.0f, 1.0f) : 0.0f;
-    const float minor = xMajor ? s0.y + dy * t : s0.x + dx * t;
-    const long px = xMajor ? major : RoundHalfAway(minor);
-    const long py = xMajor ? RoundHalfAway(minor) : major;
+  TPrim r;
+  r.Kind = pkLine, r.LastPixel = lastPixel, r.Ref = pix, r.X = 0;
+  r.V[0] = ToScreen(p, ca, p.Vp), r.V[1] = ToScreen(p, cb, p.Vp);
+  if (!RowSpan(p, std::min(r.V[0].y, r.V[1].y), std::max(r.V[0].y, r.V[1].y), r.Y0, r.Y1)) return;
+  out.push_back(r);
+}
+
+// The pixels of a line, one per step along its major axis, cut to the viewport on that axis so
+// that the walk is bounded by the viewport's size.
+struct TLineWalk {
+  bool XMajor;
+  float Dx, Dy, StartMajor, Len;
+  long From, Step, Count;
+
+  bool Make(const TPix& p, const TScreenVtx& s0, const TScreenVtx& s1, bool lastPixel) {
+    Dx = s1.x - s0.x, Dy = s1.y - s0.y;
+    XMajor = std::fabs(Dx) >= std::fabs(Dy);
+    StartMajor = XMajor ? s0.x : s0.y;
+    const float endMajor = XMajor ? s1.x : s1.y;
+    const long first = std::lround(StartMajor), last = std::lround(endMajor);
+    Step = last >= first ? 1 : -1;
+    // Pixels first .. last, the last one only when asked.
+    long to = (lastPixel || p.LastPixel) ? last : last - Step;
+    From = first;
+    if ((to - From) * Step < 0) return false;
+    const long minB = XMajor ? p.X0 : p.Y0, maxB = (XMajor ? p.X1 : p.Y1) - 1;
+    if (Step > 0) From = std::max(From, minB), to = std::min(to, maxB);
+    else From = std::min(From, maxB), to = std::max(to, minB);
+    if ((to - From) * Step < 0) return false;
+    Count = (to - From) * Step + 1;
+    Len = endMajor - StartMajor;
+    return true;
+  }
+  // Pixel i of the walk and its position t along the line.
+  void At(const TScreenVtx& s0, long i, long& px, long& py, float& t) const {
+    const long major = From + i * Step;
+    t = Len != 0 ? std::clamp((float(major) - StartMajor) / Len, 0.0f, 1.0f) : 0.0f;
+    const float minor = XMajor ? s0.y + Dy * t : s0.x + Dx * t;
+    px = XMajor ? major : RoundHalfAway(minor);
+    py = XMajor ? RoundHalfAway(minor) : major;
+  }
+};
+
+// The pixels of a line in rows bandY0 .. bandY1 - 1. Along the walk the row only ever moves one
+// way (every step of its computation is monotonic), so the band's pixels are one run of the walk,
+// found by bisection.
+void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
+  const TScreenVtx& s0 = r.V[0];
+  const TScreenVtx& s1 = r.V[1];
+  TLineWalk w;
+  if (!w.Make(p, s0, s1, r.LastPixel)) return;
+  long px, py;
+  float t;
+  auto row = [&](long i) {
+    w.At(s0, i, px, py, t);
+    return py;
+  };
+  const bool down = row(0) <= row(w.Count - 1);
+  // First pixel at or past the band's first row (downwards) or above its end (upwards).
+  long lo = 0, hi = w.Count;
+  while (lo < hi) {
+    const long mid = lo + (hi - lo) / 2;
+    const long y = row(mid);
+    if (down ? y >= bandY0 : y < bandY1) hi = mid;
+    else lo = mid + 1;
+  }
+  for (long i = lo; i < w.Count; ++i) {
+    w.At(s0, i, px, py, t);
+    if (py < bandY0 || py >= bandY1) break;
     if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) continue;
     TFrag f;
     float at[9];
@@ -1234,16 +1481,348 @@ void TSoftwareDevice::DrawLine(const TVtx& a, const TVtx& b, bool lastPixel) {
   }
 }
 
-void TSoftwareDevice::DrawPoint(const TVtx& v) {
-  const auto& p = FState->P;
-  if (!Finite(v)) return;
-  if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) return;
-  if (!(v.w > 1e-30f)) return;
-  const TScreenVtx s = ToScreen(p, v, FState->Viewport);
-  const long px = std::lround(s.x), py = std::lround(s.y);
-  if (px < p.X0 || py < p.Y0 || px >= p.X1 || py >= p.Y1) return;
-  TFrag f{s.a[0], s.a[1], s.a[2], s.a[3], s.a[4], s.a[5], s.a[6], v.u, v.v};
-  FullPixel(p, size_t(py) * p.Pitch + size_t(px), s.z, f);
+// False when SetupTriangle would drop the triangle for its positions alone (not finite, wholly
+// outside, or inside and degenerate or culled): its corners then need no lighting.
+bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c) {
+  const unsigned any = a.Code | b.Code | c.Code;
+  if (any & 64) return false;
+  const unsigned anyOut = any & 63, allOut = a.Code & b.Code & c.Code & 63;
+  if (allOut & anyOut & (~anyOut + 1)) return false;
+  if (anyOut != 0) return true;  // clipped: its new corners need the colours
+  if (any & 128) return false;
+  const float sx[3] = {a.Sx, b.Sx, c.Sx}, sy[3] = {a.Sy, b.Sy, c.Sy};
+  double area = 0;
+  for (int i = 0; i < 3; ++i) {
+    const int j = i + 1 < 3 ? i + 1 : 0;
+    area += double(sx[i]) * sy[j] - double(sx[j]) * sy[i];
+  }
+  if (!std::isfinite(area) || area == 0) return false;
+  if (p.Cull == D3DCULL_CCW && area < 0) return false;
+  if (p.Cull == D3DCULL_CW && area > 0) return false;
+  return true;
+}
+
+void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
+                   const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
+                   std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
+  if (!Finite(a) || !Finite(b) || !Finite(c)) return;
+  // Triangles entirely inside skip the clipper, and Gouraud-shaded ones are then read where they
+  // are; the others are copied, given their first vertex's colours when flat, and clipped.
+  const TVtx* vx[9] = {&a, &b, &c};
+  // The clipping planes, in the clipper's order, that any corner and all corners are outside of.
+  unsigned anyOut = 0, allOut = 63;
+  for (int i = 0; i < 3; ++i) {
+    const TVtx& v = *vx[i];
+    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 |
+                          unsigned(v.x < -v.w) << 2 | unsigned(v.x > v.w) << 3 |
+                          unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
+    anyOut |= code;
+    allOut &= code;
+  }
+  const bool inside = anyOut == 0;
+  // Wholly outside the first plane the clipper cuts by: it would leave nothing.
+  if (allOut & anyOut & (~anyOut + 1)) return;
+  TVtx poly[9];
+  int n = 3;
+  if (!inside || p.Flat) {
+    poly[0] = a, poly[1] = b, poly[2] = c;
+    if (p.Flat) {
+      for (int i = 1; i < 3; ++i) {
+        poly[i].r = a.r, poly[i].g = a.g, poly[i].b = a.b, poly[i].a = a.a;
+        poly[i].sr = a.sr, poly[i].sg = a.sg, poly[i].sb = a.sb;
+      }
+    }
+    if (!inside) {
+      TVtx tmp[9];
+      n = ClipPolygon(poly, 3, tmp);
+      if (n < 3) return;
+    }
+    for (int i = 0; i < n; ++i) vx[i] = &poly[i];
+  }
+  // The position on the screen first: culled triangles need nothing else.
+  float sx[9], sy[9];
+  const D3DVIEWPORT7& vp = p.Vp;
+  for (int i = 0; i < n; ++i) {
+    if (!(vx[i]->w > 1e-30f)) return;
+    const float iw = 1.0f / vx[i]->w;
+    sx[i] = float(vp.dwX) + (1.0f + vx[i]->x * iw) * 0.5f * float(vp.dwWidth);
+    sy[i] = float(vp.dwY) + (1.0f - vx[i]->y * iw) * 0.5f * float(vp.dwHeight);
+  }
+  // Orientation on the screen (y down): positive is clockwise.
+  double area = 0;
+  for (int i = 0; i < n; ++i) {
+    const int j = i + 1 < n ? i + 1 : 0;
+    area += double(sx[i]) * sy[j] - double(sx[j]) * sy[i];
+  }
+  if (!std::isfinite(area) || area == 0) return;
+  if (p.Cull == D3DCULL_CCW && area < 0) return;
+  if (p.Cull == D3DCULL_CW && area > 0) return;
+
+  if (p.Wire || p.Points) {
+    // Edges (or corners) of the original triangle, each clipped on its own.
+    if (p.Points) {
+      SetupPoint(p, pix, a, out);
+      SetupPoint(p, pix, p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b, out);
+      SetupPoint(p, pix, p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c, out);
+      return;
+    }
+    TVtx e[3] = {a, b, c};
+    if (p.Flat)
+      for (int i = 1; i < 3; ++i) {
+        e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
+        e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
+      }
+    SetupLine(p, pix, e[0], e[1], false, out);
+    SetupLine(p, pix, e[1], e[2], false, out);
+    SetupLine(p, pix, e[2], e[0], false, out);
+    return;
+  }
+  TScreenVtx sv[9];
+  for (int i = 0; i < n; ++i) ToScreen(sv[i], *vx[i], vp);
+  for (int i = 1; i + 1 < n; ++i) {
+    TPrim& r = out.emplace_back();
+    r.Kind = pkTriangle, r.LastPixel = false, r.Ref = pix, r.X = 0;
+    if (!SetupRaster(p, &sv[0], &sv[i], &sv[i + 1], r.T)) {
+      out.pop_back();
+      continue;
+    }
+    r.Y0 = r.T.Y0, r.Y1 = r.T.Y1;
+  }
+}
+
+void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
+  const TTriangle& t = r.T;
+  if (p.Textured) {
+    if (p.Stencil) {
+      if (p.Blend) RasterTriangle<true, true, true>(p, t, y0, y1);
+      else RasterTriangle<true, true, false>(p, t, y0, y1);
+    } else {
+      if (p.Blend) RasterTriangle<true, false, true>(p, t, y0, y1);
+      else RasterTriangle<true, false, false>(p, t, y0, y1);
+    }
+  } else {
+    if (p.Stencil) {
+      if (p.Blend) RasterTriangle<false, true, true>(p, t, y0, y1);
+      else RasterTriangle<false, true, false>(p, t, y0, y1);
+    } else {
+      if (p.Blend) RasterTriangle<false, false, true>(p, t, y0, y1);
+      else RasterTriangle<false, false, false>(p, t, y0, y1);
+    }
+  }
+}
+
+// Not inlined, so that profiles show the clearing on its own.
+[[gnu::noinline]] void ClearRows(const TCommand& c, int y0, int y1) {
+  y0 = std::max(y0, c.Y0), y1 = std::min(y1, c.Y1);
+  const size_t n = size_t(c.X1 - c.X0);
+  for (int y = y0; y < y1; ++y) {
+    const size_t row = size_t(y) * size_t(c.Pitch) + size_t(c.X0);
+    if (c.Flags & D3DCLEAR_TARGET) std::fill_n(c.ColorBuf + row, n, c.Color);
+    if (c.Flags & D3DCLEAR_ZBUFFER) std::fill_n(c.DepthBuf + row, n, c.Z);
+    if (c.Flags & D3DCLEAR_STENCIL) std::fill_n(c.StencilBuf + row, n, c.StencilValue);
+  }
+}
+
+}  // namespace
+
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
+                                 const TOptions& options)
+    : FTarget(target),
+      FLights(lights),
+      FState(std::make_unique<TState>()),
+      FQueue(std::make_unique<TQueue>(
+          options.Threads > 0 ? options.Threads : TRenderThreads::DefaultCount(),
+          options.BandRows > 0 ? std::min(options.BandRows, kMaxSurfaceSide) : kDefaultBandRows)) {
+  TState& s = *FState;
+  DWORD* rs = s.Rs;
+  rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = 1;
+  rs[D3DRENDERSTATE_ZENABLE] = target.HasDepth() ? D3DZB_TRUE : D3DZB_FALSE;
+  rs[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
+  rs[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
+  rs[D3DRENDERSTATE_ZWRITEENABLE] = 1;
+  rs[D3DRENDERSTATE_LASTPIXEL] = 1;
+  rs[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
+  rs[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
+  rs[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+  rs[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
+  rs[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRENDERSTATE_STENCILFAIL] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILPASS] = D3DSTENCILOP_KEEP;
+  rs[D3DRENDERSTATE_STENCILFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRENDERSTATE_STENCILMASK] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_STENCILWRITEMASK] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_TEXTUREFACTOR] = 0xFFFFFFFF;
+  rs[D3DRENDERSTATE_CLIPPING] = 1;
+  rs[D3DRENDERSTATE_LIGHTING] = 1;
+  rs[D3DRENDERSTATE_COLORVERTEX] = 1;
+  rs[D3DRENDERSTATE_LOCALVIEWER] = 1;
+  rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+  for (DWORD st = 0; st < kTextureStageCount; ++st) {
+    DWORD* t = s.Tss[st];
+    t[D3DTSS_COLOROP] = st == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    t[D3DTSS_ALPHAOP] = st == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    t[D3DTSS_TEXCOORDINDEX] = st;
+    t[D3DTSS_ADDRESS] = t[D3DTSS_ADDRESSU] = t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    t[D3DTSS_MAGFILTER] = D3DTFG_POINT;
+    t[D3DTSS_MINFILTER] = D3DTFN_POINT;
+    t[D3DTSS_MIPFILTER] = 1;
+  }
+  for (int i = 0; i < 4; ++i) s.World.m[i][i] = s.View.m[i][i] = s.Proj.m[i][i] = 1;
+  s.Viewport.dwWidth = static_cast<DWORD>(target.Width());
+  s.Viewport.dwHeight = static_cast<DWORD>(target.Height());
+}
+
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
+    : TSoftwareDevice(target, lights, TOptions{}) {}
+
+TSoftwareDevice::~TSoftwareDevice() { Flush(); }
+
+int TSoftwareDevice::ThreadCount() const { return FQueue->Threads.Count(); }
+int TSoftwareDevice::BandRows() const { return FQueue->BandRows; }
+
+TSurface& TSoftwareDevice::RenderTarget() {
+  Flush();
+  return FTarget;
+}
+
+DWORD TSoftwareDevice::StencilCaps() const {
+  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
+         D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
+         D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
+}
+
+HRESULT TSoftwareDevice::BeginScene() {
+  if (FState->InScene) return D3DERR_SCENE_IN_SCENE;
+  FState->InScene = true;
+  return D3D_OK;
+}
+
+HRESULT TSoftwareDevice::EndScene() {
+  if (!FState->InScene) return D3DERR_SCENE_NOT_IN_SCENE;
+  FState->InScene = false;
+  Flush();
+  return D3D_OK;
+}
+
+HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                               D3DVALUE z, DWORD stencil) {
+  if ((flags & D3DCLEAR_ZBUFFER) && !FTarget.HasDepth()) return D3DERR_ZBUFFER_NOTPRESENT;
+  if ((flags & D3DCLEAR_STENCIL) && !FTarget.HasStencil()) return D3DERR_STENCILBUFFER_NOTPRESENT;
+  const D3DVIEWPORT7& vp = FState->Viewport;
+  const int64_t vx0 = vp.dwX, vy0 = vp.dwY;
+  const int64_t vx1 = std::min<int64_t>(vx0 + vp.dwWidth, FTarget.Width());
+  const int64_t vy1 = std::min<int64_t>(vy0 + vp.dwHeight, FTarget.Height());
+  D3DRECT whole{0, 0, FTarget.Width(), FTarget.Height()};
+  if (count == 0 || rects == nullptr) {
+    rects = &whole;
+    count = 1;
+  }
+  const float zc = std::isfinite(z) ? std::clamp(z, 0.0f, 1.0f) : 1.0f;
+  TQueue& q = *FQueue;
+  for (DWORD i = 0; i < count; ++i) {
+    const int64_t x0 = std::max<int64_t>(rects[i].x1, vx0), x1 = std::min<int64_t>(rects[i].x2, vx1);
+    const int64_t y0 = std::max<int64_t>(rects[i].y1, vy0), y1 = std::min<int64_t>(rects[i].y2, vy1);
+    if (x0 >= x1 || y0 >= y1 || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
+      continue;
+    TCommand c;
+    c.IsClear = true;
+    c.X0 = int(x0), c.Y0 = int(y0), c.X1 = int(x1), c.Y1 = int(y1);
+    c.Pitch = FTarget.Width();
+    c.Flags = flags;
+    c.Color = color;
+    c.Z = zc;
+    c.StencilValue = static_cast<uint8_t>(stencil);
+    c.ColorBuf = FTarget.Pixels();
+    c.DepthBuf = FTarget.HasDepth() ? FTarget.Depth() : nullptr;
+    c.StencilBuf = FTarget.HasStencil() ? FTarget.Stencil() : nullptr;
+    q.Commands.push_back(c);
+  }
+  if (!FState->InScene) Flush();
+  return D3D_OK;
+}
+
+uint32_t TSoftwareDevice::PixelStateIndex() {
+  TState& s = *FState;
+  TQueue& q = *FQueue;
+  // The planes may have been attached or detached since.
+  const TPix& cur = s.CurPix;
+  if (cur.Color != FTarget.Pixels() || cur.Depth != (FTarget.HasDepth() ? FTarget.Depth() : nullptr) ||
+      cur.StencilBuf != (FTarget.HasStencil() ? FTarget.Stencil() : nullptr))
+    s.PixDirty = true;
+  if (s.PixDirty) {
+    PreparePixelState();
+    s.PixDirty = false;
+    s.PixIndex = UINT32_MAX;
+  }
+  if (s.PixIndex == UINT32_MAX) {
+    q.Pix.push_back(s.CurPix);
+    if (s.CurPix.Textured) q.Textures.push_back(s.Textures[0]);
+    s.PixIndex = static_cast<uint32_t>(q.Pix.size() - 1);
+  }
+  return s.PixIndex;
+}
+
+uint32_t TSoftwareDevice::VertexStateIndex() {
+  TState& s = *FState;
+  TQueue& q = *FQueue;
+  if (s.VertexDirty || s.LightRevision != FLights.Revision()) {
+    UpdateMatrices();
+    TVertexState& vs = s.CurVertex;
+    std::memcpy(vs.Rs, s.Rs, sizeof vs.Rs);
+    vs.Material = s.Material;
+    std::memcpy(vs.Wv, s.Wv, sizeof vs.Wv);
+    std::memcpy(vs.Wvp, s.Wvp, sizeof vs.Wvp);
+    std::memcpy(vs.Nrm, s.Nrm, sizeof vs.Nrm);
+    // Enabled lights in camera space.
+    vs.Lights.clear();
+    if (s.Rs[D3DRENDERSTATE_LIGHTING] != 0) {
+      const auto& v = s.View.m;
+      for (const auto& [index, l] : FLights.Lights()) {
+        bool on = false;
+        if (!FLights.GetLightEnable(index, on) || !on) continue;
+        TLightC c{};
+        c.Type = l.dltType;
+        c.Diffuse[0] = l.dcvDiffuse.r, c.Diffuse[1] = l.dcvDiffuse.g, c.Diffuse[2] = l.dcvDiffuse.b;
+        c.Specular[0] = l.dcvSpecular.r, c.Specular[1] = l.dcvSpecular.g, c.Specular[2] = l.dcvSpecular.b;
+        c.Ambient[0] = l.dcvAmbient.r, c.Ambient[1] = l.dcvAmbient.g, c.Ambient[2] = l.dcvAmbient.b;
+        const float p[3] = {l.dvPosition.x, l.dvPosition.y, l.dvPosition.z};
+        const float d[3] = {l.dvDirection.x, l.dvDirection.y, l.dvDirection.z};
+        for (int j = 0; j < 3; ++j) {
+          c.Pos[j] = p[0] * v[0][j] + p[1] * v[1][j] + p[2] * v[2][j] + v[3][j];
+          c.Dir[j] = d[0] * v[0][j] + d[1] * v[1][j] + d[2] * v[2][j];
+        }
+        const float len = std::sqrt(c.Dir[0] * c.Dir[0] + c.Dir[1] * c.Dir[1] + c.Dir[2] * c.Dir[2]);
+        if (len > 0 && std::isfinite(len))
+          for (float& x : c.Dir) x /= len;
+        c.Range = l.dvRange;
+        c.A0 = l.dvAttenuation0, c.A1 = l.dvAttenuation1, c.A2 = l.dvAttenuation2;
+        c.CosTheta = std::cos(l.dvTheta * 0.5f);
+        c.CosPhi = std::cos(l.dvPhi * 0.5f);
+        c.Falloff = l.dvFalloff;
+        c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
+        vs.Lights.push_back(c);
+      }
+    }
+    vs.AnySpecularLight = false;
+    for (const TLightC& l : vs.Lights) vs.AnySpecularLight |= l.HasSpecular;
+    s.VertexDirty = false;
+    s.LightRevision = FLights.Revision();
+    s.VertexIndex = UINT32_MAX;
+  }
+  if (s.VertexIndex == UINT32_MAX) {
+    q.Vertex.push_back(s.CurVertex);
+    s.VertexIndex = static_cast<uint32_t>(q.Vertex.size() - 1);
+  }
+  return s.VertexIndex;
 }
 
 HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices,
@@ -1256,36 +1835,173 @@ HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const v
   if (count > kMaxVertices) return D3DERR_TOOMANYVERTICES;
   if (count == 0 || vertices == nullptr) return D3D_OK;
   if (!FTarget.Valid()) return D3D_OK;
-  PreparePixelState();
-  const auto& p = FState->P;
+  TQueue& q = *FQueue;
+  const size_t stride = VertexStride(fvf);
+  const size_t bytes = stride * count;
+  if (!q.Commands.empty() && q.Data.size() + bytes > kMaxPendingBytes) Flush();
+  TCommand c;
+  c.Pix = PixelStateIndex();
+  const TPix& p = q.Pix[c.Pix];
   if (p.X0 >= p.X1 || p.Y0 >= p.Y1) return D3D_OK;  // empty viewport
-  ProcessVertices(fvf, static_cast<const uint8_t*>(vertices), count);
-  const TVtx* v = FVerts.data();
-  switch (type) {
-    case D3DPT_POINTLIST:
-      for (DWORD i = 0; i < count; ++i) DrawPoint(v[i]);
-      break;
-    case D3DPT_LINELIST:
-      for (DWORD i = 0; i + 1 < count; i += 2) DrawLine(v[i], v[i + 1], false);
-      break;
-    case D3DPT_LINESTRIP:
-      for (DWORD i = 0; i + 1 < count; ++i) DrawLine(v[i], v[i + 1], false);
-      break;
-    case D3DPT_TRIANGLELIST:
-      for (DWORD i = 0; i + 2 < count; i += 3) DrawTriangle(v[i], v[i + 1], v[i + 2]);
-      break;
-    case D3DPT_TRIANGLESTRIP:
-      // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
-      for (DWORD i = 0; i + 2 < count; ++i) {
-        if (i % 2 == 0) DrawTriangle(v[i], v[i + 1], v[i + 2]);
-        else DrawTriangle(v[i], v[i + 2], v[i + 1]);
-      }
-      break;
-    case D3DPT_TRIANGLEFAN:
-      for (DWORD i = 1; i + 1 < count; ++i) DrawTriangle(v[0], v[i], v[i + 1]);
-      break;
-  }
+  if (PrimitiveCount(type, count) == 0) return D3D_OK;
+  c.Vertex = VertexStateIndex();
+  c.Type = type;
+  c.Fvf = fvf;
+  c.Count = count;
+  c.Stride = static_cast<uint32_t>(stride);
+  c.DataOff = q.Data.size();
+  const auto* data = static_cast<const uint8_t*>(vertices);
+  q.Data.insert(q.Data.end(), data, data + bytes);
+  q.VertexTotal += count;
+  q.Commands.push_back(c);
+  if (!FState->InScene) Flush();
   return D3D_OK;
+}
+
+void TSoftwareDevice::Flush() {
+  TQueue& q = *FQueue;
+  TState& s = *FState;
+  if (q.Commands.empty()) return;
+  const int height = FTarget.Height();
+  const int rows = q.BandRows;
+  const int bands = std::max(1, (height + rows - 1) / rows);
+  // Little work is done on the caller's thread alone: waking the others would cost more.
+  size_t work = q.VertexTotal;
+  for (const TCommand& c : q.Commands)
+    if (c.IsClear) work += size_t(c.X1 - c.X0) * size_t(c.Y1 - c.Y0) / 256;
+  const bool small = work < kSmallFlush;
+  auto forEach = [&](size_t n, const std::function<void(size_t)>& task) {
+    if (small) {
+      for (size_t i = 0; i < n; ++i) task(i);
+    } else {
+      q.Threads.ForEach(n, task);
+    }
+  };
+  // 1. In chunks of primitives: transformation and lighting of their vertices, then clipping,
+  // projection, culling and set-up while the vertices are still in the cache, each primitive
+  // sorted into the bands it touches. Vertices two chunks share are done by both, the same way.
+  q.Pieces.clear();
+  for (uint32_t i = 0; i < q.Commands.size(); ++i) {
+    const TCommand& c = q.Commands[i];
+    if (c.IsClear) {
+      q.Pieces.push_back({i, 0, 1});
+      continue;
+    }
+    const DWORD n = PrimitiveCount(c.Type, c.Count);
+    for (DWORD first = 0; first < n; first += kPrimitiveChunk)
+      q.Pieces.push_back({i, first, std::min(n, first + kPrimitiveChunk)});
+  }
+  if (q.Binned.size() < q.Pieces.size()) q.Binned.resize(q.Pieces.size());
+  forEach(q.Pieces.size(), [&q, bands, rows](size_t i) {
+    const TPiece& pc = q.Pieces[i];
+    const TCommand& c = q.Commands[pc.Cmd];
+    TBinned& b = q.Binned[i];
+    b.Prims.clear();
+    if (c.IsClear) {
+      TPrim& r = b.Prims.emplace_back();
+      r.Kind = pkClear, r.Ref = pc.Cmd, r.Y0 = c.Y0, r.Y1 = c.Y1 - 1;
+    } else {
+      const TPix& p = q.Pix[c.Pix];
+      const TVertexState& vs = q.Vertex[c.Vertex];
+      // The vertices of primitives First .. Last - 1: from .. to - 1, and a fan's centre.
+      const DWORD k0 = pc.First, k1 = pc.Last;
+      DWORD from = k0, to = k1;
+      switch (c.Type) {
+        case D3DPT_POINTLIST: break;
+        case D3DPT_LINELIST: from = 2 * k0, to = 2 * k1; break;
+        case D3DPT_LINESTRIP: to = k1 + 1; break;
+        case D3DPT_TRIANGLELIST: from = 3 * k0, to = 3 * k1; break;
+        case D3DPT_TRIANGLESTRIP: to = k1 + 2; break;
+        case D3DPT_TRIANGLEFAN: from = k0 + 1, to = k1 + 2; break;
+      }
+      static thread_local std::vector<TVtx> scratch;
+      static thread_local std::vector<uint8_t> need, keep;
+      if (scratch.size() < to - from) scratch.resize(to - from);
+      const uint8_t* data = q.Data.data() + c.DataOff;
+      TVtx centre{};
+      const TVtx* got = scratch.data();
+      auto v = [got, from](DWORD j) -> const TVtx& { return got[j - from]; };
+      const bool triangles = c.Type >= D3DPT_TRIANGLELIST;
+      if (triangles) {
+        // Positions first: only the corners of triangles that may be drawn are lit.
+        const bool fan = c.Type == D3DPT_TRIANGLEFAN;
+        static thread_local std::vector<TCorner> corners;
+        if (corners.size() < to - from) corners.resize(to - from);
+        TCorner centreCorner;
+        kPositionsAndCorners(vs, p.Vp, data + size_t(from) * c.Stride, c.Stride, to - from,
+                             corners.data());
+        if (fan) kPositionsAndCorners(vs, p.Vp, data, c.Stride, 1, &centreCorner);
+        auto corner = [&](DWORD j) -> const TCorner& { return corners[j - from]; };
+        need.assign(to - from, 0);
+        keep.assign(k1 - k0, 0);
+        bool needCentre = false;
+        for (DWORD k = k0; k < k1; ++k) {
+          DWORD i0, i1, i2;  // the corners as SetupTriangle takes them
+          if (c.Type == D3DPT_TRIANGLELIST) i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
+          else if (c.Type == D3DPT_TRIANGLESTRIP) i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
+          else i0 = 0, i1 = k + 1, i2 = k + 2;
+          if (!MayDraw(p, fan ? centreCorner : corner(i0), corner(i1), corner(i2))) continue;
+          keep[k - k0] = 1;
+          if (fan) needCentre = true;
+          else need[i0 - from] = 1;
+          need[i1 - from] = need[i2 - from] = 1;
+        }
+        ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data(), need.data());
+        if (needCentre) ProcessVertices(vs, c.Fvf, data, 1, &centre);
+      } else {
+        ProcessVertices(vs, c.Fvf, data + size_t(from) * c.Stride, to - from, scratch.data());
+      }
+      for (DWORD k = k0; k < k1; ++k) {
+        if (triangles && !keep[k - k0]) continue;
+        switch (c.Type) {
+          case D3DPT_POINTLIST: SetupPoint(p, c.Pix, v(k), b.Prims); break;
+          case D3DPT_LINELIST: SetupLine(p, c.Pix, v(2 * k), v(2 * k + 1), false, b.Prims); break;
+          case D3DPT_LINESTRIP: SetupLine(p, c.Pix, v(k), v(k + 1), false, b.Prims); break;
+          case D3DPT_TRIANGLELIST:
+            SetupTriangle(p, c.Pix, v(3 * k), v(3 * k + 1), v(3 * k + 2), b.Prims);
+            break;
+          case D3DPT_TRIANGLESTRIP:
+            // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
+            if (k % 2 == 0) SetupTriangle(p, c.Pix, v(k), v(k + 1), v(k + 2), b.Prims);
+            else SetupTriangle(p, c.Pix, v(k), v(k + 2), v(k + 1), b.Prims);
+            break;
+          case D3DPT_TRIANGLEFAN: SetupTriangle(p, c.Pix, centre, v(k + 1), v(k + 2), b.Prims); break;
+        }
+      }
+    }
+    b.Start.assign(size_t(bands) + 1, 0);
+    for (const TPrim& r : b.Prims)
+      for (int k = r.Y0 / rows; k <= r.Y1 / rows; ++k) ++b.Start[size_t(k) + 1];
+    for (int k = 0; k < bands; ++k) b.Start[size_t(k) + 1] += b.Start[size_t(k)];
+    b.Refs.resize(b.Start[size_t(bands)]);
+    std::vector<uint32_t> at(b.Start.begin(), b.Start.end() - 1);
+    for (uint32_t j = 0; j < b.Prims.size(); ++j)
+      for (int k = b.Prims[j].Y0 / rows; k <= b.Prims[j].Y1 / rows; ++k) b.Refs[at[size_t(k)]++] = j;
+  });
+  // 2. Each band draws its primitives in the order they were given.
+  const size_t pieces = q.Pieces.size();
+  forEach(size_t(bands), [&q, pieces, rows, height](size_t band) {
+    const int y0 = int(band) * rows, y1 = std::min(height, y0 + rows);
+    for (size_t i = 0; i < pieces; ++i) {
+      const TBinned& b = q.Binned[i];
+      for (uint32_t k = b.Start[band]; k < b.Start[band + 1]; ++k) {
+        const TPrim& r = b.Prims[b.Refs[k]];
+        switch (r.Kind) {
+          case pkTriangle: DrawTriangle(q.Pix[r.Ref], r, y0, y1); break;
+          case pkLine: DrawLine(q.Pix[r.Ref], r, y0, y1); break;
+          case pkPoint: DrawPoint(q.Pix[r.Ref], r); break;
+          case pkClear: ClearRows(q.Commands[r.Ref], y0, y1); break;
+        }
+      }
+    }
+  });
+  q.Commands.clear();
+  q.Data.clear();
+  q.VertexTotal = 0;
+  q.Pix.clear();
+  q.Vertex.clear();
+  q.Textures.clear();
+  s.PixIndex = s.VertexIndex = UINT32_MAX;
 }
 
 }  // namespace ixoral

@@ -1,6 +1,11 @@
 // "Logiciel": the software rasterizer with Direct3D 7 fixed-function semantics (per-vertex
 // lighting, flat/Gouraud shading, z-buffer, 8-bit stencil, alpha blending, one texture stage).
-// Single-threaded, so the same input always gives the same pixels.
+// Within a scene the drawing is recorded and done at the next flush (EndScene, RenderTarget,
+// SetViewport, Flush, the device's end) by every core: in chunks of primitives, vertices are
+// transformed (the corners of triangles that may be drawn lit) and primitives set up and sorted
+// into bands of surface rows; then each band draws its primitives in the order they were given.
+// Outside a scene each call is done before it returns. Every pixel is computed exactly as with
+// one thread, so the same input always gives the same pixels whatever the thread count.
 #pragma once
 
 #include <array>
@@ -14,10 +19,25 @@ namespace ixoral {
 
 class TSoftwareDevice final : public IRenderDevice {
  public:
+  struct TOptions {
+    // Drawing threads, the caller's included; 0: IXORAL_RENDER_THREADS when set, else one per core.
+    int Threads = 0;
+    // Rows of the surface in one band; 0: the device's choice.
+    int BandRows = 0;
+  };
+
   // Draws on `target` (which must outlive the device); lights are read from and written to
   // `lights`, the one store of the scene's Direct3D lights.
   TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights);
+  TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights, const TOptions& options);
+  // Finishes the drawing given so far and joins the drawing threads.
   ~TSoftwareDevice() override;
+  TSoftwareDevice(const TSoftwareDevice&) = delete;
+  TSoftwareDevice& operator=(const TSoftwareDevice&) = delete;
+
+  // Threads that draw (the caller's included), and rows per band.
+  int ThreadCount() const;
+  int BandRows() const;
 
   // Vertices one DrawPrimitive call accepts.
   static constexpr DWORD kMaxVertices = 1u << 22;
@@ -43,7 +63,9 @@ class TSoftwareDevice final : public IRenderDevice {
   HRESULT SetTexture(DWORD stage, std::shared_ptr<TTextureSurface> texture) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD count,
                         DWORD flags = 0) override;
-  TSurface& RenderTarget() override { return FTarget; }
+  // The surface, with every drawing given so far done on it.
+  TSurface& RenderTarget() override;
+  void Flush() override;
   DWORD StencilCaps() const override;
 
   // A vertex after transformation and lighting: clip-space position, diffuse and specular colours
@@ -57,17 +79,16 @@ class TSoftwareDevice final : public IRenderDevice {
 
  private:
   struct TState;
-  void ProcessVertices(DWORD fvf, const uint8_t* data, DWORD count);
-  void DrawTriangle(const TVtx& v0, const TVtx& v1, const TVtx& v2);
-  void DrawLine(const TVtx& v0, const TVtx& v1, bool lastPixel);
-  void DrawPoint(const TVtx& v);
+  struct TQueue;
   void PreparePixelState();
+  uint32_t PixelStateIndex();
+  uint32_t VertexStateIndex();
   void UpdateMatrices();
 
   TSurface& FTarget;
   TMemoryLightDevice& FLights;
   std::unique_ptr<TState> FState;
-  std::vector<TVtx> FVerts;
+  std::unique_ptr<TQueue> FQueue;
 };
 
 }  // namespace ixoral

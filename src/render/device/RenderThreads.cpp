@@ -1,0 +1,95 @@
+// The drawing threads of the software device.
+#include "render/device/RenderThreads.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace ixoral {
+
+namespace {
+constexpr int kMaxThreads = 64;
+}
+
+int TRenderThreads::DefaultCount() {
+  if (const char* text = std::getenv("IXORAL_RENDER_THREADS")) {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (end != text && *end == '\0' && n > 0) return static_cast<int>(std::min<long>(n, kMaxThreads));
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(static_cast<int>(cores), 1, kMaxThreads);
+}
+
+TRenderThreads::TRenderThreads(int count) {
+  const int workers = std::clamp(count, 1, kMaxThreads) - 1;
+  FWorkers.reserve(size_t(workers));
+  for (int i = 0; i < workers; ++i) FWorkers.emplace_back([this] { WorkerLoop(); });
+}
+
+TRenderThreads::~TRenderThreads() {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FQuit = true;
+  }
+  FWake.notify_all();
+  for (std::thread& t : FWorkers) t.join();
+}
+
+void TRenderThreads::Take(uint32_t round, const std::function<void(size_t)>* task, size_t n) {
+  for (;;) {
+    uint64_t cur = FNext.load(std::memory_order_relaxed);
+    do {
+      if (uint32_t(cur >> 32) != round || (cur & 0xFFFFFFFFu) >= n) return;
+    } while (!FNext.compare_exchange_weak(cur, cur + 1, std::memory_order_acq_rel,
+                                          std::memory_order_relaxed));
+    (*task)(size_t(cur & 0xFFFFFFFFu));
+    if (FFinished.fetch_add(1, std::memory_order_acq_rel) + 1 == n) {
+      std::lock_guard<std::mutex> lock(FMutex);
+      FDone.notify_one();
+    }
+  }
+}
+
+void TRenderThreads::ForEach(size_t n, const std::function<void(size_t)>& task) {
+  if (n == 0) return;
+  if (FWorkers.empty() || n == 1 || n > 0xFFFFFFFFu) {
+    for (size_t i = 0; i < n; ++i) task(i);
+    return;
+  }
+  uint32_t round;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FTask = &task;
+    FCount = n;
+    round = static_cast<uint32_t>(++FGeneration);
+    FFinished.store(0, std::memory_order_relaxed);
+    FNext.store(uint64_t{round} << 32, std::memory_order_release);
+  }
+  FWake.notify_all();
+  Take(round, &task, n);
+  // Tasks other threads took and have not finished yet.
+  if (FFinished.load(std::memory_order_acquire) != n) {
+    std::unique_lock<std::mutex> lock(FMutex);
+    FDone.wait(lock, [&] { return FFinished.load(std::memory_order_acquire) == n; });
+  }
+}
+
+void TRenderThreads::WorkerLoop() {
+  uint64_t seen = 0;
+  for (;;) {
+    const std::function<void(size_t)>* task;
+    size_t n;
+    {
+      std::unique_lock<std::mutex> lock(FMutex);
+      FWake.wait(lock, [&] { return FQuit || FGeneration != seen; });
+      if (FQuit) return;
+      seen = FGeneration;
+      task = FTask;
+      n = FCount;
+    }
+    Take(static_cast<uint32_t>(seen), task, n);
+  }
+}
+
+}  // namespace ixoral
