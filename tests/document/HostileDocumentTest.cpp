@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CpuTime.h"
 #include "document/Archive.h"
 #include "document/PovExport.h"
 #include "platform/AtomicFile.h"
@@ -43,12 +44,7 @@ std::string SceneText(const std::vector<std::string>& records) {
 
 std::vector<std::string> Repeat(const std::string& record, size_t n) { return std::vector<std::string>(n, record); }
 
-// Processor time of this process: what the work costs, whatever else the machine runs.
-double CpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using test::CpuSeconds;
 
 class HostileDocumentTest : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 
+#include "CpuTime.h"
 #include "scene/LinearEquations.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
@@ -605,11 +606,7 @@ uint64_t MeshDigest(const TSolidObject& s) {
   return h;
 }
 
-double CpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using test::CpuSeconds;
 
 
 // The fill passes over strokes that cannot block a triangle without testing them; the meshes are
