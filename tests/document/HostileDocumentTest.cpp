@@ -62,7 +62,9 @@ class HostileDocumentTest : public ::testing::Test {
     EXPECT_EQ(refusal.rfind(why, 0), 0u) << refusal;
     ASSERT_EQ(scene.ObjectCount(), 1);
     EXPECT_EQ(scene.ObjectAt(0)->Name(), "Avant");
-    if (test::kCostBoundsApply) EXPECT_LT(seconds, 2.0);
+    if (test::kCostBoundsApply) {
+      EXPECT_LT(seconds, 2.0);
+    }
   }
   TScene scene;
   std::string refusal;
@@ -82,7 +84,9 @@ TEST_F(HostileDocumentTest, MeshesBeyondTheVertexBoundAreRefusedAsAWhole) {
 
 TEST_F(HostileDocumentTest, SixThousandIdenticalNamesLoadWithTheUsualNames) {
   EXPECT_TRUE(Read(SceneText(Repeat(Solid("a", stCube, "0,5;"), 6000))));
-  if (test::kCostBoundsApply) EXPECT_LT(seconds, 1.0);
+  if (test::kCostBoundsApply) {
+    EXPECT_LT(seconds, 1.0);
+  }
   ASSERT_EQ(scene.ObjectCount(), 6001);
   EXPECT_EQ(scene.ObjectAt(1)->Name(), "a");
   EXPECT_EQ(scene.ObjectAt(2)->Name(), "ai");
@@ -121,7 +125,9 @@ TEST_F(HostileDocumentTest, HandEditsGoThroughAnIndexAndHaveABound) {
     entries += "0;" + std::to_string(k % 60000) + ";" + std::to_string(k) + ";0;0;0;0;";
   EXPECT_TRUE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;", "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})))
       << refusal;
-  if (test::kCostBoundsApply) EXPECT_LT(seconds, 2.0);
+  if (test::kCostBoundsApply) {
+    EXPECT_LT(seconds, 2.0);
+  }
   EXPECT_EQ(scene.SolidAt(1)->ModifiedCount(), n);
   EXPECT_EQ(scene.SolidAt(1)->Composantes[0].Vertices[59999].x, 299999.0f);
   // Edits that gather every point in a few places make each later edit move thousands: refused.

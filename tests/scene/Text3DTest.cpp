@@ -640,7 +640,9 @@ TEST(FontTest, TheFillKeepsItsMeshesAndTheLargestTextIsFast) {
     const double seconds = CpuSeconds() - start;
     EXPECT_EQ(s->VertexCount(), c.Vertices) << c.Text;
     EXPECT_EQ(MeshDigest(*s), c.Digest) << c.Text;
-    if (test::kCostBoundsApply) EXPECT_LT(seconds, 2.0) << c.Text;
+    if (test::kCostBoundsApply) {
+      EXPECT_LT(seconds, 2.0) << c.Text;
+    }
   }
 }
 }  // namespace
