@@ -296,7 +296,7 @@ bool TModeller::OpenPath(const std::string& path) {
   // is neither questioned nor cleared.
   {
     TScene probe;
-    if (!LoadDocument(probe, path, &FPrompt)) return false;
+    if (!LoadDocument(probe, path, &FPrompt, {}, TTextureUse::Skip)) return false;
   }
   if (!FScene.NewScene(false)) return false;
   const bool ok = LoadDocument(FScene, path, &FPrompt);
