@@ -299,7 +299,7 @@ bool TModeller::OpenPath(const std::string& path) {
     if (!LoadDocument(probe, path, &FPrompt, {}, TTextureUse::Skip)) return false;
   }
   if (!FScene.NewScene(false)) return false;
-  const bool ok = LoadDocument(FScene, path, &FPrompt);
+  const bool ok = LoadDocument(FScene, path, &FPrompt, {}, TTextureUse::Extract, {}, OnProgress);
   FScene.ClearSelection();
   FScene.Notify(TSceneChange::SceneLoaded);
   FScene.RedrawViews();
@@ -347,7 +347,7 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
     }
     case TSaveType::Document:
     default:
-      if (!SaveDocument(FScene, file.Path, !askBeforeOverwrite, &FPrompt)) return false;
+      if (!SaveDocument(FScene, file.Path, !askBeforeOverwrite, &FPrompt, OnProgress)) return false;
       if (FSettings) AddRecent(*FSettings, file.Path);
       FilesChanged();
       return true;

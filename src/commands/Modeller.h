@@ -154,6 +154,8 @@ class TModeller {
 
   // Told after a file command changed the caption or the recent list.
   std::function<void()> OnFilesChanged;
+  // Told as a document is written or read: the archive's message and a percentage.
+  std::function<void(const std::string& message, int percent)> OnProgress;
 
  private:
   bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);

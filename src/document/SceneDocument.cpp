@@ -718,7 +718,8 @@ std::string DefaultTextureFolder() {
   return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
 }
 
-bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
+bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
+                  const TDocumentProgress& progress) {
   std::error_code ec;
   if (fs::exists(path, ec) && !overwrite && !(prompt && prompt->YesNo(kMsgOverwrite + path))) {
     if (prompt) prompt->Error(kMsgFileAccess + path);
@@ -744,6 +745,7 @@ bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPromp
   }
   // The archive writes itself atomically at the path: complete, or not at all.
   TZLBArchive archive;
+  archive.OnProgress = progress;
   bool ok = false;
   try {
     archive.CreateArchive(path, true);
@@ -813,8 +815,9 @@ void PruneTextureFolders(const std::string& root, const std::string& keep, uint6
 }
 
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const std::string& textureFolder,
-                  TTextureUse textures, const TLoadLimits& limits) {
+                  TTextureUse textures, const TLoadLimits& limits, const TDocumentProgress& progress) {
   TZLBArchive archive;
+  archive.OnProgress = progress;
   try {
     archive.OpenArchive(path);
     if (archive.EntryCount() < 1) {

@@ -2,6 +2,7 @@
 // archive that carries it with the texture images, and the clipboard form of one object record.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,11 @@ bool ReadScene(TScene& scene, const std::string& path);
 // Saves the scene as a document: the text and the texture images in one archive, written to a
 // temporary file beside the document and renamed over it only once complete, so a failed save
 // never loses the previous document.
-bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+// What a long save or load reports as it goes: the archive's message and a percentage.
+using TDocumentProgress = std::function<void(const std::string& message, int percent)>;
+
+bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
+                  const TDocumentProgress& progress = {});
 // What a load does with the document's texture images: extract them for drawing, or, for a
 // command that only reads the scene (listing, POV-Ray export), leave them in the archive.
 enum class TTextureUse { Extract, Skip };
@@ -94,7 +99,7 @@ inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
 // it stays in the scene.
 bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
                   const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract,
-                  const TLoadLimits& limits = {});
+                  const TLoadLimits& limits = {}, const TDocumentProgress& progress = {});
 // Removes document folders from the texture folder `root`, least recently used first, until it
 // holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
 void PruneTextureFolders(const std::string& root, const std::string& keep,

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -86,6 +87,12 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
   CreateToolBar();
   CreateToolBox();
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  FProgress = new QProgressBar(statusBar());
+  FProgress->setObjectName(QStringLiteral("Progression"));
+  FProgress->setRange(0, 100);
+  FProgress->setMaximumWidth(220);
+  FProgress->setVisible(false);
+  statusBar()->addPermanentWidget(FProgress);
   // Centred, then maximised, as the modeller opens.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -131,6 +138,7 @@ void TfrmMain::CreateScene() {
     RefreshCaption();
     RefreshRecentMenu();
   };
+  FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
   FSubscription = FDrawn->Scene.Observe([this](const TSceneEvent& e) { OnSceneChange(e); });
   FDrawn->Scene.NewScene(true);
   FBrowser->Rebuild(FDrawn->Scene, -1);
@@ -234,6 +242,10 @@ void TfrmMain::CreateActions() {
       if (!FModeller) return;
       f(*FModeller);
       RefreshEditMenu();
+      if (FProgress->isVisible()) {
+        FProgress->hide();
+        statusBar()->clearMessage();
+      }
     };
   };
   // Dialogs that later work brings are shown disabled until then.
@@ -652,6 +664,15 @@ void TfrmMain::FlushBrowser() {
 }
 
 // ---------------------------------------------------------------- commands' helpers
+
+void TfrmMain::ShowProgress(const std::string& message, int percent) {
+  statusBar()->showMessage(ToQt(message));
+  FProgress->setValue(std::clamp(percent, 0, 100));
+  FProgress->setVisible(percent < 100);
+  // Painted now (the document is read or written on this thread), without running any other event
+  // while the scene is half read.
+  statusBar()->repaint();
+}
 
 int TfrmMain::SelectedNodeObject() const { return FBrowser->ObjectOf(FBrowser->currentItem()); }
 

@@ -15,6 +15,7 @@
 
 class QActionGroup;
 class QLabel;
+class QProgressBar;
 class QSplitter;
 class QToolButton;
 
@@ -85,6 +86,7 @@ class TfrmMain : public QMainWindow {
   void SetShading(int number);
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
+  void ShowProgress(const std::string& message, int percent);
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -109,6 +111,7 @@ class TfrmMain : public QMainWindow {
   QToolBar* FToolBar = nullptr;
   QToolButton* FInsertButton = nullptr;
   QToolButton* FAxisButton = nullptr;
+  QProgressBar* FProgress = nullptr;
   QMenu* FEditMenu = nullptr;
   QMenu* FFileMenu = nullptr;
   QMenu* FOperationsMenu = nullptr;

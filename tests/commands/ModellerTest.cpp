@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -334,6 +335,19 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   EXPECT_FALSE(Modeller.ConfirmClose());
   Prompt.QueueAnswer(TAnswer::No);
   EXPECT_TRUE(Modeller.ConfirmClose());
+
+  // Long saves and loads report as they go, up to 100 %.
+  std::vector<int> percents;
+  Modeller.OnProgress = [&](const std::string&, int percent) { percents.push_back(percent); };
+  Scene.FileName = three;
+  ASSERT_TRUE(Modeller.Save());
+  ASSERT_FALSE(percents.empty());
+  EXPECT_EQ(*std::max_element(percents.begin(), percents.end()), 100);
+  percents.clear();
+  ASSERT_TRUE(Modeller.OpenPath(three));
+  ASSERT_FALSE(percents.empty());
+  Modeller.OnProgress = nullptr;
+  Scene.FileName.clear();
 
   // Save as, into a folder that does not exist: its message, nothing else changes.
   Files.Save.push_back({Folder.File("missing/x.ixr"), TSaveType::Document});
