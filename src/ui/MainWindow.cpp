@@ -562,6 +562,7 @@ void TfrmMain::Start(const QString& document) {
   if (FModeller && !document.isEmpty() && QFileInfo(document).isFile()) {
     statusBar()->showMessage(QStringLiteral("Ouverture de %1").arg(document));
     FModeller->OpenPath(FromQt(QFileInfo(document).absoluteFilePath()));
+    FProgress->hide();
     statusBar()->clearMessage();
   }
   FlushPending();
@@ -668,7 +669,8 @@ void TfrmMain::FlushBrowser() {
 void TfrmMain::ShowProgress(const std::string& message, int percent) {
   statusBar()->showMessage(ToQt(message));
   FProgress->setValue(std::clamp(percent, 0, 100));
-  FProgress->setVisible(percent < 100);
+  // Shown while a document is under way; the archive's idle reports (0 %) and its end hide it.
+  FProgress->setVisible(percent > 0 && percent < 100);
   // Painted now (the document is read or written on this thread), without running any other event
   // while the scene is half read.
   statusBar()->repaint();
