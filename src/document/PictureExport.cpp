@@ -65,44 +65,6 @@ int ResolutionIndex(int width, int height) {
 
 namespace {
 
-// A 24-bit uncompressed bitmap of 32-bit pixels (0xAARRGGBB, rows top-down), as bytes.
-bool BitmapBytes(int width, int height, const uint32_t* pixels, std::string& out) {
-  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return false;
-  const uint32_t rowBytes = (uint32_t(width) * 3 + 3) & ~3u;
-  const uint32_t dataSize = rowBytes * uint32_t(height);
-  out.assign(54 + size_t(dataSize), '\0');
-  auto put16 = [&](size_t at, uint32_t v) {
-    out[at] = static_cast<char>(v & 0xFF);
-    out[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-  };
-  auto put32 = [&](size_t at, uint32_t v) {
-    put16(at, v & 0xFFFF);
-    put16(at + 2, v >> 16);
-  };
-  out[0] = 'B';
-  out[1] = 'M';
-  put32(2, 54 + dataSize);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, uint32_t(width));
-  put32(22, uint32_t(height));
-  put16(26, 1);
-  put16(28, 24);
-  put32(34, dataSize);
-  put32(38, 2835);
-  put32(42, 2835);
-  for (int y = 0; y < height; ++y) {
-    char* row = &out[54 + size_t(height - 1 - y) * rowBytes];
-    for (int x = 0; x < width; ++x) {
-      const uint32_t c = pixels[size_t(y) * size_t(width) + size_t(x)];
-      row[3 * x] = static_cast<char>(c & 0xFF);
-      row[3 * x + 1] = static_cast<char>((c >> 8) & 0xFF);
-      row[3 * x + 2] = static_cast<char>((c >> 16) & 0xFF);
-    }
-  }
-  return true;
-}
-
 // The JPEG file of 32-bit pixels, as bytes.
 bool JpegBytes(int width, int height, const uint32_t* pixels, std::string& bytes) {
   if (width <= 0 || height <= 0) return false;
@@ -153,7 +115,7 @@ bool WriteJpegFile(const std::string& path, int width, int height, const uint32_
 bool WritePicture(const std::string& path, const TSurface& surface, int format) {
   std::string bytes;
   const bool encoded = format == pfJpeg ? JpegBytes(surface.Width(), surface.Height(), surface.Pixels(), bytes)
-                                        : BitmapBytes(surface.Width(), surface.Height(), surface.Pixels(), bytes);
+                                        : EncodeBmp(surface.Width(), surface.Height(), surface.Pixels(), bytes);
   return encoded && WriteOutputFile(path, bytes);
 }
 

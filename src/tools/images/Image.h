@@ -69,7 +69,10 @@ bool DecodeAutodesk(const uint8_t* data, size_t size, TImage& image, std::string
 // alone (0: no such bound).
 bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_t pixelsPerByte);
 
-// Writes 32-bit pixels (0xAARRGGBB, rows top-down) as a 24-bit uncompressed bitmap file.
+// 32-bit pixels (0xAARRGGBB, rows top-down) as the bytes of a 24-bit uncompressed bitmap file;
+// false for a size the decoders would refuse.
+bool EncodeBmp(int width, int height, const uint32_t* pixels, std::string& out);
+// The same, written to a file (whole or not at all).
 bool WriteBmpFile(const std::string& path, int width, int height, const uint32_t* pixels);
 
 // Messages of the decoders.

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/AtomicFile.h"
+
 namespace ixoral {
 
 const std::vector<TImageFormat>& ImageFormats() {
@@ -96,14 +98,14 @@ bool LoadImageFile(const std::string& path, TImage& image, std::string& message)
   return DecodeImage(ext, bytes.data(), bytes.size(), image, message);
 }
 
-bool WriteBmpFile(const std::string& path, int width, int height, const uint32_t* pixels) {
+bool EncodeBmp(int width, int height, const uint32_t* pixels, std::string& out) {
   if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return false;
   const uint32_t rowBytes = (uint32_t(width) * 3 + 3) & ~3u;
   const uint32_t dataSize = rowBytes * uint32_t(height);
-  std::vector<uint8_t> out(54 + size_t(dataSize), 0);
+  out.assign(54 + size_t(dataSize), '\0');
   auto put16 = [&](size_t at, uint32_t v) {
-    out[at] = v & 0xFF;
-    out[at + 1] = (v >> 8) & 0xFF;
+    out[at] = static_cast<char>(v & 0xFF);
+    out[at + 1] = static_cast<char>((v >> 8) & 0xFF);
   };
   auto put32 = [&](size_t at, uint32_t v) {
     put16(at, v & 0xFFFF);
@@ -122,18 +124,20 @@ bool WriteBmpFile(const std::string& path, int width, int height, const uint32_t
   put32(38, 2835);
   put32(42, 2835);
   for (int y = 0; y < height; ++y) {
-    uint8_t* row = &out[54 + size_t(height - 1 - y) * rowBytes];
+    char* row = &out[54 + size_t(height - 1 - y) * rowBytes];
     for (int x = 0; x < width; ++x) {
       const uint32_t c = pixels[size_t(y) * width + x];
-      row[3 * x] = c & 0xFF;
-      row[3 * x + 1] = (c >> 8) & 0xFF;
-      row[3 * x + 2] = (c >> 16) & 0xFF;
+      row[3 * x] = static_cast<char>(c & 0xFF);
+      row[3 * x + 1] = static_cast<char>((c >> 8) & 0xFF);
+      row[3 * x + 2] = static_cast<char>((c >> 16) & 0xFF);
     }
   }
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) return false;
-  f.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
-  return bool(f);
+  return true;
+}
+
+bool WriteBmpFile(const std::string& path, int width, int height, const uint32_t* pixels) {
+  std::string bytes;
+  return EncodeBmp(width, height, pixels, bytes) && WriteFileAtomically(path, bytes);
 }
 
 }  // namespace ixoral
