@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 #include "commands/Modeller.h"
@@ -57,6 +58,11 @@ class TfrmMain : public QMainWindow {
   void FlushBrowser();
   // Sets the operation and axis as the tool bar and the "Operations" menu do.
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
+  // Whether closing shrinks the window to its centre first (not on the offscreen platform,
+  // where nobody would see it), and how far the shrinking is.
+  void SetCloseAnimated(bool animated) { FCloseAnimated = animated; }
+  bool Shrinking() const { return FShrink.isActive(); }
+  int ShrinkPercent() const { return FShrinkPercent; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -87,6 +93,7 @@ class TfrmMain : public QMainWindow {
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
+  void ShrinkTick();
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -126,6 +133,9 @@ class TfrmMain : public QMainWindow {
   bool FTreeDirty = true;
   bool FSelectionDirty = false;
   bool FClosing = false;
+  bool FCloseAnimated = true;
+  QTimer FShrink;
+  int FShrinkPercent = 0;
 };
 
 }  // namespace ixoral
