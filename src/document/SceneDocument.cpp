@@ -13,6 +13,7 @@
 
 #include "document/Archive.h"
 #include "document/OutputFile.h"
+#include "platform/DataFiles.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
 #include "platform/Trace.h"
@@ -486,12 +487,6 @@ void SkipLineEnd(const std::string& bytes, size_t& at) {
   for (int k = 0; k < 2 && at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n'); ++k) ++at;
 }
 
-std::string XdgFolder(const char* variable, const char* fallback) {
-  if (const char* v = std::getenv(variable); v && v[0] == '/') return v;
-  if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + fallback;
-  return "/tmp";
-}
-
 }  // namespace
 
 std::string DocumentTextureFolderName(const std::string& documentPath) {
@@ -715,7 +710,7 @@ bool ReadScene(TScene& scene, const std::string& path) {
 // ---------------------------------------------------------------- documents
 
 std::string DefaultTextureFolder() {
-  return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
+  return XdgUserFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
 }
 
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,

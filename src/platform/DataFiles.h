@@ -28,6 +28,10 @@ std::string DataFolder();
 // empty when none does.
 std::string FindDataFile(const std::string& relative);
 
+// A per-user base folder of the XDG layout: the variable's value when it is an absolute path,
+// else $HOME followed by `underHome` (for example "/.local/share"), else "/tmp".
+std::string XdgUserFolder(const char* variable, const char* underHome);
+
 // The path of the running executable, empty when it cannot be told.
 std::string ExecutablePath();
 

@@ -23,6 +23,7 @@
 
 #include "commands/Help.h"
 #include "document/SceneDocument.h"
+#include "platform/DataFiles.h"
 #include "render/device/D3DConstants.h"
 #include "scene/ViewOps.h"
 #include "ui/AboutDialog.h"
@@ -87,6 +88,8 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(Icon(QStringLiteral("ixoral")));
+  // The document type and the desktop entry for this user, as every start writes them.
+  FSettings.RegisterFileAssociation(ExecutablePath());
   CreateWorkingArea();
   CreateScene();
   CreateActions();
