@@ -10,10 +10,12 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "commands/Help.h"
+#include "platform/DataFiles.h"
 #include "scene/ViewOps.h"
 #include "ui/AboutDialog.h"
 #include "ui/HelpBrowser.h"
@@ -326,4 +328,28 @@ TEST_F(WindowDialogsTest, AboutBoxFliesOverItsSceneAlongTheFlightPath) {
   Screenshot(&about, "about-box");
   QTest::keyClick(&about, Qt::Key_Escape);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 2000));
+}
+
+TEST_F(WindowDialogsTest, AboutBoxOpensOverAnEmptySceneWhenItsSceneIsCorrupt) {
+  TfrmMain& w = Open();
+  // The data folder named by the variable is looked in first.
+  test::TTempFolder data("about-data");
+  std::ofstream(data.File(kAboutSceneFile), std::ios::binary) << "PK\x03\x04 truncated";
+  const char* previous = std::getenv(kDataDirVariable);
+  const std::string kept = previous ? previous : "";
+  ::setenv(kDataDirVariable, data.Path().string().c_str(), 1);
+  {
+    TFrmApp about(&w, Settings, -1, &Prompt);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    ASSERT_NE(about.Scene(), nullptr);
+    EXPECT_EQ(about.Scene()->ObjectCount(), 0);
+    about.StepFlight(500);  // flies over nothing without harm
+    about.reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 2000));
+  }
+  if (previous)
+    ::setenv(kDataDirVariable, kept.c_str(), 1);
+  else
+    ::unsetenv(kDataDirVariable);
 }
