@@ -21,6 +21,7 @@ class QToolButton;
 
 namespace ixoral {
 
+class TProperties;
 class TScenePanel;
 class TSceneBrowser;
 class TToolBox;
@@ -49,6 +50,7 @@ class TfrmMain : public QMainWindow {
   TSceneBrowser* Browser() { return FBrowser; }
   TToolBox* ToolBox() { return FToolBox; }
   QWidget* PropertiesPanel() { return FPropertiesPanel; }
+  TProperties* Properties() { return FProperties; }
   // The action of a menu item or tool button, found by its object name.
   QAction* Action(const QString& name) const;
   // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
@@ -87,6 +89,7 @@ class TfrmMain : public QMainWindow {
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
+  void CreateProperties();
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -106,6 +109,7 @@ class TfrmMain : public QMainWindow {
   QWidget* FExplorerSection = nullptr;
   QWidget* FPropertiesSection = nullptr;
   QWidget* FPropertiesPanel = nullptr;
+  TProperties* FProperties = nullptr;
   QSplitter* FWorkSplitter = nullptr;
   QSplitter* FSideSplitter = nullptr;
   QToolBar* FToolBar = nullptr;
