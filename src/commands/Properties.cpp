@@ -217,10 +217,11 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
     values[slot] = read ? *read : double(s.GetParam(slot));
   }
   const auto p = [&](int slot) { return values.count(slot) ? values[slot] : double(s.GetParam(slot)); };
-  // Counts as the builders take them: whole, and bounded as the fields bound them.
+  // Counts are whole; the builders bound what they are given (a stored count from a document may
+  // lie outside the field's range and is kept as it is).
   const auto n = [&](int slot) {
     const double v = std::nearbyint(p(slot));
-    return std::isfinite(v) ? static_cast<int>(std::clamp(v, 0.0, double(kMaxPrecision))) : 0;
+    return std::isfinite(v) ? static_cast<int>(std::clamp(v, -1e6, 1e6)) : 0;
   };
   TArrayOfComposante parts;
   std::vector<std::pair<int, double>> stored;
@@ -263,8 +264,9 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
           static_cast<int>(std::nearbyint(std::isfinite(s.GetParam(4)) ? s.GetParam(4) : 0)));
       double anglemax = p(2);
       if (anglemax == 0) anglemax = s.GetParam(2);
-      const int sides = std::clamp(static_cast<int>(std::isfinite(p(3)) ? std::nearbyint(p(3)) : 0), 0, 15);
+      const int sides = n(3);
       auto curve = CreateBuiltinCurve(sides, which, kOpaqueWhite, p(5), anglemax, p(1));
+      if (!curve) return false;
       parts = std::move(curve->Composantes);
       stored = {{1, p(1)}, {2, anglemax}, {3, sides}, {4, which}, {5, p(5)}};
       break;
@@ -287,6 +289,7 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
       params.SetTextParam(1, text);
       params.SetTextParam(2, font);
       auto built = RebuildText3DObject(params, 0);
+      if (!built) return false;
       parts = std::move(built->Composantes);
       stored = {{1, params.GetParam(1)}, {4, params.GetParam(4)}};
       textChanged = params.GetTextParam(1) != s.GetTextParam(1);

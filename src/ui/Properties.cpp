@@ -189,7 +189,11 @@ TProperties::TProperties(TModeller& modeller, QWidget* panel)
 
 TProperties::~TProperties() {
   FSubscription.Reset();
-  FFilling = true;  // no control applies anything while it goes
+  // The controls go first, while the inspector they call is whole: a focused field leaving applies
+  // nothing.
+  FFilling = true;
+  delete FBody;
+  FBody = nullptr;
 }
 
 // ---------------------------------------------------------------- show, build, fill
