@@ -130,6 +130,7 @@ TEST_F(PropertiesUiTest, TypingACubesSideAndLeavingTheFieldRebuildsItWithItsNois
   EXPECT_FALSE(Field<QCheckBox>("bruit")->isVisible());
   EXPECT_TRUE(Field<QPushButton>("btnBruit")->isVisible());
   Screenshot("inspector-cube");
+  Window->grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/inspector-window.png"));
 }
 
 TEST_F(PropertiesUiTest, TheKeyFilterEnterAndEscape) {
@@ -171,6 +172,7 @@ TEST_F(PropertiesUiTest, TheKeyFilterEnterAndEscape) {
   Field<QLineEdit>("redimy")->selectAll();
   QTest::keyClicks(Field("redimy"), "9");
   EXPECT_EQ(Inspector().DirtyCount(), 3);
+  Screenshot("inspector-pending-edits");
   QTest::keyClick(Field("redimy"), Qt::Key_Escape);
   Settle();
   EXPECT_EQ(Inspector().DirtyCount(), 0);
