@@ -36,6 +36,8 @@ std::vector<std::string> DataFolderCandidates(const std::string& executablePath,
   return folders;
 }
 
+std::vector<std::string> DataFolders() { return CandidatesForThisProcess(); }
+
 std::string ExecutablePath() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);

@@ -18,6 +18,9 @@ std::vector<std::string> DataFolderCandidates(const std::string& executablePath,
                                               const std::string& variable,
                                               const std::string& sourceDataFolder);
 
+// The candidate folders of this process, in the order they are looked in.
+std::vector<std::string> DataFolders();
+
 // The first candidate folder that exists, for this process; empty when none does.
 std::string DataFolder();
 

@@ -8,7 +8,6 @@
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,10 +21,15 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "commands/Help.h"
 #include "document/SceneDocument.h"
 #include "render/device/D3DConstants.h"
 #include "scene/ViewOps.h"
+#include "ui/AboutDialog.h"
+#include "ui/DialogFrame.h"
+#include "ui/HelpBrowser.h"
 #include "ui/Properties.h"
+#include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolBox.h"
@@ -77,6 +81,9 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
       FPrompt(prompt ? prompt : &FQtPrompt),
       FFiles(files ? files : &FQtFiles),
       FClipboard(clipboard ? clipboard : &FQtClipboard) {
+  FCloseAnimated = QGuiApplication::platformName() != QLatin1String("offscreen");
+  FShrink.setInterval(100);
+  connect(&FShrink, &QTimer::timeout, this, &TfrmMain::ShrinkTick);
   InitIcons();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
@@ -314,11 +321,10 @@ void TfrmMain::CreateActions() {
                 FPrompt->Information(kMsgNeedSelection);
                 return;
               }
-              bool ok = false;
-              const QString name = QInputDialog::getText(this, QStringLiteral("Renommer"), QStringLiteral("Nom :"),
-                                                         QLineEdit::Normal,
-                                                         ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name()), &ok);
-              if (ok) m.Rename(SelectedNodeObject(), FromQt(name));
+              const QTreeWidgetItem* node = FBrowser->currentItem();
+              const QString shown = node ? node->text(0) : ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name());
+              TFrmRename dialog(this, m, *FPrompt, SelectedNodeObject(), shown);
+              dialog.exec();
             }));
 
   // "&Affichage"
@@ -428,10 +434,14 @@ void TfrmMain::CreateActions() {
   });
 
   // "?"
-  later(NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1), [] {}));
+  NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1),
+            [this] { OpenHelpPage(this, QString::fromUtf8(help::Index), FPrompt); });
   later(NewAction("actPresentation", "&Présentation", {}, [] {}));
   later(NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [] {}));
-  later(NewAction("actAPropos", "&A propos d'Ixoral", {}, [] {}));
+  NewAction("actAPropos", "&A propos d'Ixoral", {}, [this] {
+    TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject : -1);
+    about.exec();
+  });
 }
 
 void TfrmMain::CreateMenus() {
@@ -613,14 +623,36 @@ void TfrmMain::StorePreferencesAndViews() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (FModeller && !FModeller->ConfirmClose()) {
+  if (FShrink.isActive()) {  // already closing: the animation ends it
     event->ignore();
     return;
   }
-  FClosing = true;
-  StorePreferencesAndViews();
-  FToolBox->hide();
+  if (!FClosing) {
+    if (FModeller && !FModeller->ConfirmClose()) {
+      event->ignore();
+      return;
+    }
+    FClosing = true;
+    StorePreferencesAndViews();
+    FToolBox->hide();
+    if (FCloseAnimated && isVisible()) {
+      // The window shrinks to its centre before it goes.
+      event->ignore();
+      FShrinkPercent = 0;
+      FShrink.start();
+      return;
+    }
+  }
   event->accept();
+}
+
+void TfrmMain::ShrinkTick() {
+  const int before = FShrinkPercent;
+  FShrinkPercent += 20;
+  setMask(ShrinkingRegion(width(), height(), FShrinkPercent));
+  if (before <= 80) return;
+  FShrink.stop();
+  close();
 }
 
 // ---------------------------------------------------------------- notifications

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 #include "commands/Modeller.h"
@@ -59,6 +60,11 @@ class TfrmMain : public QMainWindow {
   void FlushBrowser();
   // Sets the operation and axis as the tool bar and the "Operations" menu do.
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
+  // Whether closing shrinks the window to its centre first (not on the offscreen platform,
+  // where nobody would see it), and how far the shrinking is.
+  void SetCloseAnimated(bool animated) { FCloseAnimated = animated; }
+  bool Shrinking() const { return FShrink.isActive(); }
+  int ShrinkPercent() const { return FShrinkPercent; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -90,6 +96,7 @@ class TfrmMain : public QMainWindow {
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
   void CreateProperties();
+  void ShrinkTick();
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -130,6 +137,9 @@ class TfrmMain : public QMainWindow {
   bool FTreeDirty = true;
   bool FSelectionDirty = false;
   bool FClosing = false;
+  bool FCloseAnimated = true;
+  QTimer FShrink;
+  int FShrinkPercent = 0;
 };
 
 }  // namespace ixoral

@@ -73,7 +73,10 @@ void TScenePanel::RequestRedraw() {
 
 void TScenePanel::RedrawNow() {
   FRedrawPending = false;
-  if (FInteraction) FInteraction->RedrawAll();
+  if (FInteraction)
+    FInteraction->RedrawAll();
+  else if (FRenderer)
+    FRenderer->RedrawViews();
 }
 
 void TScenePanel::paintEvent(QPaintEvent* event) {

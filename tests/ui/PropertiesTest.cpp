@@ -306,9 +306,15 @@ TEST_F(PropertiesUiTest, ATextACurveAndTheButtons) {
   QTest::mouseClick(down, Qt::LeftButton);
   EXPECT_EQ(Inspector().Body()->y(), top - 10);
   QTest::mousePress(down, Qt::LeftButton);
-  QTest::qWait(200);  // held: every 20 ms one more step
+  QTest::qWait(300);  // held: every 20 ms one more step
   QTest::mouseRelease(down, Qt::LeftButton);
-  EXPECT_LE(Inspector().Body()->y(), top - 40);
+  EXPECT_LE(Inspector().Body()->y(), top - 30);
+  // Down to the last row and no further.
+  while (Inspector().ScrollDown()) {
+  }
+  const QWidget* body = Inspector().Body();
+  EXPECT_LE(body->y() + body->height(), Window->PropertiesPanel()->height());
+  EXPECT_GT(body->y() + body->height(), Window->PropertiesPanel()->height() - 10);
   for (int k = 0; k < 500; ++k) Inspector().ScrollUp();
   EXPECT_EQ(Inspector().Body()->y(), top);
   EXPECT_FALSE(Inspector().ScrollUp());
