@@ -255,6 +255,16 @@ bool TModeller::Dissociate(int object) {
   return changed;
 }
 
+// ---------------------------------------------------------------- property inspector
+
+TPropertyApplyResult TModeller::ApplyProperties(int object, const TPropertyEdits& edits) {
+  return ixoral::ApplyProperties(FScene, object, edits);
+}
+
+bool TModeller::ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts) {
+  return ixoral::ValidateVector(FScene, object, key, texts);
+}
+
 void TModeller::ResetPosition() {
   ixoral::ResetPosition(FScene, ActiveView());
   FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/Properties.h"
 #include "platform/Clipboard.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
@@ -131,6 +132,12 @@ class TModeller {
   bool Drop(int dragged, int target, bool targetIsObjects);
   bool Associate();
   bool Dissociate(int object);
+
+  // --- property inspector ---
+  // The edited fields of the inspector applied to `object` as one change of the scene.
+  TPropertyApplyResult ApplyProperties(int object, const TPropertyEdits& edits);
+  // A "valider" button: the three texts of "vectdir" or "vecthaut" applied to `object`.
+  bool ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts);
 
   // --- views ---
   void ResetPosition();  // "Position initiale" on the active view

@@ -29,6 +29,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/DialogFrame.h"
 #include "ui/HelpBrowser.h"
+#include "ui/Properties.h"
 #include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
@@ -118,6 +119,8 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
 TfrmMain::~TfrmMain() {
   FSubscription.Reset();
   if (FPanel) FPanel->Attach(nullptr, nullptr);
+  delete FProperties;  // before the modeller and the scene it edits
+  FProperties = nullptr;
   FModeller.reset();
   FInteraction.reset();
   FDrawn.reset();
@@ -154,6 +157,28 @@ void TfrmMain::CreateScene() {
   FBrowser->Rebuild(FDrawn->Scene, -1);
   FTreeDirty = false;
   FPanel->Attach(&FDrawn->Renderer, FInteraction.get());
+  CreateProperties();
+}
+
+// The inspector on the property panel: its "..." buttons open the tools as their menu items do,
+// and the two scroll buttons move it while held.
+void TfrmMain::CreateProperties() {
+  FProperties = new TProperties(*FModeller, FPropertiesPanel);
+  FProperties->OnToolButton = [this](const QString& button) {
+    const QString action = button == QLatin1String("btnTexturer") ? QStringLiteral("actTexture")
+                           : button == QLatin1String("btnBruit")  ? QStringLiteral("actBruit")
+                                                                  : QStringLiteral("actTorsion");
+    if (QAction* a = Action(action); a && a->isEnabled()) a->trigger();
+  };
+  for (const char* name : {"ScrollUp", "ScrollDown"}) {
+    auto* b = FPropertiesSection->findChild<QToolButton*>(QString::fromLatin1(name));
+    if (!b) continue;
+    b->setAutoRepeatDelay(20);
+    b->setVisible(false);
+    const bool up = std::string_view(name) == "ScrollUp";
+    connect(b, &QToolButton::pressed, FProperties, [this, up] { up ? FProperties->ScrollUp() : FProperties->ScrollDown(); });
+    connect(FProperties, &TProperties::VisibilityChanged, b, &QWidget::setVisible);
+  }
 }
 
 void TfrmMain::CreateWorkingArea() {

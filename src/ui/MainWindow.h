@@ -22,6 +22,7 @@ class QToolButton;
 
 namespace ixoral {
 
+class TProperties;
 class TScenePanel;
 class TSceneBrowser;
 class TToolBox;
@@ -50,6 +51,7 @@ class TfrmMain : public QMainWindow {
   TSceneBrowser* Browser() { return FBrowser; }
   TToolBox* ToolBox() { return FToolBox; }
   QWidget* PropertiesPanel() { return FPropertiesPanel; }
+  TProperties* Properties() { return FProperties; }
   // The action of a menu item or tool button, found by its object name.
   QAction* Action(const QString& name) const;
   // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
@@ -93,6 +95,7 @@ class TfrmMain : public QMainWindow {
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
+  void CreateProperties();
   void ShrinkTick();
 
   TSettingsStore& FSettings;
@@ -113,6 +116,7 @@ class TfrmMain : public QMainWindow {
   QWidget* FExplorerSection = nullptr;
   QWidget* FPropertiesSection = nullptr;
   QWidget* FPropertiesPanel = nullptr;
+  TProperties* FProperties = nullptr;
   QSplitter* FWorkSplitter = nullptr;
   QSplitter* FSideSplitter = nullptr;
   QToolBar* FToolBar = nullptr;
