@@ -95,6 +95,7 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
   CreateScene();
   CreateActions();
   CreateMenus();
+  RefreshHistoryActions();
   CreateToolBar();
   CreateToolBox();
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -152,6 +153,7 @@ void TfrmMain::CreateScene() {
     RefreshRecentMenu();
   };
   FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
+  FModeller->OnHistoryChanged = [this] { RefreshHistoryActions(); };
   FSubscription = FDrawn->Scene.Observe([this](const TSceneEvent& e) { OnSceneChange(e); });
   FDrawn->Scene.NewScene(true);
   FBrowser->Rebuild(FDrawn->Scene, -1);
@@ -250,6 +252,13 @@ void TfrmMain::CreateWorkingArea() {
       if (QTreeWidgetItem* node = FBrowser->currentItem()) node->setExpanded(true);
     });
   });
+  // A drag in the views, press to release, is one step of the history.
+  connect(FPanel, &TScenePanel::PressStarting, this, [this] {
+    if (FModeller) FModeller->BeginDrag();
+  });
+  connect(FPanel, &TScenePanel::DragEnded, this, [this] {
+    if (FModeller) FModeller->EndDrag();
+  });
   connect(FPanel, &TScenePanel::Pressed, this, [this](int selection, int) {
     if (static_cast<TPressSelection>(selection) == TPressSelection::Cleared) FBrowser->SelectQuietly({});
   });
@@ -310,6 +319,9 @@ void TfrmMain::CreateActions() {
   NewAction("actQuitter", "&Quitter", {}, [this] { close(); });
 
   // "&Edition"
+  NewAction("actAnnuler", kUndoCaption, QKeySequence(Qt::CTRL | Qt::Key_Z), withModeller([](TModeller& m) { m.Undo(); }));
+  NewAction("actRetablir", kRedoCaption, QKeySequence(Qt::CTRL | Qt::Key_Y), withModeller([](TModeller& m) { m.Redo(); }))
+      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   NewAction("actCouper", "&Couper", QKeySequence(Qt::CTRL | Qt::Key_X),
             withModeller([this](TModeller& m) { m.Cut(SelectedNodeObject()); }));
   NewAction("actCopier", "C&opier", QKeySequence(Qt::CTRL | Qt::Key_C),
@@ -459,6 +471,9 @@ void TfrmMain::CreateMenus() {
 
   FEditMenu = menuBar()->addMenu(QStringLiteral("&Edition"));
   FEditMenu->setObjectName(QStringLiteral("mnuEdition"));
+  FEditMenu->addAction(Action("actAnnuler"));
+  FEditMenu->addAction(Action("actRetablir"));
+  FEditMenu->addSeparator();
   for (const char* n : {"actCouper", "actCopier", "actColler", "actSupprimer", "actCloner", "actRenommer"})
     FEditMenu->addAction(Action(n));
   connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
@@ -765,7 +780,18 @@ void TfrmMain::RefreshRecentMenu() {
   FRecentSeparator->setVisible(!files[0].empty());
 }
 
+void TfrmMain::RefreshHistoryActions() {
+  QAction* undo = Action(QStringLiteral("actAnnuler"));
+  QAction* redo = Action(QStringLiteral("actRetablir"));
+  if (!undo || !redo) return;  // before the actions exist
+  undo->setEnabled(FModeller && FModeller->CanUndo());
+  redo->setEnabled(FModeller && FModeller->CanRedo());
+  undo->setText(ToQt(FModeller ? FModeller->UndoCaption() : kUndoCaption));
+  redo->setText(ToQt(FModeller ? FModeller->RedoCaption() : kRedoCaption));
+}
+
 void TfrmMain::RefreshEditMenu() {
+  RefreshHistoryActions();
   const TModeller::TEditMenuState s = FModeller ? FModeller->EditMenuState() : TModeller::TEditMenuState{};
   for (const char* n : {"actCouper", "actCopier", "actSupprimer", "actCloner", "actRenommer"})
     Action(n)->setEnabled(s.ObjectCommands);

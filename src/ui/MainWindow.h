@@ -84,6 +84,7 @@ class TfrmMain : public QMainWindow {
   void RefreshCaption();
   void RefreshRecentMenu();
   void RefreshEditMenu();
+  void RefreshHistoryActions();
   void RefreshInsertButton();
   void RefreshOperationButtons();
   void UpdateSidePanel();

@@ -353,3 +353,46 @@ TEST_F(WindowDialogsTest, AboutBoxOpensOverAnEmptySceneWhenItsSceneIsCorrupt) {
   else
     ::unsetenv(kDataDirVariable);
 }
+
+TEST_F(WindowDialogsTest, ADragOfFiftyMovesIsOneStepThatCtrlZUndoes) {
+  TfrmMain& w = Open();
+  const int cube = w.Modeller()->Insert(TInsertCommand::Cube);
+  w.FlushPending();
+  QAction* undo = w.Action(QStringLiteral("actAnnuler"));
+  QAction* redo = w.Action(QStringLiteral("actRetablir"));
+  ASSERT_NE(undo, nullptr);
+  EXPECT_EQ(undo->text(), "&Annuler Insertion");
+  EXPECT_FALSE(redo->isEnabled());
+  EXPECT_EQ(redo->shortcuts(), (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+
+  w.SetOperation(opMove, axFree);
+  TScenePanel* panel = w.Panel();
+  const QPoint start(panel->width() / 4, panel->height() / 4);  // inside "Face"
+  QTest::mouseMove(panel, start);
+  QTest::mousePress(panel, Qt::LeftButton, {}, start);
+  for (int k = 1; k <= 50; ++k) QTest::mouseMove(panel, start + QPoint(4 * k, 0));
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, start + QPoint(200, 0));
+  Settle();
+  EXPECT_NEAR(w.Scene()->ObjectAt(cube)->Position.x, 1, 1e-6);
+  EXPECT_EQ(w.Modeller()->History().UndoCount(), 2u);  // the insert and the drag
+  EXPECT_EQ(undo->text(), "&Annuler Déplacement");
+
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  Settle();
+  EXPECT_NEAR(w.Scene()->ObjectAt(cube)->Position.x, 0, 1e-9);
+  EXPECT_TRUE(redo->isEnabled());
+  EXPECT_EQ(redo->text(), "&Rétablir Déplacement");
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  Settle();
+  EXPECT_NEAR(w.Scene()->ObjectAt(cube)->Position.x, 1, 1e-6);
+  // Undoing the insert takes the cube out of the browser too.
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+  Settle();
+  w.FlushPending();
+  EXPECT_EQ(w.Scene()->ObjectCount(), 1);
+  EXPECT_EQ(w.Browser()->ObjectsNode()->childCount(), 0);
+  EXPECT_FALSE(undo->isEnabled());
+  EXPECT_EQ(undo->text(), "&Annuler");
+}
