@@ -396,6 +396,36 @@ bool TModeller::OpenPath(const std::string& path) {
   return ok;
 }
 
+bool TModeller::OfferRecovery(TRecovery& recovery) {
+  const std::vector<std::string> left = recovery.LeftBehind();
+  if (left.empty()) return false;
+  const std::string& document = left.front();
+  if (!FPrompt.YesNo(kMsgRecover)) {
+    TRecovery::Remove(document);
+    return false;
+  }
+  {
+    TScene probe;
+    TScriptedPrompt quiet;
+    if (!LoadDocument(probe, document, &quiet, {}, TTextureUse::Skip)) {
+      FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
+      return false;
+    }
+  }
+  if (!FScene.NewScene(false)) return false;
+  const bool ok = LoadDocument(FScene, document, &FPrompt, {}, TTextureUse::Extract, {}, OnProgress);
+  FScene.FileName.clear();  // a scene of its own: "Enregistrer" asks where
+  FScene.ClearSelection();
+  ClearHistory();
+  MarkSaved(false);
+  FScene.Notify(TSceneChange::SceneLoaded);
+  FScene.RedrawViews();
+  FilesChanged();
+  // This run's copy first, then the old one goes: the scene is never without a copy on disk.
+  if (recovery.Write(FScene, true)) TRecovery::Remove(document);
+  return ok;
+}
+
 bool TModeller::OpenRecent(int position) {
   if (!FSettings || position < 1 || position > kRecentFileCount) return false;
   const std::string path = ReadRecentFiles(*FSettings)[static_cast<size_t>(position - 1)];

@@ -14,6 +14,7 @@
 
 #include "commands/Properties.h"
 #include "commands/History.h"
+#include "commands/Recovery.h"
 #include "platform/Clipboard.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
@@ -199,6 +200,12 @@ class TModeller {
       return result;
     }
   }
+  // At start: offers back the newest recovery document a run that did not close normally left.
+  // Yes opens it as a scene not saved (no file name) and writes this run's copy of it; No
+  // removes it; an unreadable one is reported and set aside. Answers whether a scene was
+  // recovered.
+  bool OfferRecovery(TRecovery& recovery);
+
   // Whether the scene changed since it was last saved, opened or made new.
   bool Modified() const { return FHistory.Version() != FSavedVersion; }
   // The scene now counts as saved (or, with false, as changed: a recovered scene).

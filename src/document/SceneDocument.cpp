@@ -786,19 +786,21 @@ std::string DefaultTextureFolder() {
   return XdgUserFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
 }
 
-bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
-                  const TDocumentProgress& progress) {
-  std::error_code ec;
-  if (fs::exists(path, ec) && !overwrite && !(prompt && prompt->YesNo(kMsgOverwrite + path))) {
-    if (prompt) prompt->Error(kMsgFileAccess + path);
-    return false;
-  }
-  const std::string text = WriteSceneText(scene);
-  std::vector<TArchiveInput> inputs;
-  inputs.push_back({fs::path(path).filename().string() + ".tmp", "", &text});
+TDocumentContents PrepareDocument(TScene& scene, const std::string& path) {
+  TDocumentContents c;
+  c.TextEntry = fs::path(path).filename().string() + ".tmp";
+  c.Text = WriteSceneText(scene);
   for (int i = 0; i < scene.ObjectCount(); ++i)
     if (const TSolidObject* s = scene.SolidAt(i); s && s->Texturer)
-      inputs.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile, nullptr});
+      c.Textures.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile});
+  return c;
+}
+
+bool WriteDocumentContents(const TDocumentContents& contents, const std::string& path, IPrompt* prompt,
+                           const TDocumentProgress& progress) {
+  std::vector<TArchiveInput> inputs;
+  inputs.push_back({contents.TextEntry, "", &contents.Text});
+  for (const auto& [entry, file] : contents.Textures) inputs.push_back({entry, file, nullptr});
 
   // Two textures under one file name cannot both be stored: refused before anything is written,
   // so the previous document stays as it was.
@@ -823,6 +825,17 @@ bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPromp
     if (prompt) prompt->Error(e.what());
   }
   archive.CloseArchive();
+  return ok;
+}
+
+bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
+                  const TDocumentProgress& progress) {
+  std::error_code ec;
+  if (fs::exists(path, ec) && !overwrite && !(prompt && prompt->YesNo(kMsgOverwrite + path))) {
+    if (prompt) prompt->Error(kMsgFileAccess + path);
+    return false;
+  }
+  const bool ok = WriteDocumentContents(PrepareDocument(scene, path), path, prompt, progress);
   if (ok) scene.FileName = path;
   return ok;
 }

@@ -90,6 +90,18 @@ using TDocumentProgress = std::function<void(const std::string& message, int per
 
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
                   const TDocumentProgress& progress = {});
+
+// A save in two halves: what the document will hold, taken from the scene (quick, on the thread
+// that owns the scene), then the archive written from it alone (on any thread). The scene's file
+// name is not touched.
+struct TDocumentContents {
+  std::string TextEntry;  // the scene text's entry name
+  std::string Text;
+  std::vector<std::pair<std::string, std::string>> Textures;  // entry name, file
+};
+TDocumentContents PrepareDocument(TScene& scene, const std::string& path);
+bool WriteDocumentContents(const TDocumentContents& contents, const std::string& path, IPrompt* prompt,
+                           const TDocumentProgress& progress = {});
 // What a load does with the document's texture images: extract them for drawing, or, for a
 // command that only reads the scene (listing, POV-Ray export), leave them in the archive.
 enum class TTextureUse { Extract, Skip };

@@ -151,9 +151,28 @@ void TfrmMain::CreateScene() {
   FModeller->OnFilesChanged = [this] {
     RefreshCaption();
     RefreshRecentMenu();
+    // Saved, opened or new: nothing is left to recover.
+    if (FRecovery && !FModeller->Modified()) {
+      FRecovery->Discard();
+      FRecoveryVersion = FModeller->History().Version();
+    }
   };
   FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
-  FModeller->OnHistoryChanged = [this] { RefreshHistoryActions(); };
+  FModeller->OnHistoryChanged = [this] {
+    RefreshHistoryActions();
+    // A large change is written at once; the rest waits for the timer.
+    if (FDrawn && std::abs(FDrawn->Scene.ObjectCount() - FRecoveryObjects) >= kRecoveryLargeChange)
+      WriteRecovery();
+  };
+  FRecovery = std::make_unique<TRecovery>();
+  if (!FRecovery->Start()) {
+    FPrompt->Error(kMsgRecoveryFolder + FRecovery->Folder());
+    FRecovery.reset();
+  }
+  FRecoveryObjects = FDrawn->Scene.ObjectCount();
+  FRecoveryTimer.setInterval(kRecoveryIntervalMs);
+  connect(&FRecoveryTimer, &QTimer::timeout, this, &TfrmMain::WriteRecovery);
+  FRecoveryTimer.start();
   FSubscription = FDrawn->Scene.Observe([this](const TSceneEvent& e) { OnSceneChange(e); });
   FDrawn->Scene.NewScene(true);
   FBrowser->Rebuild(FDrawn->Scene, -1);
@@ -611,8 +630,11 @@ void TfrmMain::Start(const QString& document) {
     FDrawn->Renderer.ShowGrid = p.ShowGrid;
     FDrawn->Renderer.ShowAxes = p.ShowAxes;
   }
-  // A document given at start is opened when it names a file; anything else is left alone.
-  if (FModeller && !document.isEmpty() && QFileInfo(document).isFile()) {
+  // A scene left by a run that did not close normally is offered first; a document given at
+  // start is then opened when it names a file; anything else is left alone.
+  const bool recovered = FModeller && FRecovery && FModeller->OfferRecovery(*FRecovery);
+  if (recovered) FRecoveryVersion = FModeller->History().Version();
+  if (FModeller && !recovered && !document.isEmpty() && QFileInfo(document).isFile()) {
     statusBar()->showMessage(QStringLiteral("Ouverture de %1").arg(document));
     FModeller->OpenPath(FromQt(QFileInfo(document).absoluteFilePath()));
     FProgress->hide();
@@ -651,6 +673,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
       return;
     }
     FClosing = true;
+    if (FRecovery) FRecovery->Discard();  // a normal end: nothing to recover
     StorePreferencesAndViews();
     FToolBox->hide();
     if (FCloseAnimated && isVisible()) {
@@ -662,6 +685,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
   }
   event->accept();
+}
+
+void TfrmMain::WriteRecovery() {
+  if (!FRecovery || !FModeller || !FModeller->Modified()) return;
+  if (FModeller->History().Version() == FRecoveryVersion) return;  // written as it is
+  if (!FRecovery->Write(FDrawn->Scene)) return;  // the previous write still runs: next time
+  FRecoveryVersion = FModeller->History().Version();
+  FRecoveryObjects = FDrawn->Scene.ObjectCount();
 }
 
 void TfrmMain::ShrinkTick() {

@@ -60,6 +60,10 @@ class TfrmMain : public QMainWindow {
   void FlushBrowser();
   // Sets the operation and axis as the tool bar and the "Operations" menu do.
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
+  // The automatic recovery copy (null when its folder cannot be used), and its write, which the
+  // timer runs every two minutes and a large change at once: only when the scene changed since.
+  TRecovery* Recovery() { return FRecovery.get(); }
+  void WriteRecovery();
   // Whether closing shrinks the window to its centre first (not on the offscreen platform,
   // where nobody would see it), and how far the shrinking is.
   void SetCloseAnimated(bool animated) { FCloseAnimated = animated; }
@@ -139,6 +143,10 @@ class TfrmMain : public QMainWindow {
   bool FSelectionDirty = false;
   bool FClosing = false;
   bool FCloseAnimated = true;
+  std::unique_ptr<TRecovery> FRecovery;
+  QTimer FRecoveryTimer;
+  uint64_t FRecoveryVersion = 0;
+  int FRecoveryObjects = 0;
   QTimer FShrink;
   int FShrinkPercent = 0;
 };

@@ -396,3 +396,36 @@ TEST_F(WindowDialogsTest, ADragOfFiftyMovesIsOneStepThatCtrlZUndoes) {
   EXPECT_FALSE(undo->isEnabled());
   EXPECT_EQ(undo->text(), "&Annuler");
 }
+
+TEST_F(WindowDialogsTest, RecoveryCopyFollowsTheChangesAndGoesWithASaveOrANormalClose) {
+  TfrmMain& w = Open();
+  ASSERT_NE(w.Recovery(), nullptr);
+  const std::string copy = w.Recovery()->DocumentPath();
+  w.WriteRecovery();
+  w.Recovery()->WaitForWriter();
+  EXPECT_FALSE(fs::exists(copy));  // nothing changed yet
+  w.Modeller()->Insert(TInsertCommand::Cube);
+  w.WriteRecovery();
+  w.Recovery()->WaitForWriter();
+  EXPECT_TRUE(fs::is_regular_file(copy));
+  // Ten objects at once are written without waiting for the timer.
+  fs::remove(copy);
+  for (int k = 0; k < kRecoveryLargeChange; ++k) w.Modeller()->Insert(TInsertCommand::Sphere);
+  w.Recovery()->WaitForWriter();
+  EXPECT_TRUE(fs::is_regular_file(copy));
+  // Saved: the copy goes.
+  Files.Save.push_back({Folder.File("saved.ixr"), TSaveType::Document});
+  w.Action(QStringLiteral("actEnregistrer"))->trigger();
+  Settle();
+  EXPECT_TRUE(fs::is_regular_file(Folder.File("saved.ixr")));
+  EXPECT_FALSE(fs::exists(copy));
+  // Changed again, then closed normally: the copy goes too.
+  w.Modeller()->Insert(TInsertCommand::Cube);
+  w.WriteRecovery();
+  w.Recovery()->WaitForWriter();
+  EXPECT_TRUE(fs::is_regular_file(copy));
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(fs::exists(copy));
+  Window.reset();
+}
