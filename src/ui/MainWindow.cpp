@@ -169,7 +169,6 @@ void TfrmMain::CreateScene() {
     FPrompt->Error(kMsgRecoveryFolder + FRecovery->Folder());
     FRecovery.reset();
   }
-  FRecoveryObjects = FDrawn->Scene.ObjectCount();
   FRecoveryTimer.setInterval(kRecoveryIntervalMs);
   connect(&FRecoveryTimer, &QTimer::timeout, this, &TfrmMain::WriteRecovery);
   FRecoveryTimer.start();
@@ -634,6 +633,7 @@ void TfrmMain::Start(const QString& document) {
   // start is then opened when it names a file; anything else is left alone.
   const bool recovered = FModeller && FRecovery && FModeller->OfferRecovery(*FRecovery);
   if (recovered) FRecoveryVersion = FModeller->History().Version();
+  if (FDrawn) FRecoveryObjects = FDrawn->Scene.ObjectCount();
   if (FModeller && !recovered && !document.isEmpty() && QFileInfo(document).isFile()) {
     statusBar()->showMessage(QStringLiteral("Ouverture de %1").arg(document));
     FModeller->OpenPath(FromQt(QFileInfo(document).absoluteFilePath()));
