@@ -1,6 +1,8 @@
 // The undo history.
 #include "commands/History.h"
 
+#include <algorithm>
+
 #include "document/SceneDocument.h"
 
 namespace ixoral {
@@ -33,16 +35,13 @@ void RestoreSelection(TScene& scene, const TSceneSnapshot& s) {
   scene.Notify(TSceneChange::SelectionChanged);
 }
 
-// Reads every object again from its record, under its own name.
-bool ReadAllRecords(TScene& scene, const std::vector<std::string>& records) {
-  scene.ClearSelection();
-  scene.FreeAllObjects();
-  scene.LightCount = 0;
-  scene.Notify(TSceneChange::SceneCleared);
+// Reads objects from `first` on from their records, each under its own name.
+bool ReadRecordsFrom(TScene& scene, const std::vector<std::string>& records, size_t first) {
   TLoadBudget budget;
   budget.LoadStoredTextures = true;  // the records name the live texture files
   bool ok = true;
-  for (const std::string& record : records) {
+  for (size_t r = first; r < records.size(); ++r) {
+    const std::string& record = records[r];
     const int before = scene.ObjectCount();
     const std::string given = ParseObject(scene, SplitRecord(record), &budget);
     if (given.empty() || scene.ObjectCount() != before + 1) {
@@ -54,7 +53,48 @@ bool ReadAllRecords(TScene& scene, const std::vector<std::string>& records) {
     const std::string name = RecordName(record);
     if (!name.empty() && given != name) scene.RenameObject(before, name);
   }
+  return ok;
+}
+
+// Reads every object again from its record.
+bool ReadAllRecords(TScene& scene, const std::vector<std::string>& records) {
+  scene.ClearSelection();
+  scene.FreeAllObjects();
+  scene.LightCount = 0;
+  scene.Notify(TSceneChange::SceneCleared);
+  const bool ok = ReadRecordsFrom(scene, records, 0);
   scene.Notify(TSceneChange::SceneLoaded);
+  return ok;
+}
+
+// The records of the objects now.
+std::vector<std::string> CurrentRecords(TScene& scene) {
+  std::vector<std::string> now;
+  now.reserve(static_cast<size_t>(scene.ObjectCount()));
+  for (int i = 0; i < scene.ObjectCount(); ++i) now.push_back(SerializeObjectAt(scene, i));
+  return now;
+}
+
+// Objects added or taken away at the end of the list (an insert, a paste, a clone and their
+// undoing): the others stay as they are. False when the difference is anything else.
+bool RestoreAtTheEnd(TScene& scene, const std::vector<std::string>& now, const std::vector<std::string>& target) {
+  const size_t common = std::min(now.size(), target.size());
+  if (now.size() == target.size() || !std::equal(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(common), now.begin()))
+    return false;
+  if (target.size() < now.size()) {
+    // Only solids go this way: a light taken away also frees its place on the device.
+    for (size_t i = common; i < now.size(); ++i)
+      if (!IsSolidRecord(now[i])) return false;
+    scene.ClearSelection();
+    for (int i = scene.ObjectCount() - 1; i >= static_cast<int>(common); --i) {
+      scene.TruncateObjects(i);
+      scene.Notify(TSceneChange::ObjectRemoved, i);
+    }
+    return true;
+  }
+  const int before = scene.ObjectCount();
+  const bool ok = ReadRecordsFrom(scene, target, common);
+  for (int i = before; i < scene.ObjectCount(); ++i) scene.Notify(TSceneChange::ObjectAdded, i);
   return ok;
 }
 
@@ -93,17 +133,18 @@ bool SameState(const TSceneSnapshot& a, const TSceneSnapshot& b) {
 bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& target) {
   bool ok = true;
   const int n = scene.ObjectCount();
+  const std::vector<std::string> now = CurrentRecords(scene);
   bool inPlace = n == static_cast<int>(target.Records.size());
   std::vector<int> changed;
-  std::vector<std::string> now;
-  if (inPlace) {
-    now.reserve(static_cast<size_t>(n));
+  if (!inPlace && RestoreAtTheEnd(scene, now, target.Records)) {
+    inPlace = true;
+  } else if (inPlace) {
     for (int i = 0; i < n; ++i) {
-      now.push_back(SerializeObjectAt(scene, i));
       const std::string& want = target.Records[static_cast<size_t>(i)];
-      if (now.back() == want) continue;
+      if (now[static_cast<size_t>(i)] == want) continue;
       // Only solids that keep their name and their shape are put back in place.
-      if (!IsSolidRecord(want) || !IsSolidRecord(now.back()) || RecordName(want) != RecordName(now.back())) {
+      const std::string& is = now[static_cast<size_t>(i)];
+      if (!IsSolidRecord(want) || !IsSolidRecord(is) || RecordName(want) != RecordName(is)) {
         inPlace = false;
         break;
       }
@@ -111,23 +152,21 @@ bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& target) {
     }
   }
   if (inPlace) {
-    // Placement first for all, then the mesh-changing ones fall back to a full read.
     std::vector<int> placed;
+    bool hierarchy = false;
     for (const int i : changed) {
+      const int32_t parent = scene.SolidAt(i)->Parent;
       if (!ApplyPlacementOnly(scene, i, now[static_cast<size_t>(i)], target.Records[static_cast<size_t>(i)])) {
-        inPlace = false;
+        inPlace = false;  // a shape that changed: every object is read again below
         break;
       }
+      hierarchy = hierarchy || scene.SolidAt(i)->Parent != parent;
       placed.push_back(i);
     }
     if (inPlace) {
-      bool hierarchy = false;
-      for (const int i : placed) {
-        hierarchy = hierarchy || SplitRecord(now[static_cast<size_t>(i)]) != SplitRecord(target.Records[static_cast<size_t>(i)]);
-        scene.Notify(TSceneChange::ObjectChanged, i);
-      }
+      for (const int i : placed) scene.Notify(TSceneChange::ObjectChanged, i);
       // A parent that changed regroups the tree: the browser builds it again.
-      if (hierarchy && !placed.empty()) scene.Notify(TSceneChange::HierarchyChanged);
+      if (hierarchy) scene.Notify(TSceneChange::HierarchyChanged);
     }
   }
   if (!inPlace) ok = ReadAllRecords(scene, target.Records);
