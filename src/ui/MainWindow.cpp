@@ -34,6 +34,7 @@
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolBox.h"
+#include "ui/ViewTypesDialog.h"
 
 // The icons are compiled into this library; the linker keeps them only when asked for.
 static void InitIcons() { Q_INIT_RESOURCE(icons); }
@@ -361,7 +362,10 @@ void TfrmMain::CreateActions() {
             }));
 
   // "&Affichage"
-  later(NewAction("actParametresVues", "&Paramètres des vues", QKeySequence(Qt::CTRL | Qt::Key_U), [] {}));
+  NewAction("actParametresVues", "&Paramètres des vues", QKeySequence(Qt::CTRL | Qt::Key_U), withModeller([this](TModeller& m) {
+              TfrmParams dialog(this, m, FSettings);
+              dialog.exec();
+            }));
   auto* fill = new QActionGroup(this);
   fill->addAction(NewAction("actSolide", "&Solide", {}, [this] { SetWireframe(false); }, "solide"))->setToolTip("Solide");
   fill->addAction(NewAction("actFilaire", "&Filaire", {}, [this] { SetWireframe(true); }, "filaire"))->setToolTip("Filaire");

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "document/PictureExport.h"
+#include "ui/ResolutionDialog.h"
 
 namespace ixoral {
 
@@ -93,26 +94,9 @@ std::optional<TChosenFile> TQtFileChooser::ChooseFileToSave() {
 }
 
 std::optional<TResolutionChoice> TQtFileChooser::ChooseResolution() {
-  QDialog dialog(FParent);
-  dialog.setWindowTitle(QStringLiteral("Résolution"));
-  auto* layout = new QVBoxLayout(&dialog);
-  auto* keep = new QCheckBox(QStringLiteral("Garder la taille actuelle"), &dialog);
-  auto* sizes = new QComboBox(&dialog);
-  sizes->setObjectName(QStringLiteral("Resolutions"));
-  for (const auto& r : ExportResolutions) sizes->addItem(QStringLiteral("%1 x %2").arg(r.Width).arg(r.Height));
-  sizes->setCurrentIndex(kDefaultResolution);
-  QObject::connect(keep, &QCheckBox::toggled, sizes, &QWidget::setDisabled);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  layout->addWidget(new QLabel(QStringLiteral("Taille de l'image :"), &dialog));
-  layout->addWidget(sizes);
-  layout->addWidget(keep);
-  layout->addWidget(buttons);
+  TFrmReso dialog(FParent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return TResolutionChoice{keep->isChecked(), sizes->currentIndex()};
+  return dialog.Choice();
 }
 
 }  // namespace ixoral

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +23,8 @@
 #include "ui/HelpBrowser.h"
 #include "ui/MainWindow.h"
 #include "ui/RenameDialog.h"
+#include "ui/ResolutionDialog.h"
+#include "ui/ViewTypesDialog.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 
@@ -428,4 +432,60 @@ TEST_F(WindowDialogsTest, RecoveryCopyFollowsTheChangesAndGoesWithASaveOrANormal
   EXPECT_TRUE(w.close());
   EXPECT_FALSE(fs::exists(copy));
   Window.reset();
+}
+
+TEST(ResolutionDialogTest, SizesShowOnlyUnderResolutionAndNoChoiceMeansEightHundred) {
+  TFrmReso d(nullptr);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  EXPECT_EQ(d.windowTitle(), "Choix Résolution");
+  EXPECT_TRUE(d.SizeButton()->isChecked());
+  EXPECT_TRUE(d.Sizes()->isVisible());
+  EXPECT_EQ(d.Sizes()->count(), 5);
+  EXPECT_EQ(d.Sizes()->itemText(4), "1600x1200");
+  EXPECT_EQ(d.Choice().Resolution, 2);  // nothing chosen: 800 x 600
+  EXPECT_FALSE(d.Choice().KeepCurrentSize);
+  d.Sizes()->setCurrentIndex(3);
+  EXPECT_EQ(d.Choice().Resolution, 3);
+  Screenshot(&d, "resolution-dialog");
+  QTest::mouseClick(d.KeepButton(), Qt::LeftButton);
+  EXPECT_TRUE(d.Choice().KeepCurrentSize);
+  EXPECT_FALSE(d.Sizes()->isVisible());
+  QTest::keyClick(&d, Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isVisible(); }, 2000));
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+}
+
+TEST_F(WindowDialogsTest, ViewTypesChosenOnThePreviewReachTheMainSceneAsOneStep) {
+  TfrmMain& w = Open();
+  w.Modeller()->Insert(TInsertCommand::Tore);
+  TScene& main = *w.Scene();
+  WhenModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfrmParams*>(modal);
+    ASSERT_NE(d, nullptr);
+    ASSERT_NE(d->Preview(), nullptr);
+    EXPECT_EQ(d->Preview()->ObjectCount(), main.ObjectCount());
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(d->List(v)->currentIndex(), v);
+    // The quadrant under the mouse is highlighted.
+    d->HoverAt(QPoint(d->Panel()->width() - 5, d->Panel()->height() - 5));
+    EXPECT_EQ(d->Highlighted(), 3);
+    d->HoverAt(QPoint(5, d->Panel()->height() - 5));
+    EXPECT_EQ(d->Highlighted(), 2);
+    for (int v = 0; v < 4; ++v) {
+      d->List(v)->setCurrentIndex(vtHaut);
+      emit d->List(v)->activated(vtHaut);
+    }
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(d->Preview()->Views[static_cast<size_t>(v)].ViewType, vtHaut);
+    EXPECT_EQ(main.Views[1].ViewType, vtGauche);  // the main scene waits for "&OK"
+    Settle();
+    Screenshot(d, "view-types-dialog");
+    QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+  });
+  w.Action(QStringLiteral("actParametresVues"))->trigger();
+  Settle();
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(main.Views[static_cast<size_t>(v)].ViewType, vtHaut);
+  EXPECT_EQ(w.Action(QStringLiteral("actAnnuler"))->text(), "&Annuler Vues");
+  w.Modeller()->Undo();
+  EXPECT_EQ(main.Views[0].ViewType, vtFace);
+  EXPECT_EQ(main.Views[3].ViewType, vtPerspective);
 }

@@ -1,0 +1,58 @@
+// The resolution chooser.
+#include "ui/ResolutionDialog.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "commands/Help.h"
+#include "document/PictureExport.h"
+
+namespace ixoral {
+
+TFrmReso::TFrmReso(QWidget* parent)
+    : TDialogFrame(parent, QStringLiteral("Choix Résolution"), kDefaultTitleTab, QString::fromUtf8(help::Export)) {
+  setObjectName(QStringLiteral("FrmReso"));
+  auto* layout = new QVBoxLayout(Body());
+  layout->setContentsMargins(18, 14, 18, 16);
+  FSize = new QRadioButton(QStringLiteral("Résolution"), Body());
+  FSize->setObjectName(QStringLiteral("Resolution"));
+  FSizes = new QComboBox(Body());
+  FSizes->setObjectName(QStringLiteral("Resolutions"));
+  for (const char* r : {"320x240", "640x480", "800x600", "1024x768", "1600x1200"}) FSizes->addItem(QString::fromLatin1(r));
+  FSizes->setCurrentIndex(-1);  // no choice: 800 x 600
+  FKeep = new QRadioButton(QStringLiteral("Garder les proportions"), Body());
+  FKeep->setObjectName(QStringLiteral("GarderProportions"));
+  FSize->setChecked(true);
+  layout->addWidget(FSize);
+  layout->addWidget(FSizes);
+  layout->addWidget(FKeep);
+  // The size list shows only under "Résolution".
+  connect(FSize, &QRadioButton::toggled, FSizes, &QWidget::setVisible);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
+  ok->setObjectName(QStringLiteral("OK"));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
+  cancel->setObjectName(QStringLiteral("Annuler"));
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  layout->addSpacing(6);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, &TFrmReso::accept);
+  connect(cancel, &QPushButton::clicked, this, &TFrmReso::reject);
+  resize(300, 200);
+}
+
+TResolutionChoice TFrmReso::Choice() const {
+  TResolutionChoice c;
+  c.KeepCurrentSize = FKeep->isChecked();
+  c.Resolution = FSizes->currentIndex() >= 0 ? FSizes->currentIndex() : kDefaultResolution;
+  return c;
+}
+
+}  // namespace ixoral
