@@ -29,6 +29,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/DialogFrame.h"
 #include "ui/HelpBrowser.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Properties.h"
 #include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
@@ -378,7 +379,18 @@ void TfrmMain::CreateActions() {
   for (QAction* a : shading->actions()) a->setCheckable(true);
   Action("actGouraud")->setChecked(true);
   later(NewAction("actSelectionAgent", "&Sélectionner l'agent", {}, [] {}));
-  later(NewAction("actOptions", "&Options", {}, [] {}));
+  NewAction("actOptions", "&Options", {}, [this] {
+    TFrmOptions dialog(this, FSettings, *FPrompt, FToolBoxFixed, [this](bool fixed, uint32_t background) {
+      // The background colour takes effect at once; the tool box follows its switch.
+      if (FDrawn) {
+        FDrawn->Display.BackgroundColor =
+            D3DRGBA(((background >> 16) & 0xFF) / 255.0, ((background >> 8) & 0xFF) / 255.0, (background & 0xFF) / 255.0, 1);
+      }
+      SetToolBoxFixed(fixed);
+      UpdateSidePanel();
+    });
+    if (dialog.exec() == QDialog::Accepted) FPanel->RequestRedraw();
+  });
   NewAction("actRedessiner", "&Redessiner toutes les vues", {}, [this] {
     if (FPanel) FPanel->RequestRedraw();
   });

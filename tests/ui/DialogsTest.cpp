@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QListWidget>
+#include <QStackedWidget>
 #include <QRadioButton>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +25,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/HelpBrowser.h"
 #include "ui/MainWindow.h"
+#include "ui/OptionsDialog.h"
 #include "ui/RenameDialog.h"
 #include "ui/ResolutionDialog.h"
 #include "ui/ViewTypesDialog.h"
@@ -488,4 +492,67 @@ TEST_F(WindowDialogsTest, ViewTypesChosenOnThePreviewReachTheMainSceneAsOneStep)
   w.Modeller()->Undo();
   EXPECT_EQ(main.Views[0].ViewType, vtFace);
   EXPECT_EQ(main.Views[3].ViewType, vtPerspective);
+}
+
+TEST(OptionsDialogTest, ShowsWhatIsStoredTestsTheDisplayAndAsksForARestartOnlyWhenNeeded) {
+  test::TTempFolder folder("options");
+  TScriptedPrompt prompt;
+  TSettingsStore settings(folder.File("settings.ini"), &prompt);
+  settings.WriteString("\\Affichage", "Device", "0");
+  settings.WriteString("\\Affichage", "Driver", "{00000000-1111-2222-3333-444444444444}");  // no such driver
+  bool fixed = false;
+  uint32_t background = 1;
+  auto open = [&] {
+    return std::make_unique<TFrmOptions>(nullptr, settings, prompt, false, [&](bool f, uint32_t b) {
+      fixed = f;
+      background = b;
+    });
+  };
+  {
+    auto d = open();
+    d->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    EXPECT_EQ(d->ModeList()->currentRow(), 0);                   // "Logiciel"
+    EXPECT_EQ(d->ModeList()->item(1)->text(), "Matériel (conseillé)");
+    EXPECT_EQ(d->DriverList()->currentRow(), 0);                 // nothing matched: the first
+    EXPECT_EQ(d->CardField("Guid Driver :"), "Non disponible");  // the primary display driver
+    EXPECT_FALSE(d->CardField("Description :").isEmpty());
+    EXPECT_TRUE(d->SaveViews()->isChecked());
+    EXPECT_FALSE(d->BooleanOperations()->isChecked());
+    EXPECT_EQ(d->Pages()->currentIndex(), 0);
+    QTest::mouseClick(d->TestButton(), Qt::LeftButton);
+    ASSERT_EQ(d->TestLog()->count(), 3);
+    EXPECT_EQ(d->TestLog()->item(0)->text(), "DirectDraw Initialisé");
+    EXPECT_EQ(d->TestLog()->item(2)->text(), "Initialisations terminées avec succès");
+    Screenshot(d.get(), "options-dialog");
+    // Unchanged: no restart message; the colour and the tool box still apply.
+    QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_EQ(background, 0u);
+    EXPECT_EQ(settings.ReadString("\\Options", "CouleurFond"), "clBlack");
+    EXPECT_EQ(settings.ReadString("\\Affichage", "Device"), "0");
+  }
+  {
+    // Only the view records switched: a restart is asked for. A colour: stored and applied.
+    auto d = open();
+    d->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("TabGeneral")), Qt::LeftButton);
+    EXPECT_EQ(d->Pages()->currentIndex(), 1);
+    d->ChooseColour = [](uint32_t) { return std::optional<uint32_t>(0x336699); };
+    QTest::mouseClick(d->Swatch(), Qt::LeftButton);
+    d->SaveViews()->setChecked(false);
+    d->ToolboxFixed()->setChecked(true);
+    Screenshot(d.get(), "options-dialog-general");
+    QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].Text, kMsgRestart);
+    EXPECT_EQ(settings.ReadString("\\options", "EXPORT11"), "0");
+    EXPECT_EQ(settings.ReadString("\\Options", "CouleurFond"), "$00996633");
+    uint32_t back = 0;
+    ASSERT_TRUE(ColorFromText("$00996633", back));
+    EXPECT_EQ(back, 0x336699u);
+    EXPECT_EQ(background, 0x336699u);
+    EXPECT_TRUE(fixed);
+  }
 }
