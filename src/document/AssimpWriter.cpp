@@ -24,8 +24,12 @@ class TMemoryStream final : public Assimp::IOStream {
   size_t Read(void*, size_t, size_t) override { return 0; }
   size_t Write(const void* buffer, size_t size, size_t count) override {
     const size_t n = size * count;
-    if (FAt + n > FTarget.size()) FTarget.resize(FAt + n);
-    FTarget.replace(FAt, n, static_cast<const char*>(buffer), n);
+    if (FAt == FTarget.size()) {
+      FTarget.append(static_cast<const char*>(buffer), n);
+    } else {
+      if (FAt + n > FTarget.size()) FTarget.resize(FAt + n);
+      FTarget.replace(FAt, n, static_cast<const char*>(buffer), n);
+    }
     FAt += n;
     return count;
   }
@@ -89,8 +93,18 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
     }
   }
 
+  // OBJ: one object, mesh and material per solid. STL has neither names nor materials: one mesh
+  // holds every triangle, which spares the library's per-mesh work.
+  std::vector<std::vector<const TSolid*>> parts;
+  if (obj)
+    for (const TSolid& s : model.Solids) parts.push_back({&s});
+  else
+    parts.emplace_back();
+  if (!obj)
+    for (const TSolid& s : model.Solids) parts[0].push_back(&s);
+
   auto scene = std::make_unique<aiScene>();
-  const unsigned count = unsigned(model.Solids.size());
+  const unsigned count = unsigned(parts.size());
   scene->mRootNode = new aiNode("Ixoral");
   scene->mRootNode->mNumChildren = count;
   scene->mRootNode->mChildren = new aiNode*[count];
@@ -101,8 +115,8 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
   std::set<std::string> names;
   std::map<std::string, std::string> written;  // solid name -> name in the file
   for (unsigned i = 0; i < count; ++i) {
-    const TSolid& s = model.Solids[i];
-    std::string name = obj ? ObjName(s.Name) : s.Name;
+    const TSolid& s = *parts[i].front();
+    std::string name = obj ? ObjName(s.Name) : std::string("Ixoral");
     if (obj) {
       const std::string base = name;
       for (int k = 2; names.count(name); ++k) name = base + "_" + std::to_string(k);
@@ -115,7 +129,8 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
     scene->mMeshes[i] = mesh;
     mesh->mName = name;
     mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-    const unsigned n = unsigned(s.Vertices.size());
+    unsigned n = 0;
+    for (const TSolid* p : parts[i]) n += unsigned(p->Vertices.size());
     mesh->mNumVertices = n;
     mesh->mVertices = new aiVector3D[n];
     mesh->mNormals = new aiVector3D[n];
@@ -124,13 +139,15 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
       mesh->mTextureCoords[0] = new aiVector3D[n];
       mesh->mNumUVComponents[0] = 2;
     }
-    for (unsigned k = 0; k < n; ++k) {
-      const TVertex& v = s.Vertices[k];
-      mesh->mVertices[k] = {v.P[0], v.P[1], v.P[2]};
-      mesh->mNormals[k] = {v.N[0], v.N[1], v.N[2]};
-      // OBJ texture coordinates start at the picture's bottom left.
-      if (textured) mesh->mTextureCoords[0][k] = {v.UV[0], 1.0f - v.UV[1], 0};
-    }
+    unsigned k = 0;
+    for (const TSolid* p : parts[i])
+      for (const TVertex& v : p->Vertices) {
+        mesh->mVertices[k] = {v.P[0], v.P[1], v.P[2]};
+        mesh->mNormals[k] = {v.N[0], v.N[1], v.N[2]};
+        // OBJ texture coordinates start at the picture's bottom left.
+        if (textured) mesh->mTextureCoords[0][k] = {v.UV[0], 1.0f - v.UV[1], 0};
+        ++k;
+      }
     mesh->mNumFaces = n / 3;
     mesh->mFaces = new aiFace[n / 3];
     for (unsigned f = 0; f < n / 3; ++f) {
@@ -138,7 +155,6 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
       mesh->mFaces[f].mIndices = new unsigned[3]{3 * f, 3 * f + 1, 3 * f + 2};
     }
     mesh->mMaterialIndex = i;
-
     auto* mat = new aiMaterial;
     scene->mMaterials[i] = mat;
     const aiString matName(name);

@@ -7,7 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
 
 #include "document/ModelExportData.h"
 
@@ -34,6 +35,26 @@ void Append(std::vector<unsigned char>& data, const T* values, size_t count) {
   data.resize(at + count * sizeof(T));
   std::memcpy(data.data() + at, values, count * sizeof(T));
 }
+
+// An output stream that fills a string reserved in advance: the binary file is written once,
+// without the copies of a growing string stream.
+class TStringBuf final : public std::streambuf {
+ public:
+  explicit TStringBuf(std::string& out) : FOut(out) {}
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    FOut.append(s, size_t(n));
+    return n;
+  }
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) FOut.push_back(char(c));
+    return traits_type::not_eof(c);
+  }
+
+ private:
+  std::string& FOut;
+};
 
 // The rotation (x, y, z, w) that turns a light's local -Z onto `d` (unit).
 std::vector<double> AimRotation(const std::array<float, 3>& d) {
@@ -199,13 +220,18 @@ bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
   m.defaultScene = 0;
 
   tinygltf::TinyGLTF writer;
-  std::ostringstream stream;
-  if (!writer.WriteGltfSceneToStream(&m, stream, false, true)) {
+  out.clear();
+  out.reserve(data.size() + 64 * (m.accessors.size() + m.nodes.size() + m.materials.size()) + 4096);
+  TStringBuf buffer(out);
+  std::ostream stream(&buffer);
+  try {
+    if (writer.WriteGltfSceneToStream(&m, stream, false, true)) return true;
     error = "glTF";
-    return false;
+  } catch (const std::exception& e) {  // the JSON library refuses what it cannot write
+    error = e.what();
   }
-  out = std::move(stream).str();
-  return true;
+  out.clear();
+  return false;
 }
 
 }  // namespace ixoral::modelexport

@@ -112,6 +112,14 @@ void AddTriangle(TSolid& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DV
 void AddComposantes(TSolid& out, const TSolidObject& s) {
   const D3DMATRIX w = WorldMatrix(s);
   const TNormalMatrix nm = NormalMatrixOf(w);
+  size_t triangles = 0;
+  for (const TComposante& c : s.Composantes) {
+    const size_t n = c.Vertices.size();
+    if (n < 3) continue;
+    if (c.PrimitiveType == D3DPT_TRIANGLELIST) triangles += n / 3;
+    else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN) triangles += n - 2;
+  }
+  out.Vertices.reserve(3 * triangles);
   for (const TComposante& c : s.Composantes) {
     const auto& v = c.Vertices;
     if (v.size() < 3) continue;
