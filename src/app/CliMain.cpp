@@ -197,10 +197,13 @@ int CmdExport(const TArgs& a) {
   if (a.Positional.size() < 2 || (a.Positional.size() > 2 && !a.Selection) ||
       (a.Selection && a.Positional.size() == 2))
     return Usage();
+  std::error_code ec;
+  if (fs::exists(a.Positional[1], ec) && !a.Force) return Fail(kMsgOverwrite + a.Positional[1]);
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
   TScene scene(nullptr, &prompt);
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   TModelExportOptions options;
+  options.AskBeforeOverwrite = false;
   options.SelectionOnly = a.Selection;
   for (size_t k = 2; k < a.Positional.size(); ++k) {
     const int i = scene.IndexOfName(a.Positional[k]);

@@ -16,6 +16,7 @@
 #include "document/ModelExportData.h"
 #include "document/OutputFile.h"
 #include "document/SceneDocument.h"
+#include "platform/Encoding.h"
 #include "render/SceneRenderer.h"
 #include "tools/images/Image.h"
 
@@ -29,6 +30,10 @@ std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
+
+// Names as the formats' UTF-8 text holds them: a name read from an old document that is not
+// UTF-8 is taken as the Windows-1252 text such documents hold.
+std::string Utf8Name(const std::string& name) { return IsValidUtf8(name) ? name : Win1252ToUtf8(name); }
 
 std::string JoinNames(const std::vector<std::string>& names) {
   std::string s;
@@ -226,17 +231,17 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
     taken[size_t(i)] = 1;
     if (const TSolidObject* s = scene.SolidAt(i)) {
       TSolid solid;
-      solid.Name = s->Name();
+      solid.Name = Utf8Name(s->Name());
       solid.Color = s->Color;
       solid.Specular = s->Specular;
       const TSolidObject* parent = scene.SolidAt(s->Parent);
       if (s->Relation != relAucune && parent) {
         solid.Relation = s->Relation == relSoustraction ? "soustraction" : "intersection";
-        solid.RelationParent = parent->Name();
+        solid.RelationParent = Utf8Name(parent->Name());
       }
       AddComposantes(solid, *s);
       if (solid.Vertices.empty()) {
-        g.Skipped.push_back(s->Name());
+        g.Skipped.push_back(solid.Name);
         continue;
       }
       if (s->Texturer && !s->TextureFile.empty()) {
@@ -257,7 +262,7 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
       D3DLIGHT7 d;
       if (l->DeviceIndex >= 1) scene.Device().GetLight(l->DeviceIndex, d);
       TLightRecord r;
-      r.Name = l->Name();
+      r.Name = Utf8Name(l->Name());
       r.Type = d.dltType;
       const D3DCOLOR c = l->Color;
       r.Color = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f};

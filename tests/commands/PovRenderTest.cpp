@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -165,4 +166,37 @@ TEST(PovRenderJob, CancellingEndsPovRayWithinASecondAndLeavesNoFile) {
   EXPECT_EQ(RunToEnd(job, 10), TRenderState::Failed);
   EXPECT_EQ(job.Message(), std::string(kMsgPovRayKilled) + "9)");
   EXPECT_FALSE(fs::exists(second));
+}
+
+TEST(PovRenderJob, PovRaysErrorsAndFailuresBecomeMessages) {
+  TScene scene;
+  scene.NewScene(true);
+  TTempFolder bin("fake-povray");
+  // Stand-ins for POV-Ray: one that reports a parse error (wrapped, on standard error) and fails,
+  // one that fails without a word, one that ends well without a picture.
+  auto script = [&](const char* name, const std::string& body) {
+    const std::string path = bin.File(name);
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+  };
+  TPovRenderOptions options;
+  options.Program = script("erreur", "echo \"File 'scene.pov' line 7: Parse Error: Expected 'object',\" >&2\n"
+                                     "echo \" } found instead\" >&2\nexit 1\n");
+  TPovRenderJob job;
+  ASSERT_TRUE(job.Start(scene, 3, options));
+  const std::string folder = job.Folder();
+  EXPECT_EQ(RunToEnd(job, 10), TRenderState::Failed);
+  EXPECT_EQ(job.Message(), std::string(kMsgPovRayLineError) + "7 : Expected 'object', } found instead");
+  EXPECT_FALSE(fs::exists(folder));
+
+  options.Program = script("muet", "exit 3\n");
+  ASSERT_TRUE(job.Start(scene, 3, options));
+  EXPECT_EQ(RunToEnd(job, 10), TRenderState::Failed);
+  EXPECT_EQ(job.Message(), std::string(kMsgPovRayFailed) + "3)");
+
+  options.Program = script("sans-image", "exit 0\n");
+  ASSERT_TRUE(job.Start(scene, 3, options));
+  EXPECT_EQ(RunToEnd(job, 10), TRenderState::Failed);
+  EXPECT_EQ(job.Message(), kMsgPovRayNoPicture);
 }

@@ -331,6 +331,13 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   EXPECT_FALSE(ExportModel(scene, folder.File("garde.stl"), {}, &prompt));
   EXPECT_EQ(ReadAll(folder.File("garde.stl")), "avant");
 
+  // A name that is not UTF-8 (an old document's Windows-1252 bytes) is written as UTF-8.
+  TScene latin(nullptr, &prompt);
+  latin.AddObject(CreateCube(0xFFFFFFFF, 1), "Cub\xE9");
+  ASSERT_TRUE(ExportModel(latin, folder.File("latin.glb"), {}, &prompt));
+  EXPECT_NE(ReadAll(folder.File("latin.glb")).find("\"Cub\xC3\xA9\""), std::string::npos);
+  fs::remove(folder.File("latin.glb"));
+
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(folder.Path())) left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
