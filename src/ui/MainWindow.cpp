@@ -274,15 +274,14 @@ void TfrmMain::CreateActions() {
     FRecentActions[size_t(k - 1)] =
         NewAction(QStringLiteral("actRecent%1").arg(k), {}, {}, withModeller([k](TModeller& m) { m.OpenRecent(k); }));
   NewAction("actQuitter", "&Quitter", {}, [this] { close(); });
-  // "Rendu POV-Ray": one render window, kept while it is open, for the active view.
+  // "Rendu POV-Ray": one render window, kept while it is open; each render shows the active view.
   NewAction("actRenduPov", "Rendu &POV-Ray", {}, [this] {
     if (!FModeller) return;
     auto* w = findChild<TFrmRenduPov*>();
     if (!w) {
       w = new TFrmRenduPov(FModeller->Scene(), FModeller->ActiveView(), *FPrompt, this);
       w->setAttribute(Qt::WA_DeleteOnClose);
-    } else if (w->Job().State() != TRenderState::Running) {
-      w->SetView(FModeller->ActiveView());
+      w->ViewToRender = [this] { return FModeller ? FModeller->ActiveView() : 3; };
     }
     w->show();
     w->raise();

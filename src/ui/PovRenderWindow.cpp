@@ -125,6 +125,7 @@ void TFrmRenduPov::StartRender() {
   options.Antialias = FAntialias->isChecked();
   options.Program = Program;
   FProgress->setValue(0);
+  if (ViewToRender) FView = ViewToRender();
   if (!FJob.Start(FScene, FView, options, &FPrompt)) {
     FStatus->setText(ToQt(FJob.Message()));
     FPrompt.Error(FJob.Message());

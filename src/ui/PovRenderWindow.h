@@ -44,6 +44,9 @@ class TFrmRenduPov : public QDialog {
   TPovRenderJob& Job() { return FJob; }
   const QImage& Picture() const { return FPicture; }
   void SetView(int view) { FView = view; }
+  // The view a render shows, asked when it starts (the window's active view); without it the view
+  // given at construction or by SetView.
+  std::function<int()> ViewToRender;
   // Where "&Enregistrer l'image..." asks for the file; tests answer it.
   std::function<QString()> ChooseSavePath;
   // Where the job's program is looked for (tests point it elsewhere).
