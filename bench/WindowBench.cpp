@@ -1,6 +1,7 @@
 // The modeller window's own costs, on Qt's offscreen platform: start-up to the window shown (the
 // splash's wait aside), one mouse move of a drag to the new picture on the panel, and the
-// 1,000th insert with the browser's update.
+// 1,000th insert with the browser's update, and the property inspector shown for a newly selected
+// object.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include "platform/DataFiles.h"
 #include "scene/Scene.h"
 #include "ui/MainWindow.h"
+#include "ui/Properties.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 
@@ -100,6 +102,70 @@ void BM_RedrawOf1000Objects(benchmark::State& state) {
   for (auto _ : state) shown.Window.Panel()->RedrawNow();
 }
 BENCHMARK(BM_RedrawOf1000Objects)->Unit(benchmark::kMillisecond);
+
+// A new current object: the inspector's controls built again for it, filled and painted (the
+// selection's own work, the browser and the views, is left out). Argument 0: a cube after a
+// sphere, 1: the light after a cube, 2: a 3D text (its list of fonts) after a cube.
+void BM_InspectorShownForANewObject(benchmark::State& state) {
+  TShownWindow shown(0);
+  TfrmMain& w = shown.Window;
+  TModeller& m = *w.Modeller();
+  const int first = m.Insert(state.range(0) == 0 ? TInsertCommand::Sphere : TInsertCommand::Cube);
+  const int second = state.range(0) == 0   ? m.Insert(TInsertCommand::Cube)
+                     : state.range(0) == 1 ? w.Scene()->IndexOfName("Lumière1")
+                                           : m.Insert(TInsertCommand::Texte3D);
+  w.FlushPending();
+  TProperties& inspector = *w.Properties();
+  QWidget* section = w.PropertiesPanel()->parentWidget();
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    inspector.Show(flip ? first : second);
+    section->repaint();
+    if (inspector.Shown() != (flip ? first : second)) state.SkipWithError("the inspector did not follow");
+  }
+}
+BENCHMARK(BM_InspectorShownForANewObject)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// A node chosen in the browser: the selection, then on the next turn of the event loop the
+// inspector built and filled for the new object, the browser and the four views drawn again, and
+// the property section painted. Arguments as above.
+void BM_SelectionWithTheInspector(benchmark::State& state) {
+  TShownWindow shown(0);
+  TfrmMain& w = shown.Window;
+  TModeller& m = *w.Modeller();
+  const int first = m.Insert(state.range(0) == 0 ? TInsertCommand::Sphere : TInsertCommand::Cube);
+  const int second = state.range(0) == 0   ? m.Insert(TInsertCommand::Cube)
+                     : state.range(0) == 1 ? w.Scene()->IndexOfName("Lumière1")
+                                           : m.Insert(TInsertCommand::Texte3D);
+  w.FlushPending();
+  TProperties& inspector = *w.Properties();
+  QWidget* section = w.PropertiesPanel()->parentWidget();
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    m.SelectFromBrowser(flip ? first : second);
+    QApplication::processEvents();
+    section->repaint();
+    if (inspector.Shown() != (flip ? first : second)) state.SkipWithError("the inspector did not follow");
+  }
+}
+BENCHMARK(BM_SelectionWithTheInspector)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// One step of a drag: the inspector's values filled again for the moved object.
+void BM_InspectorFillAfterAMove(benchmark::State& state) {
+  TShownWindow shown(1);
+  TfrmMain& w = shown.Window;
+  TProperties& inspector = *w.Properties();
+  Settle();
+  T3dObject* cube = w.Scene()->ObjectAt(w.Scene()->CurrentObject);
+  double x = 0;
+  for (auto _ : state) {
+    cube->SetPosition({x += 0.01, 0, 0});
+    inspector.Fill();
+  }
+}
+BENCHMARK(BM_InspectorFillAfterAMove)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The modeller: splash, the check that the drawing device can start, the main window and the tool
 // box, then the event loop. `ixoral --screenshot FILE.png [DOCUMENT]` starts the same way without
-// the splash's wait, draws, writes a picture of the whole main window and ends.
+// the splash's wait, tells where it found its data files, draws, writes a picture of the whole
+// main window and ends.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -10,6 +11,8 @@
 
 #include <cstdio>
 
+#include "commands/AboutFlight.h"
+#include "platform/DataFiles.h"
 #include "platform/Settings.h"
 #include "render/DisplayDevice.h"
 #include "ui/MainWindow.h"
@@ -37,7 +40,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("IXORAL"));
   QApplication::setOrganizationName(QStringLiteral("Quillbeck"));
-  QApplication::setDesktopFileName(QStringLiteral("ixoral"));
+  QApplication::setDesktopFileName(QStringLiteral("org.ixoral.Ixoral"));
 
   QStringList args = QApplication::arguments().mid(1);
   QString screenshot;
@@ -76,6 +79,12 @@ int main(int argc, char** argv) {
   window.Start(document);
 
   if (!screenshot.isEmpty()) {
+    // Where the shipped files were found, for whoever checks an installation.
+    for (const char* f : {kAboutSceneFile, "help/index.html", "samples/reference.ixr"}) {
+      const std::string found = FindDataFile(f);
+      std::printf("ixoral: %s : %s\n", f, found.empty() ? "introuvable" : found.c_str());
+    }
+    std::fflush(stdout);
     window.show();
     window.FlushPending();
     QApplication::processEvents();

@@ -83,25 +83,27 @@ int TModeller::ActiveView() const { return FInteraction ? FInteraction->ActiveVi
 // ---------------------------------------------------------------- inserts
 
 int TModeller::Insert(TInsertCommand command) {
-  const TInsertCommandInfo& info = InsertCommandInfo(command);
-  const int n = ++FCounters[static_cast<size_t>(command)];
-  std::unique_ptr<TSolidObject> object;
-  std::string name;
-  if (command == TInsertCommand::Parametrique) {
-    object = CreateDefaultCurve();
-    name = info.BaseName + std::to_string(n);
-  } else if (command == TInsertCommand::Texte3D) {
-    // Named after its text, "Abc" made unique.
-    object = CreateDefaultText3D([this](const std::string& s) { return FScene.NameExists(s); });
-    name = object->GetTextParam(1);
-  } else {
-    object = FindInsertDefault(info.Keyword)->Create();
-    name = info.BaseName + std::to_string(n);
-  }
-  const int index = FScene.AddObject(std::move(object), name);
-  FLastInsert = command;
-  SelectFromBrowser(index);
-  return index;
+  return Step(step::Insertion, [&] {
+    const TInsertCommandInfo& info = InsertCommandInfo(command);
+    const int n = ++FCounters[static_cast<size_t>(command)];
+    std::unique_ptr<TSolidObject> object;
+    std::string name;
+    if (command == TInsertCommand::Parametrique) {
+      object = CreateDefaultCurve();
+      name = info.BaseName + std::to_string(n);
+    } else if (command == TInsertCommand::Texte3D) {
+      // Named after its text, "Abc" made unique.
+      object = CreateDefaultText3D([this](const std::string& s) { return FScene.NameExists(s); });
+      name = object->GetTextParam(1);
+    } else {
+      object = FindInsertDefault(info.Keyword)->Create();
+      name = info.BaseName + std::to_string(n);
+    }
+    const int index = FScene.AddObject(std::move(object), name);
+    FLastInsert = command;
+    SelectFromBrowser(index);
+    return index;
+  });
 }
 
 void TModeller::SelectFromBrowser(int object) {
@@ -113,16 +115,18 @@ void TModeller::SelectFromBrowser(int object) {
 // ---------------------------------------------------------------- edit commands
 
 bool TModeller::Cut(int object) {
-  if (!FScene.ObjectAt(object)) return false;
-  if (HasChildNodes(FScene, object)) {
-    FPrompt.Information(kMsgCutLinked);
-    return false;
-  }
-  if (!CopyToClipboard(FScene, FClipboard, &FPrompt)) return false;
-  FScene.DeleteObject(object);
-  FScene.ClearSelection();
-  FScene.RedrawViews();
-  return true;
+  return Step(step::Couper, [&] {
+    if (!FScene.ObjectAt(object)) return false;
+    if (HasChildNodes(FScene, object)) {
+      FPrompt.Information(kMsgCutLinked);
+      return false;
+    }
+    if (!CopyToClipboard(FScene, FClipboard, &FPrompt)) return false;
+    FScene.DeleteObject(object);
+    FScene.ClearSelection();
+    FScene.RedrawViews();
+    return true;
+  });
 }
 
 bool TModeller::Copy(int object) {
@@ -135,70 +139,80 @@ bool TModeller::Copy(int object) {
 }
 
 int TModeller::Paste() {
-  const std::string name = PasteFromClipboard(FScene, FClipboard, &FPrompt);
-  if (name.empty()) return -1;
-  const int index = FScene.IndexOfName(name);
-  if (TSolidObject* s = FScene.SolidAt(index)) s->Parent = -1;
-  SelectFromBrowser(index);
-  return index;
+  return Step(step::Coller, [&] {
+    const std::string name = PasteFromClipboard(FScene, FClipboard, &FPrompt);
+    if (name.empty()) return -1;
+    const int index = FScene.IndexOfName(name);
+    if (TSolidObject* s = FScene.SolidAt(index)) s->Parent = -1;
+    SelectFromBrowser(index);
+    return index;
+  });
 }
 
 bool TModeller::Delete(int object) {
-  const T3dObject* o = FScene.ObjectAt(object);
-  if (!o) {
-    FPrompt.Information(kMsgNeedSelection);
-    return false;
-  }
-  std::string question = kMsgDeleteQuestion + o->Name();
-  if (HasChildNodes(FScene, object)) question += kMsgDeleteGroup;
-  question += " ?";
-  if (!FPrompt.YesNo(question)) return false;
-  FScene.DeleteObject(object);
-  FScene.ClearSelection();
-  FScene.RedrawViews();
-  return true;
+  return Step(step::Suppression, [&] {
+    const T3dObject* o = FScene.ObjectAt(object);
+    if (!o) {
+      FPrompt.Information(kMsgNeedSelection);
+      return false;
+    }
+    std::string question = kMsgDeleteQuestion + o->Name();
+    if (HasChildNodes(FScene, object)) question += kMsgDeleteGroup;
+    question += " ?";
+    if (!FPrompt.YesNo(question)) return false;
+    FScene.DeleteObject(object);
+    FScene.ClearSelection();
+    FScene.RedrawViews();
+    return true;
+  });
 }
 
 int TModeller::Clone(int object) {
-  if (!FScene.ObjectAt(object)) return -1;
-  if (HasChildNodes(FScene, object)) {
-    FPrompt.Information(kMsgCloneLinked);
-    return -1;
-  }
-  if (!FScene.HasSelection()) {
-    FPrompt.Information(kMsgNeedSelection);
-    return -1;
-  }
-  TScene::CloneObjectInto(FScene, FScene.CurrentObject, FScene);
-  const int copy = FScene.ObjectCount() - 1;
-  FScene.RebuildSelectionMarks(copy);
-  std::string name = FScene.ObjectAt(copy)->Name();
-  while (FScene.NameExists(name)) name += 'i';
-  FScene.RenameObject(copy, name);
-  FScene.RedrawViews();
-  return copy;
+  return Step(step::Clonage, [&] {
+    if (!FScene.ObjectAt(object)) return -1;
+    if (HasChildNodes(FScene, object)) {
+      FPrompt.Information(kMsgCloneLinked);
+      return -1;
+    }
+    if (!FScene.HasSelection()) {
+      FPrompt.Information(kMsgNeedSelection);
+      return -1;
+    }
+    TScene::CloneObjectInto(FScene, FScene.CurrentObject, FScene);
+    const int copy = FScene.ObjectCount() - 1;
+    FScene.RebuildSelectionMarks(copy);
+    std::string name = FScene.ObjectAt(copy)->Name();
+    while (FScene.NameExists(name)) name += 'i';
+    FScene.RenameObject(copy, name);
+    FScene.RedrawViews();
+    return copy;
+  });
 }
 
 bool TModeller::Rename(int object, const std::string& newName) {
-  if (!FScene.ObjectAt(object) || newName.empty()) return false;
-  if (FScene.NameExists(newName)) {
-    FPrompt.Information(kMsgNameExists);
-    return false;
-  }
-  FScene.RenameObject(FScene.HasSelection() ? FScene.CurrentObject : object, newName);
-  return true;
+  return Step(step::Renommage, [&] {
+    if (!FScene.ObjectAt(object) || newName.empty()) return false;
+    if (FScene.NameExists(newName)) {
+      FPrompt.Information(kMsgNameExists);
+      return false;
+    }
+    FScene.RenameObject(FScene.HasSelection() ? FScene.CurrentObject : object, newName);
+    return true;
+  });
 }
 
 bool TModeller::RenameFromBrowser(int object, const std::string& text) {
-  const T3dObject* o = FScene.ObjectAt(object);
-  if (!o) return false;
-  if (text == o->Name()) return true;  // the edit changed nothing
-  if (text.empty() || FScene.NameExists(text)) {
-    FPrompt.Information(kMsgNameRefused);
-    return false;
-  }
-  FScene.RenameObject(object, text);
-  return true;
+  return Step(step::Renommage, [&] {
+    const T3dObject* o = FScene.ObjectAt(object);
+    if (!o) return false;
+    if (text == o->Name()) return true;  // the edit changed nothing
+    if (text.empty() || FScene.NameExists(text)) {
+      FPrompt.Information(kMsgNameRefused);
+      return false;
+    }
+    FScene.RenameObject(object, text);
+    return true;
+  });
 }
 
 TModeller::TEditMenuState TModeller::EditMenuState() {
@@ -213,53 +227,125 @@ bool TModeller::CanDrop(int dragged, int target, bool targetIsObjects) const {
 }
 
 bool TModeller::Drop(int dragged, int target, bool targetIsObjects) {
-  if (!CanDrop(dragged, target, targetIsObjects)) return false;
-  if (!FScene.SetParent(dragged, targetIsObjects ? -1 : target)) {
-    FPrompt.Error(kMsgAssociationFailed);
-    return false;
-  }
-  SelectFromBrowser(dragged);
-  return true;
+  return Step(step::Association, [&] {
+    if (!CanDrop(dragged, target, targetIsObjects)) return false;
+    if (!FScene.SetParent(dragged, targetIsObjects ? -1 : target)) {
+      FPrompt.Error(kMsgAssociationFailed);
+      return false;
+    }
+    SelectFromBrowser(dragged);
+    return true;
+  });
 }
 
 bool TModeller::Associate() {
-  if (FScene.SelectionCount() < 2) {
-    FPrompt.Information(kMsgAssociateTwo);
-    return false;
-  }
-  const int parent = FScene.CurrentObject;
-  // Only a solid can be a parent: lights take no children.
-  if (!FScene.IsSolid(parent)) {
-    FPrompt.Error(kMsgAssociationFailed);
-    return false;
-  }
-  for (int k = 1; k < FScene.SelectionCount(); ++k) {
-    const int i = FScene.SelectedAt(k);
-    if (i == parent || !FScene.IsSolid(i) || WouldCloseCycle(FScene, i, parent)) continue;
-    FScene.SolidAt(i)->Parent = parent;  // pivot and relation stay as they are
-  }
-  FScene.Notify(TSceneChange::HierarchyChanged);
-  FScene.RedrawViews();
-  return true;
+  return Step(step::Association, [&] {
+    if (FScene.SelectionCount() < 2) {
+      FPrompt.Information(kMsgAssociateTwo);
+      return false;
+    }
+    const int parent = FScene.CurrentObject;
+    // Only a solid can be a parent: lights take no children.
+    if (!FScene.IsSolid(parent)) {
+      FPrompt.Error(kMsgAssociationFailed);
+      return false;
+    }
+    for (int k = 1; k < FScene.SelectionCount(); ++k) {
+      const int i = FScene.SelectedAt(k);
+      if (i == parent || !FScene.IsSolid(i) || WouldCloseCycle(FScene, i, parent)) continue;
+      FScene.SolidAt(i)->Parent = parent;  // pivot and relation stay as they are
+    }
+    FScene.Notify(TSceneChange::HierarchyChanged);
+    FScene.RedrawViews();
+    return true;
+  });
 }
 
 bool TModeller::Dissociate(int object) {
-  if (!FScene.ObjectAt(object)) return false;
-  bool changed = false;
-  for (int i = 0; i < FScene.ObjectCount(); ++i)
-    if (TSolidObject* s = FScene.SolidAt(i); s && i != object && s->Parent == object) {
-      s->Parent = -1;
-      changed = true;
-    }
-  if (changed) FScene.Notify(TSceneChange::HierarchyChanged);
-  SelectFromBrowser(object);
-  return changed;
+  return Step(step::Dissociation, [&] {
+    if (!FScene.ObjectAt(object)) return false;
+    bool changed = false;
+    for (int i = 0; i < FScene.ObjectCount(); ++i)
+      if (TSolidObject* s = FScene.SolidAt(i); s && i != object && s->Parent == object) {
+        s->Parent = -1;
+        changed = true;
+      }
+    if (changed) FScene.Notify(TSceneChange::HierarchyChanged);
+    SelectFromBrowser(object);
+    return changed;
+  });
+}
+
+// ---------------------------------------------------------------- property inspector
+
+TPropertyApplyResult TModeller::ApplyProperties(int object, const TPropertyEdits& edits) {
+  return Step(step::Proprietes, [&] {
+    return ixoral::ApplyProperties(FScene, object, edits);
+  });
+}
+
+bool TModeller::ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts) {
+  return Step(step::Proprietes, [&] {
+    return ixoral::ValidateVector(FScene, object, key, texts);
+  });
 }
 
 void TModeller::ResetPosition() {
-  ixoral::ResetPosition(FScene, ActiveView());
-  FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
-  FScene.RedrawViews();
+  Step(step::PositionInitiale, [&] {
+    ixoral::ResetPosition(FScene, ActiveView());
+    FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
+    FScene.RedrawViews();
+  }, !FScene.HasSelection());
+}
+
+// ---------------------------------------------------------------- undo and redo
+
+void TModeller::Recorded(const char* name, TSceneSnapshot before) {
+  if (FHistory.Record(name, std::move(before), FScene) && OnHistoryChanged) OnHistoryChanged();
+}
+
+void TModeller::ClearHistory() {
+  FHistory.Clear();
+  FDragBefore.reset();
+  MarkSaved();
+  if (OnHistoryChanged) OnHistoryChanged();
+}
+
+void TModeller::MarkSaved(bool saved) { FSavedVersion = saved ? FHistory.Version() : ~uint64_t{0}; }
+
+bool TModeller::Undo() {
+  if (!FHistory.CanUndo()) return false;
+  FHistory.Undo(FScene);
+  if (OnHistoryChanged) OnHistoryChanged();
+  return true;
+}
+
+bool TModeller::Redo() {
+  if (!FHistory.CanRedo()) return false;
+  FHistory.Redo(FScene);
+  if (OnHistoryChanged) OnHistoryChanged();
+  return true;
+}
+
+std::string TModeller::UndoCaption() const {
+  const std::string name = FHistory.UndoName();
+  return name.empty() ? std::string(kUndoCaption) : std::string(kUndoCaption) + " " + name;
+}
+
+std::string TModeller::RedoCaption() const {
+  const std::string name = FHistory.RedoName();
+  return name.empty() ? std::string(kRedoCaption) : std::string(kRedoCaption) + " " + name;
+}
+
+void TModeller::BeginDrag() { FDragBefore = TakeSnapshot(FScene); }
+
+void TModeller::EndDrag() {
+  if (!FDragBefore) return;
+  const TOperation op = FInteraction ? FInteraction->Operation() : opMove;
+  const char* name = op == opRotate ? step::Rotation : op == opResize ? step::Redimensionnement : step::Deplacement;
+  TSceneSnapshot before = std::move(*FDragBefore);
+  FDragBefore.reset();
+  Recorded(name, std::move(before));
 }
 
 // ---------------------------------------------------------------- files
@@ -276,6 +362,7 @@ bool TModeller::New() {
   if (!FScene.NewScene(true)) return false;
   FScene.FileName.clear();
   FCounters.fill(0);
+  ClearHistory();
   FilesChanged();
   return true;
 }
@@ -301,6 +388,7 @@ bool TModeller::OpenPath(const std::string& path) {
   }
   if (!FScene.NewScene(false)) return false;
   const bool ok = LoadDocument(FScene, path, &FPrompt, {}, TTextureUse::Extract, {}, OnProgress);
+  ClearHistory();
   FScene.ClearSelection();
   FScene.Notify(TSceneChange::SceneLoaded);
   FScene.RedrawViews();
@@ -363,6 +451,7 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
     case TSaveType::Document:
     default:
       if (!SaveDocument(FScene, file.Path, !askBeforeOverwrite, &FPrompt, OnProgress)) return false;
+      MarkSaved();
       if (FSettings) AddRecent(*FSettings, file.Path);
       FilesChanged();
       return true;

@@ -9,8 +9,11 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <string>
 
+#include "commands/Properties.h"
+#include "commands/History.h"
 #include "platform/Clipboard.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
@@ -137,6 +140,12 @@ class TModeller {
   bool Associate();
   bool Dissociate(int object);
 
+  // --- property inspector ---
+  // The edited fields of the inspector applied to `object` as one change of the scene.
+  TPropertyApplyResult ApplyProperties(int object, const TPropertyEdits& edits);
+  // A "valider" button: the three texts of "vectdir" or "vecthaut" applied to `object`.
+  bool ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts);
+
   // --- views ---
   void ResetPosition();  // "Position initiale" on the active view
 
@@ -160,14 +169,61 @@ class TModeller {
   bool ConfirmClose();
   std::array<std::string, 5> RecentFiles();
 
+  // --- undo and redo ---
+  bool CanUndo() const { return FHistory.CanUndo(); }
+  bool CanRedo() const { return FHistory.CanRedo(); }
+  bool Undo();
+  bool Redo();
+  // The "&Edition" items: "&Annuler" or "&Rétablir", followed by the step's name when there is one.
+  std::string UndoCaption() const;
+  std::string RedoCaption() const;
+  THistory& History() { return FHistory; }
+  // A mouse drag in the views, press to release, is one step named after its operation.
+  void BeginDrag();
+  void EndDrag();
+  // Runs `change` (a dialog's "&OK", a view-type change...) as one step named `name`; `views`
+  // when it changes the views.
+  template <class F>
+  auto Step(const char* name, F&& change, bool views = false) -> decltype(change()) {
+    if (FStepDepth > 0) return change();  // a step inside a step is part of it
+    struct TDepth {
+      int& D;
+      explicit TDepth(int& d) : D(d) { ++D; }
+      ~TDepth() { --D; }
+    };
+    TSceneSnapshot before = TakeSnapshot(FScene, views);
+    if constexpr (std::is_void_v<decltype(change())>) {
+      {
+        TDepth depth(FStepDepth);
+        change();
+      }
+      Recorded(name, std::move(before));
+    } else {
+      auto result = [&] {
+        TDepth depth(FStepDepth);
+        return change();
+      }();
+      Recorded(name, std::move(before));
+      return result;
+    }
+  }
+  // Whether the scene changed since it was last saved, opened or made new.
+  bool Modified() const { return FHistory.Version() != FSavedVersion; }
+  // The scene now counts as saved (or, with false, as changed: a recovered scene).
+  void MarkSaved(bool saved = true);
+
   // Told after a file command changed the caption or the recent list.
   std::function<void()> OnFilesChanged;
   // Told as a document is written or read: the archive's message and a percentage.
   std::function<void(const std::string& message, int percent)> OnProgress;
+  // Told after every step recorded, undone or redone, and when the history is cleared.
+  std::function<void()> OnHistoryChanged;
 
  private:
   bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);
   void FilesChanged();
+  void Recorded(const char* name, TSceneSnapshot before);
+  void ClearHistory();
 
   TScene& FScene;
   IPrompt& FPrompt;
@@ -178,6 +234,10 @@ class TModeller {
   TViewInteraction* FInteraction;
   std::array<int, kInsertCommandCount> FCounters{};
   TInsertCommand FLastInsert = TInsertCommand::Cube;
+  THistory FHistory;
+  uint64_t FSavedVersion = 0;
+  std::optional<TSceneSnapshot> FDragBefore;
+  int FStepDepth = 0;  // steps inside a step are part of it
 };
 
 }  // namespace ixoral

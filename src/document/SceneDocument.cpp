@@ -13,6 +13,7 @@
 
 #include "document/Archive.h"
 #include "document/OutputFile.h"
+#include "platform/DataFiles.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
 #include "platform/Trace.h"
@@ -486,12 +487,6 @@ void SkipLineEnd(const std::string& bytes, size_t& at) {
   for (int k = 0; k < 2 && at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n'); ++k) ++at;
 }
 
-std::string XdgFolder(const char* variable, const char* fallback) {
-  if (const char* v = std::getenv(variable); v && v[0] == '/') return v;
-  if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + fallback;
-  return "/tmp";
-}
-
 }  // namespace
 
 std::string DocumentTextureFolderName(const std::string& documentPath) {
@@ -508,13 +503,91 @@ std::string DocumentTextureFolderName(const std::string& documentPath) {
 
 // ---------------------------------------------------------------- records
 
-std::string SerializeObject(TScene& scene) {
+std::string SerializeObject(TScene& scene) { return SerializeObjectAt(scene, scene.CurrentObject); }
+
+std::string SerializeObjectAt(TScene& scene, int index) {
   TRecordWriter w;
-  if (const TSolidObject* s = scene.SolidAt(scene.CurrentObject))
+  if (const TSolidObject* s = scene.SolidAt(index))
     WriteSolid(w, *s);
-  else if (const TLight* l = scene.LightAt(scene.CurrentObject))
+  else if (const TLight* l = scene.LightAt(index))
     WriteLight(w, scene, *l);
   return w.Result();
+}
+
+namespace {
+
+// Where a solid record's placement fields stand: colour 2, position 4-6, direction 7-9, size
+// 10-12, up vector 13-15, then parent and relation after the hand edits, noise and torsion, and
+// the specular power after the texture. Empty when the record is not a well-formed solid record.
+struct TPlacementFields {
+  size_t Parent = 0, Relation = 0, Specular = 0;
+};
+
+std::optional<TPlacementFields> FindPlacementFields(const std::vector<std::string>& f) {
+  if (f.size() < 24 || f[0] != "SolidObject") return std::nullopt;
+  size_t k = 16;
+  auto skip = [&](const char* present, const char* absent, size_t extra) -> bool {
+    if (k >= f.size()) return false;
+    if (f[k] == absent) return ++k, true;
+    if (f[k] != present) return false;
+    k += 1 + extra;
+    return k <= f.size();
+  };
+  if (k < f.size() && f[k] == "Modified") {
+    if (k + 1 >= f.size()) return std::nullopt;
+    long long n = 0;
+    const auto res = std::from_chars(f[k + 1].data(), f[k + 1].data() + f[k + 1].size(), n);
+    if (res.ec != std::errc() || n < 0 || static_cast<unsigned long long>(n) > f.size()) return std::nullopt;
+    k += 2 + 7 * static_cast<size_t>(n);
+  } else if (!skip("", "No Modif", 0)) {
+    return std::nullopt;
+  }
+  if (!skip("Bruit", "No Bruit", 4) || !skip("Torsion", "No Torsion", 7)) return std::nullopt;
+  TPlacementFields p;
+  p.Parent = k++;
+  p.Relation = k++;
+  if (!skip("Texturer", "No Texture", 1)) return std::nullopt;
+  p.Specular = k;
+  if (p.Specular >= f.size()) return std::nullopt;
+  return p;
+}
+
+}  // namespace
+
+bool ApplyPlacementOnly(TScene& scene, int index, const std::string& current, const std::string& wanted) {
+  TSolidObject* s = scene.SolidAt(index);
+  if (!s) return false;
+  const std::vector<std::string> a = SplitRecord(current), b = SplitRecord(wanted);
+  const auto pa = FindPlacementFields(a), pb = FindPlacementFields(b);
+  if (!pa || !pb || a.size() != b.size() || pa->Parent != pb->Parent || pa->Specular != pb->Specular) return false;
+  auto placement = [&](size_t k) {
+    return k == 2 || (k >= 4 && k <= 15) || k == pa->Parent || k == pa->Relation || k == pa->Specular;
+  };
+  for (size_t k = 0; k < a.size(); ++k)
+    if (!placement(k) && a[k] != b[k]) return false;
+
+  std::vector<std::string> values{b[2]};
+  for (size_t k = 4; k <= 15; ++k) values.push_back(b[k]);
+  values.push_back(b[pb->Parent]);
+  values.push_back(b[pb->Relation]);
+  values.push_back(b[pb->Specular]);
+  TFieldReader r(values);
+  const D3DCOLOR colour = r.Colour();
+  const Vec3d pos = r.Vector(), dir = r.Vector(), redim = r.Vector(), up = r.Vector();
+  const long long parent = r.Int();
+  const long long relation = r.Int(0, 255);
+  const float specular = r.Single();
+  if (!r.Ok() || !r.AtEnd()) return false;
+  // As a record is read: the colour with the mesh, then the placement in the reader's order.
+  s->SetColor(colour);
+  s->SetPosition(pos);
+  s->SetScale(redim);
+  s->SetSpecular(specular);
+  s->SetOrientation(ToSingle(dir), ToSingle(up));
+  s->Parent = static_cast<int32_t>(parent);
+  s->Relation = static_cast<uint8_t>(relation);
+  scene.RebuildSelectionMarks(index);
+  return true;
 }
 
 std::vector<std::string> SplitRecord(const std::string& record) {
@@ -587,12 +660,7 @@ std::string WriteSceneText(TScene& scene) {
     out += kDocHeader + end;
   }
   out += std::to_string(scene.ObjectCount()) + end;
-  const int current = scene.CurrentObject;
-  for (int i = 0; i < scene.ObjectCount(); ++i) {
-    scene.SelectObject(i);
-    out += Utf8ToWin1252(SerializeObject(scene)) + "\r\n" + end;
-  }
-  scene.SelectObject(current);
+  for (int i = 0; i < scene.ObjectCount(); ++i) out += Utf8ToWin1252(SerializeObjectAt(scene, i)) + "\r\n" + end;
   return out;
 }
 
@@ -715,7 +783,7 @@ bool ReadScene(TScene& scene, const std::string& path) {
 // ---------------------------------------------------------------- documents
 
 std::string DefaultTextureFolder() {
-  return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
+  return XdgUserFolder("XDG_DATA_HOME", "/.local/share") + "/Quillbeck/Ixoral/textures";
 }
 
 bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,

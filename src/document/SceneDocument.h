@@ -55,6 +55,13 @@ struct TLoadBudget {
 
 // The record of the scene's current object, as UTF-8 text without line ends; empty without one.
 std::string SerializeObject(TScene& scene);
+// The record of object `index`; empty when there is none.
+std::string SerializeObjectAt(TScene& scene, int index);
+// When the solid records `current` (solid `index` as it is) and `wanted` differ only in colour,
+// position, direction, size, up vector, parent, relation and specular power, gives the solid
+// `wanted`'s values exactly as reading `wanted` would, and answers true; otherwise changes
+// nothing and answers false.
+bool ApplyPlacementOnly(TScene& scene, int index, const std::string& current, const std::string& wanted);
 // Splits a record at ";" (the text after the last ";" is not a field); fields are cut to 255
 // characters.
 std::vector<std::string> SplitRecord(const std::string& record);

@@ -36,6 +36,14 @@ std::vector<std::string> DataFolderCandidates(const std::string& executablePath,
   return folders;
 }
 
+std::vector<std::string> DataFolders() { return CandidatesForThisProcess(); }
+
+std::string XdgUserFolder(const char* variable, const char* underHome) {
+  if (const char* v = std::getenv(variable); v && v[0] == '/') return v;
+  if (const char* home = std::getenv("HOME"); home && home[0]) return std::string(home) + underHome;
+  return "/tmp";
+}
+
 std::string ExecutablePath() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);

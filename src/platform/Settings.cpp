@@ -15,6 +15,8 @@
 #include <sstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/DataFiles.h"
+#include "platform/DesktopIntegration.h"
 #include "platform/Encoding.h"
 
 namespace ixoral {
@@ -72,15 +74,7 @@ TSettingsStore::TSettingsStore(std::string filePath, IPrompt* prompt)
     : FPath(std::move(filePath)), FPrompt(prompt) {}
 
 std::string TSettingsStore::DefaultPath() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && home[0]) {
-    base = std::string(home) + "/.config";
-  } else {
-    base = "/tmp";
-  }
-  return base + "/Quillbeck/Ixoral/settings.ini";
+  return XdgUserFolder("XDG_CONFIG_HOME", "/.config") + "/Quillbeck/Ixoral/settings.ini";
 }
 
 std::string TSettingsStore::Fold(const std::string& path) {
@@ -247,6 +241,8 @@ void TSettingsStore::RegisterFileAssociation(const std::string& executablePath) 
   WriteRootValues(ext, {{"Application", exe}});
   WriteRootValues(ext + "\\OpenWithList", {{"a", exe}, {"b", "Ide.exe"}, {"MRUList", "ab"}});
   WriteRootValues("\\Ixoralfile\\shell\\Open\\command", {{"command", executablePath + " %1"}});
+  // The desktop's own association: the document type and an entry that opens it with this program.
+  RegisterDesktopIntegration(executablePath, XdgUserFolder("XDG_DATA_HOME", "/.local/share"), FindProgramIcon());
 }
 
 }  // namespace ixoral

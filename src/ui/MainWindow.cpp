@@ -8,7 +8,6 @@
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,10 +21,17 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "commands/Help.h"
 #include "document/SceneDocument.h"
+#include "platform/DataFiles.h"
 #include "render/device/D3DConstants.h"
 #include "scene/ViewOps.h"
+#include "ui/AboutDialog.h"
+#include "ui/DialogFrame.h"
+#include "ui/HelpBrowser.h"
 #include "ui/PovRenderWindow.h"
+#include "ui/Properties.h"
+#include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolBox.h"
@@ -77,14 +83,20 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
       FPrompt(prompt ? prompt : &FQtPrompt),
       FFiles(files ? files : &FQtFiles),
       FClipboard(clipboard ? clipboard : &FQtClipboard) {
+  FCloseAnimated = QGuiApplication::platformName() != QLatin1String("offscreen");
+  FShrink.setInterval(100);
+  connect(&FShrink, &QTimer::timeout, this, &TfrmMain::ShrinkTick);
   InitIcons();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(Icon(QStringLiteral("ixoral")));
+  // The document type and the desktop entry for this user, as every start writes them.
+  FSettings.RegisterFileAssociation(ExecutablePath());
   CreateWorkingArea();
   CreateScene();
   CreateActions();
   CreateMenus();
+  RefreshHistoryActions();
   CreateToolBar();
   CreateToolBox();
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -109,6 +121,8 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
 TfrmMain::~TfrmMain() {
   FSubscription.Reset();
   if (FPanel) FPanel->Attach(nullptr, nullptr);
+  delete FProperties;  // before the modeller and the scene it edits
+  FProperties = nullptr;
   FModeller.reset();
   FInteraction.reset();
   FDrawn.reset();
@@ -140,11 +154,34 @@ void TfrmMain::CreateScene() {
     RefreshRecentMenu();
   };
   FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
+  FModeller->OnHistoryChanged = [this] { RefreshHistoryActions(); };
   FSubscription = FDrawn->Scene.Observe([this](const TSceneEvent& e) { OnSceneChange(e); });
   FDrawn->Scene.NewScene(true);
   FBrowser->Rebuild(FDrawn->Scene, -1);
   FTreeDirty = false;
   FPanel->Attach(&FDrawn->Renderer, FInteraction.get());
+  CreateProperties();
+}
+
+// The inspector on the property panel: its "..." buttons open the tools as their menu items do,
+// and the two scroll buttons move it while held.
+void TfrmMain::CreateProperties() {
+  FProperties = new TProperties(*FModeller, FPropertiesPanel);
+  FProperties->OnToolButton = [this](const QString& button) {
+    const QString action = button == QLatin1String("btnTexturer") ? QStringLiteral("actTexture")
+                           : button == QLatin1String("btnBruit")  ? QStringLiteral("actBruit")
+                                                                  : QStringLiteral("actTorsion");
+    if (QAction* a = Action(action); a && a->isEnabled()) a->trigger();
+  };
+  for (const char* name : {"ScrollUp", "ScrollDown"}) {
+    auto* b = FPropertiesSection->findChild<QToolButton*>(QString::fromLatin1(name));
+    if (!b) continue;
+    b->setAutoRepeatDelay(20);
+    b->setVisible(false);
+    const bool up = std::string_view(name) == "ScrollUp";
+    connect(b, &QToolButton::pressed, FProperties, [this, up] { up ? FProperties->ScrollUp() : FProperties->ScrollDown(); });
+    connect(FProperties, &TProperties::VisibilityChanged, b, &QWidget::setVisible);
+  }
 }
 
 void TfrmMain::CreateWorkingArea() {
@@ -215,6 +252,13 @@ void TfrmMain::CreateWorkingArea() {
       if (FModeller->Drop(dragged, target, onObjects)) FlushPending();
       if (QTreeWidgetItem* node = FBrowser->currentItem()) node->setExpanded(true);
     });
+  });
+  // A drag in the views, press to release, is one step of the history.
+  connect(FPanel, &TScenePanel::PressStarting, this, [this] {
+    if (FModeller) FModeller->BeginDrag();
+  });
+  connect(FPanel, &TScenePanel::DragEnded, this, [this] {
+    if (FModeller) FModeller->EndDrag();
   });
   connect(FPanel, &TScenePanel::Pressed, this, [this](int selection, int) {
     if (static_cast<TPressSelection>(selection) == TPressSelection::Cleared) FBrowser->SelectQuietly({});
@@ -291,6 +335,9 @@ void TfrmMain::CreateActions() {
   NewAction("actExporterSelection", "La s&élection...", {}, withModeller([](TModeller& m) { m.ExportModelFile(true); }));
 
   // "&Edition"
+  NewAction("actAnnuler", kUndoCaption, QKeySequence(Qt::CTRL | Qt::Key_Z), withModeller([](TModeller& m) { m.Undo(); }));
+  NewAction("actRetablir", kRedoCaption, QKeySequence(Qt::CTRL | Qt::Key_Y), withModeller([](TModeller& m) { m.Redo(); }))
+      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   NewAction("actCouper", "&Couper", QKeySequence(Qt::CTRL | Qt::Key_X),
             withModeller([this](TModeller& m) { m.Cut(SelectedNodeObject()); }));
   NewAction("actCopier", "C&opier", QKeySequence(Qt::CTRL | Qt::Key_C),
@@ -305,11 +352,10 @@ void TfrmMain::CreateActions() {
                 FPrompt->Information(kMsgNeedSelection);
                 return;
               }
-              bool ok = false;
-              const QString name = QInputDialog::getText(this, QStringLiteral("Renommer"), QStringLiteral("Nom :"),
-                                                         QLineEdit::Normal,
-                                                         ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name()), &ok);
-              if (ok) m.Rename(SelectedNodeObject(), FromQt(name));
+              const QTreeWidgetItem* node = FBrowser->currentItem();
+              const QString shown = node ? node->text(0) : ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name());
+              TFrmRename dialog(this, m, *FPrompt, SelectedNodeObject(), shown);
+              dialog.exec();
             }));
 
   // "&Affichage"
@@ -419,10 +465,14 @@ void TfrmMain::CreateActions() {
   });
 
   // "?"
-  later(NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1), [] {}));
+  NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1),
+            [this] { OpenHelpPage(this, QString::fromUtf8(help::Index), FPrompt); });
   later(NewAction("actPresentation", "&Présentation", {}, [] {}));
   later(NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [] {}));
-  later(NewAction("actAPropos", "&A propos d'Ixoral", {}, [] {}));
+  NewAction("actAPropos", "&A propos d'Ixoral", {}, [this] {
+    TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject : -1);
+    about.exec();
+  });
 }
 
 void TfrmMain::CreateMenus() {
@@ -443,6 +493,9 @@ void TfrmMain::CreateMenus() {
 
   FEditMenu = menuBar()->addMenu(QStringLiteral("&Edition"));
   FEditMenu->setObjectName(QStringLiteral("mnuEdition"));
+  FEditMenu->addAction(Action("actAnnuler"));
+  FEditMenu->addAction(Action("actRetablir"));
+  FEditMenu->addSeparator();
   for (const char* n : {"actCouper", "actCopier", "actColler", "actSupprimer", "actCloner", "actRenommer"})
     FEditMenu->addAction(Action(n));
   connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
@@ -611,14 +664,36 @@ void TfrmMain::StorePreferencesAndViews() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (FModeller && !FModeller->ConfirmClose()) {
+  if (FShrink.isActive()) {  // already closing: the animation ends it
     event->ignore();
     return;
   }
-  FClosing = true;
-  StorePreferencesAndViews();
-  FToolBox->hide();
+  if (!FClosing) {
+    if (FModeller && !FModeller->ConfirmClose()) {
+      event->ignore();
+      return;
+    }
+    FClosing = true;
+    StorePreferencesAndViews();
+    FToolBox->hide();
+    if (FCloseAnimated && isVisible()) {
+      // The window shrinks to its centre before it goes.
+      event->ignore();
+      FShrinkPercent = 0;
+      FShrink.start();
+      return;
+    }
+  }
   event->accept();
+}
+
+void TfrmMain::ShrinkTick() {
+  const int before = FShrinkPercent;
+  FShrinkPercent += 20;
+  setMask(ShrinkingRegion(width(), height(), FShrinkPercent));
+  if (before <= 80) return;
+  FShrink.stop();
+  close();
 }
 
 // ---------------------------------------------------------------- notifications
@@ -728,7 +803,18 @@ void TfrmMain::RefreshRecentMenu() {
   FRecentSeparator->setVisible(!files[0].empty());
 }
 
+void TfrmMain::RefreshHistoryActions() {
+  QAction* undo = Action(QStringLiteral("actAnnuler"));
+  QAction* redo = Action(QStringLiteral("actRetablir"));
+  if (!undo || !redo) return;  // before the actions exist
+  undo->setEnabled(FModeller && FModeller->CanUndo());
+  redo->setEnabled(FModeller && FModeller->CanRedo());
+  undo->setText(ToQt(FModeller ? FModeller->UndoCaption() : kUndoCaption));
+  redo->setText(ToQt(FModeller ? FModeller->RedoCaption() : kRedoCaption));
+}
+
 void TfrmMain::RefreshEditMenu() {
+  RefreshHistoryActions();
   const TModeller::TEditMenuState s = FModeller ? FModeller->EditMenuState() : TModeller::TEditMenuState{};
   for (const char* n : {"actCouper", "actCopier", "actSupprimer", "actCloner", "actRenommer"})
     Action(n)->setEnabled(s.ObjectCommands);

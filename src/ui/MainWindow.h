@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 #include "commands/Modeller.h"
@@ -21,6 +22,7 @@ class QToolButton;
 
 namespace ixoral {
 
+class TProperties;
 class TScenePanel;
 class TSceneBrowser;
 class TToolBox;
@@ -49,6 +51,7 @@ class TfrmMain : public QMainWindow {
   TSceneBrowser* Browser() { return FBrowser; }
   TToolBox* ToolBox() { return FToolBox; }
   QWidget* PropertiesPanel() { return FPropertiesPanel; }
+  TProperties* Properties() { return FProperties; }
   // The action of a menu item or tool button, found by its object name.
   QAction* Action(const QString& name) const;
   // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
@@ -57,6 +60,11 @@ class TfrmMain : public QMainWindow {
   void FlushBrowser();
   // Sets the operation and axis as the tool bar and the "Operations" menu do.
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
+  // Whether closing shrinks the window to its centre first (not on the offscreen platform,
+  // where nobody would see it), and how far the shrinking is.
+  void SetCloseAnimated(bool animated) { FCloseAnimated = animated; }
+  bool Shrinking() const { return FShrink.isActive(); }
+  int ShrinkPercent() const { return FShrinkPercent; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -76,6 +84,7 @@ class TfrmMain : public QMainWindow {
   void RefreshCaption();
   void RefreshRecentMenu();
   void RefreshEditMenu();
+  void RefreshHistoryActions();
   void RefreshInsertButton();
   void RefreshOperationButtons();
   void UpdateSidePanel();
@@ -87,6 +96,8 @@ class TfrmMain : public QMainWindow {
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
+  void CreateProperties();
+  void ShrinkTick();
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -106,6 +117,7 @@ class TfrmMain : public QMainWindow {
   QWidget* FExplorerSection = nullptr;
   QWidget* FPropertiesSection = nullptr;
   QWidget* FPropertiesPanel = nullptr;
+  TProperties* FProperties = nullptr;
   QSplitter* FWorkSplitter = nullptr;
   QSplitter* FSideSplitter = nullptr;
   QToolBar* FToolBar = nullptr;
@@ -126,6 +138,9 @@ class TfrmMain : public QMainWindow {
   bool FTreeDirty = true;
   bool FSelectionDirty = false;
   bool FClosing = false;
+  bool FCloseAnimated = true;
+  QTimer FShrink;
+  int FShrinkPercent = 0;
 };
 
 }  // namespace ixoral

@@ -73,7 +73,10 @@ void TScenePanel::RequestRedraw() {
 
 void TScenePanel::RedrawNow() {
   FRedrawPending = false;
-  if (FInteraction) FInteraction->RedrawAll();
+  if (FInteraction)
+    FInteraction->RedrawAll();
+  else if (FRenderer)
+    FRenderer->RedrawViews();
 }
 
 void TScenePanel::paintEvent(QPaintEvent* event) {
@@ -102,6 +105,7 @@ void TScenePanel::mousePressEvent(QMouseEvent* event) {
   const TMouseButton button = event->button() == Qt::LeftButton    ? TMouseButton::Left
                               : event->button() == Qt::RightButton ? TMouseButton::Right
                                                                    : TMouseButton::Middle;
+  if (button == TMouseButton::Left) emit PressStarting();
   const TPressResult r = FInteraction->Press(p.x(), p.y(), button, event->modifiers() & Qt::ControlModifier);
   if (button == TMouseButton::Right) emit ContextMenuRequested(event->globalPosition().toPoint());
   if (r.Selection != TPressSelection::None) emit Pressed(static_cast<int>(r.Selection), r.Object);

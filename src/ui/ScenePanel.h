@@ -34,6 +34,8 @@ class TScenePanel : public QWidget, public IPresenter {
   QSize SurfaceSizeFor(const QSize& logical) const;
 
  signals:
+  // A left press about to reach the views (a drag may start from it).
+  void PressStarting();
   void Pressed(int selection, int object);  // TPressSelection, object index
   void DragEnded();
   void ContextMenuRequested(const QPoint& globalPosition);

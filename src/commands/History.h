@@ -1,0 +1,106 @@
+// The undo history of the main scene. A step keeps the scene as it was before a command changed
+// it: every object's record (the text a document holds for it — names, order, parents, relations,
+// deformation records, textures, lights and their device records), the selection and, for the
+// steps that change them, the views. Undoing puts that state back and keeps the state it
+// replaced for redoing. Objects whose records differ only in where they stand, their colour or
+// their grouping are put back in place; any other difference reads the objects again from their
+// records. The history is bounded by a number of steps and a memory budget, the oldest steps
+// going first; a single step larger than the budget is still kept, alone.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+inline constexpr size_t kHistorySteps = 100;
+inline constexpr size_t kHistoryBytes = 64u << 20;
+inline constexpr const char* kUndoCaption = "&Annuler";
+inline constexpr const char* kRedoCaption = "&Rétablir";
+
+// The step names shown after "Annuler " and "Rétablir ".
+namespace step {
+inline constexpr const char* Insertion = "Insertion";
+inline constexpr const char* Suppression = "Suppression";
+inline constexpr const char* Couper = "Couper";
+inline constexpr const char* Coller = "Coller";
+inline constexpr const char* Clonage = "Clonage";
+inline constexpr const char* Renommage = "Renommage";
+inline constexpr const char* Association = "Association";
+inline constexpr const char* Dissociation = "Dissociation";
+inline constexpr const char* Deplacement = "Déplacement";
+inline constexpr const char* Rotation = "Rotation";
+inline constexpr const char* Redimensionnement = "Redimensionnement";
+inline constexpr const char* PositionInitiale = "Position initiale";
+inline constexpr const char* Proprietes = "Propriétés";
+inline constexpr const char* Lumiere = "Lumière";
+inline constexpr const char* Vues = "Vues";
+}  // namespace step
+
+// The scene's state as a step keeps it.
+struct TSceneSnapshot {
+  std::vector<std::string> Records;  // one per object, in order
+  int32_t Current = -1;
+  std::vector<int32_t> Selected;
+  std::optional<std::array<TVue, 4>> Views;  // kept by the steps that change the views
+  size_t Bytes() const;
+};
+
+// The scene's state now; with `views`, the views too.
+TSceneSnapshot TakeSnapshot(TScene& scene, bool views = false);
+// Puts the scene in the state of `snapshot` and tells the scene's observers what changed.
+// Returns false when a record could not be read (the objects read stay; the state is reported
+// as it is).
+bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& snapshot);
+// Whether two states hold the same objects and, when both kept them, the same views; the
+// selection is not compared.
+bool SameState(const TSceneSnapshot& a, const TSceneSnapshot& b);
+
+class THistory {
+ public:
+  explicit THistory(size_t maxSteps = kHistorySteps, size_t maxBytes = kHistoryBytes)
+      : FMaxSteps(maxSteps), FMaxBytes(maxBytes) {}
+
+  // Records a step named `name` whose state before was `before`, unless the scene is still in
+  // that state (a command that failed or changed nothing leaves nothing to undo). Clears what
+  // could be redone. Returns whether a step was recorded.
+  bool Record(const std::string& name, TSceneSnapshot before, TScene& scene);
+
+  bool CanUndo() const { return !FUndo.empty(); }
+  bool CanRedo() const { return !FRedo.empty(); }
+  // The name of the step an undo or a redo would undo or redo; empty when none.
+  std::string UndoName() const { return FUndo.empty() ? std::string() : FUndo.back().Name; }
+  std::string RedoName() const { return FRedo.empty() ? std::string() : FRedo.back().Name; }
+  bool Undo(TScene& scene);
+  bool Redo(TScene& scene);
+  void Clear();
+
+  size_t UndoCount() const { return FUndo.size(); }
+  size_t RedoCount() const { return FRedo.size(); }
+  size_t Bytes() const { return FBytes; }
+  // Counts every step recorded, undone or redone: the scene's edits since a point can be told
+  // by comparing with this number then.
+  uint64_t Version() const { return FVersion; }
+
+ private:
+  struct TStep {
+    std::string Name;
+    TSceneSnapshot State;
+  };
+  void Trim();
+  bool Move(std::deque<TStep>& from, std::deque<TStep>& to, TScene& scene);
+
+  size_t FMaxSteps;
+  size_t FMaxBytes;
+  size_t FBytes = 0;
+  uint64_t FVersion = 0;
+  std::deque<TStep> FUndo;
+  std::deque<TStep> FRedo;
+};
+
+}  // namespace ixoral

@@ -1,0 +1,59 @@
+// The rename dialog.
+#include "ui/RenameDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "commands/Help.h"
+#include "commands/Modeller.h"
+#include "ui/QtPlatform.h"
+
+namespace ixoral {
+
+TFrmRename::TFrmRename(QWidget* parent, TModeller& modeller, IPrompt& prompt, int object, const QString& shownName)
+    : TDialogFrame(parent, QStringLiteral("Renommer"), kDefaultTitleTab, QString::fromUtf8(help::Renommer)),
+      FModeller(modeller),
+      FPrompt(prompt),
+      FObject(object) {
+  setObjectName(QStringLiteral("FrmRename"));
+  auto* layout = new QVBoxLayout(Body());
+  layout->setContentsMargins(18, 14, 18, 16);
+  auto* label = new QLabel(QStringLiteral("Entrez un nouveau nom de l'objet :  ( ") + shownName + QStringLiteral(" )"), Body());
+  label->setObjectName(QStringLiteral("Invite"));
+  layout->addWidget(label);
+  FName = new QLineEdit(Body());
+  FName->setObjectName(QStringLiteral("Nom"));
+  FName->setMaxLength(255);
+  layout->addWidget(FName);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  FOk = new QPushButton(QStringLiteral("&OK"), Body());
+  FOk->setObjectName(QStringLiteral("OK"));
+  FOk->setDefault(true);
+  FOk->setEnabled(false);
+  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
+  cancel->setObjectName(QStringLiteral("Annuler"));
+  buttons->addWidget(FOk);
+  buttons->addWidget(cancel);
+  layout->addSpacing(6);
+  layout->addLayout(buttons);
+
+  connect(FName, &QLineEdit::textChanged, this, [this](const QString& text) { FOk->setEnabled(!text.isEmpty()); });
+  connect(FName, &QLineEdit::returnPressed, this, &TFrmRename::Confirm);
+  connect(FOk, &QPushButton::clicked, this, &TFrmRename::Confirm);
+  connect(cancel, &QPushButton::clicked, this, &TFrmRename::reject);
+  resize(std::max(380, label->sizeHint().width() + 60), 150);
+}
+
+void TFrmRename::Confirm() {
+  if (FName->text().isEmpty())
+    FPrompt.Information(kMsgNameUnchanged);
+  else
+    FModeller.Rename(FObject, FromQt(FName->text()));
+  accept();
+}
+
+}  // namespace ixoral
