@@ -11,6 +11,7 @@
 
 #include "commands/Modeller.h"
 #include "document/Archive.h"
+#include "document/ModelExport.h"
 #include "document/PictureExport.h"
 #include "document/PovExport.h"
 #include "document/SceneDocument.h"
@@ -33,6 +34,9 @@ const char* kUsage =
     "  ixoral-cli info DOCUMENT          one line per object: index, kind, name, type, position\n"
     "  ixoral-cli resave DOCUMENT OUTPUT.ixr [--force]\n"
     "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--force]   (N 0..3, default 3)\n"
+    "  ixoral-cli export DOCUMENT OUTPUT.(glb|obj|stl) [--selection NAME...] [--force]\n"
+    "      the visible solids (or the named objects) in world placement: glTF 2.0 binary with\n"
+    "      the lights, Wavefront OBJ with its material file and textures beside it, binary STL\n"
     "  ixoral-cli render DOCUMENT OUTPUT.(bmp|jpg) [--view N] [--resolution K | --size WxH]\n"
     "             [--four-views] [--force]\n"
     "      a picture of the scene: by default the single-view camera at 800x600; --view N draws\n"
@@ -66,6 +70,7 @@ struct TArgs {
   int Resolution = -1;
   std::string Size;
   bool FourViews = false;
+  bool Selection = false;
   std::string Error;
 };
 
@@ -91,6 +96,8 @@ TArgs ParseArgs(int argc, char** argv, int from) {
       else a.Resolution = v[0] - '0';
     } else if (s == "--size" && i + 1 < argc) {
       a.Size = argv[++i];
+    } else if (s == "--selection") {
+      a.Selection = true;  // the names follow among the positional arguments
     } else if (s == "--four-views") {
       a.FourViews = true;
     } else if (s.rfind("--", 0) == 0) {
@@ -183,6 +190,27 @@ int CmdExportPov(const TArgs& a) {
   if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
     return Fail(kMsgFileAccess + a.Positional[1]);
   return 0;
+}
+
+// export DOCUMENT OUTPUT [--selection NAME...]: the names after the output are the objects.
+int CmdExport(const TArgs& a) {
+  if (a.Positional.size() < 2 || (a.Positional.size() > 2 && !a.Selection) ||
+      (a.Selection && a.Positional.size() == 2))
+    return Usage();
+  std::error_code ec;
+  if (fs::exists(a.Positional[1], ec) && !a.Force) return Fail(kMsgOverwrite + a.Positional[1]);
+  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
+  TScene scene(nullptr, &prompt);
+  if (!Load(scene, a.Positional[0], prompt)) return 1;
+  TModelExportOptions options;
+  options.AskBeforeOverwrite = false;
+  options.SelectionOnly = a.Selection;
+  for (size_t k = 2; k < a.Positional.size(); ++k) {
+    const int i = scene.IndexOfName(a.Positional[k]);
+    if (i < 0) return Fail("Objet inconnu : " + a.Positional[k]);
+    options.Objects.push_back(i);
+  }
+  return ExportModel(scene, a.Positional[1], options, &prompt) ? 0 : 1;
 }
 
 // The picture format of an output name by its extension: 2 bitmap, 3 JPEG, 0 unknown.
@@ -320,6 +348,7 @@ int main(int argc, char** argv) {
   if (cmd == "info") return CmdInfo(args);
   if (cmd == "resave") return CmdResave(args);
   if (cmd == "export-pov") return CmdExportPov(args);
+  if (cmd == "export") return CmdExport(args);
   if (cmd == "text") return CmdText(args);
   if (cmd == "render") return CmdRender(args);
   if (cmd == "archive") return CmdArchive(args);

@@ -6,6 +6,7 @@
 #include "commands/BrowserTree.h"
 #include "commands/Preferences.h"
 #include "document/PictureExport.h"
+#include "document/ModelExport.h"
 #include "document/PovExport.h"
 #include "document/SceneDocument.h"
 #include "scene/Curves.h"
@@ -444,6 +445,20 @@ bool TModeller::SaveAs() {
   const auto file = FFiles->ChooseFileToSave();
   if (!file) return false;
   return SaveDocumentAs(*file, true);
+}
+
+bool TModeller::ExportModelFile(bool selectionOnly) {
+  if (selectionOnly && !FScene.HasSelection()) {
+    FPrompt.Information(kMsgNeedSelection);
+    return false;
+  }
+  if (!FFiles) return false;
+  const auto path = FFiles->ChooseExportFile();
+  if (!path) return false;
+  TModelExportOptions options;
+  options.SelectionOnly = selectionOnly;
+  if (selectionOnly) options.Objects = SelectedObjectsForExport(FScene);
+  return ExportModel(FScene, *path, options, &FPrompt);
 }
 
 bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite) {

@@ -59,6 +59,9 @@ const std::array<TInsertCommandInfo, kInsertCommandCount>& InsertCommands();
 const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command);
 const TInsertCommandInfo* FindInsertCommand(const std::string& keyword);
 
+inline constexpr const char* kFilterExport =
+    "glTF binaire (*.glb)|*.glb|Wavefront OBJ (*.obj)|*.obj|STL binaire (*.stl)|*.stl";
+
 // Save-as file types, as the save dialog's filter lists them.
 enum class TSaveType { Document = 1, PovRay = 2, Bitmap = 3, Jpeg = 4 };
 
@@ -80,6 +83,8 @@ class IFileChooser {
   virtual std::optional<std::string> ChooseDocumentToOpen() = 0;
   virtual std::optional<TChosenFile> ChooseFileToSave() = 0;
   virtual std::optional<TResolutionChoice> ChooseResolution() = 0;
+  // The file an export writes (its extension names the format, kFilterExport).
+  virtual std::optional<std::string> ChooseExportFile() { return std::nullopt; }
 };
 
 // Whether the clipboard's text is an object record ("SolidObject;" or "LightObject;").
@@ -158,6 +163,9 @@ class TModeller {
   // The scene's SaveRequest: saves (asking for a file when the scene has none); answers whether
   // the scene was saved.
   bool SaveBeforeClear();
+  // "Exporter": the visible solids and lights, or with `selectionOnly` the selected objects, to
+  // the file chosen, in the format its extension names (glTF binary, OBJ, STL).
+  bool ExportModelFile(bool selectionOnly);
   // Asked before the window closes; false keeps it open.
   bool ConfirmClose();
   std::array<std::string, 5> RecentFiles();

@@ -30,6 +30,7 @@
 #include "ui/DialogFrame.h"
 #include "ui/HelpBrowser.h"
 #include "ui/OptionsDialog.h"
+#include "ui/PovRenderWindow.h"
 #include "ui/Properties.h"
 #include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
@@ -337,6 +338,21 @@ void TfrmMain::CreateActions() {
     FRecentActions[size_t(k - 1)] =
         NewAction(QStringLiteral("actRecent%1").arg(k), {}, {}, withModeller([k](TModeller& m) { m.OpenRecent(k); }));
   NewAction("actQuitter", "&Quitter", {}, [this] { close(); });
+  // "Rendu POV-Ray": one render window, kept while it is open; each render shows the active view.
+  NewAction("actRenduPov", "Rendu &POV-Ray", {}, [this] {
+    if (!FModeller) return;
+    auto* w = findChild<TFrmRenduPov*>();
+    if (!w) {
+      w = new TFrmRenduPov(FModeller->Scene(), FModeller->ActiveView(), *FPrompt, this);
+      w->setAttribute(Qt::WA_DeleteOnClose);
+      w->ViewToRender = [this] { return FModeller ? FModeller->ActiveView() : 3; };
+    }
+    w->show();
+    w->raise();
+    w->activateWindow();
+  }, "rendu")->setToolTip("Rendu POV-Ray");
+  NewAction("actExporterScene", "La &scène...", {}, withModeller([](TModeller& m) { m.ExportModelFile(false); }));
+  NewAction("actExporterSelection", "La s&élection...", {}, withModeller([](TModeller& m) { m.ExportModelFile(true); }));
 
   // "&Edition"
   NewAction("actAnnuler", kUndoCaption, QKeySequence(Qt::CTRL | Qt::Key_Z), withModeller([](TModeller& m) { m.Undo(); }));
@@ -498,6 +514,12 @@ void TfrmMain::CreateMenus() {
   FFileMenu->setObjectName(QStringLiteral("mnuFichier"));
   for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actEnregistrerSous", "actImprimer"})
     FFileMenu->addAction(Action(n));
+  FFileMenu->addSeparator();
+  FFileMenu->addAction(Action("actRenduPov"));
+  QMenu* exportMenu = FFileMenu->addMenu(QStringLiteral("E&xporter"));
+  exportMenu->setObjectName(QStringLiteral("mnuExporter"));
+  exportMenu->addAction(Action("actExporterScene"));
+  exportMenu->addAction(Action("actExporterSelection"));
   FRecentSeparator = FFileMenu->addSeparator();
   for (QAction* a : FRecentActions) FFileMenu->addAction(a);
   FFileMenu->addSeparator();
@@ -556,7 +578,8 @@ void TfrmMain::CreateToolBar() {
   FToolBar->setObjectName(QStringLiteral("ToolBar"));
   FToolBar->setMovable(false);
   FToolBar->setIconSize(QSize(24, 24));
-  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actImprimer"}) FToolBar->addAction(Action(n));
+  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actImprimer", "actRenduPov"})
+    FToolBar->addAction(Action(n));
   FToolBar->addSeparator();
   FToolBar->addAction(Action("actFilaire"));
   FToolBar->addAction(Action("actSolide"));

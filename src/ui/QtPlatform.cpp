@@ -93,6 +93,20 @@ std::optional<TChosenFile> TQtFileChooser::ChooseFileToSave() {
   return TChosenFile{FromQt(path), static_cast<TSaveType>(type)};
 }
 
+std::optional<std::string> TQtFileChooser::ChooseExportFile() {
+  const QStringList filters = FileDialogFilters(kFilterExport);
+  QString chosenFilter = filters.value(0);
+  // The export asks its own question before replacing a file.
+  QString path = QFileDialog::getSaveFileName(FParent, QStringLiteral("Exporter"), FFolder, filters.join(";;"),
+                                              &chosenFilter, QFileDialog::DontConfirmOverwrite);
+  if (path.isEmpty()) return std::nullopt;
+  static const char* const extensions[] = {".glb", ".obj", ".stl"};
+  const int type = std::clamp<int>(static_cast<int>(filters.indexOf(chosenFilter)), 0, 2);
+  if (QFileInfo(path).suffix().isEmpty()) path += QString::fromLatin1(extensions[type]);
+  FFolder = QFileInfo(path).absolutePath();
+  return FromQt(path);
+}
+
 std::optional<TResolutionChoice> TQtFileChooser::ChooseResolution() {
   TFrmReso dialog(FParent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -46,6 +46,7 @@ class TQtFileChooser : public IFileChooser {
   std::optional<std::string> ChooseDocumentToOpen() override;
   std::optional<TChosenFile> ChooseFileToSave() override;
   std::optional<TResolutionChoice> ChooseResolution() override;
+  std::optional<std::string> ChooseExportFile() override;
 
  private:
   QWidget* FParent;

@@ -13,10 +13,12 @@ struct TScriptedFiles : IFileChooser {
   std::deque<std::string> Open;
   std::deque<TChosenFile> Save;
   TResolutionChoice Resolution;
+  std::deque<std::string> Export;
 
   std::optional<std::string> ChooseDocumentToOpen() override { return Next(Open); }
   std::optional<TChosenFile> ChooseFileToSave() override { return Next(Save); }
   std::optional<TResolutionChoice> ChooseResolution() override { return Resolution; }
+  std::optional<std::string> ChooseExportFile() override { return Next(Export); }
 
  private:
   template <class T>

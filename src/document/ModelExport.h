@@ -1,0 +1,47 @@
+// Export of the scene's solids (the whole scene or chosen objects) to the exchange formats other 3D
+// programs read: glTF 2.0 binary (".glb", with the lights), Wavefront OBJ with its material file
+// and texture pictures beside it, and binary STL. Each solid is written in world placement with
+// its colour, transparency, specular power, texture coordinates and normals as drawn.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Prompt.h"
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+enum class TModelFormat { Gltf, Obj, Stl };
+
+inline constexpr const char* kMsgExportEmptyScene = "La scène ne contient aucun solide à exporter";
+inline constexpr const char* kMsgExportEmptySelection = "La sélection ne contient aucun solide à exporter";
+inline constexpr const char* kMsgExportNoTriangles = "Aucun triangle à exporter dans : ";
+inline constexpr const char* kMsgExportSkipped = "Solides sans triangle, non exportés : ";
+inline constexpr const char* kMsgTextureUnreadable = "Impossible de lire la texture : ";
+inline constexpr const char* kMsgUnknownModelFormat = "Format d'export inconnu (glb, obj, stl) : ";
+inline constexpr const char* kMsgExportFailed = "L'export a échoué : ";
+inline constexpr const char* kMsgNamesAdapted = "Noms adaptés au format du fichier : ";
+
+// The format of an output name by its extension (".glb", ".obj", ".stl", any case).
+std::optional<TModelFormat> ModelFormatOf(const std::string& path);
+
+struct TModelExportOptions {
+  // The objects to export (solids, and lights for glTF); empty: every visible solid and every
+  // light that is on.
+  std::vector<int> Objects;
+  bool SelectionOnly = false;  // which message an empty list of objects gives
+  bool AskBeforeOverwrite = true;
+};
+
+// The scene's selection (current object first) as a list of objects to export.
+std::vector<int> SelectedObjectsForExport(const TScene& scene);
+
+// Writes the file (and, for OBJ, the material file and the texture pictures beside it). Every file
+// is written whole or not at all, and the files of a failed export are removed; the scene is only
+// read. Failures and skipped solids are told through `prompt`. Returns success.
+bool ExportModel(TScene& scene, const std::string& path, const TModelExportOptions& options,
+                 IPrompt* prompt);
+
+}  // namespace ixoral

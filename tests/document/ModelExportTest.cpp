@@ -1,0 +1,347 @@
+// glTF, OBJ and STL exports: the Khronos validator's verdict, re-reading by the Open Asset Import
+// Library (triangle counts, bounds, winding), materials and textures, and the refusals.
+#include "document/ModelExport.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/material.h>
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "../support/TempFolder.h"
+#include "document/PictureExport.h"
+#include "document/SceneDocument.h"
+#include "scene/Shapes.h"
+#include "tools/images/Image.h"
+
+using namespace ixoral;
+using ixoral::test::TTempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSample = std::string(IXORAL_TEST_DATA_DIR) + "/../../data/samples/reference.ixr";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct TBounds {
+  double Min[3] = {1e300, 1e300, 1e300}, Max[3] = {-1e300, -1e300, -1e300};
+  void Add(double x, double y, double z) {
+    const double p[3] = {x, y, z};
+    for (int k = 0; k < 3; ++k) Min[k] = std::min(Min[k], p[k]), Max[k] = std::max(Max[k], p[k]);
+  }
+};
+
+// What the scene holds, counted from its components: triangles and world bounds (z mirrored, as
+// the right-handed formats have it) of its visible solids.
+void SceneTriangles(const TScene& scene, size_t& triangles, TBounds& bounds) {
+  triangles = 0;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const TSolidObject* s = scene.SolidAt(i);
+    if (!s || !s->Afficher) continue;
+    for (const TComposante& c : s->Composantes) {
+      const size_t n = c.Vertices.size();
+      if (n < 3) continue;
+      if (c.PrimitiveType == D3DPT_TRIANGLELIST) triangles += n / 3;
+      else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN) triangles += n - 2;
+      else continue;
+      for (const D3DVERTEX& v : c.Vertices) {
+        const Vec3d w = s->TransformPoint({v.x, v.y, v.z});
+        bounds.Add(w.x, w.y, -w.z);
+      }
+    }
+  }
+}
+
+void ImportedTriangles(const aiScene& scene, size_t& triangles, TBounds& bounds) {
+  triangles = 0;
+  for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+    const aiMesh& mesh = *scene.mMeshes[m];
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) triangles += mesh.mFaces[f].mNumIndices == 3;
+    for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+      bounds.Add(mesh.mVertices[v].x, mesh.mVertices[v].y, mesh.mVertices[v].z);
+  }
+}
+
+void ExpectSameBounds(const TBounds& a, const TBounds& b) {
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(a.Min[k], b.Min[k], 1e-4) << "axis " << k;
+    EXPECT_NEAR(a.Max[k], b.Max[k], 1e-4) << "axis " << k;
+  }
+}
+
+// Runs the Khronos glTF validator (the npm package "gltf-validator") on a file. Answers its
+// report, or empty with `skip` set when node or the validator is not installed.
+std::string Validate(const TTempFolder& folder, const std::string& file, int& errors, std::string& skip) {
+  const std::string script = folder.File("validate.js");
+  std::ofstream(script) << R"(const fs = require('fs');
+let v;
+try { v = require('gltf-validator'); } catch (e) { console.log('NO-VALIDATOR'); process.exit(3); }
+v.validateBytes(new Uint8Array(fs.readFileSync(process.argv[2])))
+  .then(r => { console.log(JSON.stringify(r.issues)); process.exit(r.issues.numErrors > 0 ? 1 : 0); })
+  .catch(e => { console.log('FAILED ' + e); process.exit(1); });
+)";
+  const std::string command = "NODE_PATH=\"$(npm root -g 2>/dev/null)\" node '" + script + "' '" + file + "' 2>&1";
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    const int status = ::pclose(p);
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (code == 127 || out.find("NO-VALIDATOR") != std::string::npos) {
+      skip = "the glTF validator is not installed (node and the npm package gltf-validator: "
+             "scripts/install-deps installs them)";
+      return {};
+    }
+    errors = code == 0 ? 0 : 1;
+  }
+  return out;
+}
+
+// A scene with what the formats must carry: a textured solid (a bitmap, turned to PNG, and a
+// JPEG, kept), a transparent one, a turned and resized one, a CSG pair and a spot light.
+void BuildRichScene(TScene& scene, const TTempFolder& folder) {
+  scene.NewScene(true);
+  std::vector<uint32_t> pixels(16 * 8);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = 0xFF000000u | uint32_t(k * 0x10305);
+  ASSERT_TRUE(WriteBmpFile(folder.File("damier.bmp"), 16, 8, pixels.data()));
+  ASSERT_TRUE(WriteJpegFile(folder.File("photo.jpg"), 16, 8, pixels.data()));
+  int cube = scene.AddObject(CreateCube(0xFFFF8000, 0.5), "Cube texturé");
+  scene.SolidAt(cube)->Texturer = true;
+  scene.SolidAt(cube)->TextureFile = folder.File("damier.bmp");
+  int sphere = scene.AddObject(CreateSphere(12, 12, 0x8000FF00, 0.4), "Sphere1");
+  scene.SolidAt(sphere)->SetPosition({1, 0.5, 0});
+  scene.SolidAt(sphere)->Texturer = true;
+  scene.SolidAt(sphere)->TextureFile = folder.File("photo.jpg");
+  int torus = scene.AddObject(CreateTorus(12, 12, 0xFF0000FF, 0.1, 0.4), "Tore1");
+  scene.SolidAt(torus)->SetScale({2, 1, 0.5});
+  scene.SolidAt(torus)->SetDirection({1, 1, 0});
+  scene.SolidAt(torus)->SetPosition({-1, 0, 1});
+  int hole = scene.AddObject(CreateCylinder(16, 0xFFFFFFFF, 1, 0.1), "Trou");
+  ASSERT_TRUE(scene.SetParent(hole, cube));
+  ASSERT_TRUE(scene.SetRelation(hole, cube, relSoustraction));
+  scene.AddObject(CreateSpotLight(0xFFFFFFFF, &scene, 0.5f, 1.0f), "Spot");
+}
+
+class ModelExportTest : public ::testing::Test {
+ protected:
+  TTempFolder folder{"model-export"};
+  TScriptedPrompt prompt;
+};
+
+}  // namespace
+
+TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
+  TScene sample(nullptr, &prompt);
+  ASSERT_TRUE(LoadDocument(sample, kSample, &prompt, folder.File("textures")));
+  ASSERT_TRUE(ExportModel(sample, folder.File("reference.glb"), {}, &prompt));
+  TScene rich(nullptr, &prompt);
+  BuildRichScene(rich, folder);
+  ASSERT_TRUE(ExportModel(rich, folder.File("rich.glb"), {}, &prompt));
+  EXPECT_TRUE(prompt.Shown().empty());
+
+  // What the file says, read back by the same library that reads OBJ and STL.
+  Assimp::Importer importer;
+  const aiScene* read = importer.ReadFile(folder.File("reference.glb"), 0);
+  ASSERT_NE(read, nullptr) << importer.GetErrorString();
+  size_t expected = 0, got = 0;
+  TBounds want, have;
+  SceneTriangles(sample, expected, want);
+  ImportedTriangles(*read, got, have);
+  EXPECT_EQ(got, expected);
+  ExpectSameBounds(want, have);
+  const std::string json = ReadAll(folder.File("rich.glb"));
+  EXPECT_NE(json.find("KHR_lights_punctual"), std::string::npos);
+  EXPECT_NE(json.find("\"relation\":\"soustraction\""), std::string::npos);
+  EXPECT_NE(json.find("image/png"), std::string::npos);   // the bitmap, converted
+  EXPECT_NE(json.find("image/jpeg"), std::string::npos);  // the JPEG, as it was
+  EXPECT_NE(json.find("\"alphaMode\":\"BLEND\""), std::string::npos);
+
+  for (const char* name : {"reference.glb", "rich.glb"}) {
+    int errors = -1;
+    std::string skip;
+    const std::string report = Validate(folder, folder.File(name), errors, skip);
+    if (!skip.empty()) GTEST_SKIP() << skip;
+    EXPECT_EQ(errors, 0) << name << ": " << report;
+  }
+}
+
+TEST_F(ModelExportTest, ObjAndStlReadBackWithTheScenesTrianglesAndBounds) {
+  TScene scene(nullptr, &prompt);
+  ASSERT_TRUE(LoadDocument(scene, kSample, &prompt, folder.File("textures")));
+  size_t expected = 0;
+  TBounds want;
+  SceneTriangles(scene, expected, want);
+  ASSERT_GT(expected, 1000u);
+  for (const char* name : {"reference.obj", "reference.stl"}) {
+    ASSERT_TRUE(ExportModel(scene, folder.File(name), {}, &prompt)) << name;
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile(folder.File(name), 0);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    size_t got = 0;
+    TBounds have;
+    ImportedTriangles(*read, got, have);
+    EXPECT_EQ(got, expected) << name;
+    ExpectSameBounds(want, have);
+  }
+  EXPECT_TRUE(fs::exists(folder.File("reference.mtl")));
+  // The binary STL is 84 bytes of header and count, then 50 bytes a triangle.
+  EXPECT_EQ(fs::file_size(folder.File("reference.stl")), 84 + 50 * expected);
+  // "Cube Perce1" has a space an OBJ name cannot hold: the file says how it was written.
+  ASSERT_FALSE(prompt.Shown().empty());
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgNamesAdapted) + "Cube Perce1 → Cube_Perce1");
+}
+
+TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids) {
+  TScene scene(nullptr, &prompt);
+  BuildRichScene(scene, folder);
+  ASSERT_TRUE(ExportModel(scene, folder.File("rich.obj"), {}, &prompt));
+  const std::string obj = ReadAll(folder.File("rich.obj"));
+  EXPECT_NE(obj.find("# Trou : soustraction avec Cube_texturé"), std::string::npos) << obj.substr(0, 300);
+  // The pictures beside the file: the bitmap as PNG, the JPEG as it was.
+  EXPECT_EQ(ReadAll(folder.File("rich_photo.jpg")), ReadAll(folder.File("photo.jpg")));
+  EXPECT_EQ(ReadAll(folder.File("rich_damier.png")).substr(1, 3), "PNG");
+
+  Assimp::Importer importer;
+  const aiScene* read = importer.ReadFile(folder.File("rich.obj"), 0);
+  ASSERT_NE(read, nullptr) << importer.GetErrorString();
+  bool sawSphere = false, sawCube = false;
+  for (unsigned m = 0; m < read->mNumMeshes; ++m) {
+    const aiMesh& mesh = *read->mMeshes[m];
+    const aiMaterial& mat = *read->mMaterials[mesh.mMaterialIndex];
+    aiString name;
+    mat.Get(AI_MATKEY_NAME, name);
+    float opacity = 1;
+    mat.Get(AI_MATKEY_OPACITY, opacity);
+    aiString texture;
+    const bool textured = mat.GetTexture(aiTextureType_DIFFUSE, 0, &texture) == aiReturn_SUCCESS;
+    if (std::string(name.C_Str()) == "Sphere1") {
+      sawSphere = true;
+      EXPECT_NEAR(opacity, 128 / 255.0, 1e-3);
+      EXPECT_TRUE(textured && std::string(texture.C_Str()) == "rich_photo.jpg") << texture.C_Str();
+      ASSERT_TRUE(mesh.HasTextureCoords(0));
+    }
+    if (std::string(name.C_Str()) == "Cube_texturé") {
+      sawCube = true;
+      aiColor3D kd;
+      mat.Get(AI_MATKEY_COLOR_DIFFUSE, kd);
+      EXPECT_NEAR(kd.r, 1, 1e-3);
+      EXPECT_NEAR(kd.g, 128 / 255.0, 1e-3);
+      EXPECT_NEAR(kd.b, 0, 1e-3);
+    }
+    // Every face of these closed solids turns its front (counter-clockwise) the way its normals
+    // point, so a reader that culls back faces shows them.
+    if (std::string(name.C_Str()) == "Cube_texturé" || std::string(name.C_Str()) == "Tore1" ||
+        std::string(name.C_Str()) == "Sphere1") {
+      ASSERT_TRUE(mesh.HasNormals());
+      int agree = 0, total = 0;
+      for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3) continue;
+        const aiVector3D a = mesh.mVertices[face.mIndices[0]], b = mesh.mVertices[face.mIndices[1]],
+                         c = mesh.mVertices[face.mIndices[2]];
+        const aiVector3D g = (b - a) ^ (c - a);
+        if (g.Length() < 1e-9) continue;
+        const aiVector3D n = mesh.mNormals[face.mIndices[0]] + mesh.mNormals[face.mIndices[1]] +
+                             mesh.mNormals[face.mIndices[2]];
+        ++total;
+        agree += (g * n) > 0;
+      }
+      EXPECT_EQ(agree, total) << name.C_Str();
+    }
+  }
+  EXPECT_TRUE(sawSphere);
+  EXPECT_TRUE(sawCube);
+}
+
+TEST_F(ModelExportTest, TheSelectionAloneIsExported) {
+  TScene scene(nullptr, &prompt);
+  BuildRichScene(scene, folder);
+  scene.SelectObject(scene.IndexOfName("Tore1"));
+  TModelExportOptions options;
+  options.Objects = SelectedObjectsForExport(scene);
+  options.SelectionOnly = true;
+  ASSERT_TRUE(ExportModel(scene, folder.File("tore.stl"), options, &prompt));
+  Assimp::Importer importer;
+  const aiScene* read = importer.ReadFile(folder.File("tore.stl"), 0);
+  ASSERT_NE(read, nullptr);
+  size_t got = 0;
+  TBounds have;
+  ImportedTriangles(*read, got, have);
+  EXPECT_EQ(got, 12u * 12u * 2u);
+}
+
+TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
+  TScene empty(nullptr, &prompt);
+  empty.NewScene(true);  // a light, no solid
+  EXPECT_FALSE(ExportModel(empty, folder.File("vide.glb"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptyScene);
+  TModelExportOptions selection;
+  selection.SelectionOnly = true;
+  EXPECT_FALSE(ExportModel(empty, folder.File("vide.obj"), selection, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptySelection);
+
+  // A solid whose components draw only lines has no triangle to write.
+  TScene lines(nullptr, &prompt);
+  auto solid = CreateCube(0xFFFFFFFF, 1);
+  for (TComposante& c : solid->Composantes) c.PrimitiveType = D3DPT_LINELIST;
+  lines.AddObject(std::move(solid), "Fil");
+  EXPECT_FALSE(ExportModel(lines, folder.File("fil.stl"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgExportNoTriangles) + "Fil");
+  // Beside a solid that has some, it is left out and named.
+  lines.AddObject(CreateCube(0xFFFFFFFF, 1), "Plein");
+  EXPECT_TRUE(ExportModel(lines, folder.File("fil.stl"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgExportSkipped) + "Fil");
+  fs::remove(folder.File("fil.stl"));
+
+  // A texture that cannot be read: nothing written, not even the material file.
+  TScene textured(nullptr, &prompt);
+  textured.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
+  textured.SolidAt(0)->Texturer = true;
+  textured.SolidAt(0)->TextureFile = folder.File("disparue.bmp");
+  EXPECT_FALSE(ExportModel(textured, folder.File("t.obj"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgTextureUnreadable) + folder.File("disparue.bmp"));
+  std::ofstream(folder.File("abimee.bmp")) << "BM pas une image";
+  textured.SolidAt(0)->TextureFile = folder.File("abimee.bmp");
+  EXPECT_FALSE(ExportModel(textured, folder.File("t.glb"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgTextureUnreadable) + folder.File("abimee.bmp"));
+
+  // A folder that cannot take the file, an unknown extension.
+  TScene scene(nullptr, &prompt);
+  scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
+  std::ofstream(folder.File("fichier")) << "x";
+  const std::string unwritable = folder.File("fichier") + "/scene.obj";
+  EXPECT_FALSE(ExportModel(scene, unwritable, {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text.rfind(kMsgFileAccess, 0), 0u) << prompt.Shown().back().Text;
+  EXPECT_FALSE(ExportModel(scene, folder.File("scene.3ds"), {}, &prompt));
+  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgUnknownModelFormat) + folder.File("scene.3ds"));
+
+  // An existing file is replaced only when the user agrees.
+  std::ofstream(folder.File("garde.stl")) << "avant";
+  prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(ExportModel(scene, folder.File("garde.stl"), {}, &prompt));
+  EXPECT_EQ(ReadAll(folder.File("garde.stl")), "avant");
+
+  // A name that is not UTF-8 (an old document's Windows-1252 bytes) is written as UTF-8.
+  TScene latin(nullptr, &prompt);
+  latin.AddObject(CreateCube(0xFFFFFFFF, 1), "Cub\xE9");
+  ASSERT_TRUE(ExportModel(latin, folder.File("latin.glb"), {}, &prompt));
+  EXPECT_NE(ReadAll(folder.File("latin.glb")).find("\"Cub\xC3\xA9\""), std::string::npos);
+  fs::remove(folder.File("latin.glb"));
+
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(folder.Path())) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"abimee.bmp", "fichier", "garde.stl"}));
+  EXPECT_EQ(scene.ObjectCount(), 1);
+  EXPECT_EQ(textured.SolidAt(0)->TextureFile, folder.File("abimee.bmp"));
+}
