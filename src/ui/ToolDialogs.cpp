@@ -1,0 +1,529 @@
+// The deformation and texture dialogs: widgets over the work of commands/ToolDialogs.
+#include "ui/ToolDialogs.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "commands/Help.h"
+#include "platform/NumberFormat.h"
+#include "ui/QtPlatform.h"
+#include "ui/ScenePanel.h"
+
+namespace ixoral {
+
+namespace {
+
+// A numeric entry field: every typed key goes through the program's numeric key filter.
+class TNumberField : public QLineEdit {
+ public:
+  TNumberField(const QString& text, QWidget* parent) : QLineEdit(text, parent) { setFixedWidth(70); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    const bool control = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool typed = e->key() == Qt::Key_Backspace || (!e->text().isEmpty() && e->text().at(0).isPrint());
+    if (control || !typed) {
+      QLineEdit::keyPressEvent(e);
+      return;
+    }
+    const QString before = text();
+    const int start = hasSelectedText() ? selectionStart() : cursorPosition();
+    const int length = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
+    TFieldEdit field{before.toStdString(), static_cast<int>(before.left(start).toUtf8().size()),
+                     static_cast<int>(before.mid(start, length).toUtf8().size())};
+    char key = 'x';  // refused
+    if (e->key() == Qt::Key_Backspace)
+      key = kBackspace;
+    else if (e->text().size() == 1 && e->text().at(0).unicode() < 128)
+      key = static_cast<char>(e->text().at(0).unicode());
+    NumericKeyFilter(field, key);
+    const QString after = QString::fromStdString(field.Text);
+    if (after != before) {
+      setText(after);
+      setCursorPosition(std::clamp(field.SelStart, 0, static_cast<int>(after.size())));
+    }
+    e->accept();
+  }
+};
+
+QSlider* NewSlider(QWidget* parent, const char* name, int min, int max, int value) {
+  auto* s = new QSlider(Qt::Horizontal, parent);
+  s->setObjectName(QString::fromLatin1(name));
+  s->setRange(min, max);
+  s->setValue(value);
+  return s;
+}
+
+QString Shown(double v) { return ToQt(FormatNumber(v)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- the common part
+
+TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, TSettingsStore* settings, int index)
+    : TDialogFrame(parent, title, 180, QString::fromUtf8(help::Outils)),
+      FModeller(modeller),
+      FMain(modeller.Scene()),
+      FSettings(settings),
+      FIndex(index) {}
+
+TToolDialog::~TToolDialog() {
+  // The panel goes with the widgets; it must not draw a scene that is gone.
+  if (FPanel) FPanel->Attach(nullptr, nullptr);
+  FInteraction.reset();
+}
+
+TScenePanel* TToolDialog::CreatePreview(int width, int height, bool interaction) {
+  FPanel = new TScenePanel(Body());
+  FPanel->setObjectName(QStringLiteral("Apercu"));
+  FPanel->setFixedSize(width, height);
+  FDrawn = std::make_unique<TDisplayScene>(width, height, FSettings, FPanel, nullptr);
+  FDrawn->Scene.FourViews = false;
+  if (!FDrawn->Renderer.InitDevice()) {
+    FDrawn.reset();
+    return FPanel;
+  }
+  TDisplayScene& d = *FDrawn;
+  d.Renderer.AutoRedraw = false;
+  d.Renderer.ShowAxes = false;
+  d.Renderer.ShowGrid = false;
+  SetUpPreview(d.Scene, d.Renderer, FMain, FIndex);
+  if (interaction) {
+    FInteraction = std::make_unique<TViewInteraction>(d.Scene, d.Renderer);
+    FInteraction->SetOperation(opMove);
+  }
+  FPanel->Attach(&d.Renderer, FInteraction.get());
+  FPanel->installEventFilter(this);
+  return FPanel;
+}
+
+void TToolDialog::Redraw() {
+  if (FPanel && FDrawn) FPanel->RedrawNow();
+}
+
+QWidget* TToolDialog::CreateFillChoice(bool solidFirst) {
+  auto* box = new QGroupBox(QStringLiteral("Mode d'affichage de l'objet"), Body());
+  auto* row = new QHBoxLayout(box);
+  FSolid = new QRadioButton(QStringLiteral("Solide"), box);
+  FSolid->setObjectName(QStringLiteral("Solide"));
+  FWire = new QRadioButton(QStringLiteral("Filaire"), box);
+  FWire->setObjectName(QStringLiteral("Filaire"));
+  row->addWidget(FSolid);
+  row->addWidget(FWire);
+  (solidFirst ? FSolid : FWire)->setChecked(true);
+  auto apply = [this] {
+    if (!FDrawn) return;
+    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+    Redraw();
+  };
+  connect(FSolid, &QRadioButton::toggled, this, apply);
+  if (FDrawn) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, solidFirst);
+  return box;
+}
+
+QWidget* TToolDialog::CreateZoomBar(const QString& caption) {
+  auto* box = new QWidget(Body());
+  auto* row = new QHBoxLayout(box);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(new QLabel(caption, box));
+  FZoom = NewSlider(box, "Zoom", 0, 200, 100);
+  row->addWidget(FZoom);
+  connect(FZoom, &QSlider::valueChanged, this, [this] {
+    PlaceFromBars();
+    Redraw();
+  });
+  return box;
+}
+
+QScrollBar* TToolDialog::CreateRotationBar(Qt::Orientation orientation) {
+  auto* bar = new QScrollBar(orientation, Body());
+  bar->setObjectName(orientation == Qt::Vertical ? QStringLiteral("RotationVerticale") : QStringLiteral("RotationHorizontale"));
+  bar->setRange(-180, 180);
+  bar->setValue(0);
+  (orientation == Qt::Vertical ? FVertical : FHorizontal) = bar;
+  connect(bar, &QScrollBar::valueChanged, this, [this] {
+    PlaceFromBars();
+    Redraw();
+  });
+  return bar;
+}
+
+void TToolDialog::PlaceFromBars() {
+  if (!FDrawn) return;
+  PlacePreviewObject(FDrawn->Scene, FIndex, FZoom ? FZoom->value() : 100, FVertical ? FVertical->value() : 0,
+                     FHorizontal ? FHorizontal->value() : 0);
+}
+
+QLayout* TToolDialog::CreateButtons(bool okEnabled) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  FOk = new QPushButton(QStringLiteral("&OK"), Body());
+  FOk->setObjectName(QStringLiteral("OK"));
+  FOk->setEnabled(okEnabled);
+  auto* close = new QPushButton(QStringLiteral("&Fermer"), Body());
+  close->setObjectName(QStringLiteral("Fermer"));
+  row->addWidget(FOk);
+  row->addWidget(close);
+  connect(FOk, &QPushButton::clicked, this, [this] { Accept(); });
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  return row;
+}
+
+bool TToolDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FPanel && FDrawn) {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseMove:
+      case QEvent::MouseButtonRelease:
+        if (PanelEvent(event)) return true;
+        break;
+      default: break;
+    }
+  }
+  return TDialogFrame::eventFilter(watched, event);
+}
+
+QPoint TToolDialog::SurfacePoint(const QPointF& p) const {
+  const qreal dpr = FPanel ? FPanel->devicePixelRatioF() : 1;
+  return {int(std::floor(p.x() * dpr)), int(std::floor(p.y() * dpr))};
+}
+
+QSize TToolDialog::SurfaceSize() const { return FPanel ? FPanel->SurfaceSizeFor(FPanel->size()) : QSize(1, 1); }
+
+// ---------------------------------------------------------------- noise
+
+TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Bruit"), modeller, settings, index) {
+  setObjectName(QStringLiteral("FrmBruit"));
+  auto* layout = new QHBoxLayout(Body());
+  layout->setContentsMargins(16, 12, 16, 14);
+
+  auto* left = new QVBoxLayout;
+  auto* ranges = new QGroupBox(QStringLiteral("Plages de Bruit"), Body());
+  auto* grid = new QGridLayout(ranges);
+  const std::array<const char*, 4> captions{"Entre  - 0.01 et 0.01", "Entre - 0.1 et 0.1", "entre - 0.5 et 0.5",
+                                            "autre, entre                  et"};
+  for (int k = 0; k < 4; ++k) {
+    FRanges[size_t(k)] = new QRadioButton(QString::fromUtf8(captions[size_t(k)]), ranges);
+    FRanges[size_t(k)]->setObjectName(QStringLiteral("Plage%1").arg(k + 1));
+    grid->addWidget(FRanges[size_t(k)], k, 0, 1, k == 3 ? 1 : 4);
+    connect(FRanges[size_t(k)], &QRadioButton::clicked, this, [this, k] { SetRange(k + 1); });
+  }
+  FRanges[0]->setChecked(true);
+  FMin = new TNumberField(QStringLiteral("0"), ranges);
+  FMin->setObjectName(QStringLiteral("Min"));
+  FMax = new TNumberField(QStringLiteral("100"), ranges);
+  FMax->setObjectName(QStringLiteral("Max"));
+  grid->addWidget(FMin, 4, 0);
+  grid->addWidget(new QLabel(QStringLiteral("et"), ranges), 4, 1);
+  grid->addWidget(FMax, 4, 2);
+  left->addWidget(ranges);
+
+  auto* sign = new QGroupBox(QStringLiteral("Type de bruit"), Body());
+  auto* signRow = new QHBoxLayout(sign);
+  FAddition = new QRadioButton(QStringLiteral("Addition"), sign);
+  FAddition->setObjectName(QStringLiteral("Addition"));
+  FSubtraction = new QRadioButton(QStringLiteral("Soustraction"), sign);
+  FSubtraction->setObjectName(QStringLiteral("Soustraction"));
+  FAddition->setChecked(true);
+  signRow->addWidget(FAddition);
+  signRow->addWidget(FSubtraction);
+  left->addWidget(sign);
+
+  FProgress = new QProgressBar(Body());
+  FProgress->setRange(0, 100);
+  FProgress->hide();
+  left->addWidget(FProgress);
+  left->addStretch(1);
+  auto* apply = new QPushButton(QStringLiteral("&Appliquer"), Body());
+  apply->setObjectName(QStringLiteral("Appliquer"));
+  connect(apply, &QPushButton::clicked, this, [this] { ApplyNoise(); });
+  left->addWidget(apply);
+  layout->addLayout(left);
+
+  // The preview with its tool bar.
+  auto* right = new QVBoxLayout;
+  auto* tools = new QHBoxLayout;
+  const std::array<std::pair<const char*, TOperation>, 3> ops{
+      {{"Translation", opMove}, {"Rotation", opRotate}, {"Redimenssionnement", opResize}}};
+  auto* opGroup = new QButtonGroup(this);
+  for (const auto& [caption, op] : ops) {
+    auto* b = new QToolButton(Body());
+    b->setText(QString::fromUtf8(caption));
+    b->setObjectName(QString::fromUtf8(caption));
+    b->setCheckable(true);
+    b->setChecked(op == opMove);
+    opGroup->addButton(b);
+    tools->addWidget(b);
+    const TOperation o = op;
+    connect(b, &QToolButton::clicked, this, [this, o] {
+      if (FInteraction) FInteraction->SetOperation(o);
+      if (FPanel) FPanel->UpdateCursor();
+    });
+  }
+  FAxes = new QComboBox(Body());
+  FAxes->setObjectName(QStringLiteral("SelectionAxes"));
+  FAxes->setToolTip(QStringLiteral("Selection des Axes"));
+  FAxes->addItems({QStringLiteral("default"), QStringLiteral("sur l'axe X"), QStringLiteral("sur l'axe Y"),
+                   QStringLiteral("sur l'axe Z")});
+  connect(FAxes, &QComboBox::currentIndexChanged, this, [this](int k) {
+    if (FInteraction) FInteraction->SetAxis(static_cast<TAxisConstraint>(std::clamp(k, 0, 3)));
+    if (FPanel) FPanel->UpdateCursor();
+  });
+  FTarget = new QComboBox(Body());
+  FTarget->setObjectName(QStringLiteral("Deplacer"));
+  FTarget->addItems({QStringLiteral("&Déplacer l'objet"), QStringLiteral("Dé&placer la vue")});
+  connect(FTarget, &QComboBox::currentIndexChanged, this, [this](int k) {
+    // The mouse works on the selection, or on the view's camera when nothing is selected.
+    if (!FDrawn) return;
+    if (k == 1)
+      FDrawn->Scene.ClearSelection();
+    else
+      FDrawn->Scene.SelectObject(FIndex);
+  });
+  tools->addWidget(FAxes);
+  tools->addWidget(FTarget);
+  tools->addStretch(1);
+  right->addLayout(tools);
+  right->addWidget(CreatePreview(280, 257, true));
+  if (FDrawn) {
+    FDrawn->Renderer.ShowGrid = true;
+  }
+  right->addWidget(CreateFillChoice(true));
+  right->addLayout(CreateButtons(false));
+  layout->addSpacing(12);
+  layout->addLayout(right);
+  resize(640, 430);
+  Redraw();
+}
+
+void TFrmBruit::SetRange(int range) {
+  FRange = std::clamp(range, 1, 4);
+  FRanges[size_t(FRange - 1)]->setChecked(true);
+}
+
+bool TFrmBruit::ApplyNoise(std::optional<int32_t> seed) {
+  if (!FDrawn) return false;
+  FProgress->show();
+  FProgress->setValue(10);
+  TNoiseChoice choice;
+  choice.Range = FRange;
+  choice.MinText = FromQt(FMin->text());
+  choice.MaxText = FromQt(FMax->text());
+  choice.Addition = FAddition->isChecked();
+  std::string message;
+  const bool done = ApplyNoisePreview(FDrawn->Scene, FMain, FIndex, choice, seed ? *seed : DrawNoiseSeed(), message);
+  FProgress->setValue(100);
+  FProgress->hide();
+  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+  Redraw();
+  if (!done) {
+    if (!message.empty()) TQtPrompt(this).Error(message);
+    return false;
+  }
+  FOk->setEnabled(true);
+  return true;
+}
+
+void TFrmBruit::Accept() {
+  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::WholeObject);
+  accept();
+}
+
+// ---------------------------------------------------------------- torsion
+
+TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Torsion"), modeller, settings, index) {
+  setObjectName(QStringLiteral("FrmTorsion"));
+  auto* layout = new QHBoxLayout(Body());
+  layout->setContentsMargins(16, 12, 16, 14);
+
+  // The preview, its rotation bars, the zoom and the fill mode.
+  auto* left = new QVBoxLayout;
+  auto* previewGrid = new QGridLayout;
+  previewGrid->setSpacing(0);
+  previewGrid->addWidget(CreatePreview(217, 233, false), 0, 0);
+  previewGrid->addWidget(CreateRotationBar(Qt::Vertical), 0, 1);
+  previewGrid->addWidget(CreateRotationBar(Qt::Horizontal), 1, 0);
+  left->addLayout(previewGrid);
+  left->addWidget(CreateZoomBar(QStringLiteral("Facteur de Zoom")));
+  left->addWidget(CreateFillChoice(false));
+  layout->addLayout(left);
+
+  auto* right = new QVBoxLayout;
+  const std::array<const char*, 3> axes{"X", "Y", "Z"};
+  for (int p = 0; p < 2; ++p) {
+    auto* box = new QGroupBox(p == 0 ? QStringLiteral("Point Fixe") : QStringLiteral("Point Tournant"), Body());
+    auto* row = new QHBoxLayout(box);
+    for (int k = 0; k < 3; ++k) {
+      row->addWidget(new QLabel(QString::fromLatin1(axes[size_t(k)]), box));
+      auto* f = new TNumberField(QString(), box);
+      f->setObjectName(QStringLiteral("%1%2").arg(p == 0 ? QStringLiteral("Fixe") : QStringLiteral("Tournant"),
+                                                  QString::fromLatin1(axes[size_t(k)])));
+      FFields[size_t(p * 3 + k)] = f;
+      row->addWidget(f);
+      connect(f, &QLineEdit::textEdited, this, [this, f] {
+        if (IsNumberEntry(FromQt(f->text()))) ReadFields();
+      });
+    }
+    right->addWidget(box);
+  }
+  auto* which = new QGroupBox(QStringLiteral("Point à déplacer"), Body());
+  auto* whichRow = new QHBoxLayout(which);
+  FMoveRotating = new QRadioButton(QStringLiteral("Point Tournant"), which);
+  FMoveRotating->setObjectName(QStringLiteral("DeplacerTournant"));
+  FMoveFixed = new QRadioButton(QStringLiteral("Point Fixe"), which);
+  FMoveFixed->setObjectName(QStringLiteral("DeplacerFixe"));
+  FMoveRotating->setChecked(true);
+  whichRow->addWidget(FMoveRotating);
+  whichRow->addWidget(FMoveFixed);
+  right->addWidget(which);
+
+  right->addWidget(new QLabel(QStringLiteral("Vitesse de déplacement des Points"), Body()));
+  FSpeed = NewSlider(Body(), "Vitesse", 0, 400, 200);
+  right->addWidget(FSpeed);
+
+  auto* angleRow = new QHBoxLayout;
+  angleRow->addWidget(new QLabel(QStringLiteral("Angle de Rotation"), Body()));
+  FAngleLabel = new QLabel(QStringLiteral("0 °"), Body());
+  FAngleLabel->setObjectName(QStringLiteral("AngleDegres"));
+  angleRow->addStretch(1);
+  angleRow->addWidget(FAngleLabel);
+  right->addLayout(angleRow);
+  FAngle = NewSlider(Body(), "Angle", -200, 200, 0);
+  right->addWidget(FAngle);
+  connect(FAngle, &QSlider::valueChanged, this, [this](int v) {
+    FTorsion.Angle = TorsionAngleOfBar(v);
+    FAngleLabel->setText(Shown(FTorsion.Angle * 180 / M_PI) + QStringLiteral(" °"));
+    if (FLive->isChecked()) ApplyTorsion();
+  });
+  FLive = new QCheckBox(QStringLiteral("Appliquer les modifications en live"), Body());
+  FLive->setObjectName(QStringLiteral("Live"));
+  FLive->setChecked(true);
+  right->addWidget(FLive);
+  FAxisNote = new QLabel(Body());
+  FAxisNote->setObjectName(QStringLiteral("NoteAxe"));
+  FAxisNote->setStyleSheet(QStringLiteral("color: rgb(150, 0, 0);"));
+  right->addWidget(FAxisNote);
+  FProgress = new QProgressBar(Body());
+  FProgress->setRange(0, 100);
+  FProgress->hide();
+  right->addWidget(FProgress);
+  right->addStretch(1);
+  auto* apply = new QPushButton(QStringLiteral("&Appliquer"), Body());
+  apply->setObjectName(QStringLiteral("Appliquer"));
+  connect(apply, &QPushButton::clicked, this, &TFrmTorsion::ApplyTorsion);
+  right->addWidget(apply);
+  right->addLayout(CreateButtons(false));
+  layout->addSpacing(12);
+  layout->addLayout(right);
+
+  if (FDrawn) {
+    TSceneRenderer& r = FDrawn->Renderer;
+    FDrawn->Scene.Views[0].SetViewType(vtFace);
+    r.ShowMarker = true;
+    r.ShowSelectionMarks = true;
+    r.ShowGuideLine = true;
+  }
+  PlaceMarkers();
+  ShowPoints();
+  resize(620, 520);
+  Redraw();
+}
+
+void TFrmTorsion::ShowPoints() {
+  const std::array<double, 6> v{FTorsion.Fixed.x, FTorsion.Fixed.y, FTorsion.Fixed.z,
+                                FTorsion.Rotating.x, FTorsion.Rotating.y, FTorsion.Rotating.z};
+  for (size_t k = 0; k < 6; ++k) FFields[k]->setText(Shown(v[k]));
+}
+
+void TFrmTorsion::PlaceMarkers() {
+  if (!FDrawn) return;
+  FDrawn->Renderer.SetObjectPointMarker(FIndex, FTorsion.Fixed);
+  FDrawn->Renderer.SetMarker(FTorsion.Rotating);
+  FAxisNote->setText(TorsionAxisIsNull(FTorsion.Fixed, FTorsion.Rotating) ? QString::fromUtf8(kMsgNoTorsionAxis)
+                                                                          : QString());
+}
+
+bool TFrmTorsion::ReadFields() {
+  std::array<std::string, 6> texts;
+  for (size_t k = 0; k < 6; ++k) texts[k] = FromQt(FFields[k]->text());
+  std::string message;
+  if (!ReadTorsionFields(texts, FTorsion, message)) {
+    TQtPrompt(this).Error(message);
+    return false;
+  }
+  PlaceMarkers();
+  Redraw();
+  return true;
+}
+
+void TFrmTorsion::ApplyTorsion() {
+  if (!FDrawn) return;
+  FOk->setEnabled(true);
+  FProgress->show();
+  FProgress->setValue(10);
+  ApplyTorsionPreview(FDrawn->Scene, FMain, FIndex, FTorsion);
+  FProgress->setValue(100);
+  PlaceMarkers();  // the copy replaced the marks
+  PlaceFromBars();
+  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+  FProgress->hide();
+  Redraw();
+}
+
+bool TFrmTorsion::PanelEvent(QEvent* event) {
+  auto* e = static_cast<QMouseEvent*>(event);
+  const QPoint p = SurfacePoint(e->position());
+  if (event->type() == QEvent::MouseButtonPress) {
+    if (const T3dObject* o = FDrawn->Scene.ObjectAt(FIndex)) FFrame = DragDirections(*o);
+    FDragFrom = p;
+    FDragStart = FMoveFixed->isChecked() ? FTorsion.Fixed : FTorsion.Rotating;
+    FDragging = true;
+    return true;
+  }
+  if (event->type() == QEvent::MouseMove && FDragging) {
+    const QSize s = SurfaceSize();
+    const Vec3d moved = DraggedPoint(FDragStart, FFrame, p.x() - FDragFrom.x(), p.y() - FDragFrom.y(), s.width(),
+                                     s.height(), FSpeed->value());
+    if (!IsFinite(moved) || std::fabs(moved.x) > kToolValueLimit || std::fabs(moved.y) > kToolValueLimit ||
+        std::fabs(moved.z) > kToolValueLimit)
+      return true;
+    (FMoveFixed->isChecked() ? FTorsion.Fixed : FTorsion.Rotating) = moved;
+    PlaceMarkers();
+    ShowPoints();
+    if (FLive->isChecked())
+      ApplyTorsion();
+    else
+      Redraw();
+    return true;
+  }
+  if (event->type() == QEvent::MouseButtonRelease) {
+    FDragging = false;
+    return true;
+  }
+  return false;
+}
+
+void TFrmTorsion::Accept() {
+  if (FDrawn && FOk->isEnabled())
+    FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::WholeObject);
+  accept();
+}
+
+}  // namespace ixoral
