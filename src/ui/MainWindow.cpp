@@ -399,8 +399,8 @@ void TfrmMain::CreateActions() {
       open(current);
     });
   };
-  tool("actBruit", [this](int i) { TFrmBruit(this, *FModeller, &FSettings, i).exec(); });
-  tool("actTorsion", [this](int i) { TFrmTorsion(this, *FModeller, &FSettings, i).exec(); });
+  tool("actBruit", [this](int i) { TFrmBruit(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actTorsion", [this](int i) { TFrmTorsion(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
   Action("actAjouterLumiere")->setToolTip("Ajouter une lumiere");
   for (const auto& info : InsertCommands())
     NewAction(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword)), ToQt(info.Caption), {},

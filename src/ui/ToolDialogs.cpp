@@ -75,9 +75,10 @@ QString Shown(double v) { return ToQt(FormatNumber(v)); }
 
 // ---------------------------------------------------------------- the common part
 
-TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, TSettingsStore* settings, int index)
+TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TDialogFrame(parent, title, 180, QString::fromUtf8(help::Outils)),
       FModeller(modeller),
+      FPrompt(prompt),
       FMain(modeller.Scene()),
       FSettings(settings),
       FIndex(index) {}
@@ -207,8 +208,8 @@ QSize TToolDialog::SurfaceSize() const { return FPanel ? FPanel->SurfaceSizeFor(
 
 // ---------------------------------------------------------------- noise
 
-TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index)
-    : TToolDialog(parent, QStringLiteral("Bruit"), modeller, settings, index) {
+TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Bruit"), modeller, prompt, settings, index) {
   setObjectName(QStringLiteral("FrmBruit"));
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
@@ -333,7 +334,7 @@ bool TFrmBruit::ApplyNoise(std::optional<int32_t> seed) {
   if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
   Redraw();
   if (!done) {
-    if (!message.empty()) TQtPrompt(this).Error(message);
+    if (!message.empty()) FPrompt.Error(message);
     return false;
   }
   FOk->setEnabled(true);
@@ -347,8 +348,8 @@ void TFrmBruit::Accept() {
 
 // ---------------------------------------------------------------- torsion
 
-TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index)
-    : TToolDialog(parent, QStringLiteral("Torsion"), modeller, settings, index) {
+TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Torsion"), modeller, prompt, settings, index) {
   setObjectName(QStringLiteral("FrmTorsion"));
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
@@ -465,7 +466,7 @@ bool TFrmTorsion::ReadFields() {
   for (size_t k = 0; k < 6; ++k) texts[k] = FromQt(FFields[k]->text());
   std::string message;
   if (!ReadTorsionFields(texts, FTorsion, message)) {
-    TQtPrompt(this).Error(message);
+    FPrompt.Error(message);
     return false;
   }
   PlaceMarkers();

@@ -36,7 +36,7 @@ class TSettingsStore;
 class TToolDialog : public TDialogFrame {
   Q_OBJECT
  public:
-  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, TSettingsStore* settings, int index);
+  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
   ~TToolDialog() override;
 
   TScene* Preview() { return FDrawn ? &FDrawn->Scene : nullptr; }
@@ -67,6 +67,7 @@ class TToolDialog : public TDialogFrame {
   QSize SurfaceSize() const;
 
   TModeller& FModeller;
+  IPrompt& FPrompt;
   TScene& FMain;
   TSettingsStore* FSettings;
   int FIndex;
@@ -86,7 +87,7 @@ class TToolDialog : public TDialogFrame {
 class TFrmBruit : public TToolDialog {
   Q_OBJECT
  public:
-  TFrmBruit(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index);
+  TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
 
   // "&Appliquer"; `seed` for a given noise (tests), else a new one from the clock.
   bool ApplyNoise(std::optional<int32_t> seed = std::nullopt);
@@ -114,7 +115,7 @@ class TFrmBruit : public TToolDialog {
 class TFrmTorsion : public TToolDialog {
   Q_OBJECT
  public:
-  TFrmTorsion(QWidget* parent, TModeller& modeller, TSettingsStore* settings, int index);
+  TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
 
   void ApplyTorsion();
   const TTorsionSettings& Settings() const { return FTorsion; }

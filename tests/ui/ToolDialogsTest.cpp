@@ -1,0 +1,294 @@
+// The deformation and texture dialogs through their real widgets, opened from the "&Outils" menu
+// and the inspector's "..." buttons: previews that never add up, "&OK" into the scene, closing
+// without a change.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "ScriptedFiles.h"
+#include "TempFolder.h"
+#include "document/SceneDocument.h"
+#include "platform/NumberFormat.h"
+#include "tools/images/Image.h"
+#include "ui/MainWindow.h"
+#include "ui/Properties.h"
+#include "ui/ScenePanel.h"
+#include "ui/ToolDialogs.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+void Settle() {
+  for (int k = 0; k < 3; ++k) QApplication::processEvents();
+}
+
+void Screenshot(QWidget* w, const char* name) {
+  w->grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/%1.png").arg(name));
+}
+
+// Runs `act` on the modal dialog once it is up, from inside its event loop.
+void WhenModal(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+    act(modal);
+  });
+}
+
+std::vector<D3DVERTEX> Vertices(const TSolidObject& s) {
+  std::vector<D3DVERTEX> all;
+  for (const auto& c : s.Composantes) all.insert(all.end(), c.Vertices.begin(), c.Vertices.end());
+  return all;
+}
+
+bool SameVertices(const std::vector<D3DVERTEX>& a, const std::vector<D3DVERTEX>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(D3DVERTEX)) == 0;
+}
+
+template <class T>
+T* Child(QWidget* w, const char* name) {
+  T* c = w->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(c, nullptr) << name;
+  return c;
+}
+
+class ToolDialogsWindowTest : public ::testing::Test {
+ protected:
+  ToolDialogsWindowTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  ~ToolDialogsWindowTest() override {
+    if (Window) {
+      Prompt.QueueAnswer(TAnswer::No);
+      Window->close();
+    }
+  }
+  TfrmMain& Open() {
+    Window = std::make_unique<TfrmMain>(Settings, &Prompt, &Files, &Clipboard);
+    Window->Start();
+    Window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    Settle();
+    Window->FlushPending();
+    return *Window;
+  }
+  // Opens the dialog of `action` and runs `act` on it while it is up.
+  template <class D>
+  void Run(const char* action, std::function<void(D&)> act) {
+    bool ran = false;
+    WhenModal([&](QWidget* modal) {
+      auto* d = qobject_cast<D*>(modal);
+      ASSERT_NE(d, nullptr);
+      ran = true;
+      act(*d);
+      if (d->isVisible()) d->reject();
+    });
+    Window->Action(QString::fromLatin1(action))->trigger();
+    Settle();
+    Window->FlushPending();
+    EXPECT_TRUE(ran);
+  }
+  TSolidObject& Solid() { return *Window->Scene()->SolidAt(Cube); }
+  std::string Text() { return WriteSceneText(*Window->Scene()); }
+  void InsertCube() {
+    Cube = Window->Modeller()->Insert(TInsertCommand::Cube);
+    Window->FlushPending();
+  }
+
+  test::TTempFolder Folder{"tooldialogs-ui"};
+  TScriptedPrompt Prompt;
+  TSettingsStore Settings;
+  test::TScriptedFiles Files;
+  TMemoryClipboard Clipboard;
+  std::unique_ptr<TfrmMain> Window;
+  int Cube = -1;
+};
+
+}  // namespace
+
+TEST_F(ToolDialogsWindowTest, ToolsNeedACurrentSolid) {
+  TfrmMain& w = Open();
+  for (const char* name : {"actBruit", "actTorsion"}) {
+    ASSERT_TRUE(w.Action(QString::fromLatin1(name))->isEnabled()) << name;
+    Prompt.ClearShown();
+    w.Action(QString::fromLatin1(name))->trigger();
+    Settle();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    ASSERT_EQ(Prompt.Texts().size(), 1u) << name;
+    EXPECT_EQ(Prompt.Texts()[0], "Vous devez avoir selectionné un objet auparavant");
+  }
+}
+
+TEST_F(ToolDialogsWindowTest, NoiseDialogTriesWithoutAddingUpAndOkStoresTheNoise) {
+  Open();
+  InsertCube();
+  const std::string before = Text();
+  const auto base = Vertices(Solid());
+  std::vector<D3DVERTEX> once;
+  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+    EXPECT_EQ(d.TitleLabel()->text(), "Bruit");
+    EXPECT_FALSE(d.OkButton()->isEnabled());
+    ASSERT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), base));
+    QTest::mouseClick(Child<QRadioButton>(&d, "Plage3"), Qt::LeftButton);
+    ASSERT_TRUE(d.ApplyNoise(4321));
+    once = Vertices(*d.Preview()->SolidAt(d.Index()));
+    EXPECT_FALSE(SameVertices(once, base));
+    ASSERT_TRUE(d.ApplyNoise(4321));
+    EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), once));
+    EXPECT_TRUE(d.OkButton()->isEnabled());
+    EXPECT_EQ(Text(), before);  // the scene waits for "&OK"
+    d.Redraw();
+    Screenshot(&d, "noise-dialog");
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_TRUE(SameVertices(Vertices(Solid()), once));
+  ASSERT_TRUE(Solid().Bruit);
+  EXPECT_EQ(Solid().NoiseParams->Seed, 4321);
+  EXPECT_NE(Text().find(";Bruit;"), std::string::npos);
+}
+
+TEST_F(ToolDialogsWindowTest, NoiseDialogClosedOrRefusedLeavesTheSceneAsItWas) {
+  TfrmMain& w = Open();
+  InsertCube();
+  const std::string before = Text();
+  // From the inspector's "..." button, closed with "&Fermer" after a try.
+  bool ran = false;
+  WhenModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TFrmBruit*>(modal);
+    ASSERT_NE(d, nullptr);
+    ran = true;
+    ASSERT_TRUE(d->ApplyNoise());
+    QTest::mouseClick(Child<QPushButton>(d, "Fermer"), Qt::LeftButton);
+  });
+  ASSERT_TRUE(w.Properties()->OnToolButton);
+  w.Properties()->OnToolButton(QStringLiteral("btnBruit"));
+  Settle();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(Text(), before);
+
+  // Escape, and a custom range that cannot be read: the message, the preview as the scene has it.
+  Prompt.ClearShown();
+  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+    QTest::mouseClick(Child<QRadioButton>(&d, "Plage4"), Qt::LeftButton);
+    d.MaxField()->clear();
+    QTest::keyClicks(d.MaxField(), QStringLiteral("-"));
+    EXPECT_FALSE(d.ApplyNoise(5));
+    EXPECT_FALSE(d.OkButton()->isEnabled());
+    EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), Vertices(Solid())));
+    // Min above max is accepted.
+    d.MinField()->setText(QStringLiteral("0,2"));
+    d.MaxField()->setText(QStringLiteral("0,1"));
+    EXPECT_TRUE(d.ApplyNoise(5));
+    QTest::keyClick(&d, Qt::Key_Escape);
+  });
+  ASSERT_EQ(Prompt.Texts().size(), 1u);
+  EXPECT_EQ(Prompt.Texts()[0], "'-' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_EQ(Text(), before);
+}
+
+TEST_F(ToolDialogsWindowTest, TorsionDialogMarkersLiveTriesDragsAndOk) {
+  Open();
+  InsertCube();
+  Window->Scene()->SolidAt(Cube)->SetPosition({2, 0, 0});
+  const std::string before = Text();
+  std::vector<D3DVERTEX> shown;
+  Run<TFrmTorsion>("actTorsion", [&](TFrmTorsion& d) {
+    EXPECT_EQ(d.TitleLabel()->text(), "Torsion");
+    const auto fields = d.Fields();
+    EXPECT_EQ(fields[1]->text(), "-0,500");
+    EXPECT_EQ(fields[4]->text(), "0,500");
+    EXPECT_FALSE(d.OkButton()->isEnabled());
+    EXPECT_TRUE(d.LiveBox()->isChecked());
+    TSceneRenderer& r = *d.PreviewRenderer();
+    EXPECT_TRUE(r.ShowMarker && r.ShowGuideLine && r.ShowSelectionMarks);
+    EXPECT_EQ(r.GuidePoints[0], (Vec3d{0, -0.5, 0}));
+    EXPECT_EQ(r.GuidePoints[1], (Vec3d{0, 0.5, 0}));
+    EXPECT_EQ(Child<QLabel>(&d, "AngleDegres")->text(), "0 °");
+
+    // The angle bar applies at once (live): a quarter turn.
+    d.AngleBar()->setValue(50);
+    EXPECT_EQ(Child<QLabel>(&d, "AngleDegres")->text(), "90,000 °");
+    EXPECT_TRUE(d.OkButton()->isEnabled());
+    const auto first = Vertices(*d.Preview()->SolidAt(d.Index()));
+    QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);  // again: the same
+    EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), first));
+
+    // A drag to the right moves the rotating point along x and rewrites its field.
+    TScenePanel* panel = d.Panel();
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(100, 100));
+    QMouseEvent move(QEvent::MouseMove, QPointF(130, 100), panel->mapToGlobal(QPointF(130, 100)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &move);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(130, 100));
+    EXPECT_GT(d.Settings().Rotating.x, 0.05);
+    EXPECT_EQ(fields[3]->text().toStdString(), FormatNumber(d.Settings().Rotating.x));
+    EXPECT_EQ(r.GuidePoints[1], d.Settings().Rotating);
+
+    // Typing: "-" alone is not read; equal points give no axis and say so.
+    fields[3]->selectAll();
+    QTest::keyClicks(fields[3], QStringLiteral("-"));
+    EXPECT_GT(d.Settings().Rotating.x, 0.05);
+    for (int k = 3; k < 6; ++k) fields[size_t(k)]->setText(fields[size_t(k - 3)]->text());
+    ASSERT_TRUE(d.ReadFields());
+    EXPECT_EQ(d.AxisNote()->text().toStdString(), kMsgNoTorsionAxis);
+    d.ApplyTorsion();
+    EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), Vertices(Solid())));
+    // Back to the vertical axis, and the bars turn and scale the preview.
+    fields[4]->setText(QStringLiteral("0,5"));
+    ASSERT_TRUE(d.ReadFields());
+    EXPECT_TRUE(d.AxisNote()->text().isEmpty());
+    d.ApplyTorsion();
+    Child<QSlider>(&d, "Zoom")->setValue(150);
+    EXPECT_EQ(d.Preview()->SolidAt(d.Index())->Redim, (Vec3d{1.5, 1.5, 1.5}));
+    shown = Vertices(*d.Preview()->SolidAt(d.Index()));
+    d.Redraw();
+    Screenshot(&d, "torsion-dialog");
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_TRUE(SameVertices(Vertices(Solid()), shown));
+  EXPECT_EQ(Solid().Position, (Vec3d{0, 0, 0}));
+  EXPECT_EQ(Solid().Redim, (Vec3d{1.5, 1.5, 1.5}));
+  ASSERT_TRUE(Solid().Torsion);
+  EXPECT_DOUBLE_EQ(Solid().TorsionParams->Angle, M_PI / 2);
+  EXPECT_NE(Text().find(";Torsion;"), std::string::npos);
+  EXPECT_NE(Text(), before);
+}
+
+TEST_F(ToolDialogsWindowTest, TorsionDialogClosedLeavesTheSceneByteForByte) {
+  TfrmMain& w = Open();
+  InsertCube();
+  const std::string before = Text();
+  for (int way = 0; way < 3; ++way) {
+    bool ran = false;
+    WhenModal([&](QWidget* modal) {
+      auto* d = qobject_cast<TFrmTorsion*>(modal);
+      ASSERT_NE(d, nullptr);
+      ran = true;
+      d->AngleBar()->setValue(-120);
+      if (way == 0) QTest::mouseClick(Child<QPushButton>(d, "Fermer"), Qt::LeftButton);
+      if (way == 1) QTest::keyClick(d, Qt::Key_Escape);
+      if (way == 2) QTest::mouseClick(d->CloseLabel(), Qt::LeftButton);
+    });
+    if (way == 2)
+      w.Properties()->OnToolButton(QStringLiteral("btnTorsion"));
+    else
+      w.Action(QStringLiteral("actTorsion"))->trigger();
+    Settle();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(Text(), before) << way;
+  }
+}
