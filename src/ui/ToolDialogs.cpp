@@ -4,6 +4,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +24,7 @@
 
 #include "commands/Help.h"
 #include "platform/NumberFormat.h"
+#include "tools/images/Image.h"
 #include "ui/QtPlatform.h"
 #include "ui/ScenePanel.h"
 
@@ -75,8 +79,9 @@ QString Shown(double v) { return ToQt(FormatNumber(v)); }
 
 // ---------------------------------------------------------------- the common part
 
-TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
-    : TDialogFrame(parent, title, 180, QString::fromUtf8(help::Outils)),
+TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
+                         int titleTab)
+    : TDialogFrame(parent, title, titleTab, QString::fromUtf8(help::Outils)),
       FModeller(modeller),
       FPrompt(prompt),
       FMain(modeller.Scene()),
@@ -524,6 +529,189 @@ bool TFrmTorsion::PanelEvent(QEvent* event) {
 void TFrmTorsion::Accept() {
   if (FDrawn && FOk->isEnabled())
     FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::WholeObject);
+  accept();
+}
+
+}  // namespace ixoral
+
+// ---------------------------------------------------------------- texture
+
+namespace ixoral {
+
+namespace {
+
+QImage ToQImage(const TImage& image) {
+  QImage q(image.Width, image.Height, QImage::Format_RGB32);
+  for (int y = 0; y < image.Height; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(q.scanLine(y));
+    for (int x = 0; x < image.Width; ++x) row[x] = image.PixelAt(x, y) | 0xFF000000u;
+  }
+  return q;
+}
+
+}  // namespace
+
+TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Appliquer une texture à un objet"), modeller, prompt, settings, index, 300) {
+  setObjectName(QStringLiteral("FrmTexturer"));
+  auto* layout = new QHBoxLayout(Body());
+  layout->setContentsMargins(16, 12, 16, 14);
+
+  // The file choice: places, folders, picture files.
+  auto* left = new QVBoxLayout;
+  FPlaces = new QComboBox(Body());
+  FPlaces->setObjectName(QStringLiteral("SelectDrive"));
+  FPlaceList = TexturePlaces();
+  for (const TPlace& p : FPlaceList) FPlaces->addItem(ToQt(p.Label), ToQt(p.Path));
+  left->addWidget(FPlaces);
+  FFolderLabel = new QLabel(Body());
+  FFolderLabel->setObjectName(QStringLiteral("Dossier"));
+  FFolderLabel->setWordWrap(true);
+  left->addWidget(FFolderLabel);
+  auto* lists = new QHBoxLayout;
+  FFolders = new QListWidget(Body());
+  FFolders->setObjectName(QStringLiteral("SelectDir"));
+  FFiles = new QListWidget(Body());
+  FFiles->setObjectName(QStringLiteral("SelectFile"));
+  FFiles->setToolTip(ToQt(ImageFileMask()));
+  FFolders->setFixedSize(160, 200);
+  FFiles->setFixedSize(160, 200);
+  lists->addWidget(FFolders);
+  lists->addWidget(FFiles);
+  left->addLayout(lists);
+  FFileField = new QLineEdit(Body());
+  FFileField->setObjectName(QStringLiteral("Fichier"));
+  left->addWidget(FFileField);
+  FPicture = new QLabel(Body());
+  FPicture->setObjectName(QStringLiteral("imgApercu"));
+  FPicture->setFixedSize(120, 90);
+  FPicture->setFrameShape(QFrame::Box);
+  FPicture->setScaledContents(true);
+  FPictureNote = new QLabel(Body());
+  FPictureNote->setObjectName(QStringLiteral("NoteImage"));
+  FPictureNote->setWordWrap(true);
+  FPictureNote->setStyleSheet(QStringLiteral("color: rgb(150, 0, 0);"));
+  auto* pictureRow = new QHBoxLayout;
+  pictureRow->addWidget(FPicture);
+  pictureRow->addWidget(FPictureNote, 1);
+  left->addLayout(pictureRow);
+  layout->addLayout(left);
+
+  connect(FPlaces, &QComboBox::activated, this, [this](int k) { SetFolder(FPlaces->itemData(k).toString()); });
+  connect(FFolders, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    SetFolder(QDir::cleanPath(FFolder + QLatin1Char('/') + item->text()));
+  });
+  connect(FFiles, &QListWidget::currentTextChanged, this, [this](const QString& name) {
+    FFileField->setText(name);
+    ShowPicture();
+  });
+  connect(FFiles, &QListWidget::itemDoubleClicked, this, [this] { ApplyTexture(); });
+  connect(FFileField, &QLineEdit::returnPressed, this, [this] { ApplyTexture(); });
+
+  // The preview and its two tools.
+  auto* right = new QVBoxLayout;
+  auto* tools = new QHBoxLayout;
+  auto* opGroup = new QButtonGroup(this);
+  for (const auto& [caption, op] : std::array<std::pair<const char*, TOperation>, 2>{{{"Rotation", opRotate}, {"Zoom", opResize}}}) {
+    auto* b = new QToolButton(Body());
+    b->setText(QString::fromLatin1(caption));
+    b->setObjectName(QString::fromLatin1(caption));
+    b->setCheckable(true);
+    b->setChecked(op == opRotate);
+    opGroup->addButton(b);
+    tools->addWidget(b);
+    const TOperation o = op;
+    connect(b, &QToolButton::clicked, this, [this, o] {
+      if (FInteraction) FInteraction->SetOperation(o);
+      if (FPanel) FPanel->UpdateCursor();
+    });
+  }
+  tools->addStretch(1);
+  right->addLayout(tools);
+  right->addWidget(CreatePreview(260, 240, true));
+  if (FDrawn) {
+    FDrawn->Renderer.ShowGrid = true;
+    FInteraction->SetOperation(opRotate);
+    FPanel->UpdateCursor();
+    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, true);
+  }
+  right->addStretch(1);
+  auto* apply = new QPushButton(QStringLiteral("&Appliquer"), Body());
+  apply->setObjectName(QStringLiteral("Appliquer"));
+  connect(apply, &QPushButton::clicked, this, [this] { ApplyTexture(); });
+  right->addWidget(apply);
+  right->addLayout(CreateButtons(true));
+  layout->addSpacing(12);
+  layout->addLayout(right);
+  resize(660, 480);
+
+  // The folder of the object's texture when it has one, else the first place.
+  const TSolidObject* solid = FMain.SolidAt(FIndex);
+  const QString own = solid && !solid->TextureFile.empty() ? QFileInfo(ToQt(solid->TextureFile)).absolutePath() : QString();
+  if (own.isEmpty() || !SetFolder(own))
+    if (!FPlaceList.empty()) SetFolder(ToQt(FPlaceList.front().Path));
+  Redraw();
+}
+
+bool TFrmTexturer::SetFolder(const QString& folder) {
+  std::vector<std::string> folders, files;
+  std::string message;
+  if (!ListTextureFolder(FromQt(folder), folders, files, message)) {
+    FPrompt.Error(message);
+    return false;
+  }
+  FFolder = folder;
+  FFolderLabel->setText(folder);
+  FFolders->clear();
+  for (const auto& f : folders) FFolders->addItem(ToQt(f));
+  FFiles->clear();
+  for (const auto& f : files) FFiles->addItem(ToQt(f));
+  return true;
+}
+
+bool TFrmTexturer::SelectFile(const QString& name) {
+  const auto found = FFiles->findItems(name, Qt::MatchExactly);
+  if (found.isEmpty()) return false;
+  FFiles->setCurrentItem(found.front());
+  return true;
+}
+
+QString TFrmTexturer::CurrentPath() const {
+  const QString name = FFileField->text();
+  if (name.isEmpty()) return {};
+  return QFileInfo(name).isAbsolute() ? name : QDir(FFolder).filePath(name);
+}
+
+void TFrmTexturer::ShowPicture() {
+  const QString path = CurrentPath();
+  if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+  TImage image;
+  std::string message;
+  // A picture that cannot be read leaves the previous one; the note says why.
+  if (!LoadImageFile(FromQt(path), image, message)) {
+    FPictureNote->setText(ToQt(message));
+    return;
+  }
+  FPictureNote->clear();
+  FPicture->setPixmap(QPixmap::fromImage(ToQImage(image)));
+}
+
+bool TFrmTexturer::ApplyTexture() {
+  const QString path = CurrentPath();
+  if (path.isEmpty() || !FDrawn) return false;
+  std::string message;
+  if (!ApplyTexturePreview(FDrawn->Scene, FIndex, FromQt(path), message)) {
+    FPrompt.Error(message);
+    return false;
+  }
+  FChosen = path;
+  Redraw();
+  return true;
+}
+
+void TFrmTexturer::Accept() {
+  if (FDrawn && !FChosen.isEmpty())
+    FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::Texture, FromQt(FChosen));
   accept();
 }
 

@@ -36,7 +36,8 @@ class TSettingsStore;
 class TToolDialog : public TDialogFrame {
   Q_OBJECT
  public:
-  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
+  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
+              int titleTab = 180);
   ~TToolDialog() override;
 
   TScene* Preview() { return FDrawn ? &FDrawn->Scene : nullptr; }
@@ -147,6 +148,46 @@ class TFrmTorsion : public TToolDialog {
   QPoint FDragFrom;
   Vec3d FDragStart;
   TDragFrame FFrame;
+};
+
+// "Appliquer une texture à un objet".
+class TFrmTexturer : public TToolDialog {
+  Q_OBJECT
+ public:
+  TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
+
+  // Shows a folder in the lists; false (the lists as they were) with the message when it
+  // cannot be listed.
+  bool SetFolder(const QString& folder);
+  const QString& Folder() const { return FFolder; }
+  // Selects a file of the list by name (the picture shows when it can be read).
+  bool SelectFile(const QString& name);
+  // "&Appliquer": the selected file on the preview.
+  bool ApplyTexture();
+  const QString& ChosenFile() const { return FChosen; }
+  QComboBox* Places() const { return FPlaces; }
+  QListWidget* Folders() const { return FFolders; }
+  QListWidget* Files() const { return FFiles; }
+  QLabel* Picture() const { return FPicture; }
+  QLabel* PictureNote() const { return FPictureNote; }
+
+ protected:
+  void Accept() override;
+
+ private:
+  void ShowPicture();
+  QString CurrentPath() const;
+
+  QComboBox* FPlaces = nullptr;
+  QListWidget* FFolders = nullptr;
+  QListWidget* FFiles = nullptr;
+  QLineEdit* FFileField = nullptr;
+  QLabel* FFolderLabel = nullptr;
+  QLabel* FPicture = nullptr;
+  QLabel* FPictureNote = nullptr;
+  QString FFolder;
+  QString FChosen;
+  std::vector<TPlace> FPlaceList;
 };
 
 }  // namespace ixoral

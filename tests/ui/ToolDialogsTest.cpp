@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -291,4 +292,73 @@ TEST_F(ToolDialogsWindowTest, TorsionDialogClosedLeavesTheSceneByteForByte) {
     EXPECT_TRUE(ran);
     EXPECT_EQ(Text(), before) << way;
   }
+}
+
+TEST_F(ToolDialogsWindowTest, TextureDialogListsPicturesPreviewsAndAppliesOnlyWhatWasTried) {
+  TfrmMain& w = Open();
+  InsertCube();
+  const fs::path dir = Folder.File("textures");
+  fs::create_directories(dir / "autres");
+  const std::string data = IXORAL_TEST_DATA_DIR "/images/";
+  fs::copy_file(data + "pattern24.bmp", dir / "motif.bmp");
+  fs::copy_file(data + "one-pixel.bmp", dir / "point.bmp");
+  std::ofstream(dir / "casse.tga", std::ios::binary) << std::string("\0\0\x02\0\0\0\0\0", 8);
+  std::ofstream(dir / "notes.txt") << "pas une image";
+  const std::string before = Text();
+
+  // "&OK" right after choosing a file, without "&Appliquer": no texture.
+  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+    EXPECT_GE(d.Places()->count(), 2);
+    ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
+    ASSERT_EQ(d.Files()->count(), 3);  // the text file is not listed
+    EXPECT_EQ(d.Folders()->item(0)->text(), "..");
+    ASSERT_TRUE(d.SelectFile(QStringLiteral("motif.bmp")));
+    EXPECT_FALSE(d.Picture()->pixmap().isNull());
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(Text(), before);
+  EXPECT_FALSE(Solid().Texturer);
+
+  // A picture that cannot be read: its decoder's message, the preview and the scene unchanged.
+  Prompt.ClearShown();
+  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+    ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
+    ASSERT_TRUE(d.SelectFile(QStringLiteral("motif.bmp")));
+    const QImage shown = d.Picture()->pixmap().toImage();
+    ASSERT_TRUE(d.SelectFile(QStringLiteral("casse.tga")));
+    EXPECT_EQ(d.PictureNote()->text().toStdString(), kMsgTargaInvalid);
+    EXPECT_EQ(d.Picture()->pixmap().toImage(), shown);  // the previous picture stays
+    EXPECT_FALSE(d.ApplyTexture());
+    EXPECT_FALSE(d.Preview()->SolidAt(d.Index())->Texturer);
+    EXPECT_TRUE(d.ChosenFile().isEmpty());
+    // A folder that cannot be listed: the message, the lists as they were.
+    EXPECT_FALSE(d.SetFolder(QString::fromStdString((dir / "absent").string())));
+    EXPECT_EQ(d.Files()->count(), 3);
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  ASSERT_EQ(Prompt.Texts().size(), 2u);
+  EXPECT_EQ(Prompt.Texts()[0], kMsgTargaInvalid);
+  EXPECT_EQ(Prompt.Texts()[1], std::string(kMsgFolderUnreadable) + (dir / "absent").string());
+  EXPECT_EQ(Text(), before);
+
+  // A double click applies to the preview; "&OK" brings the picture to the object.
+  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+    ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
+    ASSERT_TRUE(d.SelectFile(QStringLiteral("point.bmp")));  // one pixel: a texture all the same
+    QListWidgetItem* motif = d.Files()->findItems(QStringLiteral("motif.bmp"), Qt::MatchExactly).front();
+    d.Files()->setCurrentItem(motif);
+    const QPoint at = d.Files()->visualItemRect(motif).center();
+    QTest::mouseClick(d.Files()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(d.Files()->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(d.Preview()->SolidAt(d.Index())->Texturer);
+    EXPECT_TRUE(d.ChosenFile().endsWith(QStringLiteral("motif.bmp")));
+    EXPECT_FALSE(Solid().Texturer);
+    d.Redraw();
+    Screenshot(&d, "texture-dialog");
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_TRUE(Solid().Texturer);
+  ASSERT_TRUE(Solid().TextureSurface);
+  EXPECT_EQ(Solid().TextureFile, (dir / "motif.bmp").string());
+  (void)w;
 }
