@@ -402,6 +402,8 @@ void TfrmMain::CreateActions() {
   tool("actBruit", [this](int i) { TFrmBruit(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
   tool("actTorsion", [this](int i) { TFrmTorsion(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
   tool("actTexture", [this](int i) { TFrmTexturer(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actEnveloppe", [this](int i) { TFrmEnveloppe(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actModePoint", [this](int i) { TFrmMeshEdit(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
   Action("actAjouterLumiere")->setToolTip("Ajouter une lumiere");
   for (const auto& info : InsertCommands())
     NewAction(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword)), ToQt(info.Caption), {},

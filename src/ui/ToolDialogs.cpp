@@ -3,6 +3,9 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -712,6 +715,284 @@ bool TFrmTexturer::ApplyTexture() {
 void TFrmTexturer::Accept() {
   if (FDrawn && !FChosen.isEmpty())
     FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::Texture, FromQt(FChosen));
+  accept();
+}
+
+}  // namespace ixoral
+
+// ---------------------------------------------------------------- envelope
+
+namespace ixoral {
+
+TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Modification d'enveloppe"), modeller, prompt, settings, index, 240) {
+  setObjectName(QStringLiteral("FrmEnveloppe"));
+  auto* layout = new QHBoxLayout(Body());
+  layout->setContentsMargins(16, 12, 16, 14);
+
+  auto* left = new QVBoxLayout;
+  auto* previewGrid = new QGridLayout;
+  previewGrid->setSpacing(0);
+  previewGrid->addWidget(CreatePreview(217, 233, false), 0, 0);
+  previewGrid->addWidget(CreateRotationBar(Qt::Vertical), 0, 1);
+  previewGrid->addWidget(CreateRotationBar(Qt::Horizontal), 1, 0);
+  left->addLayout(previewGrid);
+  left->addWidget(CreateZoomBar(QStringLiteral("Facteur de Zoom :")));
+  left->addWidget(CreateFillChoice(false));
+  layout->addLayout(left);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(new QLabel(QStringLiteral("Vitesse de déplacement des points :"), Body()));
+  FSpeed = NewSlider(Body(), "Vitesse", 0, 400, 200);
+  right->addWidget(FSpeed);
+  auto* pointBox = new QGroupBox(QStringLiteral("Coordonnées du nouveau point :"), Body());
+  FPointBox = pointBox;
+  auto* pointRow = new QHBoxLayout(pointBox);
+  const std::array<const char*, 3> axes{"X", "Y", "Z"};
+  for (size_t k = 0; k < 3; ++k) {
+    pointRow->addWidget(new QLabel(QString::fromLatin1(axes[k]), pointBox));
+    FPoint[k] = new TNumberField(QString(), pointBox);
+    FPoint[k]->setObjectName(QString::fromLatin1(axes[k]));
+    pointRow->addWidget(FPoint[k]);
+    connect(FPoint[k], &QLineEdit::textEdited, this, &TFrmEnveloppe::PointTyped);
+  }
+  right->addWidget(pointBox);
+  auto* mappingBox = new QGroupBox(QStringLiteral("Coordonnées de mapping"), Body());
+  FMappingBox = mappingBox;
+  auto* mappingRow = new QHBoxLayout(mappingBox);
+  const std::array<const char*, 2> uv{"U", "V"};
+  for (size_t k = 0; k < 2; ++k) {
+    mappingRow->addWidget(new QLabel(QString::fromLatin1(uv[k]), mappingBox));
+    FMapping[k] = new TNumberField(QString(), mappingBox);
+    FMapping[k]->setObjectName(QString::fromLatin1(uv[k]));
+    mappingRow->addWidget(FMapping[k]);
+    connect(FMapping[k], &QLineEdit::textEdited, this, &TFrmEnveloppe::MappingTyped);
+  }
+  right->addWidget(mappingBox);
+  pointBox->hide();
+  mappingBox->hide();
+  auto* hint = new QLabel(QStringLiteral("Clic droit : choisir le point sous le curseur.\n"
+                                         "Glisser avec le bouton gauche : le déplacer."),
+                          Body());
+  hint->setWordWrap(true);
+  right->addWidget(hint);
+  right->addStretch(1);
+  right->addLayout(CreateButtons(true));
+  layout->addSpacing(12);
+  layout->addLayout(right);
+
+  if (FDrawn) {
+    FDrawn->Scene.Views[0].SetViewType(vtFace);
+    FDrawn->Renderer.ShowMarker = true;
+    FDrawn->Renderer.ShowSelectionMarks = false;
+    FEditor = std::make_unique<TEnvelopeEditor>(FDrawn->Scene, FDrawn->Renderer, FIndex);
+  }
+  resize(600, 440);
+  Redraw();
+}
+
+void TFrmEnveloppe::ShowCurrent() {
+  if (!FEditor || !FEditor->HasCurrent()) return;
+  FPoint[0]->setText(Shown(FEditor->Current.x));
+  FPoint[1]->setText(Shown(FEditor->Current.y));
+  FPoint[2]->setText(Shown(FEditor->Current.z));
+  float tu = 0, tv = 0;
+  if (FEditor->Mapping(tu, tv)) {
+    FMapping[0]->setText(Shown(tu));
+    FMapping[1]->setText(Shown(tv));
+  }
+}
+
+bool TFrmEnveloppe::PanelEvent(QEvent* event) {
+  if (!FEditor) return false;
+  auto* e = static_cast<QMouseEvent*>(event);
+  const QPoint p = SurfacePoint(e->position());
+  const QSize s = SurfaceSize();
+  const auto button = e->button() == Qt::LeftButton    ? TEnvelopeEditor::TButton::Left
+                      : e->button() == Qt::RightButton ? TEnvelopeEditor::TButton::Right
+                                                       : TEnvelopeEditor::TButton::Other;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: FEditor->Press(p.x(), p.y(), button); break;
+    case QEvent::MouseMove:
+      if (FEditor->Dragging())
+        FEditor->DragTo(p.x(), p.y(), s.width(), s.height(), FSpeed->value());
+      else
+        FEditor->MouseMove(p.x(), p.y(), s.width(), s.height());
+      break;
+    case QEvent::MouseButtonRelease:
+      FEditor->Release(p.x(), p.y(), s.width(), s.height(), button);
+      if (FEditor->Picked()) {
+        FPointBox->show();
+        FMappingBox->show();
+      }
+      ShowCurrent();
+      break;
+    default: return false;
+  }
+  Redraw();
+  return true;
+}
+
+void TFrmEnveloppe::PointTyped() {
+  if (!FEditor) return;
+  std::array<double, 3> v{};
+  for (size_t k = 0; k < 3; ++k)
+    if (!IsNumberEntry(FromQt(FPoint[k]->text()))) return;
+  std::string message;
+  for (size_t k = 0; k < 3; ++k)
+    if (!ReadToolNumber(FromQt(FPoint[k]->text()), v[k], message)) {
+      FPrompt.Error(message);
+      return;
+    }
+  FEditor->MoveCurrentTo({v[0], v[1], v[2]});
+  Redraw();
+}
+
+void TFrmEnveloppe::MappingTyped() {
+  if (!FEditor) return;
+  std::array<double, 2> v{};
+  for (size_t k = 0; k < 2; ++k)
+    if (!IsNumberEntry(FromQt(FMapping[k]->text()))) return;
+  std::string message;
+  for (size_t k = 0; k < 2; ++k)
+    if (!ReadToolNumber(FromQt(FMapping[k]->text()), v[k], message)) {
+      FPrompt.Error(message);
+      return;
+    }
+  FEditor->SetMapping(float(v[0]), float(v[1]));
+  Redraw();
+}
+
+void TFrmEnveloppe::Accept() {
+  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::HandEdits);
+  accept();
+}
+
+// ---------------------------------------------------------------- point editor
+
+namespace {
+
+// The table's cells are edited through the numeric key filter.
+class TNumberCellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    auto* f = new TNumberField(QString(), parent);
+    f->setFixedWidth(QWIDGETSIZE_MAX);
+    f->setMinimumWidth(0);
+    return f;
+  }
+};
+
+}  // namespace
+
+TFrmMeshEdit::TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
+    : TToolDialog(parent, QStringLiteral("Modification en Mode Point"), modeller, prompt, settings, index, 260) {
+  setObjectName(QStringLiteral("FrmMeshEdit"));
+  auto* layout = new QHBoxLayout(Body());
+  layout->setContentsMargins(16, 12, 16, 14);
+
+  FTable = new QTableWidget(Body());
+  FTable->setObjectName(QStringLiteral("Grille"));
+  FTable->setColumnCount(6);
+  QStringList headers;
+  for (const char* h : kGridHeaders) headers << QString::fromUtf8(h);
+  FTable->setHorizontalHeaderLabels(headers);
+  FTable->verticalHeader()->hide();
+  for (int c = 0; c < 6; ++c) FTable->setColumnWidth(c, kGridColumnWidths[size_t(c)] + 20);
+  FTable->setItemDelegate(new TNumberCellDelegate(FTable));
+  FTable->setMinimumWidth(340);
+  layout->addWidget(FTable, 1);
+  connect(FTable, &QTableWidget::currentCellChanged, this,
+          [this](int row, int column, int previousRow, int previousColumn) { CellLeft(previousRow, previousColumn, row, column); });
+
+  auto* right = new QVBoxLayout;
+  auto* tools = new QHBoxLayout;
+  auto* opGroup = new QButtonGroup(this);
+  for (const auto& [caption, op] : std::array<std::pair<const char*, TOperation>, 2>{{{"Rotation", opRotate}, {"Zoom", opResize}}}) {
+    auto* b = new QToolButton(Body());
+    b->setText(QString::fromLatin1(caption));
+    b->setObjectName(QString::fromLatin1(caption));
+    b->setCheckable(true);
+    b->setChecked(op == opRotate);
+    opGroup->addButton(b);
+    tools->addWidget(b);
+    const TOperation o = op;
+    connect(b, &QToolButton::clicked, this, [this, o] {
+      if (FInteraction) FInteraction->SetOperation(o);
+      if (FPanel) FPanel->UpdateCursor();
+    });
+  }
+  tools->addStretch(1);
+  right->addLayout(tools);
+  right->addWidget(CreatePreview(233, 241, true));
+  if (FDrawn) {
+    FDrawn->Renderer.ShowGrid = true;
+    FDrawn->Renderer.ShowAxes = true;
+    FInteraction->SetOperation(opRotate);
+    FPanel->UpdateCursor();
+  }
+  right->addStretch(1);
+  right->addLayout(CreateButtons(true));
+  layout->addSpacing(12);
+  layout->addLayout(right);
+
+  if (const TSolidObject* s = FMain.SolidAt(FIndex)) FGrid.Fill(*s);
+  FillTable();
+  resize(700, 460);
+  Redraw();
+}
+
+void TFrmMeshEdit::FillTable() {
+  FFilling = true;
+  const int rows = FGrid.RowCount() - 1;
+  FTable->setRowCount(rows);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < 6; ++c) {
+      QTableWidgetItem* item = FTable->item(r, c);
+      if (!item) {
+        item = new QTableWidgetItem;
+        if (c == 0) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        FTable->setItem(r, c, item);
+      }
+      item->setText(ToQt(FGrid.Cell(r + 1, c)));
+    }
+  FFilling = false;
+}
+
+void TFrmMeshEdit::CellLeft(int row, int column, int newRow, int newColumn) {
+  if (FFilling || !FDrawn) return;
+  TSolidObject* solid = FDrawn->Scene.SolidAt(FIndex);
+  if (row >= 0 && column >= 1 && solid) {
+    QTableWidgetItem* item = FTable->item(row, column);
+    const std::string previous = FGrid.Cell(row + 1, column);
+    FGrid.SetCell(row + 1, column, item ? FromQt(item->text()) : std::string());
+    std::string message;
+    if (FGrid.Commit(*solid, row + 1, column, FRemembered, message)) {
+      // The model was filled again from the preview object: other rows of a moved point follow.
+      FillTable();
+      Redraw();
+    } else {
+      // Nothing committed: the cell shows its value again.
+      FGrid.SetCell(row + 1, column, previous);
+      if (item) {
+        FFilling = true;
+        item->setText(ToQt(previous));
+        FFilling = false;
+      }
+      if (!message.empty()) FPrompt.Error(message);
+    }
+  }
+  if (newRow >= 0 && newColumn >= 1) {
+    const std::optional<double> v = ParseNumber(FGrid.Cell(newRow + 1, newColumn));
+    FRemembered = v ? *v : 0;
+  }
+}
+
+void TFrmMeshEdit::Accept() {
+  // A cell still being edited is left first.
+  CellLeft(FTable->currentRow(), FTable->currentColumn(), -1, -1);
+  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::HandEdits);
   accept();
 }
 

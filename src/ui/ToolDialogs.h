@@ -190,4 +190,56 @@ class TFrmTexturer : public TToolDialog {
   std::vector<TPlace> FPlaceList;
 };
 
+// "Modification d'enveloppe".
+class TFrmEnveloppe : public TToolDialog {
+  Q_OBJECT
+ public:
+  TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
+
+  TEnvelopeEditor* Editor() { return FEditor.get(); }
+  std::array<QLineEdit*, 3> PointFields() const { return FPoint; }
+  std::array<QLineEdit*, 2> MappingFields() const { return FMapping; }
+  QWidget* PointBox() const { return FPointBox; }
+  QWidget* MappingBox() const { return FMappingBox; }
+  // A key in a coordinate or mapping field (what the fields do once their text changed).
+  void PointTyped();
+  void MappingTyped();
+
+ protected:
+  void Accept() override;
+  bool PanelEvent(QEvent* event) override;
+
+ private:
+  void ShowCurrent();
+
+  std::unique_ptr<TEnvelopeEditor> FEditor;
+  std::array<QLineEdit*, 3> FPoint{};
+  std::array<QLineEdit*, 2> FMapping{};
+  QWidget* FPointBox = nullptr;
+  QWidget* FMappingBox = nullptr;
+  QSlider* FSpeed = nullptr;
+};
+
+// "Modification en Mode Point".
+class TFrmMeshEdit : public TToolDialog {
+  Q_OBJECT
+ public:
+  TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
+
+  QTableWidget* Grid() const { return FTable; }
+  const TMeshGrid& Model() const { return FGrid; }
+
+ protected:
+  void Accept() override;
+
+ private:
+  void FillTable();
+  void CellLeft(int row, int column, int newRow, int newColumn);
+
+  QTableWidget* FTable = nullptr;
+  TMeshGrid FGrid;
+  double FRemembered = 0;
+  bool FFilling = false;
+};
+
 }  // namespace ixoral

@@ -23,6 +23,7 @@
 #include "TempFolder.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
+#include "tools/Deformations.h"
 #include "tools/images/Image.h"
 #include "ui/MainWindow.h"
 #include "ui/Properties.h"
@@ -123,7 +124,7 @@ class ToolDialogsWindowTest : public ::testing::Test {
 
 TEST_F(ToolDialogsWindowTest, ToolsNeedACurrentSolid) {
   TfrmMain& w = Open();
-  for (const char* name : {"actBruit", "actTorsion"}) {
+  for (const char* name : {"actBruit", "actTorsion", "actTexture", "actEnveloppe", "actModePoint"}) {
     ASSERT_TRUE(w.Action(QString::fromLatin1(name))->isEnabled()) << name;
     Prompt.ClearShown();
     w.Action(QString::fromLatin1(name))->trigger();
@@ -361,4 +362,111 @@ TEST_F(ToolDialogsWindowTest, TextureDialogListsPicturesPreviewsAndAppliesOnlyWh
   ASSERT_TRUE(Solid().TextureSurface);
   EXPECT_EQ(Solid().TextureFile, (dir / "motif.bmp").string());
   (void)w;
+}
+
+TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
+  TfrmMain& w = Open();
+  InsertCube();
+  Window->Scene()->SolidAt(Cube)->SetPosition({1, 0, 0});
+  const std::string before = Text();
+  ASSERT_TRUE(w.Action(QStringLiteral("actEnveloppe"))->isEnabled());
+  // Closed without "&OK" after a move: nothing changes.
+  auto pickAndDrag = [](TFrmEnveloppe& d) {
+    TScenePanel* panel = d.Panel();
+    EXPECT_FALSE(d.PointBox()->isVisible());
+    const QPoint at(panel->width() / 2 + 20, panel->height() / 2 - 20);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(panel, &hover);
+    QTest::mousePress(panel, Qt::RightButton, {}, at);
+    QTest::mouseRelease(panel, Qt::RightButton, {}, at);
+    ASSERT_TRUE(d.Editor()->HasCurrent());
+    EXPECT_TRUE(d.PointBox()->isVisible());
+    EXPECT_TRUE(d.MappingBox()->isVisible());
+    const Vec3d corner = d.Editor()->Current;
+    EXPECT_NEAR(std::fabs(corner.x), std::fabs(corner.y), 1e-6);  // a corner of the cube
+    EXPECT_EQ(d.PointFields()[0]->text().toStdString(), FormatNumber(corner.x));
+    // A drag with the left button: the corner and the faces meeting there follow along x.
+    QTest::mousePress(panel, Qt::LeftButton, {}, at);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(at + QPoint(50, 0)), panel->mapToGlobal(QPointF(at + QPoint(50, 0))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &drag);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, at + QPoint(50, 0));
+    EXPECT_GT(d.Editor()->Current.x, corner.x + 0.1);
+    const TSolidObject& p = *d.Preview()->SolidAt(d.Index());
+    EXPECT_EQ(p.ModifiedVertices.size(), 1u);
+    EXPECT_EQ(BuildSharedPoints(p).size(), 8u);
+  };
+  Run<TFrmEnveloppe>("actEnveloppe", [&](TFrmEnveloppe& d) {
+    pickAndDrag(d);
+    QTest::mouseClick(Child<QPushButton>(&d, "Fermer"), Qt::LeftButton);
+  });
+  EXPECT_EQ(Text(), before);
+
+  Prompt.ClearShown();
+  std::vector<D3DVERTEX> shown;
+  Run<TFrmEnveloppe>("actEnveloppe", [&](TFrmEnveloppe& d) {
+    pickAndDrag(d);
+    // Typed coordinates move the point; text that is not a number moves nothing.
+    d.PointFields()[2]->setText(QStringLiteral("0,4"));
+    d.PointTyped();
+    EXPECT_DOUBLE_EQ(d.Editor()->Current.z, 0.4);
+    d.PointFields()[1]->setText(QStringLiteral("1,2,3"));
+    d.PointTyped();
+    EXPECT_DOUBLE_EQ(d.Editor()->Current.z, 0.4);
+    shown = Vertices(*d.Preview()->SolidAt(d.Index()));
+    d.Redraw();
+    Screenshot(&d, "envelope-dialog");
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  ASSERT_EQ(Prompt.Texts().size(), 1u);
+  EXPECT_EQ(Prompt.Texts()[0], "'1,2,3' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_TRUE(SameVertices(Vertices(Solid()), shown));
+  EXPECT_EQ(Solid().ModifiedVertices.size(), 1u);
+  EXPECT_EQ(Solid().Position, (Vec3d{1, 0, 0}));  // only the points come back
+}
+
+TEST_F(ToolDialogsWindowTest, PointEditorTableMovesEveryRowOfAPointAndMerges) {
+  Open();
+  InsertCube();
+  const std::string before = Text();
+  Prompt.ClearShown();
+  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+    QTableWidget* t = d.Grid();
+    ASSERT_EQ(t->rowCount(), 36);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "en X");
+    EXPECT_EQ(t->horizontalHeaderItem(5)->text(), "en V (-Y)");
+    // An empty cell: the message, and the value back.
+    t->setCurrentCell(1, 2);
+    const QString y = t->item(1, 2)->text();
+    t->item(1, 2)->setText(QString());
+    t->setCurrentCell(2, 2);
+    EXPECT_EQ(t->item(1, 2)->text(), y);
+    EXPECT_TRUE(d.Preview()->SolidAt(d.Index())->ModifiedVertices.empty());
+    QTest::mouseClick(Child<QPushButton>(&d, "Fermer"), Qt::LeftButton);
+  });
+  ASSERT_EQ(Prompt.Texts().size(), 1u);
+  EXPECT_EQ(Prompt.Texts()[0], "'' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_EQ(Text(), before);
+
+  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+    QTableWidget* t = d.Grid();
+    const QString x = t->item(0, 1)->text(), y = t->item(0, 2)->text(), z = t->item(0, 3)->text();
+    std::vector<int> shared;
+    for (int r = 0; r < t->rowCount(); ++r)
+      if (t->item(r, 1)->text() == x && t->item(r, 2)->text() == y && t->item(r, 3)->text() == z) shared.push_back(r);
+    ASSERT_GT(shared.size(), 1u);
+    t->setCurrentCell(0, 1);
+    t->item(0, 1)->setText(QStringLiteral("1"));
+    t->setCurrentCell(0, 2);
+    for (int r : shared) EXPECT_EQ(t->item(r, 1)->text(), "1,000") << r;
+    d.Redraw();
+    Screenshot(&d, "point-editor-dialog");
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(Solid().ModifiedVertices.size(), 1u);
+  int atOne = 0;
+  for (const D3DVERTEX& v : Vertices(Solid())) atOne += v.x == 1.0f;
+  EXPECT_GT(atOne, 1);
+  EXPECT_NE(Text(), before);
 }
