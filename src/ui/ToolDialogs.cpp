@@ -899,6 +899,7 @@ TFrmMeshEdit::TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt
   for (const char* h : kGridHeaders) headers << QString::fromUtf8(h);
   FTable->setHorizontalHeaderLabels(headers);
   FTable->verticalHeader()->hide();
+  FTable->verticalHeader()->setDefaultSectionSize(20);
   for (int c = 0; c < 6; ++c) FTable->setColumnWidth(c, kGridColumnWidths[size_t(c)] + 20);
   FTable->setItemDelegate(new TNumberCellDelegate(FTable));
   FTable->setMinimumWidth(340);
