@@ -193,9 +193,25 @@ QLayout* TToolDialog::CreateButtons(bool okEnabled) {
   return row;
 }
 
+void TToolDialog::showEvent(QShowEvent* event) {
+  // Enter belongs to the fields (the texture's file name applies it): no button takes it.
+  for (QPushButton* b : findChildren<QPushButton*>()) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+  TDialogFrame::showEvent(event);
+}
+
 bool TToolDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FPanel && FDrawn) {
     switch (event->type()) {
+      case QEvent::KeyPress:
+        // Escape in the preview cancels a drag there; otherwise it closes the dialog.
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !(FInteraction && FInteraction->Dragging())) {
+          reject();
+          return true;
+        }
+        break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseMove:
       case QEvent::MouseButtonRelease:

@@ -62,6 +62,7 @@ class TToolDialog : public TDialogFrame {
   QLayout* CreateButtons(bool okEnabled);
   virtual void Accept() = 0;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   // Mouse events of the panel for dialogs that handle them themselves.
   virtual bool PanelEvent(QEvent*) { return false; }
   QPoint SurfacePoint(const QPointF& p) const;

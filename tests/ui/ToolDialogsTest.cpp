@@ -195,7 +195,12 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogClosedOrRefusedLeavesTheSceneAsItWas) {
     d.MinField()->setText(QStringLiteral("0,2"));
     d.MaxField()->setText(QStringLiteral("0,1"));
     EXPECT_TRUE(d.ApplyNoise(5));
-    QTest::keyClick(&d, Qt::Key_Escape);
+    // Enter in a field closes nothing; Escape in the preview closes the dialog.
+    QTest::keyClick(d.MaxField(), Qt::Key_Return);
+    EXPECT_TRUE(d.isVisible());
+    d.Panel()->setFocus();
+    QTest::keyClick(d.Panel(), Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible() && !d.Fading());
   });
   ASSERT_EQ(Prompt.Texts().size(), 1u);
   EXPECT_EQ(Prompt.Texts()[0], "'-' n'est pas une valeur en virgule flottante correcte");
