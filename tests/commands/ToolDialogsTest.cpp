@@ -52,8 +52,9 @@ class ToolDialogsTest : public ::testing::Test {
     Drawn.Scene.FourViews = false;
     EXPECT_TRUE(Drawn.Renderer.InitDevice());
     SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
-    Events = Main.Scene.Observe([this](const TSceneEvent& e) {
+    Observer = Main.Scene.Observe([this](const TSceneEvent& e) {
       if (e.Change == TSceneChange::ObjectChanged) ++Changes;
+      if (e.Change != TSceneChange::RedrawRequested) ++Events;
     });
   }
   TSolidObject& SceneCube() { return *Main.Scene.SolidAt(Cube); }
@@ -67,7 +68,8 @@ class ToolDialogsTest : public ::testing::Test {
   TModeller Modeller;
   int Cube = -1;
   int Changes = 0;
-  TSceneSubscription Events;
+  int Events = 0;  // every notification but the redraw requests
+  TSceneSubscription Observer;
 };
 
 }  // namespace
@@ -103,8 +105,10 @@ TEST_F(ToolDialogsTest, NoiseTriesStartFromTheSceneObjectAndOkBringsTheLastOneBa
   EXPECT_EQ(WriteSceneText(Main.Scene), before);
   EXPECT_EQ(Changes, 0);
 
+  Events = 0;
   ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::WholeObject));
   EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(Events, 1);  // one change of the scene, nothing else told
   EXPECT_TRUE(SameMesh(SceneCube(), PreviewCube()));
   ASSERT_TRUE(SceneCube().Bruit);
   EXPECT_EQ(SceneCube().NoiseParams->Seed, 99);
