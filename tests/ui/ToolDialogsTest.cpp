@@ -145,7 +145,7 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogTriesWithoutAddingUpAndOkStoresTheNoise
     EXPECT_EQ(d.TitleLabel()->text(), "Bruit");
     EXPECT_FALSE(d.OkButton()->isEnabled());
     ASSERT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), base));
-    QTest::mouseClick(Child<QRadioButton>(&d, "Plage3"), Qt::LeftButton);
+    Child<QRadioButton>(&d, "Plage3")->click();
     ASSERT_TRUE(d.ApplyNoise(4321));
     once = Vertices(*d.Preview()->SolidAt(d.Index()));
     EXPECT_FALSE(SameVertices(once, base));
@@ -155,11 +155,20 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogTriesWithoutAddingUpAndOkStoresTheNoise
     EXPECT_EQ(Text(), before);  // the scene waits for "&OK"
     d.Redraw();
     Screenshot(&d, "noise-dialog");
+    // "Filaire": the dialog's own colour; "Solide": the object's colour in the scene.
+    Child<QRadioButton>(&d, "Filaire")->click();
+    EXPECT_EQ(d.Preview()->SolidAt(d.Index())->Color, kPreviewWireColour);
+    EXPECT_EQ(d.PreviewRenderer()->FillMode(), DWORD(D3DFILL_WIREFRAME));
+    d.Redraw();
+    Screenshot(&d, "noise-dialog-wireframe");
+    Child<QRadioButton>(&d, "Solide")->click();
+    EXPECT_EQ(d.Preview()->SolidAt(d.Index())->Color, Solid().Color);
     QTest::mouseClick(d.OkButton(), Qt::LeftButton);
   });
   EXPECT_TRUE(SameVertices(Vertices(Solid()), once));
   ASSERT_TRUE(Solid().Bruit);
   EXPECT_EQ(Solid().NoiseParams->Seed, 4321);
+  EXPECT_DOUBLE_EQ(Solid().NoiseParams->Max, 0.5);  // the third range
   EXPECT_NE(Text().find(";Bruit;"), std::string::npos);
 }
 
@@ -185,7 +194,7 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogClosedOrRefusedLeavesTheSceneAsItWas) {
   // Escape, and a custom range that cannot be read: the message, the preview as the scene has it.
   Prompt.ClearShown();
   Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
-    QTest::mouseClick(Child<QRadioButton>(&d, "Plage4"), Qt::LeftButton);
+    Child<QRadioButton>(&d, "Plage4")->click();
     d.MaxField()->clear();
     QTest::keyClicks(d.MaxField(), QStringLiteral("-"));
     EXPECT_FALSE(d.ApplyNoise(5));
