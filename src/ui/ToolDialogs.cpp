@@ -80,7 +80,7 @@ QString Shown(double v) { return ToQt(FormatNumber(v)); }
 
 }  // namespace
 
-// ---------------------------------------------------------------- the common part
+// ---------------------------------------------------------------- every tool dialog
 
 TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
                          int titleTab)
