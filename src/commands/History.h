@@ -40,6 +40,8 @@ inline constexpr const char* PositionInitiale = "Position initiale";
 inline constexpr const char* Proprietes = "Propriétés";
 inline constexpr const char* Lumiere = "Lumière";
 inline constexpr const char* Vues = "Vues";
+inline constexpr const char* Deformation = "Déformation";
+inline constexpr const char* Texture = "Texture";
 }  // namespace step
 
 // The scene's state as a step keeps it.

@@ -5,6 +5,7 @@
 
 #include "commands/BrowserTree.h"
 #include "commands/Preferences.h"
+#include "commands/ToolDialogs.h"
 #include "document/PictureExport.h"
 #include "document/ModelExport.h"
 #include "document/PovExport.h"
@@ -13,6 +14,8 @@
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 #include "scene/ViewOps.h"
+#include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 namespace ixoral {
 
@@ -287,6 +290,39 @@ TPropertyApplyResult TModeller::ApplyProperties(int object, const TPropertyEdits
 bool TModeller::ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts) {
   return Step(step::Proprietes, [&] {
     return ixoral::ValidateVector(FScene, object, key, texts);
+  });
+}
+
+bool TModeller::ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile) {
+  return Step(kind == TToolResult::Texture ? step::Texture : step::Deformation, [&] {
+    TSolidObject* solid = FScene.SolidAt(object);
+    const TSolidObject* result = preview.SolidAt(object);
+    if (!solid || !result) return false;
+    switch (kind) {
+      case TToolResult::WholeObject:
+        CopyObjectState(FScene, object, preview);
+        break;
+      case TToolResult::HandEdits:
+        if (result->ModifiedVertices.empty() || !MergeHandEdits(*solid, *result)) return false;
+        break;
+      case TToolResult::Texture: {
+        if (textureFile.empty()) return false;
+        // Decoded first, so that a picture that cannot be read leaves the object as it was.
+        TImage image;
+        std::string message;
+        if (!LoadImageFile(textureFile, image, message)) {
+          FPrompt.Error(message);
+          return false;
+        }
+        FScene.Device().LoadTexture(*solid, textureFile);
+        solid->TextureFile = textureFile;
+        break;
+      }
+    }
+    FScene.RebuildSelectionMarks(object);
+    FScene.Notify(TSceneChange::ObjectChanged, object);
+    FScene.RedrawViews();
+    return true;
   });
 }
 

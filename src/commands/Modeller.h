@@ -147,6 +147,19 @@ class TModeller {
   // A "valider" button: the three texts of "vectdir" or "vecthaut" applied to `object`.
   bool ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts);
 
+  // --- tool dialogs ---
+  // What a tool dialog's "&OK" brings back from its preview scene (a copy of this scene, the
+  // objects at the same indices).
+  enum class TToolResult {
+    WholeObject,  // noise, torsion: the preview object's whole state (mesh, records, placement)
+    HandEdits,    // envelope, point editor: the recorded vertices merged, nothing else
+    Texture,      // the picture `textureFile` becomes the object's texture
+  };
+  // The "&OK" of a tool dialog: the result copied into solid `object` as one change of the scene
+  // (one notification, one redraw). False, the object untouched, when there is nothing to bring
+  // back or the picture cannot be read (its decoder's message is shown).
+  bool ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile = {});
+
   // --- views ---
   void ResetPosition();  // "Position initiale" on the active view
 

@@ -323,7 +323,8 @@ void CopyObjectState(TScene& destination, int index, TScene& source) {
     }
     d->TextureFile = src->TextureFile;
     d->CopyDeformationRecordsFrom(*src);
-    destination.RenameObject(index, src->Name());
+    // Renaming tells the scene's observers; the same name is no change.
+    if (d->Name() != src->Name()) destination.RenameObject(index, src->Name());
     d->CopyPlacementFrom(*src);
     d->SetSpecular(src->Specular);
     d->SelectionMarks = src->SelectionMarks;

@@ -34,6 +34,7 @@
 #include "ui/PrintDialog.h"
 #include "ui/Properties.h"
 #include "ui/RenameDialog.h"
+#include "ui/ToolDialogs.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolBox.h"
@@ -450,6 +451,26 @@ void TfrmMain::CreateActions() {
   Action("actEditeurTexte")->setText("&Editeur de texte");
   Action("actAjouterLumiere")->setText("&Ajouter une lumiere");
   Action("actAjouterLumiere")->setIcon(Icon("lumiere"));
+  // The tool dialogs open on the current solid, and refuse without one.
+  auto tool = [this](const char* name, std::function<void(int)> open) {
+    QAction* a = Action(QString::fromLatin1(name));
+    a->setEnabled(true);
+    a->setStatusTip({});
+    connect(a, &QAction::triggered, this, [this, open] {
+      if (!FModeller) return;
+      const int current = FDrawn->Scene.CurrentObject;
+      if (!FDrawn->Scene.SolidAt(current)) {
+        FPrompt->Information(kMsgNeedSelection);
+        return;
+      }
+      open(current);
+    });
+  };
+  tool("actBruit", [this](int i) { TFrmBruit(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actTorsion", [this](int i) { TFrmTorsion(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actTexture", [this](int i) { TFrmTexturer(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actEnveloppe", [this](int i) { TFrmEnveloppe(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
+  tool("actModePoint", [this](int i) { TFrmMeshEdit(this, *FModeller, *FPrompt, &FSettings, i).exec(); });
   Action("actAjouterLumiere")->setToolTip("Ajouter une lumiere");
   for (const auto& info : InsertCommands())
     NewAction(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword)), ToQt(info.Caption), {},

@@ -12,7 +12,9 @@
 #include "TempFolder.h"
 #include "commands/Modeller.h"
 #include "commands/Properties.h"
+#include "commands/ToolDialogs.h"
 #include "document/SceneDocument.h"
+#include "render/SceneRenderer.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
 
@@ -228,4 +230,40 @@ TEST(History, KeepsItsBoundsDroppingTheOldestAndKeepsAHugeStepAlone) {
   EXPECT_EQ(tiny.UndoCount(), 1u);
   EXPECT_GT(tiny.Bytes(), 64u);
   EXPECT_TRUE(tiny.Undo(scene));
+}
+
+TEST_F(HistoryTest, AToolDialogsOkIsOneStepTexturesIncluded) {
+  const int cube = Insert(TInsertCommand::Cube);
+  TScene preview(nullptr, &Prompt);
+  TScene::CopyAllObjects(preview, Scene);
+  TNoiseChoice noise;
+  std::string message;
+  ASSERT_TRUE(ApplyNoisePreview(preview, Scene, cube, noise, 4321, message)) << message;
+  ExpectUndoable("noise", [&] { Modeller.ApplyToolResult(cube, preview, TModeller::TToolResult::WholeObject); }, "Déformation");
+}
+
+TEST(HistoryTextures, ATextureAppliedThenUndoneAndRedone) {
+  // A drawing device, which keeps textures.
+  TScriptedPrompt prompt;
+  TMemoryClipboard clip;
+  TDisplayScene drawn(64, 64, nullptr, nullptr, &prompt);
+  ASSERT_TRUE(drawn.Renderer.InitDevice());
+  drawn.Scene.NewScene(true);
+  TModeller modeller(drawn.Scene, prompt, clip, nullptr, nullptr);
+  const int cube = modeller.Insert(TInsertCommand::Cube);
+  const std::string before = WriteSceneText(drawn.Scene);
+  TScene preview(nullptr, &prompt);
+  TScene::CopyAllObjects(preview, drawn.Scene);
+  const std::string picture = IXORAL_TEST_DATA_DIR "/images/pattern-gray.jpg";
+  ASSERT_TRUE(modeller.ApplyToolResult(cube, preview, TModeller::TToolResult::Texture, picture));
+  EXPECT_EQ(modeller.UndoCaption(), "&Annuler Texture");
+  const std::string after = WriteSceneText(drawn.Scene);
+  ASSERT_TRUE(drawn.Scene.SolidAt(cube)->Texturer);
+  ASSERT_NE(drawn.Scene.SolidAt(cube)->TextureSurface, nullptr);
+  ASSERT_TRUE(modeller.Undo());
+  EXPECT_EQ(WriteSceneText(drawn.Scene), before);
+  EXPECT_FALSE(drawn.Scene.SolidAt(cube)->Texturer);
+  ASSERT_TRUE(modeller.Redo());
+  EXPECT_EQ(WriteSceneText(drawn.Scene), after);
+  EXPECT_NE(drawn.Scene.SolidAt(cube)->TextureSurface, nullptr);  // the picture is loaded again
 }

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <numbers>
 #include <QToolButton>
 
@@ -20,6 +21,7 @@
 #include "ui/MainWindow.h"
 #include "ui/Properties.h"
 #include "ui/SceneBrowser.h"
+#include "ui/ToolDialogs.h"
 
 using namespace ixoral;
 
@@ -292,11 +294,20 @@ TEST_F(PropertiesUiTest, ATextACurveAndTheButtons) {
   int opened = 0;
   QAction* noise = Window->Action(QStringLiteral("actBruit"));
   QObject::connect(noise, &QAction::triggered, [&] { ++opened; });
+  noise->setEnabled(false);
   QTest::mouseClick(Field<QPushButton>("btnBruit"), Qt::LeftButton);
-  EXPECT_EQ(opened, 0);  // not yet available
+  EXPECT_EQ(opened, 0);
   noise->setEnabled(true);
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    if (auto* d = qobject_cast<TFrmBruit*>(QApplication::activeModalWidget())) {
+      shown = true;
+      d->reject();
+    }
+  });
   QTest::mouseClick(Field<QPushButton>("btnBruit"), Qt::LeftButton);
   EXPECT_EQ(opened, 1);
+  EXPECT_TRUE(shown);
 
   // The scroll buttons move the controls while there is room.
   auto* down = Window->findChild<QToolButton*>(QStringLiteral("ScrollDown"));

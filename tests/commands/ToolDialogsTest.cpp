@@ -1,0 +1,383 @@
+// The deformation and texture dialogs' work without a window: tries on a preview copy that never
+// add up, "&OK" as one change of the scene, the texture dialog's places, folders and pictures,
+// the envelope and point editors' moves.
+#include "commands/ToolDialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <cstring>
+#include <set>
+
+#include "TempFolder.h"
+#include "commands/Modeller.h"
+#include "document/SceneDocument.h"
+#include "scene/Shapes.h"
+#include "platform/NumberFormat.h"
+#include "tools/Deformations.h"
+#include "tools/images/Image.h"
+
+using namespace ixoral;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<D3DVERTEX> Vertices(const TSolidObject& s) {
+  std::vector<D3DVERTEX> all;
+  for (const auto& c : s.Composantes) all.insert(all.end(), c.Vertices.begin(), c.Vertices.end());
+  return all;
+}
+
+bool SameMesh(const TSolidObject& a, const TSolidObject& b) {
+  const auto va = Vertices(a), vb = Vertices(b);
+  if (va.size() != vb.size()) return false;
+  for (size_t k = 0; k < va.size(); ++k)
+    if (va[k].x != vb[k].x || va[k].y != vb[k].y || va[k].z != vb[k].z || va[k].tu != vb[k].tu || va[k].tv != vb[k].tv)
+      return false;
+  return true;
+}
+
+class ToolDialogsTest : public ::testing::Test {
+ protected:
+  ToolDialogsTest()
+      : Main(320, 240, nullptr, nullptr, &Prompt),
+        Drawn(280, 257, nullptr, nullptr, &Prompt),
+        Modeller(Main.Scene, Prompt, Clipboard, nullptr, nullptr) {
+    EXPECT_TRUE(Main.Renderer.InitDevice());
+    Main.Scene.NewScene(true);
+    Cube = Modeller.Insert(TInsertCommand::Cube);
+    Main.Scene.SolidAt(Cube)->SetPosition({5, 0, 0});
+    Drawn.Scene.FourViews = false;
+    EXPECT_TRUE(Drawn.Renderer.InitDevice());
+    SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
+    Observer = Main.Scene.Observe([this](const TSceneEvent& e) {
+      if (e.Change == TSceneChange::ObjectChanged) ++Changes;
+      if (e.Change != TSceneChange::RedrawRequested) ++Events;
+    });
+  }
+  TSolidObject& SceneCube() { return *Main.Scene.SolidAt(Cube); }
+  TSolidObject& PreviewCube() { return *Drawn.Scene.SolidAt(Cube); }
+
+  test::TTempFolder Folder{"tooldialogs"};
+  TScriptedPrompt Prompt;
+  TMemoryClipboard Clipboard;
+  TDisplayScene Main;
+  TDisplayScene Drawn;
+  TModeller Modeller;
+  int Cube = -1;
+  int Changes = 0;
+  int Events = 0;  // every notification but the redraw requests
+  TSceneSubscription Observer;
+};
+
+}  // namespace
+
+TEST_F(ToolDialogsTest, ThePreviewHoldsTheObjectAloneAtTheOrigin) {
+  EXPECT_EQ(Drawn.Scene.ObjectCount(), Main.Scene.ObjectCount());
+  EXPECT_EQ(Drawn.Scene.CurrentObject, Cube);
+  EXPECT_TRUE(Drawn.Renderer.IsolateObject);
+  EXPECT_EQ(Drawn.Renderer.IsolatedIndex, Cube);
+  EXPECT_EQ(PreviewCube().Position, (Vec3d{0, 0, 0}));
+  EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));
+  EXPECT_TRUE(SameMesh(PreviewCube(), SceneCube()));
+}
+
+TEST_F(ToolDialogsTest, NoiseTriesStartFromTheSceneObjectAndOkBringsTheLastOneBack) {
+  const std::string before = WriteSceneText(Main.Scene);
+  const TArrayOfComposante base = SceneCube().Composantes;
+  TNoiseChoice choice;
+  choice.Range = 3;
+  std::string message;
+  ASSERT_TRUE(ApplyNoisePreview(Drawn.Scene, Main.Scene, Cube, choice, 1234, message));
+  const auto once = Vertices(PreviewCube());
+  EXPECT_FALSE(SameMesh(PreviewCube(), SceneCube()));
+  // The same try again gives the same preview, not twice the noise.
+  ASSERT_TRUE(ApplyNoisePreview(Drawn.Scene, Main.Scene, Cube, choice, 1234, message));
+  EXPECT_EQ(std::memcmp(once.data(), Vertices(PreviewCube()).data(), once.size() * sizeof(D3DVERTEX)), 0);
+  // Another seed: another noise, still from the scene's object.
+  ASSERT_TRUE(ApplyNoisePreview(Drawn.Scene, Main.Scene, Cube, choice, 99, message));
+  EXPECT_EQ(PreviewCube().NoiseParams->Seed, 99);
+  // The seams stay closed: eight corners still.
+  EXPECT_EQ(BuildSharedPoints(PreviewCube()).size(), 8u);
+  // Nothing reached the scene yet.
+  EXPECT_EQ(WriteSceneText(Main.Scene), before);
+  EXPECT_EQ(Changes, 0);
+
+  Events = 0;
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::WholeObject));
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(Events, 1);  // one change of the scene, nothing else told
+  EXPECT_TRUE(SameMesh(SceneCube(), PreviewCube()));
+  ASSERT_TRUE(SceneCube().Bruit);
+  EXPECT_EQ(SceneCube().NoiseParams->Seed, 99);
+  EXPECT_DOUBLE_EQ(SceneCube().NoiseParams->Min, -0.5);
+  EXPECT_DOUBLE_EQ(SceneCube().NoiseParams->Max, 0.5);
+  EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));  // each try restarts from the scene's placement
+  EXPECT_EQ(SceneCube().Color, 0xFFFFFFFFu);            // the colour stays the scene's
+  const std::string after = WriteSceneText(Main.Scene);
+  EXPECT_NE(after.find(";Bruit;"), std::string::npos) << after;
+  EXPECT_EQ(after.find("No Bruit"), std::string::npos);
+
+  // Regenerating the base cube and applying the stored noise gives the same corners.
+  TSolidObject again;
+  again.Composantes = base;
+  again.SetNoise(99, true, 0.5, -0.5);
+  ReapplyNoise(again);
+  EXPECT_TRUE(SameMesh(again, SceneCube()));
+}
+
+TEST_F(ToolDialogsTest, NoiseBoundsOfTheFourRangesAndBadTypedBounds) {
+  double mn = 0, mx = 0;
+  std::string message;
+  TNoiseChoice c;
+  ASSERT_TRUE(NoiseBounds(c, mn, mx, message));
+  EXPECT_DOUBLE_EQ(mn, -0.01);
+  EXPECT_DOUBLE_EQ(mx, 0.01);
+  c.Range = 2;
+  ASSERT_TRUE(NoiseBounds(c, mn, mx, message));
+  EXPECT_DOUBLE_EQ(mx, 0.1);
+  // Min above max is allowed: the offsets lie between them.
+  c.Range = 4;
+  c.MinText = "0,3";
+  c.MaxText = "0,1";
+  ASSERT_TRUE(NoiseBounds(c, mn, mx, message));
+  EXPECT_DOUBLE_EQ(mn, 0.3);
+  EXPECT_DOUBLE_EQ(mx, 0.1);
+  std::string m2;
+  ASSERT_TRUE(ApplyNoisePreview(Drawn.Scene, Main.Scene, Cube, c, 7, m2));
+  const auto moved = Vertices(PreviewCube()), base = Vertices(SceneCube());
+  for (size_t k = 0; k < moved.size(); ++k) {
+    EXPECT_GE(moved[k].x - base[k].x, 0.1 - 1e-6);
+    EXPECT_LE(moved[k].x - base[k].x, 0.3 + 1e-6);
+  }
+
+  // A field that is not a number: the conversion message, the preview holds the scene's object.
+  c.MinText = "-";
+  EXPECT_FALSE(ApplyNoisePreview(Drawn.Scene, Main.Scene, Cube, c, 7, message));
+  EXPECT_EQ(message, "'-' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_TRUE(SameMesh(PreviewCube(), SceneCube()));
+  // Bounds beyond what a mesh holds are refused as well.
+  c.MinText = "0";
+  c.MaxText = "1e30";
+  EXPECT_FALSE(NoiseBounds(c, mn, mx, message));
+  EXPECT_EQ(message, std::string(kMsgValueOutOfRange) + "1e30");
+  c.MaxText = "";
+  EXPECT_FALSE(NoiseBounds(c, mn, mx, message));
+  EXPECT_EQ(message, "'' n'est pas une valeur en virgule flottante correcte");
+}
+
+TEST_F(ToolDialogsTest, TorsionTriesPutTheObjectAtTheOriginAndOkKeepsTheRecord) {
+  TTorsionSettings t;
+  t.Angle = TorsionAngleOfBar(50);  // a quarter turn
+  EXPECT_DOUBLE_EQ(t.Angle, M_PI / 2);
+  const auto base = Vertices(SceneCube());
+  const float top = std::max_element(base.begin(), base.end(), [](auto& a, auto& b) { return a.y < b.y; })->y;
+  t.Fixed = {0, -top, 0};
+  t.Rotating = {0, top, 0};
+  ApplyTorsionPreview(Drawn.Scene, Main.Scene, Cube, t);
+  ApplyTorsionPreview(Drawn.Scene, Main.Scene, Cube, t);  // twice: the same, not half a turn
+  // The top corners turned a quarter turn about y (x takes z, z takes -x); the bottom ones stayed.
+  const auto turned = Vertices(PreviewCube());
+  ASSERT_EQ(turned.size(), base.size());
+  for (size_t k = 0; k < base.size(); ++k) {
+    if (base[k].y == top) {
+      EXPECT_NEAR(turned[k].x, base[k].z, 1e-6);
+      EXPECT_NEAR(turned[k].z, -base[k].x, 1e-6);
+    } else if (base[k].y == -top) {
+      EXPECT_EQ(turned[k].x, base[k].x);
+      EXPECT_EQ(turned[k].z, base[k].z);
+    }
+  }
+  EXPECT_EQ(PreviewCube().Position, (Vec3d{0, 0, 0}));
+  ASSERT_TRUE(PreviewCube().Torsion);
+
+  const std::string before = WriteSceneText(Main.Scene);
+  EXPECT_EQ(before.find(";Torsion;"), std::string::npos);
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::WholeObject));
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(SceneCube().Position, (Vec3d{0, 0, 0}));
+  ASSERT_TRUE(SceneCube().Torsion);
+  EXPECT_DOUBLE_EQ(SceneCube().TorsionParams->Angle, M_PI / 2);
+  EXPECT_NE(WriteSceneText(Main.Scene).find(";Torsion;"), std::string::npos);
+  // The selection marks are the scene's own again, not the preview's red marker.
+  EXPECT_NE(SceneCube().SelectionMarks[40].color, 0xFFFF0000u);
+}
+
+TEST_F(ToolDialogsTest, TorsionWithoutAxisAndBadPointFields) {
+  TTorsionSettings t;
+  std::array<std::string, 6> texts{"0", "0,5", "0", "0", "0,5", "0"};
+  std::string message;
+  ASSERT_TRUE(ReadTorsionFields(texts, t, message));
+  EXPECT_TRUE(TorsionAxisIsNull(t.Fixed, t.Rotating));
+  t.Angle = 1;
+  ApplyTorsionPreview(Drawn.Scene, Main.Scene, Cube, t);
+  EXPECT_TRUE(SameMesh(PreviewCube(), SceneCube()));  // no axis, no twist
+  // A field that is not a number leaves the points as they were.
+  texts[4] = "abc";
+  const Vec3d rotating = t.Rotating;
+  EXPECT_FALSE(ReadTorsionFields(texts, t, message));
+  EXPECT_EQ(message, "'abc' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_EQ(t.Rotating, rotating);
+  texts[4] = "99999";
+  EXPECT_FALSE(ReadTorsionFields(texts, t, message));
+  EXPECT_EQ(t.Rotating, rotating);
+}
+
+TEST_F(ToolDialogsTest, DragsMoveAlongTheObjectsScreenAxes) {
+  TDragFrame f = DragDirections(PreviewCube());
+  EXPECT_NEAR(f.X.x, 1, 1e-6);
+  EXPECT_NEAR(f.Y.y, 1, 1e-6);
+  // At speed 200 a drag across the whole panel moves one unit; upwards is +Y.
+  const Vec3d p = DraggedPoint({0, 0, 0}, f, 217, -233, 217, 233, 200);
+  EXPECT_NEAR(p.x, 1, 1e-9);
+  EXPECT_NEAR(p.y, 1, 1e-9);
+  // A quarter turn about y seen from the front: the screen's x is the object's z.
+  Drawn.Scene.Views[0].SetViewType(vtFace);
+  PlacePreviewObject(Drawn.Scene, Cube, 100, 0, 90);
+  f = DragDirections(PreviewCube());
+  EXPECT_NEAR(std::fabs(f.X.z), 1, 1e-5);
+  EXPECT_NEAR(f.Y.y, 1, 1e-5);
+  PlacePreviewObject(Drawn.Scene, Cube, 150, 0, 0);
+  EXPECT_EQ(PreviewCube().Redim, (Vec3d{1.5, 1.5, 1.5}));
+}
+
+TEST_F(ToolDialogsTest, TexturePlacesFoldersAndPictureFiles) {
+  const auto places = TexturePlaces("/home/ana",
+                                    "/dev/sda1 / ext4 rw 0 0\nproc /proc proc rw 0 0\n"
+                                    "/dev/sdb1 /media/ana/CLE\\040USB vfat rw 0 0\n/dev/sdc1 /mnt/data ext4 rw 0 0\n");
+  ASSERT_EQ(places.size(), 4u);
+  EXPECT_EQ(places[0].Path, "/home/ana");
+  EXPECT_EQ(places[1].Path, "/");
+  EXPECT_EQ(places[2].Path, "/media/ana/CLE USB");
+  EXPECT_EQ(places[3].Path, "/mnt/data");
+
+  const fs::path dir = Folder.File("images");
+  fs::create_directories(dir / "sous-dossier");
+  for (const char* name : {"a.bmp", "B.JPG", "c.tiff", "d.tga", "e.rgb", "f.cel", "notes.txt", "g.png", "sans"})
+    std::ofstream(dir / name) << "x";
+  std::vector<std::string> folders, files;
+  std::string message;
+  ASSERT_TRUE(ListTextureFolder(dir.string(), folders, files, message));
+  EXPECT_EQ(folders, (std::vector<std::string>{"..", "sous-dossier"}));
+  EXPECT_EQ(files, (std::vector<std::string>{"B.JPG", "a.bmp", "c.tiff", "d.tga", "e.rgb", "f.cel"}));
+  EXPECT_FALSE(ListTextureFolder((dir / "absent").string(), folders, files, message));
+  EXPECT_EQ(message, std::string(kMsgFolderUnreadable) + (dir / "absent").string());
+  EXPECT_TRUE(folders.empty());
+  EXPECT_TRUE(files.empty());
+  ASSERT_TRUE(ListTextureFolder("/", folders, files, message));
+  EXPECT_TRUE(folders.empty() || folders.front() != "..");
+}
+
+TEST_F(ToolDialogsTest, ABadPictureLeavesThePreviewAndTheObjectUntouched) {
+  const std::string bad = Folder.File("casse.tga");
+  std::ofstream(bad, std::ios::binary) << std::string("\0\0\x02\0\0\0\0\0", 8);
+  std::string message;
+  EXPECT_FALSE(ApplyTexturePreview(Drawn.Scene, Cube, bad, message));
+  EXPECT_EQ(message, kMsgTargaInvalid);
+  EXPECT_FALSE(PreviewCube().Texturer);
+  const std::string before = WriteSceneText(Main.Scene);
+  EXPECT_FALSE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::Texture, bad));
+  EXPECT_EQ(Prompt.Texts().back(), kMsgTargaInvalid);
+  EXPECT_EQ(WriteSceneText(Main.Scene), before);
+  EXPECT_FALSE(SceneCube().Texturer);
+  EXPECT_EQ(Changes, 0);
+
+  // A picture of one pixel is a texture all the same.
+  const std::string one = std::string(IXORAL_TEST_DATA_DIR) + "/images/one-pixel.bmp";
+  ASSERT_TRUE(ApplyTexturePreview(Drawn.Scene, Cube, one, message)) << message;
+  EXPECT_TRUE(PreviewCube().Texturer);
+  ASSERT_TRUE(PreviewCube().TextureSurface);
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::Texture, one));
+  EXPECT_EQ(SceneCube().TextureFile, one);
+  EXPECT_TRUE(SceneCube().TextureSurface);
+  EXPECT_EQ(Changes, 1);
+  // Nothing chosen: nothing happens.
+  EXPECT_FALSE(ApplyTexturePreview(Drawn.Scene, Cube, "", message));
+}
+
+TEST_F(ToolDialogsTest, PointEditorTableMovesSharedCornersAndMappingsAlone) {
+  TMeshGrid grid;
+  grid.Fill(PreviewCube());
+  ASSERT_EQ(grid.RowCount(), 37);
+  EXPECT_EQ(grid.Cell(0, 1), "en X");
+  EXPECT_EQ(grid.Cell(1, 0), "1");
+  const std::string x = grid.Cell(1, 1), y = grid.Cell(1, 2), z = grid.Cell(1, 3);
+  std::set<int> shared;
+  for (int r = 1; r < grid.RowCount(); ++r)
+    if (grid.Cell(r, 1) == x && grid.Cell(r, 2) == y && grid.Cell(r, 3) == z) shared.insert(r);
+  EXPECT_GT(shared.size(), 1u);
+
+  std::string message;
+  // The same value again: nothing.
+  EXPECT_FALSE(grid.Commit(PreviewCube(), 1, 1, *ParseNumber(x), message));
+  EXPECT_TRUE(PreviewCube().ModifiedVertices.empty());
+  const double old = *ParseNumber(x);
+  grid.SetCell(1, 1, "2");
+  ASSERT_TRUE(grid.Commit(PreviewCube(), 1, 1, old, message));
+  for (int r : shared) EXPECT_EQ(grid.Cell(r, 1), "2,000") << r;
+  ASSERT_EQ(PreviewCube().ModifiedVertices.size(), 1u);
+  EXPECT_EQ(BuildSharedPoints(PreviewCube()).size(), 8u);
+
+  // Only "en U (X)": that row alone.
+  const int other = *std::next(shared.begin());
+  const std::string otherU = grid.Cell(other, 4);
+  const double u = *ParseNumber(grid.Cell(1, 4));
+  grid.SetCell(1, 4, "0,75");
+  ASSERT_TRUE(grid.Commit(PreviewCube(), 1, 4, u, message));
+  EXPECT_EQ(grid.Cell(1, 4), "0,750");
+  EXPECT_EQ(grid.Cell(other, 4), otherU);
+
+  // An empty cell: the message, nothing changed.
+  const auto before = Vertices(PreviewCube());
+  grid.SetCell(2, 2, "");
+  EXPECT_FALSE(grid.Commit(PreviewCube(), 2, 2, 0.5, message));
+  EXPECT_EQ(message, "'' n'est pas une valeur en virgule flottante correcte");
+  EXPECT_EQ(std::memcmp(before.data(), Vertices(PreviewCube()).data(), before.size() * sizeof(D3DVERTEX)), 0);
+
+  // "&OK": the edits merged into the scene object, its placement untouched.
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::HandEdits));
+  EXPECT_TRUE(SameMesh(SceneCube(), PreviewCube()));
+  EXPECT_EQ(SceneCube().ModifiedVertices, PreviewCube().ModifiedVertices);
+  EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));
+  EXPECT_EQ(Changes, 1);
+}
+
+TEST_F(ToolDialogsTest, EnvelopeMovesMergeAndNothingRecordedChangesNothing) {
+  const std::string before = WriteSceneText(Main.Scene);
+  EXPECT_FALSE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::HandEdits));
+  EXPECT_EQ(WriteSceneText(Main.Scene), before);
+
+  TEnvelopeEditor edit(Drawn.Scene, Drawn.Renderer, Cube);
+  edit.MoveCurrentTo({1, 1, 1});  // no current point: nothing moves
+  EXPECT_TRUE(SameMesh(PreviewCube(), SceneCube()));
+  // The right button picks the hover point (the origin before any pick is found).
+  const D3DVERTEX& first = PreviewCube().Composantes[0].Vertices[0];
+  edit.Hover = {first.x, first.y, first.z};
+  edit.HoverRef = {0, 0};
+  edit.Release(0, 0, 280, 257, TEnvelopeEditor::TButton::Right);
+  ASSERT_TRUE(edit.HasCurrent());
+  EXPECT_TRUE(edit.Picked());
+  const Vec3d corner = edit.Current;
+  edit.MoveCurrentTo({corner.x * 2, corner.y * 2, corner.z * 2});
+  edit.MoveCurrentTo({corner.x * 3, corner.y * 3, corner.z * 3});  // the same vertex: recorded once
+  EXPECT_EQ(PreviewCube().ModifiedVertices.size(), 1u);
+  EXPECT_EQ(BuildSharedPoints(PreviewCube()).size(), 8u);  // the three faces followed
+  edit.SetMapping(0.25f, 0.5f);
+  float tu = 0, tv = 0;
+  ASSERT_TRUE(edit.Mapping(tu, tv));
+  EXPECT_EQ(tu, 0.25f);
+
+  // A drag with the left button from the current point.
+  edit.Press(100, 100, TEnvelopeEditor::TButton::Left);
+  EXPECT_TRUE(edit.Dragging());
+  edit.DragTo(100 + 280, 100, 280, 257, 200);  // a whole width to the right: one unit along x
+  EXPECT_NEAR(edit.Current.x, corner.x * 3 + 1, 1e-6);
+
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::HandEdits));
+  EXPECT_TRUE(SameMesh(SceneCube(), PreviewCube()));
+  EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));
+  const std::string after = WriteSceneText(Main.Scene);
+  EXPECT_NE(after, before);
+}
