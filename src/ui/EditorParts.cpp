@@ -29,7 +29,13 @@ TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& se
   }
   FDrawn->Renderer.ShowGrid = true;
   FDrawn->Renderer.ShowAxes = true;
-  FDrawn->Scene.Views[0].SetViewType(vtPerspective);
+  // The perspective camera three times as far back as the scene's own: a text, a curve of a few
+  // units or a light beside the objects fit the small panel.
+  TVue& view = FDrawn->Scene.Views[0];
+  view.SetViewType(vtPerspective);
+  TCamera camera = DefaultCamera(vtPerspective);
+  camera.Position = {camera.Position.x * 3, camera.Position.y * 3, camera.Position.z * 3};
+  view.SetCamera(camera);
   FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
   FInteraction->SetOperation(opMove);
   FInteraction->SetAxis(axFree);

@@ -24,7 +24,7 @@ inline constexpr const char* kHintRedim = "Redimenssionnement";
 inline constexpr const char* kHintAxes = "Selection des Axes";
 inline constexpr const char* kAxisItems[4] = {"default", "sur l'axe X", "sur l'axe Y", "sur l'axe Z"};
 
-// A preview scene on a panel: one perspective view, grid and axes on, lit by the scene's default
+// A preview scene on a panel: one perspective view from further back than the scene's own, grid and axes on, lit by the scene's default
 // light, the mouse moving what is selected (or the view when nothing is).
 class TPreview {
  public:

@@ -205,6 +205,7 @@ TEST_F(EditorDialogsTest, CurveEditorRefusesBadBoundsAndEquationsKeepsItsCurveAn
 TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndAngles) {
   TfrmMain& w = Open();
   TScene& main = *w.Scene();
+  w.Modeller()->Insert(TInsertCommand::Sphere);  // something for the new light to shine on
   const int before = main.ObjectCount();
   const int lights = main.LightCount;
   ASSERT_TRUE(w.Action(QStringLiteral("actAjouterLumiere"))->isEnabled());
@@ -232,6 +233,9 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
     EXPECT_EQ(d->LitAngle()->text(), "50,000");
     EXPECT_EQ(d->OuterAngle()->text(), "55,000");
     EXPECT_EQ(d->Swatch()->Colour(), QColor(Qt::white));
+    d->Panel()->RedrawNow();
+    Settle();
+    Screenshot(d, "light-editor-open");
 
     // "Ambiante" hides the centre and the angles; "Spot" shows them again.
     d->KindList()->setCurrentIndex(1);
