@@ -20,7 +20,8 @@ QIcon EditorIcon(const char* name) { return QIcon(QStringLiteral(":/icons/%1.svg
 
 // ---------------------------------------------------------------- preview
 
-TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings) : FPanel(panel) {
+TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings, double distance)
+    : FPanel(panel) {
   FDrawn = std::make_unique<TDisplayScene>(width, height, &settings, panel, nullptr);
   FDrawn->Scene.FourViews = false;
   if (!FDrawn->Renderer.InitDevice()) {
@@ -29,12 +30,12 @@ TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& se
   }
   FDrawn->Renderer.ShowGrid = true;
   FDrawn->Renderer.ShowAxes = true;
-  // The perspective camera three times as far back as the scene's own: a text, a curve of a few
-  // units or a light beside the objects fit the small panel.
+  // The perspective camera `distance` times as far back as the scene's own, so that what the
+  // dialog builds fits the small panel.
   TVue& view = FDrawn->Scene.Views[0];
   view.SetViewType(vtPerspective);
   TCamera camera = DefaultCamera(vtPerspective);
-  camera.Position = {camera.Position.x * 3, camera.Position.y * 3, camera.Position.z * 3};
+  camera.Position = {camera.Position.x * distance, camera.Position.y * distance, camera.Position.z * distance};
   view.SetCamera(camera);
   FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
   FInteraction->SetOperation(opMove);

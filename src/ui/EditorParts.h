@@ -28,7 +28,8 @@ inline constexpr const char* kAxisItems[4] = {"default", "sur l'axe X", "sur l'a
 // light, the mouse moving what is selected (or the view when nothing is).
 class TPreview {
  public:
-  TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings);
+  // `distance`: how many times further back than the scene's own perspective camera it looks from.
+  TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings, double distance = 3);
   ~TPreview();
   // False when the preview's device could not be made (the dialog then works without preview).
   bool Ready() const { return FDrawn != nullptr; }

@@ -30,7 +30,7 @@ TFrmTEditor::TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& s
   FPanel = new TScenePanel(Body());
   FPanel->setObjectName(QStringLiteral("Apercu"));
   FPanel->setFixedSize(400, 300);
-  FPreview = std::make_unique<TPreview>(FPanel, 400, 300, settings);
+  FPreview = std::make_unique<TPreview>(FPanel, 400, 300, settings, 1.6);
   FToolBar = new TPreviewToolBar(Body(), FPreview->Interaction(), FPanel);
   left->addWidget(FToolBar);
   left->addWidget(FPanel);

@@ -66,6 +66,12 @@ TEST_F(EditorsTest, TextEditorBuildsOneTextInThePreviewAndAddsItNamedAfterItsTex
   EXPECT_EQ(built.GetParam(4), 0.0f);  // not filled
   EXPECT_EQ(built.Color, 0xFFFF0000u);  // opaque red
 
+  // Characters without outlines only: an empty text, still one object.
+  EXPECT_EQ(editor.Apply("   ", true, 0), "");
+  EXPECT_EQ(Solids(Preview), 1);
+  EXPECT_EQ(Preview.SolidAt(Preview.ObjectCount() - 1)->VertexCount(), 0u);
+  EXPECT_EQ(editor.Apply("Abc", false, 0x00FF0000), "");
+
   const int before = Scene.ObjectCount();
   const int added = editor.Confirm(Modeller);
   ASSERT_EQ(added, before);
@@ -203,6 +209,19 @@ TEST_F(EditorsTest, LightEditorAddsTheNextNumberedLightWithItsFieldsAsOneStep) {
   ASSERT_TRUE(Modeller.Undo());
   EXPECT_EQ(Scene.ObjectCount(), before);
   EXPECT_EQ(Scene.LightCount, 1);
+
+  // An "Ambiante" light keeps its kind in the main scene.
+  TScene other;
+  TScene::CopyAllObjects(other, Scene);
+  TLightEditor directional(Scene, other);
+  TLightFields d = FieldsOfRecord(directional.Record());
+  d.Spot = false;
+  directional.Apply(d);
+  const int kept2 = directional.Confirm(Modeller);
+  ASSERT_NE(Scene.LightAt(kept2), nullptr);
+  EXPECT_EQ(Scene.ObjectAt(kept2)->Name(), "Lumière2");
+  ASSERT_TRUE(Scene.Device().GetLight(2, rec));
+  EXPECT_EQ(rec.dltType, D3DLIGHT_DIRECTIONAL);
 }
 
 TEST(EditorMessagesTest, AFieldThatHoldsNoNumberIsNamedInTheMessage) {
