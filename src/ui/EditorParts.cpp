@@ -30,7 +30,7 @@ TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& se
   }
   FDrawn->Renderer.ShowGrid = true;
   FDrawn->Renderer.ShowAxes = true;
-  // The perspective camera `distance` times as far back as the scene's own, so that what the
+  // The 3D view's camera `distance` times as far back as the scene's own, so that what the
   // dialog builds fits the small panel.
   TVue& view = FDrawn->Scene.Views[0];
   view.SetViewType(vtPerspective);

@@ -24,11 +24,11 @@ inline constexpr const char* kHintRedim = "Redimenssionnement";
 inline constexpr const char* kHintAxes = "Selection des Axes";
 inline constexpr const char* kAxisItems[4] = {"default", "sur l'axe X", "sur l'axe Y", "sur l'axe Z"};
 
-// A preview scene on a panel: one perspective view from further back than the scene's own, grid and axes on, lit by the scene's default
-// light, the mouse moving what is selected (or the view when nothing is).
+// A preview scene on a panel: one 3D view from further back than the scene's own, grid and axes
+// on, the mouse moving what is selected (or the view when nothing is).
 class TPreview {
  public:
-  // `distance`: how many times further back than the scene's own perspective camera it looks from.
+  // `distance`: how many times further back than the scene's own 3D view camera it looks from.
   TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings, double distance = 3);
   ~TPreview();
   // False when the preview's device could not be made (the dialog then works without preview).
