@@ -1,6 +1,7 @@
 // The light editor.
 #include "ui/LightDialog.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -45,6 +46,10 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   FMoveObject->setChecked(true);
   FMoveView = new QRadioButton(QStringLiteral("Dé&placer la vue"), Body());
   FMoveView->setObjectName(QStringLiteral("DeplacerVue"));
+  auto* moves = new QButtonGroup(this);
+  moves->setExclusive(true);
+  moves->addButton(FMoveObject);
+  moves->addButton(FMoveView);
   tools->addWidget(FMoveObject);
   tools->addWidget(FMoveView);
   left->addLayout(tools);
