@@ -152,7 +152,8 @@ void TDialogFrame::ShowHelp() { OpenHelpPage(this, FHelpPage); }
 void TDialogFrame::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   const int w = width();
-  FTitle->setGeometry(18, 0, std::max(0, FTitleTab - 18), kTitleBarHeight);
+  // Clear of the cut corner at the top left.
+  FTitle->setGeometry(30, 0, std::max(0, FTitleTab - 30), kTitleBarHeight);
   FHelp->setGeometry(w - 84, 0, 18, kTitleBarHeight);
   FClose->setGeometry(w - 62, 0, 18, kTitleBarHeight);
   setMask(DialogFrameRegion(w, height(), FTitleTab));

@@ -8,7 +8,6 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "platform/NumberFormat.h"
 #include "scene/ViewOps.h"
 #include "ui/ScenePanel.h"
 
@@ -145,42 +144,5 @@ void TColourSwatch::mousePressEvent(QMouseEvent* event) {
 }
 
 void TColourSwatch::keyPressEvent(QKeyEvent* event) { event->accept(); }
-
-// ---------------------------------------------------------------- number field
-
-TNumberField::TNumberField(QWidget* parent) : QLineEdit(parent) {}
-
-void TNumberField::SetNumber(double value) { setText(QString::fromStdString(FormatNumber(value))); }
-
-void TNumberField::keyPressEvent(QKeyEvent* e) {
-  const bool control = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  const bool typed = e->key() == Qt::Key_Backspace || (!e->text().isEmpty() && e->text().at(0).isPrint());
-  if (control || !typed) {
-    QLineEdit::keyPressEvent(e);
-    return;
-  }
-  const QString before = text();
-  const int start = hasSelectedText() ? selectionStart() : cursorPosition();
-  const int length = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
-  TFieldEdit field{before.toStdString(), static_cast<int>(before.left(start).toUtf8().size()),
-                   static_cast<int>(before.mid(start, length).toUtf8().size())};
-  char key = 'x';  // refused
-  if (e->key() == Qt::Key_Backspace)
-    key = kBackspace;
-  else if (e->text().size() == 1 && e->text().at(0).unicode() < 128)
-    key = static_cast<char>(e->text().at(0).unicode());
-  NumericKeyFilter(field, key);
-  const QString after = QString::fromStdString(field.Text);
-  if (after != before) {
-    setText(after);
-    setCursorPosition(std::clamp(field.SelStart, 0, static_cast<int>(after.size())));
-  }
-  e->accept();
-}
-
-void TNumberField::keyReleaseEvent(QKeyEvent* e) {
-  QLineEdit::keyReleaseEvent(e);
-  if (!e->isAutoRepeat()) emit KeyReleased();
-}
 
 }  // namespace ixoral

@@ -1,9 +1,8 @@
 // Pieces the shape and light editors share: the preview's own scene with its mouse interaction,
-// the preview tool bar (operation and axis), a colour swatch and a numeric field.
+// the preview tool bar (operation and axis) and a colour swatch.
 #pragma once
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -80,22 +79,6 @@ class TColourSwatch : public QLabel {
 
  private:
   QColor FColour;
-};
-
-// A field that lets through what the numeric key filter lets through, and tells when a key is
-// released.
-class TNumberField : public QLineEdit {
-  Q_OBJECT
- public:
-  explicit TNumberField(QWidget* parent);
-  void SetNumber(double value);
-
- signals:
-  void KeyReleased();
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
 };
 
 }  // namespace ixoral

@@ -15,6 +15,7 @@
 #include "commands/Modeller.h"
 #include "platform/NumberFormat.h"
 #include "ui/EditorParts.h"
+#include "ui/NumberField.h"
 #include "ui/ScenePanel.h"
 
 namespace ixoral {
@@ -22,6 +23,8 @@ namespace ixoral {
 namespace {
 
 QColor ToQColor(D3DCOLOR c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+
+void ShowNumber(QLineEdit* field, double value) { field->setText(QString::fromStdString(FormatNumber(value))); }
 
 }  // namespace
 
@@ -130,9 +133,7 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   }
 
   for (TNumberField* f : {FCentre[0], FCentre[1], FCentre[2], FDirection[0], FDirection[1], FDirection[2], FLit, FOuter})
-    connect(f, &TNumberField::KeyReleased, this, [this, f] {
-      if (IsNumberEntry(f->text().toStdString())) ApplyFields();
-    });
+    connect(f, &TNumberField::Typed, this, [this] { ApplyFields(); });
   connect(FSwatch, &TColourSwatch::Changed, this, [this] { ApplyFields(); });
   connect(FKind, &QComboBox::activated, this, &TfrmLight::KindChanged);
   connect(FPanel, &TScenePanel::DragEnded, this, &TfrmLight::RefreshFromLight);
@@ -158,11 +159,11 @@ void TfrmLight::ShowFields(const TLightFields& f) {
   FKind->setCurrentIndex(f.Spot ? 0 : 1);
   FSwatch->SetColour(ToQColor(f.Colour));
   for (size_t k = 0; k < 3; ++k) {
-    FCentre[k]->SetNumber(k == 0 ? f.Centre.x : k == 1 ? f.Centre.y : f.Centre.z);
-    FDirection[k]->SetNumber(k == 0 ? f.Direction.x : k == 1 ? f.Direction.y : f.Direction.z);
+    ShowNumber(FCentre[k], k == 0 ? f.Centre.x : k == 1 ? f.Centre.y : f.Centre.z);
+    ShowNumber(FDirection[k], k == 0 ? f.Direction.x : k == 1 ? f.Direction.y : f.Direction.z);
   }
-  FLit->SetNumber(f.LitAngle);
-  FOuter->SetNumber(f.OuterAngle);
+  ShowNumber(FLit, f.LitAngle);
+  ShowNumber(FOuter, f.OuterAngle);
 }
 
 bool TfrmLight::ApplyFields() {

@@ -31,6 +31,7 @@
 #include "ui/HelpBrowser.h"
 #include "ui/OptionsDialog.h"
 #include "ui/PovRenderWindow.h"
+#include "ui/PrintDialog.h"
 #include "ui/Properties.h"
 #include "ui/RenameDialog.h"
 #include "ui/SceneBrowser.h"
@@ -336,7 +337,11 @@ void TfrmMain::CreateActions() {
               statusBar()->clearMessage();
             }), "enregistrer")->setToolTip("Enregistrer");
   NewAction("actEnregistrerSous", "En&registrer sous", {}, withModeller([](TModeller& m) { m.SaveAs(); }));
-  later(NewAction("actImprimer", "&Imprimer", QKeySequence(Qt::CTRL | Qt::Key_P), [] {}, "imprimer"));
+  NewAction("actImprimer", "&Imprimer", QKeySequence(Qt::CTRL | Qt::Key_P), withModeller([this](TModeller& m) {
+              const double aspect = FPanel->height() > 0 ? double(FPanel->width()) / FPanel->height() : 4.0 / 3.0;
+              TFrmRendu dialog(this, m.Scene(), &FSettings, *FPrompt, aspect);
+              dialog.exec();
+            }), "imprimer");
   for (int k = 1; k <= kRecentFileCount; ++k)
     FRecentActions[size_t(k - 1)] =
         NewAction(QStringLiteral("actRecent%1").arg(k), {}, {}, withModeller([k](TModeller& m) { m.OpenRecent(k); }));

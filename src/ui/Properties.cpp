@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "platform/NumberFormat.h"
+#include "ui/NumberField.h"
 #include "ui/QtPlatform.h"
 
 namespace ixoral {
@@ -81,31 +82,13 @@ class TInspectorEdit : public QLineEdit {
         return;
       default: break;
     }
-    const bool control = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    const bool typed = e->key() == Qt::Key_Backspace || (!e->text().isEmpty() && e->text().at(0).isPrint());
-    if (!FNumeric || control || !typed) {
+    // The numeric filter decides what a typed key does to the field.
+    bool changed = false;
+    if (!FNumeric || !FilterNumericKey(*this, *e, &changed)) {
       QLineEdit::keyPressEvent(e);
       return;
     }
-    // The numeric filter decides what a typed key does to the field.
-    const QString before = text();
-    const int start = hasSelectedText() ? selectionStart() : cursorPosition();
-    const int length = hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
-    TFieldEdit field{before.toStdString(), static_cast<int>(before.left(start).toUtf8().size()),
-                     static_cast<int>(before.mid(start, length).toUtf8().size())};
-    char key = 'x';  // refused
-    if (e->key() == Qt::Key_Backspace)
-      key = kBackspace;
-    else if (e->text().size() == 1 && e->text().at(0).unicode() < 128)
-      key = static_cast<char>(e->text().at(0).unicode());
-    NumericKeyFilter(field, key);
-    const QString after = QString::fromStdString(field.Text);
-    if (after != before) {
-      setText(after);
-      setCursorPosition(std::clamp(field.SelStart, 0, static_cast<int>(after.size())));
-      FOwner->MarkDirty(FKey);
-    }
-    e->accept();
+    if (changed) FOwner->MarkDirty(FKey);
   }
   void focusOutEvent(QFocusEvent* e) override {
     QLineEdit::focusOutEvent(e);

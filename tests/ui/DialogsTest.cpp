@@ -26,6 +26,7 @@
 #include "ui/HelpBrowser.h"
 #include "ui/MainWindow.h"
 #include "ui/OptionsDialog.h"
+#include "ui/PrintDialog.h"
 #include "ui/RenameDialog.h"
 #include "ui/ResolutionDialog.h"
 #include "ui/ViewTypesDialog.h"
@@ -555,4 +556,58 @@ TEST(OptionsDialogTest, ShowsWhatIsStoredTestsTheDisplayAndAsksForARestartOnlyWh
     EXPECT_EQ(background, 0x336699u);
     EXPECT_TRUE(fixed);
   }
+}
+
+TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLeavesNoFile) {
+  TfrmMain& w = Open();
+  w.Modeller()->Insert(TInsertCommand::Tore);
+  TFrmRendu d(&w, *w.Scene(), &Settings, Prompt, 4.0 / 3.0);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  EXPECT_EQ(d.windowTitle(), "Impression");
+  EXPECT_EQ(d.Views()->currentText(), "4");
+  EXPECT_GE(d.Printers()->findText(QString::fromUtf8(kPdfPrinter)), 0);
+  d.Printers()->setCurrentIndex(d.Printers()->findText(QString::fromUtf8(kPdfPrinter)));
+  EXPECT_FALSE(d.Picture().isNull());
+  EXPECT_EQ(d.Field("Marge")->text(), "2,000");
+
+  // "." types ","; a margin of half the preview is refused and the field shows the kept one.
+  QLineEdit* width = d.Field("Largeur");
+  width->selectAll();
+  QTest::keyClicks(width, QStringLiteral("12.5"));
+  EXPECT_EQ(width->text(), "12,5");
+  QTest::keyClick(width, Qt::Key_Return);
+  EXPECT_DOUBLE_EQ(d.Layout().Width(), 12.5);
+  EXPECT_DOUBLE_EQ(d.Layout().Height(), 12.5 * 3 / 4);
+  QLineEdit* margin = d.Field("Marge");
+  margin->selectAll();
+  QTest::keyClicks(margin, QStringLiteral("40"));
+  QTest::keyClick(margin, Qt::Key_Return);
+  EXPECT_EQ(margin->text(), "2,000");
+  // Aligned left: the picture's left edge stands at the margin.
+  for (QRadioButton* b : d.findChildren<QRadioButton*>())
+    if (b->text() == "Aligner à Gauche") b->click();
+  EXPECT_EQ(d.Layout().AlignX, TAlign::Start);
+  Screenshot(&d, "print-dialog");
+
+  // Cancelled file choice: nothing printed, nothing written.
+  d.ChoosePdfFile = [] { return QString(); };
+  EXPECT_FALSE(d.Print());
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  // Into a PDF: a complete file, no temporary beside it.
+  const std::string pdf = Folder.File("vue.pdf");
+  d.ChoosePdfFile = [&] { return QString::fromStdString(pdf); };
+  ASSERT_TRUE(d.Print());
+  ASSERT_TRUE(fs::is_regular_file(pdf));
+  std::ifstream in(pdf, std::ios::binary);
+  std::string head(5, '\0');
+  in.read(head.data(), 5);
+  EXPECT_EQ(head, "%PDF-");
+  EXPECT_GT(fs::file_size(pdf), 2000u);  // the picture is in it
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(Folder.Path()))
+    if (e.path().string().find("vue.pdf") != std::string::npos) ++files;
+  EXPECT_EQ(files, 1);
+  d.reject();
 }

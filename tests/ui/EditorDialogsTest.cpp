@@ -19,6 +19,7 @@
 #include "ui/EditorParts.h"
 #include "ui/LightDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/NumberField.h"
 #include "ui/ScenePanel.h"
 #include "ui/TextEditorDialog.h"
 
