@@ -19,12 +19,6 @@ namespace ixoral {
 
 namespace fs = std::filesystem;
 
-std::string NotAFloatMessage(const std::string& text) {
-  std::string m = kMsgNotAFloat;
-  m.replace(m.find("%s"), 2, text);
-  return m;
-}
-
 bool ReadToolNumber(const std::string& text, double& value, std::string& message) {
   const std::optional<double> v = ParseNumber(text);
   if (!v || !std::isfinite(*v)) {

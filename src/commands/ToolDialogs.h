@@ -15,15 +15,12 @@
 
 namespace ixoral {
 
-inline constexpr const char* kMsgNotAFloat = "'%s' n'est pas une valeur en virgule flottante correcte";
 // A typed bound or coordinate beyond what a mesh can hold in single precision without losing it.
 inline constexpr double kToolValueLimit = 10000;
 inline constexpr const char* kMsgValueOutOfRange = "La valeur doit être comprise entre -10000 et 10000 : ";
 inline constexpr const char* kMsgFolderUnreadable = "Impossible de lire le dossier : ";
 inline constexpr const char* kMsgNoTorsionAxis = "Points confondus : pas d'axe, pas de torsion";
 
-// "'text' n'est pas une valeur en virgule flottante correcte".
-std::string NotAFloatMessage(const std::string& text);
 // A field's number: false with the message when it is not a number or beyond the limit.
 bool ReadToolNumber(const std::string& text, double& value, std::string& message);
 

@@ -177,4 +177,10 @@ std::optional<double> ParseNumber(std::string_view text) {
   return value;
 }
 
+std::string NotAFloatMessage(const std::string& text) {
+  std::string m = kMsgNotAFloat;
+  m.replace(m.find("%s"), 2, text);
+  return m;
+}
+
 }  // namespace ixoral

@@ -31,6 +31,11 @@ inline constexpr char kBackspace = '\b';
 // Returns the key actually inserted ('.' arrives as ','), or 0 when the key was refused.
 char NumericKeyFilter(TFieldEdit& field, char key);
 
+// The message of a field whose text is not a number: "'<text>' n'est pas une valeur en virgule
+// flottante correcte".
+inline constexpr const char* kMsgNotAFloat = "'%s' n'est pas une valeur en virgule flottante correcte";
+std::string NotAFloatMessage(const std::string& text);
+
 // Reads a decimal number written with a comma or a point, with an optional sign and exponent.
 // Surrounding blanks are allowed; anything else gives no value.
 std::optional<double> ParseNumber(std::string_view text);

@@ -38,6 +38,9 @@
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolBox.h"
+#include "ui/CurveEditorDialog.h"
+#include "ui/LightDialog.h"
+#include "ui/TextEditorDialog.h"
 #include "ui/ViewTypesDialog.h"
 
 // The icons are compiled into this library; the linker keeps them only when asked for.
@@ -439,9 +442,20 @@ void TfrmMain::CreateActions() {
   toggle("actToolBox", "&ToolBox", QKeySequence(Qt::CTRL | Qt::Key_T), [this](bool on) { ShowToolBox(on); });
 
   // "&Outils"
-  for (const char* name : {"actTexture", "actBruit", "actTorsion", "actModePoint", "actEnveloppe",
-                           "actEditeurCourbe", "actEditeurTexte", "actAjouterLumiere"})
+  for (const char* name : {"actTexture", "actBruit", "actTorsion", "actModePoint", "actEnveloppe"})
     later(NewAction(name, {}, {}, [] {}));
+  NewAction("actEditeurCourbe", {}, {}, withModeller([this](TModeller& m) {
+              TFrmParamEdit dialog(this, m, FSettings, *FPrompt);
+              dialog.exec();
+            }));
+  NewAction("actEditeurTexte", {}, {}, withModeller([this](TModeller& m) {
+              TFrmTEditor dialog(this, m, FSettings, *FPrompt);
+              dialog.exec();
+            }));
+  NewAction("actAjouterLumiere", {}, {}, withModeller([this](TModeller& m) {
+              TfrmLight dialog(this, m, FSettings, *FPrompt);
+              dialog.exec();
+            }));
   Action("actTexture")->setText("&Appliquer une texture sur un objet");
   Action("actBruit")->setText("A&ppliquer du bruit");
   Action("actTorsion")->setText("App&liquer une torsion");
