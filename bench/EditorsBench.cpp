@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/Editors.h"
+#include "render/SceneRenderer.h"
 
 using namespace ixoral;
 
@@ -21,6 +22,22 @@ void BM_TextEditorLongestText(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(editor.Apply(text, true, 0xFFFFFFFF));
 }
 BENCHMARK(BM_TextEditorLongestText)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+
+// What a click on "Appliquer" costs with the text "Ixoral" at "Haute" (precision 3), filled: the
+// build, then the preview drawn again (the editor's preview size).
+void BM_TextEditorIxoralHighWithRedraw(benchmark::State& state) {
+  TDisplayScene drawn(400, 300, nullptr, nullptr, nullptr);
+  drawn.Scene.FourViews = false;
+  if (!drawn.Renderer.InitDevice()) std::abort();
+  drawn.Scene.CreateDefaultLight();
+  TTextEditor editor(drawn.Scene);
+  editor.SetFont("Arial", 3);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(editor.Apply("Ixoral", true, 0xFFFFFFFF));
+    drawn.Renderer.RedrawViews();
+  }
+}
+BENCHMARK(BM_TextEditorIxoralHighWithRedraw)->Unit(benchmark::kMillisecond);
 
 void BM_CurveEditorSpiral(benchmark::State& state) {
   TScene preview;
