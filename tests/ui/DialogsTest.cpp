@@ -611,3 +611,40 @@ TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLea
   EXPECT_EQ(files, 1);
   d.reject();
 }
+
+TEST_F(WindowDialogsTest, TheReferenceSamplePrintedToPdfShowsTheViewOnThePage) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+  TfrmMain& w = Open();
+  Prompt.QueueAnswer(TAnswer::No);
+  ASSERT_TRUE(w.Modeller()->OpenPath(IXORAL_TEST_DATA_DIR "/../../data/samples/reference.ixr"));
+  TFrmRendu d(&w, *w.Scene(), &Settings, Prompt, 4.0 / 3.0);
+  d.Printers()->setCurrentIndex(d.Printers()->findText(QString::fromUtf8(kPdfPrinter)));
+  const std::string pdf = Folder.File("reference.pdf");
+  d.ChoosePdfFile = [&] { return QString::fromStdString(pdf); };
+  ASSERT_TRUE(d.Print());
+  // The page at 50 dots per inch, and where the picture lies on it.
+  const std::string png = Folder.File("page");
+  ASSERT_EQ(std::system(("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + png + "'").c_str()), 0);
+  const QImage page(QString::fromStdString(png + ".png"));
+  ASSERT_FALSE(page.isNull());
+  const TPrintMeasures& m = d.Layout().Measures();
+  const TPrintRect area = d.Layout().PrintArea();
+  const double sx = page.width() / (m.PageWidthCm * m.PrinterPerCmX), sy = page.height() / (m.PageHeightCm * m.PrinterPerCmY);
+  const QRect onPage(int(area.X * sx), int(area.Y * sy), int(area.W * sx), int(area.H * sy));
+  ASSERT_GT(onPage.width(), 50);
+  const QImage printed = page.copy(onPage.adjusted(2, 2, -2, -2)).convertToFormat(QImage::Format_RGB32);
+  const QImage view = d.RenderView(area.W, area.H).scaled(onPage.size()).copy(QRect(2, 2, onPage.width() - 4, onPage.height() - 4))
+                          .convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(printed.size(), view.size());
+  // Mean difference per channel, the page's blank margins white around it.
+  double diff = 0;
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x) {
+      const QRgb a = printed.pixel(x, y), b = view.pixel(x, y);
+      diff += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+    }
+  diff /= 3.0 * view.width() * view.height();
+  EXPECT_LT(diff, 25) << "the printed picture differs from the view";
+  EXPECT_EQ(page.pixel(3, 3), qRgb(255, 255, 255));
+  page.save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/printed-page.png"));
+}
