@@ -95,20 +95,30 @@ bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
     return int(m.bufferViews.size()) - 1;
   };
   data.reserve(vertexCount * 32 + 1024);
-  const size_t posOffset = data.size();
-  for (const TSolid& s : model.Solids)
-    for (const TVertex& v : s.Vertices) Append(data, v.P.data(), 3);
+  // One attribute of every vertex (of the textured solids only, for the mapping), packed: the
+  // block is sized once, then filled.
+  auto appendAttribute = [&](auto member, size_t components, bool texturedOnly) {
+    size_t count = 0;
+    for (const TSolid& s : model.Solids)
+      if (!texturedOnly || s.Texture >= 0) count += s.Vertices.size();
+    const size_t at = data.size();
+    data.resize(at + count * components * sizeof(float));
+    unsigned char* into = data.data() + at;
+    for (const TSolid& s : model.Solids)
+      if (!texturedOnly || s.Texture >= 0)
+        for (const TVertex& v : s.Vertices) {
+          std::memcpy(into, (v.*member).data(), components * sizeof(float));
+          into += components * sizeof(float);
+        }
+    return at;
+  };
+  const size_t posOffset = appendAttribute(&TVertex::P, 3, false);
   const int posView = addView(posOffset, data.size() - posOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-  const size_t normalOffset = data.size();
-  for (const TSolid& s : model.Solids)
-    for (const TVertex& v : s.Vertices) Append(data, v.N.data(), 3);
+  const size_t normalOffset = appendAttribute(&TVertex::N, 3, false);
   const int normalView = addView(normalOffset, data.size() - normalOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
   int uvView = -1;
   if (uvCount > 0) {
-    const size_t uvOffset = data.size();
-    for (const TSolid& s : model.Solids)
-      if (s.Texture >= 0)
-        for (const TVertex& v : s.Vertices) Append(data, v.UV.data(), 2);
+    const size_t uvOffset = appendAttribute(&TVertex::UV, 2, true);
     uvView = addView(uvOffset, data.size() - uvOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
   }
 
