@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <numbers>
+#include <thread>
 
 #include "document/ModelExportData.h"
 #include "document/OutputFile.h"
@@ -226,11 +228,27 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
       if (scene.ObjectAt(i)->Afficher) objects.push_back(i);
   std::vector<char> taken(size_t(std::max(scene.ObjectCount(), 0)), 0);
   std::map<std::string, int> pictures;
-  for (int i : objects) {
+  // The solids' triangles in world coordinates, computed first on every core: each solid's are
+  // its own work.
+  std::vector<TSolid> meshes(objects.size());
+  {
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      for (size_t k = next++; k < objects.size(); k = next++)
+        if (const TSolidObject* s = scene.SolidAt(objects[k])) AddComposantes(meshes[k], *s);
+    };
+    const unsigned helpers = std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()) - 1, 7);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < helpers && objects.size() > 8; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+  }
+  for (size_t k = 0; k < objects.size(); ++k) {
+    const int i = objects[k];
     if (i < 0 || i >= scene.ObjectCount() || taken[size_t(i)]) continue;
     taken[size_t(i)] = 1;
     if (const TSolidObject* s = scene.SolidAt(i)) {
-      TSolid solid;
+      TSolid solid = std::move(meshes[k]);
       solid.Name = Utf8Name(s->Name());
       solid.Color = s->Color;
       solid.Specular = s->Specular;
@@ -239,7 +257,6 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
         solid.Relation = s->Relation == relSoustraction ? "soustraction" : "intersection";
         solid.RelationParent = Utf8Name(parent->Name());
       }
-      AddComposantes(solid, *s);
       if (solid.Vertices.empty()) {
         g.Skipped.push_back(solid.Name);
         continue;
