@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "commands/Help.h"
 #include "document/PictureExport.h"
 #include "document/SceneDocument.h"
 #include "platform/AtomicFile.h"
@@ -35,10 +36,13 @@ QImage ToQImage(const TImage& picture) {
 }  // namespace
 
 TFrmRenduPov::TFrmRenduPov(TScene& scene, int view, IPrompt& prompt, QWidget* parent)
-    : QDialog(parent), FScene(scene), FView(view), FPrompt(prompt) {
+    : TDialogFrame(parent, QString::fromUtf8(kCaptionRenderWindow), 180, QString::fromUtf8(help::Export)),
+      FScene(scene),
+      FView(view),
+      FPrompt(prompt) {
   setObjectName(QStringLiteral("frmRenduPov"));
-  setWindowTitle(QString::fromUtf8(kCaptionRenderWindow));
-  auto* layout = new QVBoxLayout(this);
+  setModal(false);  // the modeller stays usable while POV-Ray works
+  auto* layout = new QVBoxLayout(Body());
   auto* options = new QHBoxLayout;
   options->addWidget(new QLabel(QStringLiteral("Taille de l'image :"), this));
   FSizes = new QComboBox(this);
@@ -193,12 +197,12 @@ bool TFrmRenduPov::SavePicture(const QString& chosen) {
 
 void TFrmRenduPov::closeEvent(QCloseEvent* event) {
   CancelRender();
-  QDialog::closeEvent(event);
+  TDialogFrame::closeEvent(event);
 }
 
 void TFrmRenduPov::reject() {
   CancelRender();
-  QDialog::reject();
+  TDialogFrame::reject();
 }
 
 }  // namespace ixoral

@@ -4,11 +4,11 @@
 // modeller stays usable while it renders.
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 #include <functional>
 
 #include "commands/PovRender.h"
+#include "ui/DialogFrame.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,7 +26,7 @@ inline constexpr const char* kMsgRenderDone = "Rendu terminé";
 inline constexpr const char* kMsgRenderCancelled = "Rendu annulé";
 inline constexpr const char* kFilterPicture = "Image PNG (*.png);;Image JPEG (*.jpg *.jpeg)";
 
-class TFrmRenduPov : public QDialog {
+class TFrmRenduPov : public TDialogFrame {
   Q_OBJECT
  public:
   // Renders view `view` of `scene`; the scene is read only when a render starts.
