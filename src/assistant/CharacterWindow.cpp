@@ -1,5 +1,6 @@
 #include "assistant/CharacterWindow.h"
 
+#include <QBitmap>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -36,6 +37,7 @@ TCharacterWindow::TCharacterWindow(QWidget* owner) : QWidget(owner, FloatingFlag
   setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFixedSize(kFigureWidth, kFigureHeight);
+  ShapeWindow();
   FBalloon = new TBalloon(this);
   FFrame.setInterval(kFrameMs);
   connect(&FFrame, &QTimer::timeout, this, [this] { Tick(); });
@@ -158,12 +160,14 @@ void TCharacterWindow::Begin(const TRequest& request) {
     case TRequestKind::GestureAt:
       FPose = TPose::Gesture;
       FGestureTarget = QPoint(request.X, request.Y);
+      ShapeWindow();
       FRequestEnd.start(kGestureMs);
       update();
       return;
     case TRequestKind::Play:
       if (request.Text == "Explain" || request.Text == "Speaking") {
         FPose = TPose::Explain;
+        ShapeWindow();
         FRequestEnd.start(kExplainMs);
         update();
       } else {
@@ -193,7 +197,10 @@ void TCharacterWindow::Complete() {
       if (!FSpeaking) FBalloon->hide();
     });
   }
-  if (kind == TRequestKind::GestureAt || kind == TRequestKind::Play) FPose = TPose::Idle;
+  if (kind == TRequestKind::GestureAt || kind == TRequestKind::Play) {
+    FPose = TPose::Idle;
+    ShapeWindow();
+  }
   if (kind == TRequestKind::MoveTo) {
     FMoving = false;
     Post([this, p = pos()] {
@@ -213,6 +220,7 @@ void TCharacterWindow::Stop() {
   EndSpeech();
   FMoving = false;
   FPose = TPose::Idle;
+  ShapeWindow();
   FBalloon->hide();
   for (TRequestId id : FQueue.Clear())
     Post([this, id] {
@@ -372,9 +380,37 @@ bool TCharacterWindow::VoiceAvailable() {
 // its mouth while it speaks and raising its arm to point or explain.
 void TCharacterWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
   const double t = static_cast<double>(FClock.elapsed()) / 1000.0;
-  const double bob = 2.0 * std::sin(t * 2.2);
+  DrawFigure(p, t, 2.0 * std::sin(t * 2.2));
+}
+
+// The window's shape: the figure at both ends of its breathing with its arm as the pose holds it,
+// so that a desktop without transparency shows the figure and not a square around it. Taken
+// again whenever the pose changes.
+void TCharacterWindow::ShapeWindow() {
+  QImage shape(size(), QImage::Format_ARGB32_Premultiplied);
+  shape.fill(Qt::transparent);
+  {
+    QPainter p(&shape);
+    DrawFigure(p, 1.0, -2.5);
+    DrawFigure(p, 1.0, 2.5);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 12, Qt::SolidLine, Qt::RoundCap));
+    // The explaining arm sweeps; the resting and pointing arms are in the figure drawn above.
+    for (int k = 0; FPose == TPose::Explain && k <= 10; ++k) {
+      const double a = -1.1 + k * 0.1;
+      for (double bob : {-2.5, 0.0, 2.5}) {
+        const QPointF shoulder(70, 78 + bob);
+        p.drawLine(shoulder, shoulder + QPointF(std::cos(a), std::sin(a)) * 31);
+      }
+    }
+  }
+  setMask(QBitmap::fromImage(shape.createAlphaMask()));
+}
+
+void TCharacterWindow::DrawFigure(QPainter& p, double t, double bob) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
   p.translate(0, bob);
   const QColor robe(52, 72, 168), robeDark(34, 46, 120), skin(246, 214, 180), beard(245, 245, 245);
 
@@ -453,6 +489,7 @@ void TCharacterWindow::paintEvent(QPaintEvent*) {
   p.setBrush(QColor(255, 230, 120));
   p.drawEllipse(QPointF(62, 22), 3, 3);
   p.drawEllipse(QPointF(55, 31), 2, 2);
+  p.restore();
 }
 
 TBalloon::TBalloon(QWidget* owner) : QWidget(owner, FloatingFlags()) {
@@ -468,11 +505,26 @@ void TBalloon::SetText(const QString& text) {
   const QRect bounds = fm.boundingRect(QRect(0, 0, kBalloonWidth - 24, 10000), Qt::TextWordWrap, text);
   FTextRect = QRect(12, 10, kBalloonWidth - 24, bounds.height());
   setFixedSize(kBalloonWidth, bounds.height() + 20 + 14);
+  ShapeWindow();
   update();
+}
+
+// The window takes the balloon's outline, for desktops without transparency.
+void TBalloon::ShapeWindow() {
+  QImage shape(size(), QImage::Format_ARGB32_Premultiplied);
+  shape.fill(Qt::transparent);
+  QPainter p(&shape);
+  Draw(p);
+  p.end();
+  setMask(QBitmap::fromImage(shape.createAlphaMask()));
 }
 
 void TBalloon::paintEvent(QPaintEvent*) {
   QPainter p(this);
+  Draw(p);
+}
+
+void TBalloon::Draw(QPainter& p) {
   p.setRenderHint(QPainter::Antialiasing);
   const int tail = 14;
   const QRectF body = FTailDown ? QRectF(1, 1, width() - 2, height() - tail - 2) : QRectF(1, tail + 1, width() - 2, height() - tail - 2);

@@ -15,6 +15,7 @@
 #include "assistant/PresenterQueue.h"
 
 class QListWidget;
+class QPainter;
 class QTextToSpeech;
 
 namespace ixoral {
@@ -76,6 +77,8 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   void PlaceBalloon();
   void ShowContextMenu(const QPoint& globalPos);
   void EndSpeech();
+  void ShapeWindow();
+  void DrawFigure(QPainter& p, double t, double bob);
 
   std::string FId;
   TRequestQueue FQueue;
@@ -109,12 +112,18 @@ class TBalloon : public QWidget {
   void SetText(const QString& text);
   QString Text() const { return FText; }
   // Whether the tail points down (balloon above the character) or up.
-  void SetTailDown(bool down) { FTailDown = down; update(); }
+  void SetTailDown(bool down) {
+    FTailDown = down;
+    ShapeWindow();
+    update();
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  void ShapeWindow();
+  void Draw(QPainter& p);
   QString FText;
   bool FTailDown = true;
   QRect FTextRect;
