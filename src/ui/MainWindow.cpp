@@ -100,6 +100,7 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
   // The document type and the desktop entry for this user, as every start writes them.
   FSettings.RegisterFileAssociation(ExecutablePath());
   CreateWorkingArea();
+  CreateAssistant();
   CreateScene();
   CreateActions();
   CreateMenus();
@@ -126,6 +127,8 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
 }
 
 TfrmMain::~TfrmMain() {
+  FAssistant.reset();  // before the character it drives
+  delete FCharacter;
   FSubscription.Reset();
   if (FPanel) FPanel->Attach(nullptr, nullptr);
   delete FProperties;  // before the modeller and the scene it edits
@@ -136,6 +139,21 @@ TfrmMain::~TfrmMain() {
 }
 
 // ---------------------------------------------------------------- creation
+
+void TfrmMain::CreateAssistant() {
+  FCharacter = new TCharacterWindow(this);
+  const std::string characterFile = FSettings.ReadString(kOptionsKey, "MsAgent");
+  FAssistant = std::make_unique<TAssistant>(*FCharacter, *FPrompt, FindDataFile(kTipsFileName), characterFile);
+  // The character appears in the lower right third of the main window.
+  FAssistant->Placement = [this](int w, int h) {
+    const QRect frame = frameGeometry();
+    return std::make_pair(frame.left() + frame.width() * 3 / 4 - w / 2, frame.top() + frame.height() * 2 / 3 - h / 2);
+  };
+  FCharacter->Events.Shown = [this] { FAssistant->OnShown(); };
+  FCharacter->Events.Hidden = [this] { FAssistant->OnHidden(); };
+  FCharacter->Events.Command = [this](const std::string& name) { FAssistant->OnCommand(name); };
+  FCharacter->Events.RequestComplete = [this](TRequestId id) { FAssistant->OnRequestComplete(id); };
+}
 
 void TfrmMain::CreateScene() {
   // The drawing surface starts at the screen's size divided by 1.33 and 1.19, then follows the
@@ -542,7 +560,7 @@ void TfrmMain::CreateActions() {
   NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1),
             [this] { OpenHelpPage(this, QString::fromUtf8(help::Index), FPrompt); });
   later(NewAction("actPresentation", "&Présentation", {}, [] {}));
-  later(NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [] {}));
+  NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [this] { FAssistant->StartTips(); });
   NewAction("actAPropos", "&A propos d'Ixoral", {}, [this] {
     TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject : -1);
     about.exec();
@@ -752,6 +770,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
       return;
     }
     FClosing = true;
+    if (FCharacter->isVisible()) FCharacter->Stop();
+    FCharacter->Unload(kCharacterId);
     if (FRecovery) FRecovery->Discard();  // a normal end: nothing to recover
     StorePreferencesAndViews();
     FToolBox->hide();

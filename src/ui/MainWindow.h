@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "assistant/CharacterWindow.h"
+#include "assistant/Tips.h"
 #include "commands/Modeller.h"
 #include "commands/Preferences.h"
 #include "render/SceneRenderer.h"
@@ -69,6 +71,9 @@ class TfrmMain : public QMainWindow {
   void SetCloseAnimated(bool animated) { FCloseAnimated = animated; }
   bool Shrinking() const { return FShrink.isActive(); }
   int ShrinkPercent() const { return FShrinkPercent; }
+  // The guide: its character window and the state of the tips it reads.
+  TCharacterWindow* Character() { return FCharacter; }
+  TAssistant* Assistant() { return FAssistant.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -102,6 +107,7 @@ class TfrmMain : public QMainWindow {
   void ShowProgress(const std::string& message, int percent);
   void CreateProperties();
   void ShrinkTick();
+  void CreateAssistant();
 
   TSettingsStore& FSettings;
   TQtPrompt FQtPrompt;
@@ -149,6 +155,8 @@ class TfrmMain : public QMainWindow {
   int FRecoveryObjects = 0;
   QTimer FShrink;
   int FShrinkPercent = 0;
+  TCharacterWindow* FCharacter = nullptr;
+  std::unique_ptr<TAssistant> FAssistant;
 };
 
 }  // namespace ixoral
