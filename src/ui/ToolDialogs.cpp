@@ -97,6 +97,27 @@ TToolDialog::~TToolDialog() {
   FInteraction.reset();
 }
 
+QHBoxLayout* TToolDialog::RotationZoomTools() {
+  auto* tools = new QHBoxLayout;
+  auto* group = new QButtonGroup(this);
+  for (const auto& [caption, op] : std::array<std::pair<const char*, TOperation>, 2>{{{"Rotation", opRotate}, {"Zoom", opResize}}}) {
+    auto* b = new QToolButton(Body());
+    b->setText(QString::fromLatin1(caption));
+    b->setObjectName(QString::fromLatin1(caption));
+    b->setCheckable(true);
+    b->setChecked(op == opRotate);
+    group->addButton(b);
+    tools->addWidget(b);
+    const TOperation o = op;
+    connect(b, &QToolButton::clicked, this, [this, o] {
+      if (FInteraction) FInteraction->SetOperation(o);
+      if (FPanel) FPanel->UpdateCursor();
+    });
+  }
+  tools->addStretch(1);
+  return tools;
+}
+
 TScenePanel* TToolDialog::CreatePreview(int width, int height, bool interaction) {
   FPanel = new TScenePanel(Body());
   FPanel->setObjectName(QStringLiteral("Apercu"));
@@ -629,24 +650,7 @@ TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt
 
   // The preview and its two tools.
   auto* right = new QVBoxLayout;
-  auto* tools = new QHBoxLayout;
-  auto* opGroup = new QButtonGroup(this);
-  for (const auto& [caption, op] : std::array<std::pair<const char*, TOperation>, 2>{{{"Rotation", opRotate}, {"Zoom", opResize}}}) {
-    auto* b = new QToolButton(Body());
-    b->setText(QString::fromLatin1(caption));
-    b->setObjectName(QString::fromLatin1(caption));
-    b->setCheckable(true);
-    b->setChecked(op == opRotate);
-    opGroup->addButton(b);
-    tools->addWidget(b);
-    const TOperation o = op;
-    connect(b, &QToolButton::clicked, this, [this, o] {
-      if (FInteraction) FInteraction->SetOperation(o);
-      if (FPanel) FPanel->UpdateCursor();
-    });
-  }
-  tools->addStretch(1);
-  right->addLayout(tools);
+  right->addLayout(RotationZoomTools());
   right->addWidget(CreatePreview(260, 240, true));
   if (FDrawn) {
     FDrawn->Renderer.ShowGrid = true;
@@ -924,24 +928,7 @@ TFrmMeshEdit::TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt
           [this](int row, int column, int previousRow, int previousColumn) { CellLeft(previousRow, previousColumn, row, column); });
 
   auto* right = new QVBoxLayout;
-  auto* tools = new QHBoxLayout;
-  auto* opGroup = new QButtonGroup(this);
-  for (const auto& [caption, op] : std::array<std::pair<const char*, TOperation>, 2>{{{"Rotation", opRotate}, {"Zoom", opResize}}}) {
-    auto* b = new QToolButton(Body());
-    b->setText(QString::fromLatin1(caption));
-    b->setObjectName(QString::fromLatin1(caption));
-    b->setCheckable(true);
-    b->setChecked(op == opRotate);
-    opGroup->addButton(b);
-    tools->addWidget(b);
-    const TOperation o = op;
-    connect(b, &QToolButton::clicked, this, [this, o] {
-      if (FInteraction) FInteraction->SetOperation(o);
-      if (FPanel) FPanel->UpdateCursor();
-    });
-  }
-  tools->addStretch(1);
-  right->addLayout(tools);
+  right->addLayout(RotationZoomTools());
   right->addWidget(CreatePreview(233, 241, true));
   if (FDrawn) {
     FDrawn->Renderer.ShowGrid = true;

@@ -26,6 +26,8 @@ class QSlider;
 class QTableWidget;
 class QToolButton;
 
+class QHBoxLayout;
+
 namespace ixoral {
 
 class TScenePanel;
@@ -51,6 +53,8 @@ class TToolDialog : public TDialogFrame {
  protected:
   // The preview panel of w x h, its scene set up with the main scene's objects; `interaction`
   // gives the mouse the manipulation of the views (translation, rotation, resize).
+  // The preview's "Rotation" and "Zoom" buttons, rotation chosen.
+  QHBoxLayout* RotationZoomTools();
   TScenePanel* CreatePreview(int width, int height, bool interaction);
   // "Solide"/"Filaire" in a group box "Mode d'affichage de l'objet".
   QWidget* CreateFillChoice(bool solidFirst);
