@@ -40,7 +40,11 @@ long RandomTipIndex(double u, long count) {
 }
 
 TAssistant::TAssistant(IAssistantPresenter& presenter, IPrompt& prompt, std::string tipsPath, std::string characterFile)
-    : FPresenter(presenter), FPrompt(prompt), FTips(std::move(tipsPath)), FCharacterFile(std::move(characterFile)) {
+    : FPresenter(presenter),
+      FPrompt(prompt),
+      FTips(std::move(tipsPath)),
+      FCharacterFile(std::move(characterFile)),
+      FVoice(presenter, [this] { return FVisible; }) {
   if (FCharacterFile.empty()) FCharacterFile = kDefaultCharacter;
 }
 
@@ -102,6 +106,35 @@ void TAssistant::ShowCurrentTip() {
   FPresenter.Speak(*tip);
 }
 
+void TAssistant::StartPresentations(IMainTourHost& host) {
+  if (StartPresentationTimer) StartPresentationTimer();
+  FPresenter.Load(kCharacterId, FCharacterFile);
+  if (FVisible && FMode == TAssistantMode::Presentations) {
+    FPrompt.Information(kMsgAgentLoaded);
+    return;
+  }
+  FPresenter.Stop();
+  FPresenter.RemoveCommands();
+  for (const TTourCommand& c : TourCommands()) FPresenter.AddCommand(c.Name, c.Caption, true, true);
+  FPresenter.SetCommandWindowVisible(false);
+  FMode = TAssistantMode::Presentations;
+  FPresentation = std::make_unique<TPresentation>(FVoice, host);
+  FPresentation->Select(TTour::Welcome);
+  if (!FVisible) Place();
+  FPresenter.Show();
+  // A character already on the screen welcomes at once; one appearing does so when it is shown.
+  PresentationTick();
+}
+
+void TAssistant::PresentationTick() {
+  if (FPresentation && FMode == TAssistantMode::Presentations) FPresentation->Tick();
+}
+
+void TAssistant::OnShown() {
+  FVisible = true;
+  if (FPresentation && FMode == TAssistantMode::Presentations && FPresentation->Step() == 0) PresentationTick();
+}
+
 void TAssistant::OnHidden() {
   FVisible = false;
   FMode = TAssistantMode::None;
@@ -109,6 +142,17 @@ void TAssistant::OnHidden() {
 }
 
 void TAssistant::OnCommand(const std::string& name) {
+  if (FMode == TAssistantMode::Presentations) {
+    const std::optional<TTour> tour = TourOfCommand(name);
+    if (!tour || !FPresentation) return;
+    // The chosen tour starts from its first step; what the previous one still had to say is
+    // dropped.
+    FPresenter.Stop();
+    FPresentation->Select(*tour);
+    if (StartPresentationTimer) StartPresentationTimer();
+    PresentationTick();
+    return;
+  }
   if (FMode != TAssistantMode::Tips) return;
   if (name == kCmdNextTip) {
     ++FTipIndex;

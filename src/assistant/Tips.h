@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "assistant/Presenter.h"
+#include "assistant/Tours.h"
 #include "platform/Prompt.h"
 
 namespace ixoral {
@@ -49,8 +51,10 @@ long RandomTipIndex(double u, long count);
 
 enum class TAssistantMode { None = 0, Presentations = 1, Tips = 2 };
 
-// The guide's state kept by the main window, driving a presenter. Messages reach the user through
-// the prompt; events from the presenter are handed to the On… operations.
+// The guide's state kept by the main window, driving a presenter: tips, presentations and their
+// tours. Messages reach the user through the prompt; events from the presenter are handed to the
+// On… operations; the presentation timer belongs to the window, which hands its ticks to
+// PresentationTick.
 class TAssistant {
  public:
   TAssistant(IAssistantPresenter& presenter, IPrompt& prompt, std::string tipsPath, std::string characterFile);
@@ -61,7 +65,18 @@ class TAssistant {
   // Reads the tip at the current index, bringing an index out of range back to the first tip.
   void ShowCurrentTip();
 
-  void OnShown() { FVisible = true; }
+  // "&Présentation": loads and shows the character with the twelve tour commands and welcomes
+  // the user. The main window's tours act through `host`.
+  void StartPresentations(IMainTourHost& host);
+  // One tick of the presentation timer: the next step of the current tour.
+  void PresentationTick();
+  // Whether a dialog opening now should run its tour.
+  bool PresentationRunning() const { return FVisible && FMode == TAssistantMode::Presentations; }
+  // The moves of the character, for the dialogs' tours.
+  TTourVoice& Voice() { return FVoice; }
+  const TPresentation* Presentation() const { return FPresentation.get(); }
+
+  void OnShown();
   void OnHidden();
   void OnCommand(const std::string& name);
   void OnRequestComplete(TRequestId) { ++FRequests; }
@@ -70,7 +85,9 @@ class TAssistant {
   void SetSeed(uint32_t seed) { FSeed = seed; }
   // Where the character stands when it appears (screen point of its top-left corner).
   std::function<std::pair<int, int>(int width, int height)> Placement;
-  // Called when tips start, to stop a running presentation's timer.
+  // The presentation timer of the window: started by presentations and tour commands, stopped
+  // when tips start.
+  std::function<void()> StartPresentationTimer;
   std::function<void()> StopPresentationTimer;
 
   TAssistantMode Mode() const { return FMode; }
@@ -92,6 +109,8 @@ class TAssistant {
   bool FVisible = false;
   long FTipIndex = 0;
   long FRequests = 0;
+  TTourVoice FVoice;
+  std::unique_ptr<TPresentation> FPresentation;
 };
 
 }  // namespace ixoral

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "FakePresenter.h"
 #include "TempFolder.h"
 #include "assistant/Tips.h"
 #include "platform/Encoding.h"
@@ -9,53 +10,7 @@
 namespace ixoral {
 namespace {
 
-// Records what the assistant asks of the character; the events are delivered by the test.
-class TFakePresenter : public IAssistantPresenter {
- public:
-  bool Load(const std::string& id, const std::string& file) override {
-    LoadedId = id;
-    LoadedFile = file;
-    return true;
-  }
-  void Unload(const std::string& id) override {
-    if (LoadedId == id) LoadedId.clear();
-    Commands.clear();
-  }
-  bool Loaded() const override { return !LoadedId.empty(); }
-  TRequestId Show() override { return Log("show"); }
-  TRequestId Hide() override { return Log("hide"); }
-  void Stop() override { Log("stop"); }
-  TRequestId Speak(const std::string& text) override {
-    Spoken.push_back(text);
-    return Log("speak");
-  }
-  TRequestId MoveTo(int, int, int) override { return Log("move"); }
-  TRequestId GestureAt(int, int) override { return Log("gesture"); }
-  TRequestId Play(const std::string&) override { return Log("play"); }
-  bool Speaking() const override { return false; }
-  bool Visible() const override { return false; }
-  int Width() const override { return 100; }
-  int Height() const override { return 150; }
-  int Left() const override { return X; }
-  int Top() const override { return Y; }
-  void SetPosition(int left, int top) override {
-    X = left;
-    Y = top;
-  }
-  void AddCommand(const std::string& name, const std::string& caption, bool, bool) override {
-    Commands.push_back(name + "=" + caption);
-  }
-  void RemoveCommands() override { Commands.clear(); }
-  void SetCommandWindowVisible(bool) override {}
-
-  TRequestId Log(const char* what) {
-    Calls.push_back(what);
-    return static_cast<TRequestId>(Calls.size());
-  }
-  std::string LoadedId, LoadedFile;
-  std::vector<std::string> Calls, Spoken, Commands;
-  int X = 0, Y = 0;
-};
+using test::TFakePresenter;
 
 // A tips file of `count` records "Conseil n°k" (k from 1), in Windows-1252.
 void WriteTips(const std::string& path, int count, size_t extraBytes = 0) {
