@@ -343,8 +343,10 @@ const std::vector<TDialogTourScript>& Scripts() {
         {"Ensuite il ne vous reste plus qu'à déplacer la souris tout en maintenant le bouton gauche enfoncé pour "
          "voir le point se déplacer.",
          "Apercu"},
-        {"Vous pouvez entrer avec précision les nouvelles coordonnées du point sélectionné", "X"},
-        {"Vous pouvez aussi entrer ses nouvelles coordonnées de texture", "U"},
+        // The coordinates are shown once a point is picked; until then the hint on picking stands in.
+        {"Vous pouvez entrer avec précision les nouvelles coordonnées du point sélectionné", "X", nullptr, nullptr,
+         "NotePoint"},
+        {"Vous pouvez aussi entrer ses nouvelles coordonnées de texture", "U", nullptr, nullptr, "NotePoint"},
         {kOkSentenceAlt, kOk, nullptr, kOk},
         {"Fin de la présentation de la modification d'enveloppe, vous pouvez maintenant voir une autre "
          "présentation."}}},
@@ -445,7 +447,9 @@ void TDialogTour::Tick() {
     const IAssistantPresenter& p = FVoice.Presenter();
     FVoice.MoveTo(d.Left + d.Width, d.CentreY() - p.Height() / 2);
   } else if (step.Control) {
-    if (auto r = FHost.ControlRect(step.Control)) FVoice.PointAtControl(*r);
+    std::optional<TScreenRect> r = FHost.ControlRect(step.Control);
+    if (!r && step.StandIn) r = FHost.ControlRect(step.StandIn);
+    if (r) FVoice.PointAtControl(*r);
   }
   FVoice.Speak(step.Sentence);
   if (step.Typed && step.Control) FHost.TypeText(step.Control, step.Typed);

@@ -131,13 +131,14 @@ class TPresentation {
 };
 
 // One step of a dialog's tour: the sentence, the control pointed at (none for the introduction),
-// the text typed into that control, and the button pressed once the character has finished
-// speaking.
+// the text typed into that control, the button pressed once the character has finished speaking,
+// and the control pointed at instead while the first one is not shown.
 struct TDialogTourStep {
   const char* Sentence;
   const char* Control = nullptr;
   const char* Typed = nullptr;
   const char* Press = nullptr;
+  const char* StandIn = nullptr;
 };
 
 struct TDialogTourScript {

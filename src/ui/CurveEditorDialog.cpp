@@ -22,6 +22,7 @@ TFrmParamEdit::TFrmParamEdit(QWidget* parent, TModeller& modeller, TSettingsStor
       FModeller(modeller),
       FPrompt(prompt) {
   setObjectName(QStringLiteral("FrmParamEdit"));
+  SetTour(TTour::CurveEditor);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 

@@ -159,6 +159,15 @@ void TDialogFrame::resizeEvent(QResizeEvent* event) {
   setMask(DialogFrameRegion(w, height(), FTitleTab));
 }
 
+namespace {
+std::function<void(TDialogFrame&)>& TourStarter() {
+  static std::function<void(TDialogFrame&)> starter;
+  return starter;
+}
+}  // namespace
+
+void TDialogFrame::SetTourStarter(std::function<void(TDialogFrame&)> starter) { TourStarter() = std::move(starter); }
+
 void TDialogFrame::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   setWindowOpacity(1.0);
@@ -166,6 +175,8 @@ void TDialogFrame::showEvent(QShowEvent* event) {
   FCentred = true;
   const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   if (screen) move(screen->availableGeometry().center() - rect().center());
+  // The tour points at controls where they stand, so it starts once the dialog is placed.
+  if (FTour && TourStarter()) TourStarter()(*this);
 }
 
 void TDialogFrame::paintEvent(QPaintEvent* event) {

@@ -7,6 +7,10 @@
 #include <QDialog>
 #include <QRegion>
 #include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "assistant/Tours.h"
 
 class QLabel;
 
@@ -51,6 +55,14 @@ class TDialogFrame : public QDialog {
   int FadePercent() const { return FFadePercent; }
   static bool OpacitySupported();
 
+  // The guided tour this dialog offers; a dialog with one runs it when it opens during a
+  // presentation.
+  void SetTour(TTour tour) { FTour = tour; }
+  std::optional<TTour> Tour() const { return FTour; }
+  // Called with each dialog that offers a tour, when it first opens (the main window decides
+  // whether a presentation runs and starts the tour).
+  static void SetTourStarter(std::function<void(TDialogFrame&)> starter);
+
   // Closes through the fade: the result is kept and the dialog really closes when the fade ends.
   // A second request during the fade changes nothing.
   void done(int result) override;
@@ -82,6 +94,7 @@ class TDialogFrame : public QDialog {
   int FFadePercent = 0;
   int FPendingResult = 0;
   bool FCentred = false;
+  std::optional<TTour> FTour;
   QPoint FDragOffset;
   bool FDragging = false;
 };

@@ -33,6 +33,7 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
       FModeller(modeller),
       FPrompt(prompt) {
   setObjectName(QStringLiteral("frmLight"));
+  SetTour(TTour::Light);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 

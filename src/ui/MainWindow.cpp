@@ -127,6 +127,8 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
 }
 
 TfrmMain::~TfrmMain() {
+  TDialogFrame::SetTourStarter({});
+  FPresentationTimer.stop();
   FAssistant.reset();  // before the character it drives
   delete FCharacter;
   FSubscription.Reset();
@@ -153,6 +155,22 @@ void TfrmMain::CreateAssistant() {
   FCharacter->Events.Hidden = [this] { FAssistant->OnHidden(); };
   FCharacter->Events.Command = [this](const std::string& name) { FAssistant->OnCommand(name); };
   FCharacter->Events.RequestComplete = [this](TRequestId id) { FAssistant->OnRequestComplete(id); };
+
+  // The presentation's steps: one tick every seven seconds, off until a presentation starts.
+  FTourHost = std::make_unique<TMainTourHost>(*this);
+  FPresentationTimer.setObjectName(QStringLiteral("Presentation_Timer"));
+  FPresentationTimer.setInterval(kPresentationInterval);
+  connect(&FPresentationTimer, &QTimer::timeout, this, [this] { FAssistant->PresentationTick(); });
+  FAssistant->StartPresentationTimer = [this] { FPresentationTimer.start(); };
+  FAssistant->StopPresentationTimer = [this] { FPresentationTimer.stop(); };
+  // A dialog opened while a presentation runs gives its own tour.
+  TDialogFrame::SetTourStarter([this](TDialogFrame& dialog) {
+    if (!FAssistant || !FAssistant->PresentationRunning() || !dialog.Tour()) return;
+    const TDialogTourScript* script = DialogTourScript(*dialog.Tour());
+    if (!script) return;
+    auto* runner = new TDialogTourRunner(dialog, FAssistant->Voice(), *script);
+    runner->Tick();
+  });
 }
 
 void TfrmMain::CreateScene() {
@@ -559,7 +577,7 @@ void TfrmMain::CreateActions() {
   // "?"
   NewAction("actAide", "&Rubriques d'aides", QKeySequence(Qt::Key_F1),
             [this] { OpenHelpPage(this, QString::fromUtf8(help::Index), FPrompt); });
-  later(NewAction("actPresentation", "&Présentation", {}, [] {}));
+  NewAction("actPresentation", "&Présentation", {}, [this] { FAssistant->StartPresentations(*FTourHost); });
   NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [this] { FAssistant->StartTips(); });
   NewAction("actAPropos", "&A propos d'Ixoral", {}, [this] {
     TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject : -1);

@@ -15,6 +15,7 @@
 #include "render/SceneRenderer.h"
 #include "render/ViewInteraction.h"
 #include "ui/QtPlatform.h"
+#include "ui/TourHosts.h"
 
 class QActionGroup;
 class QLabel;
@@ -74,6 +75,8 @@ class TfrmMain : public QMainWindow {
   // The guide: its character window and the state of the tips it reads.
   TCharacterWindow* Character() { return FCharacter; }
   TAssistant* Assistant() { return FAssistant.get(); }
+  QTimer& PresentationTimer() { return FPresentationTimer; }
+  TMainTourHost* TourHost() { return FTourHost.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -157,6 +160,8 @@ class TfrmMain : public QMainWindow {
   int FShrinkPercent = 0;
   TCharacterWindow* FCharacter = nullptr;
   std::unique_ptr<TAssistant> FAssistant;
+  std::unique_ptr<TMainTourHost> FTourHost;
+  QTimer FPresentationTimer;
 };
 
 }  // namespace ixoral

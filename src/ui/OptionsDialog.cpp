@@ -32,6 +32,7 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
       FPrompt(prompt),
       FApply(std::move(apply)) {
   setObjectName(QStringLiteral("FrmOptions"));
+  SetTour(TTour::Options);
   ChooseColour = [this](uint32_t current) -> std::optional<uint32_t> {
     const QColor c = QColorDialog::getColor(QColor::fromRgb(current), this, QStringLiteral("Couleur de fond"));
     if (!c.isValid()) return std::nullopt;
@@ -74,6 +75,7 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
   FBoolean->setObjectName(QStringLiteral("OpBool"));
   d->addWidget(FBoolean, 2, 0, 1, 2);
   auto* card = new QGroupBox(QStringLiteral("Carte sélectionnée"), display);
+  card->setObjectName(QStringLiteral("CarteSelectionnee"));
   auto* form = new QFormLayout(card);
   for (const char* caption : kCardCaptions) {
     auto* value = new QLabel(card);

@@ -140,6 +140,7 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
       FPrompt(prompt),
       FLayout(TPrintMeasures{}) {
   setObjectName(QStringLiteral("FrmRendu"));
+  SetTour(TTour::Printing);
   ChoosePdfFile = [this] {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Imprimer dans un fichier PDF"), QString(),
                                         QStringLiteral("PDF (*.pdf)"));

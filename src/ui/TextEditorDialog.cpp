@@ -23,6 +23,7 @@ TFrmTEditor::TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& s
       FModeller(modeller),
       FPrompt(prompt) {
   setObjectName(QStringLiteral("FrmTEditor"));
+  SetTour(TTour::TextEditor);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 

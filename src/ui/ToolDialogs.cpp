@@ -256,6 +256,7 @@ QSize TToolDialog::SurfaceSize() const { return FPanel ? FPanel->SurfaceSizeFor(
 TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Bruit"), modeller, prompt, settings, index) {
   setObjectName(QStringLiteral("FrmBruit"));
+  SetTour(TTour::Noise);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 
@@ -396,6 +397,7 @@ void TFrmBruit::Accept() {
 TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Torsion"), modeller, prompt, settings, index) {
   setObjectName(QStringLiteral("FrmTorsion"));
+  SetTour(TTour::Torsion);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 
@@ -594,6 +596,7 @@ QImage ToQImage(const TImage& image) {
 TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Appliquer une texture à un objet"), modeller, prompt, settings, index, 300) {
   setObjectName(QStringLiteral("FrmTexturer"));
+  SetTour(TTour::Texture);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 
@@ -747,6 +750,7 @@ namespace ixoral {
 TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Modification d'enveloppe"), modeller, prompt, settings, index, 240) {
   setObjectName(QStringLiteral("FrmEnveloppe"));
+  SetTour(TTour::Envelope);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 
@@ -794,6 +798,7 @@ TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prom
   auto* hint = new QLabel(QStringLiteral("Clic droit : choisir le point sous le curseur.\n"
                                          "Glisser avec le bouton gauche : le déplacer."),
                           Body());
+  hint->setObjectName(QStringLiteral("NotePoint"));
   hint->setWordWrap(true);
   right->addWidget(hint);
   right->addStretch(1);
@@ -909,6 +914,7 @@ class TNumberCellDelegate : public QStyledItemDelegate {
 TFrmMeshEdit::TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Modification en Mode Point"), modeller, prompt, settings, index, 260) {
   setObjectName(QStringLiteral("FrmMeshEdit"));
+  SetTour(TTour::PointMode);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 

@@ -21,6 +21,7 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
       FModeller(modeller),
       FSettings(settings) {
   setObjectName(QStringLiteral("frmParams"));
+  SetTour(TTour::ViewParameters);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
   FPanel = new TScenePanel(Body());
