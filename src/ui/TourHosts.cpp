@@ -128,13 +128,15 @@ std::optional<TScreenRect> TMainTourHost::MenuItemRect(const std::string& menu, 
 
 void TMainTourHost::MovePointer(int x, int y) {
   FPointerTarget = QPoint(x, y);
-  if (PointerCanBeMoved()) {
+  if (!FDrawnPointer) {
     QCursor::setPos(FPointerTarget);
     return;
   }
   if (!FPointer) FPointer = std::make_unique<TTourPointer>();
   FPointer->GlideTo(FPointerTarget);
 }
+
+QWidget* TMainTourHost::DrawnPointer() const { return FPointer.get(); }
 
 void TMainTourHost::OpenMenu(const std::string& menu) {
   // What Alt and the menu's underlined letter do: the menu bar drops the menu down.

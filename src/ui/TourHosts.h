@@ -40,8 +40,12 @@ class TMainTourHost : public IMainTourHost {
 
   // The window's action that opens the dialog of `tour` (empty for tours without one).
   static const char* DialogAction(TTour tour);
-  // Where the pointer was last sent (for tests on desktops that move no pointer).
+  // Where the pointer was last sent.
   QPoint PointerTarget() const { return FPointerTarget; }
+  // Whether a drawn pointer shows the path instead of the real one (on where the desktop
+  // forbids moving the real one; tests switch it on).
+  void SetDrawnPointer(bool drawn) { FDrawnPointer = drawn; }
+  QWidget* DrawnPointer() const;
 
  private:
   QMenu* Menu(const std::string& name) const;
@@ -49,6 +53,7 @@ class TMainTourHost : public IMainTourHost {
 
   QMainWindow& FWindow;
   QPoint FPointerTarget;
+  bool FDrawnPointer = !PointerCanBeMoved();
   std::unique_ptr<TTourPointer> FPointer;
 };
 

@@ -75,6 +75,16 @@ TEST_F(TourFixture, ToolTourOpensTheMenusInsertsTheTorusAndOpensTheEnvelopeDialo
   ASSERT_TRUE(item);
   EXPECT_EQ(Window->TourHost()->PointerTarget(), QPoint(item->CentreX(), item->CentreY()));
 
+  // Where the real pointer cannot be moved, a drawn one glides to the same place.
+  Window->TourHost()->SetDrawnPointer(true);
+  Window->TourHost()->MovePointer(item->CentreX(), item->CentreY());
+  QWidget* drawn = Window->TourHost()->DrawnPointer();
+  ASSERT_NE(drawn, nullptr);
+  EXPECT_TRUE(drawn->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return drawn->pos() == QPoint(item->CentreX(), item->CentreY()); }, 3000));
+  EXPECT_TRUE(drawn->testAttribute(Qt::WA_TransparentForMouseEvents) ||
+              drawn->windowFlags().testFlag(Qt::WindowTransparentForInput));
+
   Assistant->PresentationTick();  // step 4: the torus, and the menu again
   ASSERT_EQ(Window->Scene()->ObjectCount(), 2);  // the default light and the torus
   EXPECT_EQ(Window->Scene()->ObjectAt(1)->Name().rfind("Tore", 0), 0u);
