@@ -66,88 +66,104 @@ void TTourVoice::PointAtControl(const TScreenRect& rect) {
 
 // ---------------------------------------------------------------- the main window's tours
 
+namespace {
+
+// The tours that insert a sample object and open a tool's dialog: their five sentences.
+struct TToolTour {
+  TTour Tour;
+  std::array<const char*, 5> Sentences;
+  TTourSample Sample;
+};
+
+const std::array<TToolTour, 5> kToolTours{{
+    {TTour::Torsion,
+     {"Présentation de la Torsion", kInsertFirst,
+      "Par le menu Outils, puis Inserer, et enfin cliquer sur l'objet à inserer",
+      "Une fois l'objet inseré il faut appeler la boîte torsion dans le menu outils",
+      "en selectionnant la commande appliquer une torsion"},
+     TTourSample::PiercedCube},
+    {TTour::Noise,
+     {"Présentation de l'appliquage de bruit", kInsertFirst,
+      "Par le menu Outils, puis Inserer, et enfin cliquer sur l'objet à inserer",
+      "Une fois l'objet insérer il faut appeler la boîte de Bruit", "en selectionnant la commande Appliquer du Bruit"},
+     TTourSample::PiercedCube},
+    {TTour::Envelope,
+     {"Présentation de la Modification d'enveloppe", kInsertFirst,
+      "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à insérer",
+      "Une fois l'objet inseré il faut appeler la boîte de modification d'enveloppe",
+      "en selectionnant la commande qui porte ce nom"},
+     TTourSample::Torus},
+    {TTour::PointMode,
+     {"Présentation de la Modification de l'enveloppe en mode point", kInsertFirst,
+      "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à inserer",
+      "Une fois l'objet inseré il faut appeler la boîte de modification en mode point dans le menu outils",
+      "en sélectionnant la commande qui porte ce nom"},
+     TTourSample::PiercedCube},
+    {TTour::Texture,
+     {"Présentation du texturage", kInsertFirst,
+      "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à inserer",
+      "Une fois l'objet inseré il faut appeler la boîte \"Appliquer une texture sur un Objet\"",
+      "en selectionnant la commande qui porte ce nom"},
+     TTourSample::PiercedCube},
+}};
+
+// The tours that open a dialog through a menu: their three sentences, the menu and its item.
+struct TMenuTour {
+  TTour Tour;
+  std::array<const char*, 3> Sentences;
+  const char* Menu;
+  const char* Item;
+};
+
+const std::array<TMenuTour, 6> kMenuTours{{
+    {TTour::Options,
+     {"Présentation des Options", "Il faut tout d'abord ouvrir la boîte d'options",
+      "Par le menu Affichage, puis Options"},
+     kMenuView, "actOptions"},
+    {TTour::ViewParameters,
+     {"Présentation des paramètres de vues", "Il faut tout d'abord ouvrir la boîte paramètres",
+      "Par le menu Affichage, puis paramètres des vues"},
+     kMenuView, "actParametresVues"},
+    {TTour::CurveEditor,
+     {"Présentation de l'éditeur de courbes parametriques",
+      "Il faut tout d'abord ouvrir la boîte éditeur de courbes parametriques",
+      "Par le menu Outils, puis Editeur de courbes paramétriques"},
+     kMenuTools, "actEditeurCourbe"},
+    {TTour::TextEditor,
+     {"Présentation de l'éditeur de texte", "Il faut tout d'abord ouvrir la boîte éditeur de texte",
+      "Par le menu Outils, puis Editeur de courbe paramétrique"},
+     kMenuTools, "actEditeurTexte"},
+    {TTour::Printing,
+     {"Présentation de l'impression", "Il faut tout d'abord ouvrir la boîte d'impression",
+      "Par le menu Fichier, puis Imprimer"},
+     kMenuFile, "actImprimer"},
+    {TTour::Light,
+     {"Présentation de l'insertion de lumiere", "Il faut tout d'abord ouvrir la boîte lumiere",
+      "Par le menu Outils, puis Ajouter une lumiere"},
+     kMenuTools, "actAjouterLumiere"},
+}};
+
+}  // namespace
+
 void TPresentation::Tick() {
   if (!FVoice.Visible()) return;
   ++FStep;
-  switch (FTour) {
-    case TTour::Welcome:
-      if (FStep == 1) {
-        FVoice.Play("Explain");
-        FVoice.Speak("Bienvenue, je vais vous permettre de faire un rapide tour des fonctionnalités d'Ixoral");
-        FVoice.Speak(
-            "Pour cela, faites un clic droit sur moi et selectionnez le type de présentation que vous désirez");
-      }
-      break;
-    case TTour::Torsion:
-      ToolTour({"Présentation de la Torsion", kInsertFirst,
-                "Par le menu Outils, puis Inserer, et enfin cliquer sur l'objet à inserer",
-                "Une fois l'objet inseré il faut appeler la boîte torsion dans le menu outils",
-                "en selectionnant la commande appliquer une torsion"},
-               TTourSample::PiercedCube);
-      break;
-    case TTour::Noise:
-      ToolTour({"Présentation de l'appliquage de bruit", kInsertFirst,
-                "Par le menu Outils, puis Inserer, et enfin cliquer sur l'objet à inserer",
-                "Une fois l'objet insérer il faut appeler la boîte de Bruit",
-                "en selectionnant la commande Appliquer du Bruit"},
-               TTourSample::PiercedCube);
-      break;
-    case TTour::Envelope:
-      ToolTour({"Présentation de la Modification d'enveloppe", kInsertFirst,
-                "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à insérer",
-                "Une fois l'objet inseré il faut appeler la boîte de modification d'enveloppe",
-                "en selectionnant la commande qui porte ce nom"},
-               TTourSample::Torus);
-      break;
-    case TTour::PointMode:
-      ToolTour({"Présentation de la Modification de l'enveloppe en mode point", kInsertFirst,
-                "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à inserer",
-                "Une fois l'objet inseré il faut appeler la boîte de modification en mode point dans le menu outils",
-                "en sélectionnant la commande qui porte ce nom"},
-               TTourSample::PiercedCube);
-      break;
-    case TTour::Texture:
-      ToolTour({"Présentation du texturage", kInsertFirst,
-                "Par le menu Outils, puis Insérer, et enfin cliquer sur l'objet à inserer",
-                "Une fois l'objet inseré il faut appeler la boîte \"Appliquer une texture sur un Objet\"",
-                "en selectionnant la commande qui porte ce nom"},
-               TTourSample::PiercedCube);
-      break;
-    case TTour::Quick:
-      QuickTour();
-      break;
-    case TTour::Options:
-      DialogTour({"Présentation des Options", "Il faut tout d'abord ouvrir la boîte d'options",
-                  "Par le menu Affichage, puis Options"},
-                 kMenuView, "actOptions");
-      break;
-    case TTour::ViewParameters:
-      DialogTour({"Présentation des paramètres de vues", "Il faut tout d'abord ouvrir la boîte paramètres",
-                  "Par le menu Affichage, puis paramètres des vues"},
-                 kMenuView, "actParametresVues");
-      break;
-    case TTour::CurveEditor:
-      DialogTour({"Présentation de l'éditeur de courbes parametriques",
-                  "Il faut tout d'abord ouvrir la boîte éditeur de courbes parametriques",
-                  "Par le menu Outils, puis Editeur de courbes paramétriques"},
-                 kMenuTools, "actEditeurCourbe");
-      break;
-    case TTour::TextEditor:
-      DialogTour({"Présentation de l'éditeur de texte", "Il faut tout d'abord ouvrir la boîte éditeur de texte",
-                  "Par le menu Outils, puis Editeur de courbe paramétrique"},
-                 kMenuTools, "actEditeurTexte");
-      break;
-    case TTour::Printing:
-      DialogTour({"Présentation de l'impression", "Il faut tout d'abord ouvrir la boîte d'impression",
-                  "Par le menu Fichier, puis Imprimer"},
-                 kMenuFile, "actImprimer");
-      break;
-    case TTour::Light:
-      DialogTour({"Présentation de l'insertion de lumiere", "Il faut tout d'abord ouvrir la boîte lumiere",
-                  "Par le menu Outils, puis Ajouter une lumiere"},
-                 kMenuTools, "actAjouterLumiere");
-      break;
+  if (FTour == TTour::Welcome) {
+    if (FStep == 1) {
+      FVoice.Play("Explain");
+      FVoice.Speak("Bienvenue, je vais vous permettre de faire un rapide tour des fonctionnalités d'Ixoral");
+      FVoice.Speak("Pour cela, faites un clic droit sur moi et selectionnez le type de présentation que vous désirez");
+    }
+    return;
   }
+  if (FTour == TTour::Quick) {
+    QuickTour();
+    return;
+  }
+  for (const TToolTour& t : kToolTours)
+    if (t.Tour == FTour) ToolTour(t.Sentences, t.Sample);
+  for (const TMenuTour& t : kMenuTours)
+    if (t.Tour == FTour) DialogTour(t.Sentences, t.Menu, t.Item);
 }
 
 void TPresentation::StandAside() {
@@ -157,62 +173,41 @@ void TPresentation::StandAside() {
   FVoice.MoveTo(w.Left + w.Width * 2 / 3, w.Top + w.Height * 2 / 3 - p.Height() / 2);
 }
 
+void TPresentation::MenuStep(const char* sentence, const char* menu, const char* item) {
+  // The character steps aside and names the way while the pointer goes to the menu, the menu
+  // drops down and the pointer goes on to the item.
+  StandAside();
+  FVoice.Speak(sentence);
+  if (auto r = FHost.MenuTitleRect(menu)) FHost.MovePointer(r->CentreX(), r->CentreY());
+  FHost.OpenMenu(menu);
+  if (auto r = FHost.MenuItemRect(menu, item)) FHost.MovePointer(r->CentreX(), r->CentreY());
+}
+
 void TPresentation::ToolTour(const std::array<const char*, 5>& sentences, TTourSample sample) {
-  auto pointerOver = [this](std::optional<TScreenRect> r) {
-    if (r) FHost.MovePointer(r->CentreX(), r->CentreY());
-  };
-  switch (FStep) {
-    case 1:
-      FVoice.Speak(sentences[0]);
-      break;
-    case 2:
-      FVoice.Speak(sentences[1]);
-      break;
-    case 3:
-      StandAside();
-      FVoice.Speak(sentences[2]);
-      pointerOver(FHost.MenuTitleRect(kMenuTools));
-      FHost.OpenMenu(kMenuTools);
-      pointerOver(FHost.MenuItemRect(kMenuTools, kMenuInsert));
-      break;
-    case 4:
-      FHost.InsertSample(sample);
-      FVoice.Speak(sentences[3]);
-      FHost.OpenMenu(kMenuTools);
-      break;
-    case 5:
-      FHost.CloseMenu();
-      FVoice.Speak(sentences[4]);
-      break;
-    case 6:
-      FHost.OpenDialog(FTour);
-      break;
-    default:
-      break;
+  if (FStep <= 2) {
+    FVoice.Speak(sentences[static_cast<size_t>(FStep - 1)]);
+  } else if (FStep == 3) {
+    MenuStep(sentences[2], kMenuTools, kMenuInsert);
+  } else if (FStep == 4) {
+    FHost.InsertSample(sample);
+    FVoice.Speak(sentences[3]);
+    FHost.OpenMenu(kMenuTools);
+  } else if (FStep == 5) {
+    FHost.CloseMenu();
+    FVoice.Speak(sentences[4]);
+  } else if (FStep == 6) {
+    FHost.OpenDialog(FTour);
   }
 }
 
 void TPresentation::DialogTour(const std::array<const char*, 3>& sentences, const char* menu, const char* item) {
-  switch (FStep) {
-    case 1:
-      FVoice.Speak(sentences[0]);
-      break;
-    case 2:
-      FVoice.Speak(sentences[1]);
-      break;
-    case 3:
-      StandAside();
-      FVoice.Speak(sentences[2]);
-      if (auto r = FHost.MenuTitleRect(menu)) FHost.MovePointer(r->CentreX(), r->CentreY());
-      FHost.OpenMenu(menu);
-      if (auto r = FHost.MenuItemRect(menu, item)) FHost.MovePointer(r->CentreX(), r->CentreY());
-      break;
-    case 4:
-      FHost.CloseMenu();
-      FHost.OpenDialog(FTour);
-      break;
-    default:
-      break;
+  if (FStep <= 2) {
+    FVoice.Speak(sentences[static_cast<size_t>(FStep - 1)]);
+  } else if (FStep == 3) {
+    MenuStep(sentences[2], menu, item);
+  } else if (FStep == 4) {
+    FHost.CloseMenu();
+    FHost.OpenDialog(FTour);
   }
 }
 

@@ -123,6 +123,7 @@ class TPresentation {
   void DialogTour(const std::array<const char*, 3>& sentences, const char* menu, const char* item);
   void QuickTour();
   void StandAside();
+  void MenuStep(const char* sentence, const char* menu, const char* item);
 
   TTourVoice& FVoice;
   IMainTourHost& FHost;
