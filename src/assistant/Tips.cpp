@@ -57,7 +57,10 @@ void TAssistant::StartTips() {
   const double u = static_cast<double>(random() >> 8) / static_cast<double>(1u << 24);
   FTipIndex = RandomTipIndex(u, FTips.Count());
 
-  FPresenter.Load(kCharacterId, FCharacterFile);
+  if (!FPresenter.Load(kCharacterId, FCharacterFile)) {
+    FPrompt.Error(FPresenter.LastError());
+    return;
+  }
   if (FVisible) {
     if (FMode != TAssistantMode::Presentations) {
       FPrompt.Information(kMsgAgentLoaded);

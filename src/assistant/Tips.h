@@ -66,6 +66,9 @@ class TAssistant {
   void OnCommand(const std::string& name);
   void OnRequestComplete(TRequestId) { ++FRequests; }
 
+  // The character file the next load reads (the one loaded stays until it is hidden).
+  void SetCharacterFile(std::string file) { FCharacterFile = file.empty() ? kDefaultCharacter : std::move(file); }
+
   // Seed of the starting tip's random draw; by default taken from the clock.
   void SetSeed(uint32_t seed) { FSeed = seed; }
   // Where the character stands when it appears (screen point of its top-left corner).
