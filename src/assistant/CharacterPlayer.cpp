@@ -31,7 +31,7 @@ std::shared_ptr<const TCharacterData> LoadCharacterData(const std::string& path,
       return nullptr;
     }
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    data->Shapes.emplace(name, QBitmap::fromImage(image.createAlphaMask()));
+    data->Shapes.emplace(name, image.createAlphaMask());
     data->Frames.emplace(name, std::move(image));
   }
   error.clear();
@@ -120,7 +120,7 @@ const QImage* TFramePlayer::Frame() const {
   return found == FCharacter->Frames.end() ? nullptr : &found->second;
 }
 
-const QBitmap* TFramePlayer::Shape() const {
+const QImage* TFramePlayer::Shape() const {
   const TCharacterAnimation* a = Current();
   if (!a) return nullptr;
   const auto found = FCharacter->Shapes.find(a->Frames[static_cast<size_t>(FFrame)].Picture);

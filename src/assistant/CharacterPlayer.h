@@ -3,7 +3,6 @@
 // program only a few times a second and not at all while stopped.
 #pragma once
 
-#include <QBitmap>
 #include <QImage>
 #include <QObject>
 #include <QTimer>
@@ -31,7 +30,7 @@ inline constexpr const char* kAnimGestureRight = "GestureRight";
 struct TCharacterData {
   TCharacterInfo Info;
   std::map<std::string, QImage> Frames;   // by picture name
-  std::map<std::string, QBitmap> Shapes;  // each picture's outline from its alpha
+  std::map<std::string, QImage> Shapes;  // each picture's outline from its alpha (one bit a pixel)
 };
 
 // Reads and decodes the character file at `path`; null with the reason in `error` when it cannot.
@@ -67,7 +66,7 @@ class TFramePlayer : public QObject {
   int FrameIndex() const { return FFrame; }
   // The picture shown now, null when there is none.
   const QImage* Frame() const;
-  const QBitmap* Shape() const;
+  const QImage* Shape() const;
 
   // Runs whenever the frame shown changes.
   std::function<void()> Changed;

@@ -74,13 +74,19 @@ void TCharacterWindow::Unload(const std::string& id) {
   FBalloon->hide();
   FId.clear();
   FPlayer.SetCharacter(nullptr);
+  FShape = nullptr;
+  FShapes.clear();
 }
 
 void TCharacterWindow::FrameChanged() {
   // The window takes the outline of the frame shown, so that a desktop without transparency
   // shows the character and not a square around it.
-  const QBitmap* shape = FPlayer.Shape();
-  if (shape && shape != FShape) setMask(*shape);
+  const QImage* shape = FPlayer.Shape();
+  if (shape && shape != FShape) {
+    auto found = FShapes.find(shape);
+    if (found == FShapes.end()) found = FShapes.emplace(shape, QBitmap::fromImage(*shape)).first;
+    setMask(found->second);
+  }
   FShape = shape;
   update();
 }

@@ -5,10 +5,12 @@
 // Every request returns at once; timers and the speech engine's signals complete them.
 #pragma once
 
+#include <QBitmap>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 
 #include "assistant/CharacterPlayer.h"
@@ -91,7 +93,8 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   std::string FId;
   std::string FError;
   TFramePlayer FPlayer;
-  const QBitmap* FShape = nullptr;  // the outline the window has now
+  const QImage* FShape = nullptr;  // the outline the window has now
+  std::map<const QImage*, QBitmap> FShapes;  // outlines made into bitmaps, once each
   TRequestQueue FQueue;
   TCommandList FCommands;
   TBalloon* FBalloon = nullptr;

@@ -13,10 +13,12 @@ namespace {
 class TFakePresenter : public IAssistantPresenter {
  public:
   bool Load(const std::string& id, const std::string& file) override {
-    LoadedId = id;
     LoadedFile = file;
+    if (!Error.empty()) return false;
+    LoadedId = id;
     return true;
   }
+  std::string LastError() const override { return Error; }
   void Unload(const std::string& id) override {
     if (LoadedId == id) LoadedId.clear();
     Commands.clear();
@@ -52,7 +54,7 @@ class TFakePresenter : public IAssistantPresenter {
     Calls.push_back(what);
     return static_cast<TRequestId>(Calls.size());
   }
-  std::string LoadedId, LoadedFile;
+  std::string LoadedId, LoadedFile, Error;
   std::vector<std::string> Calls, Spoken, Commands;
   int X = 0, Y = 0;
 };
@@ -131,6 +133,22 @@ TEST_F(TipsFixture, MissingOrEmptyFileStopsWithTheReinstallMessage) {
   Assistant.StartTips();
   EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgTipsFileGone});
   EXPECT_TRUE(Presenter.Calls.empty());
+}
+
+TEST_F(TipsFixture, ACharacterThatCannotBeReadIsReportedAndNothingIsShown) {
+  WriteTips(Path, 5);
+  Presenter.Error = "Le fichier du personnage est introuvable";
+  Assistant.SetCharacterFile("/nulle/part/hibou.acs");
+  Assistant.StartTips();
+  EXPECT_EQ(Presenter.LoadedFile, "/nulle/part/hibou.acs");
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{Presenter.Error});
+  EXPECT_TRUE(Presenter.Calls.empty());
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::None);
+  // Once readable, the next start goes ahead with the file last set.
+  Presenter.Error.clear();
+  Assistant.StartTips();
+  EXPECT_EQ(Presenter.LoadedFile, "/nulle/part/hibou.acs");
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::Tips);
 }
 
 TEST_F(TipsFixture, StartLoadsShowsAndReadsATipThenCommandsCycle) {
