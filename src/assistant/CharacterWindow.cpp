@@ -17,12 +17,10 @@
 namespace ixoral {
 
 namespace {
-constexpr int kFigureWidth = 120;
-constexpr int kFigureHeight = 150;
-constexpr int kFrameMs = 40;
-constexpr int kShowMs = 250;
-constexpr int kGestureMs = 1200;
-constexpr int kExplainMs = 1600;
+// The window's size before a character gives it its own.
+constexpr int kEmptyWidth = 120;
+constexpr int kEmptyHeight = 150;
+constexpr int kMoveStepMs = 30;
 constexpr int kBalloonLingerMs = 1500;
 constexpr int kBalloonWidth = 260;
 constexpr const char* kHideCaption = "&Masquer";
@@ -36,11 +34,12 @@ TCharacterWindow::TCharacterWindow(QWidget* owner) : QWidget(owner, FloatingFlag
   setObjectName(QStringLiteral("characterWindow"));
   setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
-  setFixedSize(kFigureWidth, kFigureHeight);
-  ShapeWindow();
+  setFixedSize(kEmptyWidth, kEmptyHeight);
   FBalloon = new TBalloon(this);
-  FFrame.setInterval(kFrameMs);
-  connect(&FFrame, &QTimer::timeout, this, [this] { Tick(); });
+  FPlayer.SetResting(kAnimIdle);
+  FPlayer.Changed = [this] { FrameChanged(); };
+  FMoveStep.setInterval(kMoveStepMs);
+  connect(&FMoveStep, &QTimer::timeout, this, [this] { MoveTick(); });
   FRequestEnd.setSingleShot(true);
   connect(&FRequestEnd, &QTimer::timeout, this, [this] { Complete(); });
   FClock.start();
@@ -54,10 +53,16 @@ TCharacterWindow::~TCharacterWindow() {
 }
 
 bool TCharacterWindow::Load(const std::string& id, const std::string& file) {
-  // Character pictures are not read yet: every character is the drawn figure.
-  (void)file;
   if (FId == id) return true;
+  std::shared_ptr<const TCharacterData> character = LoadCharacterData(file, FError);
+  if (!character) return false;
+  if (!FId.empty()) Unload(FId);
   FId = id;
+  setFixedSize(character->Info.Width, character->Info.Height);
+  FPlayer.SetCharacter(std::move(character));
+  // The resting pose stands ready; it moves once the character is shown.
+  FPlayer.Play(kAnimIdle);
+  FPlayer.Stop();
   return true;
 }
 
@@ -68,6 +73,31 @@ void TCharacterWindow::Unload(const std::string& id) {
   QWidget::hide();
   FBalloon->hide();
   FId.clear();
+  FPlayer.SetCharacter(nullptr);
+  FShape = nullptr;
+  FShapes.clear();
+}
+
+void TCharacterWindow::FrameChanged() {
+  // The window takes the outline of the frame shown, so that a desktop without transparency
+  // shows the character and not a square around it.
+  const QImage* shape = FPlayer.Shape();
+  if (shape && shape != FShape) {
+    auto found = FShapes.find(shape);
+    if (found == FShapes.end()) found = FShapes.emplace(shape, QBitmap::fromImage(*shape)).first;
+    setMask(found->second);
+  }
+  FShape = shape;
+  update();
+}
+
+void TCharacterWindow::Rest() {
+  if (isVisible()) FPlayer.Play(kAnimIdle);
+}
+
+void TCharacterWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  FPlayer.Stop();  // a hidden character costs nothing
 }
 
 void TCharacterWindow::Post(std::function<void()> event) {
@@ -106,27 +136,28 @@ void TCharacterWindow::Begin(const TRequest& request) {
         return;
       }
       QWidget::show();
-      FFrame.start();
       Post([this] {
         if (Events.Shown) Events.Shown();
       });
-      FRequestEnd.start(kShowMs);
+      // "Show" hands over to the resting "Idle" when it ends.
+      if (!FPlayer.Play(kAnimShow, [this] { Complete(); })) {
+        Rest();
+        Complete();
+      }
       return;
     case TRequestKind::Hide:
       EndSpeech();
       FBalloon->hide();
-      FFrame.stop();
-      QWidget::hide();
-      Complete();
-      Post([this] {
-        if (Events.Hidden) Events.Hidden();
-      });
+      if (!isVisible() || !FPlayer.Play(kAnimHide, [this] { FinishHide(); })) FinishHide();
       return;
     case TRequestKind::Speak: {
       const QString text = QString::fromStdString(request.Text);
       FBalloon->SetText(text);
       PlaceBalloon();
-      if (isVisible()) FBalloon->show();
+      if (isVisible()) {
+        FBalloon->show();
+        FPlayer.Play(kAnimSpeaking);
+      }
       FSpeaking = true;
       FUsingVoice = false;
 #ifdef IXORAL_HAVE_SPEECH
@@ -135,12 +166,10 @@ void TCharacterWindow::Begin(const TRequest& request) {
         FSpeech->say(text);
         // A voice that never reports its end must not hold the queue: the reading time, doubled.
         FRequestEnd.start(2 * BalloonMilliseconds(request.Text) + 5000);
-        update();
         return;
       }
 #endif
       FRequestEnd.start(BalloonMilliseconds(request.Text));
-      update();
       return;
     }
     case TRequestKind::MoveTo: {
@@ -155,26 +184,38 @@ void TCharacterWindow::Begin(const TRequest& request) {
       FMoveDuration = std::clamp<qint64>(static_cast<qint64>(distance * 1.5), 200, 1500);
       FMoveStart = FClock.elapsed();
       FMoving = true;
-      return;  // the frame timer ends it
+      FPlayer.Play(kAnimMoving);
+      FMoveStep.start();
+      return;  // the move's steps end it
     }
-    case TRequestKind::GestureAt:
-      FPose = TPose::Gesture;
-      FGestureTarget = QPoint(request.X, request.Y);
-      ShapeWindow();
-      FRequestEnd.start(kGestureMs);
-      update();
+    case TRequestKind::GestureAt: {
+      const QPoint centre = geometry().center();
+      const char* gesture = GestureToward(centre.x(), centre.y(), request.X, request.Y);
+      if (!isVisible() || !FPlayer.Play(gesture, [this] { Complete(); })) Complete();
       return;
-    case TRequestKind::Play:
-      if (request.Text == "Explain" || request.Text == "Speaking") {
-        FPose = TPose::Explain;
-        ShapeWindow();
-        FRequestEnd.start(kExplainMs);
-        update();
-      } else {
-        Complete();  // an animation this figure does not have ends at once
-      }
+    }
+    case TRequestKind::Play: {
+      // An animation the character does not have ends at once; one that loops is played once
+      // round, then the character rests.
+      const TCharacterAnimation* a = FPlayer.Character() ? FPlayer.Character()->Info.Find(request.Text) : nullptr;
+      const bool loops = a && a->Loops;
+      if (!isVisible() || !FPlayer.Play(request.Text, [this, loops] {
+            Complete();
+            if (loops) Rest();
+          }))
+        Complete();
       return;
+    }
   }
+}
+
+void TCharacterWindow::FinishHide() {
+  FPlayer.Stop();
+  QWidget::hide();
+  Complete();
+  Post([this] {
+    if (Events.Hidden) Events.Hidden();
+  });
 }
 
 void TCharacterWindow::EndSpeech() {
@@ -197,12 +238,11 @@ void TCharacterWindow::Complete() {
       if (!FSpeaking) FBalloon->hide();
     });
   }
-  if (kind == TRequestKind::GestureAt || kind == TRequestKind::Play) {
-    FPose = TPose::Idle;
-    ShapeWindow();
-  }
+  if (kind == TRequestKind::Speak) Rest();
   if (kind == TRequestKind::MoveTo) {
     FMoving = false;
+    FMoveStep.stop();
+    Rest();
     Post([this, p = pos()] {
       if (Events.Moved) Events.Moved(p.x(), p.y());
     });
@@ -212,21 +252,19 @@ void TCharacterWindow::Complete() {
     if (Events.RequestComplete) Events.RequestComplete(id);
   });
   if (!FQueue.Empty()) Post([this] { RunNext(); });
-  update();
 }
 
 void TCharacterWindow::Stop() {
   FRequestEnd.stop();
   EndSpeech();
   FMoving = false;
-  FPose = TPose::Idle;
-  ShapeWindow();
+  FMoveStep.stop();
   FBalloon->hide();
   for (TRequestId id : FQueue.Clear())
     Post([this, id] {
       if (Events.RequestComplete) Events.RequestComplete(id);
     });
-  update();
+  Rest();
 }
 
 void TCharacterWindow::SetPosition(int left, int top) { move(left, top); }
@@ -249,14 +287,12 @@ void TCharacterWindow::PlaceBalloon() {
   FBalloon->move(left, above ? y() - b.height() : y() + height());
 }
 
-void TCharacterWindow::Tick() {
-  if (FMoving) {
-    const double t = std::clamp(static_cast<double>(FClock.elapsed() - FMoveStart) / static_cast<double>(FMoveDuration), 0.0, 1.0);
-    const double eased = t * t * (3 - 2 * t);
-    move(FMoveFrom + (FMoveTo - FMoveFrom) * eased);
-    if (t >= 1) Complete();
-  }
-  update();
+void TCharacterWindow::MoveTick() {
+  if (!FMoving) return;
+  const double t = std::clamp(static_cast<double>(FClock.elapsed() - FMoveStart) / static_cast<double>(FMoveDuration), 0.0, 1.0);
+  const double eased = t * t * (3 - 2 * t);
+  move(FMoveFrom + (FMoveTo - FMoveFrom) * eased);
+  if (t >= 1) Complete();
 }
 
 void TCharacterWindow::AddCommand(const std::string& name, const std::string& caption, bool enabled, bool visible) {
@@ -376,120 +412,12 @@ bool TCharacterWindow::VoiceAvailable() {
 #endif
 }
 
-// The drawn figure: a small wizard in a starry robe and pointed hat, breathing, blinking, moving
-// its mouth while it speaks and raising its arm to point or explain.
 void TCharacterWindow::paintEvent(QPaintEvent*) {
+  const QImage* frame = FPlayer.Frame();
+  if (!frame) return;
   QPainter p(this);
-  const double t = static_cast<double>(FClock.elapsed()) / 1000.0;
-  DrawFigure(p, t, 2.0 * std::sin(t * 2.2));
-}
-
-// The window's shape: the figure at both ends of its breathing with its arm as the pose holds it,
-// so that a desktop without transparency shows the figure and not a square around it. Taken
-// again whenever the pose changes.
-void TCharacterWindow::ShapeWindow() {
-  QImage shape(size(), QImage::Format_ARGB32_Premultiplied);
-  shape.fill(Qt::transparent);
-  {
-    QPainter p(&shape);
-    DrawFigure(p, 1.0, -2.5);
-    DrawFigure(p, 1.0, 2.5);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 12, Qt::SolidLine, Qt::RoundCap));
-    // The explaining arm sweeps; the resting and pointing arms are in the figure drawn above.
-    for (int k = 0; FPose == TPose::Explain && k <= 10; ++k) {
-      const double a = -1.1 + k * 0.1;
-      for (double bob : {-2.5, 0.0, 2.5}) {
-        const QPointF shoulder(70, 78 + bob);
-        p.drawLine(shoulder, shoulder + QPointF(std::cos(a), std::sin(a)) * 31);
-      }
-    }
-  }
-  setMask(QBitmap::fromImage(shape.createAlphaMask()));
-}
-
-void TCharacterWindow::DrawFigure(QPainter& p, double t, double bob) {
-  p.save();
-  p.setRenderHint(QPainter::Antialiasing);
-  p.translate(0, bob);
-  const QColor robe(52, 72, 168), robeDark(34, 46, 120), skin(246, 214, 180), beard(245, 245, 245);
-
-  // Staff on the left.
-  p.setPen(QPen(QColor(120, 80, 40), 4, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(22, 60), QPointF(22, 146));
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(120, 220, 255));
-  p.drawEllipse(QPointF(22, 56), 7, 7);
-
-  // Robe.
-  QPainterPath gown;
-  gown.moveTo(60, 62);
-  gown.lineTo(98, 146);
-  gown.quadTo(60, 152, 24, 146);
-  gown.closeSubpath();
-  p.setBrush(robe);
-  p.drawPath(gown);
-  p.setBrush(QColor(255, 230, 120));
-  for (const QPointF& s : {QPointF(52, 110), QPointF(72, 126), QPointF(64, 92), QPointF(44, 134)}) p.drawEllipse(s, 2.2, 2.2);
-
-  // Arm: resting, pointing toward the gesture's target, or waving while it explains.
-  double angle = 1.9;  // radians from the shoulder, downward-left at rest
-  const QPointF shoulder(70, 78);
-  if (FPose == TPose::Gesture) {
-    const QPointF target = mapFromGlobal(FGestureTarget);
-    angle = std::atan2(target.y() - shoulder.y(), target.x() - shoulder.x());
-  } else if (FPose == TPose::Explain) {
-    angle = -0.6 + 0.5 * std::sin(t * 6);
-  } else {
-    angle = 1.2;
-  }
-  const QPointF hand = shoulder + QPointF(std::cos(angle), std::sin(angle)) * 30;
-  p.setPen(QPen(robeDark, 9, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(shoulder, hand);
-  p.setPen(Qt::NoPen);
-  p.setBrush(skin);
-  p.drawEllipse(hand, 5, 5);
-
-  // Face, beard and eyes.
-  p.setBrush(skin);
-  p.drawEllipse(QPointF(60, 52), 15, 16);
-  QPainterPath beardPath;
-  beardPath.moveTo(46, 54);
-  beardPath.quadTo(60, 104, 74, 54);
-  beardPath.quadTo(60, 64, 46, 54);
-  p.setBrush(beard);
-  p.drawPath(beardPath);
-  const bool blink = std::fmod(t, 4.0) < 0.15;
-  p.setBrush(QColor(30, 30, 60));
-  if (blink) {
-    p.setPen(QPen(QColor(30, 30, 60), 1.5));
-    p.drawLine(QPointF(51, 48), QPointF(57, 48));
-    p.drawLine(QPointF(63, 48), QPointF(69, 48));
-    p.setPen(Qt::NoPen);
-  } else {
-    p.drawEllipse(QPointF(54, 48), 2.2, 2.6);
-    p.drawEllipse(QPointF(66, 48), 2.2, 2.6);
-  }
-  // Mouth: opens and closes while speaking.
-  const double open = FSpeaking ? 1.0 + 3.0 * std::fabs(std::sin(t * 11)) : 0.8;
-  p.setBrush(QColor(150, 40, 40));
-  p.drawEllipse(QPointF(60, 60), 4.0, open);
-
-  // Hat.
-  QPainterPath hat;
-  hat.moveTo(38, 40);
-  hat.lineTo(82, 40);
-  hat.lineTo(66, 2);
-  hat.quadTo(60, 0, 58, 6);
-  hat.closeSubpath();
-  p.setBrush(robe);
-  p.drawPath(hat);
-  p.setBrush(robeDark);
-  p.drawRoundedRect(QRectF(34, 36, 52, 7), 3, 3);
-  p.setBrush(QColor(255, 230, 120));
-  p.drawEllipse(QPointF(62, 22), 3, 3);
-  p.drawEllipse(QPointF(55, 31), 2, 2);
-  p.restore();
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.drawImage(0, 0, *frame);
 }
 
 TBalloon::TBalloon(QWidget* owner) : QWidget(owner, FloatingFlags()) {

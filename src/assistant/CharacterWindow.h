@@ -1,16 +1,19 @@
-// The guide on the desktop: a frameless, see-through window above the others holding the
-// character (its pictures, or a small wizard drawn here when it has none), a speech balloon beside
+// The guide on the desktop: a frameless, see-through window above the others showing the
+// character's frames (read from its character file), shaped to the frame shown, a speech balloon beside
 // it, its command menu on the right button and a command window, dragging with the left button,
 // and the texts read aloud by the desktop's text-to-speech in a French voice when there is one.
 // Every request returns at once; timers and the speech engine's signals complete them.
 #pragma once
 
+#include <QBitmap>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 
+#include "assistant/CharacterPlayer.h"
 #include "assistant/Presenter.h"
 #include "assistant/PresenterQueue.h"
 
@@ -28,7 +31,10 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   explicit TCharacterWindow(QWidget* owner = nullptr);
   ~TCharacterWindow() override;
 
+  // Reads the character file at `file` (a path); false, with the reason in LastError(), when it
+  // cannot be read. The window takes the character's frame size.
   bool Load(const std::string& id, const std::string& file) override;
+  std::string LastError() const override { return FError; }
   void Unload(const std::string& id) override;
   bool Loaded() const override { return !FId.empty(); }
   TRequestId Show() override;
@@ -57,6 +63,8 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   TBalloon* Balloon() const { return FBalloon; }
   QWidget* CommandWindow() const;
   const TCommandList& Commands() const { return FCommands; }
+  // The frames' playback (what is shown, for tests and the benchmark).
+  const TFramePlayer& Player() const { return FPlayer; }
   // Runs a command as the menu does (for the command window and tests).
   void ChooseCommand(const QString& name);
 
@@ -66,26 +74,32 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   TRequestId Queue(TRequest request);
   void RunNext();
   void Begin(const TRequest& request);
   void Complete();
-  void Tick();
+  void MoveTick();
+  void FinishHide();
+  void Rest();
+  void FrameChanged();
   void Post(std::function<void()> event);
   void PlaceBalloon();
   void ShowContextMenu(const QPoint& globalPos);
   void EndSpeech();
-  void ShapeWindow();
-  void DrawFigure(QPainter& p, double t, double bob);
 
   std::string FId;
+  std::string FError;
+  TFramePlayer FPlayer;
+  const QImage* FShape = nullptr;  // the outline the window has now
+  std::map<const QImage*, QBitmap> FShapes;  // outlines made into bitmaps, once each
   TRequestQueue FQueue;
   TCommandList FCommands;
   TBalloon* FBalloon = nullptr;
   QPointer<QListWidget> FCommandWindow;
-  QTimer FFrame;       // drawing of the figure's motion
+  QTimer FMoveStep;    // steps of a move, running only while the character moves
   QTimer FRequestEnd;  // end of a timed request
   QElapsedTimer FClock;
   bool FSpeaking = false;
@@ -93,9 +107,6 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   bool FUsingVoice = false;
   QTextToSpeech* FSpeech = nullptr;
   bool FSpeechProbed = false;
-  // Animation in progress.
-  enum class TPose { Idle, Gesture, Explain } FPose = TPose::Idle;
-  QPoint FGestureTarget;
   QPoint FMoveFrom, FMoveTo;
   qint64 FMoveStart = 0, FMoveDuration = 0;
   bool FMoving = false;

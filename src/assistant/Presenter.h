@@ -24,9 +24,10 @@ class IAssistantPresenter {
  public:
   virtual ~IAssistantPresenter() = default;
 
-  // Loads the character of `file` under `id`; a file without pictures gives the drawn figure.
-  // Loading the identifier already loaded keeps the character as it is.
+  // Loads the character of `file` under `id`; false when the file cannot be read, with the reason
+  // in LastError(). Loading the identifier already loaded keeps the character as it is.
   virtual bool Load(const std::string& id, const std::string& file) = 0;
+  virtual std::string LastError() const { return {}; }
   virtual void Unload(const std::string& id) = 0;
   virtual bool Loaded() const = 0;
 

@@ -61,7 +61,7 @@ void TAssistant::StartTips() {
   const double u = static_cast<double>(random() >> 8) / static_cast<double>(1u << 24);
   FTipIndex = RandomTipIndex(u, FTips.Count());
 
-  FPresenter.Load(kCharacterId, FCharacterFile);
+  if (!LoadCharacter()) return;
   if (FVisible) {
     if (FMode != TAssistantMode::Presentations) {
       FPrompt.Information(kMsgAgentLoaded);
@@ -75,6 +75,12 @@ void TAssistant::StartTips() {
   FPresenter.Show();
   FMode = TAssistantMode::Tips;
   ShowCurrentTip();
+}
+
+bool TAssistant::LoadCharacter() {
+  if (FPresenter.Load(kCharacterId, FCharacterFile)) return true;
+  FPrompt.Error(FPresenter.LastError());
+  return false;
 }
 
 void TAssistant::AddTipCommands() {
@@ -108,7 +114,10 @@ void TAssistant::ShowCurrentTip() {
 
 void TAssistant::StartPresentations(IMainTourHost& host) {
   if (StartPresentationTimer) StartPresentationTimer();
-  FPresenter.Load(kCharacterId, FCharacterFile);
+  if (!LoadCharacter()) {
+    if (StopPresentationTimer) StopPresentationTimer();
+    return;
+  }
   if (FVisible && FMode == TAssistantMode::Presentations) {
     FPrompt.Information(kMsgAgentLoaded);
     return;

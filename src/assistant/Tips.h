@@ -81,6 +81,9 @@ class TAssistant {
   void OnCommand(const std::string& name);
   void OnRequestComplete(TRequestId) { ++FRequests; }
 
+  // The character file the next load reads (the one loaded stays until it is hidden).
+  void SetCharacterFile(std::string file) { FCharacterFile = file.empty() ? kDefaultCharacter : std::move(file); }
+
   // Seed of the starting tip's random draw; by default taken from the clock.
   void SetSeed(uint32_t seed) { FSeed = seed; }
   // Where the character stands when it appears (screen point of its top-left corner).
@@ -99,6 +102,8 @@ class TAssistant {
  private:
   void AddTipCommands();
   void Place();
+  // Loads the character file under its identifier, telling the user why when it cannot be read.
+  bool LoadCharacter();
 
   IAssistantPresenter& FPresenter;
   IPrompt& FPrompt;

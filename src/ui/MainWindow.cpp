@@ -34,6 +34,7 @@
 #include "ui/PrintDialog.h"
 #include "ui/Properties.h"
 #include "ui/RenameDialog.h"
+#include "ui/SelectAgentDialog.h"
 #include "ui/ToolDialogs.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
@@ -144,7 +145,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateAssistant() {
   FCharacter = new TCharacterWindow(this);
-  const std::string characterFile = FSettings.ReadString(kOptionsKey, "MsAgent");
+  const std::string characterFile = ResolveCharacterPath(FSettings.ReadString(kOptionsKey, kAgentSetting));
   FAssistant = std::make_unique<TAssistant>(*FCharacter, *FPrompt, FindDataFile(kTipsFileName), characterFile);
   // The character appears in the lower right third of the main window.
   FAssistant->Placement = [this](int w, int h) {
@@ -439,7 +440,10 @@ void TfrmMain::CreateActions() {
   shading->addAction(NewAction("actPhong", "Phong", {}, [this] { SetShading(3); }));
   for (QAction* a : shading->actions()) a->setCheckable(true);
   Action("actGouraud")->setChecked(true);
-  later(NewAction("actSelectionAgent", "&Sélectionner l'agent", {}, [] {}));
+  NewAction("actSelectionAgent", "&Sélectionner l'agent", {}, [this] {
+    if (TSelectAgent(this, FSettings).exec() == QDialog::Accepted)
+      FAssistant->SetCharacterFile(ResolveCharacterPath(FSettings.ReadString(kOptionsKey, kAgentSetting)));
+  });
   NewAction("actOptions", "&Options", {}, [this] {
     TFrmOptions dialog(this, FSettings, *FPrompt, FToolBoxFixed, [this](bool fixed, uint32_t background) {
       // The background colour takes effect at once; the tool box follows its switch.

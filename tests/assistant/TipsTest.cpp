@@ -88,6 +88,22 @@ TEST_F(TipsFixture, MissingOrEmptyFileStopsWithTheReinstallMessage) {
   EXPECT_TRUE(Presenter.Calls.empty());
 }
 
+TEST_F(TipsFixture, ACharacterThatCannotBeReadIsReportedAndNothingIsShown) {
+  WriteTips(Path, 5);
+  Presenter.Error = "Le fichier du personnage est introuvable";
+  Assistant.SetCharacterFile("/nulle/part/hibou.acs");
+  Assistant.StartTips();
+  EXPECT_EQ(Presenter.LoadedFile, "/nulle/part/hibou.acs");
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{Presenter.Error});
+  EXPECT_TRUE(Presenter.Calls.empty());
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::None);
+  // Once readable, the next start goes ahead with the file last set.
+  Presenter.Error.clear();
+  Assistant.StartTips();
+  EXPECT_EQ(Presenter.LoadedFile, "/nulle/part/hibou.acs");
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::Tips);
+}
+
 TEST_F(TipsFixture, StartLoadsShowsAndReadsATipThenCommandsCycle) {
   WriteTips(Path, 5);
   bool timerStopped = false;

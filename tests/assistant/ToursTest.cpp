@@ -188,6 +188,16 @@ TEST_F(PresentationFixture, EveryTourSpeaksInOrderAndChoosingAnotherRestartsAtIt
   EXPECT_EQ(Assistant.Presentation()->Tour(), TTour::Options);
 }
 
+TEST_F(PresentationFixture, UnreadableCharacterIsReportedAndNothingStarts) {
+  Presenter.Error = "Le personnage est illisible";
+  Assistant.StartPresentations(Host);
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{"Le personnage est illisible"});
+  EXPECT_EQ(TimerStarts, 1);
+  EXPECT_EQ(TimerStops, 1);
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::None);
+  EXPECT_TRUE(Presenter.Calls.empty());
+}
+
 TEST_F(PresentationFixture, HiddenCharacterStopsEveryStepAndModesSwitchBothWays) {
   Assistant.StartPresentations(Host);
   Assistant.OnShown();

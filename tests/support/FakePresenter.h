@@ -14,10 +14,12 @@ namespace ixoral::test {
 class TFakePresenter : public IAssistantPresenter {
  public:
   bool Load(const std::string& id, const std::string& file) override {
-    LoadedId = id;
     LoadedFile = file;
+    if (!Error.empty()) return false;
+    LoadedId = id;
     return true;
   }
+  std::string LastError() const override { return Error; }
   void Unload(const std::string& id) override {
     if (LoadedId == id) LoadedId.clear();
     Commands.clear();
@@ -62,7 +64,7 @@ class TFakePresenter : public IAssistantPresenter {
     Calls.push_back(what);
     return static_cast<TRequestId>(Calls.size());
   }
-  std::string LoadedId, LoadedFile;
+  std::string LoadedId, LoadedFile, Error;
   std::vector<std::string> Calls, Spoken, Commands, Played;
   std::vector<std::pair<int, int>> Moves, Gestures;
   bool SpeakingNow = false;

@@ -5,16 +5,27 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
+#include "assistant/CharacterFolders.h"
 #include "assistant/CharacterWindow.h"
+#include "commands/Preferences.h"
+#include "platform/Settings.h"
 #include "ui/MainWindow.h"
+#include "ui/SelectAgentDialog.h"
 
 using namespace ixoral;
 
 namespace {
+
+std::string Shipped(const char* name) { return ResolveCharacterPath(name); }
 
 // The character and its balloon are separate windows; the picture shows them as they stand.
 void Screenshot(TCharacterWindow& c, const char* name) {
@@ -46,7 +57,11 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
   c.SetVoiceEnabled(false);
   TEventLog log(c);
   EXPECT_EQ(c.Show(), 0) << "nothing is queued without a character";
-  ASSERT_TRUE(c.Load(kCharacterId, "absent.acs"));
+  EXPECT_FALSE(c.Load(kCharacterId, "absent.acs"));
+  EXPECT_EQ(c.LastError(), kMsgCharacterNotFound);
+  EXPECT_FALSE(c.Loaded());
+  ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs"))) << c.LastError();
+  EXPECT_EQ(QSize(c.Width(), c.Height()), QSize(128, 160)) << "the window takes the frame size";
   c.SetPosition(300, 300);
 
   QElapsedTimer clock;
@@ -60,6 +75,8 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
   EXPECT_EQ(moved, spoken + 1);
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return c.Speaking(); }, 2000));
+  EXPECT_EQ(c.Player().Animation(), kAnimSpeaking);
+  EXPECT_TRUE(c.Player().Running());
   EXPECT_TRUE(c.isVisible());
   EXPECT_TRUE(c.Balloon()->isVisible());
   EXPECT_EQ(c.Balloon()->Text(), QString::fromStdString(text));
@@ -77,6 +94,7 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
   EXPECT_EQ(log.Completed, (std::vector<TRequestId>{shown, spoken, moved}));
   EXPECT_EQ(c.pos(), QPoint(340, 320));
   EXPECT_EQ(log.Order.back(), "moved 340,320");
+  EXPECT_EQ(c.Player().Animation(), kAnimIdle) << "the character rests once the requests are done";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !c.Balloon()->isVisible(); }, 3000)) << "the balloon goes once read";
 }
 
@@ -84,7 +102,7 @@ TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
   TCharacterWindow c;
   c.SetVoiceEnabled(false);
   TEventLog log(c);
-  c.Load(kCharacterId, {});
+  ASSERT_TRUE(c.Load(kCharacterId, Shipped("hibou.acs")));
   c.Show();
   const TRequestId a = c.Speak("Un premier texte assez long pour durer un moment.");
   const TRequestId b = c.GestureAt(0, 0);
@@ -120,6 +138,163 @@ TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
   QTest::mouseRelease(&c, Qt::LeftButton, {}, QPoint(90, 70));
   EXPECT_EQ(c.pos(), start + QPoint(40, 20));
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.Order.back().rfind("moved", 0) == 0; }, 2000));
+}
+
+TEST(CharacterWindow, PlaysItsAnimationsShowGesturesAndHideThenRestsUntilHidden) {
+  TCharacterWindow c;
+  c.SetVoiceEnabled(false);
+  TEventLog log(c);
+  ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs")));
+  EXPECT_FALSE(c.Player().Running()) << "nothing moves before the character is shown";
+  c.SetPosition(400, 300);
+  const TRequestId shown = c.Show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.isVisible(); }, 2000));
+  EXPECT_EQ(c.Player().Animation(), kAnimShow);
+  EXPECT_FALSE(c.mask().isEmpty()) << "the window takes the frame's outline";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Completed.size() == 1; }, 3000));
+  EXPECT_EQ(log.Completed[0], shown);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimIdle; }, 1000));
+  EXPECT_TRUE(c.Player().Running());
+
+  // A gesture goes toward the target's side: up, down, left, right of the character's centre.
+  const QPoint centre = c.geometry().center();
+  const std::pair<QPoint, const char*> targets[] = {{centre + QPoint(0, -300), kAnimGestureUp},
+                                                    {centre + QPoint(20, 300), kAnimGestureDown},
+                                                    {centre + QPoint(-300, 40), kAnimGestureLeft},
+                                                    {centre + QPoint(300, -40), kAnimGestureRight}};
+  for (const auto& [target, gesture] : targets) {
+    const TRequestId id = c.GestureAt(target.x(), target.y());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == gesture; }, 2000)) << gesture;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.Completed.empty() && log.Completed.back() == id; }, 4000)) << gesture;
+  }
+  // A named animation plays through; an unknown one completes at once.
+  const TRequestId explained = c.Play("Explain");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimExplain; }, 2000));
+  const TRequestId unknown = c.Play("Danse");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Completed.size() == 7; }, 6000));
+  EXPECT_EQ(std::vector<TRequestId>(log.Completed.end() - 2, log.Completed.end()),
+            (std::vector<TRequestId>{explained, unknown}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimIdle; }, 1000));
+
+  // A move loops "Moving" while it lasts.
+  c.MoveTo(600, 350, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimMoving; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.pos() == QPoint(600, 350) && c.Player().Animation() == kAnimIdle; }, 4000));
+
+  c.Hide();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimHide; }, 2000));
+  EXPECT_TRUE(c.isVisible()) << "the character stays while it disappears";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !c.isVisible(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Order.back() == "hidden"; }, 2000));
+  EXPECT_FALSE(c.Player().Running()) << "a hidden character costs nothing";
+  QTest::qWait(300);
+  EXPECT_FALSE(c.Player().Running());
+}
+
+// The chooser over a folder of copies of the shipped characters (the owl as "hibou.acs", the
+// wizard under any other name).
+struct TChooserFixture {
+  explicit TChooserFixture(const std::vector<std::string>& names) {
+    for (size_t k = 0; k < names.size(); ++k)
+      std::filesystem::copy_file(Shipped(names[k] == "hibou.acs" ? "hibou.acs" : "merlin.acs"), Folder.File(names[k]));
+  }
+  test::TTempFolder Folder{"chooser"};
+  test::TTempFolder Home{"chooser-settings"};
+  TScriptedPrompt Prompt;
+  TSettingsStore Settings{Home.File("settings.ini"), &Prompt};
+};
+
+QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButton*>(QString::fromLatin1(name)); }
+QString Field(QWidget& w, const char* name) { return w.findChild<QLineEdit*>(QString::fromLatin1(name))->text(); }
+
+TEST(SelectAgent, NextAndPreviousFollowTheListAndOkKeepsTheCharacterShown) {
+  TChooserFixture f({"merlin.acs", "hibou.acs", "zorro.acs"});
+  std::ofstream(f.Folder.File("notes.txt")) << "pas un personnage";
+  TSelectAgent dialog(nullptr, f.Settings, {f.Folder.Path().string()});
+  EXPECT_EQ(dialog.TitleLabel()->text(),
+            QString::fromUtf8(kSelectAgentCaption));
+  EXPECT_EQ(dialog.TitleTab(), 180);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  ASSERT_EQ(dialog.Entries().size(), 3u);
+  QPushButton *next = Button(dialog, "btnSuivant"), *previous = Button(dialog, "btnPrecedent");
+  ASSERT_TRUE(next && previous);
+  EXPECT_EQ(dialog.Current(), 0);
+  EXPECT_TRUE(next->isEnabled());
+  EXPECT_FALSE(previous->isEnabled());
+  EXPECT_EQ(Field(dialog, "edNom"), QStringLiteral("Hibou")) << "in name order";
+  EXPECT_EQ(Field(dialog, "edVersion"), QStringLiteral("1.0"));
+  EXPECT_FALSE(Field(dialog, "edDescription").isEmpty());
+  EXPECT_FALSE(Field(dialog, "edExtraData").isEmpty());
+  EXPECT_TRUE(dialog.findChild<QLineEdit*>(QStringLiteral("edNom"))->isReadOnly());
+  // The preview plays the character's resting frames, centred in the panel.
+  const QRect frame = dialog.Preview()->FrameRect();
+  EXPECT_EQ(frame.center(), dialog.Preview()->rect().center());
+  EXPECT_EQ(dialog.Preview()->Player().Animation(), kAnimIdle);
+  EXPECT_TRUE(dialog.Preview()->Player().Running());
+  dialog.grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/select_agent.png"));
+
+  QTest::mouseClick(next, Qt::LeftButton);
+  EXPECT_EQ(Field(dialog, "edNom"), QStringLiteral("Merlin"));
+  EXPECT_TRUE(next->isEnabled());
+  EXPECT_TRUE(previous->isEnabled());
+  QTest::mouseClick(next, Qt::LeftButton);
+  EXPECT_EQ(dialog.Current(), 2);
+  EXPECT_FALSE(next->isEnabled());
+  EXPECT_TRUE(previous->isEnabled());
+  QTest::mouseClick(previous, Qt::LeftButton);
+  EXPECT_EQ(dialog.Current(), 1);
+  dialog.grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/select_agent_merlin.png"));
+
+  QTest::mouseClick(Button(dialog, "btnOK"), Qt::LeftButton);
+  EXPECT_EQ(f.Settings.ReadString("\\options", kAgentSetting), "merlin.acs");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 3000));
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(SelectAgent, OneCharacterOrNoneLeavesNextDisabledAndFermerWritesNothing) {
+  {
+    TChooserFixture f({"hibou.acs"});
+    TSelectAgent dialog(nullptr, f.Settings, {f.Folder.Path().string()});
+    EXPECT_EQ(dialog.Current(), 0);
+    EXPECT_FALSE(Button(dialog, "btnSuivant")->isEnabled());
+    EXPECT_FALSE(Button(dialog, "btnPrecedent")->isEnabled());
+    EXPECT_EQ(Field(dialog, "edNom"), QStringLiteral("Hibou"));
+    dialog.show();
+    QTest::mouseClick(Button(dialog, "btnFermer"), Qt::LeftButton);
+    EXPECT_EQ(f.Settings.ReadString("\\options", kAgentSetting), "");
+  }
+  TChooserFixture f({});
+  std::filesystem::create_directory(f.Folder.File("dossier.acs"));
+  TSelectAgent dialog(nullptr, f.Settings, {f.Folder.Path().string()});
+  EXPECT_EQ(dialog.Current(), -1);
+  EXPECT_FALSE(Button(dialog, "btnSuivant")->isEnabled());
+  EXPECT_FALSE(Button(dialog, "btnPrecedent")->isEnabled());
+  EXPECT_EQ(dialog.Preview()->Player().Frame(), nullptr) << "no character is shown";
+  EXPECT_TRUE(Field(dialog, "edNom").isEmpty());
+  dialog.show();
+  QTest::mouseClick(Button(dialog, "btnOK"), Qt::LeftButton);
+  EXPECT_EQ(f.Settings.ReadString("\\options", kAgentSetting), "");
+}
+
+TEST(AssistantInMainWindow, TheChosenCharacterIsTheOneLoaded) {
+  test::TTempFolder folder("assistant-agent");
+  TScriptedPrompt prompt;
+  test::TScriptedFiles files;
+  TMemoryClipboard clipboard;
+  TSettingsStore settings(folder.File("settings.ini"), &prompt);
+  settings.WriteString("\\options", kAgentSetting, "hibou.acs");
+  TfrmMain window(settings, &prompt, &files, &clipboard);
+  window.Start();
+  window.Character()->SetVoiceEnabled(false);
+  window.Action(QStringLiteral("actConseils"))->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.Character()->Speaking(); }, 3000));
+  EXPECT_EQ(QSize(window.Character()->Width(), window.Character()->Height()), QSize(120, 140)) << "the owl";
+  EXPECT_TRUE(prompt.Texts().empty());
+  ASSERT_NE(window.Action(QStringLiteral("actSelectionAgent")), nullptr);
+  EXPECT_TRUE(window.Action(QStringLiteral("actSelectionAgent"))->isEnabled());
+  prompt.QueueAnswer(TAnswer::No);
+  window.close();
 }
 
 TEST(AssistantInMainWindow, ConseilsShowsATipAndTheCommandsCycleThem) {
