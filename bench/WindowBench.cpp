@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "assistant/CharacterFolders.h"
 #include "platform/DataFiles.h"
 #include "scene/Scene.h"
 #include "ui/MainWindow.h"
@@ -102,6 +103,47 @@ void BM_RedrawOf1000Objects(benchmark::State& state) {
   for (auto _ : state) shown.Window.Panel()->RedrawNow();
 }
 BENCHMARK(BM_RedrawOf1000Objects)->Unit(benchmark::kMillisecond);
+
+// Counts the paints a widget receives.
+struct TPaintCounter : QObject {
+  int Paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++Paints;
+    return false;
+  }
+};
+
+// A redraw of the views asked through the event loop, from the request to the panel painted, in a
+// scene of 100 cubes: without the assistant (0), and with the character on the screen speaking, its
+// frames and balloon running on the same thread (1). The character's timers fire between the
+// requests, so any frame of its due during a request delays that redraw.
+void BM_SceneRedrawBesideTheCharacter(benchmark::State& state) {
+  TShownWindow shown(100);
+  TfrmMain& w = shown.Window;
+  TCharacterWindow& c = *w.Character();
+  if (state.range(0) == 1) {
+    c.SetVoiceEnabled(false);
+    c.Load(kCharacterId, ResolveCharacterPath(kDefaultCharacter));
+    c.SetPosition(900, 500);
+    c.Show();
+    for (int k = 0; k < 50; ++k)
+      c.Speak("Voici la scène, c'est elle qui va vous permettre de déplacer simplement des points.");
+    if (!QTest::qWaitFor([&] { return c.Speaking(); }, 3000)) state.SkipWithError("the character does not speak");
+  }
+  TPaintCounter counter;
+  w.Panel()->installEventFilter(&counter);
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTest::qWait(7);
+    const int before = counter.Paints;
+    state.ResumeTiming();
+    w.Panel()->update();
+    while (counter.Paints == before) QApplication::processEvents();
+  }
+  w.Panel()->removeEventFilter(&counter);
+  if (state.range(0) == 1) c.Stop();
+}
+BENCHMARK(BM_SceneRedrawBesideTheCharacter)->Arg(0)->Arg(1)->Iterations(300)->Unit(benchmark::kMillisecond);
 
 // A new current object: the inspector's controls built again for it, filled and painted (the
 // selection's own work, the browser and the views, is left out). Argument 0: a cube after a

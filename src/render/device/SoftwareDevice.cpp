@@ -321,8 +321,13 @@ struct TCorner {
 #undef VB_LANES
 #undef VB_SQRT
 
+// The AVX2 copy: GCC takes the target for what follows, clang as an attribute on each function.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 #define VB_NAME TransformAndLightAvx2
 #define VB_CORNERS PositionsAndCornersAvx2
 #define VB_LANES 8
@@ -332,7 +337,11 @@ struct TCorner {
 #undef VB_CORNERS
 #undef VB_LANES
 #undef VB_SQRT
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 using TBatchFn = void (*)(const TBatchJob&);
 using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
