@@ -168,6 +168,7 @@ TEST_F(TipsFixture, FileRemovedOrCutWhileShowingReportsTheMissingFile) {
   WriteTips(Path, 0, 30);  // cut below one record
   Assistant.OnCommand(kCmdNextTip);
   EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgTipsFileMissing});
+  EXPECT_EQ(Assistant.TipIndex(), 1) << "an index past a file of no tips comes back to the first";
   std::remove(Path.c_str());
   Prompt.ClearShown();
   Assistant.ShowCurrentTip();
