@@ -164,8 +164,9 @@ void TCharacterWindow::Begin(const TRequest& request) {
       if (VoiceAvailable()) {
         FUsingVoice = true;
         FSpeech->say(text);
-        // A voice that never reports its end must not hold the queue: the reading time, doubled.
-        FRequestEnd.start(2 * BalloonMilliseconds(request.Text) + 5000);
+        // A voice that never reports its end (an engine without a working sound output) must not
+        // hold the queue: half as long again as the reading time, and two seconds more.
+        FRequestEnd.start(VoiceCapMilliseconds(request.Text));
         return;
       }
 #endif

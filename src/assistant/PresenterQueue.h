@@ -46,6 +46,9 @@ class TRequestQueue {
 // How long a balloon stays up when no voice reads it: a reading time from the number of
 // characters (about 15 characters a second), never shorter than 2 s nor longer than 20 s.
 int BalloonMilliseconds(const std::string& utf8Text);
+// How long a text read aloud may take before the character stops waiting for the voice's end:
+// half as long again as the reading time, and two seconds more.
+inline int VoiceCapMilliseconds(const std::string& utf8Text) { return BalloonMilliseconds(utf8Text) * 3 / 2 + 2000; }
 
 struct TCommandEntry {
   std::string Name;

@@ -98,6 +98,24 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
   ASSERT_TRUE(QTest::qWaitFor([&] { return !c.Balloon()->isVisible(); }, 3000)) << "the balloon goes once read";
 }
 
+// Only where the desktop has a speech engine with a French voice (speech-dispatcher and espeak-ng
+// on Debian); elsewhere the balloon alone speaks, as the test above shows.
+TEST(CharacterWindow, SpeaksAloudWithTheEngineAndTheBalloonWhereAFrenchVoiceExists) {
+  TCharacterWindow c;
+  if (!c.VoiceAvailable()) GTEST_SKIP() << "no French voice on this desktop";
+  TEventLog log(c);
+  ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs"))) << c.LastError();
+  c.Show();
+  const TRequestId spoken = c.Speak("Bonjour.");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.Speaking(); }, 5000));
+  EXPECT_TRUE(c.Balloon()->isVisible());
+  EXPECT_EQ(c.Balloon()->Text(), QStringLiteral("Bonjour."));
+  // The engine's return to rest ends the request; an engine that cannot make a sound (no sound
+  // server reachable) is given up at the voice's cap.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !c.Speaking(); }, VoiceCapMilliseconds("Bonjour.") + 1500));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !log.Completed.empty() && log.Completed.back() == spoken; }, 2000));
+}
+
 TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
   TCharacterWindow c;
   c.SetVoiceEnabled(false);
