@@ -1,5 +1,7 @@
 #include "assistant/CharacterWindow.h"
 
+#include "assistant/Voice.h"
+
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -10,9 +12,6 @@
 #include <QScreen>
 #include <cmath>
 
-#ifdef IXORAL_HAVE_SPEECH
-#include <QTextToSpeech>
-#endif
 
 namespace ixoral {
 
@@ -41,14 +40,17 @@ TCharacterWindow::TCharacterWindow(QWidget* owner) : QWidget(owner, FloatingFlag
   FMoveStep.setInterval(kMoveStepMs);
   connect(&FMoveStep, &QTimer::timeout, this, [this] { MoveTick(); });
   FRequestEnd.setSingleShot(true);
-  connect(&FRequestEnd, &QTimer::timeout, this, [this] { Complete(); });
+  connect(&FRequestEnd, &QTimer::timeout, this, [this] {
+    // A voice that let its cap pass without reporting its end no longer answers: the balloon
+    // alone speaks from now on.
+    if (FUsingVoice && FVoice) FVoice->GiveUp();
+    Complete();
+  });
   FClock.start();
 }
 
 TCharacterWindow::~TCharacterWindow() {
-#ifdef IXORAL_HAVE_SPEECH
-  if (FSpeech) FSpeech->stop();
-#endif
+  if (FVoice) FVoice->Stop();
   delete FCommandWindow.data();
 }
 
@@ -63,6 +65,8 @@ bool TCharacterWindow::Load(const std::string& id, const std::string& file) {
   // The resting pose stands ready; it moves once the character is shown.
   FPlayer.Play(kAnimIdle);
   FPlayer.Stop();
+  // The voice is looked for now, so that it is ready by the first words.
+  VoiceAvailable();
   return true;
 }
 
@@ -129,6 +133,9 @@ void TCharacterWindow::RunNext() {
 }
 
 void TCharacterWindow::Begin(const TRequest& request) {
+  // Above the windows opened since (a dialog the tour opened, where no window manager keeps the
+  // character on top).
+  if (isVisible()) raise();
   switch (request.Kind) {
     case TRequestKind::Show:
       if (isVisible()) {
@@ -156,20 +163,19 @@ void TCharacterWindow::Begin(const TRequest& request) {
       PlaceBalloon();
       if (isVisible()) {
         FBalloon->show();
+        FBalloon->raise();
         FPlayer.Play(kAnimSpeaking);
       }
       FSpeaking = true;
       FUsingVoice = false;
-#ifdef IXORAL_HAVE_SPEECH
       if (VoiceAvailable()) {
         FUsingVoice = true;
-        FSpeech->say(text);
+        FVoice->Say(text);
         // A voice that never reports its end (an engine without a working sound output) must not
         // hold the queue: half as long again as the reading time, and two seconds more.
         FRequestEnd.start(VoiceCapMilliseconds(request.Text));
         return;
       }
-#endif
       FRequestEnd.start(BalloonMilliseconds(request.Text));
       return;
     }
@@ -220,9 +226,7 @@ void TCharacterWindow::FinishHide() {
 }
 
 void TCharacterWindow::EndSpeech() {
-#ifdef IXORAL_HAVE_SPEECH
-  if (FUsingVoice && FSpeech) FSpeech->stop();
-#endif
+  if (FUsingVoice && FVoice) FVoice->Stop();
   FUsingVoice = false;
   FSpeaking = false;
 }
@@ -380,37 +384,27 @@ void TCharacterWindow::mouseReleaseEvent(QMouseEvent* event) {
 bool TCharacterWindow::VoiceAvailable() {
 #ifdef IXORAL_HAVE_SPEECH
   if (!FVoiceWanted) return false;
-  if (!FSpeechProbed) {
-    FSpeechProbed = true;
-    if (!QTextToSpeech::availableEngines().isEmpty()) {
-      FSpeech = new QTextToSpeech(this);
-      bool french = false;
-      for (const QLocale& l : FSpeech->availableLocales())
-        if (l.language() == QLocale::French) {
-          FSpeech->setLocale(l);
-          french = true;
-          break;
-        }
-      if (!french || FSpeech->state() == QTextToSpeech::Error) {
-        delete FSpeech;
-        FSpeech = nullptr;
-      } else {
-        // The "Speaking" state follows the engine; its return to rest ends the request.
-        connect(FSpeech, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State s) {
-          if (!FUsingVoice) return;
-          if (s == QTextToSpeech::Speaking) FSpeaking = true;
-          if (s == QTextToSpeech::Ready || s == QTextToSpeech::Error) {
-            const TRequest* current = FQueue.Current();
-            if (current && current->Kind == TRequestKind::Speak) Complete();
-          }
-        });
-      }
-    }
+  if (!FVoice) {
+    FVoice = new TVoice(this);
+    // The "Speaking" state follows the engine; its return to rest ends the request.
+    connect(FVoice, &TVoice::Started, this, [this] {
+      if (FUsingVoice) FSpeaking = true;
+    });
+    connect(FVoice, &TVoice::Finished, this, [this] {
+      if (!FUsingVoice) return;
+      const TRequest* current = FQueue.Current();
+      if (current && current->Kind == TRequestKind::Speak) Complete();
+    });
   }
-  return FSpeech != nullptr;
+  return FVoice->State() == TVoice::TState::Available;
 #else
   return false;
 #endif
+}
+
+bool TCharacterWindow::VoiceProbed() {
+  VoiceAvailable();
+  return !FVoice || FVoice->State() != TVoice::TState::Probing;
 }
 
 void TCharacterWindow::paintEvent(QPaintEvent*) {

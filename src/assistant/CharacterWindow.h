@@ -19,11 +19,11 @@
 
 class QListWidget;
 class QPainter;
-class QTextToSpeech;
 
 namespace ixoral {
 
 class TBalloon;
+class TVoice;
 
 class TCharacterWindow : public QWidget, public IAssistantPresenter {
   Q_OBJECT
@@ -58,8 +58,11 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   // Whether texts are read aloud when the desktop can (on by default); off, the balloon alone
   // shows them for a reading time.
   void SetVoiceEnabled(bool enabled) { FVoiceWanted = enabled; }
-  // Whether a French voice reads the texts now.
+  // Whether a French voice reads the texts now. The first call starts looking for one, which
+  // takes a moment; until it is found the balloon alone speaks.
   bool VoiceAvailable();
+  // Whether the look for a voice has ended (found or not).
+  bool VoiceProbed();
   TBalloon* Balloon() const { return FBalloon; }
   QWidget* CommandWindow() const;
   const TCommandList& Commands() const { return FCommands; }
@@ -105,8 +108,7 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   bool FSpeaking = false;
   bool FVoiceWanted = true;
   bool FUsingVoice = false;
-  QTextToSpeech* FSpeech = nullptr;
-  bool FSpeechProbed = false;
+  TVoice* FVoice = nullptr;
   QPoint FMoveFrom, FMoveTo;
   qint64 FMoveStart = 0, FMoveDuration = 0;
   bool FMoving = false;

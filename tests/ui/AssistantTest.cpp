@@ -102,6 +102,7 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
 // on Debian); elsewhere the balloon alone speaks, as the test above shows.
 TEST(CharacterWindow, SpeaksAloudWithTheEngineAndTheBalloonWhereAFrenchVoiceExists) {
   TCharacterWindow c;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.VoiceProbed(); }, 10000)) << "looking for a voice never ends";
   if (!c.VoiceAvailable()) GTEST_SKIP() << "no French voice on this desktop";
   TEventLog log(c);
   ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs"))) << c.LastError();
