@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
 
@@ -144,5 +145,22 @@ void TColourSwatch::mousePressEvent(QMouseEvent* event) {
 }
 
 void TColourSwatch::keyPressEvent(QKeyEvent* event) { event->accept(); }
+
+TEditorButtons AddEditorButtons(QWidget* parent, QBoxLayout* side) {
+  TEditorButtons b{};
+  b.Apply = new QPushButton(QStringLiteral("Appliquer"), parent);
+  b.Apply->setObjectName(QStringLiteral("Appliquer"));
+  side->addWidget(b.Apply);
+  auto* row = new QHBoxLayout;
+  b.Ok = new QPushButton(QStringLiteral("&OK"), parent);
+  b.Ok->setObjectName(QStringLiteral("OK"));
+  b.Ok->setEnabled(false);
+  b.Cancel = new QPushButton(QStringLiteral("&Annuler"), parent);
+  b.Cancel->setObjectName(QStringLiteral("Annuler"));
+  row->addWidget(b.Ok);
+  row->addWidget(b.Cancel);
+  side->addLayout(row);
+  return b;
+}
 
 }  // namespace ixoral

@@ -10,6 +10,8 @@
 #include "render/SceneRenderer.h"
 #include "render/ViewInteraction.h"
 
+class QBoxLayout;
+class QPushButton;
 class QToolButton;
 
 namespace ixoral {
@@ -59,6 +61,15 @@ class TPreviewToolBar : public QWidget {
   QToolButton* FButtons[3] = {};
   QToolButton* FAxis = nullptr;
 };
+
+// The editors' buttons at the foot of their side column: "Appliquer", then "&OK" (disabled until
+// something is built) and "&Annuler" side by side.
+struct TEditorButtons {
+  QPushButton* Apply;
+  QPushButton* Ok;
+  QPushButton* Cancel;
+};
+TEditorButtons AddEditorButtons(QWidget* parent, QBoxLayout* side);
 
 // A panel showing a colour; a click opens the colour chooser. Keys do nothing.
 class TColourSwatch : public QLabel {

@@ -166,6 +166,19 @@ QWidget* TToolDialog::CreateFillChoice(bool solidFirst) {
   return box;
 }
 
+QVBoxLayout* TToolDialog::CreatePreviewColumn(const QString& zoomCaption) {
+  auto* column = new QVBoxLayout;
+  auto* previewGrid = new QGridLayout;
+  previewGrid->setSpacing(0);
+  previewGrid->addWidget(CreatePreview(217, 233, false), 0, 0);
+  previewGrid->addWidget(CreateRotationBar(Qt::Vertical), 0, 1);
+  previewGrid->addWidget(CreateRotationBar(Qt::Horizontal), 1, 0);
+  column->addLayout(previewGrid);
+  column->addWidget(CreateZoomBar(zoomCaption));
+  column->addWidget(CreateFillChoice(false));
+  return column;
+}
+
 QWidget* TToolDialog::CreateZoomBar(const QString& caption) {
   auto* box = new QWidget(Body());
   auto* row = new QHBoxLayout(box);
@@ -402,16 +415,7 @@ TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, 
   layout->setContentsMargins(16, 12, 16, 14);
 
   // The preview, its rotation bars, the zoom and the fill mode.
-  auto* left = new QVBoxLayout;
-  auto* previewGrid = new QGridLayout;
-  previewGrid->setSpacing(0);
-  previewGrid->addWidget(CreatePreview(217, 233, false), 0, 0);
-  previewGrid->addWidget(CreateRotationBar(Qt::Vertical), 0, 1);
-  previewGrid->addWidget(CreateRotationBar(Qt::Horizontal), 1, 0);
-  left->addLayout(previewGrid);
-  left->addWidget(CreateZoomBar(QStringLiteral("Facteur de Zoom")));
-  left->addWidget(CreateFillChoice(false));
-  layout->addLayout(left);
+  layout->addLayout(CreatePreviewColumn(QStringLiteral("Facteur de Zoom")));
 
   auto* right = new QVBoxLayout;
   const std::array<const char*, 3> axes{"X", "Y", "Z"};
@@ -754,16 +758,7 @@ TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prom
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(16, 12, 16, 14);
 
-  auto* left = new QVBoxLayout;
-  auto* previewGrid = new QGridLayout;
-  previewGrid->setSpacing(0);
-  previewGrid->addWidget(CreatePreview(217, 233, false), 0, 0);
-  previewGrid->addWidget(CreateRotationBar(Qt::Vertical), 0, 1);
-  previewGrid->addWidget(CreateRotationBar(Qt::Horizontal), 1, 0);
-  left->addLayout(previewGrid);
-  left->addWidget(CreateZoomBar(QStringLiteral("Facteur de Zoom :")));
-  left->addWidget(CreateFillChoice(false));
-  layout->addLayout(left);
+  layout->addLayout(CreatePreviewColumn(QStringLiteral("Facteur de Zoom :")));
 
   auto* right = new QVBoxLayout;
   right->addWidget(new QLabel(QStringLiteral("Vitesse de déplacement des points :"), Body()));

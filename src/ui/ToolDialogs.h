@@ -27,6 +27,7 @@ class QTableWidget;
 class QToolButton;
 
 class QHBoxLayout;
+class QVBoxLayout;
 
 namespace ixoral {
 
@@ -61,6 +62,9 @@ class TToolDialog : public TDialogFrame {
   // "Facteur de Zoom" (0..200) and the two rotation bars beside and under the preview.
   QWidget* CreateZoomBar(const QString& caption);
   QScrollBar* CreateRotationBar(Qt::Orientation orientation);
+  // The preview with its rotation bars, the zoom bar under `zoomCaption` and the fill choice,
+  // one above the other.
+  QVBoxLayout* CreatePreviewColumn(const QString& zoomCaption);
   void PlaceFromBars();
   // "&OK" and "&Fermer" at the bottom right.
   QLayout* CreateButtons(bool okEnabled);
