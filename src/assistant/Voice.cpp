@@ -2,12 +2,21 @@
 
 #include <QLocale>
 #include <QThread>
+#include <utility>
+#include <vector>
 
 #ifdef IXORAL_HAVE_SPEECH
 #include <QTextToSpeech>
 #endif
 
+#include "platform/SpeechService.h"
+
 namespace ixoral {
+
+#ifdef IXORAL_HAVE_SPEECH
+// Qt's name for its speech-dispatcher engine.
+constexpr const char* kSpeechDispatcherEngine = "speechd";
+#endif
 
 // Lives on the voice's thread: every call into the speech engine happens there.
 class TVoiceWorker : public QObject {
@@ -22,23 +31,26 @@ class TVoiceWorker : public QObject {
   void Probe() {
     bool available = false;
 #ifdef IXORAL_HAVE_SPEECH
-    if (!QTextToSpeech::availableEngines().isEmpty()) {
-      FSpeech = new QTextToSpeech;
+    for (const QString& engine : QTextToSpeech::availableEngines()) {
+      // The speech-dispatcher engine is loaded only where its service can be reached: its
+      // client library, with no service to talk to, fails only after leaking what it allocated.
+      if (engine == QLatin1String(kSpeechDispatcherEngine) && !SpeechDispatcherReachable()) continue;
+      FSpeech = new QTextToSpeech(engine);
       for (const QLocale& l : FSpeech->availableLocales())
         if (l.language() == QLocale::French) {
           FSpeech->setLocale(l);
           available = FSpeech->state() != QTextToSpeech::Error;
           break;
         }
-      if (!available) {
-        delete FSpeech;
-        FSpeech = nullptr;
-      } else {
-        connect(FSpeech, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State s) {
-          if (s == QTextToSpeech::Speaking) emit Started();
-          if (s == QTextToSpeech::Ready || s == QTextToSpeech::Error) emit Finished();
-        });
-      }
+      if (available) break;
+      delete FSpeech;
+      FSpeech = nullptr;
+    }
+    if (available) {
+      connect(FSpeech, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State s) {
+        if (s == QTextToSpeech::Speaking) emit Started();
+        if (s == QTextToSpeech::Ready || s == QTextToSpeech::Error) emit Finished();
+      });
     }
 #endif
     emit Probed(available);
@@ -96,7 +108,14 @@ TVoice::~TVoice() {
   // than holding the program's closing, and ends with the process.
   disconnect(FWorker, nullptr, this, nullptr);
   FThread->quit();
-  if (FThread->wait(kCloseWaitMs)) delete FThread;
+  if (FThread->wait(kCloseWaitMs)) {
+    delete FThread;
+    return;
+  }
+  // Kept where the process can still find them: the thread and its worker are not lost, only
+  // waiting, and end with the process.
+  static auto* leftBehind = new std::vector<std::pair<QThread*, TVoiceWorker*>>;
+  leftBehind->emplace_back(FThread, FWorker);
 }
 
 void TVoice::Say(const QString& text) {

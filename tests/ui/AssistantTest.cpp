@@ -12,10 +12,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "assistant/CharacterFolders.h"
 #include "assistant/CharacterWindow.h"
+#include "assistant/Voice.h"
 #include "commands/Preferences.h"
 #include "platform/Settings.h"
 #include "ui/MainWindow.h"
@@ -120,6 +125,38 @@ TEST(CharacterWindow, SpeaksAloudWithTheEngineAndTheBalloonWhereAFrenchVoiceExis
   // server reachable) is given up at the voice's cap.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !c.Speaking(); }, VoiceCapMilliseconds("Bonjour.") + 1500));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !log.Completed.empty() && log.Completed.back() == spoken; }, 2000));
+}
+
+// A speech service that takes the connection and never answers (a desktop whose service hung):
+// the look for a voice goes on behind the window, the balloon speaks alone for its reading time,
+// and closing the window does not wait for the service.
+TEST(CharacterWindow, ASpeechServiceThatNeverAnswersHoldsNeitherTheBalloonNorTheClosing) {
+  test::TTempFolder folder("silent-speechd");
+  const std::string socketPath = folder.File("s.sock");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof(addr.sun_path));
+  socketPath.copy(addr.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // connections wait in the backlog, never answered
+  ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + socketPath).c_str(), 1);
+
+  QElapsedTimer clock;
+  clock.start();
+  {
+    TCharacterWindow c;
+    TEventLog log(c);
+    ASSERT_TRUE(c.Load(kCharacterId, Shipped("merlin.acs"))) << c.LastError();
+    c.Show();
+    const TRequestId spoken = c.Speak("Bonjour.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.Completed.empty() && log.Completed.back() == spoken; },
+                                BalloonMilliseconds("Bonjour.") + 3000));
+    EXPECT_FALSE(c.VoiceAvailable());
+  }
+  EXPECT_LT(clock.elapsed(), BalloonMilliseconds("Bonjour.") + 3000 + 2 * TVoice::kCloseWaitMs);
+  ::unsetenv("SPEECHD_ADDRESS");
+  ::close(listener);
 }
 
 TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
