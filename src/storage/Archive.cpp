@@ -1,4 +1,4 @@
-// The scene archive container: reading, checking, adding and extracting entries.
+// The archive container: reading, checking, adding and extracting entries.
 #include "storage/Archive.h"
 #include "storage/OutputFile.h"
 
