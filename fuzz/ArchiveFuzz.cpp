@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "document/Archive.h"
+#include "storage/Archive.h"
 #include "FuzzLimits.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "assistant/CharacterFile.h"
-#include "document/Archive.h"
+#include "storage/Archive.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "commands/Modeller.h"
-#include "document/Archive.h"
 #include "document/ModelExport.h"
 #include "document/PictureExport.h"
 #include "document/PovExport.h"
@@ -19,6 +18,7 @@
 #include "platform/NumberFormat.h"
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
+#include "storage/Archive.h"
 
 using namespace ixoral;
 namespace fs = std::filesystem;

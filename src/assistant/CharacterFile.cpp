@@ -8,7 +8,7 @@
 #include <set>
 #include <string_view>
 
-#include "document/Archive.h"
+#include "storage/Archive.h"
 
 namespace ixoral {
 

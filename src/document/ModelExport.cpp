@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "document/ModelExportData.h"
-#include "document/OutputFile.h"
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
 #include "render/SceneRenderer.h"
+#include "storage/OutputFile.h"
 #include "tools/images/Image.h"
 
 namespace ixoral {

@@ -12,9 +12,9 @@
 
 #include <jpeglib.h>
 
-#include "document/OutputFile.h"
 #include "document/SceneDocument.h"
 #include "platform/Trace.h"
+#include "storage/OutputFile.h"
 #include "tools/images/Image.h"
 
 namespace ixoral {

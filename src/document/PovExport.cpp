@@ -7,10 +7,10 @@
 #include <numbers>
 #include <sstream>
 
-#include "document/OutputFile.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "scene/GlyphOutline.h"
+#include "storage/OutputFile.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;

@@ -11,8 +11,6 @@
 #include <fstream>
 #include <optional>
 
-#include "document/Archive.h"
-#include "document/OutputFile.h"
 #include "platform/DataFiles.h"
 #include "platform/Encoding.h"
 #include "platform/NumberFormat.h"
@@ -20,6 +18,8 @@
 #include "scene/EvalExpr.h"
 #include "scene/Regenerate.h"
 #include "scene/Shapes.h"
+#include "storage/Archive.h"
+#include "storage/OutputFile.h"
 #include "tools/Deformations.h"
 #include "tools/images/Image.h"
 

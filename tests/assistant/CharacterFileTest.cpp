@@ -12,7 +12,7 @@
 #include "assistant/CharacterFile.h"
 #include "assistant/CharacterFolders.h"
 #include "assistant/CharacterPlayer.h"
-#include "document/Archive.h"
+#include "storage/Archive.h"
 
 namespace ixoral {
 namespace {

@@ -14,13 +14,13 @@
 #include <string>
 
 #include "CpuTime.h"
-#include "document/Archive.h"
 #include "document/PovExport.h"
 #include "platform/AtomicFile.h"
 #include "platform/Trace.h"
 #include "tools/images/Image.h"
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
+#include "storage/Archive.h"
 #include "TempFolder.h"
 
 using namespace ixoral;

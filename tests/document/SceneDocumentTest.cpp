@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "document/Archive.h"
 #include "platform/Encoding.h"
 #include "scene/Curves.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
+#include "storage/Archive.h"
 #include "tools/Deformations.h"
 #include "tools/images/Image.h"
 

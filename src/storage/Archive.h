@@ -1,6 +1,6 @@
-// The scene archive container (".ixr" files): data blocks, each stored or one zlib stream, then a
-// directory of 532-byte records (compressed when possible) and a 36-byte trailer holding the
-// CRC-32 of everything before it.
+// The archive container of the scene documents (".ixr") and the character files (".acs"): data
+// blocks, each stored or one zlib stream, then a directory of 532-byte records (compressed when
+// possible) and a 36-byte trailer holding the CRC-32 of everything before it.
 //
 // Errors are raised as TArchiveError carrying the container's French messages. Every bound the
 // reader uses comes from the file's real size, never from a header alone.

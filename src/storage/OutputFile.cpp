@@ -1,5 +1,5 @@
 // Clearing stale temporaries and writing output files atomically.
-#include "document/OutputFile.h"
+#include "storage/OutputFile.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // The archive container: layout, round trips, and archives crafted to escape or exhaust.
-#include "document/Archive.h"
+#include "storage/Archive.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-// The scene archive container: reading, checking, adding and extracting entries.
-#include "document/Archive.h"
-#include "document/OutputFile.h"
+// The archive container: reading, checking, adding and extracting entries.
+#include "storage/Archive.h"
+#include "storage/OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-// Every file the documents layer writes (documents, scene texts, POV-Ray scenes, pictures,
-// extracted textures) goes through the program's one atomic writer, after clearing away what
-// killed writes left in the same folder.
+// Every output file of the archives and documents (documents, scene texts, POV-Ray scenes,
+// pictures, extracted entries and textures) goes through the program's one atomic writer, after
+// clearing away what killed writes left in the same folder.
 #pragma once
 
 #include <string>
