@@ -200,7 +200,7 @@ void BM_InspectorFillAfterAMove(benchmark::State& state) {
   TfrmMain& w = shown.Window;
   TProperties& inspector = *w.Properties();
   Settle();
-  T3dObject* cube = w.Scene()->ObjectAt(w.Scene()->CurrentObject);
+  T3dObject* cube = w.Scene()->ObjectAt(w.Scene()->CurrentObject());
   double x = 0;
   for (auto _ : state) {
     cube->SetPosition({x += 0.01, 0, 0});

@@ -18,8 +18,9 @@ TChildLists ChildLists(const TScene& scene) {
   for (int i = 0; i < n; ++i) {
     const TSolidObject* s = scene.SolidAt(i);
     if (!s) continue;
-    if (s->Parent >= 0 && s->Parent != i && scene.IsSolid(s->Parent))
-      lists.Children[static_cast<size_t>(s->Parent)].push_back(i);
+    const int parent = scene.ParentOf(i);
+    if (parent >= 0 && parent != i && scene.IsSolid(parent))
+      lists.Children[static_cast<size_t>(parent)].push_back(i);
     else
       lists.Roots.push_back(i);
   }
@@ -93,7 +94,7 @@ bool ListedUnderLights(const TScene& scene, int object) { return scene.IsLight(o
 bool HasChildNodes(const TScene& scene, int object) {
   if (!scene.IsSolid(object)) return false;
   for (int i = 0; i < scene.ObjectCount(); ++i)
-    if (i != object && scene.IsSolid(i) && scene.SolidAt(i)->Parent == object) return true;
+    if (i != object && scene.ParentOf(i) == object) return true;
   return false;
 }
 

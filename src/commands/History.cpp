@@ -20,17 +20,10 @@ std::string RecordName(const std::string& record) {
 bool IsSolidRecord(const std::string& record) { return record.rfind("SolidObject;", 0) == 0; }
 
 void RestoreSelection(TScene& scene, const TSceneSnapshot& s) {
-  scene.ClearSelection();
-  const int n = scene.ObjectCount();
-  scene.CurrentObject = s.Current < n ? s.Current : -1;
-  scene.SelectedObjects.clear();
-  if (scene.CurrentObject >= 0) {
-    scene.SetMarksColor(scene.CurrentObject, kMarkColorCurrent);
-    for (const int32_t i : s.Selected)
-      if (i >= 0 && i < n) {
-        scene.SelectedObjects.push_back(i);
-        scene.SetMarksColor(i, kMarkColorSelected);
-      }
+  scene.RestoreSelection(s.Selection);
+  if (scene.CurrentObject() >= 0) {
+    scene.SetMarksColor(scene.CurrentObject(), kMarkColorCurrent);
+    for (const int i : scene.SelectedObjects()) scene.SetMarksColor(i, kMarkColorSelected);
   }
   scene.Notify(TSceneChange::SelectionChanged);
 }
@@ -53,6 +46,7 @@ bool ReadRecordsFrom(TScene& scene, const std::vector<std::string>& records, siz
     const std::string name = RecordName(record);
     if (!name.empty() && given != name) scene.RenameObject(before, name);
   }
+  budget.LinkParents(scene);
   return ok;
 }
 
@@ -101,7 +95,8 @@ bool RestoreAtTheEnd(TScene& scene, const std::vector<std::string>& now, const s
 }  // namespace
 
 size_t TSceneSnapshot::Bytes() const {
-  size_t n = sizeof(*this) + Selected.size() * sizeof(int32_t) + (Views ? sizeof(*Views) : 0);
+  size_t n = sizeof(*this) + (Selection.Others.size() + Ids.size()) * sizeof(TObjectId) +
+             (Views ? sizeof(*Views) : 0);
   for (const std::string& r : Records) n += r.size() + sizeof(std::string);
   return n;
 }
@@ -109,9 +104,12 @@ size_t TSceneSnapshot::Bytes() const {
 TSceneSnapshot TakeSnapshot(TScene& scene, bool views) {
   TSceneSnapshot s;
   s.Records.reserve(static_cast<size_t>(scene.ObjectCount()));
-  for (int i = 0; i < scene.ObjectCount(); ++i) s.Records.push_back(SerializeObjectAt(scene, i));
-  s.Current = scene.CurrentObject;
-  s.Selected = scene.SelectedObjects;
+  s.Ids.reserve(static_cast<size_t>(scene.ObjectCount()));
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    s.Records.push_back(SerializeObjectAt(scene, i));
+    s.Ids.push_back(scene.IdAt(i));
+  }
+  s.Selection = scene.Selection();
   if (views) s.Views = scene.Views;
   return s;
 }
@@ -155,12 +153,12 @@ bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& target) {
     std::vector<int> placed;
     bool hierarchy = false;
     for (const int i : changed) {
-      const int32_t parent = scene.SolidAt(i)->Parent;
+      const TObjectId parent = scene.ParentIdOf(i);
       if (!ApplyPlacementOnly(scene, i, now[static_cast<size_t>(i)], target.Records[static_cast<size_t>(i)])) {
         inPlace = false;  // a shape that changed: every object is read again below
         break;
       }
-      hierarchy = hierarchy || scene.SolidAt(i)->Parent != parent;
+      hierarchy = hierarchy || scene.ParentIdOf(i) != parent;
       placed.push_back(i);
     }
     if (inPlace) {
@@ -170,6 +168,9 @@ bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& target) {
     }
   }
   if (!inPlace) ok = ReadAllRecords(scene, target.Records);
+  // The objects read again are the ones the step took away or changed: they come back under
+  // the identity they had, so whatever held them (a dialog, the browser) finds them again.
+  scene.RestoreIds(target.Ids);
   if (target.Views) {
     scene.Views = *target.Views;
     scene.Notify(TSceneChange::ViewsChanged);

@@ -47,8 +47,8 @@ inline constexpr const char* Texture = "Texture";
 // The scene's state as a step keeps it.
 struct TSceneSnapshot {
   std::vector<std::string> Records;  // one per object, in order
-  int32_t Current = -1;
-  std::vector<int32_t> Selected;
+  std::vector<TObjectId> Ids;        // the identity of each, in the same order
+  TScene::TSelectionState Selection;
   std::optional<std::array<TVue, 4>> Views;  // kept by the steps that change the views
   size_t Bytes() const;
 };

@@ -43,7 +43,7 @@ bool WouldCloseCycle(const TScene& scene, int i, int p) {
   int j = p;
   for (int steps = 0; j >= 0 && scene.IsSolid(j) && steps <= scene.ObjectCount(); ++steps) {
     if (j == i) return true;
-    j = scene.SolidAt(j)->Parent;
+    j = scene.ParentOf(j);
   }
   return false;
 }
@@ -146,7 +146,7 @@ int TModeller::Paste() {
     const std::string name = PasteFromClipboard(FScene, FClipboard, &FPrompt);
     if (name.empty()) return -1;
     const int index = FScene.IndexOfName(name);
-    if (TSolidObject* s = FScene.SolidAt(index)) s->Parent = -1;
+    FScene.LinkParent(index, -1);
     SelectFromBrowser(index);
     return index;
   });
@@ -181,7 +181,7 @@ int TModeller::Clone(int object) {
       FPrompt.Information(kMsgNeedSelection);
       return -1;
     }
-    TScene::CloneObjectInto(FScene, FScene.CurrentObject, FScene);
+    TScene::CloneObjectInto(FScene, FScene.CurrentObject(), FScene);
     const int copy = FScene.ObjectCount() - 1;
     FScene.RebuildSelectionMarks(copy);
     std::string name = FScene.ObjectAt(copy)->Name();
@@ -199,7 +199,7 @@ bool TModeller::Rename(int object, const std::string& newName) {
       FPrompt.Information(kMsgNameExists);
       return false;
     }
-    FScene.RenameObject(FScene.HasSelection() ? FScene.CurrentObject : object, newName);
+    FScene.RenameObject(FScene.HasSelection() ? FScene.CurrentObject() : object, newName);
     return true;
   });
 }
@@ -247,7 +247,7 @@ bool TModeller::Associate() {
       FPrompt.Information(kMsgAssociateTwo);
       return false;
     }
-    const int parent = FScene.CurrentObject;
+    const int parent = FScene.CurrentObject();
     // Only a solid can be a parent: lights take no children.
     if (!FScene.IsSolid(parent)) {
       FPrompt.Error(kMsgAssociationFailed);
@@ -256,7 +256,7 @@ bool TModeller::Associate() {
     for (int k = 1; k < FScene.SelectionCount(); ++k) {
       const int i = FScene.SelectedAt(k);
       if (i == parent || !FScene.IsSolid(i) || WouldCloseCycle(FScene, i, parent)) continue;
-      FScene.SolidAt(i)->Parent = parent;  // pivot and relation stay as they are
+      FScene.LinkParent(i, parent);  // pivot and relation stay as they are
     }
     FScene.Notify(TSceneChange::HierarchyChanged);
     FScene.RedrawViews();
@@ -269,8 +269,8 @@ bool TModeller::Dissociate(int object) {
     if (!FScene.ObjectAt(object)) return false;
     bool changed = false;
     for (int i = 0; i < FScene.ObjectCount(); ++i)
-      if (TSolidObject* s = FScene.SolidAt(i); s && i != object && s->Parent == object) {
-        s->Parent = -1;
+      if (i != object && FScene.ParentOf(i) == object) {
+        FScene.LinkParent(i, -1);
         changed = true;
       }
     if (changed) FScene.Notify(TSceneChange::HierarchyChanged);
@@ -293,14 +293,16 @@ bool TModeller::ValidateVector(int object, const std::string& key, const std::ar
   });
 }
 
-bool TModeller::ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile) {
+bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToolResult kind,
+                                const std::string& textureFile) {
   return Step(kind == TToolResult::Texture ? step::Texture : step::Deformation, [&] {
+    const int object = FScene.IndexOf(target.Object);
     TSolidObject* solid = FScene.SolidAt(object);
-    const TSolidObject* result = preview.SolidAt(object);
+    const TSolidObject* result = preview.SolidAt(target.PreviewIndex);
     if (!solid || !result) return false;
     switch (kind) {
       case TToolResult::WholeObject:
-        CopyObjectState(FScene, object, preview);
+        CopyObjectState(FScene, object, preview, target.PreviewIndex);
         break;
       case TToolResult::HandEdits:
         if (result->ModifiedVertices.empty() || !MergeHandEdits(*solid, *result)) return false;

@@ -15,6 +15,7 @@
 #include "commands/Properties.h"
 #include "commands/History.h"
 #include "commands/Recovery.h"
+#include "commands/ToolDialogs.h"
 #include "platform/Clipboard.h"
 #include "platform/Prompt.h"
 #include "platform/Settings.h"
@@ -158,7 +159,11 @@ class TModeller {
   // The "&OK" of a tool dialog: the result copied into solid `object` as one change of the scene
   // (one notification, one redraw). False, the object untouched, when there is nothing to bring
   // back or the picture cannot be read (its decoder's message is shown).
-  bool ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile = {});
+  // The target names the object by identity: one deleted since the dialog opened is refused.
+  bool ApplyToolResult(const TToolTarget& target, TScene& preview, TToolResult kind, const std::string& textureFile = {});
+  bool ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile = {}) {
+    return ApplyToolResult(ToolTargetAt(FScene, object), preview, kind, textureFile);
+  }
 
   // --- views ---
   void ResetPosition();  // "Position initiale" on the active view

@@ -332,8 +332,9 @@ bool ApplyToSolid(TScene& scene, int index, TSolidObject& s, const TEditReader& 
   bool changed = false;
   // The relation to the parent, as the scene's SetRelation sets it (which would tell the
   // observers on its own: the whole apply is told once).
-  if (const auto r = edits.Choice("relation", kRelationItems.size()); r && s.Parent >= 0) {
-    if (scene.CanRelate(index, s.Parent)) {
+  const int parent = scene.ParentOf(index);
+  if (const auto r = edits.Choice("relation", kRelationItems.size()); r && parent >= 0) {
+    if (scene.CanRelate(index, parent)) {
       s.ShowRelation = true;
       s.Relation = static_cast<uint8_t>(*r);
       changed = true;
@@ -357,7 +358,7 @@ bool ApplyToSolid(TScene& scene, int index, TSolidObject& s, const TEditReader& 
     changed = true;
   }
   if (const auto pivot = edits.Choice("pivotstyle", kPivotItems.size())) {
-    if (*pivot == 0 || scene.IsSolid(s.Parent)) {
+    if (*pivot == 0 || scene.IsSolid(parent)) {
       s.PivotStyle = static_cast<uint8_t>(*pivot);
       changed = true;
     }

@@ -44,12 +44,12 @@ void SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int 
   ResetPosition(preview, 0);
 }
 
-void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index, bool solid) {
+void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid) {
   renderer.SetFillMode(solid ? D3DFILL_SOLID : D3DFILL_WIREFRAME);
   if (IRenderDevice* device = renderer.Display().Device())
     device->SetRenderState(D3DRENDERSTATE_AMBIENT, solid ? 0xFF000000u : 0xFFFFFFFFu);
-  T3dObject* shown = preview.ObjectAt(index);
-  const T3dObject* own = scene.ObjectAt(index);
+  T3dObject* shown = preview.ObjectAt(target.PreviewIndex);
+  const T3dObject* own = scene.ObjectById(target.Object);
   if (shown && own) shown->SetColor(solid ? own->Color : kPreviewWireColour);
 }
 
@@ -85,10 +85,10 @@ int32_t DrawNoiseSeed() {
   return static_cast<int32_t>(RandomInt(0x7FFFFFFFu));
 }
 
-bool ApplyNoisePreview(TScene& preview, TScene& scene, int index, const TNoiseChoice& choice, int32_t seed,
-                       std::string& message) {
-  CopyObjectState(preview, index, scene);
-  TSolidObject* solid = preview.SolidAt(index);
+bool ApplyNoisePreview(TScene& preview, TScene& scene, const TToolTarget& target, const TNoiseChoice& choice,
+                       int32_t seed, std::string& message) {
+  CopyObjectState(preview, target.PreviewIndex, scene, scene.IndexOf(target.Object));
+  TSolidObject* solid = preview.SolidAt(target.PreviewIndex);
   if (!solid) return false;
   double min = 0, max = 0;
   if (!NoiseBounds(choice, min, max, message)) return false;
@@ -117,14 +117,11 @@ bool ReadTorsionFields(const std::array<std::string, 6>& texts, TTorsionSettings
   return true;
 }
 
-void ApplyTorsionPreview(TScene& preview, TScene& scene, int index, const TTorsionSettings& t) {
-  CopyObjectState(preview, index, scene);
-  TSolidObject* solid = preview.SolidAt(index);
+void ApplyTorsionPreview(TScene& preview, TScene& scene, const TToolTarget& target, const TTorsionSettings& t) {
+  CopyObjectState(preview, target.PreviewIndex, scene, scene.IndexOf(target.Object));
+  TSolidObject* solid = preview.SolidAt(target.PreviewIndex);
   if (!solid) return;
-  const int current = preview.CurrentObject;
-  preview.CurrentObject = index;
-  ResetPosition(preview, 0);
-  preview.CurrentObject = current;
+  ResetObjectPlacement(*solid);
   TSharedPointList list = BuildSharedPoints(*solid);
   if (!TorsionAxisIsNull(t.Fixed, t.Rotating)) ApplyTorsion(list, t.Fixed, t.Rotating, t.Angle);
   WriteBackSharedPoints(*solid, list);

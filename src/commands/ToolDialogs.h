@@ -24,12 +24,25 @@ inline constexpr const char* kMsgNoTorsionAxis = "Points confondus : pas d'axe, 
 // A field's number: false with the message when it is not a number or beyond the limit.
 bool ReadToolNumber(const std::string& text, double& value, std::string& message);
 
+// The object a tool dialog works on: its copy's place in the preview scene, and the object itself
+// in the main scene by identity, so that objects deleted behind the dialog never turn it to
+// another one (an object gone is found no more, and nothing is applied).
+struct TToolTarget {
+  int PreviewIndex = -1;
+  TObjectId Object = kNoObject;
+};
+// The target of a preview set up on object `index` of `scene`.
+inline TToolTarget ToolTargetAt(const TScene& scene, int index) { return {index, scene.IdAt(index)}; }
+
 // The preview scene of a tool dialog: the scene's objects copied in, `index` selected and alone on
 // show, at the origin with no rotation and unit scale.
 void SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index);
 // The dialog colour (0.5, 0.5, 0) in "Filaire", the object's colour in the scene in "Solide".
 inline constexpr D3DCOLOR kPreviewWireColour = 0xFF7F7F00;
-void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index, bool solid);
+void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid);
+inline void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index, bool solid) {
+  SetPreviewFill(preview, renderer, scene, ToolTargetAt(scene, index), solid);
+}
 // The preview-only bars: scale p / 100, rotation to (vertical, horizontal, 0) degrees about the
 // preview view's x and y axes.
 void PlacePreviewObject(TScene& preview, int index, int zoom, int vertical, int horizontal);
@@ -49,8 +62,12 @@ int32_t DrawNoiseSeed();
 // "&Appliquer": the preview object restarts from the scene's object, then gets the noise of
 // `seed`. False with the message (the preview then holds the scene's object, no noise) when the
 // bounds cannot be read.
-bool ApplyNoisePreview(TScene& preview, TScene& scene, int index, const TNoiseChoice& choice,
+bool ApplyNoisePreview(TScene& preview, TScene& scene, const TToolTarget& target, const TNoiseChoice& choice,
                        int32_t seed, std::string& message);
+inline bool ApplyNoisePreview(TScene& preview, TScene& scene, int index, const TNoiseChoice& choice,
+                              int32_t seed, std::string& message) {
+  return ApplyNoisePreview(preview, scene, ToolTargetAt(scene, index), choice, seed, message);
+}
 
 // ---------------------------------------------------------------- torsion
 
@@ -67,7 +84,10 @@ bool TorsionAxisIsNull(const Vec3d& fixed, const Vec3d& rotating);
 bool ReadTorsionFields(const std::array<std::string, 6>& texts, TTorsionSettings& settings, std::string& message);
 // "&Appliquer": the scene's object copied into the preview, put at the origin, twisted (unless
 // the axis is null) and the torsion recorded.
-void ApplyTorsionPreview(TScene& preview, TScene& scene, int index, const TTorsionSettings& settings);
+void ApplyTorsionPreview(TScene& preview, TScene& scene, const TToolTarget& target, const TTorsionSettings& settings);
+inline void ApplyTorsionPreview(TScene& preview, TScene& scene, int index, const TTorsionSettings& settings) {
+  ApplyTorsionPreview(preview, scene, ToolTargetAt(scene, index), settings);
+}
 
 // The two world directions a drag moves a point along: X and Y through the inverse of the
 // object's rotation, normalised.

@@ -252,7 +252,7 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
       solid.Name = Utf8Name(s->Name());
       solid.Color = s->Color;
       solid.Specular = s->Specular;
-      const TSolidObject* parent = scene.SolidAt(s->Parent);
+      const TSolidObject* parent = scene.SolidAt(scene.ParentOf(i));
       if (s->Relation != relAucune && parent) {
         solid.Relation = s->Relation == relSoustraction ? "soustraction" : "intersection";
         solid.RelationParent = Utf8Name(parent->Name());
@@ -324,8 +324,8 @@ std::optional<TModelFormat> ModelFormatOf(const std::string& path) {
 
 std::vector<int> SelectedObjectsForExport(const TScene& scene) {
   std::vector<int> objects;
-  if (scene.CurrentObject >= 0) objects.push_back(scene.CurrentObject);
-  for (int i : scene.SelectedObjects)
+  if (scene.CurrentObject() >= 0) objects.push_back(scene.CurrentObject());
+  for (int i : scene.SelectedObjects())
     if (std::find(objects.begin(), objects.end(), i) == objects.end()) objects.push_back(i);
   return objects;
 }

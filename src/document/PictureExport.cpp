@@ -157,7 +157,7 @@ bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
     copy.FourViews = false;
     if (!r.InitDevice()) return false;
     TScene::CopyAllObjects(copy, renderer.Scene());
-    copy.SelectObject(renderer.Scene().CurrentObject);
+    copy.SelectObject(renderer.Scene().CurrentObject());
     r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
     r.DrawView(0);
     written = WritePicture(path, *r.Display().OffscreenSurface(), format);

@@ -166,8 +166,8 @@ bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IProm
   std::vector<char> marked(static_cast<size_t>(scene.ObjectCount()), 0);
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const TSolidObject* s = scene.SolidAt(i);
-    if (s && s->Parent >= 0 && s->Afficher && s->Relation != relAucune && scene.SolidAt(s->Parent))
-      marked[static_cast<size_t>(s->Parent)] = 1;
+    const int p = scene.ParentOf(i);
+    if (s && s->Afficher && s->Relation != relAucune && scene.SolidAt(p)) marked[static_cast<size_t>(p)] = 1;
   }
   out << "union {" << kEol;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
@@ -180,13 +180,14 @@ bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IProm
     std::vector<const TSolidObject*> chain{s};
     std::vector<char> seen(static_cast<size_t>(scene.ObjectCount()), 0);
     seen[static_cast<size_t>(i)] = 1;
-    for (const TSolidObject* c = s;;) {
-      const int p = c->Parent;
-      const TSolidObject* parent = p >= 0 ? scene.SolidAt(p) : nullptr;
+    for (int ci = i;;) {
+      const TSolidObject* c = scene.SolidAt(ci);
+      const int p = scene.ParentOf(ci);
+      const TSolidObject* parent = scene.SolidAt(p);
       if (c->Relation == relAucune || !parent || !parent->Afficher || seen[static_cast<size_t>(p)]) break;
       seen[static_cast<size_t>(p)] = 1;
       chain.push_back(parent);
-      c = parent;
+      ci = p;
     }
     for (size_t k = 0; k + 1 < chain.size(); ++k)
       out << (chain[k]->Relation == relSoustraction ? "difference {" : "intersection {") << kEol;

@@ -68,7 +68,7 @@ class TRecordWriter {
   std::string FOut;
 };
 
-void WriteSolid(TRecordWriter& w, const TSolidObject& s) {
+void WriteSolid(TRecordWriter& w, const TSolidObject& s, int parent) {
   w.Text("SolidObject");
   w.Text(s.Name());
   w.Colour(s.Color);
@@ -110,7 +110,7 @@ void WriteSolid(TRecordWriter& w, const TSolidObject& s) {
   } else {
     w.Text("No Torsion");
   }
-  w.Int(s.Parent);
+  w.Int(parent);  // the parent by its place in the list, as documents store it
   w.Int(s.Relation);
   if (s.Texturer) {
     w.Text("Texturer");
@@ -414,7 +414,8 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   s->SetScale(redim);
   s->SetSpecular(specular);
   s->SetOrientation(ToSingle(dir), ToSingle(up));
-  s->Parent = static_cast<int32_t>(parent);
+  // The parent is a place in the list, maybe of a record still to come: linked once all are read.
+  budget.ParentLinks.emplace_back(index, parent);
   s->Relation = static_cast<uint8_t>(relation);
   scene.RebuildSelectionMarks(index);
   return s->Name();
@@ -503,12 +504,12 @@ std::string DocumentTextureFolderName(const std::string& documentPath) {
 
 // ---------------------------------------------------------------- records
 
-std::string SerializeObject(TScene& scene) { return SerializeObjectAt(scene, scene.CurrentObject); }
+std::string SerializeObject(TScene& scene) { return SerializeObjectAt(scene, scene.CurrentObject()); }
 
 std::string SerializeObjectAt(TScene& scene, int index) {
   TRecordWriter w;
   if (const TSolidObject* s = scene.SolidAt(index))
-    WriteSolid(w, *s);
+    WriteSolid(w, *s, scene.ParentOf(index));
   else if (const TLight* l = scene.LightAt(index))
     WriteLight(w, scene, *l);
   return w.Result();
@@ -584,7 +585,7 @@ bool ApplyPlacementOnly(TScene& scene, int index, const std::string& current, co
   s->SetScale(redim);
   s->SetSpecular(specular);
   s->SetOrientation(ToSingle(dir), ToSingle(up));
-  s->Parent = static_cast<int32_t>(parent);
+  scene.LinkParent(index, parent >= 0 && parent < scene.ObjectCount() ? static_cast<int>(parent) : -1);
   s->Relation = static_cast<uint8_t>(relation);
   scene.RebuildSelectionMarks(index);
   return true;
@@ -622,10 +623,25 @@ bool TLoadBudget::Refuse(const std::string& why) {
   return false;
 }
 
+void TLoadBudget::LinkParents(TScene& scene) {
+  for (const auto& [index, parent] : ParentLinks)
+    scene.LinkParent(index, parent >= 0 && parent < scene.ObjectCount() ? static_cast<int>(parent) : -1);
+  ParentLinks.clear();
+}
+
 std::string ParseObject(TScene& scene, const std::vector<std::string>& fields, TLoadBudget* budget) {
   TLoadBudget own;
   if (!budget) budget = &own;
   if (budget->Refused()) return {};
+  // A record read alone links its parent at once; a caller reading many links them at the end.
+  struct TLinkOwn {
+    TLoadBudget& Budget;
+    TScene& Scene;
+    bool Own;
+    ~TLinkOwn() {
+      if (Own) Budget.LinkParents(Scene);
+    }
+  } linkOwn{*budget, scene, budget == &own};
   TFieldReader r(fields);
   const std::string& kind = r.Text();
   const bool solid = kind == "SolidObject";
@@ -675,20 +691,18 @@ uint64_t MaxRecordFields(const TLoadBudget& budget) {
 // document stays.
 struct TSceneRestorePoint {
   explicit TSceneRestorePoint(TScene& s)
-      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Current(s.CurrentObject),
-        Selected(s.SelectedObjects), Views(s.Views) {}
+      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()),
+        Views(s.Views) {}
   void Restore() {
     Scene.TruncateObjects(Objects);
     Scene.LightCount = LightCount;
-    Scene.CurrentObject = Current;
-    Scene.SelectedObjects = Selected;
+    Scene.RestoreSelection(Selection);
     Scene.Views = Views;
   }
   TScene& Scene;
   int Objects;
   int32_t LightCount;
-  int32_t Current;
-  std::vector<int32_t> Selected;
+  TScene::TSelectionState Selection;
   std::array<TVue, 4> Views;
 };
 
@@ -700,6 +714,7 @@ bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal
   budget.LoadStoredTextures = false;
   TSceneRestorePoint restore(scene);
   const bool ok = ReadSceneTextWithin(scene, bytes, budget);
+  budget.LinkParents(scene);
   if (budget.Refused()) {
     restore.Restore();
     if (refusal) *refusal = budget.Refusal;

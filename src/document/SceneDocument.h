@@ -48,8 +48,13 @@ struct TLoadBudget {
   // Whether a record's texture path is read from the disk (a pasted object names the live file);
   // a document brings its textures in its archive instead.
   bool LoadStoredTextures = true;
+  // Solids read and the parent each record names by its place in the list; a parent may come
+  // after its child in the text, so the links are made once the records are read.
+  std::vector<std::pair<int, long long>> ParentLinks;
   // Records the refusal (the first one stays) and returns false.
   bool Refuse(const std::string& why);
+  // Links the parents read so far (a place outside the list links none) and forgets them.
+  void LinkParents(TScene& scene);
   bool Refused() const { return !Refusal.empty(); }
 };
 

@@ -40,7 +40,7 @@ void BeginManipulation(TScene& scene, TManipulation& m, TOperation op, int view)
     m.StartValues.push_back(op == opMove ? v.Pos : op == opRotate ? v.Rot : v.Scale);
   }
   D3DMATRIX axes;
-  const T3dObject* main = scene.ObjectAt(scene.CurrentObject);
+  const T3dObject* main = scene.ObjectAt(scene.CurrentObject());
   if (main && op == opResize) {
     axes = Multiply(main->RotationMatrix, main->TranslationMatrix);
   } else {

@@ -185,7 +185,7 @@ void TSceneRenderer::DrawSolidCulled(const TSolidObject& s, DWORD cull) {
 void TSceneRenderer::DrawSolid(const TSolidObject& s) {
   IRenderDevice& d = Device();
   if (s.Texturer) d.SetTexture(0, s.TextureSurface);
-  const TSolidObject* parent = FScene.SolidAt(s.Parent);
+  const TSolidObject* parent = FScene.SolidById(s.ParentId());
   if (FDisplay.RelationDisplay && s.Relation != relAucune && s.ShowRelation && parent) {
     DrawRelation(s, *parent, s.Relation);
   } else {
@@ -305,7 +305,7 @@ void TSceneRenderer::DrawView(int index) {
   // 4. Grid.
   if (ShowGrid)
     d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, GridLines.data(), DWORD(GridLines.size()));
-  T3dObject* main = sc.ObjectAt(sc.CurrentObject);
+  T3dObject* main = sc.ObjectAt(sc.CurrentObject());
   // 5. Point marker in the main object's frame.
   if (ShowMarker && !MarkerLines.empty()) {
     if (main) d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*main));
@@ -329,8 +329,8 @@ void TSceneRenderer::DrawView(int index) {
   if (FDisplay.RelationDisplay)
     for (int i = 0; i < sc.ObjectCount(); ++i) {
       const TSolidObject* s = sc.SolidAt(i);
-      if (s && s->Afficher && s->Relation != relAucune && s->ShowRelation && sc.SolidAt(s->Parent))
-        byRelation[size_t(s->Parent)] = 1;
+      const int p = sc.ParentOf(i);
+      if (s && s->Afficher && s->Relation != relAucune && s->ShowRelation && sc.SolidAt(p)) byRelation[size_t(p)] = 1;
     }
   // 9. Scene order; transparent solids wait, sorted by their key.
   struct TDeferred {
@@ -342,7 +342,7 @@ void TSceneRenderer::DrawView(int index) {
     const T3dObject* o = sc.ObjectAt(i);
     if (!o->Afficher || byRelation[size_t(i)]) continue;
     if (o->IsLight() || (IsolateObject && i != IsolatedIndex)) {
-      if (!o->IsLight() || !(i == sc.CurrentObject || ShowAllLights)) continue;
+      if (!o->IsLight() || !(i == sc.CurrentObject() || ShowAllLights)) continue;
       const TLight& l = static_cast<const TLight&>(*o);
       DWORD fill = D3DFILL_SOLID;
       d.GetRenderState(D3DRENDERSTATE_FILLMODE, fill);

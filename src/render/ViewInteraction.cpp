@@ -77,16 +77,8 @@ TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctr
       result.Selection = TPressSelection::Cleared;
       result.Object = -1;
     } else if (FScene.IsSelected(d)) {
-      if (d != FScene.CurrentObject) {
-        // The picked object becomes the main one; the previous main one joins the others.
-        auto& others = FScene.SelectedObjects;
-        others.erase(std::remove(others.begin(), others.end(), d), others.end());
-        others.insert(others.begin(), FScene.CurrentObject);
-        FScene.SetMarksColor(FScene.CurrentObject, kMarkColorSelected);
-        FScene.CurrentObject = d;
-        FScene.SetMarksColor(d, kMarkColorCurrent);
-        FScene.Notify(TSceneChange::SelectionChanged);
-      }
+      // The picked object becomes the main one; the previous main one joins the others.
+      FScene.MakeCurrent(d);
       result.Selection = TPressSelection::MadeMain;
     } else if (ctrl) {
       FScene.AddToSelection(d);

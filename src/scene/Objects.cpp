@@ -81,7 +81,6 @@ TSolidObject::TSolidObject() {
   SetPosition({0, 0, 0});
   SetScale({1, 1, 1});
   SetDirection({0, 0, 0});
-  Parent = -1;
   SavedMatrices = {Identity(), Identity(), Identity()};
   VectHaut = {0, 1, 0};
   VectDir = {0, 0, 1};

@@ -15,6 +15,11 @@ namespace ixoral {
 
 class TScene;
 
+// An object's identity in its scene: given by the scene when the object is added, never given
+// to another object of that scene, unchanged while the object lives whatever moves in the list.
+using TObjectId = uint64_t;
+inline constexpr TObjectId kNoObject = 0;
+
 // One drawable piece of a mesh: a Direct3D primitive type and its vertices, drawn without indices.
 struct TComposante {
   int32_t PrimitiveType = D3DPT_TRIANGLELIST;
@@ -82,6 +87,8 @@ class T3dObject {
   T3dObject& operator=(const T3dObject&) = delete;
 
   const std::string& Name() const { return FName; }
+  // kNoObject until a scene adds the object.
+  TObjectId Id() const { return FId; }
 
   Vec3d Position;
   Vec3d VectDir;
@@ -124,6 +131,7 @@ class T3dObject {
  private:
   friend class TScene;
   std::string FName;
+  TObjectId FId = kNoObject;
   std::array<float, kParamCount> FParams{};
   std::array<std::string, kTextParamCount> FTextParams;
 };
@@ -140,7 +148,6 @@ class TSolidObject final : public T3dObject {
   std::string TextureFile;
   bool Texturer = false;
   D3DMATERIAL7 Material;
-  int32_t Parent = -1;
   std::array<D3DMATRIX, 3> SavedMatrices;  // rotation, translation, scale
   Vec3d VectHaut{0, 1, 0};
   uint8_t Relation = relAucune;
@@ -185,9 +192,14 @@ class TSolidObject final : public T3dObject {
   void CopyDeformationRecordsFrom(const TSolidObject& source);
   // Total number of vertices over all components.
   size_t VertexCount() const;
+  // The parent of the solid's association (kNoObject: none); linked through its scene.
+  TObjectId ParentId() const { return FParent; }
 
  private:
+  friend class TScene;
   D3DVERTEX* VertexAt(const TVertexRef& r);
+  // The parent of an association, by identity; read and changed through the scene.
+  TObjectId FParent = kNoObject;
 };
 
 class TLight final : public T3dObject {

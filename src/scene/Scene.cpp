@@ -120,6 +120,37 @@ TSolidObject* TScene::SolidAt(int i) const {
 
 TLight* TScene::LightAt(int i) const { return IsLight(i) ? static_cast<TLight*>(ObjectAt(i)) : nullptr; }
 
+TObjectId TScene::IdAt(int i) const {
+  const T3dObject* o = ObjectAt(i);
+  return o ? o->FId : kNoObject;
+}
+
+int TScene::IndexOf(TObjectId id) const {
+  if (id == kNoObject) return -1;
+  const auto it = FIndexOfId.find(id);
+  return it == FIndexOfId.end() ? -1 : it->second;
+}
+
+bool TScene::RestoreIds(const std::vector<TObjectId>& ids) {
+  if (ids.size() != FObjects.size()) return false;
+  std::unordered_map<TObjectId, int> index;
+  index.reserve(ids.size());
+  for (size_t k = 0; k < ids.size(); ++k)
+    if (ids[k] == kNoObject || !index.emplace(ids[k], static_cast<int>(k)).second) return false;
+  // Parent links name ids too: each follows its parent to the parent's new id.
+  std::vector<int> parents(ids.size(), -1);
+  for (size_t k = 0; k < ids.size(); ++k) parents[k] = ParentOf(static_cast<int>(k));
+  for (size_t k = 0; k < ids.size(); ++k) {
+    FObjects[k]->FId = ids[k];
+    FNextId = std::max(FNextId, ids[k] + 1);
+  }
+  for (size_t k = 0; k < ids.size(); ++k)
+    if (TSolidObject* s = SolidAt(static_cast<int>(k)))
+      s->FParent = parents[k] >= 0 ? ids[static_cast<size_t>(parents[k])] : kNoObject;
+  FIndexOfId = std::move(index);
+  return true;
+}
+
 int TScene::IndexOfName(const std::string& name) const {
   if (!NameExists(name)) return -1;
   for (int i = 0; i < ObjectCount(); ++i)
@@ -191,6 +222,8 @@ int TScene::AddObject(std::unique_ptr<T3dObject> object, const std::string& name
   const std::string unique = UniqueName(name);
   object->FName = unique;
   IndexName(unique, +1);
+  object->FId = FNextId++;
+  FIndexOfId[object->FId] = ObjectCount();
   FObjects.push_back(std::move(object));
   const int index = ObjectCount() - 1;
   RebuildSelectionMarks(index);
@@ -210,6 +243,7 @@ void TScene::RenameObject(int i, const std::string& name) {
 void TScene::TruncateObjects(int count) {
   while (ObjectCount() > std::max(count, 0)) {
     IndexName(FObjects.back()->Name(), -1);
+    FIndexOfId.erase(FObjects.back()->FId);
     FObjects.pop_back();
   }
 }
@@ -217,6 +251,7 @@ void TScene::TruncateObjects(int count) {
 void TScene::FreeAllObjects() {
   // Pop one at a time: a light being destroyed reaches the device through this scene.
   while (!FObjects.empty()) FObjects.pop_back();
+  FIndexOfId.clear();
   FNameCounts.clear();
   FNameRuns.clear();
 }
@@ -224,32 +259,63 @@ void TScene::FreeAllObjects() {
 // ---------------------------------------------------------------- selection
 
 int TScene::SelectionCount() const {
-  return CurrentObject < 0 ? 0 : 1 + static_cast<int>(SelectedObjects.size());
+  return CurrentObject() < 0 ? 0 : 1 + static_cast<int>(FSelected.size());
 }
 
 int TScene::SelectedAt(int k) const {
-  if (k == 0) return CurrentObject;
-  if (k < 1 || k > static_cast<int>(SelectedObjects.size())) return -1;
-  return SelectedObjects[static_cast<size_t>(k - 1)];
+  if (k == 0) return CurrentObject();
+  if (k < 1 || k > static_cast<int>(FSelected.size())) return -1;
+  return IndexOf(FSelected[static_cast<size_t>(k - 1)]);
+}
+
+std::vector<int> TScene::SelectedObjects() const {
+  std::vector<int> indices;
+  indices.reserve(FSelected.size());
+  for (const TObjectId id : FSelected) indices.push_back(IndexOf(id));
+  return indices;
 }
 
 bool TScene::IsSelected(int i) const {
-  return i == CurrentObject ||
-         std::find(SelectedObjects.begin(), SelectedObjects.end(), i) != SelectedObjects.end();
+  const TObjectId id = IdAt(i);
+  return id != kNoObject &&
+         (id == FCurrent || std::find(FSelected.begin(), FSelected.end(), id) != FSelected.end());
 }
 
 void TScene::ClearSelection() {
-  if (CurrentObject < 0 && SelectedObjects.empty()) return;
-  SelectedObjects.clear();
-  CurrentObject = -1;
+  if (FCurrent == kNoObject && FSelected.empty()) return;
+  FSelected.clear();
+  FCurrent = kNoObject;
   SelectionChanged();
 }
 
 void TScene::SelectObject(int i) {
   TSelectionBatch batch(*this);
   ClearSelection();
-  CurrentObject = (i >= 0 && i < ObjectCount()) ? i : -1;
-  if (CurrentObject >= 0) SelectionChanged();
+  FCurrent = IdAt(i);
+  if (FCurrent != kNoObject) SelectionChanged();
+}
+
+void TScene::RestoreSelection(const TSelectionState& state) {
+  TSelectionBatch batch(*this);
+  const TSelectionState before = Selection();
+  FCurrent = IndexOf(state.Current) >= 0 ? state.Current : kNoObject;
+  FSelected.clear();
+  if (FCurrent != kNoObject)
+    for (const TObjectId id : state.Others)
+      if (IndexOf(id) >= 0) FSelected.push_back(id);
+  if (!(Selection() == before)) SelectionChanged();
+}
+
+void TScene::MakeCurrent(int i) {
+  const TObjectId id = IdAt(i);
+  if (id == kNoObject || id == FCurrent || !IsSelected(i)) return;
+  TSelectionBatch batch(*this);
+  FSelected.erase(std::remove(FSelected.begin(), FSelected.end(), id), FSelected.end());
+  FSelected.insert(FSelected.begin(), FCurrent);
+  SetMarksColor(CurrentObject(), kMarkColorSelected);
+  FCurrent = id;
+  SetMarksColor(i, kMarkColorCurrent);
+  SelectionChanged();
 }
 
 void TScene::SetMarksColor(int i, D3DCOLOR colour) {
@@ -267,8 +333,8 @@ void TScene::AddToSelection(int i) {
   auto visit = [&](int k) {
     visited[static_cast<size_t>(k)] = 1;
     if (ObjectAt(k)->Afficher) {
-      if (CurrentObject >= 0) {
-        SelectedObjects.push_back(k);
+      if (CurrentObject() >= 0) {
+        FSelected.push_back(IdAt(k));
         SetMarksColor(k, kMarkColorSelected);
         SelectionChanged();
       } else {
@@ -280,10 +346,10 @@ void TScene::AddToSelection(int i) {
   };
   visit(i);
   while (!stack.empty()) {
-    const int node = stack.back().first;
+    const TObjectId node = IdAt(stack.back().first);
     int child = -1;
     for (int j = stack.back().second; j < n; ++j)
-      if (IsSolid(j) && SolidAt(j)->Parent == node) {
+      if (IsSolid(j) && SolidAt(j)->FParent == node) {
         child = j;
         break;
       }
@@ -299,22 +365,23 @@ void TScene::AddToSelection(int i) {
 void TScene::Deselect(int i) {
   if (i < 0 || i >= ObjectCount()) return;
   TSelectionBatch batch(*this);
-  if (CurrentObject < 0) {
+  if (CurrentObject() < 0) {
     SelectObject(i);
     return;
   }
-  if (i != CurrentObject) {
-    const auto it = std::find(SelectedObjects.begin(), SelectedObjects.end(), i);
-    if (it != SelectedObjects.end()) {
-      SelectedObjects.erase(it);
+  const TObjectId id = IdAt(i);
+  if (id != FCurrent) {
+    const auto it = std::find(FSelected.begin(), FSelected.end(), id);
+    if (it != FSelected.end()) {
+      FSelected.erase(it);
       SelectionChanged();
     }
     return;
   }
-  if (!SelectedObjects.empty()) {
-    CurrentObject = SelectedObjects.front();
-    SelectedObjects.erase(SelectedObjects.begin());
-    SetMarksColor(CurrentObject, kMarkColorCurrent);
+  if (!FSelected.empty()) {
+    FCurrent = FSelected.front();
+    FSelected.erase(FSelected.begin());
+    SetMarksColor(CurrentObject(), kMarkColorCurrent);
     SelectionChanged();
   } else {
     SelectObject(-1);
@@ -323,16 +390,33 @@ void TScene::Deselect(int i) {
 
 // ---------------------------------------------------------------- association and relation
 
+int TScene::ParentOf(int i) const {
+  const TSolidObject* s = SolidAt(i);
+  return s ? IndexOf(s->FParent) : -1;
+}
+
+TObjectId TScene::ParentIdOf(int i) const {
+  const TSolidObject* s = SolidAt(i);
+  return s ? s->FParent : kNoObject;
+}
+
+bool TScene::LinkParent(int i, int p) {
+  TSolidObject* s = SolidAt(i);
+  if (!s) return false;
+  s->FParent = IdAt(p);
+  return true;
+}
+
 bool TScene::SetParent(int i, int p) {
   if (!IsSolid(i) || (p != -1 && !IsSolid(p)) || p == i) return false;
   // Refuse when i is an ancestor of p; the walk is bounded in case the chain is damaged.
   int j = p;
   for (int steps = 0; j >= 0 && IsSolid(j) && steps <= ObjectCount(); ++steps) {
-    if (SolidAt(j)->Parent == i) return false;
-    j = SolidAt(j)->Parent;
+    if (ParentOf(j) == i) return false;
+    j = ParentOf(j);
   }
   TSolidObject* s = SolidAt(i);
-  s->Parent = p;
+  s->FParent = IdAt(p);
   s->PivotStyle = p >= 0 ? 1 : 0;
   s->Relation = relAucune;
   Notify(TSceneChange::HierarchyChanged, i);
@@ -342,10 +426,11 @@ bool TScene::SetParent(int i, int p) {
 bool TScene::CanRelate(int i, int p) const {
   if (!IsSolid(i) || !IsSolid(p)) return false;
   if (SolidAt(p)->Relation != relAucune) return false;
+  const TObjectId parent = IdAt(p);
   for (int k = 0; k < ObjectCount(); ++k) {
     if (k == i || !IsSolid(k)) continue;
     const TSolidObject* s = SolidAt(k);
-    if (s->Relation != relAucune && s->Parent == p) return false;
+    if (s->Relation != relAucune && s->FParent == parent) return false;
   }
   return true;
 }
@@ -361,13 +446,13 @@ bool TScene::SetRelation(int i, int p, uint8_t relation) {
 
 Vec3d TScene::PivotPoint(TSolidObject& solid) {
   TSolidObject* current = &solid;
-  for (int steps = 0; current->PivotStyle == 1 && current->Parent >= 0 && steps <= ObjectCount();
+  for (int steps = 0; current->PivotStyle == 1 && current->FParent != kNoObject && steps <= ObjectCount();
        ++steps) {
-    TSolidObject* parent = SolidAt(current->Parent);
+    TSolidObject* parent = SolidById(current->FParent);
     if (!parent) break;
     current = parent;
   }
-  if (current->PivotStyle == 1 && !SolidAt(current->Parent)) current->PivotStyle = 0;
+  if (current->PivotStyle == 1 && !SolidById(current->FParent)) current->PivotStyle = 0;
   return current->Position;
 }
 
@@ -428,43 +513,48 @@ void TScene::CreateDefaultLight() {
   Device().LightEnable(1, true);
 }
 
-void TScene::RemoveSingle(int r, std::vector<int>& followed) {
+void TScene::RemoveSingle(int r) {
   const int last = ObjectCount() - 1;
+  const TObjectId gone = FObjects[static_cast<size_t>(r)]->FId;
   IndexName(FObjects[static_cast<size_t>(r)]->Name(), -1);
+  FIndexOfId.erase(gone);
   FObjects[static_cast<size_t>(r)].reset();
-  // A damaged document may leave children of r behind: they become free objects, not children of
-  // whatever moves into r's place.
+  // A damaged document may leave children of r behind: they become free objects. The others
+  // keep their parents whatever moves, as links are by identity.
   for (int k = 0; k <= last; ++k)
-    if (k != r && IsSolid(k) && SolidAt(k)->Parent == r) SolidAt(k)->Parent = -1;
-  if (r != last) FObjects[static_cast<size_t>(r)] = std::move(FObjects[static_cast<size_t>(last)]);
+    if (k != r && IsSolid(k) && SolidAt(k)->FParent == gone) SolidAt(k)->FParent = kNoObject;
+  if (r != last) {
+    FObjects[static_cast<size_t>(r)] = std::move(FObjects[static_cast<size_t>(last)]);
+    FIndexOfId[FObjects[static_cast<size_t>(r)]->FId] = r;
+  }
   FObjects.pop_back();
-  for (int k = 0; k < ObjectCount(); ++k)
-    if (IsSolid(k) && SolidAt(k)->Parent == last) SolidAt(k)->Parent = r;
-  for (int& f : followed)
-    if (f == last) f = r;
+}
+
+int TScene::FirstChildNotIn(TObjectId parent, const std::vector<TObjectId>& excluded) const {
+  for (int j = 0; j < ObjectCount(); ++j)
+    if (IsSolid(j) && SolidAt(j)->FParent == parent &&
+        std::find(excluded.begin(), excluded.end(), IdAt(j)) == excluded.end())
+      return j;
+  return -1;
 }
 
 void TScene::DeleteObject(int i) {
   if (i < 0 || i >= ObjectCount()) return;
-  // Descendants go first, depth first in index order; the indices still to be removed are
-  // followed to the places they move to as the list shrinks.
-  std::vector<int> stack{i};
+  // Descendants go first, depth first in index order (the order the list's swaps depend on);
+  // the objects still to be removed are held by identity, whatever places they move to.
+  std::vector<TObjectId> stack{IdAt(i)};
   while (!stack.empty()) {
-    const int top = stack.back();
-    int child = -1;
-    for (int j = 0; j < ObjectCount() && child < 0; ++j)
-      if (IsSolid(j) && SolidAt(j)->Parent == top &&
-          std::find(stack.begin(), stack.end(), j) == stack.end())
-        child = j;
+    const int child = FirstChildNotIn(stack.back(), stack);
     if (child >= 0) {
-      stack.push_back(child);
+      stack.push_back(IdAt(child));
       continue;
     }
-    RemoveSingle(top, stack);
+    RemoveSingle(IndexOf(stack.back()));
     stack.pop_back();
   }
-  // Every index held by the selection may have moved.
-  ClearSelection();
+  // The selection keeps the objects that are left (it holds them by identity); without its main
+  // object nothing stays selected.
+  RestoreSelection(Selection());
   Notify(TSceneChange::ObjectRemoved, i);
 }
 

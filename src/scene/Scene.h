@@ -78,8 +78,6 @@ class TScene {
   ISceneDevice& Device() { return *FDevice; }
   IPrompt* Prompt() const { return FPrompt; }
 
-  int32_t CurrentObject = -1;
-  std::vector<int32_t> SelectedObjects;
   int32_t LightCount = 0;
   std::string FileName;
   bool SaveViews = true;
@@ -93,6 +91,17 @@ class TScene {
   // --- object list and names ---
   int ObjectCount() const { return static_cast<int>(FObjects.size()); }
   T3dObject* ObjectAt(int i) const;
+  // Identity and position: an object's place in the list moves when another is deleted before
+  // it (the last one moves into the freed place), its id never does. IndexOf answers -1 for an
+  // id that names no object of this scene (deleted since, or never here).
+  TObjectId IdAt(int i) const;
+  int IndexOf(TObjectId id) const;
+  T3dObject* ObjectById(TObjectId id) const { return ObjectAt(IndexOf(id)); }
+  TSolidObject* SolidById(TObjectId id) const { return SolidAt(IndexOf(id)); }
+  // Gives the objects, in list order, the ids a snapshot of this scene recorded (undo puts the
+  // objects it reads back under the identity they had). False, changing nothing, when the count
+  // differs or an id is repeated or kNoObject.
+  bool RestoreIds(const std::vector<TObjectId>& ids);
   bool IsSolid(int i) const;
   bool IsLight(int i) const;
   TSolidObject* SolidAt(int i) const;
@@ -111,7 +120,24 @@ class TScene {
   void TruncateObjects(int count);
 
   // --- selection ---
-  bool HasSelection() const { return CurrentObject >= 0; }
+  // The main selected object and the others, by identity: what a selection was, to be put back.
+  struct TSelectionState {
+    TObjectId Current = kNoObject;
+    std::vector<TObjectId> Others;
+    bool operator==(const TSelectionState&) const = default;
+  };
+  // Index of the main selected object, -1 for none.
+  int CurrentObject() const { return IndexOf(FCurrent); }
+  // Indices of the other selected objects, in the order they were added.
+  std::vector<int> SelectedObjects() const;
+  TSelectionState Selection() const { return {FCurrent, FSelected}; }
+  // Puts a selection back as it was (marks untouched); ids of objects gone since are dropped,
+  // and without its main object nothing stays selected.
+  void RestoreSelection(const TSelectionState& state);
+  // Object i, already selected, becomes the main one: the previous main one becomes the first
+  // of the others; the marks take their colours.
+  void MakeCurrent(int i);
+  bool HasSelection() const { return CurrentObject() >= 0; }
   int SelectionCount() const;
   int SelectedAt(int k) const;
   bool IsSelected(int i) const;
@@ -122,6 +148,13 @@ class TScene {
   void Deselect(int i);
 
   // --- association and relation ---
+  // Index of solid i's parent, -1 without one (or when i is not a solid).
+  int ParentOf(int i) const;
+  TObjectId ParentIdOf(int i) const;
+  // Sets only the link of solid i to object p (-1: none), as a document or the "Associer"
+  // command sets it: no check of the chain, pivot and relation unchanged. An index outside the
+  // list leaves no parent. False when i is not a solid.
+  bool LinkParent(int i, int p);
   bool SetParent(int i, int p);
   bool CanRelate(int i, int p) const;
   bool SetRelation(int i, int p, uint8_t relation);
@@ -150,13 +183,18 @@ class TScene {
 
  private:
   class TSelectionBatch;
-  void RemoveSingle(int r, std::vector<int>& followed);
+  void RemoveSingle(int r);
+  int FirstChildNotIn(TObjectId parent, const std::vector<TObjectId>& excluded) const;
   void IndexName(const std::string& name, int delta);
   void SelectionChanged();
 
   std::unique_ptr<ISceneDevice> FDevice;  // destroyed after the objects, whose lights it holds
   IPrompt* FPrompt;
   std::vector<std::unique_ptr<T3dObject>> FObjects;
+  std::unordered_map<TObjectId, int> FIndexOfId;  // every object's place in FObjects
+  TObjectId FNextId = 1;
+  TObjectId FCurrent = kNoObject;
+  std::vector<TObjectId> FSelected;
   std::unordered_map<std::string, int> FNameCounts;  // how many objects bear each name
   // Names by stem (the name less its trailing letters "i"): the runs of trailing-"i" counts in
   // use, first -> last. The free name for a request is the end of the run holding its count,

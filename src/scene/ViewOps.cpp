@@ -134,17 +134,21 @@ void ApplyViewScale(TScene& scene, int active, const Vec3d& v) {
   ForNavigatedViews(scene, active, [&](TVue& view) { view.SetViewScale(v); });
 }
 
+void ResetObjectPlacement(T3dObject& o) {
+  if (o.IsLight()) {
+    o.SetPosition({-1, 0, -1});
+    o.SetDirection({1, 0, 1});
+  } else {
+    o.SetDirection({0, 0, 0});
+    o.SetPosition({0, 0, 0});
+    o.SetScale({1, 1, 1});
+    o.RotationMatrix = o.TranslationMatrix = o.ScaleMatrix = Identity();
+  }
+}
+
 void ResetPosition(TScene& scene, int active) {
-  if (T3dObject* o = scene.ObjectAt(scene.CurrentObject)) {
-    if (o->IsLight()) {
-      o->SetPosition({-1, 0, -1});
-      o->SetDirection({1, 0, 1});
-    } else {
-      o->SetDirection({0, 0, 0});
-      o->SetPosition({0, 0, 0});
-      o->SetScale({1, 1, 1});
-      o->RotationMatrix = o->TranslationMatrix = o->ScaleMatrix = Identity();
-    }
+  if (T3dObject* o = scene.ObjectAt(scene.CurrentObject())) {
+    ResetObjectPlacement(*o);
     return;
   }
   ForNavigatedViews(scene, active, [](TVue& view) { view.ResetNavigation(); });

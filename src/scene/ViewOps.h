@@ -32,6 +32,8 @@ void ApplyViewScale(TScene& scene, int active, const Vec3d& v);
 // "Position initiale": the main selected object back to its initial placement, or with nothing
 // selected the navigation of the active view (and its companions) reset.
 void ResetPosition(TScene& scene, int active);
+// One object back to its initial placement (what "Position initiale" does to the main one).
+void ResetObjectPlacement(T3dObject& object);
 
 // The sub-key of a view's parameters: "\Parametres\" + its index.
 std::string ViewParamsKey(const TVue& view);

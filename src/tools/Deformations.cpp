@@ -305,8 +305,8 @@ bool ApplyStoredHandEdit(TSolidObject& s, TCoincidentVertexIndex& index, int ran
   return true;
 }
 
-void CopyObjectState(TScene& destination, int index, TScene& source) {
-  if (TSolidObject* src = source.SolidAt(index)) {
+void CopyObjectState(TScene& destination, int index, TScene& source, int sourceIndex) {
+  if (TSolidObject* src = source.SolidAt(sourceIndex)) {
     TSolidObject* d = destination.SolidAt(index);
     if (!d) return;
     d->ShapeType = src->ShapeType;
@@ -331,7 +331,7 @@ void CopyObjectState(TScene& destination, int index, TScene& source) {
     d->BoxCenter = src->BoxCenter;
     return;
   }
-  TLight* src = source.LightAt(index);
+  TLight* src = source.LightAt(sourceIndex);
   TLight* d = destination.LightAt(index);
   if (!src || !d) return;
   D3DLIGHT7 l;

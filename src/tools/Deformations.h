@@ -84,7 +84,11 @@ class TCoincidentVertexIndex {
 bool ApplyStoredHandEdit(TSolidObject& solid, TCoincidentVertexIndex& index, int rank, const TVertexRef& ref,
                          const Vec3d& p, float tu, float tv);
 
-// Copies one object's whole state between two scenes at the same index (colour excepted).
-void CopyObjectState(TScene& destination, int index, TScene& source);
+// Copies one object's whole state between two scenes (colour excepted); nothing when either
+// index names no object of the same kind.
+void CopyObjectState(TScene& destination, int destinationIndex, TScene& source, int sourceIndex);
+inline void CopyObjectState(TScene& destination, int index, TScene& source) {
+  CopyObjectState(destination, index, source, index);
+}
 
 }  // namespace ixoral

@@ -419,7 +419,7 @@ void TfrmMain::CreateActions() {
                 return;
               }
               const QTreeWidgetItem* node = FBrowser->currentItem();
-              const QString shown = node ? node->text(0) : ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject)->Name());
+              const QString shown = node ? node->text(0) : ToQt(m.Scene().ObjectAt(m.Scene().CurrentObject())->Name());
               TFrmRename dialog(this, m, *FPrompt, SelectedNodeObject(), shown);
               dialog.exec();
             }));
@@ -512,7 +512,7 @@ void TfrmMain::CreateActions() {
     a->setStatusTip({});
     connect(a, &QAction::triggered, this, [this, open] {
       if (!FModeller) return;
-      const int current = FDrawn->Scene.CurrentObject;
+      const int current = FDrawn->Scene.CurrentObject();
       if (!FDrawn->Scene.SolidAt(current)) {
         FPrompt->Information(kMsgNeedSelection);
         return;
@@ -584,7 +584,7 @@ void TfrmMain::CreateActions() {
   NewAction("actPresentation", "&Présentation", {}, [this] { FAssistant->StartPresentations(*FTourHost); });
   NewAction("actConseils", "&Conseils", QKeySequence(Qt::CTRL | Qt::Key_F1), [this] { FAssistant->StartTips(); });
   NewAction("actAPropos", "&A propos d'Ixoral", {}, [this] {
-    TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject : -1);
+    TFrmApp about(this, FSettings, FDrawn ? FDrawn->Scene.CurrentObject() : -1);
     about.exec();
   });
 }
@@ -831,7 +831,7 @@ void TfrmMain::OnSceneChange(const TSceneEvent& e) {
   switch (e.Change) {
     case TSceneChange::ObjectAdded: {
       const TSolidObject* s = FDrawn->Scene.SolidAt(e.Index);
-      if (!FTreeDirty && (!s || s->Parent < 0))
+      if (!FTreeDirty && (!s || FDrawn->Scene.ParentOf(e.Index) < 0))
         FBrowser->AppendObject(FDrawn->Scene, e.Index);
       else
         FTreeDirty = true;
@@ -874,16 +874,16 @@ void TfrmMain::FlushBrowser() {
   if (!FDrawn) return;
   TScene& scene = FDrawn->Scene;
   if (FTreeDirty) {
-    FBrowser->Rebuild(scene, scene.CurrentObject);
+    FBrowser->Rebuild(scene, scene.CurrentObject());
     FTreeDirty = false;
     FSelectionDirty = false;
   } else if (FSelectionDirty) {
     FSelectionDirty = false;
     // The browser follows the current object; a fixed node stays selected while nothing is.
     const int shown = FBrowser->ObjectOf(FBrowser->currentItem());
-    if (scene.CurrentObject >= 0 && shown != scene.CurrentObject)
-      FBrowser->SelectQuietly(scene.ObjectAt(scene.CurrentObject)->Name());
-    else if (scene.CurrentObject < 0 && shown >= 0)
+    if (scene.CurrentObject() >= 0 && shown != scene.CurrentObject())
+      FBrowser->SelectQuietly(scene.ObjectAt(scene.CurrentObject())->Name());
+    else if (scene.CurrentObject() < 0 && shown >= 0)
       FBrowser->SelectQuietly({});
   }
   // The edit commands follow the selection, so their shortcuts work whether or not the menu was

@@ -188,7 +188,7 @@ void TProperties::ScheduleRefresh(bool rebuild) {
   QTimer::singleShot(0, this, [this] {
     FRefreshScheduled = false;
     const bool again = std::exchange(FRebuildPending, false);
-    const int current = FScene.CurrentObject;
+    const int current = FScene.CurrentObject();
     if (again || current != FIndex) {
       if (again) FIndex = -1;
       Show(current);

@@ -89,7 +89,8 @@ TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& model
       FPrompt(prompt),
       FMain(modeller.Scene()),
       FSettings(settings),
-      FIndex(index) {}
+      FIndex(index),
+      FObject(FMain.IdAt(index)) {}
 
 TToolDialog::~TToolDialog() {
   // The panel goes with the widgets; it must not draw a scene that is gone.
@@ -158,11 +159,11 @@ QWidget* TToolDialog::CreateFillChoice(bool solidFirst) {
   (solidFirst ? FSolid : FWire)->setChecked(true);
   auto apply = [this] {
     if (!FDrawn) return;
-    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, Target(), FSolid->isChecked());
     Redraw();
   };
   connect(FSolid, &QRadioButton::toggled, this, apply);
-  if (FDrawn) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, solidFirst);
+  if (FDrawn) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, Target(), solidFirst);
   return box;
 }
 
@@ -387,10 +388,10 @@ bool TFrmBruit::ApplyNoise(std::optional<int32_t> seed) {
   choice.MaxText = FromQt(FMax->text());
   choice.Addition = FAddition->isChecked();
   std::string message;
-  const bool done = ApplyNoisePreview(FDrawn->Scene, FMain, FIndex, choice, seed ? *seed : DrawNoiseSeed(), message);
+  const bool done = ApplyNoisePreview(FDrawn->Scene, FMain, Target(), choice, seed ? *seed : DrawNoiseSeed(), message);
   FProgress->setValue(100);
   FProgress->hide();
-  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, Target(), FSolid->isChecked());
   Redraw();
   if (!done) {
     if (!message.empty()) FPrompt.Error(message);
@@ -401,7 +402,7 @@ bool TFrmBruit::ApplyNoise(std::optional<int32_t> seed) {
 }
 
 void TFrmBruit::Accept() {
-  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::WholeObject);
+  if (FDrawn) FModeller.ApplyToolResult(Target(), FDrawn->Scene, TModeller::TToolResult::WholeObject);
   accept();
 }
 
@@ -530,11 +531,11 @@ void TFrmTorsion::ApplyTorsion() {
   FOk->setEnabled(true);
   FProgress->show();
   FProgress->setValue(10);
-  ApplyTorsionPreview(FDrawn->Scene, FMain, FIndex, FTorsion);
+  ApplyTorsionPreview(FDrawn->Scene, FMain, Target(), FTorsion);
   FProgress->setValue(100);
   PlaceMarkers();  // the copy replaced the marks
   PlaceFromBars();
-  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, FSolid->isChecked());
+  if (FSolid) SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, Target(), FSolid->isChecked());
   FProgress->hide();
   Redraw();
 }
@@ -574,7 +575,7 @@ bool TFrmTorsion::PanelEvent(QEvent* event) {
 
 void TFrmTorsion::Accept() {
   if (FDrawn && FOk->isEnabled())
-    FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::WholeObject);
+    FModeller.ApplyToolResult(Target(), FDrawn->Scene, TModeller::TToolResult::WholeObject);
   accept();
 }
 
@@ -663,7 +664,7 @@ TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt
     FDrawn->Renderer.ShowGrid = true;
     FInteraction->SetOperation(opRotate);
     FPanel->UpdateCursor();
-    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, FIndex, true);
+    SetPreviewFill(FDrawn->Scene, FDrawn->Renderer, FMain, Target(), true);
   }
   right->addStretch(1);
   auto* apply = new QPushButton(QStringLiteral("&Appliquer"), Body());
@@ -741,7 +742,7 @@ bool TFrmTexturer::ApplyTexture() {
 
 void TFrmTexturer::Accept() {
   if (FDrawn && !FChosen.isEmpty())
-    FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::Texture, FromQt(FChosen));
+    FModeller.ApplyToolResult(Target(), FDrawn->Scene, TModeller::TToolResult::Texture, FromQt(FChosen));
   accept();
 }
 
@@ -884,7 +885,7 @@ void TFrmEnveloppe::MappingTyped() {
 }
 
 void TFrmEnveloppe::Accept() {
-  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::HandEdits);
+  if (FDrawn) FModeller.ApplyToolResult(Target(), FDrawn->Scene, TModeller::TToolResult::HandEdits);
   accept();
 }
 
@@ -997,7 +998,7 @@ void TFrmMeshEdit::CellLeft(int row, int column, int newRow, int newColumn) {
 void TFrmMeshEdit::Accept() {
   // A cell still being edited is left first.
   CellLeft(FTable->currentRow(), FTable->currentColumn(), -1, -1);
-  if (FDrawn) FModeller.ApplyToolResult(FIndex, FDrawn->Scene, TModeller::TToolResult::HandEdits);
+  if (FDrawn) FModeller.ApplyToolResult(Target(), FDrawn->Scene, TModeller::TToolResult::HandEdits);
   accept();
 }
 

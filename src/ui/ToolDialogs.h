@@ -47,7 +47,10 @@ class TToolDialog : public TDialogFrame {
   TSceneRenderer* PreviewRenderer() { return FDrawn ? &FDrawn->Renderer : nullptr; }
   TScenePanel* Panel() const { return FPanel; }
   QPushButton* OkButton() const { return FOk; }
+  // The object's place in the preview scene (where it was in the main scene when the dialog opened).
   int Index() const { return FIndex; }
+  // The object in the preview and, by identity, in the main scene.
+  TToolTarget Target() const { return {FIndex, FObject}; }
   // Draws the preview now.
   void Redraw();
 
@@ -81,6 +84,7 @@ class TToolDialog : public TDialogFrame {
   TScene& FMain;
   TSettingsStore* FSettings;
   int FIndex;
+  TObjectId FObject;
   std::unique_ptr<TDisplayScene> FDrawn;
   std::unique_ptr<TViewInteraction> FInteraction;
   TScenePanel* FPanel = nullptr;

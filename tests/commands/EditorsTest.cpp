@@ -81,7 +81,7 @@ TEST_F(EditorsTest, TextEditorBuildsOneTextInThePreviewAndAddsItNamedAfterItsTex
   EXPECT_EQ(Scene.ObjectAt(added)->Name(), "Abc");
   EXPECT_EQ(Scene.SolidAt(added)->ShapeType, stTexte3d);
   EXPECT_EQ(Scene.SolidAt(added)->VertexCount(), builtVertices);
-  EXPECT_EQ(Scene.CurrentObject, added);
+  EXPECT_EQ(Scene.CurrentObject(), added);
   // The same text again: "Abci".
   EXPECT_EQ(Scene.ObjectAt(editor.Confirm(Modeller))->Name(), "Abci");
   EXPECT_EQ(Modeller.UndoCaption(), "&Annuler Insertion");
@@ -158,7 +158,7 @@ TEST_F(EditorsTest, LightEditorAddsTheNextNumberedLightWithItsFieldsAsOneStep) {
   TLight* light = editor.Light();
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(light->Name(), "Lumière2");
-  EXPECT_EQ(Preview.CurrentObject, editor.PreviewIndex());
+  EXPECT_EQ(Preview.CurrentObject(), editor.PreviewIndex());
   const TLightFields shown = FieldsOfRecord(editor.Record());
   EXPECT_TRUE(shown.Spot);
   EXPECT_EQ(shown.Colour, 0xFFFFFFFFu);

@@ -89,7 +89,7 @@ TEST_F(HistoryTest, EveryEditCommandIsOneStepThatUndoesAndRedoesExactly) {
   ExpectUndoable("delete", [&] { Modeller.Delete(1); }, "Suppression");
   ExpectUndoable("cut", [&] {
     Scene.SelectObject(Scene.IndexOfName("Lune"));
-    Modeller.Cut(Scene.CurrentObject);
+    Modeller.Cut(Scene.CurrentObject());
   }, "Couper");
   const int cube = Insert(TInsertCommand::Cube);
   const int torus = Insert(TInsertCommand::Tore);
@@ -165,8 +165,8 @@ TEST_F(HistoryTest, SelectionComesBackButIsNoStepOfItsOwn) {
   Scene.ClearSelection();
   Modeller.EndDrag();
   ASSERT_TRUE(Modeller.Undo());
-  EXPECT_EQ(Scene.CurrentObject, a);
-  EXPECT_EQ(Scene.SelectedObjects, std::vector<int32_t>{b});
+  EXPECT_EQ(Scene.CurrentObject(), a);
+  EXPECT_EQ(Scene.SelectedObjects(), std::vector<int32_t>{b});
 }
 
 TEST_F(HistoryTest, FailedOrEmptyCommandsLeaveNothingToUndo) {
@@ -266,4 +266,26 @@ TEST(HistoryTextures, ATextureAppliedThenUndoneAndRedone) {
   ASSERT_TRUE(modeller.Redo());
   EXPECT_EQ(WriteSceneText(drawn.Scene), after);
   EXPECT_NE(drawn.Scene.SolidAt(cube)->TextureSurface, nullptr);  // the picture is loaded again
+}
+
+TEST_F(HistoryTest, UndoingADeletionInTheMiddleBringsBackIdsOrderAndParents) {
+  const int a = Insert(TInsertCommand::Cube);
+  const int b = Insert(TInsertCommand::Sphere);
+  const int c = Insert(TInsertCommand::Cone);
+  const int d = Insert(TInsertCommand::Tore);
+  ASSERT_TRUE(Scene.SetParent(c, a));
+  std::vector<TObjectId> ids;
+  for (int i = 0; i < Scene.ObjectCount(); ++i) ids.push_back(Scene.IdAt(i));
+  const std::string text = WriteSceneText(Scene);
+  ASSERT_TRUE(Modeller.Delete(b));
+  ASSERT_EQ(Scene.IndexOf(ids[static_cast<size_t>(d)]), b) << "the last object moved into the freed place";
+
+  ASSERT_TRUE(Modeller.Undo());
+  EXPECT_EQ(WriteSceneText(Scene), text);
+  for (int i = 0; i < Scene.ObjectCount(); ++i) EXPECT_EQ(Scene.IdAt(i), ids[static_cast<size_t>(i)]) << i;
+  EXPECT_EQ(Scene.ParentOf(c), a);
+  ASSERT_TRUE(Modeller.Redo());
+  EXPECT_EQ(Scene.IndexOf(ids[static_cast<size_t>(b)]), -1);
+  EXPECT_EQ(Scene.IndexOf(ids[static_cast<size_t>(d)]), b);
+  EXPECT_EQ(Scene.ParentOf(Scene.IndexOf(ids[static_cast<size_t>(c)])), a);
 }

@@ -66,7 +66,7 @@ TEST_F(ModellerTest, InsertsAreNumberedPerCommandAndNewStartsAgain) {
   Modeller.Insert(TInsertCommand::Cube);
   EXPECT_EQ(Names(), "Lumière1,Cube1,Cube2,Sphere1,Cube3");
   EXPECT_EQ(Modeller.LastInsert(), TInsertCommand::Cube);
-  EXPECT_EQ(Scene.CurrentObject, 4);  // the new object is selected
+  EXPECT_EQ(Scene.CurrentObject(), 4);  // the new object is selected
   EXPECT_EQ(Scene.SolidAt(sphere)->Color, 0xFFFFFFFFu);
   Modeller.Insert(TInsertCommand::Parametrique);
   Modeller.Insert(TInsertCommand::Texte3D);
@@ -113,8 +113,8 @@ TEST_F(ModellerTest, CutThenPasteGivesTheObjectBackWithoutItsParent) {
   const int pasted = Modeller.Paste();
   ASSERT_GE(pasted, 0);
   EXPECT_EQ(Scene.ObjectAt(pasted)->Name(), "Sphere1");
-  EXPECT_EQ(Scene.SolidAt(pasted)->Parent, -1);
-  EXPECT_EQ(Scene.CurrentObject, pasted);
+  EXPECT_EQ(Scene.ParentOf(pasted), -1);
+  EXPECT_EQ(Scene.CurrentObject(), pasted);
   // Text that is not an object record: paste is not offered, and refused with the message.
   Clipboard.SetText("bonjour");
   EXPECT_FALSE(Modeller.EditMenuState().Paste);
@@ -189,7 +189,7 @@ TEST_F(ModellerTest, BrowserTreeListsChildrenUnderTheirParents) {
   ASSERT_EQ(lights.Children.size(), 1u);
   EXPECT_EQ(lights.Children[0].Text, "Lumière1");
   // A damaged document's parent cycle still lists both solids, once each.
-  Scene.SolidAt(a)->Parent = b;
+  Scene.LinkParent(a, b);
   const TBrowserNode damaged = BuildBrowserTree(Scene);
   size_t count = 0;
   std::function<void(const TBrowserNode&)> walk = [&](const TBrowserNode& n) {
@@ -209,15 +209,15 @@ TEST_F(ModellerTest, DropsAndAssociation) {
   EXPECT_FALSE(Modeller.CanDrop(0, a, false));
   EXPECT_FALSE(Modeller.Drop(b, 0, false));
   ASSERT_TRUE(Modeller.Drop(b, a, false));
-  EXPECT_EQ(Scene.SolidAt(b)->Parent, a);
-  EXPECT_EQ(Scene.CurrentObject, b);
+  EXPECT_EQ(Scene.ParentOf(b), a);
+  EXPECT_EQ(Scene.CurrentObject(), b);
   // Onto its own child: the association fails with its message and nothing changes.
   Prompt.ClearShown();
   EXPECT_FALSE(Modeller.Drop(a, b, false));
   EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgAssociationFailed}));
-  EXPECT_EQ(Scene.SolidAt(a)->Parent, -1);
+  EXPECT_EQ(Scene.ParentOf(a), -1);
   ASSERT_TRUE(Modeller.Drop(b, -1, true));  // onto "Objets"
-  EXPECT_EQ(Scene.SolidAt(b)->Parent, -1);
+  EXPECT_EQ(Scene.ParentOf(b), -1);
 
   // "Associer" needs two selected objects.
   Modeller.SelectFromBrowser(a);
@@ -229,12 +229,12 @@ TEST_F(ModellerTest, DropsAndAssociation) {
   Scene.AddToSelection(b);
   Scene.SolidAt(b)->PivotStyle = 0;
   ASSERT_TRUE(Modeller.Associate());
-  EXPECT_EQ(Scene.SolidAt(b)->Parent, a);
-  EXPECT_EQ(Scene.SolidAt(c)->Parent, a);
+  EXPECT_EQ(Scene.ParentOf(b), a);
+  EXPECT_EQ(Scene.ParentOf(c), a);
   EXPECT_EQ(Scene.SolidAt(b)->PivotStyle, 0);  // only the parent is set
   ASSERT_TRUE(Modeller.Dissociate(a));
-  EXPECT_EQ(Scene.SolidAt(b)->Parent, -1);
-  EXPECT_EQ(Scene.SolidAt(c)->Parent, -1);
+  EXPECT_EQ(Scene.ParentOf(b), -1);
+  EXPECT_EQ(Scene.ParentOf(c), -1);
 }
 
 TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {

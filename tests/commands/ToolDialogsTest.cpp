@@ -76,7 +76,7 @@ class ToolDialogsTest : public ::testing::Test {
 
 TEST_F(ToolDialogsTest, ThePreviewHoldsTheObjectAloneAtTheOrigin) {
   EXPECT_EQ(Drawn.Scene.ObjectCount(), Main.Scene.ObjectCount());
-  EXPECT_EQ(Drawn.Scene.CurrentObject, Cube);
+  EXPECT_EQ(Drawn.Scene.CurrentObject(), Cube);
   EXPECT_TRUE(Drawn.Renderer.IsolateObject);
   EXPECT_EQ(Drawn.Renderer.IsolatedIndex, Cube);
   EXPECT_EQ(PreviewCube().Position, (Vec3d{0, 0, 0}));
@@ -380,4 +380,41 @@ TEST_F(ToolDialogsTest, EnvelopeMovesMergeAndNothingRecordedChangesNothing) {
   EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));
   const std::string after = WriteSceneText(Main.Scene);
   EXPECT_NE(after, before);
+}
+
+TEST_F(ToolDialogsTest, ADialogKeepsItsOwnObjectWhenOthersAreDeletedBehindIt) {
+  // The dialog opens on the torus, the last object; a sphere before it is deleted behind the
+  // dialog, and the torus moves into the sphere's place.
+  const int sphere = Modeller.Insert(TInsertCommand::Sphere);
+  Modeller.Insert(TInsertCommand::Cube);
+  const int torus = Modeller.Insert(TInsertCommand::Tore);
+  TDisplayScene preview(280, 257, nullptr, nullptr, &Prompt);
+  ASSERT_TRUE(preview.Renderer.InitDevice());
+  SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
+  const TToolTarget target = ToolTargetAt(Main.Scene, torus);
+  const std::string name = Main.Scene.ObjectAt(torus)->Name();
+  Prompt.QueueAnswer(TAnswer::Yes);  // "Voulez-vous réelement supprimer ..."
+  ASSERT_TRUE(Modeller.Delete(sphere));
+  ASSERT_EQ(Main.Scene.ObjectAt(torus), nullptr) << "the list moved under the dialog";
+
+  TNoiseChoice choice;
+  choice.Range = 3;
+  std::string message;
+  ASSERT_TRUE(ApplyNoisePreview(preview.Scene, Main.Scene, target, choice, 77, message)) << message;
+  ASSERT_TRUE(Modeller.ApplyToolResult(target, preview.Scene, TModeller::TToolResult::WholeObject));
+  const int now = Main.Scene.IndexOf(target.Object);
+  ASSERT_EQ(now, sphere);
+  EXPECT_EQ(Main.Scene.ObjectAt(now)->Name(), name);
+  EXPECT_TRUE(Main.Scene.SolidAt(now)->Bruit);
+  for (int i = 0; i < Main.Scene.ObjectCount(); ++i)
+    if (i != now && Main.Scene.IsSolid(i)) {
+      EXPECT_FALSE(Main.Scene.SolidAt(i)->Bruit) << i;
+    }
+
+  // Once its object is deleted too, the dialog's result is refused and nothing else changes.
+  Prompt.QueueAnswer(TAnswer::Yes);
+  ASSERT_TRUE(Modeller.Delete(now));
+  const std::string after = WriteSceneText(Main.Scene);
+  EXPECT_FALSE(Modeller.ApplyToolResult(target, preview.Scene, TModeller::TToolResult::WholeObject));
+  EXPECT_EQ(WriteSceneText(Main.Scene), after);
 }

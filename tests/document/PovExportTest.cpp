@@ -121,9 +121,9 @@ TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
   const int f = Add(scene, CreateCube(kOpaqueWhite, 1), "F");
   const int g = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "G");
   const int h = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.4), "H");
-  scene.SolidAt(g)->Parent = f;
+  scene.LinkParent(g, f);
   scene.SolidAt(g)->Relation = relSoustraction;
-  scene.SolidAt(h)->Parent = g;
+  scene.LinkParent(h, g);
   scene.SolidAt(h)->Relation = relIntersection;
   std::string pov = Export(scene);
   EXPECT_EQ(Count(pov, "box {"), 1u);
@@ -134,10 +134,10 @@ TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
   ASSERT_NE(inter, std::string::npos);
   EXPECT_TRUE(inter < diff && diff < box && box < sphere && sphere < cylinder) << pov;
   // A loop of parents ends where a solid comes back, and nothing is written twice over.
-  scene.SolidAt(f)->Parent = h;
+  scene.LinkParent(f, h);
   scene.SolidAt(f)->Relation = relSoustraction;
   const int k = Add(scene, CreateTorus(8, 8, kOpaqueWhite, 0.1, 0.3), "K");
-  scene.SolidAt(k)->Parent = h;
+  scene.LinkParent(k, h);
   scene.SolidAt(k)->Relation = relIntersection;
   pov = Export(scene);
   EXPECT_EQ(Count(pov, "torus {"), 1u);
@@ -196,9 +196,9 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   // with the floor.
   const int f = scene.IndexOfName("Cube Perce2"), g = scene.IndexOfName("Pyramide5"),
             h = scene.IndexOfName("ParoiH10");
-  scene.SolidAt(g)->Parent = f;
+  scene.LinkParent(g, f);
   scene.SolidAt(g)->Relation = relSoustraction;
-  scene.SolidAt(h)->Parent = g;
+  scene.LinkParent(h, g);
   scene.SolidAt(h)->Relation = relIntersection;
   // A 3D text whose text needs escaping, and a curve.
   auto text = CreateDefaultText3D([](const std::string&) { return false; });

@@ -574,7 +574,7 @@ TEST(ViewInteraction, PressPicksThenDragsAndEscapeRestores) {
   TPressResult press = ui.Press(100, 75, TMouseButton::Left, false);
   EXPECT_EQ(press.Selection, TPressSelection::Selected);
   EXPECT_EQ(press.Object, cube);
-  EXPECT_EQ(rig.Scene.CurrentObject, cube);
+  EXPECT_EQ(rig.Scene.CurrentObject(), cube);
   EXPECT_TRUE(ui.Release(100, 75, TMouseButton::Left));
 
   // Move mode: 200 pixels to the right in "Face" is one unit along X, in as many moves as the
@@ -582,7 +582,7 @@ TEST(ViewInteraction, PressPicksThenDragsAndEscapeRestores) {
   ui.SetOperation(opMove);
   rig.Presenter.Shown.clear();
   ui.Press(100, 75, TMouseButton::Left, false);
-  EXPECT_EQ(rig.Scene.CurrentObject, cube);  // no picking outside the select mode
+  EXPECT_EQ(rig.Scene.CurrentObject(), cube);  // no picking outside the select mode
   for (int x = 110; x <= 300; x += 10) ui.MouseMove(x, 75);
   EXPECT_TRUE(ui.Dragging());
   ExpectVec(rig.Scene.ObjectAt(cube)->Position, 1, 0, 0);

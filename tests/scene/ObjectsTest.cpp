@@ -22,7 +22,7 @@ const std::array<D3DVECTOR, 3> kAxes = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
 TEST(Solid, NewSolidDefaults) {
   TSolidObject s;
-  EXPECT_EQ(s.Parent, -1);
+  EXPECT_EQ(s.ParentId(), kNoObject);
   EXPECT_EQ(s.VectDir, Vec3d(0, 0, 1));
   EXPECT_EQ(s.VectHaut, Vec3d(0, 1, 0));
   EXPECT_EQ(s.Redim, Vec3d(1, 1, 1));

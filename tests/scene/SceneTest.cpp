@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <set>
 
 #include "scene/Shapes.h"
 
@@ -110,7 +111,7 @@ TEST_F(SceneTest, OutOfRangeIndicesAreIgnored) {
   EXPECT_FALSE(scene.IsSolid(5));
   EXPECT_FALSE(scene.IsLight(-2));
   scene.SelectObject(3);
-  EXPECT_EQ(scene.CurrentObject, -1);
+  EXPECT_EQ(scene.CurrentObject(), -1);
   scene.AddToSelection(9);
   scene.Deselect(9);
   scene.SetMarksColor(9, 0);
@@ -129,8 +130,8 @@ TEST_F(SceneTest, DeletingAParentTakesItsChildrenAndKeepsOtherGroups) {
   const int parent = scene.IndexOfName("O1"), child = scene.IndexOfName("O3");
   ASSERT_GE(parent, 0);
   ASSERT_GE(child, 0);
-  EXPECT_EQ(scene.SolidAt(child)->Parent, parent);
-  EXPECT_EQ(scene.SolidAt(parent)->Parent, -1);
+  EXPECT_EQ(scene.ParentOf(child), parent);
+  EXPECT_EQ(scene.ParentOf(parent), -1);
 }
 
 TEST_F(SceneTest, DeletingADeepGroupFollowsTheMovingIndices) {
@@ -144,9 +145,9 @@ TEST_F(SceneTest, DeletingADeepGroupFollowsTheMovingIndices) {
   EXPECT_EQ(scene.ObjectCount(), 3);
   EXPECT_TRUE(scene.NameExists("O0"));
   const int p = scene.IndexOfName("O4"), c = scene.IndexOfName("O5");
-  EXPECT_EQ(scene.SolidAt(c)->Parent, p);
+  EXPECT_EQ(scene.ParentOf(c), p);
   // A damaged parent cycle does not hang the deletion.
-  scene.SolidAt(p)->Parent = c;
+  scene.LinkParent(p, c);
   scene.DeleteObject(p);
   EXPECT_EQ(Names(), std::vector<std::string>{"O0"});
 }
@@ -198,8 +199,8 @@ TEST_F(SceneTest, SelectingAHiddenParentSelectsItsShownChildren) {
   scene.SetParent(2, 0);
   scene.SetParent(3, 0);
   scene.AddToSelection(0);
-  EXPECT_EQ(scene.CurrentObject, 2);
-  EXPECT_EQ(scene.SelectedObjects, std::vector<int>{3});
+  EXPECT_EQ(scene.CurrentObject(), 2);
+  EXPECT_EQ(scene.SelectedObjects(), std::vector<int>{3});
   EXPECT_EQ(scene.SolidAt(2)->SelectionMarks[0].color, kMarkColorCurrent);
   EXPECT_EQ(scene.SolidAt(3)->SelectionMarks[47].color, kMarkColorSelected);
   EXPECT_FALSE(scene.IsSelected(0));
@@ -212,11 +213,11 @@ TEST_F(SceneTest, DeselectingTheCurrentObjectPromotesTheNext) {
   scene.AddToSelection(0);
   scene.AddToSelection(1);
   scene.Deselect(0);
-  EXPECT_EQ(scene.CurrentObject, 1);
-  EXPECT_TRUE(scene.SelectedObjects.empty());
+  EXPECT_EQ(scene.CurrentObject(), 1);
+  EXPECT_TRUE(scene.SelectedObjects().empty());
   EXPECT_EQ(scene.SolidAt(1)->SelectionMarks[5].color, kMarkColorCurrent);
   scene.Deselect(1);
-  EXPECT_EQ(scene.CurrentObject, -1);
+  EXPECT_EQ(scene.CurrentObject(), -1);
   EXPECT_EQ(scene.SelectionCount(), 0);
 }
 
@@ -285,7 +286,7 @@ TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {
   s->SetPosition({1, 2, 3});
   s->SetNoise(42, true, 0.2, 0.1);
   s->AddModified(0, 5);
-  s->Parent = 0;
+  scene.LinkParent(i, 0);
   s->Texturer = true;
   s->TextureFile = "bois.jpg";
   TScene preview;
@@ -301,7 +302,7 @@ TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {
   EXPECT_EQ(c->ModifiedVertices.size(), 1u);
   ASSERT_TRUE(c->Bruit && c->NoiseParams);
   EXPECT_EQ(c->NoiseParams->Seed, 42);
-  EXPECT_EQ(c->Parent, -1);  // association is not copied
+  EXPECT_EQ(preview.ParentOf(1), -1);  // association is not copied
   EXPECT_TRUE(c->Texturer);
   EXPECT_EQ(c->TextureFile, "bois.jpg");
   // The light got its own device light in the preview, switched on.
@@ -427,4 +428,46 @@ TEST_F(SceneTest, AnObserverMayLeaveWhileBeingToldAndOutliveItsScene) {
   }
   EXPECT_FALSE(orphan.Active());
   orphan.Reset();  // the scene is gone: nothing to do, nothing to crash
+}
+
+TEST_F(SceneTest, ObjectsKeepTheirIdentityWhileDeletionsMoveThemInTheList) {
+  // A(0) with children B(1) and C(2); D(3) with child E(4). Deleting B moves E, the last, into
+  // B's place: every survivor keeps its id, its parent and its place in the selection.
+  const int a = AddCube("A"), b = AddCube("B"), c = AddCube("C"), d = AddCube("D"), e = AddCube("E");
+  ASSERT_TRUE(scene.SetParent(b, a) && scene.SetParent(c, a) && scene.SetParent(e, d));
+  const TObjectId ia = scene.IdAt(a), ib = scene.IdAt(b), ic = scene.IdAt(c), id = scene.IdAt(d),
+                  ie = scene.IdAt(e);
+  EXPECT_EQ((std::set<TObjectId>{ia, ib, ic, id, ie}).size(), 5u);
+  scene.SelectObject(d);
+  scene.AddToSelection(c);
+  scene.AddToSelection(e);
+  scene.DeleteObject(b);
+
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "E", "C", "D"})) << "the stored swap with the last";
+  EXPECT_EQ(scene.IndexOf(ib), -1);
+  EXPECT_EQ(scene.ObjectById(ib), nullptr) << "a deleted object's id is stale, not another object";
+  EXPECT_EQ(scene.IndexOf(ie), 1);
+  EXPECT_EQ(scene.ParentOf(scene.IndexOf(ie)), scene.IndexOf(id));
+  EXPECT_EQ(scene.ParentOf(scene.IndexOf(ic)), scene.IndexOf(ia));
+  EXPECT_EQ(scene.ParentOf(scene.IndexOf(id)), -1);
+  EXPECT_EQ(scene.CurrentObject(), scene.IndexOf(id));
+  EXPECT_EQ(scene.SelectedObjects(), (std::vector<int>{scene.IndexOf(ic), scene.IndexOf(ie)}));
+
+  // A new object never takes a deleted one's id; deleting the main selected object leaves no
+  // selection.
+  EXPECT_NE(scene.IdAt(AddCube("F")), ib);
+  scene.DeleteObject(scene.IndexOf(id));  // D and its child E
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "F", "C"}));
+  EXPECT_FALSE(scene.HasSelection());
+  EXPECT_TRUE(scene.SelectedObjects().empty());
+  EXPECT_EQ(scene.ParentOf(scene.IndexOf(ic)), scene.IndexOf(ia));
+
+  // A selection put back drops what is gone; ids given back must be one per object, all distinct.
+  scene.RestoreSelection({ic, {ie, ia}});
+  EXPECT_EQ(scene.CurrentObject(), scene.IndexOf(ic));
+  EXPECT_EQ(scene.SelectedObjects(), std::vector<int>{scene.IndexOf(ia)});
+  EXPECT_FALSE(scene.RestoreIds({ia, ia, ic}));
+  EXPECT_FALSE(scene.RestoreIds({ia, ic}));
+  EXPECT_FALSE(scene.RestoreIds({ia, kNoObject, ic}));
+  EXPECT_EQ(scene.IndexOf(ia), 0);
 }

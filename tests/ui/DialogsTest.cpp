@@ -236,7 +236,7 @@ TEST_F(WindowDialogsTest, RenameDialogRenamesRefusesTakenNamesAndKeepsTheNameWhe
   w.Modeller()->Insert(TInsertCommand::Sphere);
   w.FlushPending();
   TScene& scene = *w.Scene();
-  const int sphere = scene.CurrentObject;
+  const int sphere = scene.CurrentObject();
   ASSERT_EQ(scene.ObjectAt(sphere)->Name(), "Sphere1");
 
   RenameThroughDialog(QStringLiteral("Lune"), "rename-dialog");

@@ -274,13 +274,13 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
     // "Dé&placer la vue": the same drag turns the view and leaves the light where it is.
     const Vec3d placed = d->Editor()->Light()->Position;
     d->MoveView()->click();
-    EXPECT_EQ(d->Preview()->CurrentObject, -1);
+    EXPECT_EQ(d->Preview()->CurrentObject(), -1);
     QTest::mousePress(d->Panel(), Qt::LeftButton, {}, c);
     QTest::mouseMove(d->Panel(), c + QPoint(30, 0));
     QTest::mouseRelease(d->Panel(), Qt::LeftButton, {}, c + QPoint(30, 0));
     EXPECT_EQ(d->Editor()->Light()->Position.x, placed.x);
     d->MoveObject()->click();
-    EXPECT_EQ(d->Preview()->CurrentObject, d->Editor()->PreviewIndex());
+    EXPECT_EQ(d->Preview()->CurrentObject(), d->Editor()->PreviewIndex());
     Retype(d->Centre(0), QStringLiteral("-1"));
     d->Panel()->RedrawNow();
     Settle();

@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, ToolBoxInsertsAreNumberedAndNewStartsAgain) {
   for (int k = 0; k < 3; ++k) ClickToolBox("cube");
   EXPECT_EQ(ObjectNodes(), (QStringList{"Cube1", "Cube2", "Cube3"}));
   EXPECT_EQ(w.Browser()->currentItem()->text(0), "Cube3");  // the new object is selected
-  EXPECT_EQ(w.Scene()->CurrentObject, w.Scene()->IndexOfName("Cube3"));
+  EXPECT_EQ(w.Scene()->CurrentObject(), w.Scene()->IndexOfName("Cube3"));
   // The insert button repeats the last insert, with that shape's picture and name.
   ClickToolBox("sphere");
   auto* insert = w.findChild<QToolButton*>(QStringLiteral("btnInserer"));
@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, DeletingASolidWithChildrenAsksAndRemovesTheGroup) {
 TEST_F(MainWindowTest, DragInTheFaceViewMovesTheCubeAndEscapeRestoresIt) {
   TfrmMain& w = Open();
   ClickToolBox("cube");
-  const int cube = w.Scene()->CurrentObject;
+  const int cube = w.Scene()->CurrentObject();
   ClickToolBar("actBtnTranslation");
   EXPECT_EQ(w.Interaction()->Operation(), opMove);
   TScenePanel* panel = w.Panel();
@@ -277,7 +277,7 @@ TEST_F(MainWindowTest, ClickingInAViewSelectsAndClickingNothingClears) {
   QTest::mouseClick(panel, Qt::LeftButton, {}, centre);
   Settle();
   w.FlushPending();
-  EXPECT_EQ(w.Scene()->CurrentObject, w.Scene()->IndexOfName("Cube1"));
+  EXPECT_EQ(w.Scene()->CurrentObject(), w.Scene()->IndexOfName("Cube1"));
   EXPECT_EQ(w.Browser()->currentItem()->text(0), "Cube1");
   QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(3, 3));
   Settle();
@@ -332,7 +332,7 @@ TEST_F(MainWindowTest, CutThenPasteThroughTheSystemClipboard) {
   Key(Qt::Key_V, Qt::ControlModifier);
   const int pasted = w.Scene()->IndexOfName("Sphere1");
   ASSERT_GE(pasted, 0);
-  EXPECT_EQ(w.Scene()->SolidAt(pasted)->Parent, -1);
+  EXPECT_EQ(w.Scene()->ParentOf(pasted), -1);
   EXPECT_EQ(ObjectNodes(), (QStringList{"Cube1", "Sphere1"}));
 }
 
