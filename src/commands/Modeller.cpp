@@ -75,7 +75,8 @@ TModeller::TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSet
       FSettings(settings),
       FFiles(files),
       FRenderer(renderer),
-      FInteraction(interaction) {
+      FInteraction(interaction),
+      FSession(scene) {
   FScene.SaveRequest = [this] { return SaveBeforeClear(); };
 }
 
@@ -339,39 +340,39 @@ void TModeller::ResetPosition() {
 // ---------------------------------------------------------------- undo and redo
 
 void TModeller::Recorded(const char* name, TSceneSnapshot before) {
-  if (FHistory.Record(name, std::move(before), FScene) && OnHistoryChanged) OnHistoryChanged();
+  if (FSession.History().Record(name, std::move(before), FScene) && OnHistoryChanged) OnHistoryChanged();
 }
 
 void TModeller::ClearHistory() {
-  FHistory.Clear();
+  FSession.History().Clear();
   FDragBefore.reset();
   MarkSaved();
   if (OnHistoryChanged) OnHistoryChanged();
 }
 
-void TModeller::MarkSaved(bool saved) { FSavedVersion = saved ? FHistory.Version() : ~uint64_t{0}; }
+void TModeller::MarkSaved(bool saved) { FSession.MarkSaved(saved); }
 
 bool TModeller::Undo() {
-  if (!FHistory.CanUndo()) return false;
-  FHistory.Undo(FScene);
+  if (!FSession.History().CanUndo()) return false;
+  FSession.History().Undo(FScene);
   if (OnHistoryChanged) OnHistoryChanged();
   return true;
 }
 
 bool TModeller::Redo() {
-  if (!FHistory.CanRedo()) return false;
-  FHistory.Redo(FScene);
+  if (!FSession.History().CanRedo()) return false;
+  FSession.History().Redo(FScene);
   if (OnHistoryChanged) OnHistoryChanged();
   return true;
 }
 
 std::string TModeller::UndoCaption() const {
-  const std::string name = FHistory.UndoName();
+  const std::string name = FSession.History().UndoName();
   return name.empty() ? std::string(kUndoCaption) : std::string(kUndoCaption) + " " + name;
 }
 
 std::string TModeller::RedoCaption() const {
-  const std::string name = FHistory.RedoName();
+  const std::string name = FSession.History().RedoName();
   return name.empty() ? std::string(kRedoCaption) : std::string(kRedoCaption) + " " + name;
 }
 
@@ -418,21 +419,14 @@ bool TModeller::OpenPath(const std::string& path) {
     FPrompt.Error(kMsgFileAccess + path);
     return false;
   }
-  // Read once on the side first: a document that cannot be read is reported and the user's scene
-  // is neither questioned nor cleared.
-  {
-    TScene probe;
-    if (!LoadDocument(probe, path, &FPrompt, {}, TTextureUse::Skip)) return false;
-  }
-  if (!FScene.NewScene(false)) return false;
-  const bool ok = LoadDocument(FScene, path, &FPrompt, {}, TTextureUse::Extract, {}, OnProgress);
+  // Read once into a scene of its own: a document that cannot be read is reported and the
+  // user's scene is neither questioned nor cleared; the save question comes before it is replaced.
+  if (!FSession.Open(path, FPrompt, [this] { return ConfirmClose(); }, OnProgress)) return false;
   ClearHistory();
-  FScene.ClearSelection();
-  FScene.Notify(TSceneChange::SceneLoaded);
   FScene.RedrawViews();
-  if (ok && FSettings) AddRecent(*FSettings, path);
+  if (FSettings) AddRecent(*FSettings, path);
   FilesChanged();
-  return ok;
+  return true;
 }
 
 bool TModeller::OfferRecovery(TRecovery& recovery) {
@@ -443,26 +437,20 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
     TRecovery::Remove(document);
     return false;
   }
-  {
-    TScene probe;
-    TScriptedPrompt quiet;
-    if (!LoadDocument(probe, document, &quiet, {}, TTextureUse::Skip)) {
-      FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
-      return false;
-    }
+  TScriptedPrompt quiet;
+  bool read = false;
+  if (!FSession.Open(document, quiet, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
+    if (!read) FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
+    return false;
   }
-  if (!FScene.NewScene(false)) return false;
-  const bool ok = LoadDocument(FScene, document, &FPrompt, {}, TTextureUse::Extract, {}, OnProgress);
   FScene.FileName.clear();  // a scene of its own: "Enregistrer" asks where
-  FScene.ClearSelection();
   ClearHistory();
   MarkSaved(false);
-  FScene.Notify(TSceneChange::SceneLoaded);
   FScene.RedrawViews();
   FilesChanged();
   // This run's copy first, then the old one goes: the scene is never without a copy on disk.
   if (recovery.Write(FScene, true)) TRecovery::Remove(document);
-  return ok;
+  return true;
 }
 
 bool TModeller::OpenRecent(int position) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "commands/Properties.h"
+#include "commands/DocumentSession.h"
 #include "commands/History.h"
 #include "commands/Recovery.h"
 #include "commands/ToolDialogs.h"
@@ -189,14 +190,16 @@ class TModeller {
   std::array<std::string, 5> RecentFiles();
 
   // --- undo and redo ---
-  bool CanUndo() const { return FHistory.CanUndo(); }
-  bool CanRedo() const { return FHistory.CanRedo(); }
+  bool CanUndo() const { return FSession.History().CanUndo(); }
+  bool CanRedo() const { return FSession.History().CanRedo(); }
   bool Undo();
   bool Redo();
   // The "&Edition" items: "&Annuler" or "&Rétablir", followed by the step's name when there is one.
   std::string UndoCaption() const;
   std::string RedoCaption() const;
-  THistory& History() { return FHistory; }
+  THistory& History() { return FSession.History(); }
+  // The document: history, saved state, opening, this run's recovery copy.
+  TDocumentSession& Session() { return FSession; }
   // A mouse drag in the views, press to release, is one step named after its operation.
   void BeginDrag();
   void EndDrag();
@@ -233,7 +236,7 @@ class TModeller {
   bool OfferRecovery(TRecovery& recovery);
 
   // Whether the scene changed since it was last saved, opened or made new.
-  bool Modified() const { return FHistory.Version() != FSavedVersion; }
+  bool Modified() const { return FSession.Modified(); }
   // The scene now counts as saved (or, with false, as changed: a recovered scene).
   void MarkSaved(bool saved = true);
 
@@ -259,8 +262,7 @@ class TModeller {
   TViewInteraction* FInteraction;
   std::array<int, kInsertCommandCount> FCounters{};
   TInsertCommand FLastInsert = TInsertCommand::Cube;
-  THistory FHistory;
-  uint64_t FSavedVersion = 0;
+  TDocumentSession FSession;
   std::optional<TSceneSnapshot> FDragBefore;
   int FStepDepth = 0;  // steps inside a step are part of it
 };

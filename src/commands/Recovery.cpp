@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <filesystem>
 
 #include "document/SceneDocument.h"
@@ -41,8 +43,14 @@ std::string DefaultRecoveryFolder() {
 }
 
 TRecovery::TRecovery(std::string folder, long run) : FFolder(std::move(folder)) {
+  // The process id names the run for a person looking at the folder; a token drawn for this run
+  // keeps it apart from a crashed run that had the same id (ids come round again, and a new
+  // container or boot starts them over), whose copy must still be offered.
   const long id = run >= 0 ? run : static_cast<long>(::getpid());
-  FDocument = (fs::path(FFolder) / (kPrefix + std::to_string(id) + kDocumentExtension)).string();
+  std::random_device random;
+  char token[17];
+  std::snprintf(token, sizeof token, "%08x%08x", random(), random());
+  FDocument = (fs::path(FFolder) / (kPrefix + std::to_string(id) + "-" + token + kDocumentExtension)).string();
   FLockPath = LockOf(FDocument);
 }
 

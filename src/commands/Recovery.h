@@ -30,7 +30,8 @@ std::string DefaultRecoveryFolder();
 
 class TRecovery {
  public:
-  // `run` tells this run's files apart from those of other runs (the process id by default).
+  // `run` names this run's files (the process id by default); a token drawn for each run is added,
+  // so two runs never share a copy even when their process ids are the same.
   explicit TRecovery(std::string folder = DefaultRecoveryFolder(), long run = -1);
   ~TRecovery();
   TRecovery(const TRecovery&) = delete;

@@ -558,6 +558,40 @@ void TScene::DeleteObject(int i) {
   Notify(TSceneChange::ObjectRemoved, i);
 }
 
+void TScene::AdoptContentFrom(TScene& loaded) {
+  if (&loaded == this) return;
+  ClearSelection();
+  FreeAllObjects();
+  Notify(TSceneChange::SceneCleared);
+  CopyDeviceLights(loaded, *this);
+  // Objects move with their names; ids are this scene's own, so none of them can be taken for
+  // an object this scene held before.
+  std::unordered_map<TObjectId, TObjectId> renamed;
+  for (auto& object : loaded.FObjects) renamed[object->FId] = FNextId++;
+  for (auto& object : loaded.FObjects) {
+    object->FId = renamed[object->FId];
+    if (object->IsLight()) static_cast<TLight&>(*object).Scene = this;
+    if (!object->IsLight()) {
+      auto& solid = static_cast<TSolidObject&>(*object);
+      const auto parent = renamed.find(solid.FParent);
+      solid.FParent = parent == renamed.end() ? kNoObject : parent->second;
+      if (solid.Texturer && !solid.TextureFile.empty()) Device().LoadTexture(solid, solid.TextureFile);
+    }
+    IndexName(object->Name(), +1);
+    FIndexOfId[object->FId] = ObjectCount();
+    FObjects.push_back(std::move(object));
+  }
+  loaded.FObjects.clear();
+  loaded.FIndexOfId.clear();
+  loaded.FNameCounts.clear();
+  loaded.FNameRuns.clear();
+  loaded.FCurrent = kNoObject;
+  loaded.FSelected.clear();
+  Views = loaded.Views;
+  FileName = loaded.FileName;
+  Notify(TSceneChange::SceneLoaded);
+}
+
 void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
   if (TLight* src = s.LightAt(i)) {
     D3DLIGHT7 l;

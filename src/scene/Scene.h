@@ -164,6 +164,12 @@ class TScene {
   bool NewScene(bool withDefaultLight);
   void CreateDefaultLight();
   void DeleteObject(int i);
+  // Replaces everything this scene holds by what `loaded` holds (a document read on the side):
+  // its objects, in order, under new ids of this scene with their parent links, its lights on
+  // this scene's device, its light count, views and file name; textured solids load their
+  // pictures on this device. `loaded` is left empty. Observers hear SceneCleared, then
+  // SceneLoaded; the selection is empty.
+  void AdoptContentFrom(TScene& loaded);
   static void CloneObjectInto(TScene& destination, int i, TScene& source);
   static void CopyAllObjects(TScene& destination, TScene& source);
   static void CopyDeviceLights(TScene& source, TScene& destination);

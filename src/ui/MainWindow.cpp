@@ -197,23 +197,19 @@ void TfrmMain::CreateScene() {
     RefreshCaption();
     RefreshRecentMenu();
     // Saved, opened or new: nothing is left to recover.
-    if (FRecovery && !FModeller->Modified()) {
-      FRecovery->Discard();
-      FRecoveryVersion = FModeller->History().Version();
-    }
+    FModeller->Session().Settled();
   };
   FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
   FModeller->OnHistoryChanged = [this] {
     RefreshHistoryActions();
     // A large change is written at once; the rest waits for the timer.
-    if (FDrawn && std::abs(FDrawn->Scene.ObjectCount() - FRecoveryObjects) >= kRecoveryLargeChange)
-      WriteRecovery();
+    FModeller->Session().WriteRecoveryIfDue(false);
   };
-  FRecovery = std::make_unique<TRecovery>();
-  if (!FRecovery->Start()) {
-    FPrompt->Error(kMsgRecoveryFolder + FRecovery->Folder());
-    FRecovery.reset();
-  }
+  auto recovery = std::make_unique<TRecovery>();
+  if (recovery->Start())
+    FModeller->Session().AttachRecovery(std::move(recovery));
+  else
+    FPrompt->Error(kMsgRecoveryFolder + recovery->Folder());
   FRecoveryTimer.setInterval(kRecoveryIntervalMs);
   connect(&FRecoveryTimer, &QTimer::timeout, this, &TfrmMain::WriteRecovery);
   FRecoveryTimer.start();
@@ -750,9 +746,9 @@ void TfrmMain::Start(const QString& document) {
   }
   // A scene left by a run that did not close normally is offered first; a document given at
   // start is then opened when it names a file; anything else is left alone.
-  const bool recovered = FModeller && FRecovery && FModeller->OfferRecovery(*FRecovery);
-  if (recovered) FRecoveryVersion = FModeller->History().Version();
-  if (FDrawn) FRecoveryObjects = FDrawn->Scene.ObjectCount();
+  TRecovery* recovery = FModeller ? FModeller->Session().Recovery() : nullptr;
+  const bool recovered = recovery && FModeller->OfferRecovery(*recovery);
+  if (recovered) FModeller->Session().CopyWritten();
   if (FModeller && !recovered && !document.isEmpty() && QFileInfo(document).isFile()) {
     statusBar()->showMessage(QStringLiteral("Ouverture de %1").arg(document));
     FModeller->OpenPath(FromQt(QFileInfo(document).absoluteFilePath()));
@@ -794,7 +790,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     FClosing = true;
     if (FCharacter->isVisible()) FCharacter->Stop();
     FCharacter->Unload(kCharacterId);
-    if (FRecovery) FRecovery->Discard();  // a normal end: nothing to recover
+    if (FModeller) FModeller->Session().Close();  // a normal end: nothing to recover
     StorePreferencesAndViews();
     FToolBox->hide();
     if (FCloseAnimated && isVisible()) {
@@ -809,11 +805,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::WriteRecovery() {
-  if (!FRecovery || !FModeller || !FModeller->Modified()) return;
-  if (FModeller->History().Version() == FRecoveryVersion) return;  // written as it is
-  if (!FRecovery->Write(FDrawn->Scene)) return;  // the previous write still runs: next time
-  FRecoveryVersion = FModeller->History().Version();
-  FRecoveryObjects = FDrawn->Scene.ObjectCount();
+  if (FModeller) FModeller->Session().WriteRecoveryIfDue(true);
 }
 
 void TfrmMain::ShrinkTick() {

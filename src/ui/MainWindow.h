@@ -65,7 +65,7 @@ class TfrmMain : public QMainWindow {
   void SetOperation(TOperation operation, std::optional<TAxisConstraint> axis);
   // The automatic recovery copy (null when its folder cannot be used), and its write, which the
   // timer runs every two minutes and a large change at once: only when the scene changed since.
-  TRecovery* Recovery() { return FRecovery.get(); }
+  TRecovery* Recovery() { return FModeller ? FModeller->Session().Recovery() : nullptr; }
   void WriteRecovery();
   // Whether closing shrinks the window to its centre first (not on the offscreen platform,
   // where nobody would see it), and how far the shrinking is.
@@ -152,10 +152,7 @@ class TfrmMain : public QMainWindow {
   bool FSelectionDirty = false;
   bool FClosing = false;
   bool FCloseAnimated = true;
-  std::unique_ptr<TRecovery> FRecovery;
   QTimer FRecoveryTimer;
-  uint64_t FRecoveryVersion = 0;
-  int FRecoveryObjects = 0;
   QTimer FShrink;
   int FShrinkPercent = 0;
   TCharacterWindow* FCharacter = nullptr;

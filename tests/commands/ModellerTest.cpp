@@ -1,6 +1,7 @@
 // The main window's commands without a window: inserts and their names, edit commands, the
 // browser's tree, association, recent files, preferences, file commands and their questions.
 #include "commands/Modeller.h"
+#include "storage/Archive.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
@@ -367,4 +369,52 @@ TEST_F(ModellerTest, OpeningTheThirdRecentFileMovesItFirst) {
   EXPECT_EQ(Modeller.RecentFiles()[0], c);
   EXPECT_EQ(Modeller.RecentFiles()[1], a);
   EXPECT_EQ(Modeller.RecentFiles()[2], b);
+}
+
+TEST_F(ModellerTest, ACorruptDocumentLeavesTheSceneItsHistoryAndItsFileNameAsTheyWere) {
+  const std::string three = SavedDocument("three.ixr", 3);
+  ASSERT_TRUE(Modeller.OpenPath(three));
+  Modeller.Insert(TInsertCommand::Sphere);
+  const std::string text = WriteSceneText(Scene);
+  const TObjectId sphere = Scene.IdAt(Scene.ObjectCount() - 1);
+  const size_t steps = Modeller.History().UndoCount();
+
+  // A document cut short, and one whose archive is whole but whose third object is damaged (the
+  // first two read well before the reader stops).
+  const std::string cut = Folder.File("cut.ixr");
+  {
+    std::ifstream in(three, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+  }
+  TScene damaged;
+  damaged.NewScene(true);
+  TScriptedPrompt quiet;
+  TMemoryClipboard clip;
+  TModeller other(damaged, quiet, clip, nullptr, nullptr);
+  for (int k = 0; k < 3; ++k) other.Insert(TInsertCommand::Cube);
+  std::string damagedText = WriteSceneText(damaged);
+  damagedText.replace(damagedText.rfind("SolidObject;"), 12, "SolideObjet;");
+  const std::string bad = Folder.File("bad.ixr");
+  {
+    fs::create_directories(Folder.File("text"));
+    const std::string sceneText = Folder.File("text/scene.txt");
+    std::ofstream(sceneText, std::ios::binary) << damagedText;
+    TZLBArchive archive;
+    archive.CreateArchive(bad);
+    ASSERT_TRUE(archive.AddFile(sceneText));
+    archive.CloseArchive();
+  }
+  for (const std::string& path : {cut, bad}) {
+    SCOPED_TRACE(path);
+    Prompt.ClearShown();
+    EXPECT_FALSE(Modeller.OpenPath(path));
+    ASSERT_FALSE(Prompt.Shown().empty());
+    EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel) << "no save question";
+    EXPECT_EQ(WriteSceneText(Scene), text);
+    EXPECT_EQ(Scene.FileName, three);
+    EXPECT_EQ(Scene.IdAt(Scene.ObjectCount() - 1), sphere);
+    EXPECT_EQ(Modeller.History().UndoCount(), steps);
+    EXPECT_TRUE(Modeller.Modified());
+  }
 }

@@ -145,7 +145,6 @@ TEST(Recovery, NoRemovesTheCopyAndAnUnreadableOneIsSetAsideAndReported) {
 TEST(Recovery, AWriteThatRunsOutOfSpaceLeavesThePreviousCopyWhole) {
   test::TTempFolder f("recovery-full");
   const std::string folder = f.File("state");
-  const std::string copy = folder + "/recovery-401.ixr";
   RunAndKill([&] {
     TScene small, large;
     Fill(small, 1);
@@ -160,6 +159,9 @@ TEST(Recovery, AWriteThatRunsOutOfSpaceLeavesThePreviousCopyWhole) {
     ::setrlimit(RLIMIT_FSIZE, &limit);
     if (recovery.Write(large, true)) ::_exit(4);  // must fail
   });
+  std::string copy;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() == ".ixr") copy = e.path().string();
   TScene back;
   ASSERT_TRUE(LoadDocument(back, copy, nullptr, f.File("tex"), TTextureUse::Skip));
   EXPECT_EQ(back.ObjectCount(), 2);  // the light and the one cube of the previous copy
@@ -168,4 +170,62 @@ TEST(Recovery, AWriteThatRunsOutOfSpaceLeavesThePreviousCopyWhole) {
   for (const auto& e : fs::directory_iterator(folder))
     if (e.path().extension() != ".lock") ++files;
   EXPECT_EQ(files, 1);
+}
+
+TEST(Recovery, ACopyLeftByACrashedRunWithTheSameProcessIdIsStillOffered) {
+  test::TTempFolder f("recovery-samepid");
+  const std::string folder = f.File("state");
+  TScene scene;
+  Fill(scene, 2);
+  std::string crashed;
+  {
+    TRecovery gone(folder, 777);
+    ASSERT_TRUE(gone.Start());
+    ASSERT_TRUE(gone.Write(scene, true));
+    crashed = gone.DocumentPath();
+  }  // the lock is let go without a discard: as after a crash
+  // A new run that happens to get the same process id (a new container, ids come round).
+  TRecovery again(folder, 777);
+  ASSERT_TRUE(again.Start());
+  EXPECT_NE(again.DocumentPath(), crashed);
+  EXPECT_EQ(again.LeftBehind(), std::vector<std::string>{crashed});
+  EXPECT_TRUE(again.Write(scene, true));
+  EXPECT_TRUE(fs::is_regular_file(crashed)) << "this run's copy never replaces the crashed run's";
+}
+
+TEST(Recovery, TheScheduleWritesOnTheTickWhenChangedAndAtOnceAfterALargeChange) {
+  test::TTempFolder f("recovery-schedule");
+  TScriptedPrompt prompt;
+  TMemoryClipboard clip;
+  TScene scene(nullptr, &prompt);
+  scene.NewScene(true);
+  TModeller modeller(scene, prompt, clip, nullptr, nullptr);
+  TDocumentSession& session = modeller.Session();
+  auto recovery = std::make_unique<TRecovery>(f.File("state"), 1);
+  ASSERT_TRUE(recovery->Start());
+  const std::string copy = recovery->DocumentPath();
+  session.AttachRecovery(std::move(recovery));
+
+  // Nothing changed: nothing written, on the tick or after.
+  EXPECT_FALSE(session.WriteRecoveryIfDue(true));
+  // A small change waits for the tick; the tick writes it once.
+  modeller.Insert(TInsertCommand::Cube);
+  EXPECT_FALSE(session.WriteRecoveryIfDue(false));
+  EXPECT_TRUE(session.WriteRecoveryIfDue(true));
+  session.Recovery()->WaitForWriter();
+  EXPECT_TRUE(fs::is_regular_file(copy));
+  EXPECT_FALSE(session.WriteRecoveryIfDue(true)) << "written as it is";
+  // Ten objects more than the last copy: written at once, without waiting for the tick.
+  for (int k = 0; k < kRecoveryLargeChange - 1; ++k) modeller.Insert(TInsertCommand::Sphere);
+  EXPECT_FALSE(session.WriteRecoveryIfDue(false));
+  modeller.Insert(TInsertCommand::Sphere);
+  EXPECT_TRUE(session.WriteRecoveryIfDue(false));
+  session.Recovery()->WaitForWriter();
+  // Undone back to the saved state: nothing to write; settled, the copy goes.
+  while (modeller.Undo()) {
+  }
+  EXPECT_FALSE(modeller.Modified());
+  EXPECT_FALSE(session.WriteRecoveryIfDue(true));
+  session.Settled();
+  EXPECT_FALSE(fs::exists(copy));
 }

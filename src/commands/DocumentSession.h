@@ -1,0 +1,82 @@
+// The document the modeller works on: its scene's undo history, whether the scene differs from
+// what was last opened or saved, opening a document without ever leaving the scene half read,
+// and this run's recovery copy with the rules of when it is written.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "commands/History.h"
+#include "commands/Recovery.h"
+#include "document/SceneDocument.h"
+#include "scene/Scene.h"
+
+namespace ixoral {
+
+// When this run's recovery copy is written: on the timer's tick while the scene holds changes
+// that no copy has yet, and at once after a change of kRecoveryLargeChange objects or more
+// since the last copy.
+class TRecoverySchedule {
+ public:
+  bool DueOnTick(bool modified, uint64_t version) const { return modified && version != FVersion; }
+  bool DueAfterChange(bool modified, uint64_t version, int objects) const {
+    return DueOnTick(modified, version) && (objects - FObjects >= kRecoveryLargeChange ||
+                                            FObjects - objects >= kRecoveryLargeChange);
+  }
+  // A copy of the scene as it is (version, object count) now exists, or none is needed.
+  void Covered(uint64_t version, int objects) {
+    FVersion = version;
+    FObjects = objects;
+  }
+
+ private:
+  uint64_t FVersion = 0;
+  int FObjects = 0;
+};
+
+class TDocumentSession {
+ public:
+  explicit TDocumentSession(TScene& scene) : FScene(scene) {}
+  TDocumentSession(const TDocumentSession&) = delete;
+  TDocumentSession& operator=(const TDocumentSession&) = delete;
+
+  TScene& Scene() { return FScene; }
+  THistory& History() { return FHistory; }
+  const THistory& History() const { return FHistory; }
+
+  // Whether the scene changed since it was last saved, opened or made new.
+  bool Modified() const { return FHistory.Version() != FSavedVersion; }
+  // The scene now counts as saved (or, with false, as changed: a recovered scene).
+  void MarkSaved(bool saved = true) { FSavedVersion = saved ? FHistory.Version() : ~uint64_t{0}; }
+
+  // Reads the document at `path` into a scene of its own. Only a document read whole replaces
+  // what the scene holds, and only once `mayReplace` agrees (the save question); until then the
+  // scene, its history and its file name are untouched. The reader's message is shown through
+  // `prompt` when the document is refused. Answers whether the scene now holds the document.
+  bool Open(const std::string& path, IPrompt& prompt, const std::function<bool()>& mayReplace,
+            const TDocumentProgress& progress = {});
+
+  // --- this run's recovery copy ---
+  // The session writes this run's copy from now on (null: none, the folder being unusable).
+  void AttachRecovery(std::unique_ptr<TRecovery> recovery);
+  TRecovery* Recovery() { return FRecovery.get(); }
+  // The timer's tick (`tick`) or a change just made: writes the copy when it is due. False when
+  // nothing was due or a write could not start.
+  bool WriteRecoveryIfDue(bool tick);
+  // Saved, opened or new: a scene with nothing unsaved needs no copy.
+  void Settled();
+  // A copy of the scene as it is now was just written (a recovered scene's own).
+  void CopyWritten() { FSchedule.Covered(FHistory.Version(), FScene.ObjectCount()); }
+  // A normal end: this run's copy goes.
+  void Close();
+
+ private:
+  TScene& FScene;
+  THistory FHistory;
+  uint64_t FSavedVersion = 0;
+  std::unique_ptr<TRecovery> FRecovery;
+  TRecoverySchedule FSchedule;
+};
+
+}  // namespace ixoral
