@@ -874,7 +874,7 @@ void TfrmMain::FlushBrowser() {
     // The browser follows the current object; a fixed node stays selected while nothing is.
     const int shown = FBrowser->ObjectOf(FBrowser->currentItem());
     if (scene.CurrentObject() >= 0 && shown != scene.CurrentObject())
-      FBrowser->SelectQuietly(scene.ObjectAt(scene.CurrentObject())->Name());
+      FBrowser->SelectObjectQuietly(scene.CurrentObject());
     else if (scene.CurrentObject() < 0 && shown >= 0)
       FBrowser->SelectQuietly({});
   }

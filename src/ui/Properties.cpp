@@ -162,7 +162,7 @@ TProperties::TProperties(TModeller& modeller, QWidget* panel)
         break;
       case TSceneChange::ObjectChanged:
       case TSceneChange::ObjectRenamed:
-        if (!FApplying && FIndex >= 0 && (e.Index < 0 || e.Index == FIndex)) ScheduleRefresh(false);
+        if (!FApplying && Index() >= 0 && (e.Index < 0 || e.Index == Index())) ScheduleRefresh(false);
         break;
       default: break;
     }
@@ -189,10 +189,10 @@ void TProperties::ScheduleRefresh(bool rebuild) {
     FRefreshScheduled = false;
     const bool again = std::exchange(FRebuildPending, false);
     const int current = FScene.CurrentObject();
-    if (again || current != FIndex) {
-      if (again) FIndex = -1;
+    if (again || FScene.IdAt(current) != FObject) {
+      if (again) FObject = kNoObject;
       Show(current);
-    } else if (FIndex >= 0) {
+    } else if (Index() >= 0) {
       Fill();
     }
   });
@@ -203,9 +203,9 @@ void TProperties::Show(int index) {
     Clear();
     return;
   }
-  if (index != FIndex) {
+  if (FScene.IdAt(index) != FObject) {
     FreeControls();
-    FIndex = index;
+    FObject = FScene.IdAt(index);
     Build();
   }
   Fill();
@@ -213,14 +213,14 @@ void TProperties::Show(int index) {
 }
 
 void TProperties::Rebuild() {
-  const int index = FIndex;
-  FIndex = -1;
+  const int index = Index();
+  FObject = kNoObject;
   Show(index);
 }
 
 void TProperties::Clear() {
   hide();
-  FIndex = -1;
+  FObject = kNoObject;
   FreeControls();
   emit VisibilityChanged(false);
 }
@@ -247,7 +247,7 @@ QWidget* TProperties::AddNumber(const QString& key, int width, QWidget* parent) 
 }
 
 void TProperties::Build() {
-  FLayout = DescribeProperties(FScene, FIndex);
+  FLayout = DescribeProperties(FScene, Index());
   FBody = new QWidget(this);
   FBody->setObjectName(QStringLiteral("Controles"));
   auto* title = new QLabel(ToQt(FLayout.Title), FBody);
@@ -418,15 +418,15 @@ void TProperties::Layout() {
 }
 
 void TProperties::Fill() {
-  if (FIndex < 0 || !FBody) return;
-  if (!FScene.ObjectAt(FIndex)) {
+  if (Index() < 0 || !FBody) return;
+  if (!FScene.ObjectAt(Index())) {
     Clear();
     return;
   }
   FFilling = true;
-  const TPropertyValues values = ReadProperties(FScene, FIndex);
+  const TPropertyValues values = ReadProperties(FScene, Index());
   if (auto* title = qobject_cast<QLabel*>(Control(QStringLiteral("lblNomObjet"))))
-    title->setText(ToQt(FScene.ObjectAt(FIndex)->Name()));
+    title->setText(ToQt(FScene.ObjectAt(Index())->Name()));
   for (const auto& [k, v] : values) {
     const QString key = ToQt(k);
     QWidget* w = Control(key);
@@ -511,15 +511,15 @@ TPropertyEdits TProperties::DirtyEdits() const {
 }
 
 void TProperties::Apply() {
-  if (FIndex < 0 || FApplying) return;
+  if (Index() < 0 || FApplying) return;
   const TPropertyEdits edits = DirtyEdits();
   TPropertyApplyResult result;
   FApplying = true;
-  if (!edits.empty()) result = FModeller.ApplyProperties(FIndex, edits);
+  if (!edits.empty()) result = FModeller.ApplyProperties(Index(), edits);
   FApplying = false;
   // The object's index may have been taken by the rename's notification: follow the scene.
   Fill();
-  if (result.TextChanged && OnTextChanged) OnTextChanged(FIndex);
+  if (result.TextChanged && OnTextChanged) OnTextChanged(Index());
 }
 
 void TProperties::CancelEdits() {
@@ -528,20 +528,20 @@ void TProperties::CancelEdits() {
 }
 
 void TProperties::Validate(const QString& key) {
-  if (FIndex < 0) return;
+  if (Index() < 0) return;
   std::array<std::string, 3> texts;
   const char* parts[] = {"x", "y", "z"};
   for (int k = 0; k < 3; ++k)
     if (auto* e = qobject_cast<QLineEdit*>(Control(key + QLatin1String(parts[k])))) texts[size_t(k)] = FromQt(e->text());
   FApplying = true;
-  FModeller.ValidateVector(FIndex, FromQt(key), texts);
+  FModeller.ValidateVector(Index(), FromQt(key), texts);
   FApplying = false;
   for (const char* p : parts) FDirty.remove(key + QLatin1String(p));
   Fill();
 }
 
 void TProperties::ChooseSwatchColour(const QString& key) {
-  if (FIndex < 0 || !ChooseColour) return;
+  if (Index() < 0 || !ChooseColour) return;
   const auto chosen = ChooseColour(FSwatches.value(key, Qt::white));
   if (!chosen || !chosen->isValid()) return;
   FSwatches.insert(key, *chosen);

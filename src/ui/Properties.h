@@ -44,7 +44,7 @@ class TProperties : public QWidget {
   // Escape: every mark cleared and every value filled again.
   void CancelEdits();
 
-  int Shown() const { return FIndex; }
+  int Shown() const { return Index(); }
   // The control named `key` ("cote", "positionx", "lblcote", "btnBruit"...), or null.
   QWidget* Control(const QString& key) const;
   bool IsDirty(const QString& key) const { return FDirty.contains(key); }
@@ -93,7 +93,9 @@ class TProperties : public QWidget {
   TScene& FScene;
   QPointer<QWidget> FPanel;
   QWidget* FBody = nullptr;
-  int FIndex = -1;
+  // The object shown, by identity: a deletion elsewhere moves it in the list, never to another.
+  TObjectId FObject = kNoObject;
+  int Index() const { return FScene.IndexOf(FObject); }
   int FInitialTop = 0;
   TPropertyLayout FLayout;
   QList<TRow> FRows;

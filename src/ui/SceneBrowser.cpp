@@ -10,6 +10,12 @@
 
 namespace ixoral {
 
+namespace {
+// Where a node keeps the identity of its object; the name it stands for stays in Qt::UserRole,
+// apart from the text while that is being edited.
+constexpr int kIdRole = Qt::UserRole + 1;
+}  // namespace
+
 TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
   setObjectName(QStringLiteral("Explorateur"));
   setHeaderHidden(true);
@@ -26,15 +32,12 @@ TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
   });
   connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
     if (FQuiet || !Scene) return;
-    const int object = Scene->IndexOfName(FromQt(item->data(0, Qt::UserRole).toString()));
+    const int object = ObjectOf(item);
     bool accepted = false;
     emit NodeRenamed(object, item->text(0), &accepted);
     FQuiet = true;
-    if (accepted) {
-      FItems.remove(item->data(0, Qt::UserRole).toString());
+    if (accepted)
       item->setData(0, Qt::UserRole, item->text(0));
-      FItems.insert(item->text(0), item);
-    }
     else
       item->setText(0, item->data(0, Qt::UserRole).toString());  // the text goes back
     FQuiet = false;
@@ -43,7 +46,7 @@ TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
 
 int TSceneBrowser::ObjectOf(const QTreeWidgetItem* item) const {
   if (!item || !Scene || item == FRoot || item == FObjects || item == FLights) return -1;
-  return Scene->IndexOfName(FromQt(item->data(0, Qt::UserRole).toString()));
+  return Scene->IndexOf(item->data(0, kIdRole).value<TObjectId>());
 }
 
 QTreeWidgetItem* TSceneBrowser::AddNode(QTreeWidgetItem* parent, const TBrowserNode& node) {
@@ -51,8 +54,10 @@ QTreeWidgetItem* TSceneBrowser::AddNode(QTreeWidgetItem* parent, const TBrowserN
   // The name the node stands for, kept apart from the text while it is being edited.
   item->setData(0, Qt::UserRole, ToQt(node.Text));
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (node.Kind == TNodeKind::Object) {
-    FItems.insert(item->text(0), item);
+  if (node.Kind == TNodeKind::Object && Scene) {
+    const TObjectId id = Scene->IdAt(node.Object);
+    item->setData(0, kIdRole, QVariant::fromValue(id));
+    FItems.insert(id, item);
     flags |= Qt::ItemIsEditable;
     if (Scene && Scene->IsSolid(node.Object)) flags |= Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
   } else if (node.Kind == TNodeKind::Objects) {
@@ -77,13 +82,13 @@ void TSceneBrowser::Rebuild(const TScene& scene, int selected) {
   expandAll();
   setUpdatesEnabled(true);
   FQuiet = false;
-  const T3dObject* o = scene.ObjectAt(selected);
-  SelectQuietly(o ? o->Name() : std::string());
+  SelectObjectQuietly(selected);
 }
 
 void TSceneBrowser::AppendObject(const TScene& scene, int index) {
   const T3dObject* o = scene.ObjectAt(index);
   if (!o || !FObjects) return;
+  Scene = &scene;
   FQuiet = true;
   TBrowserNode node{TNodeKind::Object, o->Name(), index, {}};
   QTreeWidgetItem* parent = scene.IsLight(index) ? FLights : FObjects;
@@ -94,12 +99,25 @@ void TSceneBrowser::AppendObject(const TScene& scene, int index) {
 
 QTreeWidgetItem* TSceneBrowser::FindNode(const std::string& name) const {
   if (name.empty()) return FRoot;
-  return FItems.value(ToQt(name), nullptr);
+  return Scene ? FindObjectNode(Scene->IndexOfName(name)) : nullptr;
+}
+
+QTreeWidgetItem* TSceneBrowser::FindObjectNode(int index) const {
+  if (index < 0) return FRoot;
+  return Scene ? FItems.value(Scene->IdAt(index), nullptr) : nullptr;
 }
 
 void TSceneBrowser::SelectQuietly(const std::string& name) {
+  if (name.empty()) {
+    SelectObjectQuietly(-1);
+    return;
+  }
+  if (Scene && Scene->IndexOfName(name) >= 0) SelectObjectQuietly(Scene->IndexOfName(name));
+}
+
+void TSceneBrowser::SelectObjectQuietly(int index) {
   FQuiet = true;
-  if (QTreeWidgetItem* item = FindNode(name)) {
+  if (QTreeWidgetItem* item = FindObjectNode(index)) {
     setCurrentItem(item);
     scrollToItem(item);
   }

@@ -22,12 +22,15 @@ class TSceneBrowser : public QTreeWidget {
   void AppendObject(const TScene& scene, int index);
   // Selects the node named `name` (or "Scène" when empty) without telling anyone.
   void SelectQuietly(const std::string& name);
+  // Selects the node of object `index` (or "Scène" for -1) without telling anyone.
+  void SelectObjectQuietly(int index);
   // The object named by a node, -1 for the fixed nodes.
   int ObjectOf(const QTreeWidgetItem* item) const;
   QTreeWidgetItem* ObjectsNode() const { return FObjects; }
   QTreeWidgetItem* LightsNode() const { return FLights; }
   QTreeWidgetItem* SceneNode() const { return FRoot; }
   QTreeWidgetItem* FindNode(const std::string& name) const;
+  QTreeWidgetItem* FindObjectNode(int index) const;
   // The end of a drag of the current node: onto `target` when the drop is allowed (a solid onto
   // another solid or onto "Objets"). False, and nothing told, when it is not.
   bool DropCurrentOnto(QTreeWidgetItem* target);
@@ -55,7 +58,7 @@ class TSceneBrowser : public QTreeWidget {
   QTreeWidgetItem* FObjects = nullptr;
   QTreeWidgetItem* FLights = nullptr;
   bool FQuiet = false;
-  QHash<QString, QTreeWidgetItem*> FItems;  // object nodes by the name they stand for
+  QHash<TObjectId, QTreeWidgetItem*> FItems;  // object nodes by the identity of their object
 };
 
 }  // namespace ixoral
