@@ -68,111 +68,132 @@ std::vector<double> AimRotation(const std::array<float, 3>& d) {
 
 }  // namespace
 
-bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
-  tinygltf::Model m;
-  m.asset.version = "2.0";
-  m.asset.generator = "Ixoral";
-  m.buffers.resize(1);
-  std::vector<unsigned char>& data = m.buffers[0].data;
-  tinygltf::Scene scene;
-  scene.name = "Scène";
+namespace {
 
-  // Three views of the buffer hold every solid's positions, normals and texture coordinates.
-  size_t vertexCount = 0, uvCount = 0;
-  for (const TSolid& s : model.Solids) {
-    vertexCount += s.Vertices.size();
-    if (s.Texture >= 0) uvCount += s.Vertices.size();
+// The glTF model being built from ours: one buffer holding every solid's positions, normals and
+// texture coordinates (three views), then the pictures; a mesh, material and node per solid, a
+// node per light.
+class TGlbBuilder {
+ public:
+  explicit TGlbBuilder(const TModel& model) : FModel(model), FData(FGltf.buffers.emplace_back().data) {
+    FGltf.asset.version = "2.0";
+    FGltf.asset.generator = "Ixoral";
+    FScene.name = "Scène";
   }
+
+  bool Write(std::string& out, std::string& error) {
+    AddVertexViews();
+    AddPictures();
+    size_t posAt = 0, uvAt = 0;
+    for (const TSolid& s : FModel.Solids) AddSolid(s, posAt, uvAt);
+    for (const TLightRecord& l : FModel.Lights) AddLight(l);
+    Align4(FData);
+    FGltf.scenes.push_back(FScene);
+    FGltf.defaultScene = 0;
+
+    tinygltf::TinyGLTF writer;
+    out.clear();
+    out.reserve(FData.size() + 64 * (FGltf.accessors.size() + FGltf.nodes.size() + FGltf.materials.size()) + 4096);
+    TStringBuf buffer(out);
+    std::ostream stream(&buffer);
+    try {
+      if (writer.WriteGltfSceneToStream(&FGltf, stream, false, true)) return true;
+      error = "glTF";
+    } catch (const std::exception& e) {  // the JSON library refuses what it cannot write
+      error = e.what();
+    }
+    out.clear();
+    return false;
+  }
+
+ private:
   // Several accessors share each vertex view, which then names its stride.
-  auto addView = [&](size_t offset, size_t length, int target, size_t stride = 0) {
+  int AddView(size_t offset, size_t length, int target, size_t stride = 0) {
     tinygltf::BufferView v;
     v.byteStride = stride;
     v.buffer = 0;
     v.byteOffset = offset;
     v.byteLength = length;
     v.target = target;
-    m.bufferViews.push_back(v);
-    return int(m.bufferViews.size()) - 1;
-  };
-  data.reserve(vertexCount * 32 + 1024);
+    FGltf.bufferViews.push_back(v);
+    return int(FGltf.bufferViews.size()) - 1;
+  }
+
   // One attribute of every vertex (of the textured solids only, for the mapping), packed: the
   // block is sized once, then filled.
-  auto appendAttribute = [&](auto member, size_t components, bool texturedOnly) {
+  template <class TMember>
+  size_t AppendAttribute(TMember member, size_t components, bool texturedOnly) {
     size_t count = 0;
-    for (const TSolid& s : model.Solids)
+    for (const TSolid& s : FModel.Solids)
       if (!texturedOnly || s.Texture >= 0) count += s.Vertices.size();
-    const size_t at = data.size();
-    data.resize(at + count * components * sizeof(float));
-    unsigned char* into = data.data() + at;
-    for (const TSolid& s : model.Solids)
+    const size_t at = FData.size();
+    FData.resize(at + count * components * sizeof(float));
+    unsigned char* into = FData.data() + at;
+    for (const TSolid& s : FModel.Solids)
       if (!texturedOnly || s.Texture >= 0)
         for (const TVertex& v : s.Vertices) {
           std::memcpy(into, (v.*member).data(), components * sizeof(float));
           into += components * sizeof(float);
         }
     return at;
-  };
-  const size_t posOffset = appendAttribute(&TVertex::P, 3, false);
-  const int posView = addView(posOffset, data.size() - posOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-  const size_t normalOffset = appendAttribute(&TVertex::N, 3, false);
-  const int normalView = addView(normalOffset, data.size() - normalOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-  int uvView = -1;
-  if (uvCount > 0) {
-    const size_t uvOffset = appendAttribute(&TVertex::UV, 2, true);
-    uvView = addView(uvOffset, data.size() - uvOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
+  }
+
+  void AddVertexViews() {
+    size_t vertexCount = 0, uvCount = 0;
+    for (const TSolid& s : FModel.Solids) {
+      vertexCount += s.Vertices.size();
+      if (s.Texture >= 0) uvCount += s.Vertices.size();
+    }
+    FData.reserve(vertexCount * 32 + 1024);
+    const size_t posOffset = AppendAttribute(&TVertex::P, 3, false);
+    FPosView = AddView(posOffset, FData.size() - posOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
+    const size_t normalOffset = AppendAttribute(&TVertex::N, 3, false);
+    FNormalView = AddView(normalOffset, FData.size() - normalOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
+    if (uvCount > 0) {
+      const size_t uvOffset = AppendAttribute(&TVertex::UV, 2, true);
+      FUvView = AddView(uvOffset, FData.size() - uvOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
+    }
   }
 
   // The pictures, embedded after the geometry, each used by one texture.
-  for (const TPicture& p : model.Pictures) {
-    Align4(data);
-    const size_t at = data.size();
-    Append(data, reinterpret_cast<const unsigned char*>(p.Bytes.data()), p.Bytes.size());
-    tinygltf::Image image;
-    image.mimeType = p.Mime;
-    image.bufferView = addView(at, p.Bytes.size(), 0);
-    m.images.push_back(image);
-    tinygltf::Texture texture;
-    texture.source = int(m.images.size()) - 1;
-    texture.sampler = 0;
-    m.textures.push_back(texture);
-  }
-  if (!model.Pictures.empty()) {
-    tinygltf::Sampler sampler;  // the drawing's bilinear, wrapped texture addressing
-    sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-    sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
-    sampler.wrapS = sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
-    m.samplers.push_back(sampler);
-  }
-
-  size_t posAt = 0, uvAt = 0;
-  for (const TSolid& s : model.Solids) {
-    const size_t n = s.Vertices.size();
-    auto addAccessor = [&](int view, size_t offset, int type, const std::vector<double>& min,
-                           const std::vector<double>& max) {
-      tinygltf::Accessor a;
-      a.bufferView = view;
-      a.byteOffset = offset;
-      a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
-      a.count = n;
-      a.type = type;
-      a.minValues = min;
-      a.maxValues = max;
-      m.accessors.push_back(a);
-      return int(m.accessors.size()) - 1;
-    };
-    std::vector<double> mn(3, std::numeric_limits<double>::max()), mx(3, std::numeric_limits<double>::lowest());
-    for (const TVertex& v : s.Vertices)
-      for (size_t k = 0; k < 3; ++k) mn[k] = std::min(mn[k], double(v.P[k])), mx[k] = std::max(mx[k], double(v.P[k]));
-    tinygltf::Primitive prim;
-    prim.mode = TINYGLTF_MODE_TRIANGLES;
-    prim.attributes["POSITION"] = addAccessor(posView, posAt * 12, TINYGLTF_TYPE_VEC3, mn, mx);
-    prim.attributes["NORMAL"] = addAccessor(normalView, posAt * 12, TINYGLTF_TYPE_VEC3, {}, {});
-    if (s.Texture >= 0) {
-      prim.attributes["TEXCOORD_0"] = addAccessor(uvView, uvAt * 8, TINYGLTF_TYPE_VEC2, {}, {});
-      uvAt += n;
+  void AddPictures() {
+    for (const TPicture& p : FModel.Pictures) {
+      Align4(FData);
+      const size_t at = FData.size();
+      Append(FData, reinterpret_cast<const unsigned char*>(p.Bytes.data()), p.Bytes.size());
+      tinygltf::Image image;
+      image.mimeType = p.Mime;
+      image.bufferView = AddView(at, p.Bytes.size(), 0);
+      FGltf.images.push_back(image);
+      tinygltf::Texture texture;
+      texture.source = int(FGltf.images.size()) - 1;
+      texture.sampler = 0;
+      FGltf.textures.push_back(texture);
     }
-    posAt += n;
+    if (!FModel.Pictures.empty()) {
+      tinygltf::Sampler sampler;  // the drawing's bilinear, wrapped texture addressing
+      sampler.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+      sampler.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
+      sampler.wrapS = sampler.wrapT = TINYGLTF_TEXTURE_WRAP_REPEAT;
+      FGltf.samplers.push_back(sampler);
+    }
+  }
 
+  int AddAccessor(int view, size_t offset, size_t count, int type, const std::vector<double>& min,
+                  const std::vector<double>& max) {
+    tinygltf::Accessor a;
+    a.bufferView = view;
+    a.byteOffset = offset;
+    a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    a.count = count;
+    a.type = type;
+    a.minValues = min;
+    a.maxValues = max;
+    FGltf.accessors.push_back(a);
+    return int(FGltf.accessors.size()) - 1;
+  }
+
+  int AddMaterial(const TSolid& s) {
     tinygltf::Material mat;
     mat.name = s.Name;
     const D3DCOLOR c = s.Color;
@@ -185,27 +206,45 @@ bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
     if (s.Texture >= 0) mat.pbrMetallicRoughness.baseColorTexture.index = s.Texture;
     mat.alphaMode = alpha < 1 ? "BLEND" : "OPAQUE";
     mat.extras = tinygltf::Value(tinygltf::Value::Object{{"specularPower", tinygltf::Value(double(s.Specular))}});
-    m.materials.push_back(mat);
-    prim.material = int(m.materials.size()) - 1;
+    FGltf.materials.push_back(mat);
+    return int(FGltf.materials.size()) - 1;
+  }
+
+  // `posAt` and `uvAt`: the solid's first vertex in the position and mapping views.
+  void AddSolid(const TSolid& s, size_t& posAt, size_t& uvAt) {
+    const size_t n = s.Vertices.size();
+    std::vector<double> mn(3, std::numeric_limits<double>::max()), mx(3, std::numeric_limits<double>::lowest());
+    for (const TVertex& v : s.Vertices)
+      for (size_t k = 0; k < 3; ++k) mn[k] = std::min(mn[k], double(v.P[k])), mx[k] = std::max(mx[k], double(v.P[k]));
+    tinygltf::Primitive prim;
+    prim.mode = TINYGLTF_MODE_TRIANGLES;
+    prim.attributes["POSITION"] = AddAccessor(FPosView, posAt * 12, n, TINYGLTF_TYPE_VEC3, mn, mx);
+    prim.attributes["NORMAL"] = AddAccessor(FNormalView, posAt * 12, n, TINYGLTF_TYPE_VEC3, {}, {});
+    if (s.Texture >= 0) {
+      prim.attributes["TEXCOORD_0"] = AddAccessor(FUvView, uvAt * 8, n, TINYGLTF_TYPE_VEC2, {}, {});
+      uvAt += n;
+    }
+    posAt += n;
+    prim.material = AddMaterial(s);
 
     tinygltf::Mesh mesh;
     mesh.name = s.Name;
     mesh.primitives.push_back(prim);
-    m.meshes.push_back(mesh);
+    FGltf.meshes.push_back(mesh);
 
     tinygltf::Node node;
     node.name = s.Name;
-    node.mesh = int(m.meshes.size()) - 1;
+    node.mesh = int(FGltf.meshes.size()) - 1;
     if (!s.Relation.empty())
       node.extras = tinygltf::Value(tinygltf::Value::Object{
           {"relation", tinygltf::Value(s.Relation)},
           {"relationParent", tinygltf::Value(s.RelationParent)},
           {"note", tinygltf::Value(RelationNote(s))}});
-    m.nodes.push_back(node);
-    scene.nodes.push_back(int(m.nodes.size()) - 1);
+    FGltf.nodes.push_back(node);
+    FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
 
-  for (const TLightRecord& l : model.Lights) {
+  void AddLight(const TLightRecord& l) {
     tinygltf::Light light;
     light.name = l.Name;
     light.color = {l.Color[0], l.Color[1], l.Color[2]};
@@ -215,33 +254,28 @@ bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
       light.spot.innerConeAngle = l.InnerCone;
       light.spot.outerConeAngle = l.OuterCone;
     }
-    m.lights.push_back(light);
+    FGltf.lights.push_back(light);
     tinygltf::Node node;
     node.name = l.Name;
     if (l.Type != 3) node.translation = {l.Position[0], l.Position[1], l.Position[2]};
     if (l.Type != 1) node.rotation = AimRotation(l.Direction);
     node.extensions["KHR_lights_punctual"] = tinygltf::Value(
-        tinygltf::Value::Object{{"light", tinygltf::Value(int(m.lights.size()) - 1)}});
-    m.nodes.push_back(node);
-    scene.nodes.push_back(int(m.nodes.size()) - 1);
+        tinygltf::Value::Object{{"light", tinygltf::Value(int(FGltf.lights.size()) - 1)}});
+    FGltf.nodes.push_back(node);
+    FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
-  Align4(data);
-  m.scenes.push_back(scene);
-  m.defaultScene = 0;
 
-  tinygltf::TinyGLTF writer;
-  out.clear();
-  out.reserve(data.size() + 64 * (m.accessors.size() + m.nodes.size() + m.materials.size()) + 4096);
-  TStringBuf buffer(out);
-  std::ostream stream(&buffer);
-  try {
-    if (writer.WriteGltfSceneToStream(&m, stream, false, true)) return true;
-    error = "glTF";
-  } catch (const std::exception& e) {  // the JSON library refuses what it cannot write
-    error = e.what();
-  }
-  out.clear();
-  return false;
+  const TModel& FModel;
+  tinygltf::Model FGltf;
+  std::vector<unsigned char>& FData;
+  tinygltf::Scene FScene;
+  int FPosView = -1, FNormalView = -1, FUvView = -1;
+};
+
+}  // namespace
+
+bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
+  return TGlbBuilder(model).Write(out, error);
 }
 
 }  // namespace ixoral::modelexport

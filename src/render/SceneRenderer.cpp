@@ -343,18 +343,7 @@ void TSceneRenderer::DrawView(int index) {
     if (!o->Afficher || byRelation[size_t(i)]) continue;
     if (o->IsLight() || (IsolateObject && i != IsolatedIndex)) {
       if (!o->IsLight() || !(i == sc.CurrentObject() || ShowAllLights)) continue;
-      const TLight& l = static_cast<const TLight&>(*o);
-      DWORD fill = D3DFILL_SOLID;
-      d.GetRenderState(D3DRENDERSTATE_FILLMODE, fill);
-      d.SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
-      LinesMode(true);
-      d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(l));
-      d.SetMaterial(l.SymbolMaterial);
-      if (!l.Symbol.Vertices.empty())
-        d.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(l.Symbol.PrimitiveType), D3DFVF_VERTEX,
-                        l.Symbol.Vertices.data(), DWORD(l.Symbol.Vertices.size()));
-      LinesMode(false);
-      d.SetRenderState(D3DRENDERSTATE_FILLMODE, fill);
+      DrawLightSymbol(static_cast<const TLight&>(*o));
       continue;
     }
     const TSolidObject& s = static_cast<const TSolidObject&>(*o);
@@ -373,36 +362,55 @@ void TSceneRenderer::DrawView(int index) {
   // 10.
   for (const TDeferred& t : deferred) DrawSolid(*t.Solid);
   // 11. Guide line.
-  if (ShowGuideLine) {
-    const D3DLVERTEX guide[2] = {
-        LineVertex(GuidePoints[0].x, GuidePoints[0].y, GuidePoints[0].z, D3DRGB(0, 1, 0)),
-        LineVertex(GuidePoints[1].x, GuidePoints[1].y, GuidePoints[1].z, D3DRGB(0, 1, 0))};
-    d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
-    d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 0);
-    d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
-    d.LightEnable(0, true);
-    d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, guide, 2);
-    d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-    d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1);
-    d.LightEnable(0, false);
-  }
+  if (ShowGuideLine) DrawGuideLine();
   // 12.
   d.EndScene();
   // 13. The axes of the selected solid (or the world's), always on top.
-  if (ShowAxes) {
-    const T3dObject* axesOf = (main && main->Afficher && !main->IsLight()) ? main : nullptr;
-    d.SetTransform(D3DTRANSFORMSTATE_WORLD, axesOf ? WorldMatrix(*axesOf) : identity);
-    d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
-    d.LightEnable(0, true);
-    d.SetRenderState(D3DRENDERSTATE_ZENABLE, 0);
-    d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
-    d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 0);
-    d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, AxisLines.data(), DWORD(AxisLines.size()));
-    d.SetRenderState(D3DRENDERSTATE_ZENABLE, 1);
-    d.LightEnable(0, false);
-    d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1);
-    d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-  }
+  if (ShowAxes) DrawAxes((main && main->Afficher && !main->IsLight()) ? main : nullptr);
+}
+
+void TSceneRenderer::DrawLightSymbol(const TLight& l) {
+  IRenderDevice& d = Device();
+  DWORD fill = D3DFILL_SOLID;
+  d.GetRenderState(D3DRENDERSTATE_FILLMODE, fill);
+  d.SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
+  LinesMode(true);
+  d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(l));
+  d.SetMaterial(l.SymbolMaterial);
+  if (!l.Symbol.Vertices.empty())
+    d.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(l.Symbol.PrimitiveType), D3DFVF_VERTEX, l.Symbol.Vertices.data(),
+                    DWORD(l.Symbol.Vertices.size()));
+  LinesMode(false);
+  d.SetRenderState(D3DRENDERSTATE_FILLMODE, fill);
+}
+
+void TSceneRenderer::DrawGuideLine() {
+  IRenderDevice& d = Device();
+  const D3DLVERTEX guide[2] = {LineVertex(GuidePoints[0].x, GuidePoints[0].y, GuidePoints[0].z, D3DRGB(0, 1, 0)),
+                               LineVertex(GuidePoints[1].x, GuidePoints[1].y, GuidePoints[1].z, D3DRGB(0, 1, 0))};
+  d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+  d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 0);
+  d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+  d.LightEnable(0, true);
+  d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, guide, 2);
+  d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+  d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1);
+  d.LightEnable(0, false);
+}
+
+void TSceneRenderer::DrawAxes(const T3dObject* of) {
+  IRenderDevice& d = Device();
+  d.SetTransform(D3DTRANSFORMSTATE_WORLD, of ? WorldMatrix(*of) : Identity());
+  d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+  d.LightEnable(0, true);
+  d.SetRenderState(D3DRENDERSTATE_ZENABLE, 0);
+  d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+  d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 0);
+  d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, AxisLines.data(), DWORD(AxisLines.size()));
+  d.SetRenderState(D3DRENDERSTATE_ZENABLE, 1);
+  d.LightEnable(0, false);
+  d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1);
+  d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
 }
 
 void TSceneRenderer::DrawViewFrame(int index, bool active) {

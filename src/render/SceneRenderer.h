@@ -91,6 +91,12 @@ class TSceneRenderer {
   void ConfigureDevice();
   void LinesMode(bool on);
   void DrawSolid(const TSolidObject& solid);
+  // A light's cone, in wire lines, where the light is shown.
+  void DrawLightSymbol(const TLight& light);
+  // The green guide line between GuidePoints.
+  void DrawGuideLine();
+  // The three axes of `of` (null: the world's), over everything drawn.
+  void DrawAxes(const T3dObject* of);
   void DrawRelation(const TSolidObject& a, const TSolidObject& b, uint8_t relation);
   void DrawSolidCulled(const TSolidObject& s, DWORD cull);
   void DrawComposantes(const TSolidObject& s);

@@ -85,6 +85,14 @@ class TfrmMain : public QMainWindow {
  private:
   void CreateScene();
   void CreateActions();
+  void CreateFileActions();
+  void CreateEditActions();
+  void CreateViewActions();
+  void CreateToolActions();
+  void CreateOperationActions();
+  void CreateHelpActions();
+  // A command of the modeller, followed by what the window shows after every such command.
+  std::function<void()> WithModeller(std::function<void(TModeller&)> f);
   void CreateMenus();
   void CreateToolBar();
   void CreateWorkingArea();

@@ -250,6 +250,51 @@ void TProperties::Build() {
   FLayout = DescribeProperties(FScene, Index());
   FBody = new QWidget(this);
   FBody->setObjectName(QStringLiteral("Controles"));
+  AddTitleRow();
+  for (const TPropertyField& f : FLayout.Fields) {
+    const QString key = ToQt(f.Key);
+    TRow row;
+    row.Key = key;
+    row.Label = NewLabel(ToQt(f.Label), QStringLiteral("lbl") + key, FBody);
+    FControls.insert(row.Label->objectName(), row.Label);
+    switch (f.Kind) {
+      case TPropertyKind::Check:
+        AddCheck(row, f);
+        break;
+      case TPropertyKind::Number:
+        row.Controls.append(AddNumber(key, kNumberWidth, FBody));
+        break;
+      case TPropertyKind::Text: {
+        auto* e = new TInspectorEdit(this, key, false, FBody);
+        e->setFixedWidth(kTextWidth);
+        FControls.insert(key, e);
+        row.Controls.append(e);
+        break;
+      }
+      case TPropertyKind::List:
+        row.Controls.append(AddList(key, f));
+        break;
+      case TPropertyKind::Colour: {
+        auto* s = new TSwatch([this, key] { ChooseSwatchColour(key); }, FBody);
+        s->setObjectName(key);
+        s->setFixedSize(kSwatchWidth, kSwatchHeight);
+        s->SetColour(Qt::white);
+        FControls.insert(key, s);
+        row.Controls.append(s);
+        break;
+      }
+      case TPropertyKind::Vector:
+        AddVectorRows(row, f);
+        continue;
+    }
+    FRows.append(row);
+  }
+  Layout();
+  FBody->show();
+  emit VisibilityChanged(true);
+}
+
+void TProperties::AddTitleRow() {
   auto* title = new QLabel(ToQt(FLayout.Title), FBody);
   title->setObjectName(QStringLiteral("lblNomObjet"));
   QFont tf = title->font();
@@ -264,116 +309,83 @@ void TProperties::Build() {
   titleRow.Label = title;
   titleRow.Height = title->sizeHint().height();
   FRows.append(titleRow);
+}
 
-  for (const TPropertyField& f : FLayout.Fields) {
-    const QString key = ToQt(f.Key);
-    TRow row;
-    row.Key = key;
-    row.Label = NewLabel(ToQt(f.Label), QStringLiteral("lbl") + key, FBody);
-    FControls.insert(row.Label->objectName(), row.Label);
-    switch (f.Kind) {
-      case TPropertyKind::Check: {
-        auto* c = new QCheckBox(FBody);
-        c->setObjectName(key);
-        c->setFixedWidth(kCheckWidth);
-        connect(c, &QCheckBox::clicked, this, [this, key] {
-          MarkDirty(key);
-          ApplyNow(key);
-        });
-        FControls.insert(key, c);
-        row.Controls.append(c);
-        if (!f.ToolButton.empty()) {
-          auto* b = new QPushButton(QStringLiteral("..."), FBody);
-          const QString name = ToQt(f.ToolButton);
-          b->setObjectName(name);
-          QFont bf = b->font();
-          bf.setBold(true);
-          b->setFont(bf);
-          b->setFixedSize(26, kRowHeight);
-          b->setFocusPolicy(Qt::NoFocus);
-          connect(b, &QPushButton::clicked, this, [this, name] {
-            if (OnToolButton) OnToolButton(name);
-          });
-          FControls.insert(name, b);
-          row.Extra = b;
-        }
-        break;
-      }
-      case TPropertyKind::Number:
-        row.Controls.append(AddNumber(key, kNumberWidth, FBody));
-        break;
-      case TPropertyKind::Text: {
-        auto* e = new TInspectorEdit(this, key, false, FBody);
-        e->setFixedWidth(kTextWidth);
-        FControls.insert(key, e);
-        row.Controls.append(e);
-        break;
-      }
-      case TPropertyKind::List: {
-        auto* c = new QComboBox(FBody);
-        c->setObjectName(key);
-        QStringList items;
-        items.reserve(static_cast<int>(f.Items.size()));
-        for (const auto& item : f.Items) items << ToQt(item);
-        c->addItems(items);
-        c->setFixedWidth(f.Key == "font" ? kTextWidth : std::max(kNumberWidth, c->sizeHint().width()));
-        connect(c, &QComboBox::activated, this, [this, key, c](int) {
-          if (key == QLatin1String("font")) {
-            // The text field shows the chosen font at once.
-            if (QWidget* text = Control(QStringLiteral("text"))) {
-              QFont font = text->font();
-              font.setFamily(c->currentText());
-              text->setFont(font);
-            }
-          }
-          MarkDirty(key);
-          ApplyNow(key);
-        });
-        FControls.insert(key, c);
-        row.Controls.append(c);
-        break;
-      }
-      case TPropertyKind::Colour: {
-        auto* s = new TSwatch([this, key] { ChooseSwatchColour(key); }, FBody);
-        s->setObjectName(key);
-        s->setFixedSize(kSwatchWidth, kSwatchHeight);
-        s->SetColour(Qt::white);
-        FControls.insert(key, s);
-        row.Controls.append(s);
-        break;
-      }
-      case TPropertyKind::Vector: {
-        FRows.append(row);
-        const char* parts[] = {"x", "y", "z"};
-        const char* labels[] = {kLblComponentX, kLblComponentY, kLblComponentZ};
-        for (int k = 0; k < 3; ++k) {
-          TRow sub;
-          sub.SubRow = true;
-          sub.Key = key + QLatin1String(parts[k]);
-          sub.Label = NewLabel(QString::fromUtf8(labels[k]), QString(), FBody, false);
-          sub.Controls.append(AddNumber(sub.Key, kNumberWidth, FBody));
-          FRows.append(sub);
-        }
-        if (f.ValidateButton) {
-          TRow button;
-          button.SubRow = true;
-          auto* b = new QPushButton(QString::fromLatin1(kLblValider), FBody);
-          b->setObjectName(QStringLiteral("btn") + key);
-          b->setFixedWidth(kNumberWidth);
-          connect(b, &QPushButton::clicked, this, [this, key] { Validate(key); });
-          FControls.insert(b->objectName(), b);
-          button.Controls.append(b);
-          button.Height = b->sizeHint().height();
-          FRows.append(button);
-        }
-        continue;
+void TProperties::AddCheck(TRow& row, const TPropertyField& f) {
+  const QString key = row.Key;
+  auto* c = new QCheckBox(FBody);
+  c->setObjectName(key);
+  c->setFixedWidth(kCheckWidth);
+  connect(c, &QCheckBox::clicked, this, [this, key] {
+    MarkDirty(key);
+    ApplyNow(key);
+  });
+  FControls.insert(key, c);
+  row.Controls.append(c);
+  if (f.ToolButton.empty()) return;
+  auto* b = new QPushButton(QStringLiteral("..."), FBody);
+  const QString name = ToQt(f.ToolButton);
+  b->setObjectName(name);
+  QFont bf = b->font();
+  bf.setBold(true);
+  b->setFont(bf);
+  b->setFixedSize(26, kRowHeight);
+  b->setFocusPolicy(Qt::NoFocus);
+  connect(b, &QPushButton::clicked, this, [this, name] {
+    if (OnToolButton) OnToolButton(name);
+  });
+  FControls.insert(name, b);
+  row.Extra = b;
+}
+
+QWidget* TProperties::AddList(const QString& key, const TPropertyField& f) {
+  auto* c = new QComboBox(FBody);
+  c->setObjectName(key);
+  QStringList items;
+  items.reserve(static_cast<int>(f.Items.size()));
+  for (const auto& item : f.Items) items << ToQt(item);
+  c->addItems(items);
+  c->setFixedWidth(f.Key == "font" ? kTextWidth : std::max(kNumberWidth, c->sizeHint().width()));
+  connect(c, &QComboBox::activated, this, [this, key, c](int) {
+    if (key == QLatin1String("font")) {
+      // The text field shows the chosen font at once.
+      if (QWidget* text = Control(QStringLiteral("text"))) {
+        QFont font = text->font();
+        font.setFamily(c->currentText());
+        text->setFont(font);
       }
     }
-    FRows.append(row);
+    MarkDirty(key);
+    ApplyNow(key);
+  });
+  FControls.insert(key, c);
+  return c;
+}
+
+void TProperties::AddVectorRows(const TRow& row, const TPropertyField& f) {
+  const QString& key = row.Key;
+  FRows.append(row);
+  const char* parts[] = {"x", "y", "z"};
+  const char* labels[] = {kLblComponentX, kLblComponentY, kLblComponentZ};
+  for (int k = 0; k < 3; ++k) {
+    TRow sub;
+    sub.SubRow = true;
+    sub.Key = key + QLatin1String(parts[k]);
+    sub.Label = NewLabel(QString::fromUtf8(labels[k]), QString(), FBody, false);
+    sub.Controls.append(AddNumber(sub.Key, kNumberWidth, FBody));
+    FRows.append(sub);
   }
-  Layout();
-  FBody->show();
-  emit VisibilityChanged(true);
+  if (!f.ValidateButton) return;
+  TRow button;
+  button.SubRow = true;
+  auto* b = new QPushButton(QString::fromLatin1(kLblValider), FBody);
+  b->setObjectName(QStringLiteral("btn") + key);
+  b->setFixedWidth(kNumberWidth);
+  connect(b, &QPushButton::clicked, this, [this, key] { Validate(key); });
+  FControls.insert(b->objectName(), b);
+  button.Controls.append(b);
+  button.Height = b->sizeHint().height();
+  FRows.append(button);
 }
 
 void TProperties::Layout() {

@@ -81,6 +81,11 @@ class TProperties : public QWidget {
     bool SubRow = false;  // a vector component row or a "valider" button
   };
   void Build();
+  // The parts of Build: the object's name on top, and the rows that take more than one control.
+  void AddTitleRow();
+  void AddCheck(TRow& row, const TPropertyField& field);
+  QWidget* AddList(const QString& key, const TPropertyField& field);
+  void AddVectorRows(const TRow& row, const TPropertyField& field);
   void FreeControls();
   void Layout();
   void ScheduleRefresh(bool rebuild);
