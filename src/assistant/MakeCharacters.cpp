@@ -117,6 +117,78 @@ void Sleeve(QPainter& p, QPointF shoulder, QPointF wrist, QColor cloth) {
 
 // ---------------------------------------------------------------- the wizard (128 x 160)
 
+// The wizard's head: face, nose, eyes, beard with the mouth in it.
+void WizardHead(QPainter& p, const TPose& pose, const QPointF face, const QColor& skin, const QColor& beard) {
+  p.setPen(QPen(skin.darker(125), 1));
+  p.setBrush(skin);
+  p.drawEllipse(face, 15, 16);
+  p.setBrush(QColor(240, 190, 160));
+  p.drawEllipse(face + QPointF(0, 3), 3.2, 3.6);  // nose
+  // Eyes, looking where the pose says, closing with the lids.
+  const QPointF look(pose.Look.x() * 1.5, pose.Look.y() * 1.2);
+  for (double ex : {-6.0, 6.0}) {
+    const QPointF eye = face + QPointF(ex, -3);
+    if (pose.Blink > 0.5) {
+      p.setPen(QPen(QColor(40, 30, 50), 1.6, Qt::SolidLine, Qt::RoundCap));
+      p.drawArc(QRectF(eye.x() - 3, eye.y() - 2, 6, 4), 200 * 16, 140 * 16);
+    } else {
+      p.setPen(Qt::NoPen);
+      p.setBrush(Qt::white);
+      p.drawEllipse(eye, 3.2, 3.0 * (1 - pose.Blink));
+      p.setBrush(QColor(40, 60, 110));
+      p.drawEllipse(eye + look, 1.7, 1.9 * (1 - pose.Blink));
+    }
+    // Bushy brows.
+    p.setPen(QPen(QColor(225, 225, 232), 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(eye + QPointF(-3.5, -4.5), eye + QPointF(3.5, -5.5 + (ex < 0 ? 0.8 : 0)));
+  }
+  QPainterPath beardPath;
+  beardPath.moveTo(face + QPointF(-15, 2));
+  beardPath.cubicTo(face + QPointF(-16, 22), face + QPointF(-8, 40), face + QPointF(0, 48));
+  beardPath.cubicTo(face + QPointF(8, 40), face + QPointF(16, 22), face + QPointF(15, 2));
+  beardPath.quadTo(face + QPointF(10, 10), face + QPointF(4, 6));
+  beardPath.quadTo(face + QPointF(0, 5), face + QPointF(-4, 6));
+  beardPath.quadTo(face + QPointF(-10, 10), face + QPointF(-15, 2));
+  p.setPen(QPen(QColor(200, 200, 215), 1));
+  p.setBrush(beard);
+  p.drawPath(beardPath);
+  p.setPen(QPen(QColor(210, 210, 222), 1));
+  for (double x : {-6.0, 0.0, 6.0}) p.drawLine(face + QPointF(x, 24), face + QPointF(x * 0.6, 38));
+  // Mouth: a dark opening in the beard.
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(120, 40, 50));
+  p.drawEllipse(face + QPointF(0, 12), 4.2, 0.8 + 3.6 * pose.Mouth);
+  // Moustache over it.
+  p.setPen(QPen(beard, 3.2, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(face + QPointF(-1, 9), face + QPointF(-8, 11));
+  p.drawLine(face + QPointF(1, 9), face + QPointF(8, 11));
+}
+
+// The wizard's hat with its brim, stars and moon, the tip curling back; `b` is the breathing.
+void WizardHat(QPainter& p, double b, const QBrush& cloth, const QColor& robeDark, const QColor& gold) {
+  QPainterPath hat;
+  hat.moveTo(40, 46 + b);
+  hat.cubicTo(52, 30 + b, 58, 16 + b, 70, 3 + b);
+  hat.quadTo(80, -1 + b, 84, 8 + b);
+  hat.quadTo(76, 6 + b, 74, 12 + b);
+  hat.cubicTo(76, 24 + b, 80, 36 + b, 88, 46 + b);
+  hat.closeSubpath();
+  p.setPen(QPen(robeDark.darker(130), 1.2));
+  p.setBrush(cloth);
+  p.drawPath(hat);
+  p.setBrush(robeDark);
+  p.drawRoundedRect(QRectF(34, 42 + b, 60, 8), 4, 4);
+  p.setPen(Qt::NoPen);
+  p.setBrush(gold);
+  p.drawEllipse(QPointF(66, 30 + b), 2.2, 2.2);
+  p.drawEllipse(QPointF(74, 18 + b), 1.6, 1.6);
+  QPainterPath moon;
+  moon.addEllipse(QPointF(56, 37 + b), 4.5, 4.5);
+  QPainterPath bite;
+  bite.addEllipse(QPointF(58.5, 35.5 + b), 4, 4);
+  p.drawPath(moon.subtracted(bite));
+}
+
 void DrawWizard(QPainter& p, const TPose& pose) {
   const QColor robe(58, 80, 180), robeDark(36, 50, 128), skin(248, 214, 182), beard(246, 246, 250), gold(255, 214, 90);
   p.setRenderHint(QPainter::Antialiasing);
@@ -191,80 +263,68 @@ void DrawWizard(QPainter& p, const TPose& pose) {
   Sleeve(p, leftShoulder, leftHand, robe);
   Hand(p, leftHand, pose.LeftArm, pose.LeftPoints, skin);
 
-  // Head: face, nose, eyes, beard with the mouth in it.
-  const QPointF face(64, 58 + b);
-  p.setPen(QPen(skin.darker(125), 1));
-  p.setBrush(skin);
-  p.drawEllipse(face, 15, 16);
-  p.setBrush(QColor(240, 190, 160));
-  p.drawEllipse(face + QPointF(0, 3), 3.2, 3.6);  // nose
-  // Eyes, looking where the pose says, closing with the lids.
-  const QPointF look(pose.Look.x() * 1.5, pose.Look.y() * 1.2);
-  for (double ex : {-6.0, 6.0}) {
-    const QPointF eye = face + QPointF(ex, -3);
-    if (pose.Blink > 0.5) {
-      p.setPen(QPen(QColor(40, 30, 50), 1.6, Qt::SolidLine, Qt::RoundCap));
-      p.drawArc(QRectF(eye.x() - 3, eye.y() - 2, 6, 4), 200 * 16, 140 * 16);
-    } else {
-      p.setPen(Qt::NoPen);
-      p.setBrush(Qt::white);
-      p.drawEllipse(eye, 3.2, 3.0 * (1 - pose.Blink));
-      p.setBrush(QColor(40, 60, 110));
-      p.drawEllipse(eye + look, 1.7, 1.9 * (1 - pose.Blink));
-    }
-    // Bushy brows.
-    p.setPen(QPen(QColor(225, 225, 232), 2.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(eye + QPointF(-3.5, -4.5), eye + QPointF(3.5, -5.5 + (ex < 0 ? 0.8 : 0)));
-  }
-  QPainterPath beardPath;
-  beardPath.moveTo(face + QPointF(-15, 2));
-  beardPath.cubicTo(face + QPointF(-16, 22), face + QPointF(-8, 40), face + QPointF(0, 48));
-  beardPath.cubicTo(face + QPointF(8, 40), face + QPointF(16, 22), face + QPointF(15, 2));
-  beardPath.quadTo(face + QPointF(10, 10), face + QPointF(4, 6));
-  beardPath.quadTo(face + QPointF(0, 5), face + QPointF(-4, 6));
-  beardPath.quadTo(face + QPointF(-10, 10), face + QPointF(-15, 2));
-  p.setPen(QPen(QColor(200, 200, 215), 1));
-  p.setBrush(beard);
-  p.drawPath(beardPath);
-  p.setPen(QPen(QColor(210, 210, 222), 1));
-  for (double x : {-6.0, 0.0, 6.0}) p.drawLine(face + QPointF(x, 24), face + QPointF(x * 0.6, 38));
-  // Mouth: a dark opening in the beard.
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(120, 40, 50));
-  p.drawEllipse(face + QPointF(0, 12), 4.2, 0.8 + 3.6 * pose.Mouth);
-  // Moustache over it.
-  p.setPen(QPen(beard, 3.2, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(face + QPointF(-1, 9), face + QPointF(-8, 11));
-  p.drawLine(face + QPointF(1, 9), face + QPointF(8, 11));
-
-  // Hat with its brim, stars and moon, the tip curling back.
-  QPainterPath hat;
-  hat.moveTo(40, 46 + b);
-  hat.cubicTo(52, 30 + b, 58, 16 + b, 70, 3 + b);
-  hat.quadTo(80, -1 + b, 84, 8 + b);
-  hat.quadTo(76, 6 + b, 74, 12 + b);
-  hat.cubicTo(76, 24 + b, 80, 36 + b, 88, 46 + b);
-  hat.closeSubpath();
-  p.setPen(QPen(robeDark.darker(130), 1.2));
-  p.setBrush(cloth);
-  p.drawPath(hat);
-  p.setBrush(robeDark);
-  p.drawRoundedRect(QRectF(34, 42 + b, 60, 8), 4, 4);
-  p.setPen(Qt::NoPen);
-  p.setBrush(gold);
-  p.drawEllipse(QPointF(66, 30 + b), 2.2, 2.2);
-  p.drawEllipse(QPointF(74, 18 + b), 1.6, 1.6);
-  QPainterPath moon;
-  moon.addEllipse(QPointF(56, 37 + b), 4.5, 4.5);
-  QPainterPath bite;
-  bite.addEllipse(QPointF(58.5, 35.5 + b), 4, 4);
-  p.drawPath(moon.subtracted(bite));
+  WizardHead(p, pose, QPointF(64, 58 + b), skin, beard);
+  WizardHat(p, b, cloth, robeDark, gold);
 
   Sleeve(p, rightShoulder, rightHand, robe);
   Hand(p, rightHand, pose.RightArm, pose.RightPoints, skin);
 }
 
 // ---------------------------------------------------------------- the owl (120 x 140)
+
+// The owl's facial disc, eyes and beak; `b` is the bob.
+void OwlFace(QPainter& p, const TPose& pose, double b, const QColor& body, const QColor& bodyDark, const QColor& disc,
+             const QColor& beak, const QColor& eyeRing) {
+  p.setPen(QPen(QColor(180, 140, 96), 1));
+  p.setBrush(disc);
+  p.drawEllipse(QPointF(47, 52 + b), 15, 15);
+  p.drawEllipse(QPointF(73, 52 + b), 15, 15);
+  const QPointF look(pose.Look.x() * 3, pose.Look.y() * 3);
+  for (double ex : {47.0, 73.0}) {
+    const QPointF eye(ex, 52 + b);
+    p.setPen(QPen(bodyDark, 1));
+    p.setBrush(eyeRing);
+    p.drawEllipse(eye, 9.5, 9.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 16, 12));
+    p.drawEllipse(eye + look, 5.2, 5.2);
+    p.setBrush(QColor(255, 255, 255, static_cast<int>(160 + 90 * pose.Glow)));
+    p.drawEllipse(eye + look + QPointF(-1.8, -2), 1.6, 1.6);
+    if (pose.Blink > 0) {
+      // The lid comes down from above.
+      p.save();
+      QPainterPath ball;
+      ball.addEllipse(eye, 10, 10);
+      p.setClipPath(ball);
+      p.setBrush(body);
+      p.setPen(QPen(bodyDark, 1));
+      p.drawRect(QRectF(eye.x() - 11, eye.y() - 11, 22, 22 * pose.Blink));
+      p.restore();
+    }
+  }
+  // Beak: upper part fixed, lower part dropping as it speaks.
+  const QPointF beakTop(60, 58 + b);
+  QPainterPath lower;
+  lower.moveTo(beakTop + QPointF(-4, 6));
+  lower.lineTo(beakTop + QPointF(4, 6));
+  lower.lineTo(beakTop + QPointF(0, 9 + 5 * pose.Mouth));
+  lower.closeSubpath();
+  p.setPen(QPen(beak.darker(140), 1));
+  p.setBrush(beak.darker(115));
+  if (pose.Mouth > 0.05) {
+    p.setBrush(QColor(120, 40, 40));
+    p.drawEllipse(beakTop + QPointF(0, 8 + 1.5 * pose.Mouth), 3, 1 + 2 * pose.Mouth);
+    p.setBrush(beak.darker(115));
+  }
+  p.drawPath(lower.translated(0, 3 * pose.Mouth));
+  QPainterPath upper;
+  upper.moveTo(beakTop + QPointF(-5, 0));
+  upper.lineTo(beakTop + QPointF(5, 0));
+  upper.quadTo(beakTop + QPointF(4, 6), beakTop + QPointF(0, 10));
+  upper.quadTo(beakTop + QPointF(-4, 6), beakTop + QPointF(-5, 0));
+  p.setBrush(beak);
+  p.drawPath(upper);
+}
 
 void DrawOwl(QPainter& p, const TPose& pose) {
   const QColor body(150, 100, 58), bodyDark(104, 66, 36), belly(238, 214, 170), disc(226, 196, 150),
@@ -356,56 +416,7 @@ void DrawOwl(QPainter& p, const TPose& pose) {
     p.drawPath(tuft);
   }
 
-  // Facial disc, eyes and beak.
-  p.setPen(QPen(QColor(180, 140, 96), 1));
-  p.setBrush(disc);
-  p.drawEllipse(QPointF(47, 52 + b), 15, 15);
-  p.drawEllipse(QPointF(73, 52 + b), 15, 15);
-  const QPointF look(pose.Look.x() * 3, pose.Look.y() * 3);
-  for (double ex : {47.0, 73.0}) {
-    const QPointF eye(ex, 52 + b);
-    p.setPen(QPen(bodyDark, 1));
-    p.setBrush(eyeRing);
-    p.drawEllipse(eye, 9.5, 9.5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(20, 16, 12));
-    p.drawEllipse(eye + look, 5.2, 5.2);
-    p.setBrush(QColor(255, 255, 255, static_cast<int>(160 + 90 * pose.Glow)));
-    p.drawEllipse(eye + look + QPointF(-1.8, -2), 1.6, 1.6);
-    if (pose.Blink > 0) {
-      // The lid comes down from above.
-      p.save();
-      QPainterPath ball;
-      ball.addEllipse(eye, 10, 10);
-      p.setClipPath(ball);
-      p.setBrush(body);
-      p.setPen(QPen(bodyDark, 1));
-      p.drawRect(QRectF(eye.x() - 11, eye.y() - 11, 22, 22 * pose.Blink));
-      p.restore();
-    }
-  }
-  // Beak: upper part fixed, lower part dropping as it speaks.
-  const QPointF beakTop(60, 58 + b);
-  QPainterPath lower;
-  lower.moveTo(beakTop + QPointF(-4, 6));
-  lower.lineTo(beakTop + QPointF(4, 6));
-  lower.lineTo(beakTop + QPointF(0, 9 + 5 * pose.Mouth));
-  lower.closeSubpath();
-  p.setPen(QPen(beak.darker(140), 1));
-  p.setBrush(beak.darker(115));
-  if (pose.Mouth > 0.05) {
-    p.setBrush(QColor(120, 40, 40));
-    p.drawEllipse(beakTop + QPointF(0, 8 + 1.5 * pose.Mouth), 3, 1 + 2 * pose.Mouth);
-    p.setBrush(beak.darker(115));
-  }
-  p.drawPath(lower.translated(0, 3 * pose.Mouth));
-  QPainterPath upper;
-  upper.moveTo(beakTop + QPointF(-5, 0));
-  upper.lineTo(beakTop + QPointF(5, 0));
-  upper.quadTo(beakTop + QPointF(4, 6), beakTop + QPointF(0, 10));
-  upper.quadTo(beakTop + QPointF(-4, 6), beakTop + QPointF(-5, 0));
-  p.setBrush(beak);
-  p.drawPath(upper);
+  OwlFace(p, pose, b, body, bodyDark, disc, beak, eyeRing);
 
   // Feet gripping the branch.
   p.setPen(QPen(QColor(210, 130, 40), 2.4, Qt::SolidLine, Qt::RoundCap));
