@@ -1,0 +1,96 @@
+// The software device's states: render and texture-stage states, transforms, material and
+// viewport as set, the snapshots of them that drawings keep (what the vertex and pixel stages
+// read), and the layout of the flexible vertex formats.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "render/device/SoftwareDevice.h"
+
+namespace ixoral {
+
+namespace device {
+
+struct TLightC {  // an enabled light, in camera space
+  D3DLIGHTTYPE Type;
+  float Diffuse[3], Specular[3], Ambient[3];
+  float Pos[3], Dir[3];  // Dir: unit direction the light shines along
+  float Range, A0, A1, A2, CosTheta, CosPhi, Falloff;
+  bool HasSpecular;
+};
+
+inline float Clamp01(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
+inline float Clamp255(float v) { return v > 0 ? (v < 255 ? v : 255) : 0; }
+
+struct TColorF {
+  float r, g, b, a;
+};
+
+inline TColorF FromD3DColor(D3DCOLOR c) {
+  return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
+          ((c >> 24) & 0xFF) / 255.0f};
+}
+
+inline TColorF FromValue(const D3DCOLORVALUE& v) { return {v.r, v.g, v.b, v.a}; }
+
+// What the pixel stages need, taken from the states when a drawing is given.
+struct TPix {
+  bool ZEnable, ZWrite, Stencil, Blend, AlphaTest, Specular, Textured, Bilinear, LastPixel;
+  DWORD ZFunc, SFunc, SFail, SZFail, SPass, SrcBlend, DstBlend, AlphaFunc;
+  uint32_t SRef, SMask, SWMask, AlphaRef;
+  DWORD ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, AddrU, AddrV;
+  float TFactor[4];
+  const uint32_t* Tex;
+  int TexW, TexH;
+  int X0, Y0, X1, Y1;  // scissor: viewport within the surface, right/bottom excluded
+  int Pitch;
+  uint32_t* Color;
+  float* Depth;
+  uint8_t* StencilBuf;
+  bool Flat, Wire, Points;
+  DWORD Cull;
+  D3DVIEWPORT7 Vp;
+};
+
+// What transformation and lighting need, taken from the states when a drawing is given.
+struct TVertexState {
+  DWORD Rs[kRenderStateCount] = {};
+  D3DMATERIAL7 Material;
+  float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
+  std::vector<TLightC> Lights;  // the enabled lights, in camera space
+  bool AnySpecularLight = false;
+};
+
+// Primitives that `count` vertices of a type make (vertices left over at the end make none).
+DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count);
+// Bytes of one vertex of the flexible format `fvf`.
+size_t VertexStride(DWORD fvf);
+
+}  // namespace device
+
+// The states as set, and the snapshots of the last drawing.
+struct TSoftwareDevice::TState {
+  // Direct3D's initial states, for drawing on `target`.
+  explicit TState(const TSurface& target);
+
+  DWORD Rs[kRenderStateCount] = {};
+  DWORD Tss[kTextureStageCount][kTextureStageStateCount] = {};
+  std::shared_ptr<TTextureSurface> Textures[kTextureStageCount];
+  D3DMATRIX World, View, Proj;
+  D3DVIEWPORT7 Viewport;
+  D3DMATERIAL7 Material;
+  bool InScene = false;
+  bool MatricesDirty = true;
+  float Wv[4][4] = {}, Wvp[4][4] = {}, Nrm[3][3] = {};
+  // The states of the last drawing, kept while the states do not change so that the draw calls
+  // of one object share them; the index is the queue's copy (none after a flush).
+  device::TPix CurPix{};
+  device::TVertexState CurVertex;
+  bool PixDirty = true, VertexDirty = true;
+  uint64_t LightRevision = 0;
+  uint32_t PixIndex = UINT32_MAX, VertexIndex = UINT32_MAX;
+};
+
+}  // namespace ixoral
