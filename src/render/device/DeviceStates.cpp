@@ -36,13 +36,18 @@ DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count) {
   return 0;
 }
 
-size_t VertexStride(DWORD fvf) {
-  size_t off = 12;
+TVertexLayout::TVertexLayout(DWORD fvf)
+    : HasNormal((fvf & D3DFVF_NORMAL) != 0),
+      HasDiffuse((fvf & D3DFVF_DIFFUSE) != 0),
+      HasSpecular((fvf & D3DFVF_SPECULAR) != 0),
+      TexCount((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT) {
+  size_t off = 12;  // x, y, z
   if (fvf & D3DFVF_RESERVED1) off += 4;
-  if (fvf & D3DFVF_NORMAL) off += 12;
-  if (fvf & D3DFVF_DIFFUSE) off += 4;
-  if (fvf & D3DFVF_SPECULAR) off += 4;
-  return off + 8 * ((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+  if (HasNormal) NormalOff = off, off += 12;
+  if (HasDiffuse) DiffuseOff = off, off += 4;
+  if (HasSpecular) SpecularOff = off, off += 4;
+  TexOff = off;
+  Stride = off + 8 * size_t(TexCount);
 }
 
 }  // namespace device

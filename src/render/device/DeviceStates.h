@@ -63,10 +63,17 @@ struct TVertexState {
   bool AnySpecularLight = false;
 };
 
+// Where the parts of a vertex of a flexible format lie: the position first, then the parts the
+// format has, in the order of their flags; Stride is the bytes of the whole vertex.
+struct TVertexLayout {
+  bool HasNormal, HasDiffuse, HasSpecular;
+  DWORD TexCount;
+  size_t NormalOff = 0, DiffuseOff = 0, SpecularOff = 0, TexOff = 0, Stride = 0;
+  explicit TVertexLayout(DWORD fvf);
+};
+
 // Primitives that `count` vertices of a type make (vertices left over at the end make none).
 DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count);
-// Bytes of one vertex of the flexible format `fvf`.
-size_t VertexStride(DWORD fvf);
 
 }  // namespace device
 

@@ -188,7 +188,7 @@ HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const v
   if (count == 0 || vertices == nullptr) return D3D_OK;
   if (!FTarget.Valid()) return D3D_OK;
   TQueue& q = *FQueue;
-  const size_t stride = VertexStride(fvf);
+  const size_t stride = TVertexLayout(fvf).Stride;
   const size_t bytes = stride * count;
   if (!q.Commands.empty() && q.Data.size() + bytes > kMaxPendingBytes) Flush();
   TCommand c;

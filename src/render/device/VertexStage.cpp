@@ -104,238 +104,271 @@ inline bool SameWords(const uint8_t* a, const uint8_t* b, size_t bytes) {
   return diff == 0;
 }
 
-}  // namespace
+using TVtx = TSoftwareDevice::TVtx;
 
-void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
-                     TSoftwareDevice::TVtx* out, const uint8_t* need) {
-  using TVtx = TSoftwareDevice::TVtx;
-  // Layout of the flexible format.
-  size_t off = 12;
-  size_t reservedOff = 0, normalOff = 0, diffuseOff = 0, specularOff = 0, texOff = 0;
-  if (fvf & D3DFVF_RESERVED1) {
-    reservedOff = off;
-    off += 4;
+// Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
+// equal those of one met shortly before gets that one's result (the same input under the same
+// states gives the same output), found through a small table keyed by a hash of the bytes.
+class TRepeatedVertices {
+ public:
+  TRepeatedVertices(const uint8_t* data, size_t stride, DWORD count)
+      : FData(data), FStride(stride), FUsed(count >= 16 && stride % 4 == 0) {
+    if (FUsed) FSlots.fill(UINT32_MAX);
   }
-  (void)reservedOff;
-  const bool hasNormal = fvf & D3DFVF_NORMAL;
-  if (hasNormal) {
-    normalOff = off;
-    off += 12;
+
+  // The vertex met before vertex i (at v) with the same bytes, else UINT32_MAX; i is then the
+  // one its bytes find next.
+  uint32_t Earlier(uint32_t i, const uint8_t* v) {
+    if (!FUsed) return UINT32_MAX;
+    // Each word weighted by its own odd factor: the products do not wait on one another.
+    uint32_t h = 0;
+    for (size_t k = 0; k < FStride; k += 4) {
+      uint32_t word;
+      std::memcpy(&word, v + k, 4);
+      h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
+    }
+    h *= 0x85EBCA6Bu;
+    const size_t slot = (h ^ (h >> 15) ^ (h >> 23)) & (kSize - 1);
+    const uint32_t seen = FSlots[slot];
+    if (seen != UINT32_MAX && SameWords(FData + size_t(seen) * FStride, v, FStride)) return seen;
+    FSlots[slot] = i;
+    return UINT32_MAX;
   }
-  const bool hasDiffuse = fvf & D3DFVF_DIFFUSE;
-  if (hasDiffuse) {
-    diffuseOff = off;
-    off += 4;
+
+ private:
+  static constexpr size_t kSize = 512;
+  const uint8_t* FData;
+  size_t FStride;
+  bool FUsed;
+  std::array<uint32_t, kSize> FSlots;
+};
+
+// What lighting takes from the vertex state for the vertices of one format: its switches, the
+// material's colours, and where each material term comes from (0 the material, 1 the vertex's
+// diffuse colour, 2 its specular colour).
+struct TLightingInputs {
+  bool Lighting, SpecularOn, ColorVertex, LocalViewer, Normalize;
+  int SrcDiffuse, SrcAmbient, SrcSpecular, SrcEmissive;
+  bool AnyVertexSource;
+  TColorF GlobalAmbient, MatDiffuse, MatAmbient, MatSpecular, MatEmissive;
+
+  TLightingInputs(const TVertexState& s, const TVertexLayout& f) {
+    const DWORD* rs = s.Rs;
+    Lighting = rs[D3DRENDERSTATE_LIGHTING] != 0;
+    SpecularOn = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
+    ColorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != 0;
+    LocalViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != 0;
+    Normalize = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
+    auto source = [&](D3DRENDERSTATETYPE st) -> int {
+      if (!ColorVertex) return 0;
+      const DWORD v = rs[st];
+      if (v == D3DMCS_COLOR1 && f.HasDiffuse) return 1;
+      if (v == D3DMCS_COLOR2 && f.HasSpecular) return 2;
+      return 0;
+    };
+    SrcDiffuse = source(D3DRENDERSTATE_DIFFUSEMATERIALSOURCE);
+    SrcAmbient = source(D3DRENDERSTATE_AMBIENTMATERIALSOURCE);
+    SrcSpecular = source(D3DRENDERSTATE_SPECULARMATERIALSOURCE);
+    SrcEmissive = source(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE);
+    AnyVertexSource = SrcDiffuse || SrcAmbient || SrcSpecular || SrcEmissive;
+    const D3DMATERIAL7& m = s.Material;
+    GlobalAmbient = FromD3DColor(rs[D3DRENDERSTATE_AMBIENT]);
+    MatDiffuse = FromValue(m.diffuse), MatAmbient = FromValue(m.ambient);
+    MatSpecular = FromValue(m.specular), MatEmissive = FromValue(m.emissive);
   }
-  const bool hasSpecular = fvf & D3DFVF_SPECULAR;
-  if (hasSpecular) {
-    specularOff = off;
-    off += 4;
+};
+
+// The sums of the lights at a vertex: ambient, diffuse and specular, before the material's colours.
+struct TLightSums {
+  float Amb[3] = {0, 0, 0}, Dif[3] = {0, 0, 0}, Spe[3] = {0, 0, 0};
+};
+
+// Adds the enabled lights at the camera-space position pc of normal n; `shiny` when the
+// material's specular colour is not black.
+inline void SumLights(const TVertexState& s, const TLightingInputs& in, const float n[3],
+                      const float pc[3], bool shiny, TLightSums& sum) {
+  const float power = s.Material.power;
+  float eye[3] = {0, 0, -1};
+  if (in.SpecularOn && in.LocalViewer && shiny && s.AnySpecularLight) {
+    const float len = std::sqrt(pc[0] * pc[0] + pc[1] * pc[1] + pc[2] * pc[2]);
+    if (len > 0) eye[0] = -pc[0] / len, eye[1] = -pc[1] / len, eye[2] = -pc[2] / len;
   }
-  const DWORD texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  texOff = off;
-  off += 8 * texCount;
-  const size_t stride = off;
+  for (const TLightC& l : s.Lights) {
+    float L[3];
+    float atten = 1, spot = 1;
+    if (l.Type == D3DLIGHT_DIRECTIONAL) {
+      L[0] = -l.Dir[0], L[1] = -l.Dir[1], L[2] = -l.Dir[2];
+    } else {
+      float d[3] = {l.Pos[0] - pc[0], l.Pos[1] - pc[1], l.Pos[2] - pc[2]};
+      const float dist = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+      if (!(dist <= l.Range)) continue;
+      if (dist > 0)
+        for (int j = 0; j < 3; ++j) L[j] = d[j] / dist;
+      else
+        L[0] = L[1] = 0, L[2] = -1;
+      const float den = l.A0 + l.A1 * dist + l.A2 * dist * dist;
+      // A light whose three factors are zero is not attenuated.
+      atten = den > 0 ? 1.0f / den : 1.0f;
+      if (l.Type == D3DLIGHT_SPOT) {
+        const float rho = -(L[0] * l.Dir[0] + L[1] * l.Dir[1] + L[2] * l.Dir[2]);
+        if (rho > l.CosTheta)
+          spot = 1;
+        else if (rho <= l.CosPhi)
+          spot = 0;
+        else {
+          const float t = (rho - l.CosPhi) / (l.CosTheta - l.CosPhi);
+          spot = l.Falloff == 1.0f ? t : std::pow(t, l.Falloff);
+        }
+        if (spot <= 0) {
+          continue;
+        }
+      }
+    }
+    const float k = atten * spot;
+    for (int j = 0; j < 3; ++j) sum.Amb[j] += k * l.Ambient[j];
+    const float ndl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
+    if (ndl > 0) {
+      for (int j = 0; j < 3; ++j) sum.Dif[j] += k * ndl * l.Diffuse[j];
+      if (in.SpecularOn && power > 0 && l.HasSpecular && shiny) {
+        float h[3] = {L[0] + eye[0], L[1] + eye[1], L[2] + eye[2]};
+        const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+        if (hl > 0) {
+          const float ndh = (n[0] * h[0] + n[1] * h[1] + n[2] * h[2]) / hl;
+          if (ndh > 0) {
+            const float f = k * std::pow(ndh, power);
+            for (int j = 0; j < 3; ++j) sum.Spe[j] += f * l.Specular[j];
+          }
+        }
+      }
+    }
+  }
+}
 
-  const DWORD* rs = s.Rs;
-  const bool lighting = rs[D3DRENDERSTATE_LIGHTING] != 0;
-  const bool specularOn = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
-  const bool colorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != 0;
-  const bool localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != 0;
-  const bool normalize = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
-
-  // Which colour each material term comes from: 0 material, 1 vertex diffuse, 2 vertex specular.
-  auto source = [&](D3DRENDERSTATETYPE st) -> int {
-    if (!colorVertex) return 0;
-    const DWORD v = rs[st];
-    if (v == D3DMCS_COLOR1 && hasDiffuse) return 1;
-    if (v == D3DMCS_COLOR2 && hasSpecular) return 2;
-    return 0;
-  };
-  const int srcDiffuse = source(D3DRENDERSTATE_DIFFUSEMATERIALSOURCE);
-  const int srcAmbient = source(D3DRENDERSTATE_AMBIENTMATERIALSOURCE);
-  const int srcSpecular = source(D3DRENDERSTATE_SPECULARMATERIALSOURCE);
-  const int srcEmissive = source(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE);
-  const D3DMATERIAL7& m = s.Material;
-  const TColorF globalAmbient = FromD3DColor(rs[D3DRENDERSTATE_AMBIENT]);
-  const TColorF matDiffuse = FromValue(m.diffuse), matAmbient = FromValue(m.ambient),
-                matSpecular = FromValue(m.specular), matEmissive = FromValue(m.emissive);
-  const bool anyVertexSource = srcDiffuse || srcAmbient || srcSpecular || srcEmissive;
-  // The vertices of solids go through the batched code; the others one at a time below.
-  const bool batched = lighting && hasNormal && !anyVertexSource;
-  std::vector<uint32_t> todo, copies;
-  if (batched) todo.reserve(count);
-
-
-  const bool anySpecularLight = s.AnySpecularLight;
-  const auto& M = s.Wvp;
+// The colours of a lit vertex at v (position p) into o, its material terms taken from the
+// material or from the vertex's colours vd and vs.
+inline void LightVertex(const TVertexState& s, const TVertexLayout& f, const TLightingInputs& in,
+                        const uint8_t* v, const float p[3], D3DCOLOR vd, D3DCOLOR vs, TVtx& o) {
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
-  // Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
-  // equal those of one met shortly before gets that one's result (the same input under the same
-  // states gives the same output), found through a small table keyed by a hash of the bytes.
-  constexpr size_t kCacheSize = 512;
-  const bool useCache = count >= 16 && stride % 4 == 0;
-  std::array<uint32_t, kCacheSize> cache;
-  if (useCache) cache.fill(UINT32_MAX);
-  for (DWORD i = 0; i < count; ++i) {
-    if (need && !need[i]) continue;
-    const uint8_t* v = data + size_t(i) * stride;
-    size_t slot = 0;
-    if (useCache) {
-      // Each word weighted by its own odd factor: the products do not wait on one another.
-      uint32_t h = 0;
-      for (size_t k = 0; k < stride; k += 4) {
-        uint32_t word;
-        std::memcpy(&word, v + k, 4);
-        h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
-      }
-      h *= 0x85EBCA6Bu;
-      slot = (h ^ (h >> 15) ^ (h >> 23)) & (kCacheSize - 1);
-      const uint32_t seen = cache[slot];
-      if (seen != UINT32_MAX && SameWords(data + size_t(seen) * stride, v, stride)) {
-        if (batched) {
-          copies.push_back(i);
-          copies.push_back(seen);
-        } else {
-          out[i] = out[seen];
-        }
-        continue;
-      }
-      cache[slot] = i;
+  TColorF cvd{}, cvs{};
+  if (in.AnyVertexSource) cvd = FromD3DColor(vd), cvs = FromD3DColor(vs);
+  auto pick = [&](int src, const TColorF& mat) { return src == 1 ? cvd : src == 2 ? cvs : mat; };
+  const TColorF md = pick(in.SrcDiffuse, in.MatDiffuse), ma = pick(in.SrcAmbient, in.MatAmbient),
+                ms = pick(in.SrcSpecular, in.MatSpecular), me = pick(in.SrcEmissive, in.MatEmissive);
+  float n[3] = {0, 0, 0};
+  if (f.HasNormal) {
+    float nm[3];
+    std::memcpy(nm, v + f.NormalOff, 12);
+    for (int j = 0; j < 3; ++j) n[j] = nm[0] * N[0][j] + nm[1] * N[1][j] + nm[2] * N[2][j];
+    if (in.Normalize) {
+      const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+      if (len > 0)
+        for (float& x : n) x /= len;
     }
-    if (batched) {
-      todo.push_back(i);
-      continue;
-    }
-    float p[3];
-    std::memcpy(p, v, 12);
-    TVtx& o = out[i];
-    o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
-    o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
-    o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
-    o.w = p[0] * M[0][3] + p[1] * M[1][3] + p[2] * M[2][3] + M[3][3];
-    D3DCOLOR vd = 0xFFFFFFFF, vs = 0;
-    if (hasDiffuse) std::memcpy(&vd, v + diffuseOff, 4);
-    if (hasSpecular) std::memcpy(&vs, v + specularOff, 4);
-    if (texCount > 0) {
-      std::memcpy(&o.u, v + texOff, 4);
-      std::memcpy(&o.v, v + texOff + 4, 4);
-    } else {
-      o.u = o.v = 0;
-    }
-    if (!lighting) {
-      const TColorF d = FromD3DColor(vd), sp = FromD3DColor(vs);
-      o.r = d.r * 255, o.g = d.g * 255, o.b = d.b * 255, o.a = d.a * 255;
-      o.sr = sp.r * 255, o.sg = sp.g * 255, o.sb = sp.b * 255;
-      continue;
-    }
-    TColorF cvd{}, cvs{};
-    if (anyVertexSource) cvd = FromD3DColor(vd), cvs = FromD3DColor(vs);
-    auto pick = [&](int src, const TColorF& mat) { return src == 1 ? cvd : src == 2 ? cvs : mat; };
-    const TColorF md = pick(srcDiffuse, matDiffuse), ma = pick(srcAmbient, matAmbient),
-                  ms = pick(srcSpecular, matSpecular), me = pick(srcEmissive, matEmissive);
-    float n[3] = {0, 0, 0};
-    if (hasNormal) {
-      float nm[3];
-      std::memcpy(nm, v + normalOff, 12);
-      for (int j = 0; j < 3; ++j) n[j] = nm[0] * N[0][j] + nm[1] * N[1][j] + nm[2] * N[2][j];
-      if (normalize) {
-        const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        if (len > 0)
-          for (float& x : n) x /= len;
-      }
-    }
-    const float pc[3] = {p[0] * W[0][0] + p[1] * W[1][0] + p[2] * W[2][0] + W[3][0],
-                         p[0] * W[0][1] + p[1] * W[1][1] + p[2] * W[2][1] + W[3][1],
-                         p[0] * W[0][2] + p[1] * W[1][2] + p[2] * W[2][2] + W[3][2]};
-    float amb[3] = {0, 0, 0}, dif[3] = {0, 0, 0}, spe[3] = {0, 0, 0};
-    const bool specularMaterial = ms.r != 0 || ms.g != 0 || ms.b != 0;
-    float eye[3] = {0, 0, -1};
-    if (specularOn && localViewer && specularMaterial && anySpecularLight) {
-      const float len = std::sqrt(pc[0] * pc[0] + pc[1] * pc[1] + pc[2] * pc[2]);
-      if (len > 0) eye[0] = -pc[0] / len, eye[1] = -pc[1] / len, eye[2] = -pc[2] / len;
-    }
-    for (const TLightC& l : s.Lights) {
-      float L[3];
-      float atten = 1, spot = 1;
-      if (l.Type == D3DLIGHT_DIRECTIONAL) {
-        L[0] = -l.Dir[0], L[1] = -l.Dir[1], L[2] = -l.Dir[2];
-      } else {
-        float d[3] = {l.Pos[0] - pc[0], l.Pos[1] - pc[1], l.Pos[2] - pc[2]};
-        const float dist = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        if (!(dist <= l.Range)) continue;
-        if (dist > 0)
-          for (int j = 0; j < 3; ++j) L[j] = d[j] / dist;
-        else
-          L[0] = L[1] = 0, L[2] = -1;
-        const float den = l.A0 + l.A1 * dist + l.A2 * dist * dist;
-        // A light whose three factors are zero is not attenuated.
-        atten = den > 0 ? 1.0f / den : 1.0f;
-        if (l.Type == D3DLIGHT_SPOT) {
-          const float rho = -(L[0] * l.Dir[0] + L[1] * l.Dir[1] + L[2] * l.Dir[2]);
-          if (rho > l.CosTheta)
-            spot = 1;
-          else if (rho <= l.CosPhi)
-            spot = 0;
-          else {
-            const float t = (rho - l.CosPhi) / (l.CosTheta - l.CosPhi);
-            spot = l.Falloff == 1.0f ? t : std::pow(t, l.Falloff);
-          }
-          if (spot <= 0) {
-            continue;
-          }
-        }
-      }
-      const float k = atten * spot;
-      for (int j = 0; j < 3; ++j) amb[j] += k * l.Ambient[j];
-      const float ndl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
-      if (ndl > 0) {
-        for (int j = 0; j < 3; ++j) dif[j] += k * ndl * l.Diffuse[j];
-        if (specularOn && m.power > 0 && l.HasSpecular && specularMaterial) {
-          float h[3] = {L[0] + eye[0], L[1] + eye[1], L[2] + eye[2]};
-          const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
-          if (hl > 0) {
-            const float ndh = (n[0] * h[0] + n[1] * h[1] + n[2] * h[2]) / hl;
-            if (ndh > 0) {
-              const float f = k * std::pow(ndh, m.power);
-              for (int j = 0; j < 3; ++j) spe[j] += f * l.Specular[j];
-            }
-          }
-        }
-      }
-    }
-    const float ga[3] = {globalAmbient.r, globalAmbient.g, globalAmbient.b};
-    const float mdc[3] = {md.r, md.g, md.b}, mac[3] = {ma.r, ma.g, ma.b};
-    const float msc[3] = {ms.r, ms.g, ms.b}, mec[3] = {me.r, me.g, me.b};
-    float outc[3], outs[3];
-    for (int j = 0; j < 3; ++j) {
-      outc[j] = Clamp01(mec[j] + mac[j] * (ga[j] + amb[j]) + mdc[j] * dif[j]) * 255.0f;
-      outs[j] = Clamp01(msc[j] * spe[j]) * 255.0f;
-    }
-    o.r = outc[0], o.g = outc[1], o.b = outc[2];
-    o.a = Clamp01(md.a) * 255.0f;
-    o.sr = outs[0], o.sg = outs[1], o.sb = outs[2];
   }
-  if (!batched) return;
+  const float pc[3] = {p[0] * W[0][0] + p[1] * W[1][0] + p[2] * W[2][0] + W[3][0],
+                       p[0] * W[0][1] + p[1] * W[1][1] + p[2] * W[2][1] + W[3][1],
+                       p[0] * W[0][2] + p[1] * W[1][2] + p[2] * W[2][2] + W[3][2]};
+  TLightSums sum;
+  SumLights(s, in, n, pc, ms.r != 0 || ms.g != 0 || ms.b != 0, sum);
+  const float ga[3] = {in.GlobalAmbient.r, in.GlobalAmbient.g, in.GlobalAmbient.b};
+  const float mdc[3] = {md.r, md.g, md.b}, mac[3] = {ma.r, ma.g, ma.b};
+  const float msc[3] = {ms.r, ms.g, ms.b}, mec[3] = {me.r, me.g, me.b};
+  float outc[3], outs[3];
+  for (int j = 0; j < 3; ++j) {
+    outc[j] = Clamp01(mec[j] + mac[j] * (ga[j] + sum.Amb[j]) + mdc[j] * sum.Dif[j]) * 255.0f;
+    outs[j] = Clamp01(msc[j] * sum.Spe[j]) * 255.0f;
+  }
+  o.r = outc[0], o.g = outc[1], o.b = outc[2];
+  o.a = Clamp01(md.a) * 255.0f;
+  o.sr = outs[0], o.sg = outs[1], o.sb = outs[2];
+}
+
+// One vertex at v transformed, and lit or given its own colours, into o.
+inline void TransformAndLightOne(const TVertexState& s, const TVertexLayout& f,
+                                 const TLightingInputs& in, const uint8_t* v, TVtx& o) {
+  const auto& M = s.Wvp;
+  float p[3];
+  std::memcpy(p, v, 12);
+  o.x = p[0] * M[0][0] + p[1] * M[1][0] + p[2] * M[2][0] + M[3][0];
+  o.y = p[0] * M[0][1] + p[1] * M[1][1] + p[2] * M[2][1] + M[3][1];
+  o.z = p[0] * M[0][2] + p[1] * M[1][2] + p[2] * M[2][2] + M[3][2];
+  o.w = p[0] * M[0][3] + p[1] * M[1][3] + p[2] * M[2][3] + M[3][3];
+  D3DCOLOR vd = 0xFFFFFFFF, vs = 0;
+  if (f.HasDiffuse) std::memcpy(&vd, v + f.DiffuseOff, 4);
+  if (f.HasSpecular) std::memcpy(&vs, v + f.SpecularOff, 4);
+  if (f.TexCount > 0) {
+    std::memcpy(&o.u, v + f.TexOff, 4);
+    std::memcpy(&o.v, v + f.TexOff + 4, 4);
+  } else {
+    o.u = o.v = 0;
+  }
+  if (in.Lighting) {
+    LightVertex(s, f, in, v, p, vd, vs, o);
+    return;
+  }
+  const TColorF d = FromD3DColor(vd), sp = FromD3DColor(vs);
+  o.r = d.r * 255, o.g = d.g * 255, o.b = d.b * 255, o.a = d.a * 255;
+  o.sr = sp.r * 255, o.sg = sp.g * 255, o.sb = sp.b * 255;
+}
+
+// The batched transformation and lighting of the vertices `todo` (at data) into out.
+void TransformAndLightBatch(const TVertexState& s, const TVertexLayout& f,
+                            const TLightingInputs& in, const uint8_t* data,
+                            const std::vector<uint32_t>& todo, TVtx* out) {
   TBatchJob j;
   j.State = &s;
   j.Data = data;
-  j.Stride = stride, j.NormalOff = normalOff, j.TexOff = texOff;
-  j.HasTex = texCount > 0;
-  j.Normalize = normalize;
-  const bool specularMaterial = matSpecular.r != 0 || matSpecular.g != 0 || matSpecular.b != 0;
-  j.LocalEye = specularOn && localViewer && specularMaterial && anySpecularLight;
-  j.Specular = specularOn && m.power > 0 && specularMaterial;
-  j.Power = m.power;
-  j.Alpha = Clamp01(matDiffuse.a) * 255.0f;
-  const TColorF* from[5] = {&matDiffuse, &matAmbient, &matSpecular, &matEmissive, &globalAmbient};
+  j.Stride = f.Stride, j.NormalOff = f.NormalOff, j.TexOff = f.TexOff;
+  j.HasTex = f.TexCount > 0;
+  j.Normalize = in.Normalize;
+  const TColorF& ms = in.MatSpecular;
+  const bool shiny = ms.r != 0 || ms.g != 0 || ms.b != 0;
+  const float power = s.Material.power;
+  j.LocalEye = in.SpecularOn && in.LocalViewer && shiny && s.AnySpecularLight;
+  j.Specular = in.SpecularOn && power > 0 && shiny;
+  j.Power = power;
+  j.Alpha = Clamp01(in.MatDiffuse.a) * 255.0f;
+  const TColorF* from[5] = {&in.MatDiffuse, &in.MatAmbient, &in.MatSpecular, &in.MatEmissive,
+                            &in.GlobalAmbient};
   float* to[5] = {j.Md, j.Ma, j.Ms, j.Me, j.Ga};
   for (int k = 0; k < 5; ++k) to[k][0] = from[k]->r, to[k][1] = from[k]->g, to[k][2] = from[k]->b;
   j.Index = todo.data();
   j.Count = todo.size();
   j.Out = out;
   kTransformAndLight(j);
+}
+
+}  // namespace
+
+void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
+                     TVtx* out, const uint8_t* need) {
+  const TVertexLayout f(fvf);
+  const TLightingInputs in(s, f);
+  // The vertices of solids go through the batched code, after the loop; the others one at a time.
+  const bool batched = in.Lighting && f.HasNormal && !in.AnyVertexSource;
+  std::vector<uint32_t> todo, copies;
+  if (batched) todo.reserve(count);
+  TRepeatedVertices repeated(data, f.Stride, count);
+  for (DWORD i = 0; i < count; ++i) {
+    if (need && !need[i]) continue;
+    const uint8_t* v = data + size_t(i) * f.Stride;
+    const uint32_t seen = repeated.Earlier(i, v);
+    if (seen != UINT32_MAX) {
+      if (batched) {
+        copies.push_back(i);
+        copies.push_back(seen);
+      } else {
+        out[i] = out[seen];
+      }
+    } else if (batched) {
+      todo.push_back(i);
+    } else {
+      TransformAndLightOne(s, f, in, v, out[i]);
+    }
+  }
+  if (!batched) return;
+  TransformAndLightBatch(s, f, in, data, todo, out);
   for (size_t k = 0; k < copies.size(); k += 2) out[copies[k]] = out[copies[k + 1]];
 }
 
