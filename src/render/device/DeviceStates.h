@@ -72,6 +72,10 @@ struct TVertexLayout {
   explicit TVertexLayout(DWORD fvf);
 };
 
+// A light as lighting reads it: in the camera space of the view matrix `v`, its direction made
+// unit, its cone's half-angles as cosines.
+TLightC CameraSpaceLight(const D3DLIGHT7& l, const float v[4][4]);
+
 // Primitives that `count` vertices of a type make (vertices left over at the end make none).
 DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count);
 

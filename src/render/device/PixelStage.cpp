@@ -473,8 +473,7 @@ struct TLineWalk {
   }
 };
 
-}  // namespace
-
+// A point's one pixel.
 void DrawPoint(const TPix& p, const TPrim& r) {
   const TScreenVtx& s = r.V[0];
   TFrag f{s.a[0], s.a[1], s.a[2], s.a[3], s.a[4], s.a[5], s.a[6], s.a[7], s.a[8]};
@@ -523,6 +522,7 @@ void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
   }
 }
 
+// The rows y0 .. y1 - 1 of a triangle, through the copy of the row loop made for its states.
 void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
   const TTriangle& t = r.T;
   if (p.Textured) {
@@ -541,6 +541,17 @@ void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
       if (p.Blend) RasterTriangle<false, false, true>(p, t, y0, y1);
       else RasterTriangle<false, false, false>(p, t, y0, y1);
     }
+  }
+}
+
+}  // namespace
+
+void DrawRows(const TPix& p, const TPrim& r, int y0, int y1) {
+  switch (r.Kind) {
+    case pkTriangle: DrawTriangle(p, r, y0, y1); break;
+    case pkLine: DrawLine(p, r, y0, y1); break;
+    case pkPoint: DrawPoint(p, r); break;
+    case pkClear: break;  // done by the band scheduler, which holds the clears
   }
 }
 

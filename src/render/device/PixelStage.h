@@ -6,9 +6,8 @@
 
 namespace ixoral::device {
 
-// The rows y0 .. y1 - 1 of a set-up triangle (or line); a point lies in one row.
-void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1);
-void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1);
-void DrawPoint(const TPix& p, const TPrim& r);
+// The pixels of a set-up triangle, line or point in the rows y0 .. y1 - 1 (a band of the
+// surface), drawn under the pixel state `p`.
+void DrawRows(const TPix& p, const TPrim& r, int y0, int y1);
 
 }  // namespace ixoral::device

@@ -137,31 +137,10 @@ uint32_t TSoftwareDevice::VertexStateIndex() {
     // Enabled lights in camera space.
     vs.Lights.clear();
     if (s.Rs[D3DRENDERSTATE_LIGHTING] != 0) {
-      const auto& v = s.View.m;
       for (const auto& [index, l] : FLights.Lights()) {
         bool on = false;
         if (!FLights.GetLightEnable(index, on) || !on) continue;
-        TLightC c{};
-        c.Type = l.dltType;
-        c.Diffuse[0] = l.dcvDiffuse.r, c.Diffuse[1] = l.dcvDiffuse.g, c.Diffuse[2] = l.dcvDiffuse.b;
-        c.Specular[0] = l.dcvSpecular.r, c.Specular[1] = l.dcvSpecular.g, c.Specular[2] = l.dcvSpecular.b;
-        c.Ambient[0] = l.dcvAmbient.r, c.Ambient[1] = l.dcvAmbient.g, c.Ambient[2] = l.dcvAmbient.b;
-        const float p[3] = {l.dvPosition.x, l.dvPosition.y, l.dvPosition.z};
-        const float d[3] = {l.dvDirection.x, l.dvDirection.y, l.dvDirection.z};
-        for (int j = 0; j < 3; ++j) {
-          c.Pos[j] = p[0] * v[0][j] + p[1] * v[1][j] + p[2] * v[2][j] + v[3][j];
-          c.Dir[j] = d[0] * v[0][j] + d[1] * v[1][j] + d[2] * v[2][j];
-        }
-        const float len = std::sqrt(c.Dir[0] * c.Dir[0] + c.Dir[1] * c.Dir[1] + c.Dir[2] * c.Dir[2]);
-        if (len > 0 && std::isfinite(len))
-          for (float& x : c.Dir) x /= len;
-        c.Range = l.dvRange;
-        c.A0 = l.dvAttenuation0, c.A1 = l.dvAttenuation1, c.A2 = l.dvAttenuation2;
-        c.CosTheta = std::cos(l.dvTheta * 0.5f);
-        c.CosPhi = std::cos(l.dvPhi * 0.5f);
-        c.Falloff = l.dvFalloff;
-        c.HasSpecular = c.Specular[0] != 0 || c.Specular[1] != 0 || c.Specular[2] != 0;
-        vs.Lights.push_back(c);
+        vs.Lights.push_back(CameraSpaceLight(l, s.View.m));
       }
     }
     vs.AnySpecularLight = false;

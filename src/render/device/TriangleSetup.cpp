@@ -156,8 +156,7 @@ inline bool RowSpan(const TPix& p, double lo, double hi, int& y0, int& y1) {
   return true;
 }
 
-}  // namespace
-
+// A point inside the view volume, on the pixel it falls on.
 void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
                 std::vector<TPrim>& out) {
   if (!Finite(v)) return;
@@ -174,6 +173,7 @@ void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
   r.V[0].a[7] = v.u, r.V[0].a[8] = v.v;
 }
 
+// A line clipped to the view volume, with the rows it may touch.
 void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
                const TSoftwareDevice::TVtx& b, bool lastPixel, std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
@@ -215,6 +215,8 @@ void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
   out.push_back(r);
 }
 
+// False when SetupTriangle would drop the triangle for its positions alone (not finite, wholly
+// outside, or inside and degenerate or culled): its corners then need no lighting.
 bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c) {
   const unsigned any = a.Code | b.Code | c.Code;
   if (any & 64) return false;
@@ -234,6 +236,31 @@ bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c
   return true;
 }
 
+// The edges (in wireframe) or the corners (in point fill) of a triangle that is drawn, those of
+// the triangle as given, each clipped on its own.
+void SetupEdgesOrCorners(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
+                         const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
+                         std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
+  if (p.Points) {
+    SetupPoint(p, pix, a, out);
+    SetupPoint(p, pix, p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b, out);
+    SetupPoint(p, pix, p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c, out);
+    return;
+  }
+  TVtx e[3] = {a, b, c};
+  if (p.Flat)
+    for (int i = 1; i < 3; ++i) {
+      e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
+      e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
+    }
+  SetupLine(p, pix, e[0], e[1], false, out);
+  SetupLine(p, pix, e[1], e[2], false, out);
+  SetupLine(p, pix, e[2], e[0], false, out);
+}
+
+// A triangle clipped to the view volume, projected, culled, and set up as the fan of triangles
+// of the clipped polygon.
 void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
                    const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
                    std::vector<TPrim>& out) {
@@ -292,22 +319,7 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
   if (p.Cull == D3DCULL_CW && area > 0) return;
 
   if (p.Wire || p.Points) {
-    // Edges (or corners) of the original triangle, each clipped on its own.
-    if (p.Points) {
-      SetupPoint(p, pix, a, out);
-      SetupPoint(p, pix, p.Flat ? TVtx{b.x, b.y, b.z, b.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, b.u, b.v} : b, out);
-      SetupPoint(p, pix, p.Flat ? TVtx{c.x, c.y, c.z, c.w, a.r, a.g, a.b, a.a, a.sr, a.sg, a.sb, c.u, c.v} : c, out);
-      return;
-    }
-    TVtx e[3] = {a, b, c};
-    if (p.Flat)
-      for (int i = 1; i < 3; ++i) {
-        e[i].r = a.r, e[i].g = a.g, e[i].b = a.b, e[i].a = a.a;
-        e[i].sr = a.sr, e[i].sg = a.sg, e[i].sb = a.sb;
-      }
-    SetupLine(p, pix, e[0], e[1], false, out);
-    SetupLine(p, pix, e[1], e[2], false, out);
-    SetupLine(p, pix, e[2], e[0], false, out);
+    SetupEdgesOrCorners(p, pix, a, b, c, out);
     return;
   }
   TScreenVtx sv[9];
@@ -320,6 +332,63 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
       continue;
     }
     r.Y0 = r.T.Y0, r.Y1 = r.T.Y1;
+  }
+}
+
+}  // namespace
+
+TPrimitiveRun::TPrimitiveRun(D3DPRIMITIVETYPE type, DWORD first, DWORD last)
+    : Type(type), First(first), Last(last), From(first), To(last) {
+  switch (type) {
+    case D3DPT_POINTLIST: break;
+    case D3DPT_LINELIST: From = 2 * first, To = 2 * last; break;
+    case D3DPT_LINESTRIP: To = last + 1; break;
+    case D3DPT_TRIANGLELIST: From = 3 * first, To = 3 * last; break;
+    case D3DPT_TRIANGLESTRIP: To = last + 2; break;
+    case D3DPT_TRIANGLEFAN: From = first + 1, To = last + 2; break;
+  }
+}
+
+bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners,
+                        const TCorner& centre, uint8_t* need, uint8_t* keep) {
+  const DWORD k0 = run.First, from = run.From;
+  const bool fan = run.Type == D3DPT_TRIANGLEFAN;
+  auto corner = [&](DWORD j) -> const TCorner& { return corners[j - from]; };
+  bool needCentre = false;
+  for (DWORD k = k0; k < run.Last; ++k) {
+    DWORD i0, i1, i2;  // the corners as SetupTriangle takes them
+    if (run.Type == D3DPT_TRIANGLELIST) i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
+    else if (run.Type == D3DPT_TRIANGLESTRIP) i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
+    else i0 = 0, i1 = k + 1, i2 = k + 2;
+    if (!MayDraw(p, fan ? centre : corner(i0), corner(i1), corner(i2))) continue;
+    keep[k - k0] = 1;
+    if (fan) needCentre = true;
+    else need[i0 - from] = 1;
+    need[i1 - from] = need[i2 - from] = 1;
+  }
+  return needCentre;
+}
+
+void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run,
+                     const TSoftwareDevice::TVtx* got, const TSoftwareDevice::TVtx& centre,
+                     const uint8_t* keep, std::vector<TPrim>& out) {
+  using TVtx = TSoftwareDevice::TVtx;
+  const DWORD k0 = run.First, from = run.From;
+  auto v = [got, from](DWORD j) -> const TVtx& { return got[j - from]; };
+  for (DWORD k = k0; k < run.Last; ++k) {
+    if (keep && !keep[k - k0]) continue;
+    switch (run.Type) {
+      case D3DPT_POINTLIST: SetupPoint(p, pix, v(k), out); break;
+      case D3DPT_LINELIST: SetupLine(p, pix, v(2 * k), v(2 * k + 1), false, out); break;
+      case D3DPT_LINESTRIP: SetupLine(p, pix, v(k), v(k + 1), false, out); break;
+      case D3DPT_TRIANGLELIST: SetupTriangle(p, pix, v(3 * k), v(3 * k + 1), v(3 * k + 2), out); break;
+      case D3DPT_TRIANGLESTRIP:
+        // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
+        if (k % 2 == 0) SetupTriangle(p, pix, v(k), v(k + 1), v(k + 2), out);
+        else SetupTriangle(p, pix, v(k), v(k + 2), v(k + 1), out);
+        break;
+      case D3DPT_TRIANGLEFAN: SetupTriangle(p, pix, centre, v(k + 1), v(k + 2), out); break;
+    }
   }
 }
 

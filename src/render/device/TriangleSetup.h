@@ -57,17 +57,26 @@ struct TPrim {
   };
 };
 
-// Set-up of a point, a line and a triangle given by its transformed and lit vertices, under the
-// pixel state `p` (index `pix`): what may be drawn is added to `out`.
-void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
-                std::vector<TPrim>& out);
-void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
-               const TSoftwareDevice::TVtx& b, bool lastPixel, std::vector<TPrim>& out);
-void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
-                   const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
-                   std::vector<TPrim>& out);
-// False when SetupTriangle would drop the triangle for its positions alone (not finite, wholly
-// outside, or inside and degenerate or culled): its corners then need no lighting.
-bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c);
+// Primitives First .. Last - 1 of a drawing of a type, and the vertices they use: From .. To - 1,
+// and vertex 0 too, the centre, for a fan.
+struct TPrimitiveRun {
+  D3DPRIMITIVETYPE Type;
+  DWORD First, Last, From, To;
+  TPrimitiveRun(D3DPRIMITIVETYPE type, DWORD first, DWORD last);
+  bool Triangles() const { return Type >= D3DPT_TRIANGLELIST; }
+};
+
+// Marks in `keep` (one per primitive) the triangles of the run that may be drawn for their
+// corners' positions alone, and in `need` (one per vertex From .. To - 1) the vertices of their
+// corners, which are to be lit; true when they need a fan's centre, whose corner is `centre`.
+bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners,
+                        const TCorner& centre, uint8_t* need, uint8_t* keep);
+
+// Sets up the primitives of the run under the pixel state `p` (index `pix`), from their
+// transformed and lit vertices `v` (From .. To - 1) and a fan's centre; with `keep`, only the
+// triangles it marks. What may be drawn is added to `out`.
+void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run,
+                     const TSoftwareDevice::TVtx* v, const TSoftwareDevice::TVtx& centre,
+                     const uint8_t* keep, std::vector<TPrim>& out);
 
 }  // namespace ixoral::device
