@@ -161,7 +161,7 @@ void TSoftwareDevice::Flush() {
     if (small) {
       for (size_t i = 0; i < n; ++i) task(i);
     } else {
-      q.Threads.ForEach(n, task);
+      q.Threads->ForEach(n, task);
     }
   };
   // 1. In chunks of primitives: transformation and lighting of their vertices, then clipping,

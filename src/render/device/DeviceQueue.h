@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "render/device/RenderThreads.h"
@@ -59,9 +60,10 @@ struct TRecording {
 
 // The recording and the threads that draw it.
 struct TSoftwareDevice::TQueue : device::TRecording {
-  TRenderThreads Threads;
+  std::shared_ptr<TRenderThreads> Threads;
   int BandRows;
-  TQueue(int threads, int bandRows) : Threads(threads), BandRows(bandRows) {}
+  TQueue(std::shared_ptr<TRenderThreads> threads, int bandRows)
+      : Threads(std::move(threads)), BandRows(bandRows) {}
 };
 
 }  // namespace ixoral

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "render/device/DeviceQueue.h"
 #include "render/device/DeviceStates.h"
@@ -30,16 +31,28 @@ TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
       FLights(lights),
       FState(std::make_unique<TState>(target)),
       FQueue(std::make_unique<TQueue>(
-          options.Threads > 0 ? options.Threads : TRenderThreads::DefaultCount(),
+          std::make_shared<TRenderThreads>(options.Threads > 0 ? options.Threads
+                                                               : TRenderThreads::DefaultCount()),
           options.BandRows > 0 ? std::min(options.BandRows, kMaxSurfaceSide) : kDefaultBandRows)) {}
 
 TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
     : TSoftwareDevice(target, lights, TOptions{}) {}
 
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
+                                 std::shared_ptr<TRenderThreads> threads)
+    : FTarget(target),
+      FLights(lights),
+      FState(std::make_unique<TState>(target)),
+      FQueue(std::make_unique<TQueue>(
+          threads ? std::move(threads)
+                  : std::make_shared<TRenderThreads>(TRenderThreads::DefaultCount()),
+          kDefaultBandRows)) {}
+
 TSoftwareDevice::~TSoftwareDevice() { Flush(); }
 
-int TSoftwareDevice::ThreadCount() const { return FQueue->Threads.Count(); }
+int TSoftwareDevice::ThreadCount() const { return FQueue->Threads->Count(); }
 int TSoftwareDevice::BandRows() const { return FQueue->BandRows; }
+TRenderThreads& TSoftwareDevice::Threads() const { return *FQueue->Threads; }
 
 TSurface& TSoftwareDevice::RenderTarget() {
   Flush();
