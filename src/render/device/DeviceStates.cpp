@@ -36,20 +36,6 @@ DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count) {
   return 0;
 }
 
-TVertexLayout::TVertexLayout(DWORD fvf)
-    : HasNormal((fvf & D3DFVF_NORMAL) != 0),
-      HasDiffuse((fvf & D3DFVF_DIFFUSE) != 0),
-      HasSpecular((fvf & D3DFVF_SPECULAR) != 0),
-      TexCount((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT) {
-  size_t off = 12;  // x, y, z
-  if (fvf & D3DFVF_RESERVED1) off += 4;
-  if (HasNormal) NormalOff = off, off += 12;
-  if (HasDiffuse) DiffuseOff = off, off += 4;
-  if (HasSpecular) SpecularOff = off, off += 4;
-  TexOff = off;
-  Stride = off + 8 * size_t(TexCount);
-}
-
 TLightC CameraSpaceLight(const D3DLIGHT7& l, const float v[4][4]) {
   TLightC c{};
   c.Type = l.dltType;

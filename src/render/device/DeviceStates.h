@@ -64,12 +64,26 @@ struct TVertexState {
 };
 
 // Where the parts of a vertex of a flexible format lie: the position first, then the parts the
-// format has, in the order of their flags; Stride is the bytes of the whole vertex.
+// format has, in the order of their flags; Stride is the bytes of the whole vertex. Made where it
+// is read, so that the compiler knows how long a vertex can be (the vertex stage's loops over
+// its words are unrolled for it).
 struct TVertexLayout {
   bool HasNormal, HasDiffuse, HasSpecular;
   DWORD TexCount;
   size_t NormalOff = 0, DiffuseOff = 0, SpecularOff = 0, TexOff = 0, Stride = 0;
-  explicit TVertexLayout(DWORD fvf);
+  explicit TVertexLayout(DWORD fvf)
+      : HasNormal((fvf & D3DFVF_NORMAL) != 0),
+        HasDiffuse((fvf & D3DFVF_DIFFUSE) != 0),
+        HasSpecular((fvf & D3DFVF_SPECULAR) != 0),
+        TexCount((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT) {
+    size_t off = 12;  // x, y, z
+    if (fvf & D3DFVF_RESERVED1) off += 4;
+    if (HasNormal) NormalOff = off, off += 12;
+    if (HasDiffuse) DiffuseOff = off, off += 4;
+    if (HasSpecular) SpecularOff = off, off += 4;
+    TexOff = off;
+    Stride = off + 8 * size_t(TexCount);
+  }
 };
 
 // A light as lighting reads it: in the camera space of the view matrix `v`, its direction made

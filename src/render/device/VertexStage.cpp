@@ -106,43 +106,6 @@ inline bool SameWords(const uint8_t* a, const uint8_t* b, size_t bytes) {
 
 using TVtx = TSoftwareDevice::TVtx;
 
-// Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
-// equal those of one met shortly before gets that one's result (the same input under the same
-// states gives the same output), found through a small table keyed by a hash of the bytes.
-class TRepeatedVertices {
- public:
-  TRepeatedVertices(const uint8_t* data, size_t stride, DWORD count)
-      : FData(data), FStride(stride), FUsed(count >= 16 && stride % 4 == 0) {
-    if (FUsed) FSlots.fill(UINT32_MAX);
-  }
-
-  // The vertex met before vertex i (at v) with the same bytes, else UINT32_MAX; i is then the
-  // one its bytes find next.
-  uint32_t Earlier(uint32_t i, const uint8_t* v) {
-    if (!FUsed) return UINT32_MAX;
-    // Each word weighted by its own odd factor: the products do not wait on one another.
-    uint32_t h = 0;
-    for (size_t k = 0; k < FStride; k += 4) {
-      uint32_t word;
-      std::memcpy(&word, v + k, 4);
-      h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
-    }
-    h *= 0x85EBCA6Bu;
-    const size_t slot = (h ^ (h >> 15) ^ (h >> 23)) & (kSize - 1);
-    const uint32_t seen = FSlots[slot];
-    if (seen != UINT32_MAX && SameWords(FData + size_t(seen) * FStride, v, FStride)) return seen;
-    FSlots[slot] = i;
-    return UINT32_MAX;
-  }
-
- private:
-  static constexpr size_t kSize = 512;
-  const uint8_t* FData;
-  size_t FStride;
-  bool FUsed;
-  std::array<uint32_t, kSize> FSlots;
-};
-
 // What lighting takes from the vertex state for the vertices of one format: its switches, the
 // material's colours, and where each material term comes from (0 the material, 1 the vertex's
 // diffuse colour, 2 its specular colour).
@@ -349,23 +312,41 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
   const bool batched = in.Lighting && f.HasNormal && !in.AnyVertexSource;
   std::vector<uint32_t> todo, copies;
   if (batched) todo.reserve(count);
-  TRepeatedVertices repeated(data, f.Stride, count);
+  // Meshes drawn without indices repeat each vertex in several triangles: a vertex whose bytes
+  // equal those of one met shortly before gets that one's result (the same input under the same
+  // states gives the same output), found through a small table keyed by a hash of the bytes.
+  const size_t stride = f.Stride;
+  constexpr size_t kCacheSize = 512;
+  const bool useCache = count >= 16 && stride % 4 == 0;
+  std::array<uint32_t, kCacheSize> cache;
+  if (useCache) cache.fill(UINT32_MAX);
   for (DWORD i = 0; i < count; ++i) {
     if (need && !need[i]) continue;
-    const uint8_t* v = data + size_t(i) * f.Stride;
-    const uint32_t seen = repeated.Earlier(i, v);
-    if (seen != UINT32_MAX) {
-      if (batched) {
-        copies.push_back(i);
-        copies.push_back(seen);
-      } else {
-        out[i] = out[seen];
+    const uint8_t* v = data + size_t(i) * stride;
+    if (useCache) {
+      // Each word weighted by its own odd factor: the products do not wait on one another.
+      uint32_t h = 0;
+      for (size_t k = 0; k < stride; k += 4) {
+        uint32_t word;
+        std::memcpy(&word, v + k, 4);
+        h += (word ^ (word >> 16)) * (0x9E3779B1u + 2 * uint32_t(k));
       }
-    } else if (batched) {
-      todo.push_back(i);
-    } else {
-      TransformAndLightOne(s, f, in, v, out[i]);
+      h *= 0x85EBCA6Bu;
+      const size_t slot = (h ^ (h >> 15) ^ (h >> 23)) & (kCacheSize - 1);
+      const uint32_t seen = cache[slot];
+      if (seen != UINT32_MAX && SameWords(data + size_t(seen) * stride, v, stride)) {
+        if (batched) {
+          copies.push_back(i);
+          copies.push_back(seen);
+        } else {
+          out[i] = out[seen];
+        }
+        continue;
+      }
+      cache[slot] = i;
     }
+    if (batched) todo.push_back(i);
+    else TransformAndLightOne(s, f, in, v, out[i]);
   }
   if (!batched) return;
   TransformAndLightBatch(s, f, in, data, todo, out);
