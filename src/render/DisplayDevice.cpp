@@ -11,6 +11,7 @@
 
 #include "platform/Settings.h"
 #include "platform/Trace.h"
+#include "render/device/RenderThreads.h"
 #include "render/device/SoftwareDevice.h"
 #include "scene/Objects.h"
 #include "tools/images/Image.h"
@@ -160,7 +161,7 @@ bool TDisplayDevice::CreateDevice(int device, bool wantStencil) {
       if (FZBufferFormats[i].StencilBitDepth > FZBufferFormats[chosen].StencilBitDepth) chosen = i;
   Trace("Attacher le z buffer à l'offscreenbuffer");
   FOffscreen->AttachDepth(FZBufferFormats[chosen].StencilBitDepth > 0);
-  FDevice = std::make_unique<TSoftwareDevice>(*FOffscreen, FLights);
+  MakeDevice();
   const DWORD caps = StencilCapsOverride.value_or(FDevice->StencilCaps());
   Trace("Stencil caps");
   const std::pair<DWORD, const char*> names[] = {
@@ -338,8 +339,13 @@ bool TDisplayDevice::Resize(int width, int height) {
   FOffscreen = std::move(surface);
   SurfaceWidth = width;
   SurfaceHeight = height;
-  if (hadDevice) FDevice = std::make_unique<TSoftwareDevice>(*FOffscreen, FLights);
+  if (hadDevice) MakeDevice();
   return true;
+}
+
+void TDisplayDevice::MakeDevice() {
+  if (!FThreads) FThreads = std::make_shared<TRenderThreads>(TRenderThreads::DefaultCount());
+  FDevice = std::make_unique<TSoftwareDevice>(*FOffscreen, FLights, FThreads);
 }
 
 bool TDisplayDevice::Blit(const D3DRECT& source, const D3DRECT& destination) {

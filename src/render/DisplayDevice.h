@@ -16,6 +16,7 @@
 
 namespace ixoral {
 
+class TRenderThreads;
 class TSettingsStore;
 
 struct TGuid {
@@ -128,8 +129,9 @@ class TDisplayDevice final : public ISceneDevice {
   bool LoadTexture(TSolidObject& solid, const std::string& fileName) override;
 
   // A new off-screen surface of w x h with the same depth and stencil planes, and the drawing
-  // device made again on it (the lights are kept; render states start anew). Before the display
-  // is started it only records the size. False, with everything kept, when the size is refused.
+  // device made again on it (the lights and the drawing threads are kept; render states start
+  // anew). Before the display is started it only records the size. False, with everything kept,
+  // when the size is refused.
   bool Resize(int width, int height);
 
   // Copies a rectangle of the off-screen surface to the window; false without surfaces.
@@ -143,6 +145,9 @@ class TDisplayDevice final : public ISceneDevice {
     return FOffscreen.get();
   }
   TMemoryLightDevice& Lights() { return FLights; }
+  // The drawing threads every device made here draws with: started with the first device (their
+  // count from IXORAL_RENDER_THREADS, else one per core) and joined when the display goes.
+  std::shared_ptr<TRenderThreads> RenderThreads() const { return FThreads; }
 
   const std::vector<TDriverInfo>& Drivers() const { return FDrivers; }
   const std::vector<TDeviceInfo>& Devices() const { return FDevices; }
@@ -162,6 +167,9 @@ class TDisplayDevice final : public ISceneDevice {
   bool NoDrivers = false;
 
  private:
+  // A drawing device on the off-screen surface, with the display's drawing threads.
+  void MakeDevice();
+
   TSettingsStore* FSettings;
   IPresenter* FPresenter;
   TMemoryLightDevice FLights;
@@ -172,6 +180,7 @@ class TDisplayDevice final : public ISceneDevice {
   bool FDirectDraw = false, FPrimary = false, FClipper = false, FDirect3D = false;
   bool FIdentifiersRead = false;
   std::unique_ptr<TSurface> FOffscreen;
+  std::shared_ptr<TRenderThreads> FThreads;
   std::unique_ptr<IRenderDevice> FDevice;
 };
 

@@ -8,7 +8,11 @@
 #include <cstring>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <random>
+#include <string>
+#include <thread>
+#include <utility>
 
 #include "RenderTestUtil.h"
 #include "render/DisplayDevice.h"
@@ -17,6 +21,15 @@
 namespace ixoral::test {
 namespace {
 
+// Colour, depth and stencil planes of two surfaces whose drawing is done, compared bit for bit.
+bool SamePlanes(TSurface& a, TSurface& b) {
+  const size_t n = size_t(a.Width()) * size_t(a.Height());
+  if (n != size_t(b.Width()) * size_t(b.Height())) return false;
+  return n == 0 || (std::memcmp(a.Pixels(), b.Pixels(), n * 4) == 0 &&
+                    std::memcmp(a.Depth(), b.Depth(), n * 4) == 0 &&
+                    std::memcmp(a.Stencil(), b.Stencil(), n) == 0);
+}
+
 // A device of a given thread count and band height on its own surface with depth and stencil.
 struct TParallelRig {
   TSurface Surface;
@@ -24,15 +37,10 @@ struct TParallelRig {
   TSoftwareDevice Device;
   TParallelRig(int w, int h, int threads, int bandRows)
       : Surface(w, h), Device((Surface.AttachDepth(true), Surface), Lights, {threads, bandRows}) {}
-  // Colour, depth and stencil planes, compared bit for bit.
   bool SamePlanes(TParallelRig& o) {
-    const size_t n = size_t(Surface.Width()) * size_t(Surface.Height());
     o.Device.Flush();
     Device.Flush();
-    if (n != size_t(o.Surface.Width()) * size_t(o.Surface.Height())) return false;
-    return n == 0 || (std::memcmp(Surface.Pixels(), o.Surface.Pixels(), n * 4) == 0 &&
-                      std::memcmp(Surface.Depth(), o.Surface.Depth(), n * 4) == 0 &&
-                      std::memcmp(Surface.Stencil(), o.Surface.Stencil(), n) == 0);
+    return test::SamePlanes(Surface, o.Surface);
   }
 };
 
@@ -279,6 +287,70 @@ TEST(ParallelDevice, DrawingInASceneIsDoneWhenTheSurfaceIsRead) {
 }
 
 // ------------------------------------------------------------------------------- threads
+
+// Sets IXORAL_RENDER_THREADS for the life of the object, then puts back what was there.
+class TThreadsVariable {
+ public:
+  explicit TThreadsVariable(const char* value) {
+    if (const char* saved = std::getenv("IXORAL_RENDER_THREADS")) FSaved = saved;
+    setenv("IXORAL_RENDER_THREADS", value, 1);
+  }
+  ~TThreadsVariable() {
+    if (FSaved) setenv("IXORAL_RENDER_THREADS", FSaved->c_str(), 1);
+    else unsetenv("IXORAL_RENDER_THREADS");
+  }
+
+ private:
+  std::optional<std::string> FSaved;
+};
+
+TEST(RenderThreads, ADeviceRemadeOnResizeDrawsWithTheSameThreadsAndTheSamePlanes) {
+  const TThreadsVariable threads("3");
+  TDisplayDevice display(60, 40, nullptr, nullptr);
+  ASSERT_TRUE(display.InitDisplay());
+  ASSERT_TRUE(display.CreateDevice(0, true));
+  const std::shared_ptr<TRenderThreads> pool = display.RenderThreads();
+  ASSERT_NE(pool, nullptr);
+  EXPECT_EQ(pool->Count(), 3);
+  // The same random scene on a device of one thread, and on the display's after each resize
+  // (a size, another, and back).
+  TParallelRig reference(97, 61, 1, 61);
+  TRandomScene(4).Draw(reference.Device, 120, true);
+  for (const auto& size : {std::pair{97, 61}, std::pair{31, 80}, std::pair{97, 61}}) {
+    ASSERT_TRUE(display.Resize(size.first, size.second));
+    auto* device = dynamic_cast<TSoftwareDevice*>(display.Device());
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(display.RenderThreads(), pool);
+    EXPECT_EQ(&device->Threads(), pool.get());
+    EXPECT_EQ(device->ThreadCount(), 3);
+    TRandomScene(4).Draw(*device, 120, true);
+    if (size.first == 97) {
+      EXPECT_TRUE(SamePlanes(*display.OffscreenSurface(), reference.Surface))
+          << size.first << " x " << size.second;
+    }
+  }
+  // Starting the display again keeps them too.
+  ASSERT_TRUE(display.InitDisplay());
+  EXPECT_EQ(display.RenderThreads(), pool);
+}
+
+TEST(RenderThreads, DevicesSharingThreadsDrawTheirPlanesWhenTheyFlushAtOnce) {
+  const auto pool = std::make_shared<TRenderThreads>(3);
+  TParallelRig reference(97, 61, 1, 61);
+  TRandomScene(6).Draw(reference.Device, 160, true);
+  auto draw = [&pool](TSurface& surface) {
+    TMemoryLightDevice lights;
+    TSoftwareDevice device(surface, lights, pool);
+    TRandomScene(6).Draw(device, 160, true);
+  };
+  TSurface a(97, 61), b(97, 61);
+  a.AttachDepth(true), b.AttachDepth(true);
+  std::thread other([&] { draw(b); });
+  draw(a);
+  other.join();
+  EXPECT_TRUE(SamePlanes(a, reference.Surface));
+  EXPECT_TRUE(SamePlanes(b, reference.Surface));
+}
 
 TEST(RenderThreads, EveryTaskRunsOnceWhateverTheCounts) {
   for (int threads : {1, 2, 7}) {

@@ -57,6 +57,7 @@ void TRenderThreads::ForEach(size_t n, const std::function<void(size_t)>& task) 
     for (size_t i = 0; i < n; ++i) task(i);
     return;
   }
+  std::lock_guard<std::mutex> turn(FTurn);
   uint32_t round;
   {
     std::lock_guard<std::mutex> lock(FMutex);

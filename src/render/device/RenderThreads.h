@@ -1,5 +1,6 @@
 // The drawing threads of the software device: created once, woken for each parallel step of a
-// flush, joined when the device goes.
+// flush, joined when the last device that draws with them goes. The display device keeps one set
+// for all the devices it makes, so that remaking the device (a resize) starts no threads.
 #pragma once
 
 #include <atomic>
@@ -25,7 +26,8 @@ class TRenderThreads {
 
   // Calls task(i) for every i below n, spread over the threads, the caller's included, and
   // returns when all are done. Which thread does which task is left to chance: tasks must not
-  // depend on one another.
+  // depend on one another, nor call ForEach. Callers on several threads (devices sharing the
+  // threads) take turns.
   void ForEach(size_t n, const std::function<void(size_t)>& task);
 
   // The thread count asked for by IXORAL_RENDER_THREADS, else one per core; 1 to 64.
@@ -38,6 +40,7 @@ class TRenderThreads {
   void Take(uint32_t round, const std::function<void(size_t)>* task, size_t n);
 
   std::vector<std::thread> FWorkers;
+  std::mutex FTurn;  // held by the caller whose round it is
   std::mutex FMutex;
   std::condition_variable FWake, FDone;
   uint64_t FGeneration = 0;  // the round, under FMutex with the task and count

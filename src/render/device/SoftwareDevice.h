@@ -17,6 +17,8 @@
 
 namespace ixoral {
 
+class TRenderThreads;
+
 class TSoftwareDevice final : public IRenderDevice {
  public:
   struct TOptions {
@@ -30,7 +32,12 @@ class TSoftwareDevice final : public IRenderDevice {
   // `lights`, the one store of the scene's Direct3D lights.
   TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights);
   TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights, const TOptions& options);
-  // Finishes the drawing given so far and joins the drawing threads.
+  // Draws with `threads` (null: threads of its own, as above), which outlive the device when
+  // others hold them too: the display device hands the same threads to each device it makes.
+  // Rows per band: the device's choice.
+  TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
+                  std::shared_ptr<TRenderThreads> threads);
+  // Finishes the drawing given so far; the drawing threads are joined unless shared.
   ~TSoftwareDevice() override;
   TSoftwareDevice(const TSoftwareDevice&) = delete;
   TSoftwareDevice& operator=(const TSoftwareDevice&) = delete;
@@ -38,6 +45,8 @@ class TSoftwareDevice final : public IRenderDevice {
   // Threads that draw (the caller's included), and rows per band.
   int ThreadCount() const;
   int BandRows() const;
+  // The drawing threads themselves.
+  TRenderThreads& Threads() const;
 
   // Vertices one DrawPrimitive call accepts.
   static constexpr DWORD kMaxVertices = 1u << 22;
