@@ -1,7 +1,9 @@
 // The main window's actions: every menu item, tool bar button and shortcut, created once with
 // what each one runs.
 #include <QActionGroup>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTreeWidgetItem>
 
 #include "commands/Help.h"
