@@ -301,9 +301,9 @@ TEST_F(MainWindowTest, DroppingANodeOntoAnotherSolidMakesItAChild) {
   };
   // Onto a light: refused.
   drop(browser->FindNode("Lumière1"));
-  EXPECT_EQ(w.Scene()->SolidAt(w.Scene()->IndexOfName("Sphere1"))->Parent, -1);
+  EXPECT_EQ(w.Scene()->ParentOf(w.Scene()->IndexOfName("Sphere1")), -1);
   drop(browser->FindNode("Cube1"));
-  EXPECT_EQ(w.Scene()->SolidAt(w.Scene()->IndexOfName("Sphere1"))->Parent, w.Scene()->IndexOfName("Cube1"));
+  EXPECT_EQ(w.Scene()->ParentOf(w.Scene()->IndexOfName("Sphere1")), w.Scene()->IndexOfName("Cube1"));
   EXPECT_EQ(ObjectNodes(), (QStringList{"Cube1"}));
   QTreeWidgetItem* child = browser->FindNode("Sphere1");
   ASSERT_NE(child, nullptr);
