@@ -16,6 +16,8 @@
 #include <cmath>
 
 #include "commands/Modeller.h"
+#include "scene/ViewOps.h"
+#include "ui/EditorParts.h"
 #include "ui/ScenePanel.h"
 
 namespace ixoral {
@@ -28,7 +30,7 @@ QSlider* NewSlider(QWidget* parent, const char* name, int min, int max, int valu
   return s;
 }
 
-TPreviewDialog::TPreviewDialog(QWidget* parent, const QString& title, int titleTab, const char* helpPage,
+TPreviewDialog::TPreviewDialog(QWidget* parent, TKind kind, const QString& title, int titleTab, const char* helpPage,
                                TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TDialogFrame(parent, title, titleTab, QString::fromUtf8(helpPage)),
       FModeller(modeller),
@@ -36,7 +38,8 @@ TPreviewDialog::TPreviewDialog(QWidget* parent, const QString& title, int titleT
       FMain(modeller.Scene()),
       FSettings(settings),
       FIndex(index),
-      FObject(FMain.IdAt(index)) {
+      FObject(FMain.IdAt(index)),
+      FKind(kind) {
   FColumns = new QHBoxLayout(Body());
   FColumns->setContentsMargins(16, 12, 16, 14);
 }
@@ -85,8 +88,49 @@ TScenePanel* TPreviewDialog::CreateObjectPreview(int width, int height, bool int
   return FPanel;
 }
 
+QHBoxLayout* TPreviewDialog::AddEditorPreview(double distance) {
+  CreatePanel(400, 300);
+  if (FDrawn) {
+    FDrawn->Renderer.ShowGrid = true;
+    FDrawn->Renderer.ShowAxes = true;
+    // The 3D view's camera `distance` times as far back as the scene's own, so that what the
+    // dialog builds fits the small panel.
+    TVue& view = FDrawn->Scene.Views[0];
+    view.SetViewType(vtPerspective);
+    TCamera camera = DefaultCamera(vtPerspective);
+    camera.Position = {camera.Position.x * distance, camera.Position.y * distance, camera.Position.z * distance};
+    view.SetCamera(camera);
+    FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
+    FInteraction->SetOperation(opMove);
+    FInteraction->SetAxis(axFree);
+    FPanel->Attach(&FDrawn->Renderer, FInteraction.get());
+  }
+  FToolBar = new TPreviewToolBar(Body(), FInteraction.get(), FPanel);
+  auto* tools = new QHBoxLayout;
+  tools->addWidget(FToolBar);
+  auto* column = new QVBoxLayout;
+  column->addLayout(tools);
+  column->addWidget(FPanel);
+  AddColumn(column);
+  return tools;
+}
+
+TScene* TPreviewDialog::LitPreview() {
+  if (!FDrawn) return nullptr;
+  FDrawn->Scene.CreateDefaultLight();
+  FDrawn->Scene.ClearSelection();
+  return &FDrawn->Scene;
+}
+
 void TPreviewDialog::Redraw() {
-  if (FPanel && FDrawn) FPanel->RedrawNow();
+  if (!FPanel || !FDrawn) return;
+  if (FKind == TKind::Editor) {
+    // The editors' renderer draws whenever its scene asks; the panel shows it at the next turn.
+    FDrawn->Scene.RedrawViews();
+    FPanel->RequestRedraw();
+  } else {
+    FPanel->RedrawNow();
+  }
 }
 
 bool TPreviewDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -223,7 +267,7 @@ void TPreviewDialog::PlaceFromBars() {
 // ---------------------------------------------------------------- buttons
 
 QPushButton* TPreviewDialog::AddApplyButton(QBoxLayout* column) {
-  FApply = new QPushButton(QStringLiteral("&Appliquer"), Body());
+  FApply = new QPushButton(FKind == TKind::Tool ? QStringLiteral("&Appliquer") : QStringLiteral("Appliquer"), Body());
   FApply->setObjectName(QStringLiteral("Appliquer"));
   connect(FApply, &QPushButton::clicked, this, [this] { Apply(); });
   column->addWidget(FApply);
@@ -231,13 +275,14 @@ QPushButton* TPreviewDialog::AddApplyButton(QBoxLayout* column) {
 }
 
 void TPreviewDialog::AddOkButtons(QBoxLayout* column, bool okEnabled) {
+  const bool tool = FKind == TKind::Tool;
   auto* row = new QHBoxLayout;
-  row->addStretch(1);
+  if (tool) row->addStretch(1);
   FOk = new QPushButton(QStringLiteral("&OK"), Body());
   FOk->setObjectName(QStringLiteral("OK"));
   FOk->setEnabled(okEnabled);
-  auto* close = new QPushButton(QStringLiteral("&Fermer"), Body());
-  close->setObjectName(QStringLiteral("Fermer"));
+  auto* close = new QPushButton(tool ? QStringLiteral("&Fermer") : QStringLiteral("&Annuler"), Body());
+  close->setObjectName(tool ? QStringLiteral("Fermer") : QStringLiteral("Annuler"));
   row->addWidget(FOk);
   row->addWidget(close);
   column->addLayout(row);
@@ -249,7 +294,7 @@ void TPreviewDialog::AddLastColumn(QVBoxLayout* column, TFootButtons buttons) {
   column->addStretch(1);
   if (buttons.Apply) AddApplyButton(column);
   AddOkButtons(column, buttons.OkEnabled);
-  AddColumn(column);
+  AddColumn(column, FKind == TKind::Editor ? 1 : 0);
 }
 
 }  // namespace ixoral

@@ -35,7 +35,7 @@ QString ShownNumber(double value) { return ToQt(FormatNumber(value)); }
 
 TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
                          int titleTab)
-    : TPreviewDialog(parent, title, titleTab, help::Outils, modeller, prompt, settings, index) {}
+    : TPreviewDialog(parent, TKind::Tool, title, titleTab, help::Outils, modeller, prompt, settings, index) {}
 
 QProgressBar* TToolDialog::CreateProgress() {
   FProgress = new QProgressBar(Body());
