@@ -15,19 +15,6 @@
 
 namespace ixoral {
 
-namespace {
-
-QImage ToQImage(const TImage& image) {
-  QImage q(image.Width, image.Height, QImage::Format_RGB32);
-  for (int y = 0; y < image.Height; ++y) {
-    auto* row = reinterpret_cast<QRgb*>(q.scanLine(y));
-    for (int x = 0; x < image.Width; ++x) row[x] = image.PixelAt(x, y) | 0xFF000000u;
-  }
-  return q;
-}
-
-}  // namespace
-
 TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index)
     : TToolDialog(parent, QStringLiteral("Appliquer une texture à un objet"), modeller, prompt, settings, index, 300) {
   setObjectName(QStringLiteral("FrmTexturer"));
