@@ -12,29 +12,15 @@
 #include "commands/Help.h"
 #include "commands/Modeller.h"
 #include "scene/EvalExpr.h"
-#include "ui/EditorParts.h"
-#include "ui/ScenePanel.h"
 
 namespace ixoral {
 
 TFrmParamEdit::TFrmParamEdit(QWidget* parent, TModeller& modeller, TSettingsStore& settings, IPrompt& prompt)
-    : TDialogFrame(parent, QStringLiteral("Editeur de Courbe Parametrique"), 250, QString::fromUtf8(help::Editeurs)),
-      FModeller(modeller),
-      FPrompt(prompt) {
+    : TPreviewDialog(parent, TKind::Editor, QStringLiteral("Editeur de Courbe Parametrique"), 250, help::Editeurs,
+                     modeller, prompt, &settings) {
   setObjectName(QStringLiteral("FrmParamEdit"));
   SetTour(TTour::CurveEditor);
-  auto* layout = new QHBoxLayout(Body());
-  layout->setContentsMargins(16, 12, 16, 14);
-
-  auto* left = new QVBoxLayout;
-  FPanel = new TScenePanel(Body());
-  FPanel->setObjectName(QStringLiteral("Apercu"));
-  FPanel->setFixedSize(400, 300);
-  FPreview = std::make_unique<TPreview>(FPanel, 400, 300, settings);
-  FToolBar = new TPreviewToolBar(Body(), FPreview->Interaction(), FPanel);
-  left->addWidget(FToolBar);
-  left->addWidget(FPanel);
-  layout->addLayout(left);
+  AddEditorPreview();
 
   auto* side = new QVBoxLayout;
   auto* equations = new QGroupBox(QStringLiteral("Coordonnées en fonction du temps"), Body());
@@ -60,29 +46,14 @@ TFrmParamEdit::TFrmParamEdit(QWidget* parent, TModeller& modeller, TSettingsStor
   bounds->addWidget(new QLabel(QStringLiteral("à :"), interval));
   bounds->addWidget(FTo);
   side->addWidget(interval);
-  side->addStretch(1);
-  const TEditorButtons buttons = AddEditorButtons(Body(), side);
-  FApply = buttons.Apply;
-  FOk = buttons.Ok;
-  QPushButton* cancel = buttons.Cancel;
-  layout->addSpacing(12);
-  layout->addLayout(side, 1);
+  AddLastColumn(side, {.Apply = true, .OkEnabled = false});
   resize(760, 390);
 
-  if (FPreview->Ready()) {
-    FPreview->Scene().CreateDefaultLight();
-    FPreview->Scene().ClearSelection();
-    FEditor = std::make_unique<TCurveEditor>(FPreview->Scene());
-    FPreview->Redraw();
-  }
-  connect(FApply, &QPushButton::clicked, this, &TFrmParamEdit::Apply);
-  connect(FOk, &QPushButton::clicked, this, &TFrmParamEdit::Confirm);
-  connect(cancel, &QPushButton::clicked, this, &TFrmParamEdit::reject);
+  if (TScene* preview = LitPreview()) FEditor = std::make_unique<TCurveEditor>(*preview);
+  Redraw();
 }
 
 TFrmParamEdit::~TFrmParamEdit() = default;
-
-TScene* TFrmParamEdit::Preview() { return FPreview && FPreview->Ready() ? &FPreview->Scene() : nullptr; }
 
 void TFrmParamEdit::Apply() {
   if (!FEditor) return;
@@ -95,10 +66,10 @@ void TFrmParamEdit::Apply() {
     FPrompt.Information(message);
     return;
   }
-  FPreview->Redraw();
+  Redraw();
 }
 
-void TFrmParamEdit::Confirm() {
+void TFrmParamEdit::Accept() {
   if (FEditor && FEditor->Confirm(FModeller) < 0) return;
   accept();
 }

@@ -5,11 +5,9 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
 
-#include "scene/ViewOps.h"
 #include "ui/ScenePanel.h"
 
 namespace ixoral {
@@ -17,42 +15,6 @@ namespace ixoral {
 namespace {
 QIcon EditorIcon(const char* name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(name))); }
 }  // namespace
-
-// ---------------------------------------------------------------- preview
-
-TPreview::TPreview(TScenePanel* panel, int width, int height, TSettingsStore& settings, double distance)
-    : FPanel(panel) {
-  FDrawn = std::make_unique<TDisplayScene>(width, height, &settings, panel, nullptr);
-  FDrawn->Scene.FourViews = false;
-  if (!FDrawn->Renderer.InitDevice()) {
-    FDrawn.reset();
-    return;
-  }
-  FDrawn->Renderer.ShowGrid = true;
-  FDrawn->Renderer.ShowAxes = true;
-  // The 3D view's camera `distance` times as far back as the scene's own, so that what the
-  // dialog builds fits the small panel.
-  TVue& view = FDrawn->Scene.Views[0];
-  view.SetViewType(vtPerspective);
-  TCamera camera = DefaultCamera(vtPerspective);
-  camera.Position = {camera.Position.x * distance, camera.Position.y * distance, camera.Position.z * distance};
-  view.SetCamera(camera);
-  FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
-  FInteraction->SetOperation(opMove);
-  FInteraction->SetAxis(axFree);
-  panel->Attach(&FDrawn->Renderer, FInteraction.get());
-  panel->UpdateCursor();
-}
-
-TPreview::~TPreview() {
-  if (FPanel) FPanel->Attach(nullptr, nullptr);
-}
-
-void TPreview::Redraw() {
-  if (!FDrawn) return;
-  FDrawn->Scene.RedrawViews();
-  FPanel->RequestRedraw();
-}
 
 // ---------------------------------------------------------------- tool bar
 
@@ -146,21 +108,15 @@ void TColourSwatch::mousePressEvent(QMouseEvent* event) {
 
 void TColourSwatch::keyPressEvent(QKeyEvent* event) { event->accept(); }
 
-TEditorButtons AddEditorButtons(QWidget* parent, QBoxLayout* side) {
-  TEditorButtons b{};
-  b.Apply = new QPushButton(QStringLiteral("Appliquer"), parent);
-  b.Apply->setObjectName(QStringLiteral("Appliquer"));
-  side->addWidget(b.Apply);
+TColourSwatch* AddColourRow(QWidget* parent, QBoxLayout* column, const QString& caption) {
   auto* row = new QHBoxLayout;
-  b.Ok = new QPushButton(QStringLiteral("&OK"), parent);
-  b.Ok->setObjectName(QStringLiteral("OK"));
-  b.Ok->setEnabled(false);
-  b.Cancel = new QPushButton(QStringLiteral("&Annuler"), parent);
-  b.Cancel->setObjectName(QStringLiteral("Annuler"));
-  row->addWidget(b.Ok);
-  row->addWidget(b.Cancel);
-  side->addLayout(row);
-  return b;
+  row->addWidget(new QLabel(caption, parent));
+  auto* swatch = new TColourSwatch(parent);
+  swatch->setObjectName(QStringLiteral("Couleur"));
+  row->addWidget(swatch);
+  row->addStretch(1);
+  column->addLayout(row);
+  return swatch;
 }
 
 }  // namespace ixoral

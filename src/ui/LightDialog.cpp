@@ -29,22 +29,12 @@ void ShowNumber(QLineEdit* field, double value) { field->setText(QString::fromSt
 }  // namespace
 
 TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& settings, IPrompt& prompt)
-    : TDialogFrame(parent, QStringLiteral("Lumieres"), kDefaultTitleTab, QString::fromUtf8(help::Editeurs)),
-      FModeller(modeller),
-      FPrompt(prompt) {
+    : TPreviewDialog(parent, TKind::Editor, QStringLiteral("Lumieres"), kDefaultTitleTab, help::Editeurs, modeller,
+                     prompt, &settings) {
   setObjectName(QStringLiteral("frmLight"));
   SetTour(TTour::Light);
-  auto* layout = new QHBoxLayout(Body());
-  layout->setContentsMargins(16, 12, 16, 14);
-
-  auto* left = new QVBoxLayout;
-  FPanel = new TScenePanel(Body());
-  FPanel->setObjectName(QStringLiteral("Apercu"));
-  FPanel->setFixedSize(400, 300);
-  FPreview = std::make_unique<TPreview>(FPanel, 400, 300, settings);
-  auto* tools = new QHBoxLayout;
-  FToolBar = new TPreviewToolBar(Body(), FPreview->Interaction(), FPanel);
-  tools->addWidget(FToolBar);
+  // Beside the preview's tool bar: whether the mouse moves the light or the view.
+  QHBoxLayout* tools = AddEditorPreview();
   FMoveObject = new QRadioButton(QStringLiteral("&Déplacer l'objet"), Body());
   FMoveObject->setObjectName(QStringLiteral("DeplacerObjet"));
   FMoveObject->setChecked(true);
@@ -56,9 +46,6 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   moves->addButton(FMoveView);
   tools->addWidget(FMoveObject);
   tools->addWidget(FMoveView);
-  left->addLayout(tools);
-  left->addWidget(FPanel);
-  layout->addLayout(left);
 
   auto* side = new QVBoxLayout;
   side->addWidget(new QLabel(QStringLiteral("Ajouter une lumiere de Type:"), Body()));
@@ -67,13 +54,7 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   FKind->addItem(QString::fromUtf8(kLightKindSpot));
   FKind->addItem(QString::fromUtf8(kLightKindAmbiante));
   side->addWidget(FKind);
-  auto* colourRow = new QHBoxLayout;
-  colourRow->addWidget(new QLabel(QStringLiteral("Couleur de la lumiere :"), Body()));
-  FSwatch = new TColourSwatch(Body());
-  FSwatch->setObjectName(QStringLiteral("Couleur"));
-  colourRow->addWidget(FSwatch);
-  colourRow->addStretch(1);
-  side->addLayout(colourRow);
+  FSwatch = AddColourRow(Body(), side, QStringLiteral("Couleur de la lumiere :"));
 
   auto vectorRow = [this](const QString& caption, std::array<TNumberField*, 3>& fields, const char* prefix) {
     auto* box = new QWidget(Body());
@@ -107,28 +88,18 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   angles->addWidget(FOuter, 1, 1);
   angles->addWidget(new QLabel(QStringLiteral("( superieur a l'angle eclairé)"), FAngles), 2, 0, 1, 2);
   side->addWidget(FAngles);
-  side->addStretch(1);
-  auto* buttons = new QHBoxLayout;
-  FOk = new QPushButton(QStringLiteral("&OK"), Body());
-  FOk->setObjectName(QStringLiteral("OK"));
-  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
-  cancel->setObjectName(QStringLiteral("Annuler"));
-  buttons->addWidget(FOk);
-  buttons->addWidget(cancel);
-  side->addLayout(buttons);
-  layout->addSpacing(12);
-  layout->addLayout(side, 1);
+  AddLastColumn(side, {});
   resize(780, 420);
 
   // The preview holds the scene's objects and lights, and the new light, selected.
-  if (FPreview->Ready()) {
-    TScene& preview = FPreview->Scene();
+  if (FDrawn) {
+    TScene& preview = FDrawn->Scene;
     TScene::CopyAllObjects(preview, modeller.Scene());
     TScene::CopyDeviceLights(modeller.Scene(), preview);
     preview.ClearSelection();
     FEditor = std::make_unique<TLightEditor>(modeller.Scene(), preview);
     ShowFields(FieldsOfRecord(FEditor->Record()));
-    FPreview->Redraw();
+    Redraw();
   } else {
     FOk->setEnabled(false);
   }
@@ -140,21 +111,17 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   connect(FPanel, &TScenePanel::DragEnded, this, &TfrmLight::RefreshFromLight);
   connect(FMoveObject, &QRadioButton::toggled, this, [this](bool on) {
     if (!FEditor) return;
-    TScene& preview = FPreview->Scene();
+    TScene& preview = FDrawn->Scene;
     preview.ClearSelection();
     // With nothing selected, the preview's drags move its view.
     if (on) preview.SelectObject(FEditor->PreviewIndex());
-    FPreview->Redraw();
+    Redraw();
   });
-  connect(FOk, &QPushButton::clicked, this, &TfrmLight::Confirm);
-  connect(cancel, &QPushButton::clicked, this, &TfrmLight::Cancel);
 }
 
 TfrmLight::~TfrmLight() {
   if (FEditor && !FDone) FEditor->Cancel();
 }
-
-TScene* TfrmLight::Preview() { return FPreview && FPreview->Ready() ? &FPreview->Scene() : nullptr; }
 
 void TfrmLight::ShowFields(const TLightFields& f) {
   FKind->setCurrentIndex(f.Spot ? 0 : 1);
@@ -188,7 +155,7 @@ bool TfrmLight::ApplyFields() {
   f.OuterAngle = values[6];
   f.LitAngle = values[7];
   FEditor->Apply(f);
-  FPreview->Redraw();
+  Redraw();
   return true;
 }
 
@@ -207,7 +174,7 @@ void TfrmLight::KindChanged(int index) {
   ApplyFields();
 }
 
-void TfrmLight::Confirm() {
+void TfrmLight::Accept() {
   if (FEditor) {
     FEditor->Confirm(FModeller);
     FDone = true;

@@ -6,28 +6,20 @@
 #include <memory>
 
 #include "commands/Editors.h"
-#include "ui/DialogFrame.h"
+#include "ui/PreviewDialog.h"
 
 class QComboBox;
-class QLabel;
-class QPushButton;
 class QRadioButton;
 
 namespace ixoral {
 
-class IPrompt;
 class TColourSwatch;
-class TModeller;
 class TNumberField;
-class TPreview;
-class TPreviewToolBar;
-class TScenePanel;
-class TSettingsStore;
 
 inline constexpr const char* kLightKindSpot = "Spot";
 inline constexpr const char* kLightKindAmbiante = "Ambiante";
 
-class TfrmLight : public TDialogFrame {
+class TfrmLight : public TPreviewDialog {
   Q_OBJECT
  public:
   TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& settings, IPrompt& prompt);
@@ -41,10 +33,6 @@ class TfrmLight : public TDialogFrame {
   TNumberField* OuterAngle() const { return FOuter; }
   QRadioButton* MoveObject() const { return FMoveObject; }
   QRadioButton* MoveView() const { return FMoveView; }
-  QPushButton* OkButton() const { return FOk; }
-  TScenePanel* Panel() const { return FPanel; }
-  TPreviewToolBar* ToolBar() const { return FToolBar; }
-  TScene* Preview();
   TLightEditor* Editor() { return FEditor.get(); }
 
   // Reads every field and applies them to the light; a field that holds no number is reported
@@ -53,18 +41,15 @@ class TfrmLight : public TDialogFrame {
   // The fields after a drag in the preview.
   void RefreshFromLight();
 
+ protected:
+  void Accept() override;
+  void Cancel() override;
+
  private:
   void ShowFields(const TLightFields& f);
   void KindChanged(int index);
-  void Confirm();
-  void Cancel();
 
-  TModeller& FModeller;
-  IPrompt& FPrompt;
-  std::unique_ptr<TPreview> FPreview;
   std::unique_ptr<TLightEditor> FEditor;
-  TScenePanel* FPanel = nullptr;
-  TPreviewToolBar* FToolBar = nullptr;
   QComboBox* FKind = nullptr;
   TColourSwatch* FSwatch = nullptr;
   std::array<TNumberField*, 3> FCentre{};
@@ -75,7 +60,6 @@ class TfrmLight : public TDialogFrame {
   QWidget* FAngles = nullptr;
   QRadioButton* FMoveObject = nullptr;
   QRadioButton* FMoveView = nullptr;
-  QPushButton* FOk = nullptr;
   bool FDone = false;
 };
 

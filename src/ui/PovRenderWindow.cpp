@@ -24,17 +24,6 @@
 
 namespace ixoral {
 
-namespace {
-QImage ToQImage(const TImage& picture) {
-  QImage image(picture.Width, picture.Height, QImage::Format_RGB32);
-  for (int y = 0; y < picture.Height; ++y) {
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < picture.Width; ++x) row[x] = 0xFF000000u | picture.PixelAt(x, y);
-  }
-  return image;
-}
-}  // namespace
-
 TFrmRenduPov::TFrmRenduPov(TScene& scene, int view, IPrompt& prompt, QWidget* parent)
     : TDialogFrame(parent, QString::fromUtf8(kCaptionRenderWindow), 180, QString::fromUtf8(help::Export)),
       FScene(scene),

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "document/PictureExport.h"
+#include "tools/images/Image.h"
 #include "ui/ResolutionDialog.h"
 
 namespace ixoral {
@@ -22,6 +23,15 @@ namespace ixoral {
 QString ToQt(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::string FromQt(const QString& s) { return s.toUtf8().toStdString(); }
+
+QImage ToQImage(const TImage& picture) {
+  QImage image(picture.Width, picture.Height, QImage::Format_RGB32);
+  for (int y = 0; y < picture.Height; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < picture.Width; ++x) row[x] = 0xFF000000u | picture.PixelAt(x, y);
+  }
+  return image;
+}
 
 QStringList FileDialogFilters(const std::string& filter) {
   const QStringList parts = ToQt(filter).split('|');

@@ -2,6 +2,7 @@
 // and the file dialogs of the file commands.
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 #include "commands/Modeller.h"
@@ -12,8 +13,12 @@ class QWidget;
 
 namespace ixoral {
 
+struct TImage;
+
 QString ToQt(const std::string& s);
 std::string FromQt(const QString& s);
+// A picture of the program's own as a Qt image (opaque RGB).
+QImage ToQImage(const TImage& picture);
 // "Ixoral (*.ixr)|*.ixr|Tous (*.*)|*.*" as a file dialog's list of filters.
 QStringList FileDialogFilters(const std::string& filter);
 

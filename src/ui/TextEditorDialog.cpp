@@ -3,8 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,28 +12,15 @@
 #include "commands/Modeller.h"
 #include "scene/GlyphOutline.h"
 #include "ui/EditorParts.h"
-#include "ui/ScenePanel.h"
 
 namespace ixoral {
 
 TFrmTEditor::TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& settings, IPrompt& prompt)
-    : TDialogFrame(parent, QStringLiteral("Editeur de Texte"), 180, QString::fromUtf8(help::Editeurs)),
-      FModeller(modeller),
-      FPrompt(prompt) {
+    : TPreviewDialog(parent, TKind::Editor, QStringLiteral("Editeur de Texte"), 180, help::Editeurs, modeller, prompt,
+                     &settings) {
   setObjectName(QStringLiteral("FrmTEditor"));
   SetTour(TTour::TextEditor);
-  auto* layout = new QHBoxLayout(Body());
-  layout->setContentsMargins(16, 12, 16, 14);
-
-  auto* left = new QVBoxLayout;
-  FPanel = new TScenePanel(Body());
-  FPanel->setObjectName(QStringLiteral("Apercu"));
-  FPanel->setFixedSize(400, 300);
-  FPreview = std::make_unique<TPreview>(FPanel, 400, 300, settings, 1.6);
-  FToolBar = new TPreviewToolBar(Body(), FPreview->Interaction(), FPanel);
-  left->addWidget(FToolBar);
-  left->addWidget(FPanel);
-  layout->addLayout(left);
+  AddEditorPreview(1.6);
 
   auto* side = new QVBoxLayout;
   side->addWidget(new QLabel(QStringLiteral("Entrez le texte à inserer :"), Body()));
@@ -58,37 +43,17 @@ TFrmTEditor::TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& s
   FFill->setObjectName(QStringLiteral("Remplir"));
   FFill->setChecked(true);
   side->addWidget(FFill);
-  auto* colourRow = new QHBoxLayout;
-  colourRow->addWidget(new QLabel(QStringLiteral("Couleur :"), Body()));
-  FSwatch = new TColourSwatch(Body());
-  FSwatch->setObjectName(QStringLiteral("Couleur"));
-  colourRow->addWidget(FSwatch);
-  colourRow->addStretch(1);
-  side->addLayout(colourRow);
-  side->addStretch(1);
-  const TEditorButtons buttons = AddEditorButtons(Body(), side);
-  FApply = buttons.Apply;
-  FOk = buttons.Ok;
-  QPushButton* cancel = buttons.Cancel;
-  layout->addSpacing(12);
-  layout->addLayout(side, 1);
+  FSwatch = AddColourRow(Body(), side, QStringLiteral("Couleur :"));
+  AddLastColumn(side, {.Apply = true, .OkEnabled = false});
   resize(700, 390);
 
-  // The preview is lit by a light of its own.
-  if (FPreview->Ready()) {
-    FPreview->Scene().CreateDefaultLight();
-    FPreview->Scene().ClearSelection();
-    FEditor = std::make_unique<TTextEditor>(FPreview->Scene());
-    FPreview->Redraw();
-  }
+  if (TScene* preview = LitPreview()) FEditor = std::make_unique<TTextEditor>(*preview);
+  Redraw();
 
   connect(FFonts, &QComboBox::activated, this, &TFrmTEditor::ChooseFont);
   connect(FPrecision, &QComboBox::activated, this, [this](int index) {
     if (FEditor) FEditor->SetPrecision(index + 1);
   });
-  connect(FApply, &QPushButton::clicked, this, &TFrmTEditor::Apply);
-  connect(FOk, &QPushButton::clicked, this, &TFrmTEditor::Confirm);
-  connect(cancel, &QPushButton::clicked, this, &TFrmTEditor::reject);
 
   // As the dialog opens: low precision, the first font, measured.
   FPrecision->setCurrentIndex(0);
@@ -99,8 +64,6 @@ TFrmTEditor::TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& s
 }
 
 TFrmTEditor::~TFrmTEditor() = default;
-
-TScene* TFrmTEditor::Preview() { return FPreview && FPreview->Ready() ? &FPreview->Scene() : nullptr; }
 
 void TFrmTEditor::ChooseFont(int index) {
   if (!FEditor || index < 0) return;
@@ -120,10 +83,10 @@ void TFrmTEditor::Apply() {
     return;
   }
   FOk->setEnabled(true);
-  FPreview->Redraw();
+  Redraw();
 }
 
-void TFrmTEditor::Confirm() {
+void TFrmTEditor::Accept() {
   if (FEditor && FEditor->Confirm(FModeller) < 0) return;
   accept();
 }

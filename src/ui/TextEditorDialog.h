@@ -5,26 +5,19 @@
 #include <memory>
 
 #include "commands/Editors.h"
-#include "ui/DialogFrame.h"
+#include "ui/PreviewDialog.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace ixoral {
 
-class IPrompt;
 class TColourSwatch;
-class TModeller;
-class TPreview;
-class TPreviewToolBar;
-class TScenePanel;
-class TSettingsStore;
 
 inline constexpr const char* kTextPrecisions[kTextPrecisionCount] = {"Basse", "Moyenne", "Haute"};
 
-class TFrmTEditor : public TDialogFrame {
+class TFrmTEditor : public TPreviewDialog {
   Q_OBJECT
  public:
   TFrmTEditor(QWidget* parent, TModeller& modeller, TSettingsStore& settings, IPrompt& prompt);
@@ -35,31 +28,21 @@ class TFrmTEditor : public TDialogFrame {
   QComboBox* PrecisionList() const { return FPrecision; }
   QCheckBox* FillBox() const { return FFill; }
   TColourSwatch* Swatch() const { return FSwatch; }
-  QPushButton* ApplyButton() const { return FApply; }
-  QPushButton* OkButton() const { return FOk; }
-  TScenePanel* Panel() const { return FPanel; }
-  TPreviewToolBar* ToolBar() const { return FToolBar; }
-  TScene* Preview();
   TTextEditor* Editor() { return FEditor.get(); }
+
+ protected:
+  void Apply() override;
+  void Accept() override;
 
  private:
   void ChooseFont(int index);
-  void Apply();
-  void Confirm();
 
-  TModeller& FModeller;
-  IPrompt& FPrompt;
-  std::unique_ptr<TPreview> FPreview;
   std::unique_ptr<TTextEditor> FEditor;
-  TScenePanel* FPanel = nullptr;
-  TPreviewToolBar* FToolBar = nullptr;
   QLineEdit* FText = nullptr;
   QComboBox* FFonts = nullptr;
   QComboBox* FPrecision = nullptr;
   QCheckBox* FFill = nullptr;
   TColourSwatch* FSwatch = nullptr;
-  QPushButton* FApply = nullptr;
-  QPushButton* FOk = nullptr;
 };
 
 }  // namespace ixoral

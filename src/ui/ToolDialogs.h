@@ -11,8 +11,7 @@
 
 #include "commands/Modeller.h"
 #include "commands/ToolDialogs.h"
-#include "render/SceneRenderer.h"
-#include "ui/DialogFrame.h"
+#include "ui/PreviewDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -21,81 +20,34 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QScrollBar;
 class QSlider;
 class QTableWidget;
-class QToolButton;
-
-class QHBoxLayout;
-class QVBoxLayout;
 
 namespace ixoral {
 
-class TScenePanel;
 class TSettingsStore;
 
-// What every tool dialog has: the preview scene on its panel, "&OK" (through the command layer)
-// and "&Fermer".
-class TToolDialog : public TDialogFrame {
+// What every tool dialog has besides its preview: the "&Outils" help page, and Enter left to the
+// fields (no button takes it).
+class TToolDialog : public TPreviewDialog {
   Q_OBJECT
  public:
   TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
               int titleTab = 180);
-  ~TToolDialog() override;
-
-  TScene* Preview() { return FDrawn ? &FDrawn->Scene : nullptr; }
-  TSceneRenderer* PreviewRenderer() { return FDrawn ? &FDrawn->Renderer : nullptr; }
-  TScenePanel* Panel() const { return FPanel; }
-  QPushButton* OkButton() const { return FOk; }
-  // The object's place in the preview scene (where it was in the main scene when the dialog opened).
-  int Index() const { return FIndex; }
-  // The object in the preview and, by identity, in the main scene.
-  TToolTarget Target() const { return {FIndex, FObject}; }
-  // Draws the preview now.
-  void Redraw();
 
  protected:
-  // The preview panel of w x h, its scene set up with the main scene's objects; `interaction`
-  // gives the mouse the manipulation of the views (translation, rotation, resize).
-  // The preview's "Rotation" and "Zoom" buttons, rotation chosen.
-  QHBoxLayout* RotationZoomTools();
-  TScenePanel* CreatePreview(int width, int height, bool interaction);
-  // "Solide"/"Filaire" in a group box "Mode d'affichage de l'objet".
-  QWidget* CreateFillChoice(bool solidFirst);
-  // "Facteur de Zoom" (0..200) and the two rotation bars beside and under the preview.
-  QWidget* CreateZoomBar(const QString& caption);
-  QScrollBar* CreateRotationBar(Qt::Orientation orientation);
-  // The preview with its rotation bars, the zoom bar under `zoomCaption` and the fill choice,
-  // one above the other.
-  QVBoxLayout* CreatePreviewColumn(const QString& zoomCaption);
-  void PlaceFromBars();
-  // "&OK" and "&Fermer" at the bottom right.
-  QLayout* CreateButtons(bool okEnabled);
-  virtual void Accept() = 0;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  // Mouse events of the panel for dialogs that handle them themselves.
-  virtual bool PanelEvent(QEvent*) { return false; }
-  QPoint SurfacePoint(const QPointF& p) const;
-  QSize SurfaceSize() const;
+  // The progress of a try, shown while it runs.
+  QProgressBar* CreateProgress();
 
-  TModeller& FModeller;
-  IPrompt& FPrompt;
-  TScene& FMain;
-  TSettingsStore* FSettings;
-  int FIndex;
-  TObjectId FObject;
-  std::unique_ptr<TDisplayScene> FDrawn;
-  std::unique_ptr<TViewInteraction> FInteraction;
-  TScenePanel* FPanel = nullptr;
-  QPushButton* FOk = nullptr;
-  QRadioButton* FSolid = nullptr;
-  QRadioButton* FWire = nullptr;
-  QSlider* FZoom = nullptr;
-  QScrollBar* FVertical = nullptr;
-  QScrollBar* FHorizontal = nullptr;
   QProgressBar* FProgress = nullptr;
 };
+
+// The tool dialogs' numeric entry field, 70 pixels wide: every typed key goes through the
+// program's numeric key filter.
+QLineEdit* NewToolNumberField(QWidget* parent, const QString& text = {});
+// A number as the tool dialogs' fields show it.
+QString ShownNumber(double value);
 
 // "Bruit".
 class TFrmBruit : public TToolDialog {
@@ -112,6 +64,7 @@ class TFrmBruit : public TToolDialog {
   QRadioButton* SubtractionBox() const { return FSubtraction; }
 
  protected:
+  void Apply() override { ApplyNoise(); }
   void Accept() override;
 
  private:
@@ -141,6 +94,7 @@ class TFrmTorsion : public TToolDialog {
   bool ReadFields();
 
  protected:
+  void Apply() override { ApplyTorsion(); }
   void Accept() override;
   bool PanelEvent(QEvent* event) override;
 
@@ -185,6 +139,7 @@ class TFrmTexturer : public TToolDialog {
   QLabel* PictureNote() const { return FPictureNote; }
 
  protected:
+  void Apply() override { ApplyTexture(); }
   void Accept() override;
 
  private:

@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -483,4 +484,40 @@ TEST_F(ToolDialogsWindowTest, PointEditorTableMovesEveryRowOfAPointAndMerges) {
   for (const D3DVERTEX& v : Vertices(Solid())) atOne += v.x == 1.0f;
   EXPECT_GT(atOne, 1);
   EXPECT_NE(Text(), before);
+}
+
+TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogsOwnWork) {
+  Open();
+  InsertCube();
+  const std::string before = Text();
+  auto cursorOf = [](TOperation op) { return OperationCursor(op, axFree).pixmap().toImage(); };
+  // "Appliquer" tries the noise on the preview and makes "&OK" usable; the scene waits.
+  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+    EXPECT_TRUE(Child<QToolButton>(&d, "Translation")->isChecked());
+    EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opMove));
+    QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);
+    EXPECT_FALSE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), Vertices(Solid())));
+    EXPECT_TRUE(d.OkButton()->isEnabled());
+  });
+  EXPECT_EQ(Text(), before);
+  // The texture and point-mode previews open turning the view, as their "Rotation" button says;
+  // "Zoom" resizes.
+  const fs::path dir = Folder.File("motifs");
+  fs::create_directories(dir);
+  fs::copy_file(IXORAL_TEST_DATA_DIR "/images/pattern24.bmp", dir / "motif.bmp");
+  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+    EXPECT_TRUE(Child<QToolButton>(&d, "Rotation")->isChecked());
+    EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate));
+    QTest::mouseClick(Child<QToolButton>(&d, "Zoom"), Qt::LeftButton);
+    EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opResize));
+    ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
+    ASSERT_TRUE(d.SelectFile(QStringLiteral("motif.bmp")));
+    QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);
+    EXPECT_TRUE(d.Preview()->SolidAt(d.Index())->Texturer);
+  });
+  EXPECT_FALSE(Solid().Texturer);
+  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+    EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate));
+  });
+  EXPECT_EQ(Text(), before);
 }
