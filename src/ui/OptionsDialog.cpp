@@ -55,63 +55,8 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
   FPages = new QStackedWidget(Body());
   layout->addWidget(FPages, 1);
 
-  // "Affichage": drivers, mode, boolean operations, the selected card, the test.
-  auto* display = new QWidget(FPages);
-  auto* d = new QGridLayout(display);
-  d->addWidget(new QLabel(QStringLiteral("Cartes disponibles"), display), 0, 0);
-  FDrivers = new QListWidget(display);
-  FDrivers->setObjectName(QStringLiteral("CartesDisponibles"));
-  d->addWidget(FDrivers, 1, 0);
-  d->addWidget(new QLabel(QStringLiteral("Mode de rendu"), display), 0, 1);
-  FModes = new QListWidget(display);
-  FModes->setObjectName(QStringLiteral("ModeDeRendu"));
-  for (const char* m : kModeCaptions) FModes->addItem(QString::fromUtf8(m));
-  // What each mode really is on this machine.
-  FModes->item(0)->setToolTip(QStringLiteral("Le rendu logiciel d'Ixoral"));
-  FModes->item(1)->setToolTip(QStringLiteral(
-      "Sans carte accélérée utilisable par Ixoral, ce mode dessine aussi avec le rendu logiciel, sur tous les cœurs"));
-  d->addWidget(FModes, 1, 1);
-  FBoolean = new QCheckBox(QStringLiteral("Afficher les opérations booléennes"), display);
-  FBoolean->setObjectName(QStringLiteral("OpBool"));
-  d->addWidget(FBoolean, 2, 0, 1, 2);
-  auto* card = new QGroupBox(QStringLiteral("Carte sélectionnée"), display);
-  card->setObjectName(QStringLiteral("CarteSelectionnee"));
-  auto* form = new QFormLayout(card);
-  for (const char* caption : kCardCaptions) {
-    auto* value = new QLabel(card);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(QString::fromUtf8(caption), value);
-    FCard.emplace_back(QString::fromUtf8(caption), value);
-  }
-  d->addWidget(card, 3, 0, 1, 2);
-  FTest = new QPushButton(QStringLiteral("Tester les parmètres"), display);
-  FTest->setObjectName(QStringLiteral("Tester"));
-  d->addWidget(FTest, 4, 0);
-  FLog = new QListWidget(display);
-  FLog->setObjectName(QStringLiteral("Journal"));
-  FLog->setMaximumHeight(70);
-  d->addWidget(FLog, 5, 0, 1, 2);
-  FPages->addWidget(display);
-
-  // "Général": background colour, view records, tool box.
-  auto* general = new QWidget(FPages);
-  auto* g = new QVBoxLayout(general);
-  auto* colourRow = new QHBoxLayout;
-  colourRow->addWidget(new QLabel(QStringLiteral("Couleur de fond"), general));
-  FSwatch = new QPushButton(general);
-  FSwatch->setObjectName(QStringLiteral("CouleurFond"));
-  FSwatch->setFixedSize(60, 24);
-  colourRow->addWidget(FSwatch);
-  colourRow->addStretch(1);
-  g->addLayout(colourRow);
-  FSaveViews = new QCheckBox(QStringLiteral("Enregistrement des parametres de vue dans les fichiers ixr (conseillé)"), general);
-  FSaveViews->setObjectName(QStringLiteral("EXPORT11"));
-  g->addWidget(FSaveViews);
-  FToolbox = new QCheckBox(QStringLiteral("Boite à outils fixe"), general);
-  FToolbox->setObjectName(QStringLiteral("BoiteFixe"));
-  g->addWidget(FToolbox);
-  g->addStretch(1);
-  FPages->addWidget(general);
+  CreateDisplayPage();
+  CreateGeneralPage();
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -157,6 +102,68 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
   connect(ok, &QPushButton::clicked, this, &TFrmOptions::Confirm);
   connect(close, &QPushButton::clicked, this, &TFrmOptions::reject);
   resize(560, 520);
+}
+
+// "Affichage": drivers, mode, boolean operations, the selected card, the test.
+void TFrmOptions::CreateDisplayPage() {
+  auto* display = new QWidget(FPages);
+  auto* d = new QGridLayout(display);
+  d->addWidget(new QLabel(QStringLiteral("Cartes disponibles"), display), 0, 0);
+  FDrivers = new QListWidget(display);
+  FDrivers->setObjectName(QStringLiteral("CartesDisponibles"));
+  d->addWidget(FDrivers, 1, 0);
+  d->addWidget(new QLabel(QStringLiteral("Mode de rendu"), display), 0, 1);
+  FModes = new QListWidget(display);
+  FModes->setObjectName(QStringLiteral("ModeDeRendu"));
+  for (const char* m : kModeCaptions) FModes->addItem(QString::fromUtf8(m));
+  // What each mode really is on this machine.
+  FModes->item(0)->setToolTip(QStringLiteral("Le rendu logiciel d'Ixoral"));
+  FModes->item(1)->setToolTip(QStringLiteral(
+      "Sans carte accélérée utilisable par Ixoral, ce mode dessine aussi avec le rendu logiciel, sur tous les cœurs"));
+  d->addWidget(FModes, 1, 1);
+  FBoolean = new QCheckBox(QStringLiteral("Afficher les opérations booléennes"), display);
+  FBoolean->setObjectName(QStringLiteral("OpBool"));
+  d->addWidget(FBoolean, 2, 0, 1, 2);
+  auto* card = new QGroupBox(QStringLiteral("Carte sélectionnée"), display);
+  card->setObjectName(QStringLiteral("CarteSelectionnee"));
+  auto* form = new QFormLayout(card);
+  for (const char* caption : kCardCaptions) {
+    auto* value = new QLabel(card);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(QString::fromUtf8(caption), value);
+    FCard.emplace_back(QString::fromUtf8(caption), value);
+  }
+  d->addWidget(card, 3, 0, 1, 2);
+  FTest = new QPushButton(QStringLiteral("Tester les parmètres"), display);
+  FTest->setObjectName(QStringLiteral("Tester"));
+  d->addWidget(FTest, 4, 0);
+  FLog = new QListWidget(display);
+  FLog->setObjectName(QStringLiteral("Journal"));
+  FLog->setMaximumHeight(70);
+  d->addWidget(FLog, 5, 0, 1, 2);
+  FPages->addWidget(display);
+}
+
+// "Général": background colour, view records, tool box.
+void TFrmOptions::CreateGeneralPage() {
+  auto* general = new QWidget(FPages);
+  auto* g = new QVBoxLayout(general);
+  auto* colourRow = new QHBoxLayout;
+  colourRow->addWidget(new QLabel(QStringLiteral("Couleur de fond"), general));
+  FSwatch = new QPushButton(general);
+  FSwatch->setObjectName(QStringLiteral("CouleurFond"));
+  FSwatch->setFixedSize(60, 24);
+  colourRow->addWidget(FSwatch);
+  colourRow->addStretch(1);
+  g->addLayout(colourRow);
+  FSaveViews = new QCheckBox(QStringLiteral("Enregistrement des parametres de vue dans les fichiers ixr (conseillé)"), general);
+  FSaveViews->setObjectName(QStringLiteral("EXPORT11"));
+  g->addWidget(FSaveViews);
+  FToolbox = new QCheckBox(QStringLiteral("Boite à outils fixe"), general);
+  FToolbox->setObjectName(QStringLiteral("BoiteFixe"));
+  g->addWidget(FToolbox);
+  g->addStretch(1);
+  FPages->addWidget(general);
 }
 
 TFrmOptions::~TFrmOptions() = default;

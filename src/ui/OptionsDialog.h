@@ -46,6 +46,8 @@ class TFrmOptions : public TDialogFrame {
 
  private:
   TOptionsState Chosen() const;
+  void CreateDisplayPage();
+  void CreateGeneralPage();
   void ShowCard();
   void RunTest();
   void ShowPage(int page);

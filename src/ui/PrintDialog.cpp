@@ -133,6 +133,51 @@ void TPagePreview::mouseReleaseEvent(QMouseEvent*) {
 
 // ---------------------------------------------------------------- dialog
 
+// "Vue :", "Imprimante :" and "Paramètres"; answers the "Paramètres" button.
+QPushButton* TFrmRendu::CreatePrinterRows(QVBoxLayout* side) {
+  auto* top = new QGridLayout;
+  top->addWidget(new QLabel(QStringLiteral("Vue :"), Body()), 0, 0);
+  FViews = new QComboBox(Body());
+  FViews->setObjectName(QStringLiteral("Vue"));
+  for (int v = 1; v <= 4; ++v) FViews->addItem(QString::number(v));
+  top->addWidget(FViews, 0, 1);
+  top->addWidget(new QLabel(QStringLiteral("Imprimante :"), Body()), 1, 0);
+  FPrinters = new QComboBox(Body());
+  FPrinters->setObjectName(QStringLiteral("Imprimante"));
+  for (const QString& name : QPrinterInfo::availablePrinterNames()) FPrinters->addItem(name);
+  FPrinters->addItem(QString::fromUtf8(kPdfPrinter));  // always there, even without any printer
+  const QString defaultPrinter = QPrinterInfo::defaultPrinterName();
+  FPrinters->setCurrentIndex(std::max(0, FPrinters->findText(defaultPrinter)));
+  top->addWidget(FPrinters, 1, 1);
+  auto* setup = new QPushButton(QStringLiteral("Paramètres"), Body());
+  setup->setObjectName(QStringLiteral("Parametres"));
+  top->addWidget(setup, 1, 2);
+  side->addLayout(top);
+  return setup;
+}
+
+// A "Position ..." group: centre, start, end or a value typed in the field `valueField`.
+QGroupBox* TFrmRendu::CreateAlignmentGroup(const QString& title, const char* start, const char* end,
+                                           const char* valueField, std::array<QRadioButton*, 4>& buttons) {
+  auto* box = new QGroupBox(title, Body());
+  auto* g = new QGridLayout(box);
+  auto* group = new QButtonGroup(box);
+  const QString names[] = {QStringLiteral("Centrer"), QString::fromUtf8(start), QString::fromUtf8(end),
+                           QStringLiteral("Valeur")};
+  for (int k = 0; k < 4; ++k) {
+    buttons[static_cast<size_t>(k)] = new QRadioButton(names[k], box);
+    group->addButton(buttons[static_cast<size_t>(k)], k);
+    g->addWidget(buttons[static_cast<size_t>(k)], k / 2, k % 2);
+  }
+  auto* value = new TNumberField(box);
+  value->setObjectName(QString::fromLatin1(valueField));
+  value->hide();
+  g->addWidget(value, 2, 1);
+  buttons[0]->setChecked(true);
+  connect(group, &QButtonGroup::idClicked, this, [this] { AlignmentChosen(); });
+  return box;
+}
+
 TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IPrompt& prompt, double aspect)
     : TDialogFrame(parent, QStringLiteral("Impression"), 135, QString::fromUtf8(help::Export)),
       FMain(main),
@@ -152,24 +197,7 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
   auto* side = new QVBoxLayout;
   layout->addLayout(side);
 
-  auto* top = new QGridLayout;
-  top->addWidget(new QLabel(QStringLiteral("Vue :"), Body()), 0, 0);
-  FViews = new QComboBox(Body());
-  FViews->setObjectName(QStringLiteral("Vue"));
-  for (int v = 1; v <= 4; ++v) FViews->addItem(QString::number(v));
-  top->addWidget(FViews, 0, 1);
-  top->addWidget(new QLabel(QStringLiteral("Imprimante :"), Body()), 1, 0);
-  FPrinters = new QComboBox(Body());
-  FPrinters->setObjectName(QStringLiteral("Imprimante"));
-  for (const QString& name : QPrinterInfo::availablePrinterNames()) FPrinters->addItem(name);
-  FPrinters->addItem(QString::fromUtf8(kPdfPrinter));  // always there, even without any printer
-  const QString defaultPrinter = QPrinterInfo::defaultPrinterName();
-  FPrinters->setCurrentIndex(std::max(0, FPrinters->findText(defaultPrinter)));
-  top->addWidget(FPrinters, 1, 1);
-  auto* setup = new QPushButton(QStringLiteral("Paramètres"), Body());
-  setup->setObjectName(QStringLiteral("Parametres"));
-  top->addWidget(setup, 1, 2);
-  side->addLayout(top);
+  QPushButton* setup = CreatePrinterRows(side);
 
   auto* sizes = new QGridLayout;
   const char* captions[] = {"Marge (cm)", "Largeur (cm)", "Hauteur (cm)"};
@@ -189,28 +217,10 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
   FWhite->setObjectName(QStringLiteral("FondBlanc"));
   for (QCheckBox* c : {FFill, FKeep, FWhite}) side->addWidget(c);
 
-  auto alignGroup = [&](const QString& title, const char* start, const char* end, const char* valueField,
-                        std::array<QRadioButton*, 4>& buttons) {
-    auto* box = new QGroupBox(title, Body());
-    auto* g = new QGridLayout(box);
-    auto* group = new QButtonGroup(box);
-    const QString names[] = {QStringLiteral("Centrer"), QString::fromUtf8(start), QString::fromUtf8(end),
-                             QStringLiteral("Valeur")};
-    for (int k = 0; k < 4; ++k) {
-      buttons[static_cast<size_t>(k)] = new QRadioButton(names[k], box);
-      group->addButton(buttons[static_cast<size_t>(k)], k);
-      g->addWidget(buttons[static_cast<size_t>(k)], k / 2, k % 2);
-    }
-    auto* value = new TNumberField(box);
-    value->setObjectName(QString::fromLatin1(valueField));
-    value->hide();
-    g->addWidget(value, 2, 1);
-    buttons[0]->setChecked(true);
-    connect(group, &QButtonGroup::idClicked, this, [this] { AlignmentChosen(); });
-    side->addWidget(box);
-  };
-  alignGroup(QStringLiteral("Position Horizontale"), "Aligner à Gauche", "Aligner à Droite", "ValeurH", FAlignX);
-  alignGroup(QStringLiteral("Position Verticale"), "Aligner en Haut", "Aligner en Bas", "ValeurV", FAlignY);
+  side->addWidget(CreateAlignmentGroup(QStringLiteral("Position Horizontale"), "Aligner à Gauche", "Aligner à Droite",
+                                       "ValeurH", FAlignX));
+  side->addWidget(CreateAlignmentGroup(QStringLiteral("Position Verticale"), "Aligner en Haut", "Aligner en Bas",
+                                       "ValeurV", FAlignY));
   side->addStretch(1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

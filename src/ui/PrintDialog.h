@@ -15,9 +15,12 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPrinter;
+class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace ixoral {
 
@@ -71,6 +74,9 @@ class TFrmRendu : public TDialogFrame {
 
  private:
   friend class TPagePreview;
+  QPushButton* CreatePrinterRows(QVBoxLayout* side);
+  QGroupBox* CreateAlignmentGroup(const QString& title, const char* start, const char* end, const char* valueField,
+                                  std::array<QRadioButton*, 4>& buttons);
   void ReadPrinter();
   void FieldEdited(const char* name);
   void AlignmentChosen();
