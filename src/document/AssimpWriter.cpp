@@ -71,6 +71,61 @@ aiColor3D Rgb(D3DCOLOR c) {
   return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f};
 }
 
+// One mesh of the triangles of `solids`, in order; with `textured`, their texture coordinates.
+aiMesh* NewTriangleMesh(const std::string& name, const std::vector<const TSolid*>& solids, bool textured) {
+  auto* mesh = new aiMesh;
+  mesh->mName = name;
+  mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+  unsigned n = 0;
+  for (const TSolid* p : solids) n += unsigned(p->Vertices.size());
+  mesh->mNumVertices = n;
+  mesh->mVertices = new aiVector3D[n];
+  mesh->mNormals = new aiVector3D[n];
+  if (textured) {
+    mesh->mTextureCoords[0] = new aiVector3D[n];
+    mesh->mNumUVComponents[0] = 2;
+  }
+  unsigned k = 0;
+  for (const TSolid* p : solids)
+    for (const TVertex& v : p->Vertices) {
+      mesh->mVertices[k] = {v.P[0], v.P[1], v.P[2]};
+      mesh->mNormals[k] = {v.N[0], v.N[1], v.N[2]};
+      // OBJ texture coordinates start at the picture's bottom left.
+      if (textured) mesh->mTextureCoords[0][k] = {v.UV[0], 1.0f - v.UV[1], 0};
+      ++k;
+    }
+  mesh->mNumFaces = n / 3;
+  mesh->mFaces = new aiFace[n / 3];
+  for (unsigned f = 0; f < n / 3; ++f) {
+    mesh->mFaces[f].mNumIndices = 3;
+    mesh->mFaces[f].mIndices = new unsigned[3]{3 * f, 3 * f + 1, 3 * f + 2};
+  }
+  return mesh;
+}
+
+// The material of a solid: its colour, highlight, opacity and, when `picture` is named, its texture.
+aiMaterial* NewMaterial(const std::string& name, const TSolid& s, const std::string& picture) {
+  auto* mat = new aiMaterial;
+  const aiString matName(name);
+  mat->AddProperty(&matName, AI_MATKEY_NAME);
+  const aiColor3D colour = Rgb(s.Color);
+  mat->AddProperty(&colour, 1, AI_MATKEY_COLOR_DIFFUSE);
+  mat->AddProperty(&colour, 1, AI_MATKEY_COLOR_AMBIENT);
+  // As the drawing does: a white highlight of the solid's power, none at power 0.
+  const float sp = s.Specular > 0 ? 1.0f : 0.0f;
+  const aiColor3D specular(sp, sp, sp);
+  mat->AddProperty(&specular, 1, AI_MATKEY_COLOR_SPECULAR);
+  const float power = s.Specular;
+  mat->AddProperty(&power, 1, AI_MATKEY_SHININESS);
+  const float opacity = ((s.Color >> 24) & 0xFF) / 255.0f;
+  mat->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
+  if (!picture.empty()) {
+    const aiString file(picture);
+    mat->AddProperty(&file, AI_MATKEY_TEXTURE_DIFFUSE(0));
+  }
+  return mat;
+}
+
 }  // namespace
 
 bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFileSet& files,
@@ -125,55 +180,11 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
       written[s.Name] = name;
     }
 
-    auto* mesh = new aiMesh;
-    scene->mMeshes[i] = mesh;
-    mesh->mName = name;
-    mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-    unsigned n = 0;
-    for (const TSolid* p : parts[i]) n += unsigned(p->Vertices.size());
-    mesh->mNumVertices = n;
-    mesh->mVertices = new aiVector3D[n];
-    mesh->mNormals = new aiVector3D[n];
     const bool textured = s.Texture >= 0 && obj;
-    if (textured) {
-      mesh->mTextureCoords[0] = new aiVector3D[n];
-      mesh->mNumUVComponents[0] = 2;
-    }
-    unsigned k = 0;
-    for (const TSolid* p : parts[i])
-      for (const TVertex& v : p->Vertices) {
-        mesh->mVertices[k] = {v.P[0], v.P[1], v.P[2]};
-        mesh->mNormals[k] = {v.N[0], v.N[1], v.N[2]};
-        // OBJ texture coordinates start at the picture's bottom left.
-        if (textured) mesh->mTextureCoords[0][k] = {v.UV[0], 1.0f - v.UV[1], 0};
-        ++k;
-      }
-    mesh->mNumFaces = n / 3;
-    mesh->mFaces = new aiFace[n / 3];
-    for (unsigned f = 0; f < n / 3; ++f) {
-      mesh->mFaces[f].mNumIndices = 3;
-      mesh->mFaces[f].mIndices = new unsigned[3]{3 * f, 3 * f + 1, 3 * f + 2};
-    }
+    aiMesh* mesh = NewTriangleMesh(name, parts[i], textured);
     mesh->mMaterialIndex = i;
-    auto* mat = new aiMaterial;
-    scene->mMaterials[i] = mat;
-    const aiString matName(name);
-    mat->AddProperty(&matName, AI_MATKEY_NAME);
-    const aiColor3D colour = Rgb(s.Color);
-    mat->AddProperty(&colour, 1, AI_MATKEY_COLOR_DIFFUSE);
-    mat->AddProperty(&colour, 1, AI_MATKEY_COLOR_AMBIENT);
-    // As the drawing does: a white highlight of the solid's power, none at power 0.
-    const float sp = s.Specular > 0 ? 1.0f : 0.0f;
-    const aiColor3D specular(sp, sp, sp);
-    mat->AddProperty(&specular, 1, AI_MATKEY_COLOR_SPECULAR);
-    const float power = s.Specular;
-    mat->AddProperty(&power, 1, AI_MATKEY_SHININESS);
-    const float opacity = ((s.Color >> 24) & 0xFF) / 255.0f;
-    mat->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
-    if (textured) {
-      const aiString file(pictureNames[size_t(s.Texture)]);
-      mat->AddProperty(&file, AI_MATKEY_TEXTURE_DIFFUSE(0));
-    }
+    scene->mMeshes[i] = mesh;
+    scene->mMaterials[i] = NewMaterial(name, s, textured ? pictureNames[size_t(s.Texture)] : std::string());
 
     auto* node = new aiNode(name);
     node->mParent = scene->mRootNode;

@@ -275,16 +275,14 @@ uint64_t PrimitiveVertices(long long type, const std::array<float, kParamCount>&
   }
 }
 
-std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
-                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim,
-                       TLoadBudget& budget) {
-  const Vec3d up = r.Vector();
-  std::vector<THandEdit> edits;
+// The hand edits of a solid record ("Modified", their count, seven fields each, or "No Modif").
+// False when they are more than the budget allows (the refusal is recorded).
+bool ReadHandEdits(TFieldReader& r, TLoadBudget& budget, std::vector<THandEdit>& edits) {
   if (r.Is("Modified")) {
     r.Text();
     const long long n = r.Int(0, INT32_MAX);
     if (r.Ok() && budget.HandEdits + static_cast<uint64_t>(n) > budget.Limits.HandEdits)
-      return budget.Refuse("plus de " + std::to_string(budget.Limits.HandEdits) + " points déplacés à la main"), "";
+      return budget.Refuse("plus de " + std::to_string(budget.Limits.HandEdits) + " points déplacés à la main");
     budget.HandEdits += static_cast<uint64_t>(n);
     edits.reserve(static_cast<size_t>(std::min<long long>(n, static_cast<long long>(r.Remaining() / 7))));
     for (long long k = 0; k < n && r.Ok(); ++k) {  // each entry reads 7 fields: ends with the record
@@ -301,7 +299,10 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   } else {
     r.Text();
   }
-  std::optional<TNoiseParams> noise;
+  return true;
+}
+
+std::optional<TNoiseParams> ReadNoise(TFieldReader& r) {
   if (r.Is("Bruit")) {
     r.Text();
     TNoiseParams n;
@@ -309,21 +310,58 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     n.Max = r.Real();
     n.Seed = static_cast<int32_t>(r.Int());
     n.Addition = r.Text() == "1";
-    noise = n;
-  } else if (r.Text() != "No Bruit") {
-    r.Fail();
+    return n;
   }
-  std::optional<TTorsionParams> torsion;
+  if (r.Text() != "No Bruit") r.Fail();
+  return std::nullopt;
+}
+
+std::optional<TTorsionParams> ReadTorsion(TFieldReader& r) {
   if (r.Is("Torsion")) {
     r.Text();
     TTorsionParams t;
     t.AxisStart = r.Vector();
     t.AxisEnd = r.Vector();
     t.Angle = r.Real();
-    torsion = t;
-  } else if (r.Text() != "No Torsion") {
-    r.Fail();
+    return t;
   }
+  if (r.Text() != "No Torsion") r.Fail();
+  return std::nullopt;
+}
+
+// The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them. False
+// when an edit names no vertex (the record fails) or replacing them costs more than the budget.
+bool ApplyStoredEdits(TSolidObject& solid, const std::optional<TNoiseParams>& noise,
+                      const std::optional<TTorsionParams>& torsion, const std::vector<THandEdit>& edits,
+                      TLoadBudget& budget) {
+  if (noise) {
+    solid.SetNoise(noise->Seed, noise->Addition, noise->Max, noise->Min);
+    ReapplyNoise(solid);
+  }
+  if (torsion) {
+    solid.SetTorsion(torsion->AxisStart, torsion->AxisEnd, torsion->Angle);
+    ReapplyTorsion(solid);
+  }
+  if (edits.empty()) return true;
+  TCoincidentVertexIndex index(solid);
+  for (size_t k = 0; k < edits.size(); ++k) {
+    if (!ApplyStoredHandEdit(solid, index, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu, edits[k].Tv))
+      return false;
+    if (budget.HandEditWork + index.Examined() > budget.Limits.HandEditWork)
+      return budget.Refuse("points déplacés à la main trop coûteux à replacer");
+  }
+  budget.HandEditWork += index.Examined();
+  return true;
+}
+
+std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
+                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim,
+                       TLoadBudget& budget) {
+  const Vec3d up = r.Vector();
+  std::vector<THandEdit> edits;
+  if (!ReadHandEdits(r, budget, edits)) return {};
+  const std::optional<TNoiseParams> noise = ReadNoise(r);
+  const std::optional<TTorsionParams> torsion = ReadTorsion(r);
   const long long parent = r.Int();
   const long long relation = r.Int(0, 255);
   std::optional<std::string> texture;
@@ -380,26 +418,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   if ((budget.Vertices += solid->VertexCount()) > budget.Limits.Vertices)
     return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
 
-  // The mesh first: noise, then torsion, then the hand edits, as every rebuild orders them.
-  if (noise) {
-    solid->SetNoise(noise->Seed, noise->Addition, noise->Max, noise->Min);
-    ReapplyNoise(*solid);
-  }
-  if (torsion) {
-    solid->SetTorsion(torsion->AxisStart, torsion->AxisEnd, torsion->Angle);
-    ReapplyTorsion(*solid);
-  }
-  if (!edits.empty()) {
-    TCoincidentVertexIndex index(*solid);
-    for (size_t k = 0; k < edits.size(); ++k) {
-      if (!ApplyStoredHandEdit(*solid, index, static_cast<int>(k), edits[k].Ref, edits[k].P, edits[k].Tu,
-                               edits[k].Tv))
-        return {};  // an entry naming no vertex fails the record, and nothing is added
-      if (budget.HandEditWork + index.Examined() > budget.Limits.HandEditWork)
-        return budget.Refuse("points déplacés à la main trop coûteux à replacer"), "";
-    }
-    budget.HandEditWork += index.Examined();
-  }
+  if (!ApplyStoredEdits(*solid, noise, torsion, edits, budget)) return {};
   if (texture) {
     std::error_code ec;
     if (budget.LoadStoredTextures && fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
