@@ -140,7 +140,9 @@ bool TScene::RestoreIds(const std::vector<TObjectId>& ids) {
   // Parent links name ids too: each follows its parent to the parent's new id.
   std::vector<int> parents(ids.size(), -1);
   for (size_t k = 0; k < ids.size(); ++k) parents[k] = ParentOf(static_cast<int>(k));
+  bool changed = false;
   for (size_t k = 0; k < ids.size(); ++k) {
+    changed = changed || FObjects[k]->FId != ids[k];
     FObjects[k]->FId = ids[k];
     FNextId = std::max(FNextId, ids[k] + 1);
   }
@@ -148,6 +150,8 @@ bool TScene::RestoreIds(const std::vector<TObjectId>& ids) {
     if (TSolidObject* s = SolidAt(static_cast<int>(k)))
       s->FParent = parents[k] >= 0 ? ids[static_cast<size_t>(parents[k])] : kNoObject;
   FIndexOfId = std::move(index);
+  // Whoever holds objects by id (the browser's nodes) takes them again, as after a regrouping.
+  if (changed) Notify(TSceneChange::HierarchyChanged);
   return true;
 }
 

@@ -100,7 +100,7 @@ class TScene {
   TSolidObject* SolidById(TObjectId id) const { return SolidAt(IndexOf(id)); }
   // Gives the objects, in list order, the ids a snapshot of this scene recorded (undo puts the
   // objects it reads back under the identity they had). False, changing nothing, when the count
-  // differs or an id is repeated or kNoObject.
+  // differs or an id is repeated or kNoObject. Observers hear HierarchyChanged when an id changed.
   bool RestoreIds(const std::vector<TObjectId>& ids);
   bool IsSolid(int i) const;
   bool IsLight(int i) const;

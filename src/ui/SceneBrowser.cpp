@@ -89,6 +89,8 @@ void TSceneBrowser::AppendObject(const TScene& scene, int index) {
   const T3dObject* o = scene.ObjectAt(index);
   if (!o || !FObjects) return;
   Scene = &scene;
+  // An object is told as added more than once when undo reads it back: it keeps its one node.
+  if (FItems.contains(o->Id())) return;
   FQuiet = true;
   TBrowserNode node{TNodeKind::Object, o->Name(), index, {}};
   QTreeWidgetItem* parent = scene.IsLight(index) ? FLights : FObjects;

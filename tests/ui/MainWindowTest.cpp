@@ -132,6 +132,21 @@ TEST_F(MainWindowTest, ToolBoxInsertsAreNumberedAndNewStartsAgain) {
   Screenshot(w.ToolBox(), "toolbox");
 }
 
+TEST_F(MainWindowTest, AnInsertUndoneAndRedoneIsListedOnceAndSelected) {
+  TfrmMain& w = Open();
+  ClickToolBox("cube");
+  ClickToolBox("tore");
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ObjectNodes(), QStringList{"Cube1"});
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(ObjectNodes(), (QStringList{"Cube1", "Tore1"}));
+  ASSERT_NE(w.Browser()->currentItem(), nullptr);
+  EXPECT_EQ(w.Browser()->currentItem()->text(0), "Tore1");
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(ObjectNodes(), (QStringList{"Cube1", "Tore1"}));
+}
+
 TEST_F(MainWindowTest, EveryMenuItemWithItsCaptionAndShortcut) {
   TfrmMain& w = Open();
   struct TItem {
