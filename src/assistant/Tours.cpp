@@ -107,40 +107,40 @@ const std::array<TToolTour, 5> kToolTours{{
      TTourSample::PiercedCube},
 }};
 
-// The tours that open a dialog through a menu: their three sentences, the menu and its item.
+// The tours that open a dialog through a menu: their three sentences and the menu holding the
+// dialog's item.
 struct TMenuTour {
   TTour Tour;
   std::array<const char*, 3> Sentences;
   const char* Menu;
-  const char* Item;
 };
 
 const std::array<TMenuTour, 6> kMenuTours{{
     {TTour::Options,
      {"Présentation des Options", "Il faut tout d'abord ouvrir la boîte d'options",
       "Par le menu Affichage, puis Options"},
-     kMenuView, "actOptions"},
+     kMenuView},
     {TTour::ViewParameters,
      {"Présentation des paramètres de vues", "Il faut tout d'abord ouvrir la boîte paramètres",
       "Par le menu Affichage, puis paramètres des vues"},
-     kMenuView, "actParametresVues"},
+     kMenuView},
     {TTour::CurveEditor,
      {"Présentation de l'éditeur de courbes parametriques",
       "Il faut tout d'abord ouvrir la boîte éditeur de courbes parametriques",
       "Par le menu Outils, puis Editeur de courbes paramétriques"},
-     kMenuTools, "actEditeurCourbe"},
+     kMenuTools},
     {TTour::TextEditor,
      {"Présentation de l'éditeur de texte", "Il faut tout d'abord ouvrir la boîte éditeur de texte",
       "Par le menu Outils, puis Editeur de courbe paramétrique"},
-     kMenuTools, "actEditeurTexte"},
+     kMenuTools},
     {TTour::Printing,
      {"Présentation de l'impression", "Il faut tout d'abord ouvrir la boîte d'impression",
       "Par le menu Fichier, puis Imprimer"},
-     kMenuFile, "actImprimer"},
+     kMenuFile},
     {TTour::Light,
      {"Présentation de l'insertion de lumiere", "Il faut tout d'abord ouvrir la boîte lumiere",
       "Par le menu Outils, puis Ajouter une lumiere"},
-     kMenuTools, "actAjouterLumiere"},
+     kMenuTools},
 }};
 
 }  // namespace
@@ -163,7 +163,7 @@ void TPresentation::Tick() {
   for (const TToolTour& t : kToolTours)
     if (t.Tour == FTour) ToolTour(t.Sentences, t.Sample);
   for (const TMenuTour& t : kMenuTours)
-    if (t.Tour == FTour) DialogTour(t.Sentences, t.Menu, t.Item);
+    if (t.Tour == FTour) DialogTour(t.Sentences, t.Menu);
 }
 
 void TPresentation::StandAside() {
@@ -173,14 +173,15 @@ void TPresentation::StandAside() {
   FVoice.MoveTo(w.Left + w.Width * 2 / 3, w.Top + w.Height * 2 / 3 - p.Height() / 2);
 }
 
-void TPresentation::MenuStep(const char* sentence, const char* menu, const char* item) {
+void TPresentation::MenuStep(const char* sentence, const char* menu, const char* submenu) {
   // The character steps aside and names the way while the pointer goes to the menu, the menu
   // drops down and the pointer goes on to the item.
   StandAside();
   FVoice.Speak(sentence);
   if (auto r = FHost.MenuTitleRect(menu)) FHost.MovePointer(r->CentreX(), r->CentreY());
   FHost.OpenMenu(menu);
-  if (auto r = FHost.MenuItemRect(menu, item)) FHost.MovePointer(r->CentreX(), r->CentreY());
+  const auto r = submenu ? FHost.MenuItemRect(menu, submenu) : FHost.DialogItemRect(menu, FTour);
+  if (r) FHost.MovePointer(r->CentreX(), r->CentreY());
 }
 
 void TPresentation::ToolTour(const std::array<const char*, 5>& sentences, TTourSample sample) {
@@ -200,11 +201,11 @@ void TPresentation::ToolTour(const std::array<const char*, 5>& sentences, TTourS
   }
 }
 
-void TPresentation::DialogTour(const std::array<const char*, 3>& sentences, const char* menu, const char* item) {
+void TPresentation::DialogTour(const std::array<const char*, 3>& sentences, const char* menu) {
   if (FStep <= 2) {
     FVoice.Speak(sentences[static_cast<size_t>(FStep - 1)]);
   } else if (FStep == 3) {
-    MenuStep(sentences[2], menu, item);
+    MenuStep(sentences[2], menu, nullptr);
   } else if (FStep == 4) {
     FHost.CloseMenu();
     FHost.OpenDialog(FTour);

@@ -56,15 +56,18 @@ struct TScreenRect {
 // The sample object a tool tour inserts.
 enum class TTourSample { PiercedCube, Torus };
 
-// What the main window's tours need of the main window. Menus and their items are named by
-// their captions ("&Outils", "&Inserer"); controls by their object names.
+// What the main window's tours need of the main window. Menus, submenus and controls are named
+// by their object names ("mnuOutils", "mnuInserer"); a dialog's menu item by its tour.
 class IMainTourHost {
  public:
   virtual ~IMainTourHost() = default;
   virtual TScreenRect WindowRect() const = 0;
   virtual std::optional<TScreenRect> ControlRect(const std::string& name) const = 0;
   virtual std::optional<TScreenRect> MenuTitleRect(const std::string& menu) const = 0;
-  virtual std::optional<TScreenRect> MenuItemRect(const std::string& menu, const std::string& item) const = 0;
+  // A submenu's item in an open menu, by the submenu's object name.
+  virtual std::optional<TScreenRect> MenuItemRect(const std::string& menu, const std::string& submenu) const = 0;
+  // The item of an open menu that opens the dialog of `tour` (the window knows its command).
+  virtual std::optional<TScreenRect> DialogItemRect(const std::string& menu, TTour tour) const = 0;
   // Moves the mouse pointer, or where the desktop forbids it, shows a drawn pointer going there.
   virtual void MovePointer(int x, int y) = 0;
   // Opens a menu of the menu bar as Alt and its underlined letter would.
@@ -120,10 +123,11 @@ class TPresentation {
 
  private:
   void ToolTour(const std::array<const char*, 5>& sentences, TTourSample sample);
-  void DialogTour(const std::array<const char*, 3>& sentences, const char* menu, const char* item);
+  void DialogTour(const std::array<const char*, 3>& sentences, const char* menu);
   void QuickTour();
   void StandAside();
-  void MenuStep(const char* sentence, const char* menu, const char* item);
+  // Goes to `menu`, opens it and points at `submenu`, or with none at the item of this tour's dialog.
+  void MenuStep(const char* sentence, const char* menu, const char* submenu);
 
   TTourVoice& FVoice;
   IMainTourHost& FHost;

@@ -226,10 +226,10 @@ void TfrmMain::CreateScene() {
 void TfrmMain::CreateProperties() {
   FProperties = new TProperties(*FModeller, FPropertiesPanel);
   FProperties->OnToolButton = [this](const QString& button) {
-    const QString action = button == QLatin1String("btnTexturer") ? QStringLiteral("actTexture")
-                           : button == QLatin1String("btnBruit")  ? QStringLiteral("actBruit")
-                                                                  : QStringLiteral("actTorsion");
-    if (QAction* a = Action(action); a && a->isEnabled()) a->trigger();
+    const TCommandId command = button == QLatin1String("btnTexturer") ? TCommandId::Texture
+                               : button == QLatin1String("btnBruit")  ? TCommandId::Noise
+                                                                      : TCommandId::Torsion;
+    if (QAction* a = Action(command); a && a->isEnabled()) a->trigger();
   };
   for (const char* name : {"ScrollUp", "ScrollDown"}) {
     auto* b = FPropertiesSection->findChild<QToolButton*>(QString::fromLatin1(name));
@@ -261,7 +261,7 @@ void TfrmMain::CreateWorkingArea() {
   explorer->setContentsMargins(0, 0, 0, 0);
   explorer->setSpacing(0);
   explorer->addWidget(SectionTitle(QStringLiteral("Explorateur"), FExplorerSection,
-                                   [this] { Action(QStringLiteral("actExplorateur"))->trigger(); }));
+                                   [this] { Action(TCommandId::Explorer)->trigger(); }));
   FBrowser = new TSceneBrowser(FExplorerSection);
   Paint(FBrowser, kPanelColour);
   explorer->addWidget(FBrowser, 1);
@@ -273,7 +273,7 @@ void TfrmMain::CreateWorkingArea() {
   properties->setSpacing(0);
   QWidget* titleBar = nullptr;
   properties->addWidget(SectionTitle(QStringLiteral("Propriétés"), FPropertiesSection,
-                                     [this] { Action(QStringLiteral("actProprietes"))->trigger(); }, &titleBar));
+                                     [this] { Action(TCommandId::Properties)->trigger(); }, &titleBar));
   // The two scroll buttons of the property section.
   for (const auto& [name, arrow] : {std::pair{"ScrollUp", Qt::UpArrow}, std::pair{"ScrollDown", Qt::DownArrow}}) {
     auto* b = new QToolButton(titleBar);
@@ -329,64 +329,65 @@ void TfrmMain::CreateWorkingArea() {
 void TfrmMain::CreateMenus() {
   FFileMenu = menuBar()->addMenu(QStringLiteral("&Fichier"));
   FFileMenu->setObjectName(QStringLiteral("mnuFichier"));
-  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actEnregistrerSous", "actImprimer"})
+  for (TCommandId n : {TCommandId::New, TCommandId::Open, TCommandId::Save, TCommandId::SaveAs, TCommandId::Print})
     FFileMenu->addAction(Action(n));
   FFileMenu->addSeparator();
-  FFileMenu->addAction(Action("actRenduPov"));
+  FFileMenu->addAction(Action(TCommandId::PovRender));
   QMenu* exportMenu = FFileMenu->addMenu(QStringLiteral("E&xporter"));
   exportMenu->setObjectName(QStringLiteral("mnuExporter"));
-  exportMenu->addAction(Action("actExporterScene"));
-  exportMenu->addAction(Action("actExporterSelection"));
+  exportMenu->addAction(Action(TCommandId::ExportScene));
+  exportMenu->addAction(Action(TCommandId::ExportSelection));
   FRecentSeparator = FFileMenu->addSeparator();
-  for (QAction* a : FRecentActions) FFileMenu->addAction(a);
+  for (int k = 1; k <= kRecentFileCount; ++k) FFileMenu->addAction(Action(RecentCommandId(k)));
   FFileMenu->addSeparator();
-  FFileMenu->addAction(Action("actQuitter"));
+  FFileMenu->addAction(Action(TCommandId::Quit));
 
   FEditMenu = menuBar()->addMenu(QStringLiteral("&Edition"));
   FEditMenu->setObjectName(QStringLiteral("mnuEdition"));
-  FEditMenu->addAction(Action("actAnnuler"));
-  FEditMenu->addAction(Action("actRetablir"));
+  FEditMenu->addAction(Action(TCommandId::Undo));
+  FEditMenu->addAction(Action(TCommandId::Redo));
   FEditMenu->addSeparator();
-  for (const char* n : {"actCouper", "actCopier", "actColler", "actSupprimer", "actCloner", "actRenommer"})
+  for (TCommandId n : {TCommandId::Cut, TCommandId::Copy, TCommandId::Paste, TCommandId::Delete, TCommandId::Clone, TCommandId::Rename})
     FEditMenu->addAction(Action(n));
   connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMain::RefreshEditMenu);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&Affichage"));
   view->setObjectName(QStringLiteral("mnuAffichage"));
-  view->addAction(Action("actParametresVues"));
+  view->addAction(Action(TCommandId::ViewParameters));
   QMenu* fill = view->addMenu(QStringLiteral("&Mode de visualisation"));
-  fill->addAction(Action("actSolide"));
-  fill->addAction(Action("actFilaire"));
+  fill->addAction(Action(TCommandId::Solid));
+  fill->addAction(Action(TCommandId::Wireframe));
   QMenu* shade = view->addMenu(QStringLiteral("Mo&de d'illumination"));
-  for (const char* n : {"actFlat", "actGouraud", "actPhong"}) shade->addAction(Action(n));
-  for (const char* n : {"actSelectionAgent", "actOptions", "actRedessiner", "actGrille", "actExplorateur",
-                        "actBarreOutils", "actProprietes", "actAxes", "actToolBox"})
+  for (TCommandId n : {TCommandId::Flat, TCommandId::Gouraud, TCommandId::Phong}) shade->addAction(Action(n));
+  for (TCommandId n : {TCommandId::SelectAgent, TCommandId::Options, TCommandId::Redraw, TCommandId::Grid, TCommandId::Explorer, TCommandId::ToolBar, TCommandId::Properties, TCommandId::Axes, TCommandId::ToolBox})
     view->addAction(Action(n));
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Outils"));
   tools->setObjectName(QStringLiteral("mnuOutils"));
-  for (const char* n : {"actTexture", "actBruit", "actTorsion", "actModePoint", "actEnveloppe"})
+  for (TCommandId n : {TCommandId::Texture, TCommandId::Noise, TCommandId::Torsion, TCommandId::PointMode, TCommandId::Envelope})
     tools->addAction(Action(n));
   tools->addSeparator();
-  for (const char* n : {"actEditeurCourbe", "actEditeurTexte", "actAjouterLumiere"}) tools->addAction(Action(n));
+  for (TCommandId n : {TCommandId::CurveEditor, TCommandId::TextEditor, TCommandId::AddLight}) tools->addAction(Action(n));
   QMenu* insert = tools->addMenu(QStringLiteral("&Inserer"));
   insert->setObjectName(QStringLiteral("mnuInserer"));
   for (const auto& info : InsertCommands())
-    insert->addAction(Action(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword))));
+    insert->addAction(Action(InsertCommandId(info.Command)));
 
   // The two menus appended at start from their pop-up menus.
   FOperationsMenu = new QMenu(QStringLiteral("Operations"), this);
   FOperationsMenu->setObjectName(QStringLiteral("mnuOperations"));
-  const char* ops[] = {"actOpSelection", nullptr, "actOpDeplacer", "actOpDeplacerX", "actOpDeplacerY",
-                       "actOpDeplacerZ", nullptr, "actOpRotation", "actOpRotationX", "actOpRotationY",
-                       "actOpRotationZ", nullptr, "actOpRedim", "actOpRedimX", "actOpRedimY", "actOpRedimZ",
-                       nullptr, "actPositionInitiale", nullptr, "actAssocier", "actDissocier"};
-  for (const char* n : ops) n ? (void)FOperationsMenu->addAction(Action(n)) : (void)FOperationsMenu->addSeparator();
+  using enum TCommandId;
+  const std::optional<TCommandId> ops[] = {OpSelect,  std::nullopt, OpMove,    OpMoveX,       OpMoveY,
+                                           OpMoveZ,   std::nullopt, OpRotate,  OpRotateX,     OpRotateY,
+                                           OpRotateZ, std::nullopt, OpResize,  OpResizeX,     OpResizeY,
+                                           OpResizeZ, std::nullopt, ResetPosition, std::nullopt, Associate,
+                                           Dissociate};
+  for (const auto& n : ops) n ? (void)FOperationsMenu->addAction(Action(*n)) : (void)FOperationsMenu->addSeparator();
   menuBar()->addMenu(FOperationsMenu);
   QMenu* help = new QMenu(QStringLiteral("?"), this);
   help->setObjectName(QStringLiteral("mnuAide"));
-  for (const char* n : {"actAide", "actPresentation", "actConseils", "actAPropos"}) help->addAction(Action(n));
+  for (TCommandId n : {TCommandId::Help, TCommandId::Presentation, TCommandId::Tips, TCommandId::About}) help->addAction(Action(n));
   menuBar()->addMenu(help);
 }
 
@@ -395,13 +396,13 @@ void TfrmMain::CreateToolBar() {
   FToolBar->setObjectName(QStringLiteral("ToolBar"));
   FToolBar->setMovable(false);
   FToolBar->setIconSize(QSize(24, 24));
-  for (const char* n : {"actNouveau", "actOuvrir", "actEnregistrer", "actImprimer", "actRenduPov"})
+  for (TCommandId n : {TCommandId::New, TCommandId::Open, TCommandId::Save, TCommandId::Print, TCommandId::PovRender})
     FToolBar->addAction(Action(n));
   FToolBar->addSeparator();
-  FToolBar->addAction(Action("actFilaire"));
-  FToolBar->addAction(Action("actSolide"));
+  FToolBar->addAction(Action(TCommandId::Wireframe));
+  FToolBar->addAction(Action(TCommandId::Solid));
   FToolBar->addSeparator();
-  for (const char* n : {"actBtnSelection", "actBtnTranslation", "actBtnRotation", "actBtnRedim"})
+  for (TCommandId n : {TCommandId::ModeSelect, TCommandId::ModeMove, TCommandId::ModeRotate, TCommandId::ModeResize})
     FToolBar->addAction(Action(n));
   // The axis pop-up.
   FAxisButton = new QToolButton(FToolBar);
@@ -428,14 +429,14 @@ void TfrmMain::CreateToolBar() {
   FInsertButton->setPopupMode(QToolButton::MenuButtonPopup);
   auto* inserts = new QMenu(FInsertButton);
   for (const auto& info : InsertCommands())
-    inserts->addAction(Action(QStringLiteral("actInserer_%1").arg(QString::fromLatin1(info.Keyword))));
+    inserts->addAction(Action(InsertCommandId(info.Command)));
   FInsertButton->setMenu(inserts);
   connect(FInsertButton, &QToolButton::clicked, this, [this] {
     if (FModeller) RunInsert(FModeller->LastInsert());
   });
   FToolBar->addWidget(FInsertButton);
-  FToolBar->addAction(Action("actAjouterLumiere"));
-  FToolBar->addAction(Action("actToutesLumieres"));
+  FToolBar->addAction(Action(TCommandId::AddLight));
+  FToolBar->addAction(Action(TCommandId::AllLights));
   auto* filler = new QWidget(FToolBar);
   filler->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   FToolBar->addWidget(filler);
@@ -454,7 +455,7 @@ void TfrmMain::CreateToolBox() {
   FToolBox = new TToolBox(this);
   connect(FToolBox, &TToolBox::InsertRequested, this, [this](int c) { RunInsert(static_cast<TInsertCommand>(c)); });
   connect(FToolBox, &TToolBox::Closed, this, [this] {
-    if (!FClosing && !FToolBoxFixed) Action("actToolBox")->setChecked(false);
+    if (!FClosing && !FToolBoxFixed) Action(TCommandId::ToolBox)->setChecked(false);
   });
   FToolDock = new QDockWidget(QStringLiteral("ToolBox"), this);
   FToolDock->setObjectName(QStringLiteral("ToolBoxDock"));
@@ -469,16 +470,16 @@ void TfrmMain::Start(const QString& document) {
   const TWindowPreferences p = ReadPreferences(FSettings);
   if (p.ShadeMode) SetShading(p.ShadeMode);
   SetWireframe(p.Wireframe);
-  Action("actBarreOutils")->setChecked(p.ShowToolBar);
-  Action("actProprietes")->setChecked(p.ShowProperties);
-  Action("actExplorateur")->setChecked(p.ShowExplorer);
-  Action("actGrille")->setChecked(p.ShowGrid);
-  Action("actAxes")->setChecked(p.ShowAxes);
+  Action(TCommandId::ToolBar)->setChecked(p.ShowToolBar);
+  Action(TCommandId::Properties)->setChecked(p.ShowProperties);
+  Action(TCommandId::Explorer)->setChecked(p.ShowExplorer);
+  Action(TCommandId::Grid)->setChecked(p.ShowGrid);
+  Action(TCommandId::Axes)->setChecked(p.ShowAxes);
   FToolBar->setVisible(p.ShowToolBar);
   UpdateSidePanel();
   SetToolBoxFixed(p.ToolboxFixed);
   if (p.ToolboxLeft && p.ToolboxTop) FToolBox->move(*p.ToolboxLeft, *p.ToolboxTop);
-  Action("actToolBox")->setChecked(p.ShowToolbox);
+  Action(TCommandId::ToolBox)->setChecked(p.ShowToolbox);
   ShowToolBox(p.ShowToolbox);
   RefreshRecentMenu();
   if (FDrawn) {
@@ -504,15 +505,15 @@ void TfrmMain::StorePreferencesAndViews() {
   if (FDrawn)
     for (const TVue& v : FDrawn->Scene.Views) SaveViewParams(v, FSettings);
   TWindowPreferences p;
-  p.ShowToolBar = Action("actBarreOutils")->isChecked();
-  p.ShowProperties = Action("actProprietes")->isChecked();
-  p.ShowExplorer = Action("actExplorateur")->isChecked();
-  p.ShowGrid = Action("actGrille")->isChecked();
-  p.ShowAxes = Action("actAxes")->isChecked();
-  p.ShowToolbox = Action("actToolBox")->isChecked();
+  p.ShowToolBar = Action(TCommandId::ToolBar)->isChecked();
+  p.ShowProperties = Action(TCommandId::Properties)->isChecked();
+  p.ShowExplorer = Action(TCommandId::Explorer)->isChecked();
+  p.ShowGrid = Action(TCommandId::Grid)->isChecked();
+  p.ShowAxes = Action(TCommandId::Axes)->isChecked();
+  p.ShowToolbox = Action(TCommandId::ToolBox)->isChecked();
   p.ToolboxFixed = FToolBoxFixed;
   p.ShadeMode = FShading;
-  p.Wireframe = Action("actFilaire")->isChecked();
+  p.Wireframe = Action(TCommandId::Wireframe)->isChecked();
   p.ToolboxLeft = FToolBox->x();
   p.ToolboxTop = FToolBox->y();
   WritePreferences(FSettings, p);
@@ -658,7 +659,7 @@ void TfrmMain::RefreshCaption() {
 void TfrmMain::RefreshRecentMenu() {
   const auto files = ReadRecentFiles(FSettings);
   for (int k = 0; k < kRecentFileCount; ++k) {
-    QAction* a = FRecentActions[size_t(k)];
+    QAction* a = Action(RecentCommandId(k + 1));
     a->setText(ToQt(RecentCaption(k + 1, files[size_t(k)])));
     a->setVisible(!files[size_t(k)].empty());
   }
@@ -666,21 +667,20 @@ void TfrmMain::RefreshRecentMenu() {
 }
 
 void TfrmMain::RefreshHistoryActions() {
-  QAction* undo = Action(QStringLiteral("actAnnuler"));
-  QAction* redo = Action(QStringLiteral("actRetablir"));
+  QAction* undo = Action(TCommandId::Undo);
+  QAction* redo = Action(TCommandId::Redo);
   if (!undo || !redo) return;  // before the actions exist
-  undo->setEnabled(FModeller && FModeller->CanUndo());
-  redo->setEnabled(FModeller && FModeller->CanRedo());
+  undo->setEnabled(CommandEnabled(TCommandId::Undo, FModeller.get()));
+  redo->setEnabled(CommandEnabled(TCommandId::Redo, FModeller.get()));
   undo->setText(ToQt(FModeller ? FModeller->UndoCaption() : kUndoCaption));
   redo->setText(ToQt(FModeller ? FModeller->RedoCaption() : kRedoCaption));
 }
 
 void TfrmMain::RefreshEditMenu() {
   RefreshHistoryActions();
-  const TModeller::TEditMenuState s = FModeller ? FModeller->EditMenuState() : TModeller::TEditMenuState{};
-  for (const char* n : {"actCouper", "actCopier", "actSupprimer", "actCloner", "actRenommer"})
-    Action(n)->setEnabled(s.ObjectCommands);
-  Action("actColler")->setEnabled(s.Paste);
+  for (const TCommandInfo& c : CommandTable())
+    if (c.Enable == TCommandEnable::ObjectCommand || c.Enable == TCommandEnable::Paste)
+      Action(c.Id)->setEnabled(CommandEnabled(c.Id, FModeller.get()));
 }
 
 void TfrmMain::SetOperation(TOperation operation, std::optional<TAxisConstraint> axis) {
@@ -693,7 +693,8 @@ void TfrmMain::SetOperation(TOperation operation, std::optional<TAxisConstraint>
 void TfrmMain::RefreshOperationButtons() {
   const TOperation op = FInteraction ? FInteraction->Operation() : opSelect;
   const TAxisConstraint axis = FInteraction ? FInteraction->Axis() : axFree;
-  const char* names[] = {"actBtnSelection", "actBtnTranslation", "actBtnRotation", "actBtnRedim"};
+  const TCommandId names[] = {TCommandId::ModeSelect, TCommandId::ModeMove, TCommandId::ModeRotate,
+                              TCommandId::ModeResize};
   Action(names[op])->setChecked(true);
   static const char* const axisIcons[] = {"axes", "axex", "axey", "axez"};
   FAxisButton->setIcon(Icon(QString::fromLatin1(axisIcons[axis])));
@@ -702,7 +703,7 @@ void TfrmMain::RefreshOperationButtons() {
 
 void TfrmMain::SetShading(int number) {
   FShading = number;
-  const char* names[] = {"actFlat", "actGouraud", "actPhong"};
+  const TCommandId names[] = {TCommandId::Flat, TCommandId::Gouraud, TCommandId::Phong};
   Action(names[std::clamp(number, 1, 3) - 1])->setChecked(true);
   if (!FDrawn) return;
   FDrawn->Renderer.SetShadeMode(number == 1 ? D3DSHADE_FLAT : number == 3 ? D3DSHADE_PHONG : D3DSHADE_GOURAUD);
@@ -710,15 +711,15 @@ void TfrmMain::SetShading(int number) {
 }
 
 void TfrmMain::SetWireframe(bool wireframe) {
-  Action(wireframe ? "actFilaire" : "actSolide")->setChecked(true);
+  Action(wireframe ? TCommandId::Wireframe : TCommandId::Solid)->setChecked(true);
   if (!FDrawn) return;
   FDrawn->Renderer.SetFillMode(wireframe ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
   FPanel->RequestRedraw();
 }
 
 void TfrmMain::UpdateSidePanel() {
-  const bool explorer = Action("actExplorateur")->isChecked();
-  const bool properties = Action("actProprietes")->isChecked();
+  const bool explorer = Action(TCommandId::Explorer)->isChecked();
+  const bool properties = Action(TCommandId::Properties)->isChecked();
   FExplorerSection->setVisible(explorer);
   FPropertiesSection->setVisible(properties);
   // The scene panel takes the whole area when both sections are hidden, else 75 %.
@@ -732,7 +733,7 @@ void TfrmMain::UpdateSidePanel() {
 
 void TfrmMain::SetToolBoxFixed(bool fixed) {
   FToolBoxFixed = fixed;
-  const bool shown = Action("actToolBox") && Action("actToolBox")->isChecked();
+  const bool shown = Action(TCommandId::ToolBox) && Action(TCommandId::ToolBox)->isChecked();
   if (fixed) {
     FToolDock->setWidget(FToolBox);
     FToolDock->setVisible(shown);

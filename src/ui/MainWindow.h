@@ -10,6 +10,7 @@
 
 #include "assistant/CharacterWindow.h"
 #include "assistant/Tips.h"
+#include "commands/CommandTable.h"
 #include "commands/Modeller.h"
 #include "commands/Preferences.h"
 #include "render/SceneRenderer.h"
@@ -55,8 +56,8 @@ class TfrmMain : public QMainWindow {
   TToolBox* ToolBox() { return FToolBox; }
   QWidget* PropertiesPanel() { return FPropertiesPanel; }
   TProperties* Properties() { return FProperties; }
-  // The action of a menu item or tool button, found by its object name.
-  QAction* Action(const QString& name) const;
+  // The action of a command of the table: its menu item, tool button and shortcuts.
+  QAction* Action(TCommandId id) const;
   // What the notifications asked for (tree rebuild, selection in the browser, redraw), done now.
   void FlushPending();
   // The browser's part alone: the tree and its selection follow the scene.
@@ -97,8 +98,9 @@ class TfrmMain : public QMainWindow {
   void CreateToolBar();
   void CreateWorkingArea();
   void CreateToolBox();
-  QAction* NewAction(const QString& name, const QString& caption, const QKeySequence& shortcut,
-                     std::function<void()> run, const QString& icon = {});
+  // What a command's action runs when triggered, or, for a switch, when ticked or unticked.
+  void Bind(TCommandId id, std::function<void()> run);
+  void BindSwitch(TCommandId id, std::function<void(bool)> run);
   void OnSceneChange(const TSceneEvent& event);
   void ScheduleFlush();
   void RefreshCaption();
@@ -148,7 +150,7 @@ class TfrmMain : public QMainWindow {
   QMenu* FEditMenu = nullptr;
   QMenu* FFileMenu = nullptr;
   QMenu* FOperationsMenu = nullptr;
-  std::array<QAction*, kRecentFileCount> FRecentActions{};
+  std::array<QAction*, kCommandCount> FActions{};
   QAction* FRecentSeparator = nullptr;
   TToolBox* FToolBox = nullptr;
   QDockWidget* FToolDock = nullptr;

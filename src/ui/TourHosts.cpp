@@ -112,18 +112,26 @@ std::optional<TScreenRect> TMainTourHost::MenuTitleRect(const std::string& menu)
   return ToScreenRect(QRect(bar->mapToGlobal(r.topLeft()), r.size()));
 }
 
-std::optional<TScreenRect> TMainTourHost::MenuItemRect(const std::string& menu, const std::string& item) const {
-  QMenu* m = Menu(menu);
-  if (!m || !m->isVisible()) return std::nullopt;
-  // The item is an action of the menu, or one of its submenus, by object name.
-  QAction* action = nullptr;
-  if (QMenu* sub = m->findChild<QMenu*>(Name(item))) action = sub->menuAction();
-  for (QAction* a : m->actions())
-    if (!action && a->objectName() == Name(item)) action = a;
-  if (!action) return std::nullopt;
-  const QRect r = m->actionGeometry(action);
+std::optional<TScreenRect> TMainTourHost::ItemRect(QMenu* menu, QAction* item) const {
+  if (!menu || !menu->isVisible() || !item) return std::nullopt;
+  const QRect r = menu->actionGeometry(item);
   if (r.isEmpty()) return std::nullopt;
-  return ToScreenRect(QRect(m->mapToGlobal(r.topLeft()), r.size()));
+  return ToScreenRect(QRect(menu->mapToGlobal(r.topLeft()), r.size()));
+}
+
+std::optional<TScreenRect> TMainTourHost::MenuItemRect(const std::string& menu, const std::string& submenu) const {
+  QMenu* m = Menu(menu);
+  QMenu* sub = m ? m->findChild<QMenu*>(Name(submenu)) : nullptr;
+  return ItemRect(m, sub ? sub->menuAction() : nullptr);
+}
+
+std::optional<TScreenRect> TMainTourHost::DialogItemRect(const std::string& menu, TTour tour) const {
+  const std::optional<TCommandId> command = DialogCommand(tour);
+  return ItemRect(Menu(menu), command ? CommandAction(*command) : nullptr);
+}
+
+QAction* TMainTourHost::CommandAction(TCommandId id) const {
+  return FWindow.findChild<QAction*>(QString::fromStdString(CommandInfo(id).Name));
 }
 
 void TMainTourHost::MovePointer(int x, int y) {
@@ -157,9 +165,9 @@ void TMainTourHost::CloseMenu() {
   if (QMenuBar* bar = FWindow.menuBar()) bar->setActiveAction(nullptr);
 }
 
-void TMainTourHost::Trigger(const QString& action) {
+void TMainTourHost::Trigger(TCommandId id) {
   // Later, from the event loop: a modal dialog opened here would hold the timer tick open.
-  QPointer<QAction> a = FWindow.findChild<QAction*>(action);
+  QPointer<QAction> a = CommandAction(id);
   if (!a) return;
   QTimer::singleShot(0, &FWindow, [a] {
     if (a && a->isEnabled()) a->trigger();
@@ -168,34 +176,32 @@ void TMainTourHost::Trigger(const QString& action) {
 
 void TMainTourHost::InsertSample(TTourSample sample) {
   CloseMenu();
-  QAction* a = FWindow.findChild<QAction*>(sample == TTourSample::Torus ? QStringLiteral("actInserer_tore")
-                                                                           : QStringLiteral("actInserer_cubeperce"));
+  QAction* a = CommandAction(sample == TTourSample::Torus ? TCommandId::InsertTorus : TCommandId::InsertPiercedCube);
   // At once: the next sentence speaks of the object inserted.
   if (a && a->isEnabled()) a->trigger();
 }
 
-const char* TMainTourHost::DialogAction(TTour tour) {
+std::optional<TCommandId> TMainTourHost::DialogCommand(TTour tour) {
   switch (tour) {
-    case TTour::Printing: return "actImprimer";
-    case TTour::Light: return "actAjouterLumiere";
-    case TTour::Torsion: return "actTorsion";
-    case TTour::Noise: return "actBruit";
-    case TTour::TextEditor: return "actEditeurTexte";
-    case TTour::CurveEditor: return "actEditeurCourbe";
-    case TTour::Options: return "actOptions";
-    case TTour::Envelope: return "actEnveloppe";
-    case TTour::PointMode: return "actModePoint";
-    case TTour::Texture: return "actTexture";
-    case TTour::ViewParameters: return "actParametresVues";
+    case TTour::Printing: return TCommandId::Print;
+    case TTour::Light: return TCommandId::AddLight;
+    case TTour::Torsion: return TCommandId::Torsion;
+    case TTour::Noise: return TCommandId::Noise;
+    case TTour::TextEditor: return TCommandId::TextEditor;
+    case TTour::CurveEditor: return TCommandId::CurveEditor;
+    case TTour::Options: return TCommandId::Options;
+    case TTour::Envelope: return TCommandId::Envelope;
+    case TTour::PointMode: return TCommandId::PointMode;
+    case TTour::Texture: return TCommandId::Texture;
+    case TTour::ViewParameters: return TCommandId::ViewParameters;
     case TTour::Welcome:
-    case TTour::Quick: return "";
+    case TTour::Quick: return std::nullopt;
   }
-  return "";
+  return std::nullopt;
 }
 
 void TMainTourHost::OpenDialog(TTour tour) {
-  const char* action = DialogAction(tour);
-  if (*action) Trigger(QString::fromLatin1(action));
+  if (const auto command = DialogCommand(tour)) Trigger(*command);
 }
 
 // ---------------------------------------------------------------- a dialog

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "assistant/Tours.h"
+#include "commands/CommandTable.h"
 
 class QMenu;
 
@@ -31,15 +32,16 @@ class TMainTourHost : public IMainTourHost {
   TScreenRect WindowRect() const override;
   std::optional<TScreenRect> ControlRect(const std::string& name) const override;
   std::optional<TScreenRect> MenuTitleRect(const std::string& menu) const override;
-  std::optional<TScreenRect> MenuItemRect(const std::string& menu, const std::string& item) const override;
+  std::optional<TScreenRect> MenuItemRect(const std::string& menu, const std::string& submenu) const override;
+  std::optional<TScreenRect> DialogItemRect(const std::string& menu, TTour tour) const override;
   void MovePointer(int x, int y) override;
   void OpenMenu(const std::string& menu) override;
   void CloseMenu() override;
   void InsertSample(TTourSample sample) override;
   void OpenDialog(TTour tour) override;
 
-  // The window's action that opens the dialog of `tour` (empty for tours without one).
-  static const char* DialogAction(TTour tour);
+  // The command that opens the dialog of `tour` (none for the tours without one).
+  static std::optional<TCommandId> DialogCommand(TTour tour);
   // Where the pointer was last sent.
   QPoint PointerTarget() const { return FPointerTarget; }
   // Whether a drawn pointer shows the path instead of the real one (on where the desktop
@@ -49,7 +51,9 @@ class TMainTourHost : public IMainTourHost {
 
  private:
   QMenu* Menu(const std::string& name) const;
-  void Trigger(const QString& action);
+  QAction* CommandAction(TCommandId id) const;
+  std::optional<TScreenRect> ItemRect(QMenu* menu, QAction* item) const;
+  void Trigger(TCommandId id);
 
   QMainWindow& FWindow;
   QPoint FPointerTarget;

@@ -30,6 +30,9 @@ class TFakeMainHost : public IMainTourHost {
   std::optional<TScreenRect> MenuItemRect(const std::string&, const std::string&) const override {
     return TScreenRect{200, 100, 160, 20};
   }
+  std::optional<TScreenRect> DialogItemRect(const std::string&, TTour) const override {
+    return TScreenRect{200, 140, 160, 20};
+  }
   void MovePointer(int x, int y) override { Log.push_back("pointer " + std::to_string(x) + "," + std::to_string(y)); }
   void OpenMenu(const std::string& menu) override { Log.push_back("open " + menu); }
   void CloseMenu() override { Log.push_back("close"); }
@@ -138,6 +141,11 @@ TEST_F(PresentationFixture, ToolTourInsertsTheSampleThroughTheMenusAndOpensTheDi
   RunTour("G", 6);
   EXPECT_EQ(Host.Log[3], "insert torus");
   EXPECT_EQ(Host.Log.back(), "dialog 9");
+  // A dialog tour points at its dialog's own item in the menu, then opens the dialog.
+  Host.Log.clear();
+  RunTour("F", 6);
+  EXPECT_EQ(Host.Log, (std::vector<std::string>{"pointer 230,60", "open mnuAffichage", "pointer 280,150", "close",
+                                                "dialog " + std::to_string(int(TTour::Options))}));
 }
 
 TEST_F(PresentationFixture, EveryTourSpeaksInOrderAndChoosingAnotherRestartsAtItsFirstStep) {

@@ -348,12 +348,12 @@ TEST(AssistantInMainWindow, TheChosenCharacterIsTheOneLoaded) {
   TfrmMain window(settings, &prompt, &files, &clipboard);
   window.Start();
   window.Character()->SetVoiceEnabled(false);
-  window.Action(QStringLiteral("actConseils"))->trigger();
+  window.Action(TCommandId::Tips)->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.Character()->Speaking(); }, 3000));
   EXPECT_EQ(QSize(window.Character()->Width(), window.Character()->Height()), QSize(120, 140)) << "the owl";
   EXPECT_TRUE(prompt.Texts().empty());
-  ASSERT_NE(window.Action(QStringLiteral("actSelectionAgent")), nullptr);
-  EXPECT_TRUE(window.Action(QStringLiteral("actSelectionAgent"))->isEnabled());
+  ASSERT_NE(window.Action(TCommandId::SelectAgent), nullptr);
+  EXPECT_TRUE(window.Action(TCommandId::SelectAgent)->isEnabled());
   prompt.QueueAnswer(TAnswer::No);
   window.close();
 }
@@ -370,7 +370,7 @@ TEST(AssistantInMainWindow, ConseilsShowsATipAndTheCommandsCycleThem) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   window.Character()->SetVoiceEnabled(false);
 
-  QAction* tips = window.Action(QStringLiteral("actConseils"));
+  QAction* tips = window.Action(TCommandId::Tips);
   ASSERT_NE(tips, nullptr);
   EXPECT_TRUE(tips->isEnabled());
   EXPECT_EQ(tips->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F1));

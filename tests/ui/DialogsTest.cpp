@@ -217,7 +217,7 @@ class WindowDialogsTest : public ::testing::Test {
       QTest::keyClick(dialog->NameField(), Qt::Key_Return);
       if (text.isEmpty()) QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
     });
-    Window->Action(QStringLiteral("actRenommer"))->trigger();
+    Window->Action(TCommandId::Rename)->trigger();
     Settle();
     Window->FlushPending();
   }
@@ -263,10 +263,10 @@ TEST_F(WindowDialogsTest, HelpKeyOpensTheFirstPage) {
     return true;
   });
   TfrmMain& w = Open();
-  w.Action(QStringLiteral("actAide"))->trigger();
+  w.Action(TCommandId::Help)->trigger();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(fs::path(opened[0]).filename(), "index.html");
-  EXPECT_EQ(w.Action(QStringLiteral("actAide"))->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(w.Action(TCommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
   SetHelpOpener(previous);
 }
 
@@ -367,8 +367,8 @@ TEST_F(WindowDialogsTest, ADragOfFiftyMovesIsOneStepThatCtrlZUndoes) {
   TfrmMain& w = Open();
   const int cube = w.Modeller()->Insert(TInsertCommand::Cube);
   w.FlushPending();
-  QAction* undo = w.Action(QStringLiteral("actAnnuler"));
-  QAction* redo = w.Action(QStringLiteral("actRetablir"));
+  QAction* undo = w.Action(TCommandId::Undo);
+  QAction* redo = w.Action(TCommandId::Redo);
   ASSERT_NE(undo, nullptr);
   EXPECT_EQ(undo->text(), "&Annuler Insertion");
   EXPECT_FALSE(redo->isEnabled());
@@ -424,7 +424,7 @@ TEST_F(WindowDialogsTest, RecoveryCopyFollowsTheChangesAndGoesWithASaveOrANormal
   EXPECT_TRUE(fs::is_regular_file(copy));
   // Saved: the copy goes.
   Files.Save.push_back({Folder.File("saved.ixr"), TSaveType::Document});
-  w.Action(QStringLiteral("actEnregistrer"))->trigger();
+  w.Action(TCommandId::Save)->trigger();
   Settle();
   EXPECT_TRUE(fs::is_regular_file(Folder.File("saved.ixr")));
   EXPECT_FALSE(fs::exists(copy));
@@ -486,10 +486,10 @@ TEST_F(WindowDialogsTest, ViewTypesChosenOnThePreviewReachTheMainSceneAsOneStep)
     Screenshot(d, "view-types-dialog");
     QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
   });
-  w.Action(QStringLiteral("actParametresVues"))->trigger();
+  w.Action(TCommandId::ViewParameters)->trigger();
   Settle();
   for (int v = 0; v < 4; ++v) EXPECT_EQ(main.Views[static_cast<size_t>(v)].ViewType, vtHaut);
-  EXPECT_EQ(w.Action(QStringLiteral("actAnnuler"))->text(), "&Annuler Vues");
+  EXPECT_EQ(w.Action(TCommandId::Undo)->text(), "&Annuler Vues");
   w.Modeller()->Undo();
   EXPECT_EQ(main.Views[0].ViewType, vtFace);
   EXPECT_EQ(main.Views[3].ViewType, vtPerspective);

@@ -83,7 +83,7 @@ TEST_F(EditorDialogsTest, TextEditorAddsItsTextNamedAfterItOnOkAsOneUndoableStep
   TfrmMain& w = Open();
   TScene& main = *w.Scene();
   const int before = main.ObjectCount();
-  ASSERT_TRUE(w.Action(QStringLiteral("actEditeurTexte"))->isEnabled());
+  ASSERT_TRUE(w.Action(TCommandId::TextEditor)->isEnabled());
   WhenModal([&](QWidget* modal) {
     auto* d = qobject_cast<TFrmTEditor*>(modal);
     ASSERT_NE(d, nullptr);
@@ -131,15 +131,15 @@ TEST_F(EditorDialogsTest, TextEditorAddsItsTextNamedAfterItOnOkAsOneUndoableStep
     Screenshot(d, "text-editor");
     QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   });
-  w.Action(QStringLiteral("actEditeurTexte"))->trigger();
+  w.Action(TCommandId::TextEditor)->trigger();
   Settle();
   ASSERT_EQ(main.ObjectCount(), before + 1);
   EXPECT_EQ(main.ObjectAt(before)->Name(), "Ixé");
   EXPECT_EQ(main.SolidAt(before)->ShapeType, stTexte3d);
   EXPECT_EQ(main.SolidAt(before)->GetTextParam(2), "Arial");
   EXPECT_GT(main.SolidAt(before)->VertexCount(), 0u);
-  EXPECT_EQ(w.Action(QStringLiteral("actAnnuler"))->text(), "&Annuler Insertion");
-  w.Action(QStringLiteral("actAnnuler"))->trigger();
+  EXPECT_EQ(w.Action(TCommandId::Undo)->text(), "&Annuler Insertion");
+  w.Action(TCommandId::Undo)->trigger();
   EXPECT_EQ(main.ObjectCount(), before);
 }
 
@@ -194,13 +194,13 @@ TEST_F(EditorDialogsTest, CurveEditorRefusesBadBoundsAndEquationsKeepsItsCurveAn
     Screenshot(d, "curve-editor");
     QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   });
-  w.Action(QStringLiteral("actEditeurCourbe"))->trigger();
+  w.Action(TCommandId::CurveEditor)->trigger();
   Settle();
   ASSERT_EQ(main.ObjectCount(), before + 1);
   EXPECT_EQ(main.ObjectAt(before)->Name(), kCurveObjectName);
   EXPECT_EQ(main.SolidAt(before)->ShapeType, stParamUser);
   EXPECT_FLOAT_EQ(main.SolidAt(before)->Specular, 3.0f);
-  w.Action(QStringLiteral("actAnnuler"))->trigger();
+  w.Action(TCommandId::Undo)->trigger();
   EXPECT_EQ(main.ObjectCount(), before);
 }
 
@@ -210,14 +210,14 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
   w.Modeller()->Insert(TInsertCommand::Sphere);  // something for the new light to shine on
   const int before = main.ObjectCount();
   const int lights = main.LightCount;
-  ASSERT_TRUE(w.Action(QStringLiteral("actAjouterLumiere"))->isEnabled());
+  ASSERT_TRUE(w.Action(TCommandId::AddLight)->isEnabled());
   // Cancelling adds nothing and keeps the count.
   WhenModal([&](QWidget* modal) {
     auto* d = qobject_cast<TfrmLight*>(modal);
     ASSERT_NE(d, nullptr);
     QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("Annuler")), Qt::LeftButton);
   });
-  w.Action(QStringLiteral("actAjouterLumiere"))->trigger();
+  w.Action(TCommandId::AddLight)->trigger();
   Settle();
   EXPECT_EQ(main.ObjectCount(), before);
   EXPECT_EQ(main.LightCount, lights);
@@ -287,7 +287,7 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
     Screenshot(d, "light-editor");
     QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   });
-  w.Action(QStringLiteral("actAjouterLumiere"))->trigger();
+  w.Action(TCommandId::AddLight)->trigger();
   Settle();
   ASSERT_EQ(main.ObjectCount(), before + 1);
   TLight* light = main.LightAt(before);
@@ -303,8 +303,8 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
   EXPECT_NEAR(rec.dvTheta, 30.5 * 3.14159265358979 / 180, 1e-5);
   // After the drag the outer cone shown is the lit cone widened by 0.08 radian.
   EXPECT_NEAR(rec.dvPhi, rec.dvTheta + 0.08, 1e-5);
-  EXPECT_EQ(w.Action(QStringLiteral("actAnnuler"))->text(), "&Annuler Lumière");
-  w.Action(QStringLiteral("actAnnuler"))->trigger();
+  EXPECT_EQ(w.Action(TCommandId::Undo)->text(), "&Annuler Lumière");
+  w.Action(TCommandId::Undo)->trigger();
   EXPECT_EQ(main.ObjectCount(), before);
   EXPECT_EQ(main.LightCount, lights);
 }

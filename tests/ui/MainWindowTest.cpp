@@ -69,9 +69,9 @@ class MainWindowTest : public ::testing::Test {
     QTest::mouseClick(b, Qt::LeftButton);
     Settle();
   }
-  void ClickToolBar(const char* action) {
+  void ClickToolBar(TCommandId action) {
     auto* bar = Window->findChild<QToolBar*>(QStringLiteral("ToolBar"));
-    QWidget* b = bar->widgetForAction(Window->Action(QString::fromLatin1(action)));
+    QWidget* b = bar->widgetForAction(Window->Action(action));
     ASSERT_NE(b, nullptr);
     QTest::mouseClick(b, Qt::LeftButton);
     Settle();
@@ -150,61 +150,62 @@ TEST_F(MainWindowTest, AnInsertUndoneAndRedoneIsListedOnceAndSelected) {
 TEST_F(MainWindowTest, EveryMenuItemWithItsCaptionAndShortcut) {
   TfrmMain& w = Open();
   struct TItem {
-    const char* Name;
+    TCommandId Id;
     const char* Caption;
     QKeySequence Shortcut;
   };
   const TItem items[] = {
-      {"actNouveau", "&Nouveau", QKeySequence("Ctrl+N")},
-      {"actOuvrir", "&Ouvrir", QKeySequence("Ctrl+O")},
-      {"actEnregistrer", "&Enregistrer", QKeySequence("Ctrl+S")},
-      {"actEnregistrerSous", "En&registrer sous", {}},
-      {"actImprimer", "&Imprimer", QKeySequence("Ctrl+P")},
-      {"actQuitter", "&Quitter", {}},
-      {"actCouper", "&Couper", QKeySequence("Ctrl+X")},
-      {"actCopier", "C&opier", QKeySequence("Ctrl+C")},
-      {"actColler", "Co&ller", QKeySequence("Ctrl+V")},
-      {"actSupprimer", "S&upprimer l'objet", QKeySequence("Shift+Del")},
-      {"actCloner", "Clo&ner l'objet", QKeySequence("Ctrl+L")},
-      {"actRenommer", "&Renommer l'objet", QKeySequence("Ctrl+R")},
-      {"actParametresVues", "&Paramètres des vues", QKeySequence("Ctrl+U")},
-      {"actSolide", "&Solide", {}},
-      {"actFilaire", "&Filaire", {}},
-      {"actFlat", "Flat", {}},
-      {"actGouraud", "Gouraud", {}},
-      {"actPhong", "Phong", {}},
-      {"actSelectionAgent", "&Sélectionner l'agent", {}},
-      {"actOptions", "&Options", {}},
-      {"actRedessiner", "&Redessiner toutes les vues", {}},
-      {"actGrille", "&Grille", QKeySequence("Ctrl+G")},
-      {"actExplorateur", "&Explorateur de scène", QKeySequence("Ctrl+E")},
-      {"actBarreOutils", "&Barre d'outils", QKeySequence("Ctrl+B")},
-      {"actProprietes", "&Propriétés", QKeySequence("Ctrl+I")},
-      {"actAxes", "&Axes", QKeySequence("Ctrl+A")},
-      {"actToolBox", "&ToolBox", QKeySequence("Ctrl+T")},
-      {"actTexture", "&Appliquer une texture sur un objet", {}},
-      {"actBruit", "A&ppliquer du bruit", {}},
-      {"actTorsion", "App&liquer une torsion", {}},
-      {"actModePoint", "Mo&dification en mode Point", {}},
-      {"actEnveloppe", "&Modification de l'enveloppe", {}},
-      {"actEditeurCourbe", "E&diteur de courbe parametrique", {}},
-      {"actEditeurTexte", "&Editeur de texte", {}},
-      {"actAjouterLumiere", "&Ajouter une lumiere", {}},
-      {"actAide", "&Rubriques d'aides", QKeySequence("F1")},
-      {"actPresentation", "&Présentation", {}},
-      {"actConseils", "&Conseils", QKeySequence("Ctrl+F1")},
-      {"actAPropos", "&A propos d'Ixoral", {}},
-      {"actOpDeplacerX", "Déplacer sur X", {}},
-      {"actOpRedimZ", "Redimensionner sur Z", {}},
-      {"actPositionInitiale", "Position initiale", {}},
-      {"actAssocier", "Associer", {}},
-      {"actDissocier", "Dissocier", {}},
+      {TCommandId::New, "&Nouveau", QKeySequence("Ctrl+N")},
+      {TCommandId::Open, "&Ouvrir", QKeySequence("Ctrl+O")},
+      {TCommandId::Save, "&Enregistrer", QKeySequence("Ctrl+S")},
+      {TCommandId::SaveAs, "En&registrer sous", {}},
+      {TCommandId::Print, "&Imprimer", QKeySequence("Ctrl+P")},
+      {TCommandId::Quit, "&Quitter", {}},
+      {TCommandId::Cut, "&Couper", QKeySequence("Ctrl+X")},
+      {TCommandId::Copy, "C&opier", QKeySequence("Ctrl+C")},
+      {TCommandId::Paste, "Co&ller", QKeySequence("Ctrl+V")},
+      {TCommandId::Delete, "S&upprimer l'objet", QKeySequence("Shift+Del")},
+      {TCommandId::Clone, "Clo&ner l'objet", QKeySequence("Ctrl+L")},
+      {TCommandId::Rename, "&Renommer l'objet", QKeySequence("Ctrl+R")},
+      {TCommandId::ViewParameters, "&Paramètres des vues", QKeySequence("Ctrl+U")},
+      {TCommandId::Solid, "&Solide", {}},
+      {TCommandId::Wireframe, "&Filaire", {}},
+      {TCommandId::Flat, "Flat", {}},
+      {TCommandId::Gouraud, "Gouraud", {}},
+      {TCommandId::Phong, "Phong", {}},
+      {TCommandId::SelectAgent, "&Sélectionner l'agent", {}},
+      {TCommandId::Options, "&Options", {}},
+      {TCommandId::Redraw, "&Redessiner toutes les vues", {}},
+      {TCommandId::Grid, "&Grille", QKeySequence("Ctrl+G")},
+      {TCommandId::Explorer, "&Explorateur de scène", QKeySequence("Ctrl+E")},
+      {TCommandId::ToolBar, "&Barre d'outils", QKeySequence("Ctrl+B")},
+      {TCommandId::Properties, "&Propriétés", QKeySequence("Ctrl+I")},
+      {TCommandId::Axes, "&Axes", QKeySequence("Ctrl+A")},
+      {TCommandId::ToolBox, "&ToolBox", QKeySequence("Ctrl+T")},
+      {TCommandId::Texture, "&Appliquer une texture sur un objet", {}},
+      {TCommandId::Noise, "A&ppliquer du bruit", {}},
+      {TCommandId::Torsion, "App&liquer une torsion", {}},
+      {TCommandId::PointMode, "Mo&dification en mode Point", {}},
+      {TCommandId::Envelope, "&Modification de l'enveloppe", {}},
+      {TCommandId::CurveEditor, "E&diteur de courbe parametrique", {}},
+      {TCommandId::TextEditor, "&Editeur de texte", {}},
+      {TCommandId::AddLight, "&Ajouter une lumiere", {}},
+      {TCommandId::Help, "&Rubriques d'aides", QKeySequence("F1")},
+      {TCommandId::Presentation, "&Présentation", {}},
+      {TCommandId::Tips, "&Conseils", QKeySequence("Ctrl+F1")},
+      {TCommandId::About, "&A propos d'Ixoral", {}},
+      {TCommandId::OpMoveX, "Déplacer sur X", {}},
+      {TCommandId::OpResizeZ, "Redimensionner sur Z", {}},
+      {TCommandId::ResetPosition, "Position initiale", {}},
+      {TCommandId::Associate, "Associer", {}},
+      {TCommandId::Dissociate, "Dissocier", {}},
   };
   for (const auto& item : items) {
-    QAction* a = w.Action(QString::fromLatin1(item.Name));
-    ASSERT_NE(a, nullptr) << item.Name;
-    EXPECT_EQ(a->text(), QString::fromUtf8(item.Caption)) << item.Name;
-    EXPECT_EQ(a->shortcut(), item.Shortcut) << item.Name;
+    QAction* a = w.Action(item.Id);
+    const std::string name = CommandInfo(item.Id).Name;
+    ASSERT_NE(a, nullptr) << name;
+    EXPECT_EQ(a->text(), QString::fromUtf8(item.Caption)) << name;
+    EXPECT_EQ(a->shortcut(), item.Shortcut) << name;
   }
   QStringList menus;
   for (QAction* m : w.menuBar()->actions()) menus << m->text();
@@ -217,13 +218,13 @@ TEST_F(MainWindowTest, EveryMenuItemWithItsCaptionAndShortcut) {
   // The edit menu's items need a current object; paste needs an object record.
   QMenu* edit = w.findChild<QMenu*>(QStringLiteral("mnuEdition"));
   emit edit->aboutToShow();
-  EXPECT_FALSE(w.Action("actCouper")->isEnabled());
-  EXPECT_FALSE(w.Action("actColler")->isEnabled());
+  EXPECT_FALSE(w.Action(TCommandId::Cut)->isEnabled());
+  EXPECT_FALSE(w.Action(TCommandId::Paste)->isEnabled());
   ClickToolBox("cube");
   Key(Qt::Key_C, Qt::ControlModifier);
   emit edit->aboutToShow();
-  EXPECT_TRUE(w.Action("actCouper")->isEnabled());
-  EXPECT_TRUE(w.Action("actColler")->isEnabled());
+  EXPECT_TRUE(w.Action(TCommandId::Cut)->isEnabled());
+  EXPECT_TRUE(w.Action(TCommandId::Paste)->isEnabled());
 }
 
 TEST_F(MainWindowTest, AssociateWithOneObjectShowsItsMessageAndChangesNothing) {
@@ -231,7 +232,7 @@ TEST_F(MainWindowTest, AssociateWithOneObjectShowsItsMessageAndChangesNothing) {
   ClickToolBox("cube");
   const std::string before = WriteSceneText(*w.Scene());
   Prompt.ClearShown();
-  w.Action("actAssocier")->trigger();
+  w.Action(TCommandId::Associate)->trigger();
   EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgAssociateTwo}));
   EXPECT_EQ(WriteSceneText(*w.Scene()), before);
 }
@@ -257,7 +258,7 @@ TEST_F(MainWindowTest, DragInTheFaceViewMovesTheCubeAndEscapeRestoresIt) {
   TfrmMain& w = Open();
   ClickToolBox("cube");
   const int cube = w.Scene()->CurrentObject();
-  ClickToolBar("actBtnTranslation");
+  ClickToolBar(TCommandId::ModeMove);
   EXPECT_EQ(w.Interaction()->Operation(), opMove);
   TScenePanel* panel = w.Panel();
   const QPoint start(panel->width() / 4, panel->height() / 4);  // inside "Face"
@@ -283,7 +284,7 @@ TEST_F(MainWindowTest, ClickingInAViewSelectsAndClickingNothingClears) {
   ClickToolBox("cube");
   ClickToolBox("sphere");
   w.Scene()->ObjectAt(w.Scene()->IndexOfName("Sphere1"))->SetPosition({3, 0, 0});
-  ClickToolBar("actBtnSelection");
+  ClickToolBar(TCommandId::ModeSelect);
   EXPECT_FALSE(w.Scene()->HasSelection());  // the select button also clears the selection
   TScenePanel* panel = w.Panel();
   // The middle of "Face" shows the cube at the origin.
@@ -369,15 +370,15 @@ TEST_F(MainWindowTest, RecentFilesOpenTheDocumentAndMoveItFirst) {
   const std::string a = SavedDocument("a.ixr", 1), b = SavedDocument("b.ixr", 2), c = SavedDocument("c.ixr", 3);
   for (const auto& p : {c, b, a}) AddRecent(Settings, p);
   TfrmMain& w = Open();
-  EXPECT_EQ(w.Action("actRecent3")->text(), QString::fromStdString("&3 - " + c));
-  EXPECT_TRUE(w.Action("actRecent3")->isVisible());
-  EXPECT_FALSE(w.Action("actRecent4")->isVisible());
-  w.Action("actRecent3")->trigger();
+  EXPECT_EQ(w.Action(TCommandId::Recent3)->text(), QString::fromStdString("&3 - " + c));
+  EXPECT_TRUE(w.Action(TCommandId::Recent3)->isVisible());
+  EXPECT_FALSE(w.Action(TCommandId::Recent4)->isVisible());
+  w.Action(TCommandId::Recent3)->trigger();
   Settle();
   EXPECT_EQ(w.Scene()->ObjectCount(), 4);
   EXPECT_EQ(w.windowTitle(), QString::fromStdString("IXORAL - " + c));
-  EXPECT_EQ(w.Action("actRecent1")->text(), QString::fromStdString("&1 - " + c));
-  EXPECT_EQ(w.Action("actRecent2")->text(), QString::fromStdString("&2 - " + a));
+  EXPECT_EQ(w.Action(TCommandId::Recent1)->text(), QString::fromStdString("&1 - " + c));
+  EXPECT_EQ(w.Action(TCommandId::Recent2)->text(), QString::fromStdString("&2 - " + a));
   // Cancelling the save question of "Nouveau" keeps the scene and the caption.
   Prompt.QueueAnswer(TAnswer::Cancel);
   Key(Qt::Key_N, Qt::ControlModifier);
@@ -406,21 +407,21 @@ TEST_F(MainWindowTest, PreferencesWrittenOnCloseAreAppliedOnTheNextShow) {
     TfrmMain& w = Open();
     Key(Qt::Key_G, Qt::ControlModifier);  // grid off
     Key(Qt::Key_E, Qt::ControlModifier);  // browser hidden
-    w.Action("actFilaire")->trigger();
-    w.Action("actFlat")->trigger();
-    EXPECT_FALSE(w.Action("actGrille")->isChecked());
+    w.Action(TCommandId::Wireframe)->trigger();
+    w.Action(TCommandId::Flat)->trigger();
+    EXPECT_FALSE(w.Action(TCommandId::Grid)->isChecked());
     w.close();  // a scene of one light: no question
     Window.reset();
   }
   EXPECT_EQ(Settings.ReadString("\\options", "ShowGrille"), "0");
   EXPECT_EQ(Settings.ReadString("\\options", "FillMode"), "2");
   TfrmMain& w = Open();
-  EXPECT_FALSE(w.Action("actGrille")->isChecked());
+  EXPECT_FALSE(w.Action(TCommandId::Grid)->isChecked());
   EXPECT_FALSE(w.Renderer()->ShowGrid);
-  EXPECT_FALSE(w.Action("actExplorateur")->isChecked());
+  EXPECT_FALSE(w.Action(TCommandId::Explorer)->isChecked());
   EXPECT_FALSE(w.Browser()->isVisible());
-  EXPECT_TRUE(w.Action("actFilaire")->isChecked());
-  EXPECT_TRUE(w.Action("actFlat")->isChecked());
+  EXPECT_TRUE(w.Action(TCommandId::Wireframe)->isChecked());
+  EXPECT_TRUE(w.Action(TCommandId::Flat)->isChecked());
   EXPECT_EQ(w.Renderer()->FillMode(), static_cast<DWORD>(D3DFILL_WIREFRAME));
 }
 

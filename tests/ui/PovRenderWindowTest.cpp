@@ -53,7 +53,7 @@ class PovRenderWindowTest : public ::testing::Test {
   // The render window, opened with the tool bar's button.
   TFrmRenduPov* OpenRenderWindow() {
     auto* bar = Window->findChild<QToolBar*>(QStringLiteral("ToolBar"));
-    QWidget* button = bar->widgetForAction(Window->Action(QStringLiteral("actRenduPov")));
+    QWidget* button = bar->widgetForAction(Window->Action(TCommandId::PovRender));
     EXPECT_NE(button, nullptr);
     if (!button) return nullptr;
     QTest::mouseClick(button, Qt::LeftButton);
@@ -154,17 +154,17 @@ TEST_F(PovRenderWindowTest, TheExportSubmenuWritesTheSceneOrTheSelection) {
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(menu->title(), QStringLiteral("E&xporter"));
   Files.Export.push_back(Folder.File("scene.glb"));
-  w.Action(QStringLiteral("actExporterScene"))->trigger();
+  w.Action(TCommandId::ExportScene)->trigger();
   EXPECT_TRUE(fs::file_size(Folder.File("scene.glb")) > 1000);
 
   // The selection: nothing selected is said so; one solid selected is exported alone.
   w.Scene()->ClearSelection();
   Files.Export.push_back(Folder.File("selection.stl"));
-  w.Action(QStringLiteral("actExporterSelection"))->trigger();
+  w.Action(TCommandId::ExportSelection)->trigger();
   EXPECT_EQ(Prompt.Shown().back().Text, "Vous devez avoir selectionné un objet auparavant");
   EXPECT_FALSE(fs::exists(Folder.File("selection.stl")));
   w.Modeller()->SelectFromBrowser(w.Scene()->IndexOfName("Cube1"));
-  w.Action(QStringLiteral("actExporterSelection"))->trigger();
+  w.Action(TCommandId::ExportSelection)->trigger();
   // A cube: 12 triangles of 50 bytes after the 84 of the header.
   EXPECT_EQ(fs::file_size(Folder.File("selection.stl")), 84u + 12u * 50u);
 }

@@ -292,7 +292,7 @@ TEST_F(PropertiesUiTest, ATextACurveAndTheButtons) {
 
   // The "..." buttons open the tools as their menu items do, when they are available.
   int opened = 0;
-  QAction* noise = Window->Action(QStringLiteral("actBruit"));
+  QAction* noise = Window->Action(TCommandId::Noise);
   QObject::connect(noise, &QAction::triggered, [&] { ++opened; });
   noise->setEnabled(false);
   QTest::mouseClick(Field<QPushButton>("btnBruit"), Qt::LeftButton);

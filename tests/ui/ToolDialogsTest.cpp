@@ -91,7 +91,7 @@ class ToolDialogsWindowTest : public ::testing::Test {
   }
   // Opens the dialog of `action` and runs `act` on it while it is up.
   template <class D>
-  void Run(const char* action, std::function<void(D&)> act) {
+  void Run(TCommandId action, std::function<void(D&)> act) {
     bool ran = false;
     WhenModal([&](QWidget* modal) {
       auto* d = qobject_cast<D*>(modal);
@@ -100,7 +100,7 @@ class ToolDialogsWindowTest : public ::testing::Test {
       act(*d);
       if (d->isVisible()) d->reject();
     });
-    Window->Action(QString::fromLatin1(action))->trigger();
+    Window->Action(action)->trigger();
     Settle();
     Window->FlushPending();
     EXPECT_TRUE(ran);
@@ -125,13 +125,13 @@ class ToolDialogsWindowTest : public ::testing::Test {
 
 TEST_F(ToolDialogsWindowTest, ToolsNeedACurrentSolid) {
   TfrmMain& w = Open();
-  for (const char* name : {"actBruit", "actTorsion", "actTexture", "actEnveloppe", "actModePoint"}) {
-    ASSERT_TRUE(w.Action(QString::fromLatin1(name))->isEnabled()) << name;
+  for (TCommandId name : {TCommandId::Torsion, TCommandId::Texture, TCommandId::Envelope, TCommandId::PointMode}) {
+    ASSERT_TRUE(w.Action(name)->isEnabled()) << CommandInfo(name).Name;
     Prompt.ClearShown();
-    w.Action(QString::fromLatin1(name))->trigger();
+    w.Action(name)->trigger();
     Settle();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    ASSERT_EQ(Prompt.Texts().size(), 1u) << name;
+    ASSERT_EQ(Prompt.Texts().size(), 1u) << CommandInfo(name).Name;
     EXPECT_EQ(Prompt.Texts()[0], "Vous devez avoir selectionné un objet auparavant");
   }
 }
@@ -142,7 +142,7 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogTriesWithoutAddingUpAndOkStoresTheNoise
   const std::string before = Text();
   const auto base = Vertices(Solid());
   std::vector<D3DVERTEX> once;
-  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+  Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) {
     EXPECT_EQ(d.TitleLabel()->text(), "Bruit");
     EXPECT_FALSE(d.OkButton()->isEnabled());
     ASSERT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), base));
@@ -194,7 +194,7 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogClosedOrRefusedLeavesTheSceneAsItWas) {
 
   // Escape, and a custom range that cannot be read: the message, the preview as the scene has it.
   Prompt.ClearShown();
-  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+  Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) {
     Child<QRadioButton>(&d, "Plage4")->click();
     d.MaxField()->clear();
     QTest::keyClicks(d.MaxField(), QStringLiteral("-"));
@@ -223,7 +223,7 @@ TEST_F(ToolDialogsWindowTest, TorsionDialogMarkersLiveTriesDragsAndOk) {
   Window->Scene()->SolidAt(Cube)->SetPosition({2, 0, 0});
   const std::string before = Text();
   std::vector<D3DVERTEX> shown;
-  Run<TFrmTorsion>("actTorsion", [&](TFrmTorsion& d) {
+  Run<TFrmTorsion>(TCommandId::Torsion, [&](TFrmTorsion& d) {
     EXPECT_EQ(d.TitleLabel()->text(), "Torsion");
     const auto fields = d.Fields();
     EXPECT_EQ(fields[1]->text(), "-0,500");
@@ -303,7 +303,7 @@ TEST_F(ToolDialogsWindowTest, TorsionDialogClosedLeavesTheSceneByteForByte) {
     if (way == 2)
       w.Properties()->OnToolButton(QStringLiteral("btnTorsion"));
     else
-      w.Action(QStringLiteral("actTorsion"))->trigger();
+      w.Action(TCommandId::Torsion)->trigger();
     Settle();
     EXPECT_TRUE(ran);
     EXPECT_EQ(Text(), before) << way;
@@ -323,7 +323,7 @@ TEST_F(ToolDialogsWindowTest, TextureDialogListsPicturesPreviewsAndAppliesOnlyWh
   const std::string before = Text();
 
   // "&OK" right after choosing a file, without "&Appliquer": no texture.
-  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+  Run<TFrmTexturer>(TCommandId::Texture, [&](TFrmTexturer& d) {
     EXPECT_GE(d.Places()->count(), 2);
     ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
     ASSERT_EQ(d.Files()->count(), 3);  // the text file is not listed
@@ -337,7 +337,7 @@ TEST_F(ToolDialogsWindowTest, TextureDialogListsPicturesPreviewsAndAppliesOnlyWh
 
   // A picture that cannot be read: its decoder's message, the preview and the scene unchanged.
   Prompt.ClearShown();
-  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+  Run<TFrmTexturer>(TCommandId::Texture, [&](TFrmTexturer& d) {
     ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
     ASSERT_TRUE(d.SelectFile(QStringLiteral("motif.bmp")));
     const QImage shown = d.Picture()->pixmap().toImage();
@@ -358,7 +358,7 @@ TEST_F(ToolDialogsWindowTest, TextureDialogListsPicturesPreviewsAndAppliesOnlyWh
   EXPECT_EQ(Text(), before);
 
   // A double click applies to the preview; "&OK" brings the picture to the object.
-  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+  Run<TFrmTexturer>(TCommandId::Texture, [&](TFrmTexturer& d) {
     ASSERT_TRUE(d.SetFolder(QString::fromStdString(dir.string())));
     ASSERT_TRUE(d.SelectFile(QStringLiteral("point.bmp")));  // one pixel: a texture all the same
     QListWidgetItem* motif = d.Files()->findItems(QStringLiteral("motif.bmp"), Qt::MatchExactly).front();
@@ -384,7 +384,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
   InsertCube();
   Window->Scene()->SolidAt(Cube)->SetPosition({1, 0, 0});
   const std::string before = Text();
-  ASSERT_TRUE(w.Action(QStringLiteral("actEnveloppe"))->isEnabled());
+  ASSERT_TRUE(w.Action(TCommandId::Envelope)->isEnabled());
   // Closed without "&OK" after a move: nothing changes.
   auto pickAndDrag = [](TFrmEnveloppe& d) {
     TScenePanel* panel = d.Panel();
@@ -412,7 +412,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
     EXPECT_EQ(p.ModifiedVertices.size(), 1u);
     EXPECT_EQ(BuildSharedPoints(p).size(), 8u);
   };
-  Run<TFrmEnveloppe>("actEnveloppe", [&](TFrmEnveloppe& d) {
+  Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
     pickAndDrag(d);
     QTest::mouseClick(Child<QPushButton>(&d, "Fermer"), Qt::LeftButton);
   });
@@ -420,7 +420,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
 
   Prompt.ClearShown();
   std::vector<D3DVERTEX> shown;
-  Run<TFrmEnveloppe>("actEnveloppe", [&](TFrmEnveloppe& d) {
+  Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
     pickAndDrag(d);
     // Typed coordinates move the point; text that is not a number moves nothing.
     d.PointFields()[2]->setText(QStringLiteral("0,4"));
@@ -446,7 +446,7 @@ TEST_F(ToolDialogsWindowTest, PointEditorTableMovesEveryRowOfAPointAndMerges) {
   InsertCube();
   const std::string before = Text();
   Prompt.ClearShown();
-  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+  Run<TFrmMeshEdit>(TCommandId::PointMode, [&](TFrmMeshEdit& d) {
     QTableWidget* t = d.Grid();
     ASSERT_EQ(t->rowCount(), 36);
     EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "en X");
@@ -464,7 +464,7 @@ TEST_F(ToolDialogsWindowTest, PointEditorTableMovesEveryRowOfAPointAndMerges) {
   EXPECT_EQ(Prompt.Texts()[0], "'' n'est pas une valeur en virgule flottante correcte");
   EXPECT_EQ(Text(), before);
 
-  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+  Run<TFrmMeshEdit>(TCommandId::PointMode, [&](TFrmMeshEdit& d) {
     QTableWidget* t = d.Grid();
     const QString x = t->item(0, 1)->text(), y = t->item(0, 2)->text(), z = t->item(0, 3)->text();
     std::vector<int> shared;
@@ -492,7 +492,7 @@ TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogs
   const std::string before = Text();
   auto cursorOf = [](TOperation op) { return OperationCursor(op, axFree).pixmap().toImage(); };
   // "Appliquer" tries the noise on the preview and makes "&OK" usable; the scene waits.
-  Run<TFrmBruit>("actBruit", [&](TFrmBruit& d) {
+  Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) {
     EXPECT_TRUE(Child<QToolButton>(&d, "Translation")->isChecked());
     EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opMove));
     QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);
@@ -505,7 +505,7 @@ TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogs
   const fs::path dir = Folder.File("motifs");
   fs::create_directories(dir);
   fs::copy_file(IXORAL_TEST_DATA_DIR "/images/pattern24.bmp", dir / "motif.bmp");
-  Run<TFrmTexturer>("actTexture", [&](TFrmTexturer& d) {
+  Run<TFrmTexturer>(TCommandId::Texture, [&](TFrmTexturer& d) {
     EXPECT_TRUE(Child<QToolButton>(&d, "Rotation")->isChecked());
     EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate));
     QTest::mouseClick(Child<QToolButton>(&d, "Zoom"), Qt::LeftButton);
@@ -516,7 +516,7 @@ TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogs
     EXPECT_TRUE(d.Preview()->SolidAt(d.Index())->Texturer);
   });
   EXPECT_FALSE(Solid().Texturer);
-  Run<TFrmMeshEdit>("actModePoint", [&](TFrmMeshEdit& d) {
+  Run<TFrmMeshEdit>(TCommandId::PointMode, [&](TFrmMeshEdit& d) {
     EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate));
   });
   EXPECT_EQ(Text(), before);

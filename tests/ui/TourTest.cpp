@@ -106,7 +106,7 @@ TEST_F(TourFixture, ToolTourOpensTheMenusInsertsTheTorusAndOpensTheEnvelopeDialo
 
 TEST_F(TourFixture, EveryControlADialogTourPointsAtIsThere) {
   // The tool dialogs act on a solid.
-  Window->Action(QStringLiteral("actInserer_cubeperce"))->trigger();
+  Window->Action(TCommandId::InsertPiercedCube)->trigger();
   for (const TTourCommand& command : TourCommands()) {
     if (!DialogTourScript(command.Tour)) continue;
     std::vector<std::string> missing;
