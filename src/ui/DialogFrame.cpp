@@ -1,6 +1,7 @@
 // The dialogs' common frame.
 #include "ui/DialogFrame.h"
 
+#include <QBoxLayout>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -207,6 +209,17 @@ void TDialogFrame::FadeTick() {
   FFade.stop();
   QDialog::done(FPendingResult);
   setWindowOpacity(1.0);
+}
+
+TDialogFrame::TButtonRow TDialogFrame::NewOkRow(const QString& closeCaption, int flags, const QString& namePrefix) {
+  TButtonRow r{new QHBoxLayout, new QPushButton(QStringLiteral("&OK"), FBody), new QPushButton(closeCaption, FBody)};
+  if (flags & kAtRight) r.Row->addStretch(1);
+  r.Ok->setObjectName(namePrefix + QStringLiteral("OK"));
+  r.Ok->setDefault(flags & kOkDefault);
+  r.Close->setObjectName(namePrefix + QString(closeCaption).remove(QLatin1Char('&')));
+  r.Row->addWidget(r.Ok);
+  r.Row->addWidget(r.Close);
+  return r;
 }
 
 }  // namespace ixoral

@@ -12,7 +12,9 @@
 
 #include "assistant/Tours.h"
 
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 
 namespace ixoral {
 
@@ -76,6 +78,16 @@ class TDialogFrame : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+  // The "&OK" button and the closing one ("&Annuler" or "&Fermer", named after its caption without
+  // the "&"; with `namePrefix` before both names) side by side in a row for the dialog's layout.
+  struct TButtonRow {
+    QHBoxLayout* Row;
+    QPushButton* Ok;
+    QPushButton* Close;
+  };
+  enum TRowFlag { kAtRight = 1, kOkDefault = 2 };
+  TButtonRow NewOkRow(const QString& closeCaption, int flags, const QString& namePrefix = {});
 
   // The "?" label: opens the dialog's help page.
   virtual void ShowHelp();

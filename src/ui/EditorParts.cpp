@@ -2,9 +2,11 @@
 #include "ui/EditorParts.h"
 
 #include <QColorDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QRadioButton>
 #include <QToolButton>
 #include <algorithm>
 
@@ -117,6 +119,19 @@ TColourSwatch* AddColourRow(QWidget* parent, QBoxLayout* column, const QString& 
   row->addStretch(1);
   column->addLayout(row);
   return swatch;
+}
+
+TTwoChoices NewTwoChoices(QWidget* parent, const QString& title, const std::pair<QString, QString>& first,
+                          const std::pair<QString, QString>& second) {
+  auto* box = new QGroupBox(title, parent);
+  auto* row = new QHBoxLayout(box);
+  TTwoChoices c{box, new QRadioButton(first.first, box), new QRadioButton(second.first, box)};
+  c.First->setObjectName(first.second);
+  c.Second->setObjectName(second.second);
+  c.First->setChecked(true);
+  row->addWidget(c.First);
+  row->addWidget(c.Second);
+  return c;
 }
 
 }  // namespace ixoral

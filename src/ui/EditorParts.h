@@ -4,10 +4,13 @@
 
 #include <QLabel>
 #include <QWidget>
+#include <utility>
 
 #include "render/ViewInteraction.h"
 
 class QBoxLayout;
+class QGroupBox;
+class QRadioButton;
 class QToolButton;
 
 namespace ixoral {
@@ -61,5 +64,15 @@ class TColourSwatch : public QLabel {
 
 // "`caption` [swatch]" as a row of `column`; the swatch is named "Couleur".
 TColourSwatch* AddColourRow(QWidget* parent, QBoxLayout* column, const QString& caption);
+
+// A titled box holding two radio buttons side by side, each with its caption and object name;
+// the first is chosen.
+struct TTwoChoices {
+  QGroupBox* Box;
+  QRadioButton* First;
+  QRadioButton* Second;
+};
+TTwoChoices NewTwoChoices(QWidget* parent, const QString& title, const std::pair<QString, QString>& first,
+                          const std::pair<QString, QString>& second);
 
 }  // namespace ixoral

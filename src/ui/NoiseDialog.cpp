@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/EditorParts.h"
 #include "ui/QtPlatform.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolDialogs.h"
@@ -42,16 +43,12 @@ TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSet
   grid->addWidget(FMax, 4, 2);
   left->addWidget(ranges);
 
-  auto* sign = new QGroupBox(QStringLiteral("Type de bruit"), Body());
-  auto* signRow = new QHBoxLayout(sign);
-  FAddition = new QRadioButton(QStringLiteral("Addition"), sign);
-  FAddition->setObjectName(QStringLiteral("Addition"));
-  FSubtraction = new QRadioButton(QStringLiteral("Soustraction"), sign);
-  FSubtraction->setObjectName(QStringLiteral("Soustraction"));
-  FAddition->setChecked(true);
-  signRow->addWidget(FAddition);
-  signRow->addWidget(FSubtraction);
-  left->addWidget(sign);
+  const TTwoChoices sign = NewTwoChoices(Body(), QStringLiteral("Type de bruit"),
+                                         {QStringLiteral("Addition"), QStringLiteral("Addition")},
+                                         {QStringLiteral("Soustraction"), QStringLiteral("Soustraction")});
+  FAddition = sign.First;
+  FSubtraction = sign.Second;
+  left->addWidget(sign.Box);
 
   left->addWidget(CreateProgress());
   left->addStretch(1);

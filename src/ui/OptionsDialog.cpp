@@ -58,16 +58,10 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
   CreateDisplayPage();
   CreateGeneralPage();
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
-  ok->setObjectName(QStringLiteral("OK"));
-  ok->setDefault(true);
-  auto* close = new QPushButton(QStringLiteral("&Fermer"), Body());
-  close->setObjectName(QStringLiteral("Fermer"));
-  buttons->addWidget(ok);
-  buttons->addWidget(close);
-  layout->addLayout(buttons);
+  const TButtonRow buttons = NewOkRow(QStringLiteral("&Fermer"), kAtRight | kOkDefault);
+  QPushButton* ok = buttons.Ok;
+  QPushButton* close = buttons.Close;
+  layout->addLayout(buttons.Row);
 
   // What is stored, shown.
   FOpened = ReadOptions(settings, toolboxFixed);

@@ -192,14 +192,12 @@ QHBoxLayout* TPreviewDialog::CreateRotationZoomTools() {
 // ---------------------------------------------------------------- fill and bars
 
 QWidget* TPreviewDialog::CreateFillChoice(bool solidFirst) {
-  auto* box = new QGroupBox(QStringLiteral("Mode d'affichage de l'objet"), Body());
-  auto* row = new QHBoxLayout(box);
-  FSolid = new QRadioButton(QStringLiteral("Solide"), box);
-  FSolid->setObjectName(QStringLiteral("Solide"));
-  FWire = new QRadioButton(QStringLiteral("Filaire"), box);
-  FWire->setObjectName(QStringLiteral("Filaire"));
-  row->addWidget(FSolid);
-  row->addWidget(FWire);
+  const TTwoChoices fill = NewTwoChoices(Body(), QStringLiteral("Mode d'affichage de l'objet"),
+                                         {QStringLiteral("Solide"), QStringLiteral("Solide")},
+                                         {QStringLiteral("Filaire"), QStringLiteral("Filaire")});
+  QGroupBox* box = fill.Box;
+  FSolid = fill.First;
+  FWire = fill.Second;
   (solidFirst ? FSolid : FWire)->setChecked(true);
   connect(FSolid, &QRadioButton::toggled, this, [this] {
     if (!FDrawn) return;
@@ -276,18 +274,13 @@ QPushButton* TPreviewDialog::AddApplyButton(QBoxLayout* column) {
 
 void TPreviewDialog::AddOkButtons(QBoxLayout* column, bool okEnabled) {
   const bool tool = FKind == TKind::Tool;
-  auto* row = new QHBoxLayout;
-  if (tool) row->addStretch(1);
-  FOk = new QPushButton(QStringLiteral("&OK"), Body());
-  FOk->setObjectName(QStringLiteral("OK"));
+  const TButtonRow buttons =
+      NewOkRow(tool ? QStringLiteral("&Fermer") : QStringLiteral("&Annuler"), tool ? kAtRight : 0);
+  FOk = buttons.Ok;
   FOk->setEnabled(okEnabled);
-  auto* close = new QPushButton(tool ? QStringLiteral("&Fermer") : QStringLiteral("&Annuler"), Body());
-  close->setObjectName(tool ? QStringLiteral("Fermer") : QStringLiteral("Annuler"));
-  row->addWidget(FOk);
-  row->addWidget(close);
-  column->addLayout(row);
+  column->addLayout(buttons.Row);
   connect(FOk, &QPushButton::clicked, this, [this] { Accept(); });
-  connect(close, &QPushButton::clicked, this, [this] { Cancel(); });
+  connect(buttons.Close, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void TPreviewDialog::AddLastColumn(QVBoxLayout* column, TFootButtons buttons) {

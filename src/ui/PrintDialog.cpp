@@ -222,15 +222,10 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
   side->addWidget(CreateAlignmentGroup(QStringLiteral("Position Verticale"), "Aligner en Haut", "Aligner en Bas",
                                        "ValeurV", FAlignY));
   side->addStretch(1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
-  ok->setObjectName(QStringLiteral("OK"));
-  auto* close = new QPushButton(QStringLiteral("&Fermer"), Body());
-  close->setObjectName(QStringLiteral("Fermer"));
-  buttons->addWidget(ok);
-  buttons->addWidget(close);
-  side->addLayout(buttons);
+  const TButtonRow buttons = NewOkRow(QStringLiteral("&Fermer"), kAtRight);
+  QPushButton* ok = buttons.Ok;
+  QPushButton* close = buttons.Close;
+  side->addLayout(buttons.Row);
 
   for (const char* name : kFieldNames) {
     auto* f = qobject_cast<TNumberField*>(Field(name));

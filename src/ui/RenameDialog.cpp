@@ -28,18 +28,12 @@ TFrmRename::TFrmRename(QWidget* parent, TModeller& modeller, IPrompt& prompt, in
   FName->setObjectName(QStringLiteral("Nom"));
   FName->setMaxLength(255);
   layout->addWidget(FName);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  FOk = new QPushButton(QStringLiteral("&OK"), Body());
-  FOk->setObjectName(QStringLiteral("OK"));
-  FOk->setDefault(true);
+  const TButtonRow buttons = NewOkRow(QStringLiteral("&Annuler"), kAtRight | kOkDefault);
+  FOk = buttons.Ok;
   FOk->setEnabled(false);
-  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
-  cancel->setObjectName(QStringLiteral("Annuler"));
-  buttons->addWidget(FOk);
-  buttons->addWidget(cancel);
+  QPushButton* cancel = buttons.Close;
   layout->addSpacing(6);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.Row);
 
   connect(FName, &QLineEdit::textChanged, this, [this](const QString& text) { FOk->setEnabled(!text.isEmpty()); });
   connect(FName, &QLineEdit::returnPressed, this, &TFrmRename::Confirm);

@@ -32,19 +32,11 @@ TFrmReso::TFrmReso(QWidget* parent)
   // The size list shows only under "Résolution".
   connect(FSize, &QRadioButton::toggled, FSizes, &QWidget::setVisible);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
-  ok->setObjectName(QStringLiteral("OK"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
-  cancel->setObjectName(QStringLiteral("Annuler"));
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  const TButtonRow buttons = NewOkRow(QStringLiteral("&Annuler"), kAtRight | kOkDefault);
   layout->addSpacing(6);
-  layout->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &TFrmReso::accept);
-  connect(cancel, &QPushButton::clicked, this, &TFrmReso::reject);
+  layout->addLayout(buttons.Row);
+  connect(buttons.Ok, &QPushButton::clicked, this, &TFrmReso::accept);
+  connect(buttons.Close, &QPushButton::clicked, this, &TFrmReso::reject);
   resize(300, 200);
 }
 

@@ -81,16 +81,10 @@ TSelectAgent::TSelectAgent(QWidget* parent, TSettingsStore& settings, const std:
   moves->addWidget(FPrevious);
   moves->addWidget(FNext);
   side->addLayout(moves);
-  auto* closing = new QHBoxLayout;
-  closing->addStretch(1);
-  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
-  ok->setObjectName(QStringLiteral("btnOK"));
-  ok->setDefault(true);
-  auto* close = new QPushButton(QStringLiteral("&Fermer"), Body());
-  close->setObjectName(QStringLiteral("btnFermer"));
-  closing->addWidget(ok);
-  closing->addWidget(close);
-  side->addLayout(closing);
+  const TButtonRow closing = NewOkRow(QStringLiteral("&Fermer"), kAtRight | kOkDefault, QStringLiteral("btn"));
+  QPushButton* ok = closing.Ok;
+  QPushButton* close = closing.Close;
+  side->addLayout(closing.Row);
   layout->addLayout(side);
 
   connect(FNext, &QPushButton::clicked, this, [this] { ShowEntry(FCurrent + 1); });

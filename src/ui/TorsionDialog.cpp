@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "platform/NumberFormat.h"
+#include "ui/EditorParts.h"
 #include "ui/QtPlatform.h"
 #include "ui/ToolDialogs.h"
 
@@ -44,16 +45,12 @@ TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, 
     }
     right->addWidget(box);
   }
-  auto* which = new QGroupBox(QStringLiteral("Point à déplacer"), Body());
-  auto* whichRow = new QHBoxLayout(which);
-  FMoveRotating = new QRadioButton(QStringLiteral("Point Tournant"), which);
-  FMoveRotating->setObjectName(QStringLiteral("DeplacerTournant"));
-  FMoveFixed = new QRadioButton(QStringLiteral("Point Fixe"), which);
-  FMoveFixed->setObjectName(QStringLiteral("DeplacerFixe"));
-  FMoveRotating->setChecked(true);
-  whichRow->addWidget(FMoveRotating);
-  whichRow->addWidget(FMoveFixed);
-  right->addWidget(which);
+  const TTwoChoices which = NewTwoChoices(Body(), QStringLiteral("Point à déplacer"),
+                                          {QStringLiteral("Point Tournant"), QStringLiteral("DeplacerTournant")},
+                                          {QStringLiteral("Point Fixe"), QStringLiteral("DeplacerFixe")});
+  FMoveRotating = which.First;
+  FMoveFixed = which.Second;
+  right->addWidget(which.Box);
 
   right->addWidget(new QLabel(QStringLiteral("Vitesse de déplacement des Points"), Body()));
   FSpeed = NewSlider(Body(), "Vitesse", 0, 400, 200);

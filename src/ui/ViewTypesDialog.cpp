@@ -46,19 +46,12 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
   }
   side->addLayout(grid);
   side->addStretch(1);
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton(QStringLiteral("&OK"), Body());
-  ok->setObjectName(QStringLiteral("OK"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("&Annuler"), Body());
-  cancel->setObjectName(QStringLiteral("Annuler"));
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  side->addLayout(buttons);
+  const TButtonRow buttons = NewOkRow(QStringLiteral("&Annuler"), kOkDefault);
+  side->addLayout(buttons.Row);
   layout->addSpacing(12);
   layout->addLayout(side);
-  connect(ok, &QPushButton::clicked, this, &TfrmParams::Confirm);
-  connect(cancel, &QPushButton::clicked, this, &TfrmParams::reject);
+  connect(buttons.Ok, &QPushButton::clicked, this, &TfrmParams::Confirm);
+  connect(buttons.Close, &QPushButton::clicked, this, &TfrmParams::reject);
   resize(680, 360);
 
   // The preview: the main scene's objects and lights, the grid on, view 0 highlighted.
