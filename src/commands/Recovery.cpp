@@ -91,6 +91,7 @@ std::vector<std::string> TRecovery::LeftBehind() const {
   }
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<std::string> out;
+  out.reserve(found.size());
   for (auto& f : found) out.push_back(std::move(f.second));
   return out;
 }

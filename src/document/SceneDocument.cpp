@@ -750,6 +750,7 @@ bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& b
   if (header == kDocHeader11) {
     for (TVue& v : scene.Views) {
       std::vector<std::string> f;
+      f.reserve(16);
       for (int k = 0; k < 16; ++k) f.push_back(ReadUntil(bytes, at, ';', false));
       int type = 4;
       for (int t = 0; t < 4; ++t)

@@ -36,7 +36,7 @@ std::string FindProgram(const std::string& name) {
     size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
     const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-    const std::string candidate = dir + "/" + name;
+    std::string candidate = dir + "/" + name;
     if (IsExecutableFile(candidate)) return candidate;
     start = end + 1;
   }

@@ -42,7 +42,7 @@ std::string FindTool(const char* name) {
   std::istringstream folders(path ? path : "/usr/bin:/bin");
   for (std::string folder; std::getline(folders, folder, ':');) {
     if (folder.empty()) continue;
-    const std::string candidate = folder + "/" + name;
+    std::string candidate = folder + "/" + name;
     if (::access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return {};

@@ -153,7 +153,7 @@ TComposante BuildGrid(int columns, int rows, float cote, Place place) {
   const int a = ClampCount(columns), b = ClampCount(rows);
   if (a < 1 || b < 1) return c;
   const double s = cote;
-  c.Vertices.reserve(static_cast<size_t>(12 * a * b));
+  c.Vertices.reserve(12 * size_t(a) * size_t(b));
   for (int j = 0; j < a; ++j)
     for (int k = 0; k < b; ++k) {
       const double x0 = s * (double(j) / a - 0.5), x1 = s * (double(j + 1) / a - 0.5);
@@ -190,7 +190,7 @@ TComposante BuildCylinderSide(int n, double h, double r) {
   c.PrimitiveType = D3DPT_TRIANGLESTRIP;
   n = ClampCount(n);
   if (n < 1) return c;
-  c.Vertices.reserve(static_cast<size_t>(4 * (n + 1)));
+  c.Vertices.reserve(4 * (size_t(n) + 1));
   for (int k = 0; k <= n; ++k) {
     const double t0 = kTwoPi * k / n, t1 = kTwoPi * (k + 1) / n;
     const double u0 = t0 / kTwoPi, u1 = t1 / kTwoPi;
@@ -207,7 +207,7 @@ TComposante BuildDisc(int facing, int n, double r, double z) {
   c.PrimitiveType = D3DPT_TRIANGLEFAN;
   n = ClampCount(n);
   if (n < 1) return c;
-  c.Vertices.reserve(static_cast<size_t>(n + 2));
+  c.Vertices.reserve(size_t(n) + 2);
   const double nz = 1 - 2 * facing;
   c.Vertices.push_back(Vertex(0, 0, z, 0, 0, nz, 0.5, 0.5));
   for (int k = 0; k <= n; ++k) {
@@ -224,7 +224,7 @@ TComposante BuildConeSide(int n, double h, double r) {
   c.PrimitiveType = D3DPT_TRIANGLEFAN;
   n = ClampCount(n);
   if (n < 1) return c;
-  c.Vertices.reserve(static_cast<size_t>(n + 2));
+  c.Vertices.reserve(size_t(n) + 2);
   c.Vertices.push_back(Vertex(0, 0, h, 0, 0, 1, 0.5, 0.5));
   for (int k = 0; k <= n; ++k) {
     const double t = kTwoPi * k / n;
@@ -245,11 +245,11 @@ TComposante BuildTorus(int n1, int n2, double b, double cr) {
                   b * std::cos(q) * std::cos(s), b * std::sin(q), b * std::cos(q) * std::sin(s),
                   0.5 + 0.5 * std::cos(s), 0.5 - 0.5 * std::cos(q));
   };
-  std::vector<D3DVERTEX> grid(static_cast<size_t>((n1 + 1) * (n2 + 1)));
+  std::vector<D3DVERTEX> grid((size_t(n1) + 1) * (size_t(n2) + 1));
   for (int i = 0; i <= n1; ++i)
-    for (int j = 0; j <= n2; ++j) grid[static_cast<size_t>(i * (n2 + 1) + j)] = P(i, j);
-  auto G = [&](int i, int j) { return grid[static_cast<size_t>(i * (n2 + 1) + j)]; };
-  c.Vertices.reserve(static_cast<size_t>(6 * n1 * n2));
+    for (int j = 0; j <= n2; ++j) grid[size_t(i) * (size_t(n2) + 1) + size_t(j)] = P(i, j);
+  auto G = [&](int i, int j) { return grid[size_t(i) * (size_t(n2) + 1) + size_t(j)]; };
+  c.Vertices.reserve(6 * size_t(n1) * size_t(n2));
   for (int i = 0; i < n1; ++i)
     for (int j = 0; j < n2; ++j) {
       c.Vertices.push_back(G(i, j)), c.Vertices.push_back(G(i + 1, j)), c.Vertices.push_back(G(i, j + 1));
@@ -270,12 +270,12 @@ TComposante BuildSphere(int n1, int n2, double R) {
     return Vertex(x, y, z, x, y, z, 0.5 + 0.5 * std::cos(theta), 0.5 - 0.5 * std::sin(phi));
   };
   // Each grid point is computed once and copied into the triangles that share it.
-  std::vector<D3DVERTEX> grid(static_cast<size_t>((n2 + 1) * (n1 + 1)));
+  std::vector<D3DVERTEX> grid((size_t(n2) + 1) * (size_t(n1) + 1));
   for (int i = 0; i <= n2; ++i)
-    for (int j = 0; j <= n1; ++j) grid[static_cast<size_t>(i * (n1 + 1) + j)] = P(i, j);
-  auto G = [&](int i, int j) { return grid[static_cast<size_t>(i * (n1 + 1) + j)]; };
+    for (int j = 0; j <= n1; ++j) grid[size_t(i) * (size_t(n1) + 1) + size_t(j)] = P(i, j);
+  auto G = [&](int i, int j) { return grid[size_t(i) * (size_t(n1) + 1) + size_t(j)]; };
   // The array keeps its full size; the polar bands leave 6 * n1 zero vertices at the end.
-  c.Vertices.assign(static_cast<size_t>(6 * n1 * n2), D3DVERTEX{});
+  c.Vertices.assign(6 * size_t(n1) * size_t(n2), D3DVERTEX{});
   size_t k = 0;
   for (int i = 0; i < n2; ++i)
     for (int j = 0; j < n1; ++j) {
@@ -299,7 +299,7 @@ TComposante BuildSpotSymbol(int n, double length, double radius) {
     return Vertex(radius * std::cos(t), radius * std::sin(t), 0, 0, 0, 0, 0, 0);
   };
   const D3DVERTEX apex = Vertex(0, 0, length, 0, 0, 0, 0, 0);
-  c.Vertices.reserve(static_cast<size_t>(4 * n + 2));
+  c.Vertices.reserve(4 * size_t(n) + 2);
   c.Vertices.push_back(apex);
   c.Vertices.push_back(rim(0));
   for (int k = 1; k <= n; ++k) {
@@ -320,7 +320,7 @@ TComposante BuildAimSymbol(int n, double a, double r, double d) {
     const double t = kTwoPi * k / n;
     return Vertex(r * std::cos(t), r * std::sin(t), 0, 0, 0, 0, 0, 0);
   };
-  c.Vertices.reserve(static_cast<size_t>(2 * n + 6));
+  c.Vertices.reserve(2 * size_t(n) + 6);
   c.Vertices.push_back(Vertex(0, 0, a, 0, 0, 0, 0, 0));
   for (int k = 0; k <= n; ++k) c.Vertices.push_back(rim(k));
   for (int k = n - 1; k >= 0; --k) c.Vertices.push_back(rim(k));
