@@ -43,6 +43,9 @@ TFrmRename::TFrmRename(QWidget* parent, TModeller& modeller, IPrompt& prompt, in
 }
 
 void TFrmRename::Confirm() {
+  // Enter reaches both the name field and the default button: the name is taken once.
+  if (FConfirmed) return;
+  FConfirmed = true;
   if (FName->text().isEmpty())
     FPrompt.Information(kMsgNameUnchanged);
   else

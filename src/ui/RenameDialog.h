@@ -31,6 +31,7 @@ class TFrmRename : public TDialogFrame {
   int FObject;
   QLineEdit* FName = nullptr;
   QPushButton* FOk = nullptr;
+  bool FConfirmed = false;
 };
 
 }  // namespace ixoral
