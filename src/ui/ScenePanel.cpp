@@ -132,8 +132,8 @@ void TScenePanel::wheelEvent(QWheelEvent* event) {
 }
 
 void TScenePanel::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && FInteraction) {
-    FInteraction->Escape();
+  // Escape cancels a drag; with none running it goes on to the window (a dialog closes).
+  if (event->key() == Qt::Key_Escape && FInteraction && FInteraction->Escape()) {
     emit EscapePressed();
     return;
   }

@@ -310,3 +310,24 @@ TEST_F(EditorDialogsTest, LightEditorAddsTheNextLightWithTheChosenKindColourAndA
 }
 
 }  // namespace
+
+TEST_F(EditorDialogsTest, EscapeClosesEachEditorRightAfterItOpensWithThePreviewFocused) {
+  TfrmMain& w = Open();
+  TScene& main = *w.Scene();
+  const int before = main.ObjectCount();
+  for (TCommandId id : {TCommandId::AddLight, TCommandId::TextEditor, TCommandId::CurveEditor}) {
+    bool closing = false;
+    WhenModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<TPreviewDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      dialog->Panel()->setFocus();
+      QTest::keyClick(dialog->Panel(), Qt::Key_Escape);
+      closing = !dialog->isVisible() || dialog->Fading();
+      if (!closing) dialog->reject();  // the key was swallowed: close it so the test goes on
+    });
+    w.Action(id)->trigger();
+    Settle();
+    EXPECT_TRUE(closing) << CommandInfo(id).Name;
+    EXPECT_EQ(main.ObjectCount(), before) << CommandInfo(id).Name;
+  }
+}
