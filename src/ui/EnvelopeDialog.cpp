@@ -33,7 +33,7 @@ TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prom
     FPoint[k] = NewToolNumberField(pointBox);
     FPoint[k]->setObjectName(QString::fromLatin1(axes[k]));
     pointRow->addWidget(FPoint[k]);
-    connect(FPoint[k], &QLineEdit::textEdited, this, &TFrmEnveloppe::PointTyped);
+    connect(FPoint[k], &TNumberField::Typed, this, &TFrmEnveloppe::PointTyped);
   }
   right->addWidget(pointBox);
   auto* mappingBox = new QGroupBox(QStringLiteral("Coordonnées de mapping"), Body());
@@ -45,7 +45,7 @@ TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prom
     FMapping[k] = NewToolNumberField(mappingBox);
     FMapping[k]->setObjectName(QString::fromLatin1(uv[k]));
     mappingRow->addWidget(FMapping[k]);
-    connect(FMapping[k], &QLineEdit::textEdited, this, &TFrmEnveloppe::MappingTyped);
+    connect(FMapping[k], &TNumberField::Typed, this, &TFrmEnveloppe::MappingTyped);
   }
   right->addWidget(mappingBox);
   pointBox->hide();

@@ -13,23 +13,12 @@
 
 namespace ixoral {
 
-namespace {
-
-// A numeric entry field: every typed key goes through the program's numeric key filter; Enter
-// and the editing keys work as in any field.
-class TToolNumberField : public QLineEdit {
- public:
-  TToolNumberField(const QString& text, QWidget* parent) : QLineEdit(text, parent) { setFixedWidth(70); }
-
- protected:
-  void keyPressEvent(QKeyEvent* e) override {
-    if (!FilterNumericKey(*this, *e)) QLineEdit::keyPressEvent(e);
-  }
-};
-
-}  // namespace
-
-QLineEdit* NewToolNumberField(QWidget* parent, const QString& text) { return new TToolNumberField(text, parent); }
+TNumberField* NewToolNumberField(QWidget* parent, const QString& text) {
+  auto* f = new TNumberField(parent);
+  f->setText(text);
+  f->setFixedWidth(70);
+  return f;
+}
 
 QString ShownNumber(double value) { return ToQt(FormatNumber(value)); }
 

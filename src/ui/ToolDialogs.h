@@ -11,6 +11,7 @@
 
 #include "commands/Modeller.h"
 #include "commands/ToolDialogs.h"
+#include "ui/NumberField.h"
 #include "ui/PreviewDialog.h"
 
 class QCheckBox;
@@ -45,7 +46,7 @@ class TToolDialog : public TPreviewDialog {
 
 // The tool dialogs' numeric entry field, 70 pixels wide: every typed key goes through the
 // program's numeric key filter.
-QLineEdit* NewToolNumberField(QWidget* parent, const QString& text = {});
+TNumberField* NewToolNumberField(QWidget* parent, const QString& text = {});
 // A number as the tool dialogs' fields show it.
 QString ShownNumber(double value);
 
@@ -86,7 +87,7 @@ class TFrmTorsion : public TToolDialog {
 
   void ApplyTorsion();
   const TTorsionSettings& Settings() const { return FTorsion; }
-  std::array<QLineEdit*, 6> Fields() const { return FFields; }
+  std::array<TNumberField*, 6> Fields() const { return FFields; }
   QSlider* AngleBar() const { return FAngle; }
   QCheckBox* LiveBox() const { return FLive; }
   QLabel* AxisNote() const { return FAxisNote; }
@@ -103,7 +104,7 @@ class TFrmTorsion : public TToolDialog {
   void PlaceMarkers();
 
   TTorsionSettings FTorsion;
-  std::array<QLineEdit*, 6> FFields{};
+  std::array<TNumberField*, 6> FFields{};
   QRadioButton* FMoveRotating = nullptr;
   QRadioButton* FMoveFixed = nullptr;
   QCheckBox* FLive = nullptr;
@@ -165,8 +166,8 @@ class TFrmEnveloppe : public TToolDialog {
   TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index);
 
   TEnvelopeEditor* Editor() { return FEditor.get(); }
-  std::array<QLineEdit*, 3> PointFields() const { return FPoint; }
-  std::array<QLineEdit*, 2> MappingFields() const { return FMapping; }
+  std::array<TNumberField*, 3> PointFields() const { return FPoint; }
+  std::array<TNumberField*, 2> MappingFields() const { return FMapping; }
   QWidget* PointBox() const { return FPointBox; }
   QWidget* MappingBox() const { return FMappingBox; }
   // A key in a coordinate or mapping field (what the fields do once their text changed).
@@ -181,8 +182,8 @@ class TFrmEnveloppe : public TToolDialog {
   void ShowCurrent();
 
   std::unique_ptr<TEnvelopeEditor> FEditor;
-  std::array<QLineEdit*, 3> FPoint{};
-  std::array<QLineEdit*, 2> FMapping{};
+  std::array<TNumberField*, 3> FPoint{};
+  std::array<TNumberField*, 2> FMapping{};
   QWidget* FPointBox = nullptr;
   QWidget* FMappingBox = nullptr;
   QSlider* FSpeed = nullptr;

@@ -34,14 +34,12 @@ TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, 
     auto* row = new QHBoxLayout(box);
     for (int k = 0; k < 3; ++k) {
       row->addWidget(new QLabel(QString::fromLatin1(axes[size_t(k)]), box));
-      QLineEdit* f = NewToolNumberField(box);
+      TNumberField* f = NewToolNumberField(box);
       f->setObjectName(QStringLiteral("%1%2").arg(p == 0 ? QStringLiteral("Fixe") : QStringLiteral("Tournant"),
                                                   QString::fromLatin1(axes[size_t(k)])));
       FFields[size_t(p * 3 + k)] = f;
       row->addWidget(f);
-      connect(f, &QLineEdit::textEdited, this, [this, f] {
-        if (IsNumberEntry(FromQt(f->text()))) ReadFields();
-      });
+      connect(f, &TNumberField::Typed, this, [this] { ReadFields(); });
     }
     right->addWidget(box);
   }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -259,16 +260,23 @@ TEST_F(ToolDialogsWindowTest, TorsionDialogMarkersLiveTriesDragsAndOk) {
     fields[3]->selectAll();
     QTest::keyClicks(fields[3], QStringLiteral("-"));
     EXPECT_GT(d.Settings().Rotating.x, 0.05);
-    for (int k = 3; k < 6; ++k) fields[size_t(k)]->setText(fields[size_t(k - 3)]->text());
-    ASSERT_TRUE(d.ReadFields());
+    // The points are typed key by key, as a person does: each field is read as it changes.
+    auto type = [](QLineEdit* f, const QString& text) {
+      f->setFocus();
+      f->selectAll();
+      QTest::keyClicks(f, text);
+    };
+    for (int k = 3; k < 6; ++k) type(fields[size_t(k)], fields[size_t(k - 3)]->text());
+    EXPECT_EQ(d.Settings().Rotating, d.Settings().Fixed);
     EXPECT_EQ(d.AxisNote()->text().toStdString(), kMsgNoTorsionAxis);
-    d.ApplyTorsion();
+    QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);
     EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), Vertices(Solid())));
     // Back to the vertical axis, and the bars turn and scale the preview.
-    fields[4]->setText(QStringLiteral("0,5"));
-    ASSERT_TRUE(d.ReadFields());
+    type(fields[4], QStringLiteral("0,5"));
+    EXPECT_EQ(d.Settings().Rotating.y, 0.5);
+    EXPECT_EQ(r.GuidePoints[1], d.Settings().Rotating);
     EXPECT_TRUE(d.AxisNote()->text().isEmpty());
-    d.ApplyTorsion();
+    QTest::mouseClick(Child<QPushButton>(&d, "Appliquer"), Qt::LeftButton);
     Child<QSlider>(&d, "Zoom")->setValue(150);
     EXPECT_EQ(d.Preview()->SolidAt(d.Index())->Redim, (Vec3d{1.5, 1.5, 1.5}));
     shown = Vertices(*d.Preview()->SolidAt(d.Index()));
@@ -399,6 +407,13 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
     EXPECT_TRUE(d.PointBox()->isVisible());
     EXPECT_TRUE(d.MappingBox()->isVisible());
     const Vec3d corner = d.Editor()->Current;
+    // Its mapping, typed key by key, is the picked vertex's.
+    d.MappingFields()[0]->setFocus();
+    d.MappingFields()[0]->selectAll();
+    QTest::keyClicks(d.MappingFields()[0], QStringLiteral("0,25"));
+    float tu = 0, tv = 0;
+    EXPECT_TRUE(d.Editor()->Mapping(tu, tv));
+    EXPECT_FLOAT_EQ(tu, 0.25f);
     EXPECT_NEAR(std::fabs(corner.x), std::fabs(corner.y), 1e-6);  // a corner of the cube
     EXPECT_EQ(d.PointFields()[0]->text().toStdString(), FormatNumber(corner.x));
     // A drag with the left button: the corner and the faces meeting there follow along x.
@@ -409,7 +424,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
     QTest::mouseRelease(panel, Qt::LeftButton, {}, at + QPoint(50, 0));
     EXPECT_GT(d.Editor()->Current.x, corner.x + 0.1);
     const TSolidObject& p = *d.Preview()->SolidAt(d.Index());
-    EXPECT_EQ(p.ModifiedVertices.size(), 1u);
+    EXPECT_EQ(p.ModifiedVertices.size(), 2u);  // the dragged vertex and the one given its mapping
     EXPECT_EQ(BuildSharedPoints(p).size(), 8u);
   };
   Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
@@ -423,11 +438,14 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
   Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
     pickAndDrag(d);
     // Typed coordinates move the point; text that is not a number moves nothing.
-    d.PointFields()[2]->setText(QStringLiteral("0,4"));
-    d.PointTyped();
+    d.PointFields()[2]->setFocus();
+    d.PointFields()[2]->selectAll();
+    QTest::keyClicks(d.PointFields()[2], QStringLiteral("0,4"));
     EXPECT_DOUBLE_EQ(d.Editor()->Current.z, 0.4);
-    d.PointFields()[1]->setText(QStringLiteral("1,2,3"));
-    d.PointTyped();
+    // Pasted text that is no number is refused with its message and moves nothing.
+    QGuiApplication::clipboard()->setText(QStringLiteral("1,2,3"));
+    d.PointFields()[1]->selectAll();
+    QTest::keyClick(d.PointFields()[1], Qt::Key_V, Qt::ControlModifier);
     EXPECT_DOUBLE_EQ(d.Editor()->Current.z, 0.4);
     shown = Vertices(*d.Preview()->SolidAt(d.Index()));
     d.Redraw();
@@ -437,7 +455,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
   ASSERT_EQ(Prompt.Texts().size(), 1u);
   EXPECT_EQ(Prompt.Texts()[0], "'1,2,3' n'est pas une valeur en virgule flottante correcte");
   EXPECT_TRUE(SameVertices(Vertices(Solid()), shown));
-  EXPECT_EQ(Solid().ModifiedVertices.size(), 1u);
+  EXPECT_EQ(Solid().ModifiedVertices.size(), 2u);
   EXPECT_EQ(Solid().Position, (Vec3d{1, 0, 0}));  // only the points come back
 }
 
