@@ -63,7 +63,7 @@ void AddFileCommands(std::vector<TCommandInfo>& t) {
       "enregistrer", "Enregistrer");
   save.Busy = "Enregistrement...";
   t.push_back(save);
-  t.push_back(Runs(Entry(SaveAs, "actEnregistrerSous", "En&registrer sous"), [](TModeller& m, int) { m.SaveAs(); }));
+  t.push_back(Runs(Entry(SaveAs, "actEnregistrerSous", "En&registrer sous", "Ctrl+Shift+S"), [](TModeller& m, int) { m.SaveAs(); }));
   t.push_back(WithIcon(Entry(Print, "actImprimer", "&Imprimer", "Ctrl+P"), "imprimer"));
   static constexpr std::array<TModellerCommand, kRecentFileCount> recent{
       [](TModeller& m, int) { m.OpenRecent(1); }, [](TModeller& m, int) { m.OpenRecent(2); },
@@ -73,7 +73,7 @@ void AddFileCommands(std::vector<TCommandInfo>& t) {
     const std::string name = "actRecent" + std::to_string(k);
     t.push_back(Runs(Entry(RecentCommandId(k), name.c_str(), ""), recent[size_t(k - 1)]));
   }
-  t.push_back(Entry(Quit, "actQuitter", "&Quitter"));
+  t.push_back(Entry(Quit, "actQuitter", "&Quitter", "Ctrl+Q"));
   t.push_back(WithIcon(Entry(PovRender, "actRenduPov", "Rendu &POV-Ray"), "rendu", "Rendu POV-Ray"));
   t.push_back(Runs(Entry(ExportScene, "actExporterScene", "La &scène..."),
                    [](TModeller& m, int) { m.ExportModelFile(false); }));
