@@ -70,7 +70,9 @@ TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSet
   });
   FTarget = new QComboBox(Body());
   FTarget->setObjectName(QStringLiteral("Deplacer"));
-  FTarget->addItems({QStringLiteral("&Déplacer l'objet"), QStringLiteral("Dé&placer la vue")});
+  // A list shows no mnemonics: the captions without their "&".
+  for (const char* caption : {"&Déplacer l'objet", "Dé&placer la vue"})
+    FTarget->addItem(QString::fromUtf8(caption).remove(QLatin1Char('&')));
   connect(FTarget, &QComboBox::currentIndexChanged, this, [this](int k) {
     // The mouse works on the selection, or on the view's camera when nothing is selected.
     if (!FDrawn) return;

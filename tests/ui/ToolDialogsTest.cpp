@@ -145,6 +145,9 @@ TEST_F(ToolDialogsWindowTest, NoiseDialogTriesWithoutAddingUpAndOkStoresTheNoise
   std::vector<D3DVERTEX> once;
   Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) {
     EXPECT_EQ(d.TitleLabel()->text(), "Bruit");
+    auto* target = Child<QComboBox>(&d, "Deplacer");
+    EXPECT_EQ(target->itemText(0), "Déplacer l'objet");  // a list shows no "&"
+    EXPECT_EQ(target->itemText(1), "Déplacer la vue");
     EXPECT_FALSE(d.OkButton()->isEnabled());
     ASSERT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), base));
     Child<QRadioButton>(&d, "Plage3")->click();
