@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "commands/AboutFlight.h"
@@ -73,10 +74,12 @@ int main(int argc, char** argv) {
   }
 
   TQtPrompt prompt;
+  // A screenshot runs with nobody to answer a message box: messages go to standard error.
+  TStderrPrompt unattended;
   TSettingsStore settings(TSettingsStore::DefaultPath(), &prompt);
-  TfrmMain window(settings);
+  TfrmMain window(settings, screenshot.isEmpty() ? nullptr : &unattended);
   prompt.SetParent(&window);
-  window.Start(document);
+  window.Start(document, screenshot.isEmpty());
 
   if (!screenshot.isEmpty()) {
     // Where the shipped files were found, for whoever checks an installation.
@@ -85,6 +88,10 @@ int main(int argc, char** argv) {
       std::printf("ixoral: %s : %s\n", f, found.empty() ? "introuvable" : found.c_str());
     }
     std::fflush(stdout);
+    const auto& shown = unattended.Shown();
+    if (std::any_of(shown.begin(), shown.end(), [](const auto& s) { return s.Kind == TScriptedPrompt::TShown::Error; }))
+      return 1;  // the document was refused; its message is on standard error
+    window.resize(1280, 800);  // what a newcomer's screen shows, whatever the platform's default
     window.show();
     window.FlushPending();
     QApplication::processEvents();

@@ -466,7 +466,7 @@ void TfrmMain::CreateToolBox() {
 
 // ---------------------------------------------------------------- start and close
 
-void TfrmMain::Start(const QString& document) {
+void TfrmMain::Start(const QString& document, bool offerRecovery) {
   const TWindowPreferences p = ReadPreferences(FSettings);
   if (p.ShadeMode) SetShading(p.ShadeMode);
   SetWireframe(p.Wireframe);
@@ -488,7 +488,7 @@ void TfrmMain::Start(const QString& document) {
   }
   // A scene left by a run that did not close normally is offered first; a document given at
   // start is then opened when it names a file; anything else is left alone.
-  TRecovery* recovery = FModeller ? FModeller->Session().Recovery() : nullptr;
+  TRecovery* recovery = FModeller && offerRecovery ? FModeller->Session().Recovery() : nullptr;
   const bool recovered = recovery && FModeller->OfferRecovery(*recovery);
   if (recovered) FModeller->Session().CopyWritten();
   if (FModeller && !recovered && !document.isEmpty() && QFileInfo(document).isFile()) {

@@ -43,8 +43,10 @@ class TfrmMain : public QMainWindow {
                     IClipboard* clipboard = nullptr);
   ~TfrmMain() override;
 
-  // Applies the stored preferences (on show), then opens `document` when it names a file.
-  void Start(const QString& document = {});
+  // Applies the stored preferences (on show), offers the scene a crashed run left (unless told
+  // not to: a run nobody watches leaves it for the next), then opens `document` when it names a
+  // file.
+  void Start(const QString& document = {}, bool offerRecovery = true);
 
   bool HasScene() const { return FModeller != nullptr; }
   TModeller* Modeller() { return FModeller.get(); }

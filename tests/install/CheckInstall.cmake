@@ -73,5 +73,13 @@ foreach(f mirlo.dat help/index.html samples/reference.ixr)
     message(FATAL_ERROR "the installed modeller did not find ${f} in the prefix: ${out}")
   endif()
 endforeach()
+# A refused document: its message on standard error and a failure, never a message box that
+# nobody can answer.
+file(WRITE "${PREFIX}/corrompu.ixr" "ceci n'est pas un document")
+execute_process(COMMAND "${PREFIX}/bin/ixoral" --screenshot "${PREFIX}/refused.png" "${PREFIX}/corrompu.ixr"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "corrompu" OR EXISTS "${PREFIX}/refused.png")
+  message(FATAL_ERROR "a refused document did not end the screenshot with its message: ${rc} ${err}")
+endif()
 file(REMOVE_RECURSE "${PREFIX}")
 message(STATUS "installed tree checked")
