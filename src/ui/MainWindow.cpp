@@ -478,7 +478,10 @@ void TfrmMain::Start(const QString& document, bool offerRecovery) {
   FToolBar->setVisible(p.ShowToolBar);
   UpdateSidePanel();
   SetToolBoxFixed(p.ToolboxFixed);
-  if (p.ToolboxLeft && p.ToolboxTop) FToolBox->move(*p.ToolboxLeft, *p.ToolboxTop);
+  if (p.ToolboxLeft && p.ToolboxTop) {
+    FToolBox->move(*p.ToolboxLeft, *p.ToolboxTop);
+    FToolBoxPlaced = true;
+  }
   Action(TCommandId::ToolBox)->setChecked(p.ShowToolbox);
   ShowToolBox(p.ShowToolbox);
   RefreshRecentMenu();
@@ -514,8 +517,10 @@ void TfrmMain::StorePreferencesAndViews() {
   p.ToolboxFixed = FToolBoxFixed;
   p.ShadeMode = FShading;
   p.Wireframe = Action(TCommandId::Wireframe)->isChecked();
-  p.ToolboxLeft = FToolBox->x();
-  p.ToolboxTop = FToolBox->y();
+  if (FToolBoxPlaced && !FToolBoxFixed) {
+    p.ToolboxLeft = FToolBox->x();
+    p.ToolboxTop = FToolBox->y();
+  }
   WritePreferences(FSettings, p);
 }
 
@@ -738,9 +743,13 @@ void TfrmMain::SetToolBoxFixed(bool fixed) {
     FToolDock->setWidget(FToolBox);
     FToolDock->setVisible(shown);
   } else {
-    FToolDock->setWidget(nullptr);
+    // Made a window of its own once, where it was; confirming the options again changes nothing.
+    if (FToolDock->widget() == FToolBox || !FToolBox->isWindow()) {
+      FToolDock->setWidget(nullptr);
+      FToolBox->setParent(this, Qt::Tool);
+    }
     FToolDock->setVisible(false);
-    FToolBox->setParent(this, Qt::Tool | Qt::WindowStaysOnTopHint);
+    ShowToolBox(shown);
   }
 }
 
@@ -749,8 +758,22 @@ void TfrmMain::ShowToolBox(bool show) {
     FToolDock->setVisible(show);
     return;
   }
+  if (show && !FToolBoxPlaced) PlaceToolBox(50);
   FToolBox->setVisible(show);
   if (show) FToolBox->raise();
+}
+
+void TfrmMain::PlaceToolBox(int triesLeft) {
+  // First placed at the main window's left edge beside the views, away from the screen's centre
+  // where the dialogs and message boxes open: once the main window is on the screen.
+  if (FToolBoxPlaced || FToolBoxFixed) return;
+  if (!isVisible()) {
+    if (triesLeft > 0) QTimer::singleShot(100, this, [this, triesLeft] { PlaceToolBox(triesLeft - 1); });
+    return;
+  }
+  FToolBoxPlaced = true;
+  const QPoint views = FPanel->mapToGlobal(QPoint(0, 0));
+  FToolBox->move(views.x() + 4, views.y() + 4);
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {

@@ -114,6 +114,7 @@ class TfrmMain : public QMainWindow {
   void UpdateSidePanel();
   void SetToolBoxFixed(bool fixed);
   void ShowToolBox(bool show);
+  void PlaceToolBox(int triesLeft);
   int SelectedNodeObject() const;
   void RunInsert(TInsertCommand command);
   void SetShading(int number);
@@ -157,6 +158,7 @@ class TfrmMain : public QMainWindow {
   TToolBox* FToolBox = nullptr;
   QDockWidget* FToolDock = nullptr;
   bool FToolBoxFixed = false;
+  bool FToolBoxPlaced = false;  // the floating tool box has a place: stored, or given when first shown
   int FShading = 2;
 
   bool FFlushScheduled = false;

@@ -19,7 +19,10 @@ QIcon InsertIcon(TInsertCommand command) {
   return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(InsertCommandInfo(command).Icon)));
 }
 
-TToolBox::TToolBox(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+// A tool window of the main window: above it, never above its dialogs and message boxes.
+TToolBox::TToolBox(QWidget* parent) : QWidget(parent, Qt::Tool) {
+  // Shown or brought back, it leaves the keyboard where the user is typing.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setObjectName(QStringLiteral("ToolBox"));
   setWindowTitle(QStringLiteral("ToolBox"));
   auto* grid = new QGridLayout(this);

@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <deque>
 #include <filesystem>
@@ -451,4 +453,39 @@ TEST(Splash, ShapedWithFourRoundHoles) {
   EXPECT_FALSE(r.contains(QPoint(444, 348)));
   TLogoOn splash;
   splash.grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/splash.png"));
+}
+
+TEST_F(MainWindowTest, TheFloatingToolBoxStaysWhereItIsThroughOptionsAndCtrlT) {
+  TfrmMain& w = Open();
+  TToolBox* box = w.ToolBox();
+  ASSERT_TRUE(box->isWindow());
+  ASSERT_TRUE(box->isVisible());
+  // First placed beside the views at the window's left edge, not at the screen's centre.
+  const QPoint views = w.Panel()->mapToGlobal(QPoint(0, 0));
+  QTRY_VERIFY(std::abs(box->x() - views.x()) <= 20 && std::abs(box->y() - views.y()) <= 20);
+  EXPECT_FALSE(box->windowFlags() & Qt::WindowStaysOnTopHint);  // never above the dialogs
+  box->move(box->pos() + QPoint(37, 23));
+  const QPoint moved = box->pos();
+
+  // "&OK" in the options, tool box left floating: still shown, where it was.
+  QTimer::singleShot(0, [] {
+    QWidget* options = QApplication::activeModalWidget();
+    ASSERT_NE(options, nullptr);
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+  });
+  w.Action(TCommandId::Options)->trigger();
+  Settle();
+  EXPECT_TRUE(w.Action(TCommandId::ToolBox)->isChecked());
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_EQ(box->pos(), moved);
+
+  // Ctrl+T hides it and brings it back where it was.
+  QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+  w.activateWindow();
+  QTRY_VERIFY(w.isActiveWindow());
+  Key(Qt::Key_T, Qt::ControlModifier);
+  EXPECT_FALSE(box->isVisible());
+  Key(Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_EQ(box->pos(), moved);
 }
