@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   }
 
   TQtPrompt prompt;
-  TSettingsStore settings(TSettingsStore::DefaultPath(), &prompt);
+  TSettingsStore settings(TSettingsStore::DefaultPath(), FailuresShownBy(prompt));
   TfrmMain window(settings);
   prompt.SetParent(&window);
   window.Start(document);

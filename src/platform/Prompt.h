@@ -2,8 +2,11 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace ixoral {
 
@@ -56,5 +59,11 @@ class TStderrPrompt : public TScriptedPrompt {
   void Information(const std::string& text) override;
   void Error(const std::string& text) override;
 };
+
+// Shows a failure's message as an error; a failure with nothing to tell shows nothing. The
+// system's reason goes to the trace log, beside the message, not to the user.
+void ShowFailure(IPrompt& prompt, const TError& error);
+// A failure handler (the settings store's) that shows what it is told through `prompt`.
+std::function<void(const TError&)> FailuresShownBy(IPrompt& prompt);
 
 }  // namespace ixoral

@@ -19,7 +19,7 @@ namespace {
 class EditorsTest : public ::testing::Test {
  protected:
   EditorsTest()
-      : Settings(Folder.File("settings.ini"), &Prompt),
+      : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
         Scene(nullptr, &Prompt, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);

@@ -27,7 +27,7 @@ namespace {
 class ModellerTest : public ::testing::Test {
  protected:
   ModellerTest()
-      : Settings(Folder.File("settings.ini"), &Prompt),
+      : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
         Scene(nullptr, &Prompt, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);
@@ -242,7 +242,7 @@ TEST_F(ModellerTest, DropsAndAssociation) {
 TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {
   test::TTempFolder folder("recent");
   TScriptedPrompt prompt;
-  TSettingsStore store(folder.File("s.ini"), &prompt);
+  TSettingsStore store(folder.File("s.ini"), FailuresShownBy(prompt));
   for (const char* p : {"/e", "/d", "/c", "/b", "/a"}) AddRecent(store, p);
   EXPECT_EQ(ReadRecentFiles(store), (std::array<std::string, 5>{"/a", "/b", "/c", "/d", "/e"}));
   AddRecent(store, "/c");  // position 3 moves to 1; 1 and 2 move down; 4 and 5 stay
@@ -257,7 +257,7 @@ TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {
 TEST(Preferences, DefaultsRoundTripAndValuesTheProgramCouldNotHaveWritten) {
   test::TTempFolder folder("prefs");
   TScriptedPrompt prompt;
-  TSettingsStore store(folder.File("s.ini"), &prompt);
+  TSettingsStore store(folder.File("s.ini"), FailuresShownBy(prompt));
   TWindowPreferences p = ReadPreferences(store);
   EXPECT_TRUE(p.ShowToolBar && p.ShowProperties && p.ShowExplorer && p.ShowGrid && p.ShowAxes && p.ShowToolbox);
   EXPECT_FALSE(p.ToolboxFixed);

@@ -31,7 +31,7 @@ struct TRecordingPresenter : IPresenter {
 TSettingsStore& OptionsStore(bool opBool) {
   static TScriptedPrompt prompt;
   static test::TTempFolder folder("scene-drawing");
-  static TSettingsStore store(folder.File("settings.ini"), &prompt);
+  static TSettingsStore store(folder.File("settings.ini"), FailuresShownBy(prompt));
   store.WriteString("\\Affichage", "OpBool", opBool ? "1" : "0");
   return store;
 }

@@ -74,7 +74,7 @@ TEST_F(ViewOpsTest, FixedViewsNavigateTogetherAndThePerspectiveViewAlone) {
 }
 
 TEST_F(ViewOpsTest, ViewParametersRoundTripThroughTheStore) {
-  TSettingsStore store(Path.string(), &Prompt);
+  TSettingsStore store(Path.string(), FailuresShownBy(Prompt));
   TScene scene;
   TVue& v = scene.Views[3];
   v.SetViewTranslation({0.5, -1.25, 2});
@@ -95,7 +95,7 @@ TEST_F(ViewOpsTest, ViewParametersRoundTripThroughTheStore) {
 }
 
 TEST_F(ViewOpsTest, StoredValuesThatCannotBeUsedAreIgnored) {
-  TSettingsStore store(Path.string(), &Prompt);
+  TSettingsStore store(Path.string(), FailuresShownBy(Prompt));
   const std::string key = "\\Parametres\\1";
   // "Perspective" is a caption, not a stored type: the whole stored view is ignored.
   store.WriteString(key, "Type", "Perspective");

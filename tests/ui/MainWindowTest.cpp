@@ -33,7 +33,7 @@ void Settle() {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  MainWindowTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~MainWindowTest() override {
     // No question at close: the tests decide what was saved.
     if (Window) {
