@@ -142,7 +142,7 @@ bool PlaceLast(TScene& scene, const std::string& text) {
 int CmdNew(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TMemoryClipboard clipboard;
   TModeller modeller(scene, prompt, clipboard, nullptr, nullptr);
@@ -162,7 +162,7 @@ int CmdNew(const TArgs& a) {
 int CmdInfo(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const T3dObject* o = scene.ObjectAt(i);
@@ -177,7 +177,7 @@ int CmdInfo(const TArgs& a) {
 int CmdResave(const TArgs& a) {
   if (a.Positional.size() != 2) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   return SaveDocument(scene, a.Positional[1], a.Force, &prompt) ? 0 : 1;
 }
@@ -185,7 +185,7 @@ int CmdResave(const TArgs& a) {
 int CmdExportPov(const TArgs& a) {
   if (a.Positional.size() != 2) return Usage();
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
   if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
     return Fail(kMsgFileAccess + a.Positional[1]);
@@ -200,7 +200,7 @@ int CmdExport(const TArgs& a) {
   std::error_code ec;
   if (fs::exists(a.Positional[1], ec) && !a.Force) return Fail(kMsgOverwrite + a.Positional[1]);
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   TModelExportOptions options;
   options.AskBeforeOverwrite = false;
@@ -241,7 +241,7 @@ int CmdRender(const TArgs& a) {
   const TResolution size = ExportResolutions[size_t(resolution)];
   TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
   // A scene of the picture's size: its own surface is what --view and --four-views draw.
-  TDisplayScene drawn(size.Width, size.Height, nullptr, nullptr, &prompt);
+  TDisplayScene drawn(size.Width, size.Height, nullptr, nullptr);
   TScene& scene = drawn.Scene;
   TSceneRenderer& renderer = drawn.Renderer;
   scene.FourViews = a.FourViews;

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   TScriptedPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TMemoryClipboard clipboard;
   TModeller modeller(scene, prompt, clipboard, nullptr, nullptr);

@@ -76,11 +76,9 @@ TModeller::TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSet
       FFiles(files),
       FRenderer(renderer),
       FInteraction(interaction),
-      FSession(scene) {
-  FScene.SaveRequest = [this] { return SaveBeforeClear(); };
-}
+      FSession(scene) {}
 
-TModeller::~TModeller() { FScene.SaveRequest = nullptr; }
+TModeller::~TModeller() = default;
 
 int TModeller::ActiveView() const { return FInteraction ? FInteraction->ActiveView() : 0; }
 
@@ -398,7 +396,8 @@ void TModeller::FilesChanged() {
 }
 
 bool TModeller::New() {
-  if (!FScene.NewScene(true)) return false;
+  if (!ConfirmClose()) return false;
+  FScene.NewScene(true);
   FScene.FileName.clear();
   FCounters.fill(0);
   ClearHistory();

@@ -151,7 +151,7 @@ bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
     written = WritePicture(path, *surface, format);
   } else {
     const TResolution size = ExportResolutions[size_t(resolution)];
-    TDisplayScene drawn(size.Width, size.Height, settings, nullptr, prompt);
+    TDisplayScene drawn(size.Width, size.Height, settings, nullptr);
     TScene& copy = drawn.Scene;
     TSceneRenderer& r = drawn.Renderer;
     copy.FourViews = false;

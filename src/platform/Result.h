@@ -13,6 +13,10 @@
 namespace ixoral {
 
 struct TError {
+  TError() = default;
+  explicit TError(std::string message, std::string reason = {})
+      : Message(std::move(message)), Reason(std::move(reason)) {}
+
   // The program's French message, to the letter. Empty for a refusal with nothing to tell (a
   // step the user declined, a device that would not start where the program never said a word).
   std::string Message;

@@ -94,7 +94,7 @@ std::string TSettingsStore::FullPath(const std::string& subKey) {
 }
 
 void TSettingsStore::Tell(const char* message, const std::error_code& failure) const {
-  if (FOnFailure) FOnFailure({message, ReasonOf(failure)});
+  if (FOnFailure) FOnFailure(TError(message, ReasonOf(failure)));
 }
 
 TSettingsStore::TLoad TSettingsStore::Load(std::vector<TKey>& keys) const {

@@ -27,7 +27,7 @@ QImage SamplePicture(int w, int h) {
   const std::string sample = FindDataFile("samples/reference.ixr");
   if (sample.empty()) return {};
   TScriptedPrompt quiet;
-  TDisplayScene drawn(w, h, nullptr, nullptr, &quiet);
+  TDisplayScene drawn(w, h, nullptr, nullptr);
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice() || !LoadDocument(drawn.Scene, sample, &quiet)) return {};
   drawn.Scene.ClearSelection();

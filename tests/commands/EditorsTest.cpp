@@ -20,7 +20,7 @@ class EditorsTest : public ::testing::Test {
  protected:
   EditorsTest()
       : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
-        Scene(nullptr, &Prompt, &Settings),
+        Scene(nullptr, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);
     Preview.CreateDefaultLight();

@@ -28,7 +28,7 @@ class ModellerTest : public ::testing::Test {
  protected:
   ModellerTest()
       : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
-        Scene(nullptr, &Prompt, &Settings),
+        Scene(nullptr, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);
   }
@@ -83,6 +83,32 @@ TEST_F(ModellerTest, InsertsAreNumberedPerCommandAndNewStartsAgain) {
   Scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube1");
   Modeller.Insert(TInsertCommand::Cube);
   EXPECT_EQ(Names(), "Lumière1,Cube1,Cube1i");
+}
+
+TEST_F(ModellerTest, NewAsksBeforeDroppingWork) {
+  // A scene holding only its light is cleared without a question.
+  ASSERT_TRUE(Modeller.New());
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  Modeller.Insert(TInsertCommand::Cube);
+  Prompt.QueueAnswer(TAnswer::Cancel);
+  EXPECT_FALSE(Modeller.New());
+  EXPECT_EQ(Scene.ObjectCount(), 2);
+  ASSERT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_EQ(Prompt.Shown()[0].Text, "Voulez-vous enregister les modifications dans la scene ?");
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::YesNoCancel);
+
+  // Yes, but the save does not happen (the file dialog is cancelled): the scene stays.
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_FALSE(Modeller.New());
+  EXPECT_EQ(Scene.ObjectCount(), 2);
+
+  // Yes, saved: then cleared.
+  Files.Save.push_back({Folder.File("kept.ixr"), TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.New());
+  EXPECT_TRUE(fs::is_regular_file(Folder.File("kept.ixr")));
+  EXPECT_EQ(Scene.ObjectCount(), 1);
 }
 
 TEST_F(ModellerTest, EveryInsertCommandMakesItsShape) {

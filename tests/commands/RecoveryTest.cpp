@@ -83,7 +83,7 @@ TEST(Recovery, ARunKilledWhileEditingLeavesACopyTheNextStartRestores) {
   });
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TRecovery recovery(folder, 202);
@@ -117,7 +117,7 @@ TEST(Recovery, NoRemovesTheCopyAndAnUnreadableOneIsSetAsideAndReported) {
   }  // the lock is let go without a discard: as after a crash
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TRecovery recovery(folder, 302);
@@ -197,7 +197,7 @@ TEST(Recovery, TheScheduleWritesOnTheTickWhenChangedAndAtOnceAfterALargeChange) 
   test::TTempFolder f("recovery-schedule");
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TDocumentSession& session = modeller.Session();

@@ -141,10 +141,10 @@ class ModelExportTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
-  TScene sample(nullptr, &prompt);
+  TScene sample;
   ASSERT_TRUE(LoadDocument(sample, kSample, &prompt, folder.File("textures")));
   ASSERT_TRUE(ExportModel(sample, folder.File("reference.glb"), {}, &prompt));
-  TScene rich(nullptr, &prompt);
+  TScene rich;
   BuildRichScene(rich, folder);
   ASSERT_TRUE(ExportModel(rich, folder.File("rich.glb"), {}, &prompt));
   EXPECT_TRUE(prompt.Shown().empty());
@@ -176,7 +176,7 @@ TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
 }
 
 TEST_F(ModelExportTest, ObjAndStlReadBackWithTheScenesTrianglesAndBounds) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   ASSERT_TRUE(LoadDocument(scene, kSample, &prompt, folder.File("textures")));
   size_t expected = 0;
   TBounds want;
@@ -202,7 +202,7 @@ TEST_F(ModelExportTest, ObjAndStlReadBackWithTheScenesTrianglesAndBounds) {
 }
 
 TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene, folder);
   ASSERT_TRUE(ExportModel(scene, folder.File("rich.obj"), {}, &prompt));
   const std::string obj = ReadAll(folder.File("rich.obj"));
@@ -264,7 +264,7 @@ TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids)
 }
 
 TEST_F(ModelExportTest, TheSelectionAloneIsExported) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene, folder);
   scene.SelectObject(scene.IndexOfName("Tore1"));
   TModelExportOptions options;
@@ -281,7 +281,7 @@ TEST_F(ModelExportTest, TheSelectionAloneIsExported) {
 }
 
 TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
-  TScene empty(nullptr, &prompt);
+  TScene empty;
   empty.NewScene(true);  // a light, no solid
   EXPECT_FALSE(ExportModel(empty, folder.File("vide.glb"), {}, &prompt));
   EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptyScene);
@@ -291,7 +291,7 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptySelection);
 
   // A solid whose components draw only lines has no triangle to write.
-  TScene lines(nullptr, &prompt);
+  TScene lines;
   auto solid = CreateCube(0xFFFFFFFF, 1);
   for (TComposante& c : solid->Composantes) c.PrimitiveType = D3DPT_LINELIST;
   lines.AddObject(std::move(solid), "Fil");
@@ -304,7 +304,7 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   fs::remove(folder.File("fil.stl"));
 
   // A texture that cannot be read: nothing written, not even the material file.
-  TScene textured(nullptr, &prompt);
+  TScene textured;
   textured.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
   textured.SolidAt(0)->Texturer = true;
   textured.SolidAt(0)->TextureFile = folder.File("disparue.bmp");
@@ -316,7 +316,7 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgTextureUnreadable) + folder.File("abimee.bmp"));
 
   // A folder that cannot take the file, an unknown extension.
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
   std::ofstream(folder.File("fichier")) << "x";
   const std::string unwritable = folder.File("fichier") + "/scene.obj";
@@ -332,7 +332,7 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   EXPECT_EQ(ReadAll(folder.File("garde.stl")), "avant");
 
   // A name that is not UTF-8 (an old document's Windows-1252 bytes) is written as UTF-8.
-  TScene latin(nullptr, &prompt);
+  TScene latin;
   latin.AddObject(CreateCube(0xFFFFFFFF, 1), "Cub\xE9");
   ASSERT_TRUE(ExportModel(latin, folder.File("latin.glb"), {}, &prompt));
   EXPECT_NE(ReadAll(folder.File("latin.glb")).find("\"Cub\xC3\xA9\""), std::string::npos);

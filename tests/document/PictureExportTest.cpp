@@ -16,7 +16,7 @@ namespace {
 class PictureExportTest : public ::testing::Test {
  protected:
   PictureExportTest()
-      : Drawn(400, 300, nullptr, nullptr, &Prompt), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
+      : Drawn(400, 300, nullptr, nullptr), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
   void SetUp() override {
     Dir = std::filesystem::temp_directory_path() /
           ("ixoral-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));

@@ -61,7 +61,7 @@ TEST(PovFormat, NumbersVectorsAndMatrices) {
 }
 
 TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const std::string pov = Export(scene);
   EXPECT_NE(pov.find("camera {\r\nlocation < 0.000, 2.000, -2.000 >\r\nlook_at < 0.000, -1.000, 1.000 >\r\n}"),
             std::string::npos);
@@ -71,7 +71,7 @@ TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
 }
 
 TEST_F(PovTest, SolidBlocks) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   Add(scene, CreateCube(kOpaqueWhite, 0.5), "Cube1");
   const std::string pov = Export(scene);
   EXPECT_NE(pov.find("box { < -0.250, -0.250, -0.250 >,\r\n< 0.250, 0.250, 0.250 >\r\n"), std::string::npos);
@@ -85,17 +85,17 @@ TEST_F(PovTest, SolidBlocks) {
   odd->Composantes = {c};
   odd->ShapeType = stUser;
   odd->SetVisible(true);
-  TScene only(nullptr, &prompt);
+  TScene only;
   only.AddObject(std::move(odd), "Odd");
   EXPECT_EQ(Count(Export(only), "triangle {"), 13u);
   // Strips and fans: a pyramid's base (fan of 6) and side (fan of 6): 4 + 4 triangles.
-  TScene pyr(nullptr, &prompt);
+  TScene pyr;
   Add(pyr, CreateConeOrPyramid(4, kOpaqueWhite, 1, 0.5), "P");
   EXPECT_EQ(Count(Export(pyr), "triangle {"), 8u);
 }
 
 TEST_F(PovTest, CsgChildrenCarryTheirParent) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const int parent = Add(scene, CreateCube(kOpaqueWhite, 1), "Parent");
   const int a = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "A");
   const int b = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.2), "B");
@@ -117,7 +117,7 @@ TEST_F(PovTest, CsgChildrenCarryTheirParent) {
 
 TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
   // F <- G (subtraction) <- H (intersection), as a document may hold it.
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const int f = Add(scene, CreateCube(kOpaqueWhite, 1), "F");
   const int g = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "G");
   const int h = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.4), "H");
@@ -145,7 +145,7 @@ TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
 }
 
 TEST_F(PovTest, LightsThatAreOn) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   const int n = ++scene.LightCount;
   D3DLIGHT7 l;
@@ -163,7 +163,7 @@ TEST_F(PovTest, LightsThatAreOn) {
 }
 
 TEST_F(PovTest, AnExistingFileIsReplacedOnlyOnYes) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const auto path = (dir / "keep.pov").string();
   std::ofstream(path) << "mine";
   prompt.QueueAnswer(TAnswer::No);
@@ -177,7 +177,7 @@ TEST_F(PovTest, AnExistingFileIsReplacedOnlyOnYes) {
 
 TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   int n = 0;
   for (const auto& d : InsertDefaults) scene.AddObject(d.Create(), d.Prefix + std::to_string(++n));

@@ -103,7 +103,7 @@ class DocumentTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DocumentTest, TheFirstCubeRecord) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   Insert(scene, "cube", 1);
   scene.SelectObject(1);
@@ -135,12 +135,12 @@ TEST_F(DocumentTest, AnEmptySceneAndTheOlderHeader) {
 }
 
 TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene);
   const std::string first = WriteSceneText(scene);
   const std::string doc = (dir / "scene.ixr").string();
   ASSERT_TRUE(SaveDocument(scene, doc, false, &prompt)) << testing::PrintToString(prompt.Texts());
-  TScene loaded(nullptr, &prompt);
+  TScene loaded;
   ASSERT_TRUE(LoadDocument(loaded, doc, &prompt, (dir / "textures").string()));
   EXPECT_EQ(loaded.FileName, doc);
   ASSERT_EQ(loaded.ObjectCount(), scene.ObjectCount());
@@ -170,7 +170,7 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
 }
 
 TEST_F(DocumentTest, LightsComeBackUnderTheirDeviceNumber) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   scene.RenameObject(0, "Soleil");
   const std::string text = WriteSceneText(scene);
@@ -201,7 +201,7 @@ TEST_F(DocumentTest, ReadsPointDecimalsAndLowerCaseColours) {
 }
 
 TEST_F(DocumentTest, PastingTwiceMakesTheNameUnique) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   Insert(scene, "cube", 1);
   scene.SelectObject(0);
   TMemoryClipboard clip;
@@ -295,7 +295,7 @@ TEST_F(DocumentTest, AFailingRecordStopsTheReadButKeepsWhatCameBefore) {
 }
 
 TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   Insert(scene, "cube", 1);
   const std::string doc = (dir / "keep.ixr").string();
@@ -334,14 +334,14 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
     fs::create_directories(dir / std::to_string(k));
     const auto image = dir / std::to_string(k) / "bois.bmp";
     WriteImage(image, images[k]);
-    TScene scene(nullptr, &prompt);
+    TScene scene;
     Insert(scene, "cube", 1);
     scene.SolidAt(0)->Texturer = true;
     scene.SolidAt(0)->TextureFile = image.string();
     docs[k] = (dir / std::to_string(k) / "scene.ixr").string();
     ASSERT_TRUE(SaveDocument(scene, docs[k], false, &prompt));
   }
-  TScene a(nullptr, &prompt), b(nullptr, &prompt);
+  TScene a, b;
   ASSERT_TRUE(LoadDocument(a, docs[0], &prompt, (dir / "t").string()));
   ASSERT_TRUE(LoadDocument(b, docs[1], &prompt, (dir / "t").string()));
   EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), ReadAll(dir / "0" / "bois.bmp"));
@@ -351,7 +351,7 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
 TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   const std::string junk = (dir / "junk.ixr").string();
   std::ofstream(junk) << "not an archive at all, not at all";
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   EXPECT_FALSE(LoadDocument(scene, junk, &prompt, (dir / "t").string()));
   EXPECT_EQ(prompt.Texts().back(), kArcCorrupt);
   // An archive whose text is not a scene.
