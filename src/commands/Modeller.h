@@ -251,6 +251,10 @@ class TModeller {
 
  private:
   bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);
+  // Whether the file at `path` may be written: no file there, or the user agrees to replace it.
+  bool MayReplace(const std::string& path);
+  // Copies the current object, telling the user when there is none.
+  bool CopyAndTell();
   void FilesChanged();
   void Recorded(const char* name, TSceneSnapshot before);
   void ClearHistory();

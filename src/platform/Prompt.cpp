@@ -52,6 +52,17 @@ void ShowFailure(IPrompt& prompt, const TError& error) {
   if (!error.Message.empty()) prompt.Error(error.Message);
 }
 
+bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices) {
+  for (const std::string& notice : result.Notices()) {
+    if (notices == TNoticeKind::Error)
+      prompt.Error(notice);
+    else
+      prompt.Information(notice);
+  }
+  if (!result) ShowFailure(prompt, result.Error());
+  return result.Ok();
+}
+
 std::function<void(const TError&)> FailuresShownBy(IPrompt& prompt) {
   return [&prompt](const TError& error) { ShowFailure(prompt, error); };
 }

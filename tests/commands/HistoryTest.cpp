@@ -34,7 +34,7 @@ class HistoryTest : public ::testing::Test {
     const std::string folder = Folder.File(std::to_string(++Saves));
     fs::create_directories(folder);
     const std::string path = folder + "/scene.ixr";
-    EXPECT_TRUE(SaveDocument(Scene, path, true, &Prompt));
+    EXPECT_TRUE(SaveDocument(Scene, path, true));
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
@@ -199,7 +199,7 @@ TEST_F(HistoryTest, NewAndOpenClearTheHistoryAndANewChangeClearsRedo) {
 
   Insert(TInsertCommand::Cube);
   const std::string path = Folder.File("doc.ixr");
-  ASSERT_TRUE(SaveDocument(Scene, path, true, &Prompt));
+  ASSERT_TRUE(SaveDocument(Scene, path, true));
   Prompt.QueueAnswer(TAnswer::No);
   ASSERT_TRUE(Modeller.OpenPath(path));
   EXPECT_FALSE(Modeller.CanUndo());

@@ -46,7 +46,7 @@ class ModellerTest : public ::testing::Test {
     TModeller m(s, quiet, clip, nullptr, nullptr);
     for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
     const std::string path = Folder.File(name);
-    EXPECT_TRUE(SaveDocument(s, path, true, &quiet));
+    EXPECT_TRUE(SaveDocument(s, path, true));
     return path;
   }
 
@@ -356,7 +356,7 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Modeller.Insert(TInsertCommand::Tore);
   ASSERT_TRUE(Modeller.Save());
   TScene reread;
-  ASSERT_TRUE(LoadDocument(reread, three, &Prompt));
+  ASSERT_TRUE(LoadDocument(reread, three));
   EXPECT_EQ(reread.ObjectCount(), 5);
   Scene.FileName.clear();
   Prompt.QueueAnswer(TAnswer::Yes);

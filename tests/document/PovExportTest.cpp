@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "document/SceneDocument.h"
 #include "scene/Curves.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
@@ -37,13 +38,12 @@ class PovTest : public ::testing::Test {
   std::string Export(TScene& scene, int view = 3) {
     const auto path = dir / "scene.pov";
     fs::remove(path);
-    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), &prompt));
+    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), false));
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
   int Add(TScene& s, std::unique_ptr<TSolidObject> o, const char* name) { return s.AddObject(std::move(o), name); }
   fs::path dir;
-  TScriptedPrompt prompt;
 };
 
 }  // namespace
@@ -162,17 +162,19 @@ TEST_F(PovTest, LightsThatAreOn) {
   EXPECT_EQ(Count(Export(scene), "light_source {"), 1u);
 }
 
-TEST_F(PovTest, AnExistingFileIsReplacedOnlyOnYes) {
+TEST_F(PovTest, AnExistingFileIsReplacedOnlyWhenAllowed) {
   TScene scene;
   const auto path = (dir / "keep.pov").string();
   std::ofstream(path) << "mine";
-  prompt.QueueAnswer(TAnswer::No);
-  EXPECT_FALSE(ExportPovScene(scene, 3, path, &prompt));
-  EXPECT_EQ(prompt.Texts().back(), "Voulez vous ecraser : " + path);
-  std::ifstream in(path);
+  const TResult refused = ExportPovScene(scene, 3, path, false);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Message(), kMsgFileAccess + path);
   std::string s;
-  in >> s;
+  std::ifstream(path) >> s;
   EXPECT_EQ(s, "mine");
+  ASSERT_TRUE(ExportPovScene(scene, 3, path, true));
+  std::ifstream(path) >> s;
+  EXPECT_EQ(s, "#version");
 }
 
 TEST_F(PovTest, PovRayRendersWhatWeWrite) {
