@@ -338,8 +338,9 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Prompt.ClearShown();
   EXPECT_FALSE(Modeller.OpenPath(broken));
   EXPECT_EQ(Scene.ObjectCount(), 4);
-  ASSERT_FALSE(Prompt.Shown().empty());
-  EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel);
+  ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message, once";
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
+  EXPECT_EQ(Prompt.Shown()[0].Text, kArcCorrupt);
   EXPECT_FALSE(Modeller.OpenPath(Folder.Path().string()));  // a folder
   EXPECT_EQ(Scene.ObjectCount(), 4);
 
@@ -377,14 +378,61 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Modeller.OnProgress = nullptr;
   Scene.FileName.clear();
 
-  // Save as, into a folder that does not exist: its message, nothing else changes.
+  // Save as, into a folder that does not exist: its message once, nothing else changes.
   Files.Save.push_back({Folder.File("missing/x.ixr"), TSaveType::Document});
+  Prompt.ClearShown();
   EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgFileAccess + Folder.File("missing/x.ixr")});
   EXPECT_TRUE(Scene.FileName.empty());
   // Save as a POV-Ray scene.
   Files.Save.push_back({Folder.File("x.pov"), TSaveType::PovRay});
   EXPECT_TRUE(Modeller.SaveAs());
   EXPECT_TRUE(fs::exists(Folder.File("x.pov")));
+}
+
+TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
+  using TShown = TScriptedPrompt::TShown;
+  Modeller.Insert(TInsertCommand::Cube);
+  const std::string doc = Folder.File("mine.ixr"), pov = Folder.File("mine.pov"), stl = Folder.File("mine.stl");
+  for (const std::string& path : {doc, pov, stl}) std::ofstream(path) << "mine";
+  const auto untouched = [](const std::string& path) { return fs::file_size(path) == 4; };
+
+  // A document: "No" keeps the file and tells that it could not be written; "Yes" replaces it.
+  Files.Save.push_back({doc, TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.SaveAs());
+  ASSERT_EQ(Prompt.Shown().size(), 2u);
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TShown::YesNo);
+  EXPECT_EQ(Prompt.Shown()[0].Text, kMsgOverwrite + doc);
+  EXPECT_EQ(Prompt.Shown()[1].Kind, TShown::Error);
+  EXPECT_EQ(Prompt.Shown()[1].Text, kMsgFileAccess + doc);
+  EXPECT_TRUE(untouched(doc));
+  EXPECT_TRUE(Scene.FileName.empty());
+  Files.Save.push_back({doc, TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_EQ(Scene.FileName, doc);
+  // Its own file again: no question.
+  Prompt.ClearShown();
+  EXPECT_TRUE(Modeller.Save());
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  // A POV-Ray scene and a model: "No" keeps the file without another word.
+  Files.Save.push_back({pov, TSaveType::PovRay});
+  Files.Export.push_back(stl);
+  Prompt.QueueAnswer(TAnswer::No);
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_FALSE(Modeller.ExportModelFile(false));
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + pov, kMsgOverwrite + stl}));
+  EXPECT_TRUE(untouched(pov) && untouched(stl));
+  Files.Save.push_back({pov, TSaveType::PovRay});
+  Files.Export.push_back(stl);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_TRUE(Modeller.ExportModelFile(false));
+  EXPECT_FALSE(untouched(pov) || untouched(stl));
 }
 
 TEST_F(ModellerTest, OpeningTheThirdRecentFileMovesItFirst) {
@@ -435,8 +483,8 @@ TEST_F(ModellerTest, ACorruptDocumentLeavesTheSceneItsHistoryAndItsFileNameAsThe
     SCOPED_TRACE(path);
     Prompt.ClearShown();
     EXPECT_FALSE(Modeller.OpenPath(path));
-    ASSERT_FALSE(Prompt.Shown().empty());
-    EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel) << "no save question";
+    ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message alone, no save question";
+    EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
     EXPECT_EQ(WriteSceneText(Scene), text);
     EXPECT_EQ(Scene.FileName, three);
     EXPECT_EQ(Scene.IdAt(Scene.ObjectCount() - 1), sphere);
