@@ -391,7 +391,6 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
 }
 
 TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
-  using TShown = TScriptedPrompt::TShown;
   Modeller.Insert(TInsertCommand::Cube);
   const std::string doc = Folder.File("mine.ixr"), pov = Folder.File("mine.pov"), stl = Folder.File("mine.stl");
   for (const std::string& path : {doc, pov, stl}) std::ofstream(path) << "mine";
@@ -401,11 +400,8 @@ TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
   Files.Save.push_back({doc, TSaveType::Document});
   Prompt.QueueAnswer(TAnswer::No);
   EXPECT_FALSE(Modeller.SaveAs());
-  ASSERT_EQ(Prompt.Shown().size(), 2u);
-  EXPECT_EQ(Prompt.Shown()[0].Kind, TShown::YesNo);
-  EXPECT_EQ(Prompt.Shown()[0].Text, kMsgOverwrite + doc);
-  EXPECT_EQ(Prompt.Shown()[1].Kind, TShown::Error);
-  EXPECT_EQ(Prompt.Shown()[1].Text, kMsgFileAccess + doc);
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + doc, kMsgFileAccess + doc}));
+  EXPECT_EQ(Prompt.Shown().back().Kind, TScriptedPrompt::TShown::Error);
   EXPECT_TRUE(untouched(doc));
   EXPECT_TRUE(Scene.FileName.empty());
   Files.Save.push_back({doc, TSaveType::Document});

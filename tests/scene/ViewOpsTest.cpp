@@ -30,12 +30,6 @@ int Picked(TScene& scene, int view, double h, double v) {
   return PickObject(scene, scene.Views[size_t(view)], h, v).ValueOr(-2);
 }
 
-TVertexHit VertexAt(TScene& scene, int index, double h, double v) {
-  const TExpected<TVertexHit> hit = PickVertex(scene, scene.Views[0], index, h, v);
-  EXPECT_TRUE(hit);
-  return hit.ValueOr({});
-}
-
 int AddCubeAt(TScene& scene, const Vec3d& p) {
   const int i = scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
   scene.ObjectAt(i)->SetPosition(p);
@@ -203,14 +197,14 @@ TEST_F(ViewOpsTest, PickVertexGivesTheNearestCornerOfTheHitTriangle) {
   // Near the top-right front corner of the cube (0.25, 0.25, -0.25), seen from "Face".
   const double nx = 0.24 / 0.875;  // the ray from z = -2 through z = 0 reaches x = 0.24 at z = -0.25
   const double h = (nx + 1) / 2;
-  const TVertexHit hit = VertexAt(scene, c, h, 1 - h);
+  const TVertexHit hit = PickVertex(scene, scene.Views[0], c, h, 1 - h).ValueOr({});
   ASSERT_TRUE(hit.Found());
   EXPECT_EQ(hit.Position, (Vec3d{0.25, 0.25, -0.25}));
   const D3DVERTEX& v = scene.SolidAt(c)->Composantes[size_t(hit.Composante)].Vertices[size_t(hit.Vertex)];
   EXPECT_EQ(v.x, 0.25f);
   EXPECT_EQ(v.z, -0.25f);
-  EXPECT_FALSE(VertexAt(scene, c, 0.01, 0.01).Found());
-  EXPECT_FALSE(VertexAt(scene, 7, 0.5, 0.5).Found());
+  EXPECT_FALSE(PickVertex(scene, scene.Views[0], c, 0.01, 0.01).ValueOr({}).Found());
+  EXPECT_FALSE(PickVertex(scene, scene.Views[0], 7, 0.5, 0.5).ValueOr({}).Found());
 }
 
 TEST_F(ViewOpsTest, FlyThroughCameraPhases) {
