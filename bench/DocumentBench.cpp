@@ -34,7 +34,7 @@ static void BM_SaveDocument(benchmark::State& state) {
   TScene scene;
   Fill(scene, static_cast<int>(state.range(0)));
   const std::string path = TempPath("_save.ixr");
-  for (auto _ : state) SaveDocument(scene, path, true, nullptr);
+  for (auto _ : state) benchmark::DoNotOptimize(SaveDocument(scene, path, true).Ok());
   fs::remove(path);
 }
 BENCHMARK(BM_SaveDocument)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
@@ -44,12 +44,12 @@ static void BM_LoadDocument(benchmark::State& state) {
   {
     TScene scene;
     Fill(scene, static_cast<int>(state.range(0)));
-    SaveDocument(scene, path, true, nullptr);
+    (void)SaveDocument(scene, path, true);
   }
   for (auto _ : state) {
     TScene scene;
     scene.NewScene(false);
-    LoadDocument(scene, path, nullptr, TempPath("_textures"));
+    (void)LoadDocument(scene, path, TempPath("_textures"));
     benchmark::DoNotOptimize(scene.ObjectCount());
   }
   fs::remove(path);
@@ -70,7 +70,7 @@ static void BM_SaveTextured(benchmark::State& state) {
     s->TextureFile = file;
   }
   const std::string path = TempPath("_tex.ixr");
-  for (auto _ : state) SaveDocument(scene, path, true, nullptr);
+  for (auto _ : state) benchmark::DoNotOptimize(SaveDocument(scene, path, true).Ok());
   fs::remove(path);
   fs::remove_all(folder);
 }
@@ -99,8 +99,8 @@ static void BM_ExportModel(benchmark::State& state) {
   static const char* const names[] = {"_export.glb", "_export.obj", "_export.stl"};
   const std::string path = TempPath(names[state.range(0)]);
   TModelExportOptions options;
-  options.AskBeforeOverwrite = false;
-  for (auto _ : state) benchmark::DoNotOptimize(ExportModel(scene, path, options, nullptr));
+  options.Overwrite = true;
+  for (auto _ : state) benchmark::DoNotOptimize(ExportModel(scene, path, options).Ok());
   fs::remove(path);
   fs::remove(fs::path(path).replace_extension(".mtl"));
 }

@@ -26,7 +26,7 @@ BENCHMARK(BM_TextEditorLongestText)->DenseRange(1, 3)->Unit(benchmark::kMillisec
 // What a click on "Appliquer" costs with the text "Ixoral" at "Haute" (precision 3), filled: the
 // build, then the preview drawn again (the editor's preview size).
 void BM_TextEditorIxoralHighWithRedraw(benchmark::State& state) {
-  TDisplayScene drawn(400, 300, nullptr, nullptr, nullptr);
+  TDisplayScene drawn(400, 300, nullptr, nullptr);
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) std::abort();
   drawn.Scene.CreateDefaultLight();

@@ -20,7 +20,7 @@ namespace {
 struct TBigScene {
   TScriptedPrompt Prompt;
   TMemoryClipboard Clipboard;
-  TScene Scene{nullptr, &Prompt};
+  TScene Scene;
   TModeller Modeller{Scene, Prompt, Clipboard, nullptr, nullptr};
   explicit TBigScene(int n) {
     Scene.NewScene(true);

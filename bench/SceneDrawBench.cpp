@@ -18,7 +18,7 @@ namespace {
 constexpr int kW = 1444, kH = 908;
 
 struct TReferenceScene {
-  TDisplayScene Drawn{kW, kH, nullptr, nullptr, nullptr};
+  TDisplayScene Drawn{kW, kH, nullptr, nullptr};
   TScene& Scene = Drawn.Scene;
   TSceneRenderer& Renderer = Drawn.Renderer;
   explicit TReferenceScene(int copies) {

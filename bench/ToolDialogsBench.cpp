@@ -13,7 +13,7 @@ namespace {
 struct TMainScene {
   TScriptedPrompt Prompt;
   TMemoryClipboard Clipboard;
-  TScene Scene{nullptr, &Prompt};
+  TScene Scene;
   TModeller Modeller{Scene, Prompt, Clipboard, nullptr, nullptr};
   int Index;
   explicit TMainScene(TInsertCommand kind) {
@@ -29,7 +29,7 @@ struct TMainScene {
 static void BM_EnvelopeDragStep(benchmark::State& state) {
   TMainScene main(TInsertCommand::Cube);
   const int w = 217, h = 233;
-  TDisplayScene drawn(w, h, nullptr, nullptr, &main.Prompt);
+  TDisplayScene drawn(w, h, nullptr, nullptr);
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) std::abort();
   drawn.Renderer.AutoRedraw = false;
@@ -62,7 +62,7 @@ BENCHMARK(BM_EnvelopeDragStep)->Unit(benchmark::kMillisecond);
 // the noise of a new seed.
 static void BM_NoiseApplySphere(benchmark::State& state) {
   TMainScene main(TInsertCommand::Sphere);
-  TScene preview(nullptr, &main.Prompt);
+  TScene preview;
   TScene::CopyAllObjects(preview, main.Scene);
   TNoiseChoice choice;
   std::string message;

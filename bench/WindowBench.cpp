@@ -22,7 +22,7 @@ namespace {
 
 TSettingsStore& Store() {
   static TScriptedPrompt prompt;
-  static TSettingsStore store("/dev/null/ixoral-bench-settings.ini", &prompt);  // never written
+  static TSettingsStore store("/dev/null/ixoral-bench-settings.ini", FailuresShownBy(prompt));  // never written
   return store;
 }
 

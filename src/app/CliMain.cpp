@@ -54,6 +54,11 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// A library's result told on standard error: its notes, then its failure's message; 0 or 1.
+int Finish(IPrompt& prompt, const TResult& result, TNoticeKind notices = TNoticeKind::Information) {
+  return ShowResult(prompt, result, notices) ? 0 : 1;
+}
+
 int Usage() {
   std::fputs(kUsage, stderr);
   return 1;
@@ -114,11 +119,11 @@ std::string Pos(const Vec3d& v) {
 }
 
 // Commands that only read the scene (listing it, exporting it for POV-Ray) leave its texture
-// images in the archive; drawing and saving it need them.
+// images in the archive; drawing and saving it need them. The reader's messages are told.
 bool Load(TScene& scene, const std::string& path, IPrompt& prompt,
           TTextureUse textures = TTextureUse::Extract) {
   scene.NewScene(false);
-  return LoadDocument(scene, path, &prompt, {}, textures);
+  return ShowResult(prompt, LoadDocument(scene, path, {}, textures), TNoticeKind::Error);
 }
 
 // Places the scene's last object at "X,Y,Z" (numbers with a decimal point).
@@ -142,7 +147,7 @@ bool PlaceLast(TScene& scene, const std::string& text) {
 int CmdNew(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TMemoryClipboard clipboard;
   TModeller modeller(scene, prompt, clipboard, nullptr, nullptr);
@@ -156,13 +161,13 @@ int CmdNew(const TArgs& a) {
   }
   if (!a.Places.empty() && !a.Places.back().empty() && !PlaceLast(scene, a.Places.back()))
     return Fail("Position illisible : " + a.Places.back());
-  return SaveDocument(scene, a.Positional[0], a.Force, &prompt) ? 0 : 1;
+  return Finish(prompt, SaveDocument(scene, a.Positional[0], a.Force));
 }
 
 int CmdInfo(const TArgs& a) {
   if (a.Positional.size() != 1) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const T3dObject* o = scene.ObjectAt(i);
@@ -177,19 +182,17 @@ int CmdInfo(const TArgs& a) {
 int CmdResave(const TArgs& a) {
   if (a.Positional.size() != 2) return Usage();
   TStderrPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt)) return 1;
-  return SaveDocument(scene, a.Positional[1], a.Force, &prompt) ? 0 : 1;
+  return Finish(prompt, SaveDocument(scene, a.Positional[1], a.Force));
 }
 
 int CmdExportPov(const TArgs& a) {
   if (a.Positional.size() != 2) return Usage();
-  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
-  TScene scene(nullptr, &prompt);
+  TStderrPrompt prompt;
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
-  if (!ExportPovScene(scene, a.View, a.Positional[1], &prompt))
-    return Fail(kMsgFileAccess + a.Positional[1]);
-  return 0;
+  return Finish(prompt, ExportPovScene(scene, a.View, a.Positional[1], a.Force), TNoticeKind::Error);
 }
 
 // export DOCUMENT OUTPUT [--selection NAME...]: the names after the output are the objects.
@@ -199,18 +202,18 @@ int CmdExport(const TArgs& a) {
     return Usage();
   std::error_code ec;
   if (fs::exists(a.Positional[1], ec) && !a.Force) return Fail(kMsgOverwrite + a.Positional[1]);
-  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
-  TScene scene(nullptr, &prompt);
+  TStderrPrompt prompt;
+  TScene scene;
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   TModelExportOptions options;
-  options.AskBeforeOverwrite = false;
+  options.Overwrite = true;  // an existing output was refused above without --force
   options.SelectionOnly = a.Selection;
   for (size_t k = 2; k < a.Positional.size(); ++k) {
     const int i = scene.IndexOfName(a.Positional[k]);
     if (i < 0) return Fail("Objet inconnu : " + a.Positional[k]);
     options.Objects.push_back(i);
   }
-  return ExportModel(scene, a.Positional[1], options, &prompt) ? 0 : 1;
+  return Finish(prompt, ExportModel(scene, a.Positional[1], options));
 }
 
 // The picture format of an output name by its extension: 2 bitmap, 3 JPEG, 0 unknown.
@@ -239,9 +242,9 @@ int CmdRender(const TArgs& a) {
   }
   if (resolution < 0) resolution = kDefaultResolution;
   const TResolution size = ExportResolutions[size_t(resolution)];
-  TStderrPrompt prompt(a.Force ? TAnswer::Yes : TAnswer::No);
+  TStderrPrompt prompt;
   // A scene of the picture's size: its own surface is what --view and --four-views draw.
-  TDisplayScene drawn(size.Width, size.Height, nullptr, nullptr, &prompt);
+  TDisplayScene drawn(size.Width, size.Height, nullptr, nullptr);
   TScene& scene = drawn.Scene;
   TSceneRenderer& renderer = drawn.Renderer;
   scene.FourViews = a.FourViews;
@@ -259,7 +262,8 @@ int CmdRender(const TArgs& a) {
   } else {
     std::error_code ec;
     if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
-    if (!ExportPicture(renderer, a.View, output, a.ViewGiven, resolution, format, &prompt, nullptr))
+    // An existing output was refused above without --force.
+    if (Finish(prompt, ExportPicture(renderer, a.View, output, a.ViewGiven, resolution, format, true, nullptr)) != 0)
       return 1;
   }
   std::printf("%s\t%dx%d\n", output.c_str(), size.Width, size.Height);

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   TScriptedPrompt prompt;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TMemoryClipboard clipboard;
   TModeller modeller(scene, prompt, clipboard, nullptr, nullptr);
@@ -89,5 +89,5 @@ int main(int argc, char** argv) {
     sun->AimVector = sun->VectDir;
   }
   scene.ClearSelection();
-  return SaveDocument(scene, argv[1], true, &prompt) ? 0 : 1;
+  return SaveDocument(scene, argv[1], true).Ok() ? 0 : 1;
 }

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   TQtPrompt prompt;
   // A screenshot runs with nobody to answer a message box: messages go to standard error.
   TStderrPrompt unattended;
-  TSettingsStore settings(TSettingsStore::DefaultPath(), &prompt);
+  TSettingsStore settings(TSettingsStore::DefaultPath(), FailuresShownBy(prompt));
   TfrmMain window(settings, screenshot.isEmpty() ? nullptr : &unattended);
   prompt.SetParent(&window);
   window.Start(document, screenshot.isEmpty());

@@ -28,7 +28,7 @@ bool BoxInFront(const TSolidObject& solid, const Vec3d& camera, const Vec3d& d) 
 }
 
 bool TAboutFlight::LoadScene(const std::string& path, IPrompt& prompt) {
-  const bool loaded = !path.empty() && LoadDocument(FScene, path, &prompt);
+  const bool loaded = !path.empty() && ShowResult(prompt, LoadDocument(FScene, path), TNoticeKind::Error);
   FScene.ClearSelection();
   FElapsed = 0;
   Apply();

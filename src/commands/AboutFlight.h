@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Prompt.h"
 #include "scene/Scene.h"
 
 namespace ixoral {

@@ -3,16 +3,16 @@
 
 namespace ixoral {
 
-bool TDocumentSession::Open(const std::string& path, IPrompt& prompt, const std::function<bool()>& mayReplace,
-                            const TDocumentProgress& progress) {
+TResult TDocumentSession::Open(const std::string& path, const std::function<bool()>& mayReplace,
+                               const TDocumentProgress& progress) {
   // Read once, on the side: the user's scene is neither questioned nor cleared for a document
   // that turns out unreadable. Views the document does not carry stay as the user has them.
   TScene loaded;
   loaded.Views = FScene.Views;
-  if (!LoadDocument(loaded, path, &prompt, {}, TTextureUse::Extract, {}, progress)) return false;
-  if (mayReplace && !mayReplace()) return false;
+  if (TResult read = LoadDocument(loaded, path, {}, TTextureUse::Extract, {}, progress); !read) return read;
+  if (mayReplace && !mayReplace()) return TError();
   FScene.AdoptContentFrom(loaded);
-  return true;
+  return {};
 }
 
 void TDocumentSession::AttachRecovery(std::unique_ptr<TRecovery> recovery) {

@@ -52,10 +52,11 @@ class TDocumentSession {
 
   // Reads the document at `path` into a scene of its own. Only a document read whole replaces
   // what the scene holds, and only once `mayReplace` agrees (the save question); until then the
-  // scene, its history and its file name are untouched. The reader's message is shown through
-  // `prompt` when the document is refused. Answers whether the scene now holds the document.
-  bool Open(const std::string& path, IPrompt& prompt, const std::function<bool()>& mayReplace,
-            const TDocumentProgress& progress = {});
+  // scene, its history and its file name are untouched. Succeeds when the scene now holds the
+  // document; fails with the reader's message for a document refused, and with nothing to tell
+  // when `mayReplace` said no.
+  TResult Open(const std::string& path, const std::function<bool()>& mayReplace,
+               const TDocumentProgress& progress = {});
 
   // --- this run's recovery copy ---
   // The session writes this run's copy from now on (null: none, the folder being unusable).

@@ -76,11 +76,9 @@ TModeller::TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSet
       FFiles(files),
       FRenderer(renderer),
       FInteraction(interaction),
-      FSession(scene) {
-  FScene.SaveRequest = [this] { return SaveBeforeClear(); };
-}
+      FSession(scene) {}
 
-TModeller::~TModeller() { FScene.SaveRequest = nullptr; }
+TModeller::~TModeller() = default;
 
 int TModeller::ActiveView() const { return FInteraction ? FInteraction->ActiveView() : 0; }
 
@@ -125,7 +123,7 @@ bool TModeller::Cut(int object) {
       FPrompt.Information(kMsgCutLinked);
       return false;
     }
-    if (!CopyToClipboard(FScene, FClipboard, &FPrompt)) return false;
+    if (!CopyAndTell()) return false;
     FScene.DeleteObject(object);
     FScene.ClearSelection();
     FScene.RedrawViews();
@@ -139,14 +137,23 @@ bool TModeller::Copy(int object) {
     FPrompt.Information(kMsgCopyLinked);
     return false;
   }
-  return CopyToClipboard(FScene, FClipboard, &FPrompt);
+  return CopyAndTell();
+}
+
+bool TModeller::CopyAndTell() {
+  const TResult copied = CopyToClipboard(FScene, FClipboard);
+  if (!copied) FPrompt.Information(copied.Error().Message);  // no selection: an information
+  return copied.Ok();
 }
 
 int TModeller::Paste() {
   return Step(step::Coller, [&] {
-    const std::string name = PasteFromClipboard(FScene, FClipboard, &FPrompt);
-    if (name.empty()) return -1;
-    const int index = FScene.IndexOfName(name);
+    const TExpected<std::string> name = PasteFromClipboard(FScene, FClipboard);
+    if (!name) {
+      ShowFailure(FPrompt, name.Error());
+      return -1;
+    }
+    const int index = FScene.IndexOfName(*name);
     FScene.LinkParent(index, -1);
     SelectFromBrowser(index);
     return index;
@@ -398,7 +405,8 @@ void TModeller::FilesChanged() {
 }
 
 bool TModeller::New() {
-  if (!FScene.NewScene(true)) return false;
+  if (!ConfirmClose()) return false;
+  FScene.NewScene(true);
   FScene.FileName.clear();
   FCounters.fill(0);
   ClearHistory();
@@ -421,7 +429,8 @@ bool TModeller::OpenPath(const std::string& path) {
   }
   // Read once into a scene of its own: a document that cannot be read is reported and the
   // user's scene is neither questioned nor cleared; the save question comes before it is replaced.
-  if (!FSession.Open(path, FPrompt, [this] { return ConfirmClose(); }, OnProgress)) return false;
+  if (!ShowResult(FPrompt, FSession.Open(path, [this] { return ConfirmClose(); }, OnProgress), TNoticeKind::Error))
+    return false;
   ClearHistory();
   FScene.RedrawViews();
   if (FSettings) AddRecent(*FSettings, path);
@@ -437,9 +446,9 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
     TRecovery::Remove(document);
     return false;
   }
-  TScriptedPrompt quiet;
+  // The reader's own message is not shown: an unreadable copy has a message of its own.
   bool read = false;
-  if (!FSession.Open(document, quiet, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
+  if (!FSession.Open(document, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
     if (!read) FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
     return false;
   }
@@ -484,13 +493,26 @@ bool TModeller::ExportModelFile(bool selectionOnly) {
   TModelExportOptions options;
   options.SelectionOnly = selectionOnly;
   if (selectionOnly) options.Objects = SelectedObjectsForExport(FScene);
-  return ExportModel(FScene, *path, options, &FPrompt);
+  // A name of no known format is refused before any question.
+  if (ModelFormatOf(*path) && !MayReplace(*path)) return false;
+  options.Overwrite = true;
+  return ShowResult(FPrompt, ExportModel(FScene, *path, options), TNoticeKind::Information);
+}
+
+bool TModeller::MayReplace(const std::string& path) {
+  std::error_code ec;
+  return !fs::exists(path, ec) || FPrompt.YesNo(kMsgOverwrite + path);
 }
 
 bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite) {
   switch (file.Type) {
-    case TSaveType::PovRay:
-      return ExportPovScene(FScene, ActiveView(), file.Path, &FPrompt);
+    case TSaveType::PovRay: {
+      if (!MayReplace(file.Path)) return false;
+      // The font notes are shown; a scene file that cannot be written goes untold, as it always has.
+      const TResult exported = ExportPovScene(FScene, ActiveView(), file.Path, true);
+      for (const std::string& notice : exported.Notices()) FPrompt.Error(notice);
+      return exported.Ok();
+    }
     case TSaveType::Bitmap:
     case TSaveType::Jpeg: {
       if (!FFiles) return false;
@@ -500,13 +522,19 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
         FPrompt.Error(kMsgFileAccess + file.Path);
         return false;
       }
-      return ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize,
-                           choice->Resolution, file.Type == TSaveType::Bitmap ? 2 : 3, &FPrompt,
-                           FSettings);
+      // A resolution that does not exist is told before any question about the file.
+      const bool sizeKnown =
+          choice->KeepCurrentSize || (choice->Resolution >= 0 && choice->Resolution < int(ExportResolutions.size()));
+      if (sizeKnown && !MayReplace(file.Path)) return false;
+      return ShowResult(FPrompt, ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize,
+                                               choice->Resolution, file.Type == TSaveType::Bitmap ? 2 : 3, true,
+                                               FSettings));
     }
     case TSaveType::Document:
     default:
-      if (!SaveDocument(FScene, file.Path, !askBeforeOverwrite, &FPrompt, OnProgress)) return false;
+      // Declining to replace the file is told as a failure to write it.
+      if (!ShowResult(FPrompt, SaveDocument(FScene, file.Path, !askBeforeOverwrite || MayReplace(file.Path), OnProgress)))
+        return false;
       MarkSaved();
       if (FSettings) AddRecent(*FSettings, file.Path);
       FilesChanged();

@@ -38,6 +38,7 @@ inline constexpr const char* kMsgAssociateTwo = "Sélectionnez au moins deux obj
 inline constexpr const char* kMsgInitFailed =
     "Erreur lors de l'initialisation :\nModifiez les paramètres d'affichage dans la boite options";
 inline constexpr const char* kMsgNoDocument = "Le fichier n'existe pas : ";
+inline constexpr const char* kMsgSaveChanges = "Voulez-vous enregister les modifications dans la scene ?";
 inline constexpr const char* kFilterOpen = "Ixoral (*.ixr)|*.ixr|Tous (*.*)|*.*";
 inline constexpr const char* kFilterSave =
     "Ixoral (*.ixr)|*.ixr|Fichiers Pov (*.pov)|*.pov|Image Bitmap (*.bmp)|*.bmp|Image Jpeg (*.jpg)|*.jpg";
@@ -179,13 +180,14 @@ class TModeller {
   bool OpenRecent(int position);  // 1 ... 5
   bool Save();
   bool SaveAs();
-  // The scene's SaveRequest: saves (asking for a file when the scene has none); answers whether
-  // the scene was saved.
+  // Asked to save before the scene is cleared or replaced: saves (asking for a file when the
+  // scene has none); answers whether the scene was saved.
   bool SaveBeforeClear();
   // "Exporter": the visible solids and lights, or with `selectionOnly` the selected objects, to
   // the file chosen, in the format its extension names (glTF binary, OBJ, STL).
   bool ExportModelFile(bool selectionOnly);
-  // Asked before the window closes; false keeps it open.
+  // The save question, asked before the window closes, "Nouveau" clears the scene or a document
+  // replaces it (only once the scene holds more than its light); false keeps the scene.
   bool ConfirmClose();
   std::array<std::string, 5> RecentFiles();
 
@@ -249,6 +251,10 @@ class TModeller {
 
  private:
   bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);
+  // Whether the file at `path` may be written: no file there, or the user agrees to replace it.
+  bool MayReplace(const std::string& path);
+  // Copies the current object, telling the user when there is none.
+  bool CopyAndTell();
   void FilesChanged();
   void Recorded(const char* name, TSceneSnapshot before);
   void ClearHistory();

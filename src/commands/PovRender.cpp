@@ -127,7 +127,11 @@ bool TPovRenderJob::Start(TScene& scene, int view, const TPovRenderOptions& opti
     Fail(kMsgRenderFolder);
     return false;
   }
-  if (!ExportPovScene(scene, view, FFolder.Path() + "/" + kPovSceneFile, prompt)) {
+  // The font notes are shown; a failure is told by the job's own message.
+  const TResult exported = ExportPovScene(scene, view, FFolder.Path() + "/" + kPovSceneFile, false);
+  if (prompt)
+    for (const std::string& notice : exported.Notices()) prompt->Error(notice);
+  if (!exported) {
     Fail(kMsgRenderExport);
     return false;
   }

@@ -124,7 +124,7 @@ bool TRecovery::Write(TScene& scene, bool wait) {
   // the worker, which owns what it writes.
   auto contents = std::make_shared<TDocumentContents>(PrepareDocument(scene, FDocument));
   const std::string path = FDocument;
-  FWriter = std::async(std::launch::async, [contents, path] { return WriteDocumentContents(*contents, path, nullptr); });
+  FWriter = std::async(std::launch::async, [contents, path] { return WriteDocumentContents(*contents, path).Ok(); });
   if (!wait) return true;
   return LastWriteOk();
 }

@@ -266,7 +266,10 @@ TSolidObject* TEnvelopeEditor::Solid() const { return FPreview.SolidAt(FIndex); 
 
 bool TEnvelopeEditor::PickAt(int x, int y, int width, int height, Vec3d& position, TVertexRef& ref) {
   if (width < 2 || height < 2) return false;
-  const TVertexHit hit = PickVertex(FPreview, FPreview.Views[0], FIndex, x / double(width - 1), (y + 1) / double(height - 1));
+  // A preview whose navigation cannot be inverted picks nothing, without a word.
+  const TVertexHit hit =
+      PickVertex(FPreview, FPreview.Views[0], FIndex, x / double(width - 1), (y + 1) / double(height - 1))
+          .ValueOr({});
   if (!hit.Found()) return false;
   position = hit.Position;
   ref = {hit.Composante, hit.Vertex};

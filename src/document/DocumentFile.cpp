@@ -32,8 +32,8 @@ TDocumentContents PrepareDocument(TScene& scene, const std::string& path) {
   return c;
 }
 
-bool WriteDocumentContents(const TDocumentContents& contents, const std::string& path, IPrompt* prompt,
-                           const TDocumentProgress& progress) {
+TResult WriteDocumentContents(const TDocumentContents& contents, const std::string& path,
+                              const TDocumentProgress& progress) {
   std::vector<TArchiveInput> inputs;
   inputs.push_back({contents.TextEntry, "", &contents.Text});
   for (const auto& [entry, file] : contents.Textures) inputs.push_back({entry, file, nullptr});
@@ -43,37 +43,29 @@ bool WriteDocumentContents(const TDocumentContents& contents, const std::string&
   std::vector<std::string> keys;
   for (const TArchiveInput& input : inputs) {
     const std::string key = ArchiveEntryKey(input.EntryName);
-    if (std::find(keys.begin(), keys.end(), key) != keys.end()) {
-      if (prompt) prompt->Error(kArcAlreadyExists);
-      return false;
-    }
+    if (std::find(keys.begin(), keys.end(), key) != keys.end()) return TError(kArcAlreadyExists);
     keys.push_back(key);
   }
   // The archive writes itself atomically at the path: complete, or not at all.
   TZLBArchive archive;
   archive.OnProgress = progress;
-  bool ok = false;
+  TResult written;
   try {
     archive.CreateArchive(path, true);
-    ok = archive.AddEntries(inputs);
-    if (!ok && prompt) prompt->Error(kMsgFileAccess + path);
+    if (!archive.AddEntries(inputs)) written = FileAccessFailure(path, archive.LastWriteFailure());
   } catch (const TArchiveError& e) {
-    if (prompt) prompt->Error(e.what());
+    written = TError(e.what());
   }
   archive.CloseArchive();
-  return ok;
+  return written;
 }
 
-bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
-                  const TDocumentProgress& progress) {
+TResult SaveDocument(TScene& scene, const std::string& path, bool overwrite, const TDocumentProgress& progress) {
   std::error_code ec;
-  if (fs::exists(path, ec) && !overwrite && !(prompt && prompt->YesNo(kMsgOverwrite + path))) {
-    if (prompt) prompt->Error(kMsgFileAccess + path);
-    return false;
-  }
-  const bool ok = WriteDocumentContents(PrepareDocument(scene, path), path, prompt, progress);
-  if (ok) scene.FileName = path;
-  return ok;
+  if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
+  TResult written = WriteDocumentContents(PrepareDocument(scene, path), path, progress);
+  if (written) scene.FileName = path;
+  return written;
 }
 
 namespace {
@@ -131,28 +123,24 @@ void PruneTextureFolders(const std::string& root, const std::string& keep, uint6
   }
 }
 
-bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const std::string& textureFolder,
-                  TTextureUse textures, const TLoadLimits& limits, const TDocumentProgress& progress) {
+TResult LoadDocument(TScene& scene, const std::string& path, const std::string& textureFolder, TTextureUse textures,
+                     const TLoadLimits& limits, const TDocumentProgress& progress) {
   TZLBArchive archive;
   archive.OnProgress = progress;
+  TResult read;
   try {
     archive.OpenArchive(path);
-    if (archive.EntryCount() < 1) {
-      if (prompt) prompt->Error(kMsgFileAccess + path);
-      return false;
-    }
+    if (archive.EntryCount() < 1) return FileAccessFailure(path);
     std::string text;
     archive.ExtractToStream(0, text);
     std::string refusal;
     const bool ok = ReadSceneText(scene, text, &refusal, limits);
-    if (!refusal.empty()) {
-      if (prompt) prompt->Error(kMsgDocumentTooLarge + refusal);
-      return false;
-    }
+    if (!refusal.empty()) return TError(kMsgDocumentTooLarge + refusal);
+    // A text that fails part way keeps what was read before, textures included.
     if (ok)
       scene.FileName = path;
-    else if (prompt)
-      prompt->Error(kMsgFileAccess + path);
+    else
+      read = FileAccessFailure(path);
     // Texture k of the archive belongs to the k-th textured solid. Each document gets a folder
     // of its own, so two documents carrying different images under one file name never take
     // each other's texture (a later save would otherwise embed the wrong image).
@@ -205,10 +193,12 @@ bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt, const
       fs::last_write_time(folder, fs::file_time_type::clock::now(), ec);  // used just now
       PruneTextureFolders(root, folder);
     }
-    return ok;
+    return read;
   } catch (const TArchiveError& e) {
-    if (prompt) prompt->Error(e.what());
-    return false;
+    // A damaged texture after a damaged text: the text's message comes first.
+    TResult failed = TError(e.what());
+    if (!read) failed.AddNotice(read.Error().Message);
+    return failed;
   }
 }
 

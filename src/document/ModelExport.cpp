@@ -219,9 +219,8 @@ struct TGathered {
   std::vector<std::string> Skipped;  // solids without triangles
 };
 
-// Fills the model; false after telling the user why nothing can be written.
-bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, TGathered& g,
-            IPrompt* prompt) {
+// Fills the model; fails with what keeps anything from being written.
+TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLights, TGathered& g) {
   std::vector<int> objects = options.Objects;
   if (objects.empty() && !options.SelectionOnly)
     for (int i = 0; i < scene.ObjectCount(); ++i)
@@ -265,10 +264,7 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
         auto it = pictures.find(s->TextureFile);
         if (it == pictures.end()) {
           TPicture picture;
-          if (!LoadPicture(s->TextureFile, picture)) {
-            if (prompt) prompt->Error(kMsgTextureUnreadable + s->TextureFile);
-            return false;
-          }
+          if (!LoadPicture(s->TextureFile, picture)) return TError(kMsgTextureUnreadable + s->TextureFile);
           g.Model.Pictures.push_back(std::move(picture));
           it = pictures.emplace(s->TextureFile, int(g.Model.Pictures.size()) - 1).first;
         }
@@ -295,13 +291,10 @@ bool Gather(TScene& scene, const TModelExportOptions& options, bool withLights, 
     }
   }
   if (g.Model.Solids.empty()) {
-    if (prompt) {
-      if (!g.Skipped.empty()) prompt->Error(kMsgExportNoTriangles + JoinNames(g.Skipped));
-      else prompt->Error(options.SelectionOnly ? kMsgExportEmptySelection : kMsgExportEmptyScene);
-    }
-    return false;
+    if (!g.Skipped.empty()) return TError(kMsgExportNoTriangles + JoinNames(g.Skipped));
+    return TError(options.SelectionOnly ? kMsgExportEmptySelection : kMsgExportEmptyScene);
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -330,18 +323,13 @@ std::vector<int> SelectedObjectsForExport(const TScene& scene) {
   return objects;
 }
 
-bool ExportModel(TScene& scene, const std::string& path, const TModelExportOptions& options,
-                 IPrompt* prompt) {
+TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOptions& options) {
   const std::optional<TModelFormat> format = ModelFormatOf(path);
-  if (!format) {
-    if (prompt) prompt->Error(kMsgUnknownModelFormat + path);
-    return false;
-  }
+  if (!format) return TError(kMsgUnknownModelFormat + path);
   std::error_code ec;
-  if (options.AskBeforeOverwrite && fs::exists(path, ec) && !(prompt && prompt->YesNo(kMsgOverwrite + path)))
-    return false;
+  if (!options.Overwrite && fs::exists(path, ec)) return ReplaceRefused(path);
   TGathered g;
-  if (!Gather(scene, options, *format == TModelFormat::Gltf, g, prompt)) return false;
+  if (TResult gathered = Gather(scene, options, *format == TModelFormat::Gltf, g); !gathered) return gathered;
 
   TFileSet files;
   std::vector<std::string> renamed;
@@ -352,10 +340,7 @@ bool ExportModel(TScene& scene, const std::string& path, const TModelExportOptio
   } else {
     made = WriteWithAssimp(g.Model, path, *format == TModelFormat::Obj, files, renamed, error);
   }
-  if (!made) {
-    if (prompt) prompt->Error(kMsgExportFailed + error);
-    return false;
-  }
+  if (!made) return TError(kMsgExportFailed + error);
   // The companions first and the main file last; on a failure the files this export created are
   // taken away again, so no half export stays behind.
   std::vector<std::string> order;
@@ -365,16 +350,17 @@ bool ExportModel(TScene& scene, const std::string& path, const TModelExportOptio
   std::vector<std::string> created;
   for (const std::string& file : order) {
     const bool existed = fs::exists(file, ec);
-    if (!WriteOutputFile(file, files[file])) {
+    std::error_code failure;
+    if (!WriteOutputFile(file, files[file], &failure)) {
       for (const std::string& c : created) fs::remove(c, ec);
-      if (prompt) prompt->Error(kMsgFileAccess + file);
-      return false;
+      return FileAccessFailure(file, failure);
     }
     if (!existed) created.push_back(file);
   }
-  if (prompt && !g.Skipped.empty()) prompt->Information(kMsgExportSkipped + JoinNames(g.Skipped));
-  if (prompt && !renamed.empty()) prompt->Information(kMsgNamesAdapted + JoinNames(renamed));
-  return true;
+  TResult exported;
+  if (!g.Skipped.empty()) exported.AddNotice(kMsgExportSkipped + JoinNames(g.Skipped));
+  if (!renamed.empty()) exported.AddNotice(kMsgNamesAdapted + JoinNames(renamed));
+  return exported;
 }
 
 }  // namespace ixoral

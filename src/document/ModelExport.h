@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompt.h"
+#include "platform/Result.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -32,7 +32,7 @@ struct TModelExportOptions {
   // light that is on.
   std::vector<int> Objects;
   bool SelectionOnly = false;  // which message an empty list of objects gives
-  bool AskBeforeOverwrite = true;
+  bool Overwrite = false;      // an existing file is replaced (the commands ask the user first)
 };
 
 // The scene's selection (current object first) as a list of objects to export.
@@ -40,8 +40,8 @@ std::vector<int> SelectedObjectsForExport(const TScene& scene);
 
 // Writes the file (and, for OBJ, the material file and the texture pictures beside it). Every file
 // is written whole or not at all, and the files of a failed export are removed; the scene is only
-// read. Failures and skipped solids are told through `prompt`. Returns success.
-bool ExportModel(TScene& scene, const std::string& path, const TModelExportOptions& options,
-                 IPrompt* prompt);
+// read. An existing file without `Overwrite` is refused (ReplaceRefused). A success carries as
+// notices the solids left out and the names adapted (the window shows them as information).
+TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOptions& options);
 
 }  // namespace ixoral

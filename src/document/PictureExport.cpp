@@ -112,31 +112,27 @@ bool WriteJpegFile(const std::string& path, int width, int height, const uint32_
   return JpegBytes(width, height, pixels, bytes) && WriteOutputFile(path, bytes);
 }
 
-bool WritePicture(const std::string& path, const TSurface& surface, int format) {
+bool WritePicture(const std::string& path, const TSurface& surface, int format, std::error_code* failure) {
   std::string bytes;
   const bool encoded = format == pfJpeg ? JpegBytes(surface.Width(), surface.Height(), surface.Pixels(), bytes)
                                         : EncodeBmp(surface.Width(), surface.Height(), surface.Pixels(), bytes);
-  return encoded && WriteOutputFile(path, bytes);
+  return encoded && WriteOutputFile(path, bytes, failure);
 }
 
-bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
-                   bool keepCurrentSize, int resolution, int format, IPrompt* prompt,
-                   TSettingsStore* settings) {
-  if (format != pfBitmap && format != pfJpeg) return false;
-  if (!keepCurrentSize && (resolution < 0 || resolution >= int(ExportResolutions.size()))) {
-    if (prompt) prompt->Error(kMsgUnknownResolution + std::to_string(resolution));
-    return false;
-  }
+TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize,
+                      int resolution, int format, bool overwrite, TSettingsStore* settings) {
+  if (format != pfBitmap && format != pfJpeg) return TError();
+  if (!keepCurrentSize && (resolution < 0 || resolution >= int(ExportResolutions.size())))
+    return TError(kMsgUnknownResolution + std::to_string(resolution));
+  // Replaced only once the new picture is complete.
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) {
-    // Replaced only once the new picture is complete.
-    if (!prompt || !prompt->YesNo(kMsgOverwrite + path)) return false;
-  }
+  if (std::filesystem::exists(path, ec) && !overwrite) return ReplaceRefused(path);
   bool written = false;
+  std::error_code failure;
   if (keepCurrentSize) {
     TSceneRenderer& r = renderer;
     TSurface* surface = r.Display().OffscreenSurface();
-    if (!surface || !r.Display().Device()) return false;
+    if (!surface || !r.Display().Device()) return TError();
     const TSavedDisplay saved(r);
     TScene& scene = r.Scene();
     const TVue source = scene.Views[size_t(std::clamp(view, 0, 3))];
@@ -148,22 +144,22 @@ bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
     v0.ScaleMatrix = source.ScaleMatrix;
     v0.TranslationMatrix = source.TranslationMatrix;
     r.DrawView(0);
-    written = WritePicture(path, *surface, format);
+    written = WritePicture(path, *surface, format, &failure);
   } else {
     const TResolution size = ExportResolutions[size_t(resolution)];
-    TDisplayScene drawn(size.Width, size.Height, settings, nullptr, prompt);
+    TDisplayScene drawn(size.Width, size.Height, settings, nullptr);
     TScene& copy = drawn.Scene;
     TSceneRenderer& r = drawn.Renderer;
     copy.FourViews = false;
-    if (!r.InitDevice()) return false;
+    if (!r.InitDevice()) return TError();
     TScene::CopyAllObjects(copy, renderer.Scene());
     copy.SelectObject(renderer.Scene().CurrentObject());
     r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
     r.DrawView(0);
-    written = WritePicture(path, *r.Display().OffscreenSurface(), format);
+    written = WritePicture(path, *r.Display().OffscreenSurface(), format, &failure);
   }
-  if (!written && prompt) prompt->Error(kMsgFileAccess + path);
-  return written;
+  if (!written) return FileAccessFailure(path, failure);
+  return {};
 }
 
 }  // namespace ixoral

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "platform/Prompt.h"
+#include "platform/Result.h"
 #include "render/SceneRenderer.h"
 
 namespace ixoral {
@@ -27,14 +27,16 @@ int ResolutionIndex(int width, int height);
 // Exports view `view` of the scene drawn by `renderer`. With `keepCurrentSize` the picture has the
 // scene's surface size and shows that view's camera and navigation; otherwise a separate scene of
 // resolution `resolution` (0..4) draws a copy of the objects with the single-view camera. An
-// existing file is replaced only when the user agrees. Returns success.
-bool ExportPicture(TSceneRenderer& renderer, int view, const std::string& path,
-                   bool keepCurrentSize, int resolution, int format, IPrompt* prompt,
-                   TSettingsStore* settings);
+// existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise). Fails with
+// kMsgUnknownResolution and the number, kMsgFileAccess and the path for a file not written, and
+// with nothing to tell for an unknown format or a device that cannot draw.
+TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize,
+                      int resolution, int format, bool overwrite, TSettingsStore* settings);
 
 // Writes 32-bit pixels (rows top-down) as a JPEG file at the library's default quality.
 bool WriteJpegFile(const std::string& path, int width, int height, const uint32_t* pixels);
-// Writes a picture of the surface in the format; false when the file cannot be written.
-bool WritePicture(const std::string& path, const TSurface& surface, int format);
+// Writes a picture of the surface in the format; false when the file cannot be written, the
+// system's error then in `failure` when given.
+bool WritePicture(const std::string& path, const TSurface& surface, int format, std::error_code* failure = nullptr);
 
 }  // namespace ixoral

@@ -45,16 +45,12 @@ std::string FormatPovString(const std::string& text) {
   return s + "\"";
 }
 
-std::string FindFontFile(const std::string& fontName, IPrompt* prompt) {
-  if (!FontLookupAvailable()) {
-    if (prompt) prompt->Error(kMsgFontLookupImpossible);
-    return {};
-  }
+TExpected<std::string> FindFontFile(const std::string& fontName) {
+  if (!FontLookupAvailable()) return TError(kMsgFontLookupImpossible);
   const TFontResolution font = ResolveFontFamily(fontName);
   std::error_code ec;
   if (font.Found && fs::is_regular_file(font.File, ec)) return font.File;
-  if (prompt) prompt->Error(kMsgFontFileNotFound);
-  return {};
+  return TError(kMsgFontFileNotFound);
 }
 
 void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
@@ -65,7 +61,8 @@ void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b,
       << kEol << "  }" << kEol;
 }
 
-void WritePovSolid(std::ostream& out, const TSolidObject& s, IPrompt* prompt) {
+TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
+  TResult written;
   const double p1 = s.GetParam(1), p2 = s.GetParam(2);
   Vec3d translate = s.Position;
   switch (s.ShapeType) {
@@ -88,8 +85,16 @@ void WritePovSolid(std::ostream& out, const TSolidObject& s, IPrompt* prompt) {
           << FormatPovVector(0, 0, p2) << ", 0" << kEol;
       break;
     case stTexte3d: {
-      std::string font = FindFontFile(s.GetTextParam(2), prompt);
-      if (font.empty()) font = FindFontFile("Times New Roman", prompt);
+      // The text's own font, else Times New Roman, else no font at all.
+      std::string font;
+      for (const std::string& family : {s.GetTextParam(2), std::string("Times New Roman")}) {
+        const TExpected<std::string> found = FindFontFile(family);
+        if (found) {
+          font = *found;
+          break;
+        }
+        written.AddNotice(found.Error().Message);
+      }
       out << "text { ttf " << FormatPovString(font) << " " << FormatPovString(s.GetTextParam(1)) << " "
           << FormatPovNumber(0.5) << " , " << FormatPovVector(p2 / 3500, 0, 0) << kEol;
       const D3DLVERTEX& m = s.SelectionMarks[0];
@@ -132,13 +137,19 @@ void WritePovSolid(std::ostream& out, const TSolidObject& s, IPrompt* prompt) {
       << "      finish { " << kEol << "        ambient 0" << kEol << "        specular "
       << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol
       << "      }" << kEol << "    }" << kEol << "}" << kEol;
+  return written;
 }
 
-bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IPrompt* prompt) {
+TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite) {
   std::error_code ec;
-  if (fs::exists(path, ec) && !(prompt && prompt->YesNo(kMsgOverwrite + path))) return false;
+  if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
   const TVue& view = scene.Views[static_cast<size_t>(std::clamp(viewIndex, 0, 3))];
   std::ostringstream out;
+  TResult exported;
+  const auto writeSolid = [&](const TSolidObject& solid) {
+    const TResult written = WritePovSolid(out, solid);
+    for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
+  };
   // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma.
   out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0 }" << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
@@ -191,16 +202,22 @@ bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IProm
     }
     for (size_t k = 0; k + 1 < chain.size(); ++k)
       out << (chain[k]->Relation == relSoustraction ? "difference {" : "intersection {") << kEol;
-    WritePovSolid(out, *chain.back(), prompt);
+    writeSolid(*chain.back());
     for (size_t k = chain.size() - 1; k-- > 0;) {
-      WritePovSolid(out, *chain[k], prompt);
+      writeSolid(*chain[k]);
       out << "  }" << kEol;
     }
   }
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
       << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol
       << "translate " << FormatPovVector(view.Pos) << kEol << "}" << kEol;
-  return WriteOutputFile(path, out.str());
+  std::error_code failure;
+  if (!WriteOutputFile(path, out.str(), &failure)) {
+    TResult failed = FileAccessFailure(path, failure);
+    for (const std::string& notice : exported.Notices()) failed.AddNotice(notice);
+    return failed;
+  }
+  return exported;
 }
 
 }  // namespace ixoral

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/Prompt.h"
+#include "platform/Result.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -24,13 +24,17 @@ std::string FormatPovMatrix(const D3DMATRIX& m);
 // A text as a POV-Ray string literal, quotes included, escaped so nothing can end it early.
 std::string FormatPovString(const std::string& text);
 
-// The TrueType file of a font family (the font the text generator uses for it); empty, after the
-// message, when there is none.
-std::string FindFontFile(const std::string& fontName, IPrompt* prompt);
+// The TrueType file of a font family (the font the text generator uses for it); fails with
+// kMsgFontLookupImpossible or kMsgFontFileNotFound when there is none.
+TExpected<std::string> FindFontFile(const std::string& fontName);
 
 void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c);
-void WritePovSolid(std::ostream& out, const TSolidObject& solid, IPrompt* prompt);
-// Asks before replacing a file; returns whether the file was written.
-bool ExportPovScene(TScene& scene, int viewIndex, const std::string& path, IPrompt* prompt);
+// Writes the solid; a 3D text whose font file is not found is written with an empty font name,
+// the lookup's messages carried as notices (the window shows them as errors).
+TResult WritePovSolid(std::ostream& out, const TSolidObject& solid);
+// Writes the scene file; an existing file is replaced only when `overwrite` is set (ReplaceRefused
+// otherwise). A file that cannot be written fails with kMsgFileAccess and the path. The solids'
+// notices come with the result, whatever it is.
+TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite);
 
 }  // namespace ixoral

@@ -797,12 +797,20 @@ bool ReadSceneTextWithin(TScene& scene, const std::string& bytes, TLoadBudget& b
 }
 }  // namespace
 
-bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt) {
+TError FileAccessFailure(const std::string& path, const std::error_code& failure) {
+  return TError(kMsgFileAccess + path, ReasonOf(failure));
+}
+
+TError ReplaceRefused(const std::string& path) {
+  return FileAccessFailure(path, std::make_error_code(std::errc::file_exists));
+}
+
+TResult WriteScene(TScene& scene, const std::string& path, bool overwrite) {
   std::error_code ec;
-  if (fs::exists(path, ec) && !overwrite &&
-      !(prompt && prompt->YesNo(kMsgOverwrite + path)))
-    return false;
-  return WriteOutputFile(path, WriteSceneText(scene));
+  if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
+  std::error_code failure;
+  if (!WriteOutputFile(path, WriteSceneText(scene), &failure)) return FileAccessFailure(path, failure);
+  return {};
 }
 
 bool ReadScene(TScene& scene, const std::string& path) {
@@ -817,16 +825,13 @@ bool ReadScene(TScene& scene, const std::string& path) {
 
 // ---------------------------------------------------------------- clipboard
 
-bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
-  if (!scene.HasSelection()) {
-    if (prompt) prompt->Information(kMsgNeedSelection);
-    return false;
-  }
+TResult CopyToClipboard(TScene& scene, IClipboard& clipboard) {
+  if (!scene.HasSelection()) return TError(kMsgNeedSelection);
   clipboard.SetText(SerializeObject(scene));
-  return true;
+  return {};
 }
 
-std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt) {
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard) {
   std::string text = clipboard.GetText();
   // No more fields than the writer puts in one record: the text is not split otherwise.
   const TLoadBudget limits;
@@ -834,9 +839,8 @@ std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* pr
       static_cast<uint64_t>(std::count(text.begin(), text.end(), ';')) > MaxRecordFields(limits))
     text.clear();
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
-  std::string name = ParseObject(scene, SplitRecord(text));
-  if (name == "-") name.clear();
-  if (name.empty() && prompt) prompt->Error(kMsgForeignClipboard);
+  const std::string name = ParseObject(scene, SplitRecord(text));
+  if (name.empty() || name == "-") return TError(kMsgForeignClipboard);
   return name;
 }
 

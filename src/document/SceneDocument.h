@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Clipboard.h"
-#include "platform/Prompt.h"
+#include "platform/Result.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -24,6 +24,13 @@ inline constexpr const char* kMsgForeignClipboard =
 inline constexpr size_t kMaxFieldLength = 255;
 
 inline constexpr const char* kMsgDocumentTooLarge = "Document trop volumineux : ";
+
+// The failure of a write (or read) of the file at `path`: kMsgFileAccess with the path, and the
+// system's error when there is one.
+TError FileAccessFailure(const std::string& path, const std::error_code& failure = {});
+// The refusal of a write told not to replace the file already at `path`: the same message, the
+// system's words for an existing file as its reason. The commands ask the user first.
+TError ReplaceRefused(const std::string& path);
 
 // What one document may ask the reader to build. Every bound lies well above what the modeller
 // lets a user make of one scene, and together they keep a load to a couple of seconds and a few
@@ -83,8 +90,8 @@ std::string WriteSceneText(TScene& scene);
 // is left as it was and `refusal` (when given) says why, to follow kMsgDocumentTooLarge.
 bool ReadSceneText(TScene& scene, const std::string& bytes, std::string* refusal = nullptr,
                    const TLoadLimits& limits = {});
-// The same on files. WriteScene asks before replacing a file unless `overwrite` is set.
-bool WriteScene(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt);
+// The same on files. WriteScene replaces an existing file only when `overwrite` is set.
+TResult WriteScene(TScene& scene, const std::string& path, bool overwrite);
 bool ReadScene(TScene& scene, const std::string& path);
 
 // Saves the scene as a document: the text and the texture images in one archive, written to a
@@ -93,8 +100,10 @@ bool ReadScene(TScene& scene, const std::string& path);
 // What a long save or load reports as it goes: the archive's message and a percentage.
 using TDocumentProgress = std::function<void(const std::string& message, int percent)>;
 
-bool SaveDocument(TScene& scene, const std::string& path, bool overwrite, IPrompt* prompt,
-                  const TDocumentProgress& progress = {});
+// An existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise). The scene
+// takes the path as its file name once the document is written. Failures: kMsgFileAccess with the
+// path (and the system's reason), or the archive's own message.
+TResult SaveDocument(TScene& scene, const std::string& path, bool overwrite, const TDocumentProgress& progress = {});
 
 // A save in two halves: what the document will hold, taken from the scene (quick, on the thread
 // that owns the scene), then the archive written from it alone (on any thread). The scene's file
@@ -105,8 +114,8 @@ struct TDocumentContents {
   std::vector<std::pair<std::string, std::string>> Textures;  // entry name, file
 };
 TDocumentContents PrepareDocument(TScene& scene, const std::string& path);
-bool WriteDocumentContents(const TDocumentContents& contents, const std::string& path, IPrompt* prompt,
-                           const TDocumentProgress& progress = {});
+TResult WriteDocumentContents(const TDocumentContents& contents, const std::string& path,
+                              const TDocumentProgress& progress = {});
 // What a load does with the document's texture images: extract them for drawing, or, for a
 // command that only reads the scene (listing, POV-Ray export), leave them in the archive.
 enum class TTextureUse { Extract, Skip };
@@ -120,10 +129,13 @@ inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
 // the per-user data folder), each only if it decodes as a picture. A textured solid whose texture
 // is missing or unreadable loads without texture, its stored path dropped, with a trace line. A
 // document past the load limits is refused with "Document trop volumineux : ..." and nothing of
-// it stays in the scene.
-bool LoadDocument(TScene& scene, const std::string& path, IPrompt* prompt,
-                  const std::string& textureFolder = {}, TTextureUse textures = TTextureUse::Extract,
-                  const TLoadLimits& limits = {}, const TDocumentProgress& progress = {});
+// it stays in the scene. Other failures carry the archive's message, or kMsgFileAccess with the
+// path for a scene text that cannot be read (the objects read before it stay); a texture that
+// cannot be extracted after such a text fails with the archive's message, the text's message
+// carried before it as a notice.
+TResult LoadDocument(TScene& scene, const std::string& path, const std::string& textureFolder = {},
+                     TTextureUse textures = TTextureUse::Extract, const TLoadLimits& limits = {},
+                     const TDocumentProgress& progress = {});
 // Removes document folders from the texture folder `root`, least recently used first, until it
 // holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
 void PruneTextureFolders(const std::string& root, const std::string& keep,
@@ -133,7 +145,11 @@ std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".
 std::string DefaultTextureFolder();
 
-bool CopyToClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt);
-std::string PasteFromClipboard(TScene& scene, IClipboard& clipboard, IPrompt* prompt);
+// The current object's record on the clipboard; without one, fails with kMsgNeedSelection (which
+// the window shows as an information).
+TResult CopyToClipboard(TScene& scene, IClipboard& clipboard);
+// Adds the object the clipboard's record describes and answers its name; a text that is no object
+// record of the program fails with kMsgForeignClipboard.
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard);
 
 }  // namespace ixoral

@@ -12,15 +12,17 @@ namespace ixoral {
 
 namespace {
 
-bool WriteAll(int fd, const char* p, size_t n) {
+// 0, or the errno of the write that failed.
+int WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
     const ssize_t w = ::write(fd, p, n);
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
+    if (w < 0) return errno;
+    if (w == 0) return EIO;
     p += w;
     n -= static_cast<size_t>(w);
   }
-  return true;
+  return 0;
 }
 
 mode_t UserDefaultMode() {
@@ -42,19 +44,27 @@ void SyncFolder(const std::string& target) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode) {
-  if (target.empty()) return false;
+bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode,
+                         std::error_code* failure) {
+  // The first step that fails names the failure; the clean-up after it does not.
+  const auto fail = [failure](int error) {
+    if (failure) *failure = std::error_code(error, std::generic_category());
+    return false;
+  };
+  if (target.empty()) return fail(ENOENT);
   std::string tmpl = target + std::string(kAtomicTemporaryMark) + "XXXXXX";
   const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode == TFileMode::Private ? 0600 : UserDefaultMode()) == 0;
-  ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tmpl.c_str(), target.c_str()) == 0;
-  if (!ok) {
+  if (fd < 0) return fail(errno);
+  int error = ::fchmod(fd, mode == TFileMode::Private ? 0600 : UserDefaultMode()) == 0 ? 0 : errno;
+  if (!error) error = WriteAll(fd, bytes.data(), bytes.size());
+  if (!error && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && !error) error = errno;
+  if (!error && ::rename(tmpl.c_str(), target.c_str()) != 0) error = errno;
+  if (error) {
     ::unlink(tmpl.c_str());
-    return false;
+    return fail(error);
   }
+  if (failure) failure->clear();
   SyncFolder(target);
   return true;
 }

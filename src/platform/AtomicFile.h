@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace ixoral {
 
@@ -19,8 +20,9 @@ enum class TFileMode {
 inline constexpr std::string_view kAtomicTemporaryMark = ".ixoral-tmp-";
 
 // Writes `bytes` to `target` atomically. The target's folder must exist. Returns false (and leaves
-// the target and the folder as they were) when any step fails.
+// the target and the folder as they were) when any step fails; `failure`, when given, then holds
+// the system's error of that step (permission denied, no space left...).
 bool WriteFileAtomically(const std::string& target, std::string_view bytes,
-                         TFileMode mode = TFileMode::UserDefault);
+                         TFileMode mode = TFileMode::UserDefault, std::error_code* failure = nullptr);
 
 }  // namespace ixoral

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/Trace.h"
+
 namespace ixoral {
 
 TAnswer TScriptedPrompt::Next() {
@@ -43,6 +45,26 @@ void TStderrPrompt::Information(const std::string& text) {
 void TStderrPrompt::Error(const std::string& text) {
   TScriptedPrompt::Error(text);
   std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void ShowFailure(IPrompt& prompt, const TError& error) {
+  if (!error.Reason.empty()) Trace(error.Message + " (" + error.Reason + ")");
+  if (!error.Message.empty()) prompt.Error(error.Message);
+}
+
+bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices) {
+  for (const std::string& notice : result.Notices()) {
+    if (notices == TNoticeKind::Error)
+      prompt.Error(notice);
+    else
+      prompt.Information(notice);
+  }
+  if (!result) ShowFailure(prompt, result.Error());
+  return result.Ok();
+}
+
+std::function<void(const TError&)> FailuresShownBy(IPrompt& prompt) {
+  return [&prompt](const TError& error) { ShowFailure(prompt, error); };
 }
 
 }  // namespace ixoral

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace ixoral {
 
@@ -56,5 +59,16 @@ class TStderrPrompt : public TScriptedPrompt {
   void Information(const std::string& text) override;
   void Error(const std::string& text) override;
 };
+
+// Shows a failure's message as an error; a failure with nothing to tell shows nothing. The
+// system's reason goes to the trace log, beside the message, not to the user.
+void ShowFailure(IPrompt& prompt, const TError& error);
+// How the notes of a result reach the user.
+enum class TNoticeKind { Information, Error };
+// Shows a result: its notes in order, each as `notices` says, then its failure (ShowFailure).
+// Answers whether it succeeded.
+bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices = TNoticeKind::Information);
+// A failure handler (the settings store's) that shows what it is told through `prompt`.
+std::function<void(const TError&)> FailuresShownBy(IPrompt& prompt);
 
 }  // namespace ixoral

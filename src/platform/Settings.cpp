@@ -70,8 +70,8 @@ std::optional<std::string> Unescape(const std::string& s) {
 
 }  // namespace
 
-TSettingsStore::TSettingsStore(std::string filePath, IPrompt* prompt)
-    : FPath(std::move(filePath)), FPrompt(prompt) {}
+TSettingsStore::TSettingsStore(std::string filePath, TSettingsFailureHandler onFailure)
+    : FPath(std::move(filePath)), FOnFailure(std::move(onFailure)) {}
 
 std::string TSettingsStore::DefaultPath() {
   return XdgUserFolder("XDG_CONFIG_HOME", "/.config") + "/Quillbeck/Ixoral/settings.ini";
@@ -93,8 +93,8 @@ std::string TSettingsStore::FullPath(const std::string& subKey) {
   return path + subKey;
 }
 
-void TSettingsStore::ShowError(const char* message) const {
-  if (FPrompt) FPrompt->Error(message);
+void TSettingsStore::Tell(const char* message, const std::error_code& failure) const {
+  if (FOnFailure) FOnFailure(TError(message, ReasonOf(failure)));
 }
 
 TSettingsStore::TLoad TSettingsStore::Load(std::vector<TKey>& keys) const {
@@ -141,7 +141,7 @@ TSettingsStore::TLoad TSettingsStore::Load(std::vector<TKey>& keys) const {
   return TLoad::Ok;
 }
 
-bool TSettingsStore::Save(const std::vector<TKey>& keys) const {
+bool TSettingsStore::Save(const std::vector<TKey>& keys, std::error_code& failure) const {
   std::ostringstream out;
   out << "; Ixoral settings: key paths in brackets, then name=value lines (percent-escaped)\n";
   for (const auto& k : keys) {
@@ -151,13 +151,12 @@ bool TSettingsStore::Save(const std::vector<TKey>& keys) const {
   }
   const std::string text = out.str();
 
-  std::error_code ec;
   const fs::path target(FPath);
   if (target.has_parent_path()) {
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) return false;
+    fs::create_directories(target.parent_path(), failure);
+    if (failure) return false;
   }
-  return WriteFileAtomically(FPath, text, TFileMode::Private);
+  return WriteFileAtomically(FPath, text, TFileMode::Private, &failure);
 }
 
 std::string TSettingsStore::ReadRootString(const std::string& keyPath, const std::string& name) {
@@ -165,7 +164,7 @@ std::string TSettingsStore::ReadRootString(const std::string& keyPath, const std
   const TLoad load = Load(keys);
   if (load == TLoad::Missing) return {};
   if (load == TLoad::Unreadable) {
-    ShowError(kMsgReadFailed);
+    Tell(kMsgReadFailed);
     return {};
   }
   const std::string folded = Fold(keyPath);
@@ -174,7 +173,7 @@ std::string TSettingsStore::ReadRootString(const std::string& keyPath, const std
     for (const auto& [n, v] : k.Values) {
       if (n != name) continue;
       if (auto value = Unescape(v)) return *value;
-      ShowError(kMsgReadFailed);  // a value the program could not have written
+      Tell(kMsgReadFailed);  // a value the program could not have written
       return {};
     }
   }
@@ -185,7 +184,7 @@ void TSettingsStore::WriteRootValues(const std::string& keyPath,
                                      const std::vector<std::pair<std::string, std::string>>& values) {
   std::vector<TKey> keys;
   if (Load(keys) == TLoad::Unreadable) {  // never replace a store we could not read
-    ShowError(kMsgWriteFailed);
+    Tell(kMsgWriteFailed);
     return;
   }
   const std::string folded = Fold(keyPath);
@@ -203,7 +202,7 @@ void TSettingsStore::WriteRootValues(const std::string& keyPath,
       if (n == name) v = raw, replaced = true;
     if (!replaced) key->Values.emplace_back(name, raw);
   }
-  if (!Save(keys)) ShowError(kMsgWriteFailed);
+  if (std::error_code failure; !Save(keys, failure)) Tell(kMsgWriteFailed, failure);
 }
 
 std::string TSettingsStore::ReadString(const std::string& subKey, const std::string& name) {
@@ -220,7 +219,7 @@ void TSettingsStore::DeleteValue(const std::string& subKey, const std::string& n
   const TLoad load = Load(keys);
   if (load == TLoad::Missing) return;
   if (load == TLoad::Unreadable) {
-    ShowError(kMsgDeleteFailed);
+    Tell(kMsgDeleteFailed);
     return;
   }
   const std::string folded = Fold(FullPath(subKey));
@@ -229,7 +228,7 @@ void TSettingsStore::DeleteValue(const std::string& subKey, const std::string& n
     for (auto it = k.Values.begin(); it != k.Values.end(); ++it) {
       if (it->first != name) continue;
       k.Values.erase(it);
-      if (!Save(keys)) ShowError(kMsgDeleteFailed);
+      if (std::error_code failure; !Save(keys, failure)) Tell(kMsgDeleteFailed, failure);
       return;
     }
   }

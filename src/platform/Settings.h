@@ -6,11 +6,13 @@
 // folder, flushed, then renamed), so a crash or a full disk never leaves a half-written store.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
-#include "platform/Prompt.h"
+#include "platform/Result.h"
 
 namespace ixoral {
 
@@ -19,18 +21,23 @@ inline constexpr const char* kMsgReadFailed = "Impossible de lire la valeur dans
 inline constexpr const char* kMsgWriteFailed = "Impossible d'écrire la valeur dans le registre";
 inline constexpr const char* kMsgDeleteFailed = "Impossible de supprimer la valeur dans le registre";
 
+// Told of a failure of the store the moment it happens: one of the three messages above, with the
+// system's reason when the file could not be written. The program shows it to the user.
+using TSettingsFailureHandler = std::function<void(const TError&)>;
+
 class TSettingsStore {
  public:
-  // `filePath` is the store file; `prompt` (may be null) shows the three failure messages.
-  TSettingsStore(std::string filePath, IPrompt* prompt);
+  // `filePath` is the store file; `onFailure` (may be empty: failures go untold) hears of every
+  // read, write or delete that failed.
+  explicit TSettingsStore(std::string filePath, TSettingsFailureHandler onFailure = {});
 
   // $XDG_CONFIG_HOME (default ~/.config) + "/Quillbeck/Ixoral/settings.ini".
   static std::string DefaultPath();
 
   // Sub-keys are appended to the base key as written, e.g. "\options" or "\Parametres\3".
-  // A missing key or value reads as the empty text; an unreadable one shows the read message.
+  // A missing key or value reads as the empty text; an unreadable one tells the read message.
   std::string ReadString(const std::string& subKey, const std::string& name);
-  // Creates missing keys; shows the write message when the store cannot be written.
+  // Creates missing keys; tells the write message when the store cannot be written.
   void WriteString(const std::string& subKey, const std::string& name, const std::string& text);
   // A missing key or value is no error.
   void DeleteValue(const std::string& subKey, const std::string& name);
@@ -57,13 +64,13 @@ class TSettingsStore {
   enum class TLoad { Ok, Missing, Unreadable };
 
   TLoad Load(std::vector<TKey>& keys) const;
-  bool Save(const std::vector<TKey>& keys) const;
+  bool Save(const std::vector<TKey>& keys, std::error_code& failure) const;
   static std::string Fold(const std::string& path);
   static std::string FullPath(const std::string& subKey);
-  void ShowError(const char* message) const;
+  void Tell(const char* message, const std::error_code& failure = {}) const;
 
   std::string FPath;
-  IPrompt* FPrompt;
+  TSettingsFailureHandler FOnFailure;
 };
 
 }  // namespace ixoral

@@ -114,18 +114,16 @@ class TSceneRenderer {
 // preview scenes of the dialogs and the picture export's scene are all made this way.
 class TDisplayScene {
  public:
-  TDisplayScene(int width, int height, TSettingsStore* settings, IPresenter* presenter,
-                IPrompt* prompt)
-      : TDisplayScene(std::make_unique<TDisplayDevice>(width, height, settings, presenter),
-                      settings, prompt) {}
+  TDisplayScene(int width, int height, TSettingsStore* settings, IPresenter* presenter)
+      : TDisplayScene(std::make_unique<TDisplayDevice>(width, height, settings, presenter), settings) {}
 
   TDisplayDevice& Display;  // owned by Scene
   TScene Scene;
   TSceneRenderer Renderer;
 
  private:
-  TDisplayScene(std::unique_ptr<TDisplayDevice> display, TSettingsStore* settings, IPrompt* prompt)
-      : Display(*display), Scene(std::move(display), prompt, settings), Renderer(Scene, Display, settings) {}
+  TDisplayScene(std::unique_ptr<TDisplayDevice> display, TSettingsStore* settings)
+      : Display(*display), Scene(std::move(display), settings), Renderer(Scene, Display, settings) {}
 };
 
 // The 12 edges of the cube P ± 0.05 as 24 line-list vertices.

@@ -69,7 +69,9 @@ TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctr
   if (FOperation == opSelect) {
     double h = 0, v = 0;
     PickFractions(FActive, x, y, FWidth, FHeight, FScene.FourViews, h, v);
-    const int d = PickObject(FScene, FScene.Views[size_t(FActive)], h, v);
+    const TExpected<int> pick = PickObject(FScene, FScene.Views[size_t(FActive)], h, v);
+    if (!pick) result.Notice = pick.Error().Message;
+    const int d = pick.ValueOr(-1);
     result.Object = d;
     const T3dObject* picked = FScene.ObjectAt(d);
     if (!picked || !picked->Afficher) {

@@ -26,6 +26,9 @@ enum class TPressSelection {
 struct TPressResult {
   TPressSelection Selection = TPressSelection::None;
   int Object = -1;  // the object picked, when one was
+  // What the window shows the user as an information after the press ("Matrix non invertible"
+  // when the view's navigation cannot be inverted); empty for nothing.
+  std::string Notice;
 };
 
 class TViewInteraction {

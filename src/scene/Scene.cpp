@@ -83,9 +83,8 @@ void TScene::SelectionChanged() {
   FSelectionDirty = true;
 }
 
-TScene::TScene(std::unique_ptr<ISceneDevice> device, IPrompt* prompt, TSettingsStore* settings)
+TScene::TScene(std::unique_ptr<ISceneDevice> device, TSettingsStore* settings)
     : FDevice(device ? std::move(device) : std::make_unique<TNullDevice>()),
-      FPrompt(prompt),
       FObservers(std::make_shared<TSceneObserverList>()) {
   if (settings) SaveViews = settings->ReadString("\\options", "EXPORT11") != "0";
   for (size_t i = 0; i < Views.size(); ++i) {
@@ -464,12 +463,7 @@ Vec3d TScene::PivotPoint(TSolidObject& solid) {
 
 void TScene::RedrawViews() { Notify(TSceneChange::RedrawRequested); }
 
-bool TScene::NewScene(bool withDefaultLight) {
-  if (ObjectCount() >= 2) {
-    const TAnswer answer = FPrompt ? FPrompt->YesNoCancel(kMsgSaveChanges) : TAnswer::No;
-    if (answer == TAnswer::Cancel) return false;
-    if (answer == TAnswer::Yes && !(SaveRequest && SaveRequest())) return false;
-  }
+void TScene::NewScene(bool withDefaultLight) {
   ClearSelection();
   FreeAllObjects();
   Notify(TSceneChange::SceneCleared);
@@ -480,7 +474,6 @@ bool TScene::NewScene(bool withDefaultLight) {
     LightCount = 0;
   }
   RedrawViews();
-  return true;
 }
 
 void TScene::CreateDefaultLight() {

@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/Prompt.h"
 #include "platform/Settings.h"
 #include "scene/Objects.h"
 #include "scene/View.h"
@@ -19,7 +18,6 @@ namespace ixoral {
 
 inline constexpr D3DCOLOR kMarkColorCurrent = 0x00FFFF00;   // yellow
 inline constexpr D3DCOLOR kMarkColorSelected = 0x00FF00FF;  // magenta
-inline constexpr const char* kMsgSaveChanges = "Voulez-vous enregister les modifications dans la scene ?";
 
 // What changed in a scene, as its observers are told.
 enum class TSceneChange {
@@ -68,21 +66,17 @@ class TSceneSubscription {
 class TScene {
  public:
   // The scene owns its device; without one it keeps its lights in memory and loads no texture.
-  // `prompt` asks the save question of NewScene; `settings` gives "EXPORT11" (view records).
-  explicit TScene(std::unique_ptr<ISceneDevice> device = nullptr, IPrompt* prompt = nullptr,
-                  TSettingsStore* settings = nullptr);
+  // `settings` gives "EXPORT11" (view records).
+  explicit TScene(std::unique_ptr<ISceneDevice> device = nullptr, TSettingsStore* settings = nullptr);
   ~TScene();
   TScene(const TScene&) = delete;
   TScene& operator=(const TScene&) = delete;
 
   ISceneDevice& Device() { return *FDevice; }
-  IPrompt* Prompt() const { return FPrompt; }
 
   int32_t LightCount = 0;
   std::string FileName;
   bool SaveViews = true;
-  // Asked to save the scene before NewScene clears it; returns whether it was saved.
-  std::function<bool()> SaveRequest;
 
   // The four views (front, left, top, perspective), each reset with its default camera.
   std::array<TVue, 4> Views;
@@ -161,7 +155,9 @@ class TScene {
   Vec3d PivotPoint(TSolidObject& solid);
 
   // --- scene life and copies ---
-  bool NewScene(bool withDefaultLight);
+  // Empties the scene (with its default light, or none). Whether unsaved work may go is asked
+  // before, by the commands (TModeller::New); the scene itself never asks.
+  void NewScene(bool withDefaultLight);
   void CreateDefaultLight();
   void DeleteObject(int i);
   // Replaces everything this scene holds by what `loaded` holds (a document read on the side):
@@ -195,7 +191,6 @@ class TScene {
   void SelectionChanged();
 
   std::unique_ptr<ISceneDevice> FDevice;  // destroyed after the objects, whose lights it holds
-  IPrompt* FPrompt;
   std::vector<std::unique_ptr<T3dObject>> FObjects;
   std::unordered_map<TObjectId, int> FIndexOfId;  // every object's place in FObjects
   TObjectId FNextId = 1;

@@ -301,13 +301,10 @@ double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, con
   return d;
 }
 
-int PickObject(TScene& scene, const TVue& view, double h, double v) {
+TExpected<int> PickObject(TScene& scene, const TVue& view, double h, double v) {
   Vec3d o;
   D3DVECTOR dr;
-  if (!PickRay(view, h, v, o, dr)) {
-    if (scene.Prompt()) scene.Prompt()->Information(kMsgMatrixNonInvertible);
-    return -1;
-  }
+  if (!PickRay(view, h, v, o, dr)) return TError{kMsgMatrixNonInvertible};
   double best = 1e18;
   int result = -1;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
@@ -352,14 +349,11 @@ int PickObject(TScene& scene, const TVue& view, double h, double v) {
   return result;
 }
 
-TVertexHit PickVertex(TScene& scene, const TVue& view, int index, double h, double v) {
+TExpected<TVertexHit> PickVertex(TScene& scene, const TVue& view, int index, double h, double v) {
   TVertexHit hit;
   Vec3d o;
   D3DVECTOR dr;
-  if (!PickRay(view, h, v, o, dr)) {
-    if (scene.Prompt()) scene.Prompt()->Information(kMsgMatrixNonInvertible);
-    return hit;
-  }
+  if (!PickRay(view, h, v, o, dr)) return TError{kMsgMatrixNonInvertible};
   const TSolidObject* s = scene.SolidAt(index);
   if (!s) return hit;
   double best = 1e18;

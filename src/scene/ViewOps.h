@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Result.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -55,8 +56,9 @@ double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, con
                         const Vec3d& c, int& corner);
 
 // Index of the visible solid hit first (at least 1 unit away) by the click at (h, v) of the view,
-// or -1. A navigation that cannot be inverted shows "Matrix non invertible".
-int PickObject(TScene& scene, const TVue& view, double h, double v);
+// or -1. A navigation that cannot be inverted fails with "Matrix non invertible", which the
+// window shows as an information.
+TExpected<int> PickObject(TScene& scene, const TVue& view, double h, double v);
 
 struct TVertexHit {
   Vec3d Position = NotFoundVector;  // local position of the vertex
@@ -64,8 +66,9 @@ struct TVertexHit {
   int32_t Composante = 0;
   bool Found() const { return !(Position == NotFoundVector); }
 };
-// The vertex of object `index` nearest to where the click at (h, v) hits it.
-TVertexHit PickVertex(TScene& scene, const TVue& view, int index, double h, double v);
+// The vertex of object `index` nearest to where the click at (h, v) hits it (none found: not
+// Found()). Fails as PickObject does.
+TExpected<TVertexHit> PickVertex(TScene& scene, const TVue& view, int index, double h, double v);
 
 // The camera of the about box's flight at time t: its matrix, and its position in `position`.
 D3DMATRIX FlyThroughCamera(double t, Vec3d& position);

@@ -353,6 +353,7 @@ bool TZLBArchive::AddFile(const std::string& sourcePath) {
 
 bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
   CheckOpen();
+  FWriteFailure.clear();
   // The entries before the first clash are added; the clash is reported after writing them.
   size_t count = 0;
   std::vector<std::string> keys;
@@ -433,7 +434,7 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       trailer.append(15, '\0');
       out += trailer;
       // A document is an ordinary file of the user's: the usual permissions.
-      if (!WriteOutputFile(name, out)) Fail(ArchiveMessage(kArcCannotOpen, name));
+      if (!WriteOutputFile(name, out, &FWriteFailure)) Fail(ArchiveMessage(kArcCannotOpen, name));
       CloseArchive();
       OpenArchive(name);
       written = true;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace ixoral {
@@ -104,6 +105,9 @@ class TZLBArchive {
   // by one. On a name clash the entries before it are added, then "Fichier deja existant" is
   // raised. Returns whether the archive was written.
   bool AddEntries(const std::vector<TArchiveInput>& inputs);
+  // Why the last AddEntries could not write the archive file, as the system said it (permission
+  // denied, no space left...); no error when it wrote or failed before writing.
+  const std::error_code& LastWriteFailure() const { return FWriteFailure; }
 
   void ExtractAll(const std::string& folder);
   void ExtractFile(const std::string& folder, int index);
@@ -125,6 +129,7 @@ class TZLBArchive {
   bool FDestroying = false;
   ZLBTrailer FTrailer;
   std::vector<ZLBEntry> FEntries;
+  std::error_code FWriteFailure;
 };
 
 // The key under which an entry name (a file name, without folders) clashes with another: two

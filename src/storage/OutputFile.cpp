@@ -79,9 +79,9 @@ void RemoveStaleTemporaries(const std::string& target) {
   }
 }
 
-bool WriteOutputFile(const std::string& target, std::string_view bytes) {
+bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure) {
   RemoveStaleTemporaries(target);
-  return WriteFileAtomically(target, bytes, TFileMode::UserDefault);
+  return WriteFileAtomically(target, bytes, TFileMode::UserDefault, failure);
 }
 
 }  // namespace ixoral

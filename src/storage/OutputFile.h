@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace ixoral {
 
@@ -16,6 +17,7 @@ void RemoveStaleTemporaries(const std::string& target);
 
 // RemoveStaleTemporaries, then WriteFileAtomically with the user's usual permissions (the umask):
 // a link at the target is replaced, never followed, and the previous file stays whole on failure.
-bool WriteOutputFile(const std::string& target, std::string_view bytes);
+// `failure`, when given, receives the system's error of a failed write.
+bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure = nullptr);
 
 }  // namespace ixoral

@@ -70,7 +70,7 @@ TFrmApp::TFrmApp(QWidget* parent, TSettingsStore& settings, int current, IPrompt
   resize(650, 370);
 
   // The box's own scene: view 0 alone, no grid, axes or selection marks.
-  FDrawn = std::make_unique<TDisplayScene>(360, 270, &settings, FPanel, prompt);
+  FDrawn = std::make_unique<TDisplayScene>(360, 270, &settings, FPanel);
   FDrawn->Scene.FourViews = false;
   if (!FDrawn->Renderer.InitDevice()) {
     FDrawn.reset();

@@ -181,7 +181,7 @@ void TfrmMain::CreateScene() {
   if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size() * s->devicePixelRatio();
   const int w = static_cast<int>(std::lround(screen.width() / 1.33));
   const int h = static_cast<int>(std::lround(screen.height() / 1.19));
-  FDrawn = std::make_unique<TDisplayScene>(w, h, &FSettings, FPanel, FPrompt);
+  FDrawn = std::make_unique<TDisplayScene>(w, h, &FSettings, FPanel);
   FDrawn->Scene.FourViews = true;
   if (!FDrawn->Renderer.InitDevice()) {
     FPrompt->Error(kMsgInitFailed);
@@ -318,6 +318,7 @@ void TfrmMain::CreateWorkingArea() {
   connect(FPanel, &TScenePanel::DragEnded, this, [this] {
     if (FModeller) FModeller->EndDrag();
   });
+  connect(FPanel, &TScenePanel::Informed, this, [this](const QString& text) { FPrompt->Information(FromQt(text)); });
   connect(FPanel, &TScenePanel::Pressed, this, [this](int selection, int) {
     if (static_cast<TPressSelection>(selection) == TPressSelection::Cleared) FBrowser->SelectQuietly({});
   });

@@ -66,7 +66,7 @@ void TPreviewDialog::CreatePanel(int width, int height) {
   FPanel = new TScenePanel(Body());
   FPanel->setObjectName(QStringLiteral("Apercu"));
   FPanel->setFixedSize(width, height);
-  FDrawn = std::make_unique<TDisplayScene>(width, height, FSettings, FPanel, nullptr);
+  FDrawn = std::make_unique<TDisplayScene>(width, height, FSettings, FPanel);
   FDrawn->Scene.FourViews = false;
   if (!FDrawn->Renderer.InitDevice()) FDrawn.reset();
 }

@@ -331,8 +331,7 @@ void TFrmRendu::AlignmentChosen() {
 }
 
 QImage TFrmRendu::RenderView(int width, int height) const {
-  TScriptedPrompt quiet;
-  TDisplayScene drawn(std::max(1, width), std::max(1, height), FSettings, nullptr, &quiet);
+  TDisplayScene drawn(std::max(1, width), std::max(1, height), FSettings, nullptr);
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) return {};
   if (FWhite->isChecked()) drawn.Display.BackgroundColor = D3DRGBA(1, 1, 1, 1);

@@ -108,6 +108,7 @@ void TScenePanel::mousePressEvent(QMouseEvent* event) {
   if (button == TMouseButton::Left) emit PressStarting();
   const TPressResult r = FInteraction->Press(p.x(), p.y(), button, event->modifiers() & Qt::ControlModifier);
   if (button == TMouseButton::Right) emit ContextMenuRequested(event->globalPosition().toPoint());
+  if (!r.Notice.empty()) emit Informed(QString::fromStdString(r.Notice));
   if (r.Selection != TPressSelection::None) emit Pressed(static_cast<int>(r.Selection), r.Object);
 }
 

@@ -37,6 +37,8 @@ class TScenePanel : public QWidget, public IPresenter {
   // A left press about to reach the views (a drag may start from it).
   void PressStarting();
   void Pressed(int selection, int object);  // TPressSelection, object index
+  // What a press has to tell the user, shown by the window as an information.
+  void Informed(const QString& text);
   void DragEnded();
   void ContextMenuRequested(const QPoint& globalPosition);
   void EscapePressed();

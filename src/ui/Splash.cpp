@@ -26,10 +26,9 @@ namespace {
 QImage SamplePicture(int w, int h) {
   const std::string sample = FindDataFile("samples/reference.ixr");
   if (sample.empty()) return {};
-  TScriptedPrompt quiet;
-  TDisplayScene drawn(w, h, nullptr, nullptr, &quiet);
+  TDisplayScene drawn(w, h, nullptr, nullptr);
   drawn.Scene.FourViews = false;
-  if (!drawn.Renderer.InitDevice() || !LoadDocument(drawn.Scene, sample, &quiet)) return {};
+  if (!drawn.Renderer.InitDevice() || !LoadDocument(drawn.Scene, sample).Ok()) return {};
   drawn.Scene.ClearSelection();
   drawn.Renderer.ShowGrid = true;
   drawn.Renderer.DrawView(0);

@@ -55,7 +55,7 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
   resize(680, 360);
 
   // The preview: the main scene's objects and lights, the grid on, view 0 highlighted.
-  FDrawn = std::make_unique<TDisplayScene>(400, 300, &settings, FPanel, nullptr);
+  FDrawn = std::make_unique<TDisplayScene>(400, 300, &settings, FPanel);
   FDrawn->Scene.FourViews = true;
   if (!FDrawn->Renderer.InitDevice()) {
     FDrawn.reset();

@@ -19,8 +19,8 @@ namespace {
 class EditorsTest : public ::testing::Test {
  protected:
   EditorsTest()
-      : Settings(Folder.File("settings.ini"), &Prompt),
-        Scene(nullptr, &Prompt, &Settings),
+      : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
+        Scene(nullptr, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);
     Preview.CreateDefaultLight();

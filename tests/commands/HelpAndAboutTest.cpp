@@ -109,20 +109,20 @@ TEST(AboutFlightTest, MissingOrCorruptSceneLeavesTheFlightOverAnEmptyScene) {
   test::TTempFolder f("about");
   TScriptedPrompt prompt;
   {
-    TScene scene(nullptr, &prompt);
+    TScene scene;
     TAboutFlight flight(scene);
     EXPECT_FALSE(flight.LoadScene("", prompt));
     EXPECT_EQ(scene.ObjectCount(), 0);
   }
   const std::string corrupt = f.File("mirlo.dat");
   std::ofstream(corrupt, std::ios::binary) << "PK\x03\x04 not really an archive";
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   TAboutFlight flight(scene);
   EXPECT_FALSE(flight.LoadScene(corrupt, prompt));
   EXPECT_EQ(scene.ObjectCount(), 0);
 
   // The shipped scene loads, nothing selected.
-  TScene shipped(nullptr, &prompt);
+  TScene shipped;
   TAboutFlight over(shipped);
   ASSERT_TRUE(over.LoadScene(FindDataFile(kAboutSceneFile), prompt));
   EXPECT_GT(shipped.ObjectCount(), 30);

@@ -25,7 +25,7 @@ namespace {
 
 class HistoryTest : public ::testing::Test {
  protected:
-  HistoryTest() : Scene(nullptr, &Prompt), Modeller(Scene, Prompt, Clipboard, nullptr, &Files) {
+  HistoryTest() : Modeller(Scene, Prompt, Clipboard, nullptr, &Files) {
     Scene.NewScene(true);
   }
   // The document the scene saves as, byte for byte (always under the same file name: the
@@ -34,7 +34,7 @@ class HistoryTest : public ::testing::Test {
     const std::string folder = Folder.File(std::to_string(++Saves));
     fs::create_directories(folder);
     const std::string path = folder + "/scene.ixr";
-    EXPECT_TRUE(SaveDocument(Scene, path, true, &Prompt));
+    EXPECT_TRUE(SaveDocument(Scene, path, true));
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
@@ -199,7 +199,7 @@ TEST_F(HistoryTest, NewAndOpenClearTheHistoryAndANewChangeClearsRedo) {
 
   Insert(TInsertCommand::Cube);
   const std::string path = Folder.File("doc.ixr");
-  ASSERT_TRUE(SaveDocument(Scene, path, true, &Prompt));
+  ASSERT_TRUE(SaveDocument(Scene, path, true));
   Prompt.QueueAnswer(TAnswer::No);
   ASSERT_TRUE(Modeller.OpenPath(path));
   EXPECT_FALSE(Modeller.CanUndo());
@@ -234,7 +234,7 @@ TEST(History, KeepsItsBoundsDroppingTheOldestAndKeepsAHugeStepAlone) {
 
 TEST_F(HistoryTest, AToolDialogsOkIsOneStepTexturesIncluded) {
   const int cube = Insert(TInsertCommand::Cube);
-  TScene preview(nullptr, &Prompt);
+  TScene preview;
   TScene::CopyAllObjects(preview, Scene);
   TNoiseChoice noise;
   std::string message;
@@ -246,13 +246,13 @@ TEST(HistoryTextures, ATextureAppliedThenUndoneAndRedone) {
   // A drawing device, which keeps textures.
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TDisplayScene drawn(64, 64, nullptr, nullptr, &prompt);
+  TDisplayScene drawn(64, 64, nullptr, nullptr);
   ASSERT_TRUE(drawn.Renderer.InitDevice());
   drawn.Scene.NewScene(true);
   TModeller modeller(drawn.Scene, prompt, clip, nullptr, nullptr);
   const int cube = modeller.Insert(TInsertCommand::Cube);
   const std::string before = WriteSceneText(drawn.Scene);
-  TScene preview(nullptr, &prompt);
+  TScene preview;
   TScene::CopyAllObjects(preview, drawn.Scene);
   const std::string picture = IXORAL_TEST_DATA_DIR "/images/pattern-gray.jpg";
   ASSERT_TRUE(modeller.ApplyToolResult(cube, preview, TModeller::TToolResult::Texture, picture));

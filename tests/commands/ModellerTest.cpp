@@ -27,8 +27,8 @@ namespace {
 class ModellerTest : public ::testing::Test {
  protected:
   ModellerTest()
-      : Settings(Folder.File("settings.ini"), &Prompt),
-        Scene(nullptr, &Prompt, &Settings),
+      : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)),
+        Scene(nullptr, &Settings),
         Modeller(Scene, Prompt, Clipboard, &Settings, &Files) {
     Scene.NewScene(true);
   }
@@ -46,7 +46,7 @@ class ModellerTest : public ::testing::Test {
     TModeller m(s, quiet, clip, nullptr, nullptr);
     for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
     const std::string path = Folder.File(name);
-    EXPECT_TRUE(SaveDocument(s, path, true, &quiet));
+    EXPECT_TRUE(SaveDocument(s, path, true));
     return path;
   }
 
@@ -83,6 +83,32 @@ TEST_F(ModellerTest, InsertsAreNumberedPerCommandAndNewStartsAgain) {
   Scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube1");
   Modeller.Insert(TInsertCommand::Cube);
   EXPECT_EQ(Names(), "Lumière1,Cube1,Cube1i");
+}
+
+TEST_F(ModellerTest, NewAsksBeforeDroppingWork) {
+  // A scene holding only its light is cleared without a question.
+  ASSERT_TRUE(Modeller.New());
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  Modeller.Insert(TInsertCommand::Cube);
+  Prompt.QueueAnswer(TAnswer::Cancel);
+  EXPECT_FALSE(Modeller.New());
+  EXPECT_EQ(Scene.ObjectCount(), 2);
+  ASSERT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_EQ(Prompt.Shown()[0].Text, "Voulez-vous enregister les modifications dans la scene ?");
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::YesNoCancel);
+
+  // Yes, but the save does not happen (the file dialog is cancelled): the scene stays.
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_FALSE(Modeller.New());
+  EXPECT_EQ(Scene.ObjectCount(), 2);
+
+  // Yes, saved: then cleared.
+  Files.Save.push_back({Folder.File("kept.ixr"), TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.New());
+  EXPECT_TRUE(fs::is_regular_file(Folder.File("kept.ixr")));
+  EXPECT_EQ(Scene.ObjectCount(), 1);
 }
 
 TEST_F(ModellerTest, EveryInsertCommandMakesItsShape) {
@@ -242,7 +268,7 @@ TEST_F(ModellerTest, DropsAndAssociation) {
 TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {
   test::TTempFolder folder("recent");
   TScriptedPrompt prompt;
-  TSettingsStore store(folder.File("s.ini"), &prompt);
+  TSettingsStore store(folder.File("s.ini"), FailuresShownBy(prompt));
   for (const char* p : {"/e", "/d", "/c", "/b", "/a"}) AddRecent(store, p);
   EXPECT_EQ(ReadRecentFiles(store), (std::array<std::string, 5>{"/a", "/b", "/c", "/d", "/e"}));
   AddRecent(store, "/c");  // position 3 moves to 1; 1 and 2 move down; 4 and 5 stay
@@ -257,7 +283,7 @@ TEST(RecentFiles, MostRecentFirstAndAKnownPathMovesUp) {
 TEST(Preferences, DefaultsRoundTripAndValuesTheProgramCouldNotHaveWritten) {
   test::TTempFolder folder("prefs");
   TScriptedPrompt prompt;
-  TSettingsStore store(folder.File("s.ini"), &prompt);
+  TSettingsStore store(folder.File("s.ini"), FailuresShownBy(prompt));
   TWindowPreferences p = ReadPreferences(store);
   EXPECT_TRUE(p.ShowToolBar && p.ShowProperties && p.ShowExplorer && p.ShowGrid && p.ShowAxes && p.ShowToolbox);
   EXPECT_FALSE(p.ToolboxFixed);
@@ -312,8 +338,9 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Prompt.ClearShown();
   EXPECT_FALSE(Modeller.OpenPath(broken));
   EXPECT_EQ(Scene.ObjectCount(), 4);
-  ASSERT_FALSE(Prompt.Shown().empty());
-  EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel);
+  ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message, once";
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
+  EXPECT_EQ(Prompt.Shown()[0].Text, kArcCorrupt);
   EXPECT_FALSE(Modeller.OpenPath(Folder.Path().string()));  // a folder
   EXPECT_EQ(Scene.ObjectCount(), 4);
 
@@ -330,7 +357,7 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Modeller.Insert(TInsertCommand::Tore);
   ASSERT_TRUE(Modeller.Save());
   TScene reread;
-  ASSERT_TRUE(LoadDocument(reread, three, &Prompt));
+  ASSERT_TRUE(LoadDocument(reread, three));
   EXPECT_EQ(reread.ObjectCount(), 5);
   Scene.FileName.clear();
   Prompt.QueueAnswer(TAnswer::Yes);
@@ -351,14 +378,57 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Modeller.OnProgress = nullptr;
   Scene.FileName.clear();
 
-  // Save as, into a folder that does not exist: its message, nothing else changes.
+  // Save as, into a folder that does not exist: its message once, nothing else changes.
   Files.Save.push_back({Folder.File("missing/x.ixr"), TSaveType::Document});
+  Prompt.ClearShown();
   EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgFileAccess + Folder.File("missing/x.ixr")});
   EXPECT_TRUE(Scene.FileName.empty());
   // Save as a POV-Ray scene.
   Files.Save.push_back({Folder.File("x.pov"), TSaveType::PovRay});
   EXPECT_TRUE(Modeller.SaveAs());
   EXPECT_TRUE(fs::exists(Folder.File("x.pov")));
+}
+
+TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
+  Modeller.Insert(TInsertCommand::Cube);
+  const std::string doc = Folder.File("mine.ixr"), pov = Folder.File("mine.pov"), stl = Folder.File("mine.stl");
+  for (const std::string& path : {doc, pov, stl}) std::ofstream(path) << "mine";
+  const auto untouched = [](const std::string& path) { return fs::file_size(path) == 4; };
+
+  // A document: "No" keeps the file and tells that it could not be written; "Yes" replaces it.
+  Files.Save.push_back({doc, TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + doc, kMsgFileAccess + doc}));
+  EXPECT_EQ(Prompt.Shown().back().Kind, TScriptedPrompt::TShown::Error);
+  EXPECT_TRUE(untouched(doc));
+  EXPECT_TRUE(Scene.FileName.empty());
+  Files.Save.push_back({doc, TSaveType::Document});
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_EQ(Scene.FileName, doc);
+  // Its own file again: no question.
+  Prompt.ClearShown();
+  EXPECT_TRUE(Modeller.Save());
+  EXPECT_TRUE(Prompt.Shown().empty());
+
+  // A POV-Ray scene and a model: "No" keeps the file without another word.
+  Files.Save.push_back({pov, TSaveType::PovRay});
+  Files.Export.push_back(stl);
+  Prompt.QueueAnswer(TAnswer::No);
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.SaveAs());
+  EXPECT_FALSE(Modeller.ExportModelFile(false));
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + pov, kMsgOverwrite + stl}));
+  EXPECT_TRUE(untouched(pov) && untouched(stl));
+  Files.Save.push_back({pov, TSaveType::PovRay});
+  Files.Export.push_back(stl);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_TRUE(Modeller.ExportModelFile(false));
+  EXPECT_FALSE(untouched(pov) || untouched(stl));
 }
 
 TEST_F(ModellerTest, OpeningTheThirdRecentFileMovesItFirst) {
@@ -409,8 +479,8 @@ TEST_F(ModellerTest, ACorruptDocumentLeavesTheSceneItsHistoryAndItsFileNameAsThe
     SCOPED_TRACE(path);
     Prompt.ClearShown();
     EXPECT_FALSE(Modeller.OpenPath(path));
-    ASSERT_FALSE(Prompt.Shown().empty());
-    EXPECT_NE(Prompt.Shown().front().Kind, TScriptedPrompt::TShown::YesNoCancel) << "no save question";
+    ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message alone, no save question";
+    EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
     EXPECT_EQ(WriteSceneText(Scene), text);
     EXPECT_EQ(Scene.FileName, three);
     EXPECT_EQ(Scene.IdAt(Scene.ObjectCount() - 1), sphere);

@@ -90,7 +90,7 @@ TEST(PovRenderJob, AMissingPovRayIsNamedWithItsPackage) {
 TEST(PovRenderJob, TheSampleRendersAsPovRayRendersTheExport) {
   if (!PovRayInstalled()) GTEST_SKIP() << "POV-Ray is not installed (Debian package povray)";
   TScene scene;
-  ASSERT_TRUE(LoadDocument(scene, kSample, nullptr));
+  ASSERT_TRUE(LoadDocument(scene, kSample));
   TPovRenderJob job;
   TPovRenderOptions options;  // 320 x 240, antialiased
   ASSERT_TRUE(job.Start(scene, 3, options)) << job.Message();
@@ -117,7 +117,7 @@ TEST(PovRenderJob, TheSampleRendersAsPovRayRendersTheExport) {
 
   // POV-Ray's own render of the POV-Ray export, run by hand with the same settings.
   TTempFolder mine("pov-own");
-  ASSERT_TRUE(ExportPovScene(scene, 3, mine.File("scene.pov"), nullptr));
+  ASSERT_TRUE(ExportPovScene(scene, 3, mine.File("scene.pov"), false));
   const std::string command = "cd '" + mine.Path().string() +
                               "' && povray +Iscene.pov +Orendu.tga +FT +W320 +H240 -D -P +A0.3 >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
@@ -137,7 +137,7 @@ TEST(PovRenderJob, TheSampleRendersAsPovRayRendersTheExport) {
 TEST(PovRenderJob, CancellingEndsPovRayWithinASecondAndLeavesNoFile) {
   if (!PovRayInstalled()) GTEST_SKIP() << "POV-Ray is not installed (Debian package povray)";
   TScene scene;
-  ASSERT_TRUE(LoadDocument(scene, kSample, nullptr));
+  ASSERT_TRUE(LoadDocument(scene, kSample));
   TPovRenderJob job;
   TPovRenderOptions options;
   options.Resolution = 4;  // 1600 x 1200, antialiased: long enough to be cancelled

@@ -64,7 +64,7 @@ TEST(Recovery, EachRunKeepsItsOwnCopyAndLiveRunsAreNotOffered) {
   EXPECT_TRUE(second.LeftBehind().empty());
   // The copy is a document that reads back as the scene.
   TScene back;
-  ASSERT_TRUE(LoadDocument(back, first.DocumentPath(), nullptr, f.File("tex"), TTextureUse::Skip));
+  ASSERT_TRUE(LoadDocument(back, first.DocumentPath(), f.File("tex"), TTextureUse::Skip));
   EXPECT_EQ(back.ObjectCount(), 4);
   EXPECT_EQ(scene.FileName, "");  // writing the copy names no file for the scene
   // A normal end removes the copy and its lock.
@@ -83,7 +83,7 @@ TEST(Recovery, ARunKilledWhileEditingLeavesACopyTheNextStartRestores) {
   });
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TRecovery recovery(folder, 202);
@@ -117,7 +117,7 @@ TEST(Recovery, NoRemovesTheCopyAndAnUnreadableOneIsSetAsideAndReported) {
   }  // the lock is let go without a discard: as after a crash
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TRecovery recovery(folder, 302);
@@ -163,7 +163,7 @@ TEST(Recovery, AWriteThatRunsOutOfSpaceLeavesThePreviousCopyWhole) {
   for (const auto& e : fs::directory_iterator(folder))
     if (e.path().extension() == ".ixr") copy = e.path().string();
   TScene back;
-  ASSERT_TRUE(LoadDocument(back, copy, nullptr, f.File("tex"), TTextureUse::Skip));
+  ASSERT_TRUE(LoadDocument(back, copy, f.File("tex"), TTextureUse::Skip));
   EXPECT_EQ(back.ObjectCount(), 2);  // the light and the one cube of the previous copy
   // No temporary is left beside it.
   int files = 0;
@@ -197,7 +197,7 @@ TEST(Recovery, TheScheduleWritesOnTheTickWhenChangedAndAtOnceAfterALargeChange) 
   test::TTempFolder f("recovery-schedule");
   TScriptedPrompt prompt;
   TMemoryClipboard clip;
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   TModeller modeller(scene, prompt, clip, nullptr, nullptr);
   TDocumentSession& session = modeller.Session();

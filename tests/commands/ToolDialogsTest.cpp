@@ -42,8 +42,8 @@ bool SameMesh(const TSolidObject& a, const TSolidObject& b) {
 class ToolDialogsTest : public ::testing::Test {
  protected:
   ToolDialogsTest()
-      : Main(320, 240, nullptr, nullptr, &Prompt),
-        Drawn(280, 257, nullptr, nullptr, &Prompt),
+      : Main(320, 240, nullptr, nullptr),
+        Drawn(280, 257, nullptr, nullptr),
         Modeller(Main.Scene, Prompt, Clipboard, nullptr, nullptr) {
     EXPECT_TRUE(Main.Renderer.InitDevice());
     Main.Scene.NewScene(true);
@@ -388,7 +388,7 @@ TEST_F(ToolDialogsTest, ADialogKeepsItsOwnObjectWhenOthersAreDeletedBehindIt) {
   const int sphere = Modeller.Insert(TInsertCommand::Sphere);
   Modeller.Insert(TInsertCommand::Cube);
   const int torus = Modeller.Insert(TInsertCommand::Tore);
-  TDisplayScene preview(280, 257, nullptr, nullptr, &Prompt);
+  TDisplayScene preview(280, 257, nullptr, nullptr);
   ASSERT_TRUE(preview.Renderer.InitDevice());
   SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
   const TToolTarget target = ToolTargetAt(Main.Scene, torus);

@@ -171,7 +171,7 @@ TEST_F(HostileDocumentTest, NumbersThatAreNotFiniteSinglesFailTheirRecordAndAreN
   scene.SolidAt(0)->SetPosition({1e39, -1e39, 0});
   test::TTempFolder folder("hostile");
   const std::string pov = folder.File("big.pov");
-  ASSERT_TRUE(ExportPovScene(scene, 3, pov, nullptr));
+  ASSERT_TRUE(ExportPovScene(scene, 3, pov, false));
   std::string text;
   {
     std::FILE* f = std::fopen(pov.c_str(), "rb");
@@ -215,20 +215,18 @@ TEST(OutputFiles, AnExportOntoALinkReplacesTheLinkAndNotItsTarget) {
   std::filesystem::create_symlink(secret, link);
   TScene scene;
   scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
-  TScriptedPrompt prompt;
-  prompt.QueueAnswer(TAnswer::Yes);
-  ASSERT_TRUE(ExportPovScene(scene, 3, link, &prompt));
+  ASSERT_TRUE(ExportPovScene(scene, 3, link, true));
   EXPECT_FALSE(std::filesystem::is_symlink(link));
   EXPECT_NE(ReadFile(link).find("box {"), std::string::npos);
   EXPECT_EQ(ReadFile(secret), "keep me");
   // The same for a saved scene text and a document.
   std::filesystem::remove(link);
   std::filesystem::create_symlink(secret, link);
-  ASSERT_TRUE(WriteScene(scene, link, true, nullptr));
+  ASSERT_TRUE(WriteScene(scene, link, true));
   EXPECT_FALSE(std::filesystem::is_symlink(link));
   const std::string doc = folder.File("doc.ixr");
   std::filesystem::create_symlink(secret, doc);
-  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  ASSERT_TRUE(SaveDocument(scene, doc, true));
   EXPECT_FALSE(std::filesystem::is_symlink(doc));
   EXPECT_EQ(ReadFile(secret), "keep me");
 }
@@ -258,11 +256,11 @@ TEST(OutputFiles, TheNextSaveRemovesWhatAKilledSaveLeft) {
 
   TScene scene;
   scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
-  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  ASSERT_TRUE(SaveDocument(scene, doc, true));
   EXPECT_EQ(FolderNames(folder.Path()),
             (std::vector<std::string>{"scene.ixr", std::filesystem::path(held).filename().string()}));
   ::close(heldFd);
-  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
+  ASSERT_TRUE(SaveDocument(scene, doc, true));
   EXPECT_EQ(FolderNames(folder.Path()), (std::vector<std::string>{"scene.ixr"}));
 }
 
@@ -272,8 +270,8 @@ TEST(OutputFiles, PermissionsComeFromTheUmask) {
   TScene scene;
   scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
   const std::string doc = folder.File("d.ixr"), pov = folder.File("d.pov");
-  ASSERT_TRUE(SaveDocument(scene, doc, true, nullptr));
-  ASSERT_TRUE(ExportPovScene(scene, 3, pov, nullptr));
+  ASSERT_TRUE(SaveDocument(scene, doc, true));
+  ASSERT_TRUE(ExportPovScene(scene, 3, pov, false));
   TZLBArchive archive;
   archive.OpenArchive(doc);
   archive.ExtractAll(folder.File("out"));
@@ -328,7 +326,7 @@ TEST(DocumentTextures, ATexturePathWithoutItsEntryIsNeitherReadNorKept) {
   const std::string trace = folder.File("trace.log");
   SetTraceFile(trace);
   TScene scene;
-  EXPECT_TRUE(LoadDocument(scene, doc, nullptr, folder.File("textures")));
+  EXPECT_TRUE(LoadDocument(scene, doc, folder.File("textures")));
   SetTraceFile("");
   ASSERT_EQ(scene.ObjectCount(), 1);
   EXPECT_FALSE(scene.SolidAt(0)->Texturer);
@@ -336,7 +334,7 @@ TEST(DocumentTextures, ATexturePathWithoutItsEntryIsNeitherReadNorKept) {
   EXPECT_NE(ReadFile(trace).find(secret), std::string::npos);
   // Saved again, the document carries the scene text alone.
   const std::string resaved = folder.File("resaved.ixr");
-  ASSERT_TRUE(SaveDocument(scene, resaved, true, nullptr));
+  ASSERT_TRUE(SaveDocument(scene, resaved, true));
   TZLBArchive archive;
   archive.OpenArchive(resaved);
   EXPECT_EQ(archive.EntryCount(), 1);
@@ -351,12 +349,12 @@ TEST(DocumentTextures, OnlyPicturesAreWrittenAndOnlyWhenNeeded) {
   PackDocument(doc, SceneText({a, b}), {{"bois.bmp", BitmapBytes(0xFF804020)}, {"faux.bmp", std::string(100000, 'z')}});
   // Listing or exporting the scene writes nothing.
   TScene listed;
-  EXPECT_TRUE(LoadDocument(listed, doc, nullptr, textures, TTextureUse::Skip));
+  EXPECT_TRUE(LoadDocument(listed, doc, textures, TTextureUse::Skip));
   EXPECT_EQ(FilesUnder(folder.Path()), 1u);
   EXPECT_TRUE(listed.SolidAt(0)->Texturer);
   // Drawing it extracts the picture; the entry that is no picture stays in the archive.
   TScene drawn;
-  EXPECT_TRUE(LoadDocument(drawn, doc, nullptr, textures));
+  EXPECT_TRUE(LoadDocument(drawn, doc, textures));
   EXPECT_TRUE(drawn.SolidAt(0)->Texturer);
   EXPECT_FALSE(drawn.SolidAt(1)->Texturer);
   EXPECT_EQ(drawn.SolidAt(1)->TextureFile, "");
@@ -365,7 +363,7 @@ TEST(DocumentTextures, OnlyPicturesAreWrittenAndOnlyWhenNeeded) {
   struct stat before, after;
   ASSERT_EQ(::stat(drawn.SolidAt(0)->TextureFile.c_str(), &before), 0);
   TScene again;
-  EXPECT_TRUE(LoadDocument(again, doc, nullptr, textures));
+  EXPECT_TRUE(LoadDocument(again, doc, textures));
   ASSERT_EQ(::stat(again.SolidAt(0)->TextureFile.c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
 }
@@ -396,10 +394,10 @@ TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {
   TScene scene;
   TMemoryClipboard clipboard;
   clipboard.SetText(std::string(20000000, ';'));
-  TScriptedPrompt prompt;
   const double start = CpuSeconds();
-  EXPECT_EQ(PasteFromClipboard(scene, clipboard, &prompt), "");
+  const TExpected<std::string> pasted = PasteFromClipboard(scene, clipboard);
   EXPECT_LT(CpuSeconds() - start, 1.0);
-  EXPECT_EQ(prompt.Texts().back(), kMsgForeignClipboard);
+  ASSERT_FALSE(pasted);
+  EXPECT_EQ(pasted.Error().Message, kMsgForeignClipboard);
   EXPECT_EQ(scene.ObjectCount(), 0);
 }

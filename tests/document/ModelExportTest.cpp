@@ -134,20 +134,28 @@ void BuildRichScene(TScene& scene, const TTempFolder& folder) {
 
 class ModelExportTest : public ::testing::Test {
  protected:
+  // Exports, keeping in `told` what the window would show of the result, in order.
+  TResult Export(TScene& scene, const std::string& path, const TModelExportOptions& options = {}) {
+    TResult exported = ExportModel(scene, path, options);
+    told.insert(told.end(), exported.Notices().begin(), exported.Notices().end());
+    if (!exported) told.push_back(exported.Error().Message);
+    return exported;
+  }
+
   TTempFolder folder{"model-export"};
-  TScriptedPrompt prompt;
+  std::vector<std::string> told;
 };
 
 }  // namespace
 
 TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
-  TScene sample(nullptr, &prompt);
-  ASSERT_TRUE(LoadDocument(sample, kSample, &prompt, folder.File("textures")));
-  ASSERT_TRUE(ExportModel(sample, folder.File("reference.glb"), {}, &prompt));
-  TScene rich(nullptr, &prompt);
+  TScene sample;
+  ASSERT_TRUE(LoadDocument(sample, kSample, folder.File("textures")));
+  ASSERT_TRUE(Export(sample, folder.File("reference.glb"), {}));
+  TScene rich;
   BuildRichScene(rich, folder);
-  ASSERT_TRUE(ExportModel(rich, folder.File("rich.glb"), {}, &prompt));
-  EXPECT_TRUE(prompt.Shown().empty());
+  ASSERT_TRUE(Export(rich, folder.File("rich.glb"), {}));
+  EXPECT_TRUE(told.empty());
 
   // What the file says, read back by the same library that reads OBJ and STL.
   Assimp::Importer importer;
@@ -176,14 +184,14 @@ TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
 }
 
 TEST_F(ModelExportTest, ObjAndStlReadBackWithTheScenesTrianglesAndBounds) {
-  TScene scene(nullptr, &prompt);
-  ASSERT_TRUE(LoadDocument(scene, kSample, &prompt, folder.File("textures")));
+  TScene scene;
+  ASSERT_TRUE(LoadDocument(scene, kSample, folder.File("textures")));
   size_t expected = 0;
   TBounds want;
   SceneTriangles(scene, expected, want);
   ASSERT_GT(expected, 1000u);
   for (const char* name : {"reference.obj", "reference.stl"}) {
-    ASSERT_TRUE(ExportModel(scene, folder.File(name), {}, &prompt)) << name;
+    ASSERT_TRUE(Export(scene, folder.File(name), {})) << name;
     Assimp::Importer importer;
     const aiScene* read = importer.ReadFile(folder.File(name), 0);
     ASSERT_NE(read, nullptr) << importer.GetErrorString();
@@ -197,14 +205,14 @@ TEST_F(ModelExportTest, ObjAndStlReadBackWithTheScenesTrianglesAndBounds) {
   // The binary STL is 84 bytes of header and count, then 50 bytes a triangle.
   EXPECT_EQ(fs::file_size(folder.File("reference.stl")), 84 + 50 * expected);
   // "Cube Perce1" has a space an OBJ name cannot hold: the file says how it was written.
-  ASSERT_FALSE(prompt.Shown().empty());
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgNamesAdapted) + "Cube Perce1 → Cube_Perce1");
+  ASSERT_FALSE(told.empty());
+  EXPECT_EQ(told.back(), std::string(kMsgNamesAdapted) + "Cube Perce1 → Cube_Perce1");
 }
 
 TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene, folder);
-  ASSERT_TRUE(ExportModel(scene, folder.File("rich.obj"), {}, &prompt));
+  ASSERT_TRUE(Export(scene, folder.File("rich.obj"), {}));
   const std::string obj = ReadAll(folder.File("rich.obj"));
   EXPECT_NE(obj.find("# Trou : soustraction avec Cube_texturé"), std::string::npos) << obj.substr(0, 300);
   // The pictures beside the file: the bitmap as PNG, the JPEG as it was.
@@ -264,13 +272,13 @@ TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids)
 }
 
 TEST_F(ModelExportTest, TheSelectionAloneIsExported) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene, folder);
   scene.SelectObject(scene.IndexOfName("Tore1"));
   TModelExportOptions options;
   options.Objects = SelectedObjectsForExport(scene);
   options.SelectionOnly = true;
-  ASSERT_TRUE(ExportModel(scene, folder.File("tore.stl"), options, &prompt));
+  ASSERT_TRUE(Export(scene, folder.File("tore.stl"), options));
   Assimp::Importer importer;
   const aiScene* read = importer.ReadFile(folder.File("tore.stl"), 0);
   ASSERT_NE(read, nullptr);
@@ -281,60 +289,61 @@ TEST_F(ModelExportTest, TheSelectionAloneIsExported) {
 }
 
 TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
-  TScene empty(nullptr, &prompt);
+  TScene empty;
   empty.NewScene(true);  // a light, no solid
-  EXPECT_FALSE(ExportModel(empty, folder.File("vide.glb"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptyScene);
+  EXPECT_FALSE(Export(empty, folder.File("vide.glb"), {}));
+  EXPECT_EQ(told.back(), kMsgExportEmptyScene);
   TModelExportOptions selection;
   selection.SelectionOnly = true;
-  EXPECT_FALSE(ExportModel(empty, folder.File("vide.obj"), selection, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, kMsgExportEmptySelection);
+  EXPECT_FALSE(Export(empty, folder.File("vide.obj"), selection));
+  EXPECT_EQ(told.back(), kMsgExportEmptySelection);
 
   // A solid whose components draw only lines has no triangle to write.
-  TScene lines(nullptr, &prompt);
+  TScene lines;
   auto solid = CreateCube(0xFFFFFFFF, 1);
   for (TComposante& c : solid->Composantes) c.PrimitiveType = D3DPT_LINELIST;
   lines.AddObject(std::move(solid), "Fil");
-  EXPECT_FALSE(ExportModel(lines, folder.File("fil.stl"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgExportNoTriangles) + "Fil");
+  EXPECT_FALSE(Export(lines, folder.File("fil.stl"), {}));
+  EXPECT_EQ(told.back(), std::string(kMsgExportNoTriangles) + "Fil");
   // Beside a solid that has some, it is left out and named.
   lines.AddObject(CreateCube(0xFFFFFFFF, 1), "Plein");
-  EXPECT_TRUE(ExportModel(lines, folder.File("fil.stl"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgExportSkipped) + "Fil");
+  EXPECT_TRUE(Export(lines, folder.File("fil.stl"), {}));
+  EXPECT_EQ(told.back(), std::string(kMsgExportSkipped) + "Fil");
   fs::remove(folder.File("fil.stl"));
 
   // A texture that cannot be read: nothing written, not even the material file.
-  TScene textured(nullptr, &prompt);
+  TScene textured;
   textured.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
   textured.SolidAt(0)->Texturer = true;
   textured.SolidAt(0)->TextureFile = folder.File("disparue.bmp");
-  EXPECT_FALSE(ExportModel(textured, folder.File("t.obj"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgTextureUnreadable) + folder.File("disparue.bmp"));
+  EXPECT_FALSE(Export(textured, folder.File("t.obj"), {}));
+  EXPECT_EQ(told.back(), std::string(kMsgTextureUnreadable) + folder.File("disparue.bmp"));
   std::ofstream(folder.File("abimee.bmp")) << "BM pas une image";
   textured.SolidAt(0)->TextureFile = folder.File("abimee.bmp");
-  EXPECT_FALSE(ExportModel(textured, folder.File("t.glb"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgTextureUnreadable) + folder.File("abimee.bmp"));
+  EXPECT_FALSE(Export(textured, folder.File("t.glb"), {}));
+  EXPECT_EQ(told.back(), std::string(kMsgTextureUnreadable) + folder.File("abimee.bmp"));
 
   // A folder that cannot take the file, an unknown extension.
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
   std::ofstream(folder.File("fichier")) << "x";
   const std::string unwritable = folder.File("fichier") + "/scene.obj";
-  EXPECT_FALSE(ExportModel(scene, unwritable, {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text.rfind(kMsgFileAccess, 0), 0u) << prompt.Shown().back().Text;
-  EXPECT_FALSE(ExportModel(scene, folder.File("scene.3ds"), {}, &prompt));
-  EXPECT_EQ(prompt.Shown().back().Text, std::string(kMsgUnknownModelFormat) + folder.File("scene.3ds"));
+  EXPECT_FALSE(Export(scene, unwritable, {}));
+  EXPECT_EQ(told.back().rfind(kMsgFileAccess, 0), 0u) << told.back();
+  EXPECT_EQ(Export(scene, unwritable).Error().Reason, std::make_error_code(std::errc::not_a_directory).message());
+  EXPECT_FALSE(Export(scene, folder.File("scene.3ds"), {}));
+  EXPECT_EQ(told.back(), std::string(kMsgUnknownModelFormat) + folder.File("scene.3ds"));
 
-  // An existing file is replaced only when the user agrees.
+  // An existing file is replaced only when allowed (the window asks the user first).
   std::ofstream(folder.File("garde.stl")) << "avant";
-  prompt.QueueAnswer(TAnswer::No);
-  EXPECT_FALSE(ExportModel(scene, folder.File("garde.stl"), {}, &prompt));
+  EXPECT_FALSE(Export(scene, folder.File("garde.stl"), {}));
+  EXPECT_EQ(told.back(), kMsgFileAccess + folder.File("garde.stl"));
   EXPECT_EQ(ReadAll(folder.File("garde.stl")), "avant");
 
   // A name that is not UTF-8 (an old document's Windows-1252 bytes) is written as UTF-8.
-  TScene latin(nullptr, &prompt);
+  TScene latin;
   latin.AddObject(CreateCube(0xFFFFFFFF, 1), "Cub\xE9");
-  ASSERT_TRUE(ExportModel(latin, folder.File("latin.glb"), {}, &prompt));
+  ASSERT_TRUE(Export(latin, folder.File("latin.glb"), {}));
   EXPECT_NE(ReadAll(folder.File("latin.glb")).find("\"Cub\xC3\xA9\""), std::string::npos);
   fs::remove(folder.File("latin.glb"));
 

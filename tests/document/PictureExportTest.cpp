@@ -16,7 +16,7 @@ namespace {
 class PictureExportTest : public ::testing::Test {
  protected:
   PictureExportTest()
-      : Drawn(400, 300, nullptr, nullptr, &Prompt), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
+      : Drawn(400, 300, nullptr, nullptr), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
   void SetUp() override {
     Dir = std::filesystem::temp_directory_path() /
           ("ixoral-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -25,7 +25,7 @@ class PictureExportTest : public ::testing::Test {
     // The shipped sample: the ten inserts around the origin under its light.
     Scene.NewScene(false);
     ASSERT_TRUE(LoadDocument(Scene, std::string(IXORAL_TEST_DATA_DIR) + "/../../data/samples/reference.ixr",
-                             &Prompt, Dir.string()));
+                             Dir.string()));
     ASSERT_EQ(Scene.ObjectCount(), 11);
     Scene.ClearSelection();
     Renderer.ShowGrid = Renderer.ShowAxes = true;
@@ -33,7 +33,6 @@ class PictureExportTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(Dir); }
   std::string PathOf(const char* name) const { return (Dir / name).string(); }
 
-  TScriptedPrompt Prompt;
   TDisplayScene Drawn;
   TScene& Scene;
   TSceneRenderer& Renderer;
@@ -57,8 +56,8 @@ TSurface ToSurface(const TImage& image) {
 }  // namespace
 
 TEST_F(PictureExportTest, BitmapAndJpegAt640x480ShowTheSingleViewCamera) {
-  ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.bmp"), false, 1, pfBitmap, &Prompt, nullptr));
-  ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.jpg"), false, 1, pfJpeg, &Prompt, nullptr));
+  ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.bmp"), false, 1, pfBitmap, false, nullptr));
+  ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.jpg"), false, 1, pfJpeg, false, nullptr));
   const TImage bmp = Load(PathOf("a.bmp")), jpg = Load(PathOf("a.jpg"));
   ASSERT_EQ(bmp.Width, 640);
   ASSERT_EQ(bmp.Height, 480);
@@ -76,14 +75,13 @@ TEST_F(PictureExportTest, BitmapAndJpegAt640x480ShowTheSingleViewCamera) {
   EXPECT_EQ(bmp.PixelAt(3, 476) & 0xFFFFFF, 0u);
   EXPECT_EQ(bmp.PixelAt(636, 476) & 0xFFFFFF, 0u);
   EXPECT_GT(test::Green(bmp.PixelAt(320, 300)), 60);
-  EXPECT_TRUE(Prompt.Texts().empty());
 }
 
 TEST_F(PictureExportTest, KeepingTheSizeDrawsTheChosenViewAloneAndRestoresTheScene) {
   Scene.Views[2].SetViewTranslation({0.3, 0, 0});
   const D3DVIEWPORT7 before = Scene.Views[0].Viewport;
   const TCamera camera0 = Scene.Views[0].Camera;
-  ASSERT_TRUE(ExportPicture(Renderer, 2, PathOf("haut.bmp"), true, 0, pfBitmap, &Prompt, nullptr));
+  ASSERT_TRUE(ExportPicture(Renderer, 2, PathOf("haut.bmp"), true, 0, pfBitmap, false, nullptr));
   const TImage haut = Load(PathOf("haut.bmp"));
   EXPECT_EQ(haut.Width, 400);
   EXPECT_EQ(haut.Height, 300);
@@ -110,25 +108,22 @@ TEST_F(PictureExportTest, KeepingTheSizeDrawsTheChosenViewAloneAndRestoresTheSce
 }
 
 TEST_F(PictureExportTest, RefusedSizesAndKeptFiles) {
-  EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 5, pfBitmap, &Prompt, nullptr));
-  EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, -1, pfBitmap, &Prompt, nullptr));
-  ASSERT_EQ(Prompt.Texts().size(), 2u);
-  EXPECT_EQ(Prompt.Texts()[0], "Résolution non disponible : 5");
+  EXPECT_EQ(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 5, pfBitmap, false, nullptr).Message(),
+            "Résolution non disponible : 5");
+  EXPECT_EQ(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, -1, pfBitmap, false, nullptr).Message(),
+            "Résolution non disponible : -1");
   EXPECT_FALSE(std::filesystem::exists(PathOf("x.bmp")));
   EXPECT_EQ(ResolutionIndex(1024, 768), 3);
   EXPECT_EQ(ResolutionIndex(1024, 769), -1);
-  // An existing file is replaced only on "Yes".
+  // An existing file is replaced only when allowed (the window asks the user first).
   { std::FILE* f = std::fopen(PathOf("x.bmp").c_str(), "wb"); std::fputs("keep", f); std::fclose(f); }
-  Prompt.ClearShown();
-  Prompt.QueueAnswer(TAnswer::No);
-  EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, &Prompt, nullptr));
+  EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, false, nullptr));
   EXPECT_EQ(std::filesystem::file_size(PathOf("x.bmp")), 4u);
-  EXPECT_EQ(Prompt.Texts()[0], "Voulez vous ecraser : " + PathOf("x.bmp"));
-  Prompt.QueueAnswer(TAnswer::Yes);
-  EXPECT_TRUE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, &Prompt, nullptr));
+  EXPECT_TRUE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, true, nullptr));
   EXPECT_EQ(Load(PathOf("x.bmp")).Width, 320);
-  // A folder that does not exist: the file cannot be written, and the user is told.
-  Prompt.ClearShown();
-  EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("none/x.jpg"), false, 0, pfJpeg, &Prompt, nullptr));
-  EXPECT_EQ(Prompt.Texts().back(), "Erreur lors de l'acces au fichier : " + PathOf("none/x.jpg"));
+  // A folder that does not exist: the file cannot be written, and the result says so.
+  const TResult nowhere = ExportPicture(Renderer, 0, PathOf("none/x.jpg"), false, 0, pfJpeg, false, nullptr);
+  ASSERT_FALSE(nowhere);
+  EXPECT_EQ(nowhere.Error().Message, "Erreur lors de l'acces au fichier : " + PathOf("none/x.jpg"));
+  EXPECT_EQ(nowhere.Error().Reason, std::make_error_code(std::errc::no_such_file_or_directory).message());
 }

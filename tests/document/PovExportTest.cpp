@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "document/SceneDocument.h"
 #include "scene/Curves.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
@@ -37,13 +38,12 @@ class PovTest : public ::testing::Test {
   std::string Export(TScene& scene, int view = 3) {
     const auto path = dir / "scene.pov";
     fs::remove(path);
-    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), &prompt));
+    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), false));
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
   int Add(TScene& s, std::unique_ptr<TSolidObject> o, const char* name) { return s.AddObject(std::move(o), name); }
   fs::path dir;
-  TScriptedPrompt prompt;
 };
 
 }  // namespace
@@ -61,7 +61,7 @@ TEST(PovFormat, NumbersVectorsAndMatrices) {
 }
 
 TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const std::string pov = Export(scene);
   EXPECT_NE(pov.find("camera {\r\nlocation < 0.000, 2.000, -2.000 >\r\nlook_at < 0.000, -1.000, 1.000 >\r\n}"),
             std::string::npos);
@@ -71,7 +71,7 @@ TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
 }
 
 TEST_F(PovTest, SolidBlocks) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   Add(scene, CreateCube(kOpaqueWhite, 0.5), "Cube1");
   const std::string pov = Export(scene);
   EXPECT_NE(pov.find("box { < -0.250, -0.250, -0.250 >,\r\n< 0.250, 0.250, 0.250 >\r\n"), std::string::npos);
@@ -85,17 +85,17 @@ TEST_F(PovTest, SolidBlocks) {
   odd->Composantes = {c};
   odd->ShapeType = stUser;
   odd->SetVisible(true);
-  TScene only(nullptr, &prompt);
+  TScene only;
   only.AddObject(std::move(odd), "Odd");
   EXPECT_EQ(Count(Export(only), "triangle {"), 13u);
   // Strips and fans: a pyramid's base (fan of 6) and side (fan of 6): 4 + 4 triangles.
-  TScene pyr(nullptr, &prompt);
+  TScene pyr;
   Add(pyr, CreateConeOrPyramid(4, kOpaqueWhite, 1, 0.5), "P");
   EXPECT_EQ(Count(Export(pyr), "triangle {"), 8u);
 }
 
 TEST_F(PovTest, CsgChildrenCarryTheirParent) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const int parent = Add(scene, CreateCube(kOpaqueWhite, 1), "Parent");
   const int a = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "A");
   const int b = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.2), "B");
@@ -117,7 +117,7 @@ TEST_F(PovTest, CsgChildrenCarryTheirParent) {
 
 TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
   // F <- G (subtraction) <- H (intersection), as a document may hold it.
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   const int f = Add(scene, CreateCube(kOpaqueWhite, 1), "F");
   const int g = Add(scene, CreateSphere(10, 10, kOpaqueWhite, 0.6), "G");
   const int h = Add(scene, CreateCylinder(10, kOpaqueWhite, 2, 0.4), "H");
@@ -145,7 +145,7 @@ TEST_F(PovTest, RelationChainsAreWrittenNestedWithEverySolid) {
 }
 
 TEST_F(PovTest, LightsThatAreOn) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   const int n = ++scene.LightCount;
   D3DLIGHT7 l;
@@ -162,22 +162,24 @@ TEST_F(PovTest, LightsThatAreOn) {
   EXPECT_EQ(Count(Export(scene), "light_source {"), 1u);
 }
 
-TEST_F(PovTest, AnExistingFileIsReplacedOnlyOnYes) {
-  TScene scene(nullptr, &prompt);
+TEST_F(PovTest, AnExistingFileIsReplacedOnlyWhenAllowed) {
+  TScene scene;
   const auto path = (dir / "keep.pov").string();
   std::ofstream(path) << "mine";
-  prompt.QueueAnswer(TAnswer::No);
-  EXPECT_FALSE(ExportPovScene(scene, 3, path, &prompt));
-  EXPECT_EQ(prompt.Texts().back(), "Voulez vous ecraser : " + path);
-  std::ifstream in(path);
+  const TResult refused = ExportPovScene(scene, 3, path, false);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Message(), kMsgFileAccess + path);
   std::string s;
-  in >> s;
+  std::ifstream(path) >> s;
   EXPECT_EQ(s, "mine");
+  ASSERT_TRUE(ExportPovScene(scene, 3, path, true));
+  std::ifstream(path) >> s;
+  EXPECT_EQ(s, "#version");
 }
 
 TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   int n = 0;
   for (const auto& d : InsertDefaults) scene.AddObject(d.Create(), d.Prefix + std::to_string(++n));

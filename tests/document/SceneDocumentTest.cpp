@@ -97,13 +97,12 @@ class DocumentTest : public ::testing::Test {
   }
 
   fs::path dir;
-  TScriptedPrompt prompt;
 };
 
 }  // namespace
 
 TEST_F(DocumentTest, TheFirstCubeRecord) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   Insert(scene, "cube", 1);
   scene.SelectObject(1);
@@ -135,13 +134,17 @@ TEST_F(DocumentTest, AnEmptySceneAndTheOlderHeader) {
 }
 
 TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   BuildRichScene(scene);
   const std::string first = WriteSceneText(scene);
   const std::string doc = (dir / "scene.ixr").string();
-  ASSERT_TRUE(SaveDocument(scene, doc, false, &prompt)) << testing::PrintToString(prompt.Texts());
-  TScene loaded(nullptr, &prompt);
-  ASSERT_TRUE(LoadDocument(loaded, doc, &prompt, (dir / "textures").string()));
+  const TResult saved = SaveDocument(scene, doc, false);
+  ASSERT_TRUE(saved) << saved.Message();
+  EXPECT_TRUE(saved.Notices().empty());
+  TScene loaded;
+  const TResult read = LoadDocument(loaded, doc, (dir / "textures").string());
+  ASSERT_TRUE(read) << read.Message();
+  EXPECT_TRUE(read.Notices().empty());
   EXPECT_EQ(loaded.FileName, doc);
   ASSERT_EQ(loaded.ObjectCount(), scene.ObjectCount());
   // The texture came out of the archive into the texture folder; only its path differs.
@@ -152,7 +155,6 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
   scene.SolidAt(scene.IndexOfName("ParoiV9"))->TextureFile = walls->TextureFile;
   const std::string again = WriteSceneText(loaded);
   EXPECT_EQ(again, WriteSceneText(scene));
-  EXPECT_TRUE(prompt.Shown().empty()) << testing::PrintToString(prompt.Texts());
   // The meshes came back as they were (noise and torsion re-applied, hand edits replayed).
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const TSolidObject* a = scene.SolidAt(i);
@@ -170,7 +172,7 @@ TEST_F(DocumentTest, SaveLoadSaveGivesTheSameText) {
 }
 
 TEST_F(DocumentTest, LightsComeBackUnderTheirDeviceNumber) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   scene.RenameObject(0, "Soleil");
   const std::string text = WriteSceneText(scene);
@@ -201,20 +203,21 @@ TEST_F(DocumentTest, ReadsPointDecimalsAndLowerCaseColours) {
 }
 
 TEST_F(DocumentTest, PastingTwiceMakesTheNameUnique) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   Insert(scene, "cube", 1);
   scene.SelectObject(0);
   TMemoryClipboard clip;
-  ASSERT_TRUE(CopyToClipboard(scene, clip, &prompt));
-  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "Cube1i");
-  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "Cube1ii");
+  ASSERT_TRUE(CopyToClipboard(scene, clip));
+  EXPECT_EQ(PasteFromClipboard(scene, clip).ValueOr(""), "Cube1i");
+  EXPECT_EQ(PasteFromClipboard(scene, clip).ValueOr(""), "Cube1ii");
   scene.ClearSelection();
-  EXPECT_FALSE(CopyToClipboard(scene, clip, &prompt));
-  EXPECT_EQ(prompt.Texts(), std::vector<std::string>{kMsgNeedSelection});
+  const TResult copied = CopyToClipboard(scene, clip);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(copied.Message(), kMsgNeedSelection);
   clip.SetText("bonjour;le;monde;");
-  EXPECT_EQ(PasteFromClipboard(scene, clip, &prompt), "");
-  EXPECT_EQ(prompt.Texts().back(),
-            "Les données présentes dans le presse papier\nn'apartiennent pas à Ixoral");
+  const TExpected<std::string> pasted = PasteFromClipboard(scene, clip);
+  ASSERT_FALSE(pasted);
+  EXPECT_EQ(pasted.Error().Message, "Les données présentes dans le presse papier\nn'apartiennent pas à Ixoral");
 }
 
 TEST_F(DocumentTest, FieldsThatWouldBreakTheRecordAreCleaned) {
@@ -295,21 +298,30 @@ TEST_F(DocumentTest, AFailingRecordStopsTheReadButKeepsWhatCameBefore) {
 }
 
 TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
-  TScene scene(nullptr, &prompt);
+  TScene scene;
   scene.NewScene(true);
   Insert(scene, "cube", 1);
   const std::string doc = (dir / "keep.ixr").string();
-  ASSERT_TRUE(SaveDocument(scene, doc, false, &prompt));
+  ASSERT_TRUE(SaveDocument(scene, doc, false));
   const std::string before = ReadAll(doc);
-  // Overwrite refused: nothing written, the access message.
-  prompt.QueueAnswer(TAnswer::No);
-  EXPECT_FALSE(SaveDocument(scene, doc, false, &prompt));
-  EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
+  // Not to be replaced: nothing written, the access message.
+  const TResult refused = SaveDocument(scene, doc, false);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Message(), kMsgFileAccess + doc);
+  EXPECT_EQ(ReadAll(doc), before);
+  // A folder that cannot hold the document (a file stands where it should be): the access
+  // message, and the system's own words kept apart from it.
+  const std::string nowhere = (dir / "keep.ixr" / "under.ixr").string();
+  const TResult unwritable = SaveDocument(scene, nowhere, true);
+  ASSERT_FALSE(unwritable);
+  EXPECT_EQ(unwritable.Error().Message, kMsgFileAccess + nowhere);
+  EXPECT_EQ(unwritable.Error().Reason, std::make_error_code(std::errc::not_a_directory).message());
+  EXPECT_EQ(scene.FileName, doc);
   // A texture that cannot be read: the save fails and the old document stays byte for byte.
   TSolidObject* cube = scene.SolidAt(1);
   cube->Texturer = true;
   cube->TextureFile = (dir / "gone.jpg").string();
-  EXPECT_FALSE(SaveDocument(scene, doc, true, &prompt));
+  EXPECT_FALSE(SaveDocument(scene, doc, true));
   EXPECT_EQ(ReadAll(doc), before);
   // Two textures with one file name: the container's message, the old document intact.
   std::ofstream(dir / "a.jpg") << "a";
@@ -319,8 +331,7 @@ TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
   Insert(scene, "cube", 2);
   scene.SolidAt(2)->Texturer = true;
   scene.SolidAt(2)->TextureFile = (dir / "other" / "a.jpg").string();
-  EXPECT_FALSE(SaveDocument(scene, doc, true, &prompt));
-  EXPECT_EQ(prompt.Texts().back(), kArcAlreadyExists);
+  EXPECT_EQ(SaveDocument(scene, doc, true).Message(), kArcAlreadyExists);
   EXPECT_EQ(ReadAll(doc), before);
   size_t files = 0;
   for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
@@ -334,16 +345,16 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
     fs::create_directories(dir / std::to_string(k));
     const auto image = dir / std::to_string(k) / "bois.bmp";
     WriteImage(image, images[k]);
-    TScene scene(nullptr, &prompt);
+    TScene scene;
     Insert(scene, "cube", 1);
     scene.SolidAt(0)->Texturer = true;
     scene.SolidAt(0)->TextureFile = image.string();
     docs[k] = (dir / std::to_string(k) / "scene.ixr").string();
-    ASSERT_TRUE(SaveDocument(scene, docs[k], false, &prompt));
+    ASSERT_TRUE(SaveDocument(scene, docs[k], false));
   }
-  TScene a(nullptr, &prompt), b(nullptr, &prompt);
-  ASSERT_TRUE(LoadDocument(a, docs[0], &prompt, (dir / "t").string()));
-  ASSERT_TRUE(LoadDocument(b, docs[1], &prompt, (dir / "t").string()));
+  TScene a, b;
+  ASSERT_TRUE(LoadDocument(a, docs[0], (dir / "t").string()));
+  ASSERT_TRUE(LoadDocument(b, docs[1], (dir / "t").string()));
   EXPECT_EQ(ReadAll(a.SolidAt(0)->TextureFile), ReadAll(dir / "0" / "bois.bmp"));
   EXPECT_EQ(ReadAll(b.SolidAt(0)->TextureFile), ReadAll(dir / "1" / "bois.bmp"));
 }
@@ -351,9 +362,8 @@ TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
 TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   const std::string junk = (dir / "junk.ixr").string();
   std::ofstream(junk) << "not an archive at all, not at all";
-  TScene scene(nullptr, &prompt);
-  EXPECT_FALSE(LoadDocument(scene, junk, &prompt, (dir / "t").string()));
-  EXPECT_EQ(prompt.Texts().back(), kArcCorrupt);
+  TScene scene;
+  EXPECT_EQ(LoadDocument(scene, junk, (dir / "t").string()).Message(), kArcCorrupt);
   // An archive whose text is not a scene.
   TZLBArchive a;
   const std::string doc = (dir / "text.ixr").string();
@@ -361,8 +371,9 @@ TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   const std::string data = "hello";
   a.AddEntries({{"text.ixr.tmp", "", &data}});
   a.CloseArchive();
-  EXPECT_FALSE(LoadDocument(scene, doc, &prompt, (dir / "t").string()));
-  EXPECT_EQ(prompt.Texts().back(), kMsgFileAccess + doc);
+  const TResult read = LoadDocument(scene, doc, (dir / "t").string());
+  EXPECT_FALSE(read);
+  EXPECT_EQ(read.Message(), kMsgFileAccess + doc);
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
 

@@ -41,6 +41,16 @@ TEST(AtomicFile, WritesReplacesAndLeavesNoTemporary) {
   EXPECT_EQ(EntriesIn(folder.Path()), 1u);
 }
 
+TEST(AtomicFile, AFailedWriteSaysWhatTheSystemSaid) {
+  test::TTempFolder folder("atomic");
+  std::error_code failure;
+  EXPECT_FALSE(WriteFileAtomically(folder.File("missing/scene.pov"), "x", TFileMode::UserDefault, &failure));
+  EXPECT_EQ(failure, std::errc::no_such_file_or_directory);
+  // A write that succeeds leaves no error from an earlier one.
+  EXPECT_TRUE(WriteFileAtomically(folder.File("scene.pov"), "x", TFileMode::UserDefault, &failure));
+  EXPECT_FALSE(failure);
+}
+
 TEST(AtomicFile, ALinkAtTheTargetIsReplacedNeverFollowed) {
   test::TTempFolder folder("atomic");
   const std::string victim = folder.File("victim.txt");

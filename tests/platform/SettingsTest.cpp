@@ -37,22 +37,32 @@ class SettingsTest : public ::testing::Test {
     return n;
   }
 
+  // What the store told of its failures, in order.
+  std::vector<std::string> Told() const {
+    std::vector<std::string> texts;
+    for (const TError& e : failures) texts.push_back(e.Message);
+    return texts;
+  }
+  TSettingsFailureHandler Collect() {
+    return [this](const TError& e) { failures.push_back(e); };
+  }
+
   fs::path dir;
   std::string path;
-  TScriptedPrompt prompt;
+  std::vector<TError> failures;
 };
 
 TEST_F(SettingsTest, FreshAccountReadsEmptyWithoutMessages) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   EXPECT_EQ(store.ReadString("\\options", "ShowToolBar"), "");
   EXPECT_EQ(store.ReadString("\\Affichage", "Device"), "");
   store.DeleteValue("\\options", "EXPORT11");  // deleting what is missing is no error
-  EXPECT_TRUE(prompt.Shown().empty());
+  EXPECT_TRUE(failures.empty());
   EXPECT_FALSE(fs::exists(path));
 }
 
 TEST_F(SettingsTest, KeyPathsIgnoreCaseValueNamesDoNot) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   store.WriteString("\\options", "ShowGrille", "1");
   store.WriteString("\\Options", "CouleurFond", "$00FF8000");
   EXPECT_EQ(store.ReadString("\\OPTIONS", "ShowGrille"), "1");
@@ -64,25 +74,25 @@ TEST_F(SettingsTest, KeyPathsIgnoreCaseValueNamesDoNot) {
   const std::string text = ReadFile();
   EXPECT_NE(text.find("[Software\\Quillbeck\\Ixoral\\options]"), std::string::npos);
   EXPECT_EQ(text.find("[Software\\Quillbeck\\Ixoral\\Options]"), std::string::npos);
-  EXPECT_TRUE(prompt.Shown().empty());
+  EXPECT_TRUE(failures.empty());
 }
 
 TEST_F(SettingsTest, AwkwardValuesReadBackExactly) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   const std::string values[] = {"a=b", "line1\nline2\r\n", "[not a key]", ";comment", "100%",
                                 "Lumière", std::string(10000, 'x'), " spaces "};
   int k = 0;
   for (const auto& v : values) store.WriteString("\\Parametres\\3", "v" + std::to_string(k++), v);
   store.WriteString("\\odd", "name=with]equals", "ok");
   k = 0;
-  TSettingsStore again(path, &prompt);
+  TSettingsStore again(path, Collect());
   for (const auto& v : values) EXPECT_EQ(again.ReadString("\\Parametres\\3", "v" + std::to_string(k++)), v);
   EXPECT_EQ(again.ReadString("\\odd", "name=with]equals"), "ok");
-  EXPECT_TRUE(prompt.Shown().empty());
+  EXPECT_TRUE(failures.empty());
 }
 
 TEST_F(SettingsTest, DeleteRemovesOnlyThatValue) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   store.WriteString("\\Affichage", "Driver", "{abc}");
   store.WriteString("\\Affichage", "Device", "0");
   store.DeleteValue("\\affichage", "Driver");
@@ -91,7 +101,7 @@ TEST_F(SettingsTest, DeleteRemovesOnlyThatValue) {
 }
 
 TEST_F(SettingsTest, WritesLeaveNoTemporaryFilesAndArePrivate) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   for (int i = 0; i < 5; ++i) store.WriteString("\\OldFiles", "OldFile1", std::to_string(i));
   EXPECT_EQ(FilesInFolder(), 1u);
   struct stat st {};
@@ -105,37 +115,36 @@ TEST_F(SettingsTest, DamagedFilesReadAsMissing) {
       "ShowToolBar=1\n", "[Software\\Quillbeck\\Ixoral\\options]\n=1\nShowToolBar\n"};
   for (const auto& bytes : damaged) {
     WriteFile(bytes);
-    TSettingsStore store(path, &prompt);
+    TSettingsStore store(path, Collect());
     EXPECT_EQ(store.ReadString("\\options", "ShowToolBar"), "");
   }
   // A damaged store is still writable, and the write gives a clean file.
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   store.WriteString("\\options", "ShowToolBar", "0");
   EXPECT_EQ(store.ReadString("\\options", "ShowToolBar"), "0");
 }
 
-TEST_F(SettingsTest, AValueTheProgramCouldNotHaveWrittenShowsTheReadMessage) {
+TEST_F(SettingsTest, AValueTheProgramCouldNotHaveWrittenTellsTheReadMessage) {
   WriteFile("[Software\\Quillbeck\\Ixoral\\options]\nFillMode=%ZZ\nShadeMode=\xC3\n");
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   EXPECT_EQ(store.ReadString("\\options", "FillMode"), "");
   EXPECT_EQ(store.ReadString("\\options", "ShadeMode"), "");
-  ASSERT_EQ(prompt.Shown().size(), 2u);
-  EXPECT_EQ(prompt.Shown()[0].Text, kMsgReadFailed);
+  EXPECT_EQ(Told(), (std::vector<std::string>{kMsgReadFailed, kMsgReadFailed}));
 }
 
 TEST_F(SettingsTest, AnEnormousFileIsNeitherReadNorReplaced) {
   WriteFile("[Software\\Quillbeck\\Ixoral\\options]\nShowAxes=1\n" +
             std::string(TSettingsStore::kMaxFileSize, ';'));
   const auto before = fs::file_size(path);
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   EXPECT_EQ(store.ReadString("\\options", "ShowAxes"), "");
   store.WriteString("\\options", "ShowAxes", "0");
   store.DeleteValue("\\options", "ShowAxes");
   EXPECT_EQ(fs::file_size(path), before);
-  EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{kMsgReadFailed, kMsgWriteFailed, kMsgDeleteFailed}));
+  EXPECT_EQ(Told(), (std::vector<std::string>{kMsgReadFailed, kMsgWriteFailed, kMsgDeleteFailed}));
 }
 
-TEST_F(SettingsTest, AnUnwritableFolderShowsTheWriteMessage) {
+TEST_F(SettingsTest, AnUnwritableFolderTellsTheWriteMessageAndTheSystemsReason) {
   if (::geteuid() == 0) {
     // Root writes anywhere: make the store's folder a file instead.
     fs::create_directories(dir);
@@ -144,14 +153,17 @@ TEST_F(SettingsTest, AnUnwritableFolderShowsTheWriteMessage) {
     fs::create_directories(dir);
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   }
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   store.WriteString("\\options", "MsAgent", "merlin.acs");
-  EXPECT_EQ(prompt.Texts(), std::vector<std::string>{kMsgWriteFailed});
+  EXPECT_EQ(Told(), std::vector<std::string>{kMsgWriteFailed});
+  // What the system said comes apart from the message: a file where a folder should be.
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_FALSE(failures[0].Reason.empty());
   fs::permissions(dir, fs::perms::owner_all);
 }
 
 TEST_F(SettingsTest, FileAssociationValues) {
-  TSettingsStore store(path, &prompt);
+  TSettingsStore store(path, Collect());
   store.RegisterFileAssociation("/usr/bin/ixoral");
   const std::string ext = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.ixr";
   EXPECT_EQ(store.ReadRootString(ext, "Application"), "ixoral");

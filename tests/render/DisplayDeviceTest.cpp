@@ -59,7 +59,7 @@ class DisplayDeviceTest : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini"))
                 .string();
     std::filesystem::remove(FPath);
-    Settings = std::make_unique<TSettingsStore>(FPath, nullptr);
+    Settings = std::make_unique<TSettingsStore>(FPath);
   }
   void TearDown() override { std::filesystem::remove(FPath); }
   std::unique_ptr<TSettingsStore> Settings;

@@ -29,21 +29,19 @@ struct TRecordingPresenter : IPresenter {
 
 // A settings store of its own with the boolean operations option on or off.
 TSettingsStore& OptionsStore(bool opBool) {
-  static TScriptedPrompt prompt;
   static test::TTempFolder folder("scene-drawing");
-  static TSettingsStore store(folder.File("settings.ini"), &prompt);
+  static TSettingsStore store(folder.File("settings.ini"));
   store.WriteString("\\Affichage", "OpBool", opBool ? "1" : "0");
   return store;
 }
 
 struct TSceneRig {
-  TScriptedPrompt Prompt;
   TRecordingPresenter Presenter;
   TDisplayScene Drawn;
   TScene& Scene;
   TSceneRenderer& Renderer;
   TSceneRig(int w, int h, bool four, bool opBool = false)
-      : Drawn(w, h, &OptionsStore(opBool), &Presenter, &Prompt), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {
+      : Drawn(w, h, &OptionsStore(opBool), &Presenter), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {
     Scene.FourViews = four;
     EXPECT_TRUE(Renderer.InitDevice());
     Scene.NewScene(true);
@@ -545,11 +543,10 @@ TEST(SceneDrawing, ResizedSurfaceIsDrawnWholeAtTheNewSizeWithTheSameCameras) {
 }
 
 TEST(SceneDrawing, ARendererGoneBeforeItsSceneIsNoLongerCalled) {
-  TScriptedPrompt prompt;
   TRecordingPresenter presenter;
   auto display = std::make_unique<TDisplayDevice>(64, 48, nullptr, &presenter);
   TDisplayDevice& d = *display;
-  TScene scene(std::move(display), &prompt);
+  TScene scene(std::move(display));
   {
     TSceneRenderer renderer(scene, d, nullptr);
     ASSERT_TRUE(renderer.InitDevice());
@@ -602,6 +599,14 @@ TEST(ViewInteraction, PressPicksThenDragsAndEscapeRestores) {
   ui.Release(10, 10, TMouseButton::Left);
   EXPECT_EQ(press.Selection, TPressSelection::Cleared);
   EXPECT_FALSE(rig.Scene.HasSelection());
+  EXPECT_TRUE(press.Notice.empty());
+
+  // A view whose navigation cannot be inverted picks nothing and says so, for the window to show.
+  rig.Scene.Views[0].SetViewScale({0, 0, 0});
+  press = ui.Press(100, 75, TMouseButton::Left, false);
+  ui.Release(100, 75, TMouseButton::Left);
+  EXPECT_EQ(press.Notice, "Matrix non invertible");
+  EXPECT_EQ(press.Selection, TPressSelection::Cleared);
 }
 
 TEST(ViewInteraction, ViewsUnderThePointerAndTheWheel) {

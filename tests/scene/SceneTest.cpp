@@ -26,8 +26,7 @@ class SceneTest : public ::testing::Test {
     for (int i = 0; i < scene.ObjectCount(); ++i) n.push_back(scene.ObjectAt(i)->Name());
     return n;
   }
-  TScriptedPrompt prompt;
-  TScene scene{nullptr, &prompt};
+  TScene scene;
 };
 
 }  // namespace
@@ -224,7 +223,7 @@ TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
   const auto subscription = scene.Observe([&](const TSceneEvent& e) {
     if (e.Change == TSceneChange::RedrawRequested) ++redraws;
   });
-  ASSERT_TRUE(scene.NewScene(true));
+  scene.NewScene(true);
   ASSERT_EQ(scene.ObjectCount(), 1);
   EXPECT_EQ(scene.ObjectAt(0)->Name(), "Lumière1");
   EXPECT_EQ(scene.LightCount, 1);
@@ -247,33 +246,16 @@ TEST_F(SceneTest, NewSceneHoldsTheDefaultLight) {
   // The cone: 10 generating lines of unit length, as the light has once saved and read again.
   EXPECT_EQ(l->Symbol.Vertices.size(), 42u);
   EXPECT_NEAR(l->Symbol.Vertices[0].z, 1, 1e-6);
-  // A scene holding only its light is cleared without a question.
-  EXPECT_TRUE(scene.NewScene(true));
-  EXPECT_TRUE(prompt.Shown().empty());
 }
 
-TEST_F(SceneTest, NewSceneAsksBeforeDroppingWork) {
+TEST_F(SceneTest, NewSceneDropsEverythingWithoutAQuestion) {
   scene.NewScene(true);
   AddCube("Cube1");
-  prompt.QueueAnswer(TAnswer::Cancel);
-  EXPECT_FALSE(scene.NewScene(true));
-  EXPECT_EQ(scene.ObjectCount(), 2);
-  ASSERT_EQ(prompt.Shown().size(), 1u);
-  EXPECT_EQ(prompt.Shown()[0].Text, "Voulez-vous enregister les modifications dans la scene ?");
-  EXPECT_EQ(prompt.Shown()[0].Kind, TScriptedPrompt::TShown::YesNoCancel);
-
-  prompt.QueueAnswer(TAnswer::Yes);
-  scene.SaveRequest = [] { return false; };  // the save did not happen
-  EXPECT_FALSE(scene.NewScene(true));
-  EXPECT_EQ(scene.ObjectCount(), 2);
-
-  bool saved = false;
-  scene.SaveRequest = [&] { return saved = true; };
-  prompt.QueueAnswer(TAnswer::Yes);
-  EXPECT_TRUE(scene.NewScene(false));
-  EXPECT_TRUE(saved);
+  scene.SelectObject(1);
+  scene.NewScene(false);
   EXPECT_EQ(scene.ObjectCount(), 0);
   EXPECT_EQ(scene.LightCount, 0);
+  EXPECT_FALSE(scene.HasSelection());
 }
 
 TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {

@@ -23,8 +23,12 @@ class ViewOpsTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove(Path); }
   std::filesystem::path Path;
-  TScriptedPrompt Prompt;
 };
+
+// The object picked in view `view`, -2 when picking failed.
+int Picked(TScene& scene, int view, double h, double v) {
+  return PickObject(scene, scene.Views[size_t(view)], h, v).ValueOr(-2);
+}
 
 int AddCubeAt(TScene& scene, const Vec3d& p) {
   const int i = scene.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
@@ -74,7 +78,7 @@ TEST_F(ViewOpsTest, FixedViewsNavigateTogetherAndThePerspectiveViewAlone) {
 }
 
 TEST_F(ViewOpsTest, ViewParametersRoundTripThroughTheStore) {
-  TSettingsStore store(Path.string(), &Prompt);
+  TSettingsStore store(Path.string());
   TScene scene;
   TVue& v = scene.Views[3];
   v.SetViewTranslation({0.5, -1.25, 2});
@@ -95,7 +99,7 @@ TEST_F(ViewOpsTest, ViewParametersRoundTripThroughTheStore) {
 }
 
 TEST_F(ViewOpsTest, StoredValuesThatCannotBeUsedAreIgnored) {
-  TSettingsStore store(Path.string(), &Prompt);
+  TSettingsStore store(Path.string());
   const std::string key = "\\Parametres\\1";
   // "Perspective" is a caption, not a stored type: the whole stored view is ignored.
   store.WriteString(key, "Type", "Perspective");
@@ -158,48 +162,49 @@ TEST_F(ViewOpsTest, RayTriangleDistanceEdgeCases) {
 }
 
 TEST_F(ViewOpsTest, PickingFindsTheNearestVisibleSolid) {
-  TScene scene(nullptr, &Prompt);
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.5, 0.5), -1);  // empty scene
+  TScene scene;
+  EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), -1);  // empty scene
   scene.NewScene(true);  // the light is never picked
   const int back = AddCubeAt(scene, {0, 0, 1});
   const int front = AddCubeAt(scene, {0, 0, 0});
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.5, 0.5), front);
+  EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), front);
   scene.ObjectAt(front)->SetVisible(false);
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.5, 0.5), back);
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.02, 0.02), -1);
+  EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), back);
+  EXPECT_EQ(Picked(scene, 0, 0.02, 0.02), -1);
   // A hit closer than 1 unit to the ray origin is ignored: a cube around the origin of the ray.
   scene.ObjectAt(back)->SetPosition({0, 0, -1.9});
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.5, 0.5), -1);
+  EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), -1);
   // From "Haut", the cube at the origin is seen from above.
   scene.ObjectAt(front)->SetVisible(true);
-  EXPECT_EQ(PickObject(scene, scene.Views[2], 0.5, 0.5), front);
-  EXPECT_TRUE(Prompt.Texts().empty());
+  EXPECT_EQ(Picked(scene, 2, 0.5, 0.5), front);
 }
 
 TEST_F(ViewOpsTest, AZeroNavigationScaleCannotPick) {
-  TScene scene(nullptr, &Prompt);
+  TScene scene;
   AddCubeAt(scene, {0, 0, 0});
   scene.Views[0].SetViewScale({0, 0, 0});
-  EXPECT_EQ(PickObject(scene, scene.Views[0], 0.5, 0.5), -1);
-  EXPECT_FALSE(PickVertex(scene, scene.Views[0], 0, 0.5, 0.5).Found());
-  ASSERT_EQ(Prompt.Texts().size(), 2u);
-  EXPECT_EQ(Prompt.Texts()[0], "Matrix non invertible");
+  const TExpected<int> object = PickObject(scene, scene.Views[0], 0.5, 0.5);
+  ASSERT_FALSE(object);
+  EXPECT_EQ(object.Error().Message, "Matrix non invertible");
+  const TExpected<TVertexHit> vertex = PickVertex(scene, scene.Views[0], 0, 0.5, 0.5);
+  ASSERT_FALSE(vertex);
+  EXPECT_EQ(vertex.Error().Message, "Matrix non invertible");
 }
 
 TEST_F(ViewOpsTest, PickVertexGivesTheNearestCornerOfTheHitTriangle) {
-  TScene scene(nullptr, &Prompt);
+  TScene scene;
   const int c = AddCubeAt(scene, {0, 0, 0});
   // Near the top-right front corner of the cube (0.25, 0.25, -0.25), seen from "Face".
   const double nx = 0.24 / 0.875;  // the ray from z = -2 through z = 0 reaches x = 0.24 at z = -0.25
   const double h = (nx + 1) / 2;
-  const TVertexHit hit = PickVertex(scene, scene.Views[0], c, h, 1 - h);
+  const TVertexHit hit = PickVertex(scene, scene.Views[0], c, h, 1 - h).ValueOr({});
   ASSERT_TRUE(hit.Found());
   EXPECT_EQ(hit.Position, (Vec3d{0.25, 0.25, -0.25}));
   const D3DVERTEX& v = scene.SolidAt(c)->Composantes[size_t(hit.Composante)].Vertices[size_t(hit.Vertex)];
   EXPECT_EQ(v.x, 0.25f);
   EXPECT_EQ(v.z, -0.25f);
-  EXPECT_FALSE(PickVertex(scene, scene.Views[0], c, 0.01, 0.01).Found());
-  EXPECT_FALSE(PickVertex(scene, scene.Views[0], 7, 0.5, 0.5).Found());
+  EXPECT_FALSE(PickVertex(scene, scene.Views[0], c, 0.01, 0.01).ValueOr({}).Found());
+  EXPECT_FALSE(PickVertex(scene, scene.Views[0], 7, 0.5, 0.5).ValueOr({}).Found());
 }
 
 TEST_F(ViewOpsTest, FlyThroughCameraPhases) {

@@ -262,7 +262,7 @@ struct TChooserFixture {
   test::TTempFolder Folder{"chooser"};
   test::TTempFolder Home{"chooser-settings"};
   TScriptedPrompt Prompt;
-  TSettingsStore Settings{Home.File("settings.ini"), &Prompt};
+  TSettingsStore Settings{Home.File("settings.ini"), FailuresShownBy(Prompt)};
 };
 
 QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButton*>(QString::fromLatin1(name)); }
@@ -343,7 +343,7 @@ TEST(AssistantInMainWindow, TheChosenCharacterIsTheOneLoaded) {
   TScriptedPrompt prompt;
   test::TScriptedFiles files;
   TMemoryClipboard clipboard;
-  TSettingsStore settings(folder.File("settings.ini"), &prompt);
+  TSettingsStore settings(folder.File("settings.ini"), FailuresShownBy(prompt));
   settings.WriteString("\\options", kAgentSetting, "hibou.acs");
   TfrmMain window(settings, &prompt, &files, &clipboard);
   window.Start();
@@ -363,7 +363,7 @@ TEST(AssistantInMainWindow, ConseilsShowsATipAndTheCommandsCycleThem) {
   TScriptedPrompt prompt;
   test::TScriptedFiles files;
   TMemoryClipboard clipboard;
-  TSettingsStore settings(folder.File("settings.ini"), &prompt);
+  TSettingsStore settings(folder.File("settings.ini"), FailuresShownBy(prompt));
   TfrmMain window(settings, &prompt, &files, &clipboard);
   window.Start();
   window.show();

@@ -189,7 +189,7 @@ TEST(DialogFrameTest, HelpLabelOpensTheDialogsPageAndReportsAMissingBrowser) {
 
 class WindowDialogsTest : public ::testing::Test {
  protected:
-  WindowDialogsTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  WindowDialogsTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~WindowDialogsTest() override {
     if (Window) {
       Prompt.QueueAnswer(TAnswer::No);
@@ -500,7 +500,7 @@ TEST_F(WindowDialogsTest, ViewTypesChosenOnThePreviewReachTheMainSceneAsOneStep)
 TEST(OptionsDialogTest, ShowsWhatIsStoredTestsTheDisplayAndAsksForARestartOnlyWhenNeeded) {
   test::TTempFolder folder("options");
   TScriptedPrompt prompt;
-  TSettingsStore settings(folder.File("settings.ini"), &prompt);
+  TSettingsStore settings(folder.File("settings.ini"), FailuresShownBy(prompt));
   settings.WriteString("\\Affichage", "Device", "0");
   settings.WriteString("\\Affichage", "Driver", "{00000000-1111-2222-3333-444444444444}");  // no such driver
   bool fixed = false;

@@ -55,7 +55,7 @@ void Retype(QLineEdit* field, const QString& text) {
 
 class EditorDialogsTest : public ::testing::Test {
  protected:
-  EditorDialogsTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  EditorDialogsTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~EditorDialogsTest() override {
     if (Window) {
       Prompt.QueueAnswer(TAnswer::No);

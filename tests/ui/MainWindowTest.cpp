@@ -35,7 +35,7 @@ void Settle() {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  MainWindowTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~MainWindowTest() override {
     // No question at close: the tests decide what was saved.
     if (Window) {
@@ -90,9 +90,8 @@ class MainWindowTest : public ::testing::Test {
     TScene s;
     s.NewScene(true);
     for (int k = 0; k < cubes; ++k) s.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Cube");
-    TScriptedPrompt quiet;
     const std::string path = Folder.File(name);
-    EXPECT_TRUE(SaveDocument(s, path, true, &quiet));
+    EXPECT_TRUE(SaveDocument(s, path, true));
     return path;
   }
   void Screenshot(QWidget* w, const char* name) {

@@ -34,7 +34,7 @@ void Screenshot(QWidget* w, const char* name) {
 
 class PovRenderWindowTest : public ::testing::Test {
  protected:
-  PovRenderWindowTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  PovRenderWindowTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~PovRenderWindowTest() override {
     if (Window) {
       Prompt.QueueAnswer(TAnswer::No);

@@ -33,7 +33,7 @@ void Settle() {
 
 class PropertiesUiTest : public ::testing::Test {
  protected:
-  PropertiesUiTest() : Settings(Folder.File("settings.ini"), &Prompt) {
+  PropertiesUiTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {
     Window = std::make_unique<TfrmMain>(Settings, &Prompt, nullptr, &Clipboard);
     Window->Start();
     Window->resize(1280, 900);

@@ -74,7 +74,7 @@ T* Child(QWidget* w, const char* name) {
 
 class ToolDialogsWindowTest : public ::testing::Test {
  protected:
-  ToolDialogsWindowTest() : Settings(Folder.File("settings.ini"), &Prompt) {}
+  ToolDialogsWindowTest() : Settings(Folder.File("settings.ini"), FailuresShownBy(Prompt)) {}
   ~ToolDialogsWindowTest() override {
     if (Window) {
       Prompt.QueueAnswer(TAnswer::No);

@@ -28,7 +28,7 @@ struct TourFixture : ::testing::Test {
   TScriptedPrompt Prompt;
   test::TScriptedFiles Files;
   TMemoryClipboard Clipboard;
-  TSettingsStore Settings{Folder.File("settings.ini"), &Prompt};
+  TSettingsStore Settings{Folder.File("settings.ini"), FailuresShownBy(Prompt)};
   std::unique_ptr<TfrmMain> Window;
   test::TFakePresenter Presenter;
   std::unique_ptr<TAssistant> Assistant;

@@ -1,0 +1,45 @@
+# Runs ixoral-cli where the documents and exports fail and checks what it tells: status 1 and the
+# program's message alone on standard error (the system's reason is not printed). Run as:
+# cmake -DCLI=<ixoral-cli> -DWORK=<scratch folder> -P CheckBatchTool.cmake
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+set(faults "")
+
+# Runs the tool with the arguments after `message` and compares its status and standard error
+# (the message and a line end, or nothing for an empty message).
+function(expect status message)
+  execute_process(COMMAND "${CLI}" ${ARGN} RESULT_VARIABLE got ERROR_VARIABLE told OUTPUT_QUIET)
+  set(wanted "")
+  if(NOT message STREQUAL "")
+    set(wanted "${message}\n")
+  endif()
+  if(NOT got EQUAL status OR NOT told STREQUAL wanted)
+    list(APPEND faults "${ARGN}: status ${got}, told [${told}] instead of ${status}, [${wanted}]")
+    set(faults "${faults}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+set(access "Erreur lors de l'acces au fichier : ")
+# A document where a file stands in place of its folder.
+file(WRITE "${WORK}/plain" "x")
+expect(1 "${access}${WORK}/plain/scene.ixr" new "${WORK}/plain/scene.ixr")
+# A document is replaced only with --force.
+expect(0 "" new "${WORK}/a.ixr" --insert cube)
+expect(1 "${access}${WORK}/a.ixr" new "${WORK}/a.ixr")
+expect(0 "" new "${WORK}/a.ixr" --insert tore --force)
+expect(1 "${access}${WORK}/a.ixr" resave "${WORK}/a.ixr" "${WORK}/a.ixr")
+# The same for a POV-Ray scene.
+expect(0 "" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
+expect(1 "${access}${WORK}/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
+expect(1 "${access}${WORK}/plain/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/plain/a.pov")
+# A model export into a folder that cannot take it.
+expect(1 "${access}${WORK}/plain/a.stl" export "${WORK}/a.ixr" "${WORK}/plain/a.stl")
+# Documents that cannot be read: the archive's message.
+expect(1 "le fichier est introuvable" info "${WORK}/absent.ixr")
+expect(1 "le fichier est corrompue" info "${WORK}/plain")
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "the batch tool told:\n  ${text}")
+endif()
