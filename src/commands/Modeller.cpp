@@ -505,9 +505,10 @@ bool TModeller::MayReplace(const std::string& path) {
 }
 
 bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite) {
+  askBeforeOverwrite = askBeforeOverwrite && !file.ReplaceConfirmed;
   switch (file.Type) {
     case TSaveType::PovRay: {
-      if (!MayReplace(file.Path)) return false;
+      if (askBeforeOverwrite && !MayReplace(file.Path)) return false;
       // The font notes are shown; a scene file that cannot be written goes untold, as it always has.
       const TResult exported = ExportPovScene(FScene, ActiveView(), file.Path, true);
       for (const std::string& notice : exported.Notices()) FPrompt.Error(notice);
@@ -525,16 +526,16 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
       // A resolution that does not exist is told before any question about the file.
       const bool sizeKnown =
           choice->KeepCurrentSize || (choice->Resolution >= 0 && choice->Resolution < int(ExportResolutions.size()));
-      if (sizeKnown && !MayReplace(file.Path)) return false;
+      if (sizeKnown && askBeforeOverwrite && !MayReplace(file.Path)) return false;
       return ShowResult(FPrompt, ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize,
                                                choice->Resolution, file.Type == TSaveType::Bitmap ? 2 : 3, true,
                                                FSettings));
     }
     case TSaveType::Document:
     default:
-      // Declining to replace the file is told as a failure to write it.
-      if (!ShowResult(FPrompt, SaveDocument(FScene, file.Path, !askBeforeOverwrite || MayReplace(file.Path), OnProgress)))
-        return false;
+      // Declining to replace the file cancels the save without another word.
+      if (askBeforeOverwrite && !MayReplace(file.Path)) return false;
+      if (!ShowResult(FPrompt, SaveDocument(FScene, file.Path, true, OnProgress))) return false;
       MarkSaved();
       if (FSettings) AddRecent(*FSettings, file.Path);
       FilesChanged();

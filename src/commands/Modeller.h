@@ -71,6 +71,9 @@ enum class TSaveType { Document = 1, PovRay = 2, Bitmap = 3, Jpeg = 4 };
 struct TChosenFile {
   std::string Path;
   TSaveType Type = TSaveType::Document;
+  // The chooser already asked the user whether to replace this very file (the desktop's own
+  // question): no second question.
+  bool ReplaceConfirmed = false;
 };
 
 struct TResolutionChoice {

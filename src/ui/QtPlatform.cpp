@@ -97,10 +97,12 @@ std::optional<TChosenFile> TQtFileChooser::ChooseFileToSave() {
   if (path.isEmpty()) return std::nullopt;
   const int type = std::max<int>(1, static_cast<int>(filters.indexOf(chosenFilter)) + 1);
   static const char* const extensions[] = {".ixr", ".pov", ".bmp", ".jpg"};
-  // The default extension of the chosen type when the name has none.
-  if (QFileInfo(path).suffix().isEmpty()) path += QString::fromLatin1(extensions[type - 1]);
+  // The default extension of the chosen type when the name has none. The dialog asked before
+  // replacing the name as typed; a name completed here has not been asked about.
+  const bool completed = QFileInfo(path).suffix().isEmpty();
+  if (completed) path += QString::fromLatin1(extensions[type - 1]);
   FFolder = QFileInfo(path).absolutePath();
-  return TChosenFile{FromQt(path), static_cast<TSaveType>(type)};
+  return TChosenFile{FromQt(path), static_cast<TSaveType>(type), !completed};
 }
 
 std::optional<std::string> TQtFileChooser::ChooseExportFile() {

@@ -396,13 +396,18 @@ TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
   for (const std::string& path : {doc, pov, stl}) std::ofstream(path) << "mine";
   const auto untouched = [](const std::string& path) { return fs::file_size(path) == 4; };
 
-  // A document: "No" keeps the file and tells that it could not be written; "Yes" replaces it.
+  // A document: "No" keeps the file and cancels quietly; "Yes" replaces it.
   Files.Save.push_back({doc, TSaveType::Document});
   Prompt.QueueAnswer(TAnswer::No);
   EXPECT_FALSE(Modeller.SaveAs());
-  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + doc, kMsgFileAccess + doc}));
-  EXPECT_EQ(Prompt.Shown().back().Kind, TScriptedPrompt::TShown::Error);
+  EXPECT_EQ(Prompt.Texts(), (std::vector<std::string>{kMsgOverwrite + doc}));
   EXPECT_TRUE(untouched(doc));
+  // Where the file dialog already asked, nobody asks again.
+  Files.Save.push_back({pov, TSaveType::PovRay, true});
+  Prompt.ClearShown();
+  EXPECT_TRUE(Modeller.SaveAs());
+  EXPECT_TRUE(Prompt.Texts().empty());
+  std::ofstream(pov, std::ios::trunc) << "mine";
   EXPECT_TRUE(Scene.FileName.empty());
   Files.Save.push_back({doc, TSaveType::Document});
   Prompt.QueueAnswer(TAnswer::Yes);
