@@ -46,9 +46,9 @@ class TDocumentSession {
   const THistory& History() const { return FHistory; }
 
   // Whether the scene changed since it was last saved, opened or made new.
-  bool Modified() const { return FHistory.Version() != FSavedVersion; }
+  bool Modified() const { return FHistory.State() != FSavedState; }
   // The scene now counts as saved (or, with false, as changed: a recovered scene).
-  void MarkSaved(bool saved = true) { FSavedVersion = saved ? FHistory.Version() : ~uint64_t{0}; }
+  void MarkSaved(bool saved = true) { FSavedState = saved ? FHistory.State() : ~uint64_t{0}; }
 
   // Reads the document at `path` into a scene of its own. Only a document read whole replaces
   // what the scene holds, and only once `mayReplace` agrees (the save question); until then the
@@ -75,7 +75,7 @@ class TDocumentSession {
  private:
   TScene& FScene;
   THistory FHistory;
-  uint64_t FSavedVersion = 0;
+  uint64_t FSavedState = 0;
   std::unique_ptr<TRecovery> FRecovery;
   TRecoverySchedule FSchedule;
 };

@@ -186,7 +186,8 @@ bool THistory::Record(const std::string& name, TSceneSnapshot before, TScene& sc
   for (const TStep& s : FRedo) FBytes -= s.State.Bytes();
   FRedo.clear();
   FBytes += before.Bytes();
-  FUndo.push_back({name, std::move(before)});
+  FUndo.push_back({name, std::move(before), FState});
+  FState = ++FLastState;
   ++FVersion;
   Trim();
   return true;
@@ -206,8 +207,9 @@ bool THistory::Move(std::deque<TStep>& from, std::deque<TStep>& to, TScene& scen
   from.pop_back();
   FBytes -= step.State.Bytes();
   // What the scene is now, to go back to from the other side.
-  TStep reverse{step.Name, TakeSnapshot(scene, step.State.Views.has_value())};
+  TStep reverse{step.Name, TakeSnapshot(scene, step.State.Views.has_value()), FState};
   const bool ok = RestoreSnapshot(scene, step.State);
+  FState = step.Target;
   FBytes += reverse.State.Bytes();
   to.push_back(std::move(reverse));
   ++FVersion;
@@ -221,6 +223,7 @@ void THistory::Clear() {
   FUndo.clear();
   FRedo.clear();
   FBytes = 0;
+  FState = ++FLastState;
   ++FVersion;
 }
 

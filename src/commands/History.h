@@ -88,11 +88,16 @@ class THistory {
   // Counts every step recorded, undone or redone: the scene's edits since a point can be told
   // by comparing with this number then.
   uint64_t Version() const { return FVersion; }
+  // Names the scene's state as the history knows it: a new number after each step recorded,
+  // and the number it had before when a step is undone (after when redone). A scene undone back
+  // to where it was saved has the number it had then.
+  uint64_t State() const { return FState; }
 
  private:
   struct TStep {
     std::string Name;
     TSceneSnapshot State;
+    uint64_t Target = 0;  // the state number the scene has once this snapshot is put back
   };
   void Trim();
   bool Move(std::deque<TStep>& from, std::deque<TStep>& to, TScene& scene);
@@ -101,6 +106,8 @@ class THistory {
   size_t FMaxBytes;
   size_t FBytes = 0;
   uint64_t FVersion = 0;
+  uint64_t FState = 0;
+  uint64_t FLastState = 0;
   std::deque<TStep> FUndo;
   std::deque<TStep> FRedo;
 };

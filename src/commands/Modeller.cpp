@@ -554,7 +554,8 @@ bool TModeller::SaveBeforeClear() {
 }
 
 bool TModeller::ConfirmClose() {
-  if (FScene.ObjectCount() < 2) return true;
+  // Asked only when the scene differs from what was last opened, saved or made new.
+  if (FScene.ObjectCount() < 2 || !Modified()) return true;
   switch (FPrompt.YesNoCancel(kMsgSaveChanges)) {
     case TAnswer::Cancel: return false;
     case TAnswer::Yes: return SaveBeforeClear();

@@ -326,11 +326,21 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   EXPECT_EQ(Modeller.Caption(), "IXORAL - " + three);
   EXPECT_EQ(Modeller.RecentFiles()[0], three);
 
-  // Cancelling the save question of "Nouveau" keeps the scene and the caption.
+  // Nothing changed since it was opened, or changed and undone back: no save question.
+  Prompt.ClearShown();
+  EXPECT_TRUE(Modeller.ConfirmClose());
+  Modeller.Insert(TInsertCommand::Cube);
+  ASSERT_TRUE(Modeller.Undo());
+  EXPECT_TRUE(Modeller.ConfirmClose());
+  EXPECT_TRUE(Prompt.Shown().empty());
+  // Changed: cancelling the save question of "Nouveau" keeps the scene and the caption.
+  ASSERT_TRUE(Modeller.Redo());
   Prompt.QueueAnswer(TAnswer::Cancel);
   EXPECT_FALSE(Modeller.New());
-  EXPECT_EQ(Scene.ObjectCount(), 4);
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgSaveChanges});
+  EXPECT_EQ(Scene.ObjectCount(), 5);
   EXPECT_EQ(Modeller.Caption(), "IXORAL - " + three);
+  ASSERT_TRUE(Modeller.Undo());
 
   // A document that cannot be read: its message, and the scene as it was, unquestioned.
   const std::string broken = Folder.File("broken.ixr");
@@ -359,6 +369,7 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   TScene reread;
   ASSERT_TRUE(LoadDocument(reread, three));
   EXPECT_EQ(reread.ObjectCount(), 5);
+  Modeller.Insert(TInsertCommand::Cube);  // changed again since the save
   Scene.FileName.clear();
   Prompt.QueueAnswer(TAnswer::Yes);
   EXPECT_FALSE(Modeller.ConfirmClose());

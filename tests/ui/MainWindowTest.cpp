@@ -380,11 +380,20 @@ TEST_F(MainWindowTest, RecentFilesOpenTheDocumentAndMoveItFirst) {
   EXPECT_EQ(w.windowTitle(), QString::fromStdString("IXORAL - " + c));
   EXPECT_EQ(w.Action(TCommandId::Recent1)->text(), QString::fromStdString("&1 - " + c));
   EXPECT_EQ(w.Action(TCommandId::Recent2)->text(), QString::fromStdString("&2 - " + a));
-  // Cancelling the save question of "Nouveau" keeps the scene and the caption.
+  // Once changed, cancelling the save question of "Nouveau" keeps the scene and the caption.
+  ClickToolBox("cube");
+  Prompt.ClearShown();
   Prompt.QueueAnswer(TAnswer::Cancel);
   Key(Qt::Key_N, Qt::ControlModifier);
-  EXPECT_EQ(w.Scene()->ObjectCount(), 4);
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgSaveChanges});
+  EXPECT_EQ(w.Scene()->ObjectCount(), 5);
   EXPECT_EQ(w.windowTitle(), QString::fromStdString("IXORAL - " + c));
+  // Undone back to the document as opened: "Nouveau" asks nothing.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Prompt.ClearShown();
+  Key(Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(Prompt.Texts().empty());
+  EXPECT_EQ(w.Scene()->ObjectCount(), 1);
 }
 
 TEST_F(MainWindowTest, ADocumentGivenAtStartIsOpenAndBadOnesAreIgnored) {
