@@ -47,6 +47,9 @@ namespace {
 
 QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons) {
+  // A message comes above everything: the start-up picture, which stays on top, leaves first.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && (w->windowFlags() & Qt::WindowType_Mask) == Qt::SplashScreen) w->hide();
   QMessageBox box(icon, QApplication::applicationName(), ToQt(text), buttons, parent);
   // French captions, whether or not Qt's own translations could be loaded.
   if (auto* b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("&Oui"));

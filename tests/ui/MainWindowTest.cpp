@@ -20,6 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
+#include "ui/QtPlatform.h"
 #include "ui/Splash.h"
 #include "ui/ToolBox.h"
 
@@ -461,6 +462,22 @@ TEST(Splash, ShapedWithFourRoundHoles) {
   EXPECT_FALSE(r.contains(QPoint(444, 348)));
   TLogoOn splash;
   splash.grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/splash.png"));
+}
+
+TEST(Splash, AQuestionAtStartComesAboveItAndTheSplashLeavesFirst) {
+  TLogoOn splash;
+  splash.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&splash));
+  bool splashShown = true;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    splashShown = splash.isVisible();
+    QTest::keyClick(box, Qt::Key_N);  // "&Non"
+  });
+  TQtPrompt prompt;
+  EXPECT_FALSE(prompt.YesNo("Voulez-vous récupérer la scène ?"));
+  EXPECT_FALSE(splashShown);
 }
 
 TEST_F(MainWindowTest, TheFloatingToolBoxStaysWhereItIsThroughOptionsAndCtrlT) {
