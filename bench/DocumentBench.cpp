@@ -83,7 +83,9 @@ static void BM_ReadIdenticalNames(benchmark::State& state) {
   const std::string end = "\xA4\r\n";
   std::string text = "IXORAL EXPORT" + end + std::to_string(n) + end;
   for (int k = 0; k < n; ++k)
-    text += "SolidObject;a;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,5;0,5;\r\n" + end;
+    text +=
+        "SolidObject;a;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;No Torsion;-1;0;No Texture;1,5;0,5;\r\n" +
+        end;
   for (auto _ : state) {
     TScene scene;
     benchmark::DoNotOptimize(ReadSceneText(scene, text));

@@ -43,7 +43,8 @@ void BM_CurveEditorSpiral(benchmark::State& state) {
   TScene preview;
   TCurveEditor editor(preview);
   for (auto _ : state)
-    benchmark::DoNotOptimize(editor.Apply("0.5 * t * cos ( 5 * t )", "0.1 * t", "0.5 * t * sin ( 5 * t )", "0", "6.28"));
+    benchmark::DoNotOptimize(
+        editor.Apply("0.5 * t * cos ( 5 * t )", "0.1 * t", "0.5 * t * sin ( 5 * t )", "0", "6.28"));
 }
 BENCHMARK(BM_CurveEditorSpiral)->Unit(benchmark::kMillisecond);
 

@@ -61,8 +61,7 @@ struct TBenchRig {
 void BM_ClearFullSurface(benchmark::State& state) {
   TBenchRig rig;
   for (auto _ : state) {
-    rig.Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
-                      0xFF000000, 1, 0);
+    rig.Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1, 0);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * int64_t{kW} * kH);
@@ -86,8 +85,8 @@ void BM_SmallLitGouraudTriangles(benchmark::State& state) {
   };
   for (int j = 0; j < kRows; ++j)
     for (int i = 0; i < kCols; ++i)
-      v.insert(v.end(), {vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j),
-                         vertex(i + 1, j + 1), vertex(i, j + 1)});
+      v.insert(v.end(), {vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j), vertex(i + 1, j + 1),
+                         vertex(i, j + 1)});
   for (auto _ : state) {
     rig.Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
     rig.Device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, v.data(), DWORD(v.size()));

@@ -30,11 +30,10 @@ struct TReferenceScene {
       const char* Keyword;
       Vec3d At;
     };
-    const TPlace places[10] = {{"cube", {-1.2, 0, 0}},      {"cubeperce", {0, 1.2, 0}},
-                               {"sphere", {0, 0, 0}},       {"cylindre", {0, 0, 1.2}},
-                               {"cone", {-1.2, 0, 1.2}},    {"pyramide", {1.2, 0, 1.2}},
-                               {"tore", {1.2, 0, 0}},       {"cercle", {0, 0, -1.2}},
-                               {"paroiv", {-1.2, 0, -1.2}}, {"paroih", {1.2, 0, -1.2}}};
+    const TPlace places[10] = {{"cube", {-1.2, 0, 0}},    {"cubeperce", {0, 1.2, 0}}, {"sphere", {0, 0, 0}},
+                               {"cylindre", {0, 0, 1.2}}, {"cone", {-1.2, 0, 1.2}},   {"pyramide", {1.2, 0, 1.2}},
+                               {"tore", {1.2, 0, 0}},     {"cercle", {0, 0, -1.2}},   {"paroiv", {-1.2, 0, -1.2}},
+                               {"paroih", {1.2, 0, -1.2}}};
     for (int c = 0; c < copies; ++c)
       for (const TPlace& p : places) {
         const TInsertDefault* d = FindInsertDefault(p.Keyword);

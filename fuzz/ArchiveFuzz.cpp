@@ -27,15 +27,15 @@ void Put32(std::string& out, uint32_t v) {
 // The archive an odd input describes.
 std::string BuildArchive(const std::string& in) {
   if (in.size() < 2) return {};
-  const size_t dirLength = std::min<size_t>(static_cast<uint8_t>(in[0]) | (size_t(static_cast<uint8_t>(in[1])) << 8),
-                                            in.size() - 2);
+  const size_t dirLength =
+      std::min<size_t>(static_cast<uint8_t>(in[0]) | (size_t(static_cast<uint8_t>(in[1])) << 8), in.size() - 2);
   const std::string dir = in.substr(2, dirLength);
   const std::string body = in.substr(2 + dirLength);
   uLongf packedSize = compressBound(dir.size());
   std::string packed(packedSize, '\0');
-  const bool compressed = !dir.empty() && compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-                                                    reinterpret_cast<const Bytef*>(dir.data()), dir.size(),
-                                                    Z_DEFAULT_COMPRESSION) == Z_OK;
+  const bool compressed =
+      !dir.empty() && compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                                reinterpret_cast<const Bytef*>(dir.data()), dir.size(), Z_DEFAULT_COMPRESSION) == Z_OK;
   packed.resize(compressed ? packedSize : 0);
   std::string out = body + (compressed ? packed : dir);
   std::string trailer;

@@ -89,16 +89,22 @@ TArgs ParseArgs(int argc, char** argv, int from) {
       a.Inserts.push_back(argv[++i]);
       a.Places.emplace_back();
     } else if (s == "--at" && i + 1 < argc) {
-      if (a.Inserts.empty() || !a.Places.back().empty()) a.Error = "--at suit un --insert";
-      else a.Places.back() = argv[++i];
+      if (a.Inserts.empty() || !a.Places.back().empty())
+        a.Error = "--at suit un --insert";
+      else
+        a.Places.back() = argv[++i];
     } else if (s == "--view" && i + 1 < argc) {
       const std::string v = argv[++i];
-      if (v.size() != 1 || v[0] < '0' || v[0] > '3') a.Error = "Vue inconnue : " + v;
-      else a.View = v[0] - '0', a.ViewGiven = true;
+      if (v.size() != 1 || v[0] < '0' || v[0] > '3')
+        a.Error = "Vue inconnue : " + v;
+      else
+        a.View = v[0] - '0', a.ViewGiven = true;
     } else if (s == "--resolution" && i + 1 < argc) {
       const std::string v = argv[++i];
-      if (v.size() != 1 || v[0] < '0' || v[0] > '4') a.Error = kMsgUnknownResolution + v;
-      else a.Resolution = v[0] - '0';
+      if (v.size() != 1 || v[0] < '0' || v[0] > '4')
+        a.Error = kMsgUnknownResolution + v;
+      else
+        a.Resolution = v[0] - '0';
     } else if (s == "--size" && i + 1 < argc) {
       a.Size = argv[++i];
     } else if (s == "--selection") {
@@ -120,8 +126,7 @@ std::string Pos(const Vec3d& v) {
 
 // Commands that only read the scene (listing it, exporting it for POV-Ray) leave its texture
 // images in the archive; drawing and saving it need them. The reader's messages are told.
-bool Load(TScene& scene, const std::string& path, IPrompt& prompt,
-          TTextureUse textures = TTextureUse::Extract) {
+bool Load(TScene& scene, const std::string& path, IPrompt& prompt, TTextureUse textures = TTextureUse::Extract) {
   scene.NewScene(false);
   return ShowResult(prompt, LoadDocument(scene, path, {}, textures), TNoticeKind::Error);
 }
@@ -197,8 +202,7 @@ int CmdExportPov(const TArgs& a) {
 
 // export DOCUMENT OUTPUT [--selection NAME...]: the names after the output are the objects.
 int CmdExport(const TArgs& a) {
-  if (a.Positional.size() < 2 || (a.Positional.size() > 2 && !a.Selection) ||
-      (a.Selection && a.Positional.size() == 2))
+  if (a.Positional.size() < 2 || (a.Positional.size() > 2 && !a.Selection) || (a.Selection && a.Positional.size() == 2))
     return Usage();
   std::error_code ec;
   if (fs::exists(a.Positional[1], ec) && !a.Force) return Fail(kMsgOverwrite + a.Positional[1]);
@@ -235,10 +239,8 @@ int CmdRender(const TArgs& a) {
     if (resolution >= 0) return Fail("--resolution et --size ne vont pas ensemble");
     int w = 0, h = 0;
     char rest = 0;
-    if (std::sscanf(a.Size.c_str(), "%dx%d%c", &w, &h, &rest) != 2 ||
-        (resolution = ResolutionIndex(w, h)) < 0)
-      return Fail(kMsgUnknownResolution + a.Size +
-                  " (320x240, 640x480, 800x600, 1024x768, 1600x1200)");
+    if (std::sscanf(a.Size.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || (resolution = ResolutionIndex(w, h)) < 0)
+      return Fail(kMsgUnknownResolution + a.Size + " (320x240, 640x480, 800x600, 1024x768, 1600x1200)");
   }
   if (resolution < 0) resolution = kDefaultResolution;
   const TResolution size = ExportResolutions[size_t(resolution)];
@@ -257,8 +259,7 @@ int CmdRender(const TArgs& a) {
     std::error_code ec;
     if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
     renderer.RedrawViews(0, 0, false);
-    if (!WritePicture(output, *renderer.Display().OffscreenSurface(), format))
-      return Fail(kMsgFileAccess + output);
+    if (!WritePicture(output, *renderer.Display().OffscreenSurface(), format)) return Fail(kMsgFileAccess + output);
   } else {
     std::error_code ec;
     if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);

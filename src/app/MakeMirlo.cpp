@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
   put.Add(TInsertCommand::Pyramide, "Pyramide3", 0xFFE6C890, {2.6, -1, -3.0}, {1.6, 1.6, 1.1}, up);
   {
     // The program's name in relief: the text regenerated from its parameters, then placed.
-    TSolidObject& title = put.Add(TInsertCommand::Texte3D, "Titre", 0xFFC8202C, {0, 1.9, -2.2}, {1, 1, 1}, Vec3d{0, 0, -1});
+    TSolidObject& title =
+        put.Add(TInsertCommand::Texte3D, "Titre", 0xFFC8202C, {0, 1.9, -2.2}, {1, 1, 1}, Vec3d{0, 0, -1});
     title.SetTextParam(1, "IXORAL");
     if (auto made = RegenerateSolid(title.ShapeType, title, title.Color)) {
       title.Composantes = made->Composantes;

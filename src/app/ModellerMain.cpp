@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     const auto& shown = unattended.Shown();
     if (std::any_of(shown.begin(), shown.end(), [](const auto& s) { return s.Kind == TScriptedPrompt::TShown::Error; }))
-      return 1;  // the document was refused; its message is on standard error
+      return 1;                // the document was refused; its message is on standard error
     window.resize(1280, 800);  // what a newcomer's screen shows, whatever the platform's default
     window.show();
     window.FlushPending();

@@ -127,7 +127,8 @@ bool ParseCharacterDescription(const std::string& text, TCharacterInfo& info, st
       const std::string picture(Trim(value.substr(0, space)));
       if (!PlainPictureName(picture)) return fail(kMsgCharacterBadPictureName);
       long ms = 0;
-      if (!ParseCount(value.substr(space + 1), kMaxFrameMs, ms) || ms < kMinFrameMs) return fail(kMsgCharacterBadDuration);
+      if (!ParseCount(value.substr(space + 1), kMaxFrameMs, ms) || ms < kMinFrameMs)
+        return fail(kMsgCharacterBadDuration);
       if (++frames > kMaxCharacterFrames) return fail(kMsgCharacterTooManyFrames);
       a.Frames.push_back({picture, static_cast<int>(ms)});
     } else if (key == "loop" || key == "next") {
@@ -152,8 +153,8 @@ bool ParseCharacterDescription(const std::string& text, TCharacterInfo& info, st
     // An animation either starts over or hands over to one that exists.
     if (!a.Next.empty() && (a.Loops || !info.Find(a.Next))) return fail(kMsgCharacterBadAnimation);
   }
-  const uint64_t pixels = static_cast<uint64_t>(info.Pictures().size()) * static_cast<uint64_t>(width) *
-                          static_cast<uint64_t>(height);
+  const uint64_t pixels =
+      static_cast<uint64_t>(info.Pictures().size()) * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (pixels > kMaxCharacterPixels) return fail(kMsgCharacterTooManyFrames);
   error.clear();
   return true;
@@ -219,14 +220,15 @@ bool TCharacterFile::Open(const std::string& path) {
     }
     auto read = [&](const std::string& name, uint64_t limit, std::string& out) -> const char* {
       const auto found = entries.find(name);
-      if (found == entries.end()) return name == kCharacterDescriptionEntry ? kMsgCharacterNoDescription
-                                                                            : kMsgCharacterMissingPicture;
+      if (found == entries.end())
+        return name == kCharacterDescriptionEntry ? kMsgCharacterNoDescription : kMsgCharacterMissingPicture;
       if (archive.GetEntry(found->second).UncompressedSize > limit) return kMsgCharacterTooLarge;
       if (!archive.ExtractToStream(found->second, out)) return kMsgCharacterUnreadable;
       return nullptr;
     };
     std::string text;
-    if (const char* message = read(kCharacterDescriptionEntry, kMaxCharacterDescriptionBytes, text)) return Fail(message);
+    if (const char* message = read(kCharacterDescriptionEntry, kMaxCharacterDescriptionBytes, text))
+      return Fail(message);
     TCharacterInfo info;
     std::string error;
     if (!ParseCharacterDescription(text, info, error)) {

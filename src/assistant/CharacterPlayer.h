@@ -29,7 +29,7 @@ inline constexpr const char* kAnimGestureRight = "GestureRight";
 
 struct TCharacterData {
   TCharacterInfo Info;
-  std::map<std::string, QImage> Frames;   // by picture name
+  std::map<std::string, QImage> Frames;  // by picture name
   std::map<std::string, QImage> Shapes;  // each picture's outline from its alpha (one bit a pixel)
 };
 

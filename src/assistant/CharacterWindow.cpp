@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <cmath>
 
-
 namespace ixoral {
 
 namespace {
@@ -119,7 +118,9 @@ TRequestId TCharacterWindow::Queue(TRequest request) {
 TRequestId TCharacterWindow::Show() { return Queue({0, TRequestKind::Show, {}, 0, 0, 0}); }
 TRequestId TCharacterWindow::Hide() { return Queue({0, TRequestKind::Hide, {}, 0, 0, 0}); }
 TRequestId TCharacterWindow::Speak(const std::string& text) { return Queue({0, TRequestKind::Speak, text, 0, 0, 0}); }
-TRequestId TCharacterWindow::MoveTo(int x, int y, int speed) { return Queue({0, TRequestKind::MoveTo, {}, x, y, speed}); }
+TRequestId TCharacterWindow::MoveTo(int x, int y, int speed) {
+  return Queue({0, TRequestKind::MoveTo, {}, x, y, speed});
+}
 TRequestId TCharacterWindow::GestureAt(int x, int y) { return Queue({0, TRequestKind::GestureAt, {}, x, y, 0}); }
 TRequestId TCharacterWindow::Play(const std::string& animation) {
   return Queue({0, TRequestKind::Play, animation, 0, 0, 0});
@@ -294,7 +295,8 @@ void TCharacterWindow::PlaceBalloon() {
 
 void TCharacterWindow::MoveTick() {
   if (!FMoving) return;
-  const double t = std::clamp(static_cast<double>(FClock.elapsed() - FMoveStart) / static_cast<double>(FMoveDuration), 0.0, 1.0);
+  const double t =
+      std::clamp(static_cast<double>(FClock.elapsed() - FMoveStart) / static_cast<double>(FMoveDuration), 0.0, 1.0);
   const double eased = t * t * (3 - 2 * t);
   move(FMoveFrom + (FMoveTo - FMoveFrom) * eased);
   if (t >= 1) Complete();
@@ -450,7 +452,8 @@ void TBalloon::paintEvent(QPaintEvent*) {
 void TBalloon::Draw(QPainter& p) {
   p.setRenderHint(QPainter::Antialiasing);
   const int tail = 14;
-  const QRectF body = FTailDown ? QRectF(1, 1, width() - 2, height() - tail - 2) : QRectF(1, tail + 1, width() - 2, height() - tail - 2);
+  const QRectF body = FTailDown ? QRectF(1, 1, width() - 2, height() - tail - 2)
+                                : QRectF(1, tail + 1, width() - 2, height() - tail - 2);
   QPainterPath path;
   path.addRoundedRect(body, 10, 10);
   QPolygonF tip;

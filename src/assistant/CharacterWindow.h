@@ -96,7 +96,7 @@ class TCharacterWindow : public QWidget, public IAssistantPresenter {
   std::string FId;
   std::string FError;
   TFramePlayer FPlayer;
-  const QImage* FShape = nullptr;  // the outline the window has now
+  const QImage* FShape = nullptr;            // the outline the window has now
   std::map<const QImage*, QBitmap> FShapes;  // outlines made into bitmaps, once each
   TRequestQueue FQueue;
   TCommandList FCommands;

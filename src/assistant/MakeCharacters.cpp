@@ -27,15 +27,17 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 double Rad(double degrees) { return degrees * kPi / 180.0; }
-QPointF Polar(double degrees, double length) { return {std::cos(Rad(degrees)) * length, std::sin(Rad(degrees)) * length}; }
+QPointF Polar(double degrees, double length) {
+  return {std::cos(Rad(degrees)) * length, std::sin(Rad(degrees)) * length};
+}
 double Mix(double a, double b, double t) { return a + (b - a) * t; }
 
 // Everything a frame can vary.
 struct TPose {
-  double Bob = 0;         // the body's rise (pixels, up is negative)
-  double Blink = 0;       // 0 eyes open, 1 closed
-  double Mouth = 0;       // 0 closed, 1 wide open
-  double Scale = 1;       // about the feet
+  double Bob = 0;    // the body's rise (pixels, up is negative)
+  double Blink = 0;  // 0 eyes open, 1 closed
+  double Mouth = 0;  // 0 closed, 1 wide open
+  double Scale = 1;  // about the feet
   double Opacity = 1;
   double Lean = 0;        // degrees, positive leans right
   double Sparkle = -1;    // phase of the sparkles around the figure; negative: none
@@ -43,8 +45,8 @@ struct TPose {
   double RightArm = 111;  // direction of the right arm (degrees; 0 right, 90 down)
   double LeftArm = 117;
   bool RightPoints = false, LeftPoints = false;
-  double Glow = 0.5;      // the staff's crystal, or the owl's eye shine
-  double Trail = 0;       // motion streaks while moving
+  double Glow = 0.5;  // the staff's crystal, or the owl's eye shine
+  double Trail = 0;   // motion streaks while moving
 };
 
 TPose Blend(const TPose& a, const TPose& b, double t) {
@@ -327,8 +329,8 @@ void OwlFace(QPainter& p, const TPose& pose, double b, const QColor& body, const
 }
 
 void DrawOwl(QPainter& p, const TPose& pose) {
-  const QColor body(150, 100, 58), bodyDark(104, 66, 36), belly(238, 214, 170), disc(226, 196, 150),
-      beak(236, 150, 40), eyeRing(250, 196, 40);
+  const QColor body(150, 100, 58), bodyDark(104, 66, 36), belly(238, 214, 170), disc(226, 196, 150), beak(236, 150, 40),
+      eyeRing(250, 196, 40);
   p.setRenderHint(QPainter::Antialiasing);
   p.setOpacity(pose.Opacity);
   if (pose.Sparkle >= 0) Sparkles(p, pose.Sparkle, QRectF(6, 8, 108, 120), 8);
@@ -701,7 +703,8 @@ int main(int argc, char** argv) {
       continue;
     }
     std::printf("%s: %zu pictures\n", path.c_str(), builder.Pictures().size());
-    if (argc > 2) WriteSheet(builder.Images(), QString::fromStdString(std::string(argv[2]) + "/" + file + "-sheet.png"));
+    if (argc > 2)
+      WriteSheet(builder.Images(), QString::fromStdString(std::string(argv[2]) + "/" + file + "-sheet.png"));
   }
   return failures ? 1 : 0;
 }

@@ -55,8 +55,8 @@ void TAssistant::StartTips() {
     return;
   }
   if (StopPresentationTimer) StopPresentationTimer();
-  const uint32_t seed = FSeed ? *FSeed
-                              : static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const uint32_t seed =
+      FSeed ? *FSeed : static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   std::mt19937 random(seed);
   const double u = static_cast<double>(random() >> 8) / static_cast<double>(1u << 24);
   FTipIndex = RandomTipIndex(u, FTips.Count());

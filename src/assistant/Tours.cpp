@@ -235,15 +235,14 @@ void TPresentation::QuickTour() {
           "appliquer une action commune.");
       break;
     case 5:
-      at("ToolBar",
-         "Voici la barre d'outils, elle regroupe les principales fonctions du logiciel sous forme d'icones");
+      at("ToolBar", "Voici la barre d'outils, elle regroupe les principales fonctions du logiciel sous forme d'icones");
       break;
     case 6:
-      at("ScenePanel",
-         "Voila l'espace principal : la scène. C'est elle qui vous representera, d'une facon graphique");
+      at("ScenePanel", "Voila l'espace principal : la scène. C'est elle qui vous representera, d'une facon graphique");
       break;
     case 7:
-      FVoice.Speak("la disposition des objets dans l'espace et les déformations, rotations ... qui leurs sont appliqués");
+      FVoice.Speak(
+          "la disposition des objets dans l'espace et les déformations, rotations ... qui leurs sont appliqués");
       break;
     case 8:
       FVoice.Speak(

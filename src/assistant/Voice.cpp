@@ -120,12 +120,14 @@ TVoice::~TVoice() {
 
 void TVoice::Say(const QString& text) {
   if (State() != TState::Available) return;
-  QMetaObject::invokeMethod(FWorker, [w = FWorker, text] { w->Say(text); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      FWorker, [w = FWorker, text] { w->Say(text); }, Qt::QueuedConnection);
 }
 
 void TVoice::Stop() {
   if (State() != TState::Available) return;
-  QMetaObject::invokeMethod(FWorker, [w = FWorker] { w->Stop(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      FWorker, [w = FWorker] { w->Stop(); }, Qt::QueuedConnection);
 }
 
 void TVoice::GiveUp() { FState = TState::Unavailable; }

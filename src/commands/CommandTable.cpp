@@ -58,12 +58,13 @@ void AddFileCommands(std::vector<TCommandInfo>& t) {
                                "ouvrir", "Ouvrir");
   open.Busy = "Ouverture...";
   t.push_back(open);
-  TCommandInfo save = WithIcon(
-      Runs(Entry(Save, "actEnregistrer", "&Enregistrer", "Ctrl+S"), [](TModeller& m, int) { m.Save(); }),
-      "enregistrer", "Enregistrer");
+  TCommandInfo save =
+      WithIcon(Runs(Entry(Save, "actEnregistrer", "&Enregistrer", "Ctrl+S"), [](TModeller& m, int) { m.Save(); }),
+               "enregistrer", "Enregistrer");
   save.Busy = "Enregistrement...";
   t.push_back(save);
-  t.push_back(Runs(Entry(SaveAs, "actEnregistrerSous", "En&registrer sous", "Ctrl+Shift+S"), [](TModeller& m, int) { m.SaveAs(); }));
+  t.push_back(Runs(Entry(SaveAs, "actEnregistrerSous", "En&registrer sous", "Ctrl+Shift+S"),
+                   [](TModeller& m, int) { m.SaveAs(); }));
   t.push_back(WithIcon(Entry(Print, "actImprimer", "&Imprimer", "Ctrl+P"), "imprimer"));
   static constexpr std::array<TModellerCommand, kRecentFileCount> recent{
       [](TModeller& m, int) { m.OpenRecent(1); }, [](TModeller& m, int) { m.OpenRecent(2); },
@@ -83,18 +84,22 @@ void AddFileCommands(std::vector<TCommandInfo>& t) {
 
 void AddEditCommands(std::vector<TCommandInfo>& t) {
   using E = TCommandEnable;
-  t.push_back(Runs(Entry(Undo, "actAnnuler", kUndoCaption, "Ctrl+Z"), [](TModeller& m, int) { m.Undo(); }, E::Undo));
-  t.push_back(Runs(Entry(Redo, "actRetablir", kRedoCaption, "Ctrl+Y; Ctrl+Shift+Z"),
-                   [](TModeller& m, int) { m.Redo(); }, E::Redo));
-  t.push_back(Runs(Entry(Cut, "actCouper", "&Couper", "Ctrl+X"), [](TModeller& m, int n) { m.Cut(n); },
-                   E::ObjectCommand));
-  t.push_back(Runs(Entry(Copy, "actCopier", "C&opier", "Ctrl+C"), [](TModeller& m, int n) { m.Copy(n); },
-                   E::ObjectCommand));
-  t.push_back(Runs(Entry(Paste, "actColler", "Co&ller", "Ctrl+V"), [](TModeller& m, int) { m.Paste(); }, E::Paste));
-  t.push_back(Runs(Entry(Delete, "actSupprimer", "S&upprimer l'objet", "Shift+Del"),
-                   [](TModeller& m, int n) { m.Delete(n); }, E::ObjectCommand));
-  t.push_back(Runs(Entry(Clone, "actCloner", "Clo&ner l'objet", "Ctrl+L"), [](TModeller& m, int n) { m.Clone(n); },
-                   E::ObjectCommand));
+  t.push_back(Runs(
+      Entry(Undo, "actAnnuler", kUndoCaption, "Ctrl+Z"), [](TModeller& m, int) { m.Undo(); }, E::Undo));
+  t.push_back(Runs(
+      Entry(Redo, "actRetablir", kRedoCaption, "Ctrl+Y; Ctrl+Shift+Z"), [](TModeller& m, int) { m.Redo(); }, E::Redo));
+  t.push_back(Runs(
+      Entry(Cut, "actCouper", "&Couper", "Ctrl+X"), [](TModeller& m, int n) { m.Cut(n); }, E::ObjectCommand));
+  t.push_back(Runs(
+      Entry(Copy, "actCopier", "C&opier", "Ctrl+C"), [](TModeller& m, int n) { m.Copy(n); }, E::ObjectCommand));
+  t.push_back(Runs(
+      Entry(Paste, "actColler", "Co&ller", "Ctrl+V"), [](TModeller& m, int) { m.Paste(); }, E::Paste));
+  t.push_back(Runs(
+      Entry(Delete, "actSupprimer", "S&upprimer l'objet", "Shift+Del"), [](TModeller& m, int n) { m.Delete(n); },
+      E::ObjectCommand));
+  t.push_back(Runs(
+      Entry(Clone, "actCloner", "Clo&ner l'objet", "Ctrl+L"), [](TModeller& m, int n) { m.Clone(n); },
+      E::ObjectCommand));
   TCommandInfo rename = Entry(Rename, "actRenommer", "&Renommer l'objet", "Ctrl+R");
   rename.Enable = E::ObjectCommand;
   t.push_back(rename);
@@ -155,12 +160,11 @@ void AddOperationCommands(std::vector<TCommandInfo>& t) {
                    [](TModeller& m, int) { m.ResetPosition(); }));
   t.push_back(Runs(Entry(Associate, "actAssocier", "Associer"), [](TModeller& m, int) { m.Associate(); }));
   t.push_back(Runs(Entry(Dissociate, "actDissocier", "Dissocier"), [](TModeller& m, int n) { m.Dissociate(n); }));
-  t.push_back(WithIcon(Choice(Entry(ModeSelect, "actBtnSelection", "Selectionner un objet"), G::Operation),
-                       "selection", "Selectionner un objet"));
+  t.push_back(WithIcon(Choice(Entry(ModeSelect, "actBtnSelection", "Selectionner un objet"), G::Operation), "selection",
+                       "Selectionner un objet"));
   t.push_back(WithIcon(Choice(Entry(ModeMove, "actBtnTranslation", "Translation"), G::Operation), "translation",
                        "Translation"));
-  t.push_back(
-      WithIcon(Choice(Entry(ModeRotate, "actBtnRotation", "Rotation"), G::Operation), "rotation", "Rotation"));
+  t.push_back(WithIcon(Choice(Entry(ModeRotate, "actBtnRotation", "Rotation"), G::Operation), "rotation", "Rotation"));
   t.push_back(WithIcon(Choice(Entry(ModeResize, "actBtnRedim", "Redimenssionnement"), G::Operation), "redim",
                        "Redimenssionnement"));
   t.push_back(WithIcon(Choice(Entry(AllLights, "actToutesLumieres", "Afficher toutes les lumieres"), G::None),
@@ -217,11 +221,16 @@ bool CommandEnabled(TCommandId id, TModeller* modeller) {
   if (rule == TCommandEnable::Always) return true;
   if (!modeller) return false;
   switch (rule) {
-    case TCommandEnable::Undo: return modeller->CanUndo();
-    case TCommandEnable::Redo: return modeller->CanRedo();
-    case TCommandEnable::ObjectCommand: return modeller->Scene().HasSelection();  // no clipboard read
-    case TCommandEnable::Paste: return modeller->EditMenuState().Paste;
-    case TCommandEnable::Always: break;
+    case TCommandEnable::Undo:
+      return modeller->CanUndo();
+    case TCommandEnable::Redo:
+      return modeller->CanRedo();
+    case TCommandEnable::ObjectCommand:
+      return modeller->Scene().HasSelection();  // no clipboard read
+    case TCommandEnable::Paste:
+      return modeller->EditMenuState().Paste;
+    case TCommandEnable::Always:
+      break;
   }
   return true;
 }

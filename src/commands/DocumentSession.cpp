@@ -24,8 +24,8 @@ bool TDocumentSession::WriteRecoveryIfDue(bool tick) {
   if (!FRecovery) return false;
   const uint64_t version = FHistory.Version();
   const int objects = FScene.ObjectCount();
-  const bool due = tick ? FSchedule.DueOnTick(Modified(), version)
-                        : FSchedule.DueAfterChange(Modified(), version, objects);
+  const bool due =
+      tick ? FSchedule.DueOnTick(Modified(), version) : FSchedule.DueAfterChange(Modified(), version, objects);
   if (!due) return false;
   if (!FRecovery->Write(FScene)) return false;  // the previous write still runs: next time
   FSchedule.Covered(version, objects);

@@ -21,8 +21,8 @@ class TRecoverySchedule {
  public:
   bool DueOnTick(bool modified, uint64_t version) const { return modified && version != FVersion; }
   bool DueAfterChange(bool modified, uint64_t version, int objects) const {
-    return DueOnTick(modified, version) && (objects - FObjects >= kRecoveryLargeChange ||
-                                            FObjects - objects >= kRecoveryLargeChange);
+    return DueOnTick(modified, version) &&
+           (objects - FObjects >= kRecoveryLargeChange || FObjects - objects >= kRecoveryLargeChange);
   }
   // A copy of the scene as it is (version, object count) now exists, or none is needed.
   void Covered(uint64_t version, int objects) {

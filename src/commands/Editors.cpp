@@ -42,8 +42,7 @@ TEditorFontMetrics MeasureEditorFont(TTTFToVectorConverter& converter) {
   return r;
 }
 
-TTextEditor::TTextEditor(TScene& preview)
-    : FPreview(preview), FConverter(std::make_unique<TTTFToVectorConverter>()) {
+TTextEditor::TTextEditor(TScene& preview) : FPreview(preview), FConverter(std::make_unique<TTTFToVectorConverter>()) {
   FConverter->SetPrecision(1);
 }
 
@@ -67,8 +66,8 @@ std::string TTextEditor::Apply(const std::string& text, bool fill, D3DCOLOR colo
   // Only the text built before goes: the preview's lights stay.
   if (replace && FBuilt && FPreview.ObjectCount() > 0 && FPreview.IsSolid(FPreview.ObjectCount() - 1))
     FPreview.DeleteObject(FPreview.ObjectCount() - 1);
-  auto object = CreateText3D(text, *FConverter, FMetrics.BaseLine, fill, colour | 0xFF000000u,
-                             FMetrics.MeanWidth, kEditorTextDepth, FMetrics.Height, kEditorTextScale);
+  auto object = CreateText3D(text, *FConverter, FMetrics.BaseLine, fill, colour | 0xFF000000u, FMetrics.MeanWidth,
+                             kEditorTextDepth, FMetrics.Height, kEditorTextScale);
   const int index = FPreview.AddObject(std::move(object), kPreviewTextName);
   FPreview.SelectObject(index);
   FPreview.RedrawViews();
@@ -113,8 +112,8 @@ std::string TCurveEditor::Apply(const std::string& x, const std::string& y, cons
   // The curve built before goes; the preview's lights stay.
   for (int i = FPreview.ObjectCount() - 1; i >= 0; --i)
     if (FPreview.IsSolid(i)) FPreview.DeleteObject(i);
-  auto curve = CreateUserCurve(10, ex.GetExpression(), ey.GetExpression(), kOpaqueWhite, *tmax,
-                               *tmin, ez.GetExpression(), 0.3, 0.1);
+  auto curve = CreateUserCurve(10, ex.GetExpression(), ey.GetExpression(), kOpaqueWhite, *tmax, *tmin,
+                               ez.GetExpression(), 0.3, 0.1);
   const int index = FPreview.AddObject(std::move(curve), kPreviewCurveName);
   FPreview.SelectObject(index);
   FPreview.RedrawViews();
@@ -169,8 +168,7 @@ TLightFields FieldsOfRecord(const D3DLIGHT7& r) {
   return f;
 }
 
-TLightEditor::TLightEditor(TScene& main, TScene& preview)
-    : FPreview(preview), FRecord(DefaultLightRecord()) {
+TLightEditor::TLightEditor(TScene& main, TScene& preview) : FPreview(preview), FRecord(DefaultLightRecord()) {
   // The number the light takes in the main scene; the main scene's count moves only on "&OK".
   FNumber = main.LightCount + 1;
   FPreview.LightCount = FNumber;

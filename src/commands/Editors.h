@@ -89,8 +89,8 @@ class TCurveEditor {
   // "Appliquer": checks the bounds and the three equations and, when all are right, builds the
   // curve in the preview in place of the previous one. Answers the message to show, empty when
   // the curve was built; on a message the previous curve stays.
-  std::string Apply(const std::string& x, const std::string& y, const std::string& z,
-                    const std::string& from, const std::string& to);
+  std::string Apply(const std::string& x, const std::string& y, const std::string& z, const std::string& from,
+                    const std::string& to);
   bool Built() const { return FBuilt; }
   // "&OK": the curve joins the main scene as "Courbe Paramétrique" made unique, white with the
   // specular power 3, as one step. Its index there, -1 when nothing was built.
@@ -113,12 +113,12 @@ D3DLIGHT7 DefaultLightRecord();
 
 // The fields of the dialog, as numbers.
 struct TLightFields {
-  bool Spot = true;           // "Spot"; false: "Ambiante"
+  bool Spot = true;  // "Spot"; false: "Ambiante"
   D3DCOLOR Colour = 0xFFFFFFFF;
   Vec3d Centre{-1, 0, -1};
   Vec3d Direction{0.7, 0, 0.7};
-  double LitAngle = 50;       // degrees
-  double OuterAngle = 55;     // degrees
+  double LitAngle = 50;    // degrees
+  double OuterAngle = 55;  // degrees
 };
 
 // The fields shown for a light record (colour from its specular colour).

@@ -15,8 +15,7 @@ inline constexpr const char* kHelpFolder = "help";
 inline constexpr const char* kHelpIndex = "index.html";
 inline constexpr const char* kMsgHelpMissing =
     "L'aide est introuvable : le dossier des pages d'aide n'est pas installé.\nDossiers cherchés :\n";
-inline constexpr const char* kMsgHelpNoBrowser =
-    "Aucun navigateur n'a pu ouvrir l'aide.\nOuvrez vous-même la page :\n";
+inline constexpr const char* kMsgHelpNoBrowser = "Aucun navigateur n'a pu ouvrir l'aide.\nOuvrez vous-même la page :\n";
 
 // The pages, by subject; each dialog names its own.
 namespace help {

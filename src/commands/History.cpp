@@ -73,7 +73,8 @@ std::vector<std::string> CurrentRecords(TScene& scene) {
 // undoing): the others stay as they are. False when the difference is anything else.
 bool RestoreAtTheEnd(TScene& scene, const std::vector<std::string>& now, const std::vector<std::string>& target) {
   const size_t common = std::min(now.size(), target.size());
-  if (now.size() == target.size() || !std::equal(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(common), now.begin()))
+  if (now.size() == target.size() ||
+      !std::equal(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(common), now.begin()))
     return false;
   if (target.size() < now.size()) {
     // Only solids go this way: a light taken away also frees its place on the device.
@@ -95,8 +96,7 @@ bool RestoreAtTheEnd(TScene& scene, const std::vector<std::string>& now, const s
 }  // namespace
 
 size_t TSceneSnapshot::Bytes() const {
-  size_t n = sizeof(*this) + (Selection.Others.size() + Ids.size()) * sizeof(TObjectId) +
-             (Views ? sizeof(*Views) : 0);
+  size_t n = sizeof(*this) + (Selection.Others.size() + Ids.size()) * sizeof(TObjectId) + (Views ? sizeof(*Views) : 0);
   for (const std::string& r : Records) n += r.size() + sizeof(std::string);
   return n;
 }

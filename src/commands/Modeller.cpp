@@ -52,9 +52,7 @@ bool WouldCloseCycle(const TScene& scene, int i, int p) {
 
 const std::array<TInsertCommandInfo, kInsertCommandCount>& InsertCommands() { return kInserts; }
 
-const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command) {
-  return kInserts[static_cast<size_t>(command)];
-}
+const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command) { return kInserts[static_cast<size_t>(command)]; }
 
 const TInsertCommandInfo* FindInsertCommand(const std::string& keyword) {
   for (const auto& info : kInserts)
@@ -290,15 +288,11 @@ bool TModeller::Dissociate(int object) {
 // ---------------------------------------------------------------- property inspector
 
 TPropertyApplyResult TModeller::ApplyProperties(int object, const TPropertyEdits& edits) {
-  return Step(step::Proprietes, [&] {
-    return ixoral::ApplyProperties(FScene, object, edits);
-  });
+  return Step(step::Proprietes, [&] { return ixoral::ApplyProperties(FScene, object, edits); });
 }
 
 bool TModeller::ValidateVector(int object, const std::string& key, const std::array<std::string, 3>& texts) {
-  return Step(step::Proprietes, [&] {
-    return ixoral::ValidateVector(FScene, object, key, texts);
-  });
+  return Step(step::Proprietes, [&] { return ixoral::ValidateVector(FScene, object, key, texts); });
 }
 
 bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToolResult kind,
@@ -337,11 +331,14 @@ bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToo
 }
 
 void TModeller::ResetPosition() {
-  Step(step::PositionInitiale, [&] {
-    ixoral::ResetPosition(FScene, ActiveView());
-    FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
-    FScene.RedrawViews();
-  }, !FScene.HasSelection());
+  Step(
+      step::PositionInitiale,
+      [&] {
+        ixoral::ResetPosition(FScene, ActiveView());
+        FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
+        FScene.RedrawViews();
+      },
+      !FScene.HasSelection());
 }
 
 // ---------------------------------------------------------------- undo and redo
@@ -429,7 +426,10 @@ bool TModeller::OpenPath(const std::string& path) {
   }
   // Read once into a scene of its own: a document that cannot be read is reported and the
   // user's scene is neither questioned nor cleared; the save question comes before it is replaced.
-  if (!ShowResult(FPrompt, FSession.Open(path, [this] { return ConfirmClose(); }, OnProgress), TNoticeKind::Error))
+  if (!ShowResult(FPrompt,
+                  FSession.Open(
+                      path, [this] { return ConfirmClose(); }, OnProgress),
+                  TNoticeKind::Error))
     return false;
   ClearHistory();
   FScene.RedrawViews();
@@ -448,7 +448,8 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
   }
   // The reader's own message is not shown: an unreadable copy has a message of its own.
   bool read = false;
-  if (!FSession.Open(document, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
+  if (!FSession.Open(
+          document, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
     if (!read) FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
     return false;
   }
@@ -527,9 +528,9 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
       const bool sizeKnown =
           choice->KeepCurrentSize || (choice->Resolution >= 0 && choice->Resolution < int(ExportResolutions.size()));
       if (sizeKnown && askBeforeOverwrite && !MayReplace(file.Path)) return false;
-      return ShowResult(FPrompt, ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize,
-                                               choice->Resolution, file.Type == TSaveType::Bitmap ? 2 : 3, true,
-                                               FSettings));
+      return ShowResult(FPrompt,
+                        ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize, choice->Resolution,
+                                      file.Type == TSaveType::Bitmap ? 2 : 3, true, FSettings));
     }
     case TSaveType::Document:
     default:
@@ -557,10 +558,13 @@ bool TModeller::ConfirmClose() {
   // Asked only when the scene differs from what was last opened, saved or made new.
   if (FScene.ObjectCount() < 2 || !Modified()) return true;
   switch (FPrompt.YesNoCancel(kMsgSaveChanges)) {
-    case TAnswer::Cancel: return false;
-    case TAnswer::Yes: return SaveBeforeClear();
+    case TAnswer::Cancel:
+      return false;
+    case TAnswer::Yes:
+      return SaveBeforeClear();
     case TAnswer::No:
-    default: return true;
+    default:
+      return true;
   }
 }
 

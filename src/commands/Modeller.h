@@ -45,7 +45,17 @@ inline constexpr const char* kFilterSave =
 
 // The twelve insert commands, in the order of the "&Inserer" menu.
 enum class TInsertCommand {
-  Cube, CubePerce, Sphere, Cylindre, Cone, Pyramide, Tore, Parametrique, Cercle, ParoiV, ParoiH,
+  Cube,
+  CubePerce,
+  Sphere,
+  Cylindre,
+  Cone,
+  Pyramide,
+  Tore,
+  Parametrique,
+  Cercle,
+  ParoiV,
+  ParoiH,
   Texte3D
 };
 inline constexpr int kInsertCommandCount = 12;
@@ -100,9 +110,8 @@ class TModeller {
  public:
   // `renderer` and `interaction` may be null (the batch tool): picture exports then fail and the
   // active view is 0.
-  TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSettingsStore* settings,
-            IFileChooser* files, TSceneRenderer* renderer = nullptr,
-            TViewInteraction* interaction = nullptr);
+  TModeller(TScene& scene, IPrompt& prompt, IClipboard& clipboard, TSettingsStore* settings, IFileChooser* files,
+            TSceneRenderer* renderer = nullptr, TViewInteraction* interaction = nullptr);
   TModeller(const TModeller&) = delete;
   TModeller& operator=(const TModeller&) = delete;
   ~TModeller();
@@ -165,7 +174,8 @@ class TModeller {
   // (one notification, one redraw). False, the object untouched, when there is nothing to bring
   // back or the picture cannot be read (its decoder's message is shown).
   // The target names the object by identity: one deleted since the dialog opened is refused.
-  bool ApplyToolResult(const TToolTarget& target, TScene& preview, TToolResult kind, const std::string& textureFile = {});
+  bool ApplyToolResult(const TToolTarget& target, TScene& preview, TToolResult kind,
+                       const std::string& textureFile = {});
   bool ApplyToolResult(int object, TScene& preview, TToolResult kind, const std::string& textureFile = {}) {
     return ApplyToolResult(ToolTargetAt(FScene, object), preview, kind, textureFile);
   }

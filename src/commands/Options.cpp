@@ -49,8 +49,7 @@ std::vector<TDriverEntry> ListDrivers(TDisplayDevice& probe) {
 
 int SelectDriver(const std::vector<TDriverEntry>& drivers, const std::string& stored) {
   for (size_t i = 0; i < drivers.size(); ++i) {
-    if (stored.empty() ? !drivers[i].Guid : (drivers[i].Guid && *drivers[i].Guid == stored))
-      return static_cast<int>(i);
+    if (stored.empty() ? !drivers[i].Guid : (drivers[i].Guid && *drivers[i].Guid == stored)) return static_cast<int>(i);
   }
   return drivers.empty() ? -1 : 0;
 }
@@ -94,10 +93,10 @@ bool WriteOptions(TSettingsStore& settings, const TOptionsState& opened, const T
 
 std::string ColorToText(uint32_t rgb) {
   static const std::pair<uint32_t, const char*> names[] = {
-      {0x000000, "clBlack"}, {0x800000, "clMaroon"}, {0x008000, "clGreen"}, {0x808000, "clOlive"},
-      {0x000080, "clNavy"},  {0x800080, "clPurple"}, {0x008080, "clTeal"},  {0x808080, "clGray"},
-      {0xC0C0C0, "clSilver"}, {0xFF0000, "clRed"},   {0x00FF00, "clLime"},  {0xFFFF00, "clYellow"},
-      {0x0000FF, "clBlue"},  {0xFF00FF, "clFuchsia"}, {0x00FFFF, "clAqua"}, {0xFFFFFF, "clWhite"}};
+      {0x000000, "clBlack"},  {0x800000, "clMaroon"},  {0x008000, "clGreen"}, {0x808000, "clOlive"},
+      {0x000080, "clNavy"},   {0x800080, "clPurple"},  {0x008080, "clTeal"},  {0x808080, "clGray"},
+      {0xC0C0C0, "clSilver"}, {0xFF0000, "clRed"},     {0x00FF00, "clLime"},  {0xFFFF00, "clYellow"},
+      {0x0000FF, "clBlue"},   {0xFF00FF, "clFuchsia"}, {0x00FFFF, "clAqua"},  {0xFFFFFF, "clWhite"}};
   rgb &= 0xFFFFFF;
   for (const auto& [value, name] : names)
     if (value == rgb) return name;

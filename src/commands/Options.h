@@ -25,7 +25,7 @@ inline constexpr const char* kNotAvailable = "Non disponible";
 inline constexpr const char* kModeCaptions[2] = {"Logiciel", "Matériel (conseillé)"};
 
 struct TOptionsState {
-  int Mode = 1;                  // "Device": 0 only when stored "0"
+  int Mode = 1;                    // "Device": 0 only when stored "0"
   bool BooleanOperations = false;  // "OpBool" = "1"
   bool SaveViews = true;           // "EXPORT11" other than "0"
   std::string Driver;              // the braced identifier; empty: the primary display driver

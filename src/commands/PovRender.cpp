@@ -157,8 +157,8 @@ TRenderState TPovRenderJob::Poll() {
     Fail(!reported.empty() ? reported : kMsgPovRayFailed + std::to_string(FProcess.ExitCode()) + ")");
   } else {
     std::string message;
-    if (!LoadImageFile(FFolder.Path() + "/" + kPovPictureFile, FPicture, message) ||
-        FPicture.Width != FWidth || FPicture.Height != FHeight) {
+    if (!LoadImageFile(FFolder.Path() + "/" + kPovPictureFile, FPicture, message) || FPicture.Width != FWidth ||
+        FPicture.Height != FHeight) {
       FPicture = {};
       Fail(kMsgPovRayNoPicture);
     } else {

@@ -23,7 +23,7 @@ inline constexpr const char* kMsgPovRayMissing =
 inline constexpr const char* kMsgPovRayStartFailed = "Impossible de lancer POV-Ray : ";
 inline constexpr const char* kMsgPovRayLineError = "Erreur de POV-Ray à la ligne ";  // + N + " : " + text
 inline constexpr const char* kMsgPovRayError = "Erreur de POV-Ray : ";
-inline constexpr const char* kMsgPovRayFailed = "Le rendu POV-Ray a échoué (code de sortie ";  // + N + ")"
+inline constexpr const char* kMsgPovRayFailed = "Le rendu POV-Ray a échoué (code de sortie ";       // + N + ")"
 inline constexpr const char* kMsgPovRayKilled = "POV-Ray s'est arrêté en cours de rendu (signal ";  // + N + ")"
 inline constexpr const char* kMsgPovRayNoPicture = "POV-Ray n'a pas produit d'image";
 inline constexpr const char* kMsgRenderFolder = "Impossible de créer le dossier temporaire du rendu";
@@ -32,7 +32,7 @@ inline constexpr const char* kPovSceneFile = "scene.pov";
 inline constexpr const char* kPovPictureFile = "rendu.tga";
 
 struct TPovRenderOptions {
-  int Resolution = 0;     // index among the export resolutions
+  int Resolution = 0;  // index among the export resolutions
   bool Antialias = true;
   std::string Program = "povray";  // a name found through PATH, or a path
 };

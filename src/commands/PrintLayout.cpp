@@ -87,26 +87,38 @@ TPrintRect TPrintLayout::Image() const {
   r.H = CmToPxY(FHeight);
   const int mx = CmToPxX(FMargin), my = CmToPxY(FMargin);
   switch (AlignX) {
-    case TAlign::Start: r.X = mx; break;
-    case TAlign::End: r.X = FPage.W - mx - r.W; break;
+    case TAlign::Start:
+      r.X = mx;
+      break;
+    case TAlign::End:
+      r.X = FPage.W - mx - r.W;
+      break;
     case TAlign::Value:
       if (ValueX) {
         r.X = CmToPxX(*ValueX);
         break;
       }
       [[fallthrough]];
-    case TAlign::Centre: r.X = (FPage.W - r.W) / 2; break;
+    case TAlign::Centre:
+      r.X = (FPage.W - r.W) / 2;
+      break;
   }
   switch (AlignY) {
-    case TAlign::Start: r.Y = my; break;
-    case TAlign::End: r.Y = FPage.H - my - r.H; break;
+    case TAlign::Start:
+      r.Y = my;
+      break;
+    case TAlign::End:
+      r.Y = FPage.H - my - r.H;
+      break;
     case TAlign::Value:
       if (ValueY) {
         r.Y = CmToPxY(*ValueY);
         break;
       }
       [[fallthrough]];
-    case TAlign::Centre: r.Y = (FPage.H - r.H) / 2; break;
+    case TAlign::Centre:
+      r.Y = (FPage.H - r.H) / 2;
+      break;
   }
   return r;
 }
@@ -176,12 +188,16 @@ void TPrintLayout::Drag(int x, int y) {
     const bool byWidth = corner ? FM.Aspect > 1 : (h == hLeft || h == hRight);
     if (byWidth) {
       const int height = Round((right - left) / pxAspect);
-      if (h == hTopLeft || h == hTopRight || h == hTop) top = bottom - height;
-      else bottom = top + height;
+      if (h == hTopLeft || h == hTopRight || h == hTop)
+        top = bottom - height;
+      else
+        bottom = top + height;
     } else {
       const int width = Round((bottom - top) * pxAspect);
-      if (h == hTopLeft || h == hBottomLeft || h == hLeft) left = right - width;
-      else right = left + width;
+      if (h == hTopLeft || h == hBottomLeft || h == hLeft)
+        left = right - width;
+      else
+        right = left + width;
     }
   }
   SetImagePx({left, top, right - left, bottom - top});

@@ -21,7 +21,7 @@ enum class TAlign { Centre, Start, End, Value };  // Start: left or top; End: ri
 enum THandle { hNone = 0, hTopLeft, hTop, hTopRight, hRight, hBottomRight, hBottom, hBottomLeft, hLeft };
 
 struct TPrintMeasures {
-  double Aspect = 4.0 / 3.0;             // the main scene's drawing area, width / height
+  double Aspect = 4.0 / 3.0;                    // the main scene's drawing area, width / height
   double ScreenPerCmX = 38, ScreenPerCmY = 38;  // screen pixels per centimetre
   double PageWidthCm = 21, PageHeightCm = 29.7;
   double PrinterPerCmX = 118, PrinterPerCmY = 118;  // printer pixels per centimetre

@@ -62,7 +62,9 @@ void AddShapeSection(uint8_t type, std::vector<TPropertyField>& out) {
   switch (type) {
     case stCube:
     case stPlanVertical:
-    case stPlanHorizontal: out.push_back(Number("cote", "Cote", 0, kMaxLength)); break;
+    case stPlanHorizontal:
+      out.push_back(Number("cote", "Cote", 0, kMaxLength));
+      break;
     case stCubePerce:
       out.push_back(Number("cote", "Coté", 0, kMaxLength));
       out.push_back(Number("epsilon", "Epsilon", 0, kMaxLength));
@@ -102,7 +104,8 @@ void AddShapeSection(uint8_t type, std::vector<TPropertyField>& out) {
       out.push_back(Check("rempli", "Remplir texte"));
       out.push_back(List("n", "Précision", kTextPrecisionItems));
       break;
-    default: break;  // "Cercle Simple", "User", "ParamUser": no shape section
+    default:
+      break;  // "Cercle Simple", "User", "ParamUser": no shape section
   }
 }
 
@@ -133,7 +136,8 @@ int ParamSlot(uint8_t type, const std::string& key) {
       const auto it = curve.find(key);
       return it == curve.end() ? 0 : it->second;
     }
-    default: break;
+    default:
+      break;
   }
   const auto it = common.find(key);
   return it == common.end() ? 0 : it->second;
@@ -206,8 +210,7 @@ class TEditReader {
 
 // The components of the shape section from the values read (or stored), with the Params they
 // leave; false when the type has no shape section.
-bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyLayout& layout,
-                     bool& textChanged) {
+bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyLayout& layout, bool& textChanged) {
   // Each shape number: the value read when its field was used, else the stored one.
   std::map<int, double> values;
   for (const TPropertyField& f : layout.Fields) {
@@ -260,8 +263,9 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
       stored = {{1, p(1)}, {2, n(2)}, {3, n(3)}};
       break;
     case stParam: {
-      const int which = edits.Choice("which", kCurveItems.size()).value_or(
-          static_cast<int>(std::nearbyint(std::isfinite(s.GetParam(4)) ? s.GetParam(4) : 0)));
+      const int which =
+          edits.Choice("which", kCurveItems.size())
+              .value_or(static_cast<int>(std::nearbyint(std::isfinite(s.GetParam(4)) ? s.GetParam(4) : 0)));
       double anglemax = p(2);
       if (anglemax == 0) anglemax = s.GetParam(2);
       const int sides = n(3);
@@ -297,7 +301,8 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
       s.SetTextParam(2, font);
       break;
     }
-    default: return false;
+    default:
+      return false;
   }
   s.Composantes = std::move(parts);
   for (const auto& [slot, value] : stored) s.SetParam(slot, static_cast<float>(value));
@@ -321,7 +326,8 @@ bool AnyShapeFieldUsed(const TSolidObject& s, const TEditReader& edits, const TP
       case TPropertyKind::Text:
         if (const TPropertyEdit* e = edits.Find(f.Key); e && !e->Text.empty()) return true;
         break;
-      default: break;
+      default:
+        break;
     }
   }
   return false;

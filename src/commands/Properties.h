@@ -78,8 +78,8 @@ struct TPropertyLayout {
 
 // What one control shows. Vector components are listed under key + "x", "y", "z".
 struct TPropertyValue {
-  std::string Text;    // numbers in the display format, texts, the chosen list item
-  int Choice = -1;     // lists: the chosen item, -1 for none
+  std::string Text;  // numbers in the display format, texts, the chosen list item
+  int Choice = -1;   // lists: the chosen item, -1 for none
   bool Checked = false;
   D3DCOLOR Colour = 0;  // the swatch, opaque
   bool Visible = true;

@@ -105,7 +105,8 @@ void TRecovery::Remove(const std::string& document) {
 std::string TRecovery::SetAside(const std::string& document) {
   std::error_code ec;
   std::string target = document + kSetAsideSuffix;
-  for (int k = 2; fs::exists(target, ec) && k < 1000; ++k) target = document + "." + std::to_string(k) + kSetAsideSuffix;
+  for (int k = 2; fs::exists(target, ec) && k < 1000; ++k)
+    target = document + "." + std::to_string(k) + kSetAsideSuffix;
   fs::rename(document, target, ec);
   fs::remove(LockOf(document), ec);
   return ec ? document : target;

@@ -18,8 +18,7 @@ inline constexpr const char* kMsgRecover =
     "Ixoral ne s'est pas fermé correctement. Voulez-vous récupérer la scène enregistrée automatiquement ?";
 inline constexpr const char* kMsgRecoveryUnreadable =
     "La scène enregistrée automatiquement ne peut pas être lue ; elle est mise de côté sous le nom :\n";
-inline constexpr const char* kMsgRecoveryFolder =
-    "Le dossier de récupération automatique n'est pas utilisable : ";
+inline constexpr const char* kMsgRecoveryFolder = "Le dossier de récupération automatique n'est pas utilisable : ";
 inline constexpr int kRecoveryIntervalMs = 120000;
 // A change of at least this many objects is written at once.
 inline constexpr int kRecoveryLargeChange = 10;

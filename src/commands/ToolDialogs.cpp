@@ -68,15 +68,21 @@ void PlacePreviewObject(TScene& preview, int index, int zoom, int vertical, int 
 
 bool NoiseBounds(const TNoiseChoice& choice, double& min, double& max, std::string& message) {
   switch (choice.Range) {
-    case 2: min = -0.1, max = 0.1; return true;
-    case 3: min = -0.5, max = 0.5; return true;
+    case 2:
+      min = -0.1, max = 0.1;
+      return true;
+    case 3:
+      min = -0.5, max = 0.5;
+      return true;
     case 4: {
       double a = 0, b = 0;
       if (!ReadToolNumber(choice.MinText, a, message) || !ReadToolNumber(choice.MaxText, b, message)) return false;
       min = a, max = b;
       return true;
     }
-    default: min = -0.01, max = 0.01; return true;
+    default:
+      min = -0.01, max = 0.01;
+      return true;
   }
 }
 
@@ -157,8 +163,8 @@ std::vector<TPlace> TexturePlaces(const std::string& home, const std::string& mo
     if (!(fields >> device >> point)) continue;
     // Mount points write blanks as "\040".
     for (size_t p; (p = point.find("\\040")) != std::string::npos;) point.replace(p, 4, " ");
-    const bool volume = point.rfind("/media/", 0) == 0 || point.rfind("/mnt/", 0) == 0 ||
-                        point.rfind("/run/media/", 0) == 0;
+    const bool volume =
+        point.rfind("/media/", 0) == 0 || point.rfind("/mnt/", 0) == 0 || point.rfind("/run/media/", 0) == 0;
     if (!volume) continue;
     if (std::any_of(places.begin(), places.end(), [&](const TPlace& p) { return p.Path == point; })) continue;
     places.push_back({point, point});
@@ -232,7 +238,8 @@ const D3DVERTEX* VertexOf(const TSolidObject& s, const TVertexRef& r) {
 
 int RunningIndex(const TSolidObject& s, const TVertexRef& r) {
   int n = 1;
-  for (int c = 0; c < r.Composante && c < s.ComposanteCount(); ++c) n += static_cast<int>(s.Composantes[size_t(c)].Vertices.size());
+  for (int c = 0; c < r.Composante && c < s.ComposanteCount(); ++c)
+    n += static_cast<int>(s.Composantes[size_t(c)].Vertices.size());
   return n + r.Vertex;
 }
 
@@ -268,8 +275,7 @@ bool TEnvelopeEditor::PickAt(int x, int y, int width, int height, Vec3d& positio
   if (width < 2 || height < 2) return false;
   // A preview whose navigation cannot be inverted picks nothing, without a word.
   const TVertexHit hit =
-      PickVertex(FPreview, FPreview.Views[0], FIndex, x / double(width - 1), (y + 1) / double(height - 1))
-          .ValueOr({});
+      PickVertex(FPreview, FPreview.Views[0], FIndex, x / double(width - 1), (y + 1) / double(height - 1)).ValueOr({});
   if (!hit.Found()) return false;
   position = hit.Position;
   ref = {hit.Composante, hit.Vertex};

@@ -64,8 +64,8 @@ int32_t DrawNoiseSeed();
 // bounds cannot be read.
 bool ApplyNoisePreview(TScene& preview, TScene& scene, const TToolTarget& target, const TNoiseChoice& choice,
                        int32_t seed, std::string& message);
-inline bool ApplyNoisePreview(TScene& preview, TScene& scene, int index, const TNoiseChoice& choice,
-                              int32_t seed, std::string& message) {
+inline bool ApplyNoisePreview(TScene& preview, TScene& scene, int index, const TNoiseChoice& choice, int32_t seed,
+                              std::string& message) {
   return ApplyNoisePreview(preview, scene, ToolTargetAt(scene, index), choice, seed, message);
 }
 
@@ -113,8 +113,8 @@ std::vector<TPlace> TexturePlaces();
 bool IsTextureFileName(const std::string& name);
 // The sub-folders (".." first unless at the root) and the picture files of a folder, sorted;
 // false with the message when the folder cannot be listed.
-bool ListTextureFolder(const std::string& folder, std::vector<std::string>& folders,
-                       std::vector<std::string>& files, std::string& message);
+bool ListTextureFolder(const std::string& folder, std::vector<std::string>& folders, std::vector<std::string>& files,
+                       std::string& message);
 // "Appliquer" on the preview: the picture is decoded first; when it cannot be, the message says
 // why and the preview object is left as it was.
 bool ApplyTexturePreview(TScene& preview, int index, const std::string& file, std::string& message);

@@ -67,9 +67,7 @@ std::string ObjName(const std::string& name) {
   return s.empty() ? "solide" : s;
 }
 
-aiColor3D Rgb(D3DCOLOR c) {
-  return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f};
-}
+aiColor3D Rgb(D3DCOLOR c) { return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f}; }
 
 // One mesh of the triangles of `solids`, in order; with `textured`, their texture coordinates.
 aiMesh* NewTriangleMesh(const std::string& name, const std::vector<const TSolid*>& solids, bool textured) {
@@ -200,8 +198,7 @@ bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFi
     error = exporter.GetErrorString();
     return false;
   }
-  for (auto& [file, bytes] : io->Files)
-    files[file == exportedPath ? path : file] = std::move(bytes);
+  for (auto& [file, bytes] : io->Files) files[file == exportedPath ? path : file] = std::move(bytes);
   if (!files.count(path)) {
     error = path;
     return false;

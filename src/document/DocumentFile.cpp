@@ -81,8 +81,7 @@ void DropTexture(TSolidObject& s, const std::string& why) {
 
 bool SameFileContent(const std::string& path, const std::string& bytes) {
   std::error_code ec;
-  if (!fs::is_regular_file(fs::symlink_status(path, ec)) || fs::file_size(path, ec) != bytes.size() || ec)
-    return false;
+  if (!fs::is_regular_file(fs::symlink_status(path, ec)) || fs::file_size(path, ec) != bytes.size() || ec) return false;
   std::ifstream in(path, std::ios::binary);
   std::string have(bytes.size(), '\0');
   return in.read(have.data(), static_cast<std::streamsize>(have.size())) && have == bytes;

@@ -198,8 +198,7 @@ class TGlbBuilder {
     mat.name = s.Name;
     const D3DCOLOR c = s.Color;
     const double alpha = ((c >> 24) & 0xFF) / 255.0;
-    mat.pbrMetallicRoughness.baseColorFactor = {Linear(((c >> 16) & 0xFF) / 255.0),
-                                                Linear(((c >> 8) & 0xFF) / 255.0),
+    mat.pbrMetallicRoughness.baseColorFactor = {Linear(((c >> 16) & 0xFF) / 255.0), Linear(((c >> 8) & 0xFF) / 255.0),
                                                 Linear((c & 0xFF) / 255.0), alpha};
     mat.pbrMetallicRoughness.metallicFactor = 0;
     mat.pbrMetallicRoughness.roughnessFactor = Roughness(s.Specular);
@@ -236,10 +235,9 @@ class TGlbBuilder {
     node.name = s.Name;
     node.mesh = int(FGltf.meshes.size()) - 1;
     if (!s.Relation.empty())
-      node.extras = tinygltf::Value(tinygltf::Value::Object{
-          {"relation", tinygltf::Value(s.Relation)},
-          {"relationParent", tinygltf::Value(s.RelationParent)},
-          {"note", tinygltf::Value(RelationNote(s))}});
+      node.extras = tinygltf::Value(tinygltf::Value::Object{{"relation", tinygltf::Value(s.Relation)},
+                                                            {"relationParent", tinygltf::Value(s.RelationParent)},
+                                                            {"note", tinygltf::Value(RelationNote(s))}});
     FGltf.nodes.push_back(node);
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
@@ -259,8 +257,8 @@ class TGlbBuilder {
     node.name = l.Name;
     if (l.Type != 3) node.translation = {l.Position[0], l.Position[1], l.Position[2]};
     if (l.Type != 1) node.rotation = AimRotation(l.Direction);
-    node.extensions["KHR_lights_punctual"] = tinygltf::Value(
-        tinygltf::Value::Object{{"light", tinygltf::Value(int(FGltf.lights.size()) - 1)}});
+    node.extensions["KHR_lights_punctual"] =
+        tinygltf::Value(tinygltf::Value::Object{{"light", tinygltf::Value(int(FGltf.lights.size()) - 1)}});
     FGltf.nodes.push_back(node);
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }

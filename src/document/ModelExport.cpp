@@ -93,8 +93,8 @@ TVertex WorldVertex(const D3DVERTEX& v, const D3DMATRIX& w, const TNormalMatrix&
 
 // Appends the triangle (a, b, c) as Direct3D draws it (clockwise in front) turned into the
 // exchange formats' counter-clockwise order. A vertex without a usable normal gets the face's.
-void AddTriangle(TSolid& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c,
-                 const D3DMATRIX& w, const TNormalMatrix& nm) {
+void AddTriangle(TSolid& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c, const D3DMATRIX& w,
+                 const TNormalMatrix& nm) {
   bool okA, okB, okC;
   TVertex va = WorldVertex(a, w, nm, okA), vb = WorldVertex(c, w, nm, okC), vc = WorldVertex(b, w, nm, okB);
   for (const TVertex* v : {&va, &vb, &vc})
@@ -123,8 +123,10 @@ void AddComposantes(TSolid& out, const TSolidObject& s) {
   for (const TComposante& c : s.Composantes) {
     const size_t n = c.Vertices.size();
     if (n < 3) continue;
-    if (c.PrimitiveType == D3DPT_TRIANGLELIST) triangles += n / 3;
-    else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN) triangles += n - 2;
+    if (c.PrimitiveType == D3DPT_TRIANGLELIST)
+      triangles += n / 3;
+    else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN)
+      triangles += n - 2;
   }
   out.Vertices.reserve(3 * triangles);
   for (const TComposante& c : s.Composantes) {
@@ -137,14 +139,17 @@ void AddComposantes(TSolid& out, const TSolidObject& s) {
       case D3DPT_TRIANGLESTRIP:
         // Every other triangle of a strip is drawn with its first two corners swapped.
         for (size_t k = 2; k < v.size(); ++k) {
-          if ((k & 1) == 0) AddTriangle(out, v[k - 2], v[k - 1], v[k], w, nm);
-          else AddTriangle(out, v[k - 1], v[k - 2], v[k], w, nm);
+          if ((k & 1) == 0)
+            AddTriangle(out, v[k - 2], v[k - 1], v[k], w, nm);
+          else
+            AddTriangle(out, v[k - 1], v[k - 2], v[k], w, nm);
         }
         break;
       case D3DPT_TRIANGLEFAN:
         for (size_t k = 1; k + 1 < v.size(); ++k) AddTriangle(out, v[0], v[k], v[k + 1], w, nm);
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }

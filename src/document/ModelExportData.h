@@ -23,16 +23,16 @@ struct TSolid {
   std::string Name;
   std::vector<TVertex> Vertices;  // three per triangle, counter-clockwise seen from the front
   D3DCOLOR Color = 0xFFFFFFFF;
-  float Specular = 0;  // the Direct3D specular power; 0: no highlight
-  int Texture = -1;    // index among the pictures
+  float Specular = 0;    // the Direct3D specular power; 0: no highlight
+  int Texture = -1;      // index among the pictures
   std::string Relation;  // "" or the CSG note: "soustraction" / "intersection"
   std::string RelationParent;
 };
 
 struct TPicture {
-  std::string Source;  // the texture file as the solid names it
-  std::string Bytes;   // PNG or JPEG
-  std::string Mime;    // "image/png" or "image/jpeg"
+  std::string Source;     // the texture file as the solid names it
+  std::string Bytes;      // PNG or JPEG
+  std::string Mime;       // "image/png" or "image/jpeg"
   std::string Extension;  // "png" or "jpg"
 };
 
@@ -40,9 +40,9 @@ struct TLightRecord {
   std::string Name;
   int Type = 1;  // D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_DIRECTIONAL
   std::array<float, 3> Color{1, 1, 1};
-  std::array<float, 3> Position{};   // right-handed
+  std::array<float, 3> Position{};           // right-handed
   std::array<float, 3> Direction{0, 0, -1};  // right-handed, unit
-  float InnerCone = 0, OuterCone = 0;  // half angles, radians
+  float InnerCone = 0, OuterCone = 0;        // half angles, radians
 };
 
 struct TModel {

@@ -45,8 +45,12 @@ struct TSavedDisplay {
   bool Marks, Grid, Axes, Four;
   std::array<TVue, 4> Views;
   explicit TSavedDisplay(TSceneRenderer& r)
-      : R(r), Marks(r.ShowSelectionMarks), Grid(r.ShowGrid), Axes(r.ShowAxes),
-        Four(r.Scene().FourViews), Views(r.Scene().Views) {}
+      : R(r),
+        Marks(r.ShowSelectionMarks),
+        Grid(r.ShowGrid),
+        Axes(r.ShowAxes),
+        Four(r.Scene().FourViews),
+        Views(r.Scene().Views) {}
   ~TSavedDisplay() {
     R.ShowSelectionMarks = Marks, R.ShowGrid = Grid, R.ShowAxes = Axes;
     R.Scene().FourViews = Four;
@@ -58,8 +62,7 @@ struct TSavedDisplay {
 
 int ResolutionIndex(int width, int height) {
   for (size_t i = 0; i < ExportResolutions.size(); ++i)
-    if (ExportResolutions[i].Width == width && ExportResolutions[i].Height == height)
-      return static_cast<int>(i);
+    if (ExportResolutions[i].Width == width && ExportResolutions[i].Height == height) return static_cast<int>(i);
   return -1;
 }
 
@@ -119,8 +122,8 @@ bool WritePicture(const std::string& path, const TSurface& surface, int format, 
   return encoded && WriteOutputFile(path, bytes, failure);
 }
 
-TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize,
-                      int resolution, int format, bool overwrite, TSettingsStore* settings) {
+TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize, int resolution,
+                      int format, bool overwrite, TSettingsStore* settings) {
   if (format != pfBitmap && format != pfJpeg) return TError();
   if (!keepCurrentSize && (resolution < 0 || resolution >= int(ExportResolutions.size())))
     return TError(kMsgUnknownResolution + std::to_string(resolution));

@@ -30,8 +30,8 @@ int ResolutionIndex(int width, int height);
 // existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise). Fails with
 // kMsgUnknownResolution and the number, kMsgFileAccess and the path for a file not written, and
 // with nothing to tell for an unknown format or a device that cannot draw.
-TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize,
-                      int resolution, int format, bool overwrite, TSettingsStore* settings);
+TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize, int resolution,
+                      int format, bool overwrite, TSettingsStore* settings);
 
 // Writes 32-bit pixels (rows top-down) as a JPEG file at the library's default quality.
 bool WriteJpegFile(const std::string& path, int width, int height, const uint32_t* pixels);

@@ -30,8 +30,8 @@ std::string FormatPovVector(const Vec3d& v) { return FormatPovVector(v.x, v.y, v
 std::string FormatPovMatrix(const D3DMATRIX& m) {
   std::string s = std::string("  matrix < ") + kEol;
   for (int r = 0; r < 3; ++r)
-    s += "  " + FormatPovNumber(m.m[r][0]) + ", " + FormatPovNumber(m.m[r][1]) + ", " +
-         FormatPovNumber(m.m[r][2]) + ", " + kEol;
+    s += "  " + FormatPovNumber(m.m[r][0]) + ", " + FormatPovNumber(m.m[r][1]) + ", " + FormatPovNumber(m.m[r][2]) +
+         ", " + kEol;
   s += "  " + FormatPovNumber(m._41) + ", " + FormatPovNumber(m._42) + ", " + FormatPovNumber(m._43) + " >";
   return s;
 }
@@ -57,8 +57,8 @@ void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b,
   auto corner = [](const D3DVERTEX& v) {
     return "  <" + FormatPovNumber(v.x) + "," + FormatPovNumber(v.y) + "," + FormatPovNumber(v.z) + ">";
   };
-  out << "  triangle {" << kEol << corner(a) << "," << kEol << corner(b) << "," << kEol << corner(c)
-      << kEol << "  }" << kEol;
+  out << "  triangle {" << kEol << corner(a) << "," << kEol << corner(b) << "," << kEol << corner(c) << kEol << "  }"
+      << kEol;
 }
 
 TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
@@ -71,8 +71,8 @@ TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
           << FormatPovVector(p1 / 2, p1 / 2, p1 / 2) << kEol;
       break;
     case stCylindre:
-      out << "cylinder { " << FormatPovVector(0, 0, -p2 / 2) << ", " << kEol << "  "
-          << FormatPovVector(0, 0, p2 / 2) << kEol << "  " << FormatPovNumber(p1) << kEol;
+      out << "cylinder { " << FormatPovVector(0, 0, -p2 / 2) << ", " << kEol << "  " << FormatPovVector(0, 0, p2 / 2)
+          << kEol << "  " << FormatPovNumber(p1) << kEol;
       break;
     case stTore:
       out << "torus { " << FormatPovNumber(p1) << ", " << FormatPovNumber(p2) << kEol;
@@ -116,7 +116,8 @@ TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
           case D3DPT_TRIANGLEFAN:
             for (size_t k = 1; k + 1 < v.size(); ++k) WritePovTriangle(out, v[0], v[k], v[k + 1]);
             break;
-          default: break;
+          default:
+            break;
         }
       }
       out << "  }" << kEol;
@@ -132,11 +133,10 @@ TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
   const double v = p > 0 ? 5 - p + 0.1 : 0;
   const double specularTerm = v == 0 ? 0 : (v < 4 ? 0.8 : 1.2);
   const double diffuse = v == 0 ? 0.6 : (v < 4 ? 0.7 : 1.5);
-  out << "    texture { " << kEol << "      pigment { rgbt < " << FormatPovNumber(r) << ", "
-      << FormatPovNumber(g) << ", " << FormatPovNumber(b) << ", " << FormatPovNumber(t) << "> }" << kEol
-      << "      finish { " << kEol << "        ambient 0" << kEol << "        specular "
-      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol
-      << "      }" << kEol << "    }" << kEol << "}" << kEol;
+  out << "    texture { " << kEol << "      pigment { rgbt < " << FormatPovNumber(r) << ", " << FormatPovNumber(g)
+      << ", " << FormatPovNumber(b) << ", " << FormatPovNumber(t) << "> }" << kEol << "      finish { " << kEol
+      << "        ambient 0" << kEol << "        specular " << FormatPovNumber(specularTerm) << kEol
+      << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }" << kEol << "    }" << kEol << "}" << kEol;
   return written;
 }
 
@@ -153,8 +153,8 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma.
   out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0 }" << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
-  out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol
-      << "look_at " << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
+  out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
+      << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const TLight* l = scene.LightAt(i);
     if (!l || !l->Afficher) continue;
@@ -164,9 +164,8 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
     out << "light_source { " << FormatPovVector(ToDouble(d.dvPosition)) << " ," << kEol << "  color "
         << FormatPovVector(((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0) << kEol;
     if (l->LightType == ltSpot) {
-      out << "  spotlight" << kEol << "  radius " << FormatPovNumber(Degrees(d.dvTheta)) << kEol
-          << "  falloff " << FormatPovNumber(Degrees(d.dvPhi)) << kEol << "  tightness 7" << kEol
-          << "  point_at "
+      out << "  spotlight" << kEol << "  radius " << FormatPovNumber(Degrees(d.dvTheta)) << kEol << "  falloff "
+          << FormatPovNumber(Degrees(d.dvPhi)) << kEol << "  tightness 7" << kEol << "  point_at "
           << FormatPovVector(double(d.dvPosition.x) + d.dvDirection.x, double(d.dvPosition.y) + d.dvDirection.y,
                              double(d.dvPosition.z) + d.dvDirection.z)
           << kEol;
@@ -209,8 +208,8 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
     }
   }
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
-      << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol
-      << "translate " << FormatPovVector(view.Pos) << kEol << "}" << kEol;
+      << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol << "translate "
+      << FormatPovVector(view.Pos) << kEol << "}" << kEol;
   std::error_code failure;
   if (!WriteOutputFile(path, out.str(), &failure)) {
     TResult failed = FileAccessFailure(path, failure);

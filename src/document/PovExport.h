@@ -13,8 +13,7 @@ namespace ixoral {
 
 inline constexpr const char* kMsgFontLookupImpossible =
     "Pas fait pour win 95 : recuperer le nom du fichier de la fonte dans la base de registre";
-inline constexpr const char* kMsgFontFileNotFound =
-    "Impossible de récupérer le fichier associé à cette police";
+inline constexpr const char* kMsgFontFileNotFound = "Impossible de récupérer le fichier associé à cette police";
 
 // Seven significant digits, three decimals, "." as separator.
 std::string FormatPovNumber(double v);

@@ -121,11 +121,27 @@ void WriteSolid(TRecordWriter& w, const TSolidObject& s, int parent) {
   w.Real(s.Specular);
   const auto P = [&](int i) { w.Real(s.GetParam(i)); };
   switch (s.ShapeType) {
-    case stCube: case stPlanVertical: case stPlanHorizontal: P(1); break;
-    case stCubePerce: case stCercle: P(1), P(2); break;
-    case stCylindre: case stSphere: case stPyramide: case stCone: P(1), P(2), P(3); break;
-    case stTore: P(1), P(2), P(3), P(4); break;
-    case stParam: for (int i = 1; i <= 5; ++i) P(i); break;
+    case stCube:
+    case stPlanVertical:
+    case stPlanHorizontal:
+      P(1);
+      break;
+    case stCubePerce:
+    case stCercle:
+      P(1), P(2);
+      break;
+    case stCylindre:
+    case stSphere:
+    case stPyramide:
+    case stCone:
+      P(1), P(2), P(3);
+      break;
+    case stTore:
+      P(1), P(2), P(3), P(4);
+      break;
+    case stParam:
+      for (int i = 1; i <= 5; ++i) P(i);
+      break;
     case stTexte3d:
       w.Text(s.GetTextParam(1));
       w.Text(s.GetTextParam(2));
@@ -135,7 +151,8 @@ void WriteSolid(TRecordWriter& w, const TSolidObject& s, int parent) {
       for (int i = 1; i <= 5; ++i) P(i);
       for (int i = 1; i <= 3; ++i) w.Text(s.GetTextParam(i));
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -210,9 +227,12 @@ class TFieldReader {
     D3DCOLOR c = 0;
     for (char ch : s) {
       int v = -1;
-      if (ch >= '0' && ch <= '9') v = ch - '0';
-      else if (ch >= 'A' && ch <= 'F') v = ch - 'A' + 10;
-      else if (ch >= 'a' && ch <= 'f') v = ch - 'a' + 10;
+      if (ch >= '0' && ch <= '9')
+        v = ch - '0';
+      else if (ch >= 'A' && ch <= 'F')
+        v = ch - 'A' + 10;
+      else if (ch >= 'a' && ch <= 'f')
+        v = ch - 'a' + 10;
       if (v < 0) {
         FOk = false;
         return 0;
@@ -234,7 +254,6 @@ struct THandEdit {
   Vec3d P;
   float Tu = 0, Tv = 0;
 };
-
 
 // Points sampled by one tube: four per step of the search, two per segment, and the ends.
 constexpr uint64_t kCurveSamples = 12000;
@@ -262,16 +281,27 @@ uint64_t PrimitiveVertices(long long type, const std::array<float, kParamCount>&
   };
   const auto fan = [](uint64_t k) { return k ? k + 2 : 0; };
   switch (type) {
-    case stCube: return 36;
-    case stCubePerce: return 120;
-    case stCylindre: return (n(3) ? 4 * (n(3) + 1) : 0) + 2 * fan(n(3));
-    case stCercle: return 2 * fan(n(2));
-    case stTore: return 6 * n(3) * n(4);
-    case stSphere: return 6 * n(2) * n(3);
-    case stPyramide: return 12;
-    case stCone: return 2 * fan(n(3));
-    case stPlanVertical: case stPlanHorizontal: return 4800;
-    default: return 0;
+    case stCube:
+      return 36;
+    case stCubePerce:
+      return 120;
+    case stCylindre:
+      return (n(3) ? 4 * (n(3) + 1) : 0) + 2 * fan(n(3));
+    case stCercle:
+      return 2 * fan(n(2));
+    case stTore:
+      return 6 * n(3) * n(4);
+    case stSphere:
+      return 6 * n(2) * n(3);
+    case stPyramide:
+      return 12;
+    case stCone:
+      return 2 * fan(n(3));
+    case stPlanVertical:
+    case stPlanHorizontal:
+      return 4800;
+    default:
+      return 0;
   }
 }
 
@@ -354,9 +384,8 @@ bool ApplyStoredEdits(TSolidObject& solid, const std::optional<TNoiseParams>& no
   return true;
 }
 
-std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour,
-                       long long type, const Vec3d& pos, const Vec3d& dir, const Vec3d& redim,
-                       TLoadBudget& budget) {
+std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, D3DCOLOR colour, long long type,
+                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim, TLoadBudget& budget) {
   const Vec3d up = r.Vector();
   std::vector<THandEdit> edits;
   if (!ReadHandEdits(r, budget, edits)) return {};
@@ -440,8 +469,8 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   return s->Name();
 }
 
-std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type,
-                       const Vec3d& pos, const Vec3d& dir, const Vec3d& redim, TLoadBudget& budget) {
+std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long long type, const Vec3d& pos,
+                       const Vec3d& dir, const Vec3d& redim, TLoadBudget& budget) {
   const std::string& specularWord = r.Text();
   if (specularWord != "Specular" && specularWord != "NoSpecular") r.Fail();
   const float theta = r.Single(), phi = r.Single();
@@ -464,9 +493,8 @@ std::string ParseLight(TScene& scene, TFieldReader& r, D3DCOLOR colour, long lon
   scene.Device().LightEnable(n, true);
 
   const double length = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
-  std::unique_ptr<TLight> light = type == ltSpot
-                                      ? CreateSpotLight(colour, &scene, theta, static_cast<float>(length))
-                                      : CreateAimedLight(pos, ToSingle(dir), colour, &scene);
+  std::unique_ptr<TLight> light = type == ltSpot ? CreateSpotLight(colour, &scene, theta, static_cast<float>(length))
+                                                 : CreateAimedLight(pos, ToSingle(dir), colour, &scene);
   const int index = scene.AddObject(std::move(light), kLightName + std::to_string(n));
   TLight* o = scene.LightAt(index);
   o->DeviceIndex = n;
@@ -710,8 +738,7 @@ uint64_t MaxRecordFields(const TLoadBudget& budget) {
 // document stays.
 struct TSceneRestorePoint {
   explicit TSceneRestorePoint(TScene& s)
-      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()),
-        Views(s.Views) {}
+      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()), Views(s.Views) {}
   void Restore() {
     Scene.TruncateObjects(Objects);
     Scene.LightCount = LightCount;

@@ -37,20 +37,19 @@ TError ReplaceRefused(const std::string& path);
 // hundred megabytes whatever a document asks for.
 struct TLoadLimits {
   uint64_t Objects = 50000;
-  uint64_t NameBytes = 64ull << 20;      // all names together (identical names grow with their count)
-  uint64_t Vertices = 8000000;           // every mesh together: 256 MB of vertices
-  uint64_t HandEdits = 500000;           // stored hand-moved vertices, all solids together
-  uint64_t HandEditWork = 20000000;      // vertices the hand edits compare
-  uint64_t CurveWork = 500000000;        // curve points sampled times the length of their equations
-  uint64_t TextFillTests = 200000000;    // stroke tests of the 3D text fill, all texts together
+  uint64_t NameBytes = 64ull << 20;    // all names together (identical names grow with their count)
+  uint64_t Vertices = 8000000;         // every mesh together: 256 MB of vertices
+  uint64_t HandEdits = 500000;         // stored hand-moved vertices, all solids together
+  uint64_t HandEditWork = 20000000;    // vertices the hand edits compare
+  uint64_t CurveWork = 500000000;      // curve points sampled times the length of their equations
+  uint64_t TextFillTests = 200000000;  // stroke tests of the 3D text fill, all texts together
 };
 
 // What a load has asked for so far against its limits; Refusal names the first limit passed
 // (the text after kMsgDocumentTooLarge), empty while within them.
 struct TLoadBudget {
   TLoadLimits Limits;
-  uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0,
-           TextFillTests = 0;
+  uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0, TextFillTests = 0;
   std::string Refusal;
   // Whether a record's texture path is read from the disk (a pasted object names the live file);
   // a document brings its textures in its archive instead.
@@ -138,8 +137,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
                      const TDocumentProgress& progress = {});
 // Removes document folders from the texture folder `root`, least recently used first, until it
 // holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
-void PruneTextureFolders(const std::string& root, const std::string& keep,
-                         uint64_t maxBytes = kMaxTextureFolderBytes);
+void PruneTextureFolders(const std::string& root, const std::string& keep, uint64_t maxBytes = kMaxTextureFolderBytes);
 // The document's file name and a hash of its full path: where its textures are extracted.
 std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".

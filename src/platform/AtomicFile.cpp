@@ -44,8 +44,7 @@ void SyncFolder(const std::string& target) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode,
-                         std::error_code* failure) {
+bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode, std::error_code* failure) {
   // The first step that fails names the failure; the clean-up after it does not.
   const auto fail = [failure](int error) {
     if (failure) *failure = std::error_code(error, std::generic_category());

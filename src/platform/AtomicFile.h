@@ -22,7 +22,7 @@ inline constexpr std::string_view kAtomicTemporaryMark = ".ixoral-tmp-";
 // Writes `bytes` to `target` atomically. The target's folder must exist. Returns false (and leaves
 // the target and the folder as they were) when any step fails; `failure`, when given, then holds
 // the system's error of that step (permission denied, no space left...).
-bool WriteFileAtomically(const std::string& target, std::string_view bytes,
-                         TFileMode mode = TFileMode::UserDefault, std::error_code* failure = nullptr);
+bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode = TFileMode::UserDefault,
+                         std::error_code* failure = nullptr);
 
 }  // namespace ixoral

@@ -48,8 +48,8 @@ TChildProcess::~TChildProcess() {
   if (FOutput >= 0) ::close(FOutput);
 }
 
-bool TChildProcess::Start(const std::string& path, const std::vector<std::string>& args,
-                          const std::string& folder, std::string& error) {
+bool TChildProcess::Start(const std::string& path, const std::vector<std::string>& args, const std::string& folder,
+                          std::string& error) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     error = std::strerror(errno);
@@ -133,8 +133,10 @@ bool TChildProcess::Finished() {
   if (FEnded) return true;
   int status = 0;
   const pid_t r = ::waitpid(FPid, &status, WNOHANG);
-  if (r == FPid) Reap(status);
-  else if (r < 0 && errno == ECHILD) FEnded = true;
+  if (r == FPid)
+    Reap(status);
+  else if (r < 0 && errno == ECHILD)
+    FEnded = true;
   return FEnded;
 }
 

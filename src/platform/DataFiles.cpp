@@ -23,15 +23,13 @@ std::vector<std::string> CandidatesForThisProcess() {
 
 }  // namespace
 
-std::vector<std::string> DataFolderCandidates(const std::string& executablePath,
-                                              const std::string& variable,
+std::vector<std::string> DataFolderCandidates(const std::string& executablePath, const std::string& variable,
                                               const std::string& sourceDataFolder) {
   std::vector<std::string> folders;
   if (!variable.empty()) folders.push_back(variable);
   if (!executablePath.empty())
-    folders.push_back((fs::path(executablePath).parent_path().parent_path() / "share" / "ixoral")
-                          .lexically_normal()
-                          .string());
+    folders.push_back(
+        (fs::path(executablePath).parent_path().parent_path() / "share" / "ixoral").lexically_normal().string());
   if (!sourceDataFolder.empty()) folders.push_back(sourceDataFolder);
   return folders;
 }

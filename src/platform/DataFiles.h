@@ -14,8 +14,7 @@ inline constexpr const char* kDataDirVariable = "IXORAL_DATA_DIR";
 // The folders looked in, in order, for an executable at `executablePath`: the variable's folder
 // (when `variable` is not empty), `<exe>/../share/ixoral`, then `sourceDataFolder` (when not
 // empty).
-std::vector<std::string> DataFolderCandidates(const std::string& executablePath,
-                                              const std::string& variable,
+std::vector<std::string> DataFolderCandidates(const std::string& executablePath, const std::string& variable,
                                               const std::string& sourceDataFolder);
 
 // The candidate folders of this process, in the order they are looked in.

@@ -89,10 +89,16 @@ std::string DesktopEntryText(const std::string& executablePath) {
          "Name=Ixoral\n"
          "GenericName=Modeleur 3D\n"
          "Comment=Construire des scènes 3D de solides, de courbes et de textes en relief\n"
-         "Icon=" + std::string(kDesktopId) + "\n"
-         "Exec=" + exec + " %f\n"
+         "Icon=" +
+         std::string(kDesktopId) +
+         "\n"
+         "Exec=" +
+         exec +
+         " %f\n"
          "Terminal=false\n"
-         "MimeType=" + std::string(kDocumentMimeType) + ";\n"
+         "MimeType=" +
+         std::string(kDocumentMimeType) +
+         ";\n"
          "Categories=Graphics;3DGraphics;\n"
          "NoDisplay=false\n";
 }
@@ -100,10 +106,14 @@ std::string DesktopEntryText(const std::string& executablePath) {
 std::string MimePackageText() {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-         "  <mime-type type=\"" + std::string(kDocumentMimeType) + "\">\n"
+         "  <mime-type type=\"" +
+         std::string(kDocumentMimeType) +
+         "\">\n"
          "    <comment>Ixoral 3D scene</comment>\n"
          "    <comment xml:lang=\"fr\">Scène 3D Ixoral</comment>\n"
-         "    <icon name=\"" + std::string(kDesktopId) + "\"/>\n"
+         "    <icon name=\"" +
+         std::string(kDesktopId) +
+         "\"/>\n"
          "    <glob pattern=\"*.ixr\"/>\n"
          "  </mime-type>\n"
          "</mime-info>\n";
@@ -115,7 +125,7 @@ std::string FindProgramIcon() {
   for (const std::string& data : DataFolders()) {
     // Installed: <prefix>/share/ixoral beside <prefix>/share/icons; the source tree: data beside desktop.
     for (const fs::path& candidate : {fs::path(data).parent_path() / "icons/hicolor/scalable/apps" / name,
-                                     fs::path(data).parent_path() / "desktop" / name})
+                                      fs::path(data).parent_path() / "desktop" / name})
       if (fs::is_regular_file(candidate, ec)) return candidate.string();
   }
   return {};

@@ -12,10 +12,10 @@ inline constexpr const char* kDesktopId = "org.ixoral.Ixoral";
 inline constexpr const char* kDocumentMimeType = "application/x-ixoral";
 
 struct TDesktopRegistration {
-  bool MimeWritten = false;     // the MIME package was new or different
-  bool EntryWritten = false;    // the desktop entry was new or different
-  bool IconWritten = false;     // the icon was copied into the user's icon theme
-  bool DatabaseUpdated = false; // update-mime-database ran (only when waited for)
+  bool MimeWritten = false;      // the MIME package was new or different
+  bool EntryWritten = false;     // the desktop entry was new or different
+  bool IconWritten = false;      // the icon was copied into the user's icon theme
+  bool DatabaseUpdated = false;  // update-mime-database ran (only when waited for)
   std::string EntryPath;
   std::string MimePath;
 };

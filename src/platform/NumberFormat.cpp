@@ -52,8 +52,9 @@ std::string FormatNumber(double value, char separator) {
   // Nothing the program writes may be unreadable: a value that is not a number is written as 0,
   // an infinite one as the largest finite single of its sign (what a reader can take back).
   if (std::isnan(value)) value = 0;
-  if (std::isinf(value)) value = value < 0 ? -static_cast<double>(std::numeric_limits<float>::max())
-                                           : static_cast<double>(std::numeric_limits<float>::max());
+  if (std::isinf(value))
+    value = value < 0 ? -static_cast<double>(std::numeric_limits<float>::max())
+                      : static_cast<double>(std::numeric_limits<float>::max());
   const bool negative = std::signbit(value);
   TDecimal d = ExactDecimal(std::fabs(value));
 
@@ -114,8 +115,7 @@ char NumericKeyFilter(TFieldEdit& f, char key) {
     key = 0;
   }
   // Nothing goes in front of a leading minus sign.
-  if (key != 0 && key != kBackspace && f.SelStart == 0 && f.SelLength == 0 && !f.Text.empty() &&
-      f.Text[0] == '-')
+  if (key != 0 && key != kBackspace && f.SelStart == 0 && f.SelLength == 0 && !f.Text.empty() && f.Text[0] == '-')
     key = 0;
 
   // A text that no key could have produced (pasted letters, a slash) is reset to zero.
@@ -146,8 +146,7 @@ char NumericKeyFilter(TFieldEdit& f, char key) {
 
 std::optional<double> ParseNumber(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-    text.remove_suffix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
   if (text.empty() || text.size() > 400) return std::nullopt;
   std::string s;
   size_t i = 0;

@@ -14,9 +14,7 @@ TAnswer TScriptedPrompt::Next() {
   return a;
 }
 
-void TScriptedPrompt::Information(const std::string& text) {
-  FShown.push_back({TShown::Information, text});
-}
+void TScriptedPrompt::Information(const std::string& text) { FShown.push_back({TShown::Information, text}); }
 
 void TScriptedPrompt::Error(const std::string& text) { FShown.push_back({TShown::Error, text}); }
 

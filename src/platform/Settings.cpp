@@ -30,8 +30,8 @@ std::string Escape(const std::string& s, bool isName) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const bool special = c < 0x20 || c == 0x7F || c == '%' || (isName && c == '=') ||
-                         (c == ']' && isName) || (i == 0 && (c == '[' || c == ';'));
+    const bool special = c < 0x20 || c == 0x7F || c == '%' || (isName && c == '=') || (c == ']' && isName) ||
+                         (i == 0 && (c == '[' || c == ';'));
     if (special) {
       char buf[4];
       std::snprintf(buf, sizeof buf, "%%%02X", c);
@@ -209,8 +209,7 @@ std::string TSettingsStore::ReadString(const std::string& subKey, const std::str
   return ReadRootString(FullPath(subKey), name);
 }
 
-void TSettingsStore::WriteString(const std::string& subKey, const std::string& name,
-                                 const std::string& text) {
+void TSettingsStore::WriteString(const std::string& subKey, const std::string& name, const std::string& text) {
   WriteRootValues(FullPath(subKey), {{name, text}});
 }
 

@@ -47,8 +47,7 @@ class TSettingsStore {
 
   // The same operations on paths relative to the root of the store rather than the base key.
   std::string ReadRootString(const std::string& keyPath, const std::string& name);
-  void WriteRootValues(const std::string& keyPath,
-                       const std::vector<std::pair<std::string, std::string>>& values);
+  void WriteRootValues(const std::string& keyPath, const std::vector<std::pair<std::string, std::string>>& values);
 
   const std::string& FilePath() const { return FPath; }
 
@@ -57,8 +56,8 @@ class TSettingsStore {
 
  private:
   struct TKey {
-    std::string Path;    // as first written
-    std::string Folded;  // lower-cased, slashes collapsed: the comparison form
+    std::string Path;                                         // as first written
+    std::string Folded;                                       // lower-cased, slashes collapsed: the comparison form
     std::vector<std::pair<std::string, std::string>> Values;  // undecoded: decoded on read
   };
   enum class TLoad { Ok, Missing, Unreadable };

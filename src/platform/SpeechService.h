@@ -10,9 +10,9 @@ namespace ixoral {
 
 // What the speech service's client library reads from the environment to find the service.
 struct TSpeechDispatcherEnvironment {
-  std::string Address;     // SPEECHD_ADDRESS: "unix_socket:PATH" or "inet_socket:HOST:PORT"
-  std::string RuntimeDir;  // XDG_RUNTIME_DIR, where the user's service keeps its socket
-  std::string Home;        // HOME: ~/.cache stands for the runtime folder when there is none
+  std::string Address;       // SPEECHD_ADDRESS: "unix_socket:PATH" or "inet_socket:HOST:PORT"
+  std::string RuntimeDir;    // XDG_RUNTIME_DIR, where the user's service keeps its socket
+  std::string Home;          // HOME: ~/.cache stands for the runtime folder when there is none
   std::string SpawnCommand;  // SPEECHD_CMD: the program started when no service runs
 
   static TSpeechDispatcherEnvironment FromProcess();

@@ -21,13 +21,12 @@ namespace ixoral {
 namespace {
 
 // Identities of our own driver and devices.
-constexpr TGuid kPrimaryDriverGuid{{0x6a, 0x1f, 0x3e, 0x52, 0x9c, 0x07, 0x4b, 0x21, 0x8d, 0x3a,
-                                    0x11, 0x5e, 0x20, 0x7c, 0x48, 0x01}};
-constexpr TGuid kSoftwareDeviceGuid{{0x6a, 0x1f, 0x3e, 0x52, 0x9c, 0x07, 0x4b, 0x21, 0x8d, 0x3a,
-                                     0x11, 0x5e, 0x20, 0x7c, 0x48, 0x10}};
-constexpr DWORD kAllStencilCaps = D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO |
-                                  D3DSTENCILCAPS_REPLACE | D3DSTENCILCAPS_INCRSAT |
-                                  D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
+constexpr TGuid kPrimaryDriverGuid{
+    {0x6a, 0x1f, 0x3e, 0x52, 0x9c, 0x07, 0x4b, 0x21, 0x8d, 0x3a, 0x11, 0x5e, 0x20, 0x7c, 0x48, 0x01}};
+constexpr TGuid kSoftwareDeviceGuid{
+    {0x6a, 0x1f, 0x3e, 0x52, 0x9c, 0x07, 0x4b, 0x21, 0x8d, 0x3a, 0x11, 0x5e, 0x20, 0x7c, 0x48, 0x10}};
+constexpr DWORD kAllStencilCaps = D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
+                                  D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
                                   D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
 
 // The largest power of two not above `side`, at least 2.
@@ -43,10 +42,8 @@ int TextureSide(int side) {
 std::string TGuid::ToString() const {
   char buf[40];
   const auto& b = Bytes;
-  std::snprintf(buf, sizeof buf,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
-                b[14], b[15]);
+  std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2],
+                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return buf;
 }
 
@@ -59,12 +56,8 @@ bool IsUsableTextureFormat(const TPixelFormat& f) {
   return true;
 }
 
-TDisplayDevice::TDisplayDevice(int surfaceWidth, int surfaceHeight, TSettingsStore* settings,
-                               IPresenter* presenter)
-    : SurfaceWidth(surfaceWidth),
-      SurfaceHeight(surfaceHeight),
-      FSettings(settings),
-      FPresenter(presenter) {}
+TDisplayDevice::TDisplayDevice(int surfaceWidth, int surfaceHeight, TSettingsStore* settings, IPresenter* presenter)
+    : SurfaceWidth(surfaceWidth), SurfaceHeight(surfaceHeight), FSettings(settings), FPresenter(presenter) {}
 
 TDisplayDevice::~TDisplayDevice() {
   ReleaseDevice();
@@ -103,8 +96,7 @@ bool TDisplayDevice::InitDisplay() {
   if (!background.empty()) {
     uint32_t rgb = 0;
     if (ColorFromText(background, rgb))
-      BackgroundColor = D3DRGBA(((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
-                                (rgb & 0xFF) / 255.0, 1);
+      BackgroundColor = D3DRGBA(((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, 1);
     else
       Trace("Couleur de fond illisible : " + background);
   }
@@ -142,9 +134,8 @@ bool TDisplayDevice::CreateDevice(int device, bool wantStencil) {
   }
   FDirect3D = true;
   EnumerateDevices();
-  if (device == 1 && std::none_of(FDevices.begin(), FDevices.end(), [](const TDeviceInfo& d) {
-        return d.HardwareRasterization;
-      })) {
+  if (device == 1 &&
+      std::none_of(FDevices.begin(), FDevices.end(), [](const TDeviceInfo& d) { return d.HardwareRasterization; })) {
     Trace("Périphérique matériel indisponible : périphérique logiciel utilisé");
     device = 0;
   }
@@ -164,11 +155,10 @@ bool TDisplayDevice::CreateDevice(int device, bool wantStencil) {
   MakeDevice();
   const DWORD caps = StencilCapsOverride.value_or(FDevice->StencilCaps());
   Trace("Stencil caps");
-  const std::pair<DWORD, const char*> names[] = {
-      {D3DSTENCILCAPS_KEEP, "keep"},     {D3DSTENCILCAPS_ZERO, "zero"},
-      {D3DSTENCILCAPS_REPLACE, "rep"},   {D3DSTENCILCAPS_INCRSAT, "incrs"},
-      {D3DSTENCILCAPS_DECRSAT, "decrs"}, {D3DSTENCILCAPS_INVERT, "invert"},
-      {D3DSTENCILCAPS_INCR, "incr"},     {D3DSTENCILCAPS_DECR, "decr"}};
+  const std::pair<DWORD, const char*> names[] = {{D3DSTENCILCAPS_KEEP, "keep"},     {D3DSTENCILCAPS_ZERO, "zero"},
+                                                 {D3DSTENCILCAPS_REPLACE, "rep"},   {D3DSTENCILCAPS_INCRSAT, "incrs"},
+                                                 {D3DSTENCILCAPS_DECRSAT, "decrs"}, {D3DSTENCILCAPS_INVERT, "invert"},
+                                                 {D3DSTENCILCAPS_INCR, "incr"},     {D3DSTENCILCAPS_DECR, "decr"}};
   for (const auto& [flag, name] : names) Trace((caps & flag) ? name : std::string("pas ") + name);
   return !wantStencil || (caps & (D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE)) != 0;
 }
@@ -451,30 +441,57 @@ std::string ErrorName(HRESULT code) {
 
 bool ColorFromText(const std::string& text, uint32_t& rgb) {
   // System colours (index 0..24 of the window system), in a classic light theme.
-  static const uint32_t system[25] = {
-      0xC8C8C8, 0x000000, 0x99B4D1, 0xBFCDDB, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000, 0x000000,
-      0x000000, 0xB4B4B4, 0xF4F7FC, 0xABABAB, 0x3399FF, 0xFFFFFF, 0xF0F0F0, 0xA0A0A0, 0x6D6D6D,
-      0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000, 0xFFFFE1};
-  static const std::pair<const char*, int64_t> names[] = {
-      {"clblack", 0x000000},        {"clmaroon", 0x000080},      {"clgreen", 0x008000},
-      {"clolive", 0x008080},        {"clnavy", 0x800000},        {"clpurple", 0x800080},
-      {"clteal", 0x808000},         {"clgray", 0x808080},        {"clsilver", 0xC0C0C0},
-      {"clred", 0x0000FF},          {"cllime", 0x00FF00},        {"clyellow", 0x00FFFF},
-      {"clblue", 0xFF0000},         {"clfuchsia", 0xFF00FF},     {"claqua", 0xFFFF00},
-      {"clltgray", 0xC0C0C0},       {"cldkgray", 0x808080},      {"clwhite", 0xFFFFFF},
-      {"clmoneygreen", 0xC0DCC0},   {"clskyblue", 0xF0CAA6},     {"clcream", 0xF0FBFF},
-      {"clmedgray", 0xA4A0A0},      {"clscrollbar", -0x80000000LL}, {"clbackground", -0x7FFFFFFFLL},
-      {"clactivecaption", -0x7FFFFFFELL}, {"clinactivecaption", -0x7FFFFFFDLL},
-      {"clmenu", -0x7FFFFFFCLL},    {"clwindow", -0x7FFFFFFBLL}, {"clwindowframe", -0x7FFFFFFALL},
-      {"clmenutext", -0x7FFFFFF9LL}, {"clwindowtext", -0x7FFFFFF8LL},
-      {"clcaptiontext", -0x7FFFFFF7LL}, {"clactiveborder", -0x7FFFFFF6LL},
-      {"clinactiveborder", -0x7FFFFFF5LL}, {"clappworkspace", -0x7FFFFFF4LL},
-      {"clhighlight", -0x7FFFFFF3LL}, {"clhighlighttext", -0x7FFFFFF2LL},
-      {"clbtnface", -0x7FFFFFF1LL}, {"clbtnshadow", -0x7FFFFFF0LL},
-      {"clgraytext", -0x7FFFFFEFLL}, {"clbtntext", -0x7FFFFFEELL},
-      {"clinactivecaptiontext", -0x7FFFFFEDLL}, {"clbtnhighlight", -0x7FFFFFECLL},
-      {"cl3ddkshadow", -0x7FFFFFEBLL}, {"cl3dlight", -0x7FFFFFEALL},
-      {"clinfotext", -0x7FFFFFE9LL}, {"clinfobk", -0x7FFFFFE8LL}};
+  static const uint32_t system[25] = {0xC8C8C8, 0x000000, 0x99B4D1, 0xBFCDDB, 0xF0F0F0, 0xFFFFFF, 0x646464,
+                                      0x000000, 0x000000, 0x000000, 0xB4B4B4, 0xF4F7FC, 0xABABAB, 0x3399FF,
+                                      0xFFFFFF, 0xF0F0F0, 0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF,
+                                      0x696969, 0xE3E3E3, 0x000000, 0xFFFFE1};
+  static const std::pair<const char*, int64_t> names[] = {{"clblack", 0x000000},
+                                                          {"clmaroon", 0x000080},
+                                                          {"clgreen", 0x008000},
+                                                          {"clolive", 0x008080},
+                                                          {"clnavy", 0x800000},
+                                                          {"clpurple", 0x800080},
+                                                          {"clteal", 0x808000},
+                                                          {"clgray", 0x808080},
+                                                          {"clsilver", 0xC0C0C0},
+                                                          {"clred", 0x0000FF},
+                                                          {"cllime", 0x00FF00},
+                                                          {"clyellow", 0x00FFFF},
+                                                          {"clblue", 0xFF0000},
+                                                          {"clfuchsia", 0xFF00FF},
+                                                          {"claqua", 0xFFFF00},
+                                                          {"clltgray", 0xC0C0C0},
+                                                          {"cldkgray", 0x808080},
+                                                          {"clwhite", 0xFFFFFF},
+                                                          {"clmoneygreen", 0xC0DCC0},
+                                                          {"clskyblue", 0xF0CAA6},
+                                                          {"clcream", 0xF0FBFF},
+                                                          {"clmedgray", 0xA4A0A0},
+                                                          {"clscrollbar", -0x80000000LL},
+                                                          {"clbackground", -0x7FFFFFFFLL},
+                                                          {"clactivecaption", -0x7FFFFFFELL},
+                                                          {"clinactivecaption", -0x7FFFFFFDLL},
+                                                          {"clmenu", -0x7FFFFFFCLL},
+                                                          {"clwindow", -0x7FFFFFFBLL},
+                                                          {"clwindowframe", -0x7FFFFFFALL},
+                                                          {"clmenutext", -0x7FFFFFF9LL},
+                                                          {"clwindowtext", -0x7FFFFFF8LL},
+                                                          {"clcaptiontext", -0x7FFFFFF7LL},
+                                                          {"clactiveborder", -0x7FFFFFF6LL},
+                                                          {"clinactiveborder", -0x7FFFFFF5LL},
+                                                          {"clappworkspace", -0x7FFFFFF4LL},
+                                                          {"clhighlight", -0x7FFFFFF3LL},
+                                                          {"clhighlighttext", -0x7FFFFFF2LL},
+                                                          {"clbtnface", -0x7FFFFFF1LL},
+                                                          {"clbtnshadow", -0x7FFFFFF0LL},
+                                                          {"clgraytext", -0x7FFFFFEFLL},
+                                                          {"clbtntext", -0x7FFFFFEELL},
+                                                          {"clinactivecaptiontext", -0x7FFFFFEDLL},
+                                                          {"clbtnhighlight", -0x7FFFFFECLL},
+                                                          {"cl3ddkshadow", -0x7FFFFFEBLL},
+                                                          {"cl3dlight", -0x7FFFFFEALL},
+                                                          {"clinfotext", -0x7FFFFFE9LL},
+                                                          {"clinfobk", -0x7FFFFFE8LL}};
   std::string t;
   for (char c : text)
     if (!std::isspace(static_cast<unsigned char>(c)))

@@ -97,8 +97,7 @@ class TDisplayDevice final : public ISceneDevice {
  public:
   // `settings` (may be null: every option reads empty) holds the display options; `presenter`
   // (may be null) shows the surface on the window.
-  TDisplayDevice(int surfaceWidth, int surfaceHeight, TSettingsStore* settings,
-                 IPresenter* presenter);
+  TDisplayDevice(int surfaceWidth, int surfaceHeight, TSettingsStore* settings, IPresenter* presenter);
   ~TDisplayDevice() override;
   TDisplayDevice(const TDisplayDevice&) = delete;
   TDisplayDevice& operator=(const TDisplayDevice&) = delete;
@@ -121,9 +120,7 @@ class TDisplayDevice final : public ISceneDevice {
   bool GetLight(int index, D3DLIGHT7& light) override { return FLights.GetLight(index, light); }
   bool SetLight(int index, const D3DLIGHT7& light) override { return FLights.SetLight(index, light); }
   bool LightEnable(int index, bool enable) override { return FLights.LightEnable(index, enable); }
-  bool GetLightEnable(int index, bool& enabled) override {
-    return FLights.GetLightEnable(index, enabled);
-  }
+  bool GetLightEnable(int index, bool& enabled) override { return FLights.GetLightEnable(index, enabled); }
   // The image cropped to power-of-two sides as the solid's texture; `Texturer` becomes true even
   // when the image cannot be read (the failure is traced and the solid has no texture surface).
   bool LoadTexture(TSolidObject& solid, const std::string& fileName) override;

@@ -53,8 +53,8 @@ void BeginManipulation(TScene& scene, TManipulation& m, TOperation op, int view)
   m.ScreenRight = Axis(1, 0, 0, axes);
 }
 
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation op,
-                          double dx, double dy, TAxisConstraint axis) {
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation op, double dx, double dy,
+                          TAxisConstraint axis) {
   if (op < opMove || op > opResize || m.StartValues.empty()) return;
   const D3DVECTOR& r = m.ScreenRight;
   const D3DVECTOR& u = m.ScreenUp;
@@ -69,28 +69,48 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOper
       if (op == opMove) {
         Vec3d p;
         switch (axis) {
-          case axX: p = Plus(s, r, dx / 200, r, 0); break;
-          case axY: p = Plus(s, u, dy / 200, u, 0); break;
-          case axZ: p = Plus(s, f, dy / 200, f, 0); break;
-          default: p = Plus(s, r, dx / 200, u, dy / 200);
+          case axX:
+            p = Plus(s, r, dx / 200, r, 0);
+            break;
+          case axY:
+            p = Plus(s, u, dy / 200, u, 0);
+            break;
+          case axZ:
+            p = Plus(s, f, dy / 200, f, 0);
+            break;
+          default:
+            p = Plus(s, r, dx / 200, u, dy / 200);
         }
         if (IsFinite(p)) o->SetPosition(p);
       } else if (op == opRotate) {
         Vec3d a;
         switch (axis) {
-          case axX: a = {dy * k, 0, 0}; break;
-          case axY: a = {0, dx * k, 0}; break;
-          case axZ: a = {0, 0, -dy * k}; break;
-          default: a = {dy * k, dx * k, 0};
+          case axX:
+            a = {dy * k, 0, 0};
+            break;
+          case axY:
+            a = {0, dx * k, 0};
+            break;
+          case axZ:
+            a = {0, 0, -dy * k};
+            break;
+          default:
+            a = {dy * k, dx * k, 0};
         }
         if (IsFinite(a)) o->Rotate(a, {r, u, f}, &scene);
       } else {
         Vec3d z = s;
         const TAxisConstraint ax = o->IsLight() ? axX : axis;
         switch (ax) {
-          case axX: z.x = s.x + dx / 100 * r.x + dy / 100 * r.y; break;
-          case axY: z.y = s.y + dx / 100 * u.x + dy / 100 * u.y; break;
-          case axZ: z.z = s.z + dx / 100 * f.z + dy / 100 * f.y; break;
+          case axX:
+            z.x = s.x + dx / 100 * r.x + dy / 100 * r.y;
+            break;
+          case axY:
+            z.y = s.y + dx / 100 * u.x + dy / 100 * u.y;
+            break;
+          case axZ:
+            z.z = s.z + dx / 100 * f.z + dy / 100 * f.y;
+            break;
           default: {
             const double g = std::pow(1.3, dy / 100);
             z = {s.x * g, s.y * g, s.z * g};
@@ -105,19 +125,33 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOper
   if (op == opMove) {
     Vec3d p = s;
     switch (axis) {
-      case axX: p.x += dx / 200; break;
-      case axY: p.y += dy / 200; break;
-      case axZ: p.z -= dy / 200; break;
-      default: p.x += dx / 200, p.y += dy / 200;
+      case axX:
+        p.x += dx / 200;
+        break;
+      case axY:
+        p.y += dy / 200;
+        break;
+      case axZ:
+        p.z -= dy / 200;
+        break;
+      default:
+        p.x += dx / 200, p.y += dy / 200;
     }
     if (IsFinite(p)) ApplyViewTranslation(scene, view, p);
   } else if (op == opRotate) {
     Vec3d a = s;
     switch (axis) {
-      case axX: a.x += dy * k; break;
-      case axY: a.y += dx * k; break;
-      case axZ: a.z += dx * k; break;
-      default: a.x += dy * k, a.y += dx * k;
+      case axX:
+        a.x += dy * k;
+        break;
+      case axY:
+        a.y += dx * k;
+        break;
+      case axZ:
+        a.z += dx * k;
+        break;
+      default:
+        a.x += dy * k, a.y += dx * k;
     }
     if (IsFinite(a)) ApplyViewRotation(scene, view, a);
   } else {
@@ -144,9 +178,12 @@ void CancelManipulation(TScene& scene, const TManipulation& m, TOperation op) {
     T3dObject* o = scene.ObjectAt(scene.SelectedAt(i));
     if (!o) continue;
     const Vec3d& s = m.StartValues[size_t(i)];
-    if (op == opMove) o->SetPosition(s);
-    else if (op == opRotate) o->SetDirection(s);
-    else o->SetScale(s);
+    if (op == opMove)
+      o->SetPosition(s);
+    else if (op == opRotate)
+      o->SetDirection(s);
+    else
+      o->SetScale(s);
   }
 }
 

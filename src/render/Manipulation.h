@@ -23,8 +23,8 @@ struct TManipulation {
 void BeginManipulation(TScene& scene, TManipulation& m, TOperation operation, int view);
 // dx: pixels to the right since the press; dy: pixels upwards. Results that are not finite numbers
 // are not applied.
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation operation,
-                          double dx, double dy, TAxisConstraint axis);
+void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation operation, double dx, double dy,
+                          TAxisConstraint axis);
 // A view's navigation scale after a zoom drag of dy pixels upwards from `start`: each component
 // grows by pi/1000 per pixel and none goes below zero.
 Vec3d ZoomedScale(const Vec3d& start, double dy);
@@ -35,7 +35,6 @@ void CancelManipulation(TScene& scene, const TManipulation& m, TOperation operat
 // `previous`.
 int ViewUnderMouse(int x, int y, int panelWidth, int panelHeight, int previous);
 // The fractions (h, v) of a press at (x, y) across view `view` of the panel, as picking takes them.
-void PickFractions(int view, int x, int y, int panelWidth, int panelHeight, bool fourViews,
-                   double& h, double& v);
+void PickFractions(int view, int x, int y, int panelWidth, int panelHeight, bool fourViews, double& h, double& v);
 
 }  // namespace ixoral

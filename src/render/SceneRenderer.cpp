@@ -140,8 +140,8 @@ void TSceneRenderer::SetMarker(const Vec3d& p) {
 void TSceneRenderer::SetObjectPointMarker(int index, const Vec3d& p) {
   if (T3dObject* o = FScene.ObjectAt(index)) {
     // The last 24 of the object's mark vertices become a red cube around the point.
-    for (size_t k = 24; k < o->SelectionMarks.size(); ++k) o->SelectionMarks[k].x =
-        o->SelectionMarks[k].y = o->SelectionMarks[k].z = 0;
+    for (size_t k = 24; k < o->SelectionMarks.size(); ++k)
+      o->SelectionMarks[k].x = o->SelectionMarks[k].y = o->SelectionMarks[k].z = 0;
     const auto cube = MarkerCube(p, D3DRGBA(1, 0, 0, 1));
     std::copy(cube.begin(), cube.end(), o->SelectionMarks.begin() + 24);
   }
@@ -170,8 +170,8 @@ void TSceneRenderer::LinesMode(bool on) {
 void TSceneRenderer::DrawComposantes(const TSolidObject& s) {
   for (const TComposante& c : s.Composantes)
     if (!c.Vertices.empty())
-      Device().DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX,
-                             c.Vertices.data(), DWORD(c.Vertices.size()));
+      Device().DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX, c.Vertices.data(),
+                             DWORD(c.Vertices.size()));
 }
 
 void TSceneRenderer::DrawSolidCulled(const TSolidObject& s, DWORD cull) {
@@ -303,8 +303,7 @@ void TSceneRenderer::DrawView(int index) {
   d.SetTransform(D3DTRANSFORMSTATE_WORLD, identity);
   LinesMode(true);
   // 4. Grid.
-  if (ShowGrid)
-    d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, GridLines.data(), DWORD(GridLines.size()));
+  if (ShowGrid) d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, GridLines.data(), DWORD(GridLines.size()));
   T3dObject* main = sc.ObjectAt(sc.CurrentObject());
   // 5. Point marker in the main object's frame.
   if (ShowMarker && !MarkerLines.empty()) {
@@ -317,8 +316,7 @@ void TSceneRenderer::DrawView(int index) {
       const T3dObject* o = sc.ObjectAt(sc.SelectedAt(k));
       if (!o) continue;
       d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*o));
-      d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, o->SelectionMarks.data(),
-                      DWORD(o->SelectionMarks.size()));
+      d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, o->SelectionMarks.data(), DWORD(o->SelectionMarks.size()));
     }
   }
   // 7.
@@ -441,10 +439,14 @@ D3DRECT TSceneRenderer::ViewDestination(int index) const {
   if (!FScene.FourViews) return r;
   const int32_t hw = (r.x2 - r.x1) / 2, hh = (r.y2 - r.y1) / 2;
   switch (index) {
-    case 0: return {r.x1, r.y1, r.x1 + hw, r.y1 + hh};
-    case 1: return {r.x1 + hw, r.y1, r.x2, r.y1 + hh};
-    case 2: return {r.x1, r.y1 + hh, r.x1 + hw, r.y2};
-    default: return {r.x1 + hw, r.y1 + hh, r.x2, r.y2};
+    case 0:
+      return {r.x1, r.y1, r.x1 + hw, r.y1 + hh};
+    case 1:
+      return {r.x1 + hw, r.y1, r.x2, r.y1 + hh};
+    case 2:
+      return {r.x1, r.y1 + hh, r.x1 + hw, r.y2};
+    default:
+      return {r.x1 + hw, r.y1 + hh, r.x2, r.y2};
   }
 }
 
@@ -455,8 +457,7 @@ void TSceneRenderer::PresentView(int view, int active, int hover) {
     if (hover != active) DrawViewFrame(hover, false);
   }
   const D3DVIEWPORT7& vp = FScene.Views[size_t(std::clamp(view, 0, 3))].Viewport;
-  const D3DRECT source{int32_t(vp.dwX), int32_t(vp.dwY), int32_t(vp.dwX + vp.dwWidth),
-                       int32_t(vp.dwY + vp.dwHeight)};
+  const D3DRECT source{int32_t(vp.dwX), int32_t(vp.dwY), int32_t(vp.dwX + vp.dwWidth), int32_t(vp.dwY + vp.dwHeight)};
   // Without surfaces there is nothing to show; the failure goes to the trace.
   if (!FDisplay.Blit(source, ViewDestination(view))) Trace(ErrorName(DDERR_INVALIDPARAMS));
 }

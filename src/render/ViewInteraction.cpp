@@ -8,8 +8,7 @@
 
 namespace ixoral {
 
-TViewInteraction::TViewInteraction(TScene& scene, TSceneRenderer& renderer)
-    : FScene(scene), FRenderer(renderer) {
+TViewInteraction::TViewInteraction(TScene& scene, TSceneRenderer& renderer) : FScene(scene), FRenderer(renderer) {
   FWidth = renderer.SurfaceWidth();
   FHeight = renderer.SurfaceHeight();
   UpdateRendererFrames();

@@ -16,11 +16,11 @@ enum class TMouseButton { Left, Middle, Right };
 
 // What a press did to the selection, so the window can follow in its browser and inspector.
 enum class TPressSelection {
-  None,       // not the select mode, or not the left button: nothing picked
-  Cleared,    // nothing (visible) under the pointer: the selection was emptied
-  MadeMain,   // an already selected object became the main selected object
-  Added,      // Ctrl held: the object joined the selection
-  Selected,   // the object alone is selected now
+  None,      // not the select mode, or not the left button: nothing picked
+  Cleared,   // nothing (visible) under the pointer: the selection was emptied
+  MadeMain,  // an already selected object became the main selected object
+  Added,     // Ctrl held: the object joined the selection
+  Selected,  // the object alone is selected now
 };
 
 struct TPressResult {

@@ -10,8 +10,8 @@
 
 namespace ixoral {
 
-const std::array<const char*, kBuiltinCurveCount> BuiltinCurveNames = {
-    "Ressort", "Bizarre 1", "Bizarre 2", "Bizarre 3", "Bizarre 4", "Tore Ondulé"};
+const std::array<const char*, kBuiltinCurveCount> BuiltinCurveNames = {"Ressort",   "Bizarre 1", "Bizarre 2",
+                                                                       "Bizarre 3", "Bizarre 4", "Tore Ondulé"};
 
 namespace {
 
@@ -66,8 +66,8 @@ void SetTv(TComposante& c, double tv) {
 }
 
 // The object made from the pieces (moved in, not copied: a tube can hold 2003 pieces).
-std::unique_ptr<TSolidObject> MakeCurveObject(TArrayOfComposante parts, D3DCOLOR colour,
-                                              uint8_t shape, std::initializer_list<float> params) {
+std::unique_ptr<TSolidObject> MakeCurveObject(TArrayOfComposante parts, D3DCOLOR colour, uint8_t shape,
+                                              std::initializer_list<float> params) {
   auto s = NewSolidFromComposantes({}, colour);
   s->Composantes = std::move(parts);
   int i = 1;
@@ -81,25 +81,27 @@ std::unique_ptr<TSolidObject> MakeCurveObject(TArrayOfComposante parts, D3DCOLOR
 Vec3d CurvePoint(int which, double t, double x) {
   const double th = kTwoPi * x;
   switch (which & 0x7F) {
-    case 0: return {0.5 * std::cos(kTwoPi * t * x), 0.5 * t * (x - 0.5), 0.5 * std::sin(kTwoPi * t * x)};
+    case 0:
+      return {0.5 * std::cos(kTwoPi * t * x), 0.5 * t * (x - 0.5), 0.5 * std::sin(kTwoPi * t * x)};
     case 1:
       return {0.5 * std::sin(2 * th) * std::sin(3 * th), 0.5 * std::sin(2 * th),
               0.5 * std::sin(2 * th) * std::cos(3 * th)};
-    case 2: return {0.5 * std::cos(th), 0.5 * std::cos(4 * th), 0.5 * std::sin(4 * th)};
+    case 2:
+      return {0.5 * std::cos(th), 0.5 * std::cos(4 * th), 0.5 * std::sin(4 * th)};
     case 3:
       return {0.5 * std::sin(th + 0.1), 0.5 * std::sin(3 * th + 0.5), 0.5 * std::sin(4 * th + 0.8)};
     case 4:
-      return {0.5 * std::cos(th) * std::sin(3 * th), 0.5 * std::cos(th),
-              0.5 * std::sin(2 * th) * std::cos(3 * th)};
+      return {0.5 * std::cos(th) * std::sin(3 * th), 0.5 * std::cos(th), 0.5 * std::sin(2 * th) * std::cos(3 * th)};
     case 5:
       // With t = 0 the wave has no height: a flat ring rather than a division by zero.
       return {0.5 * std::cos(th), 0.5 * std::sin(th), t == 0 ? 0.0 : 0.5 * std::cos(t * th) / t};
-    default: return {};
+    default:
+      return {};
   }
 }
 
-TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& dir0,
-                             const D3DVECTOR& dir1, double r, int n) {
+TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& dir0, const D3DVECTOR& dir1, double r,
+                             int n) {
   TComposante c;
   c.PrimitiveType = D3DPT_TRIANGLESTRIP;
   if (n < 1) return c;
@@ -157,14 +159,12 @@ TComposante BuildTubeCap(const Vec3d& p, const D3DVECTOR& dir, double r, int n) 
   for (int k = 0; k <= n; ++k) {
     const double th = kTwoPi * k / n;
     const Vec3d rho = u * std::cos(th) + w * std::sin(th);
-    c.Vertices.push_back(
-        TubeVertex(p + rho * r, normal, 0.5 + 0.5 * std::cos(th), 0.5 + 0.5 * std::sin(th)));
+    c.Vertices.push_back(TubeVertex(p + rho * r, normal, 0.5 + 0.5 * std::cos(th), 0.5 + 0.5 * std::sin(th)));
   }
   return c;
 }
 
-TArrayOfComposante SampleCurveTube(const std::function<Vec3d(double)>& curve, int n, double r,
-                                   double anglemax) {
+TArrayOfComposante SampleCurveTube(const std::function<Vec3d(double)>& curve, int n, double r, double anglemax) {
   // The point function may carry state (an evaluator whose error is sticky), so every call is
   // made in a fixed order: the first operand of a difference before the second.
   auto P = [&](double x) { return SafePoint(curve(x)); };
@@ -218,9 +218,9 @@ TArrayOfComposante SampleCurveTube(const std::function<Vec3d(double)>& curve, in
 namespace {
 
 // A user curve's tube, with the three equations as their evaluators normalised them.
-TArrayOfComposante SampleUserCurve(int n, const std::string& xText, const std::string& yText,
-                                   const std::string& zText, double tmax, double tmin,
-                                   double anglemax, double r, std::array<std::string, 3>& texts) {
+TArrayOfComposante SampleUserCurve(int n, const std::string& xText, const std::string& yText, const std::string& zText,
+                                   double tmax, double tmin, double anglemax, double r,
+                                   std::array<std::string, 3>& texts) {
   TEvalExprMath ex, ey, ez;
   ex.SetExpression(xText);
   ey.SetExpression(yText);
@@ -242,16 +242,15 @@ TArrayOfComposante SampleUserCurve(int n, const std::string& xText, const std::s
 
 }  // namespace
 
-std::unique_ptr<TSolidObject> CreateBuiltinCurve(int n, int which, D3DCOLOR colour, double t,
-                                                 double anglemax, double r) {
+std::unique_ptr<TSolidObject> CreateBuiltinCurve(int n, int which, D3DCOLOR colour, double t, double anglemax,
+                                                 double r) {
   auto parts = SampleCurveTube([&](double x) { return CurvePoint(which, t, x); }, n, r, anglemax);
   return MakeCurveObject(std::move(parts), colour, stParam,
                          {float(SafeRadius(r)), float(anglemax), float(EvenSides(n)), float(which), float(t)});
 }
 
-std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText,
-                                              const std::string& yText, D3DCOLOR colour,
-                                              double tmax, double tmin, const std::string& zText,
+std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText, const std::string& yText,
+                                              D3DCOLOR colour, double tmax, double tmin, const std::string& zText,
                                               double anglemax, double r) {
   std::array<std::string, 3> texts;
   auto parts = SampleUserCurve(n, xText, yText, zText, tmax, tmin, anglemax, r, texts);
@@ -261,15 +260,12 @@ std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText,
   return s;
 }
 
-std::unique_ptr<TSolidObject> CreateDefaultCurve() {
-  return CreateBuiltinCurve(10, 3, kOpaqueWhite, 5, 0.3, 0.1);
-}
+std::unique_ptr<TSolidObject> CreateDefaultCurve() { return CreateBuiltinCurve(10, 3, kOpaqueWhite, 5, 0.3, 0.1); }
 
 std::unique_ptr<TSolidObject> RebuildCurveObject(uint8_t shapeType, const TSolidObject& o, D3DCOLOR colour) {
   const double r = o.GetParam(1), anglemax = o.GetParam(2);
   const int n = RoundToInt(o.GetParam(3));
-  if (shapeType == stParam)
-    return CreateBuiltinCurve(n, RoundToInt(o.GetParam(4)), colour, o.GetParam(5), anglemax, r);
+  if (shapeType == stParam) return CreateBuiltinCurve(n, RoundToInt(o.GetParam(4)), colour, o.GetParam(5), anglemax, r);
   if (shapeType == stParamUser)
     return CreateUserCurve(n, o.GetTextParam(1), o.GetTextParam(2), colour, o.GetParam(5), o.GetParam(4),
                            o.GetTextParam(3), anglemax, r);
@@ -287,8 +283,8 @@ bool BuildCurveComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfCom
   }
   if (shapeType == stParamUser) {
     std::array<std::string, 3> texts;
-    out = SampleUserCurve(n, o.GetTextParam(1), o.GetTextParam(2), o.GetTextParam(3), o.GetParam(5),
-                          o.GetParam(4), anglemax, r, texts);
+    out = SampleUserCurve(n, o.GetTextParam(1), o.GetTextParam(2), o.GetTextParam(3), o.GetParam(5), o.GetParam(4),
+                          anglemax, r, texts);
     return true;
   }
   return false;

@@ -30,21 +30,19 @@ extern const std::array<const char*, kBuiltinCurveCount> BuiltinCurveNames;
 Vec3d CurvePoint(int which, double t, double x);
 
 // One tube piece between two rings: triangle strip of 4 · (n + 1) vertices.
-TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& dir0,
-                             const D3DVECTOR& dir1, double r, int n);
+TComposante BuildTubeSegment(const Vec3d& p0, const Vec3d& p1, const D3DVECTOR& dir0, const D3DVECTOR& dir1, double r,
+                             int n);
 // A disc closing the tube at P, facing away from dir: triangle fan of n + 2 vertices.
 TComposante BuildTubeCap(const Vec3d& p, const D3DVECTOR& dir, double r, int n);
 
 // Samples the curve adaptively and builds its segments and two caps (n already even).
-TArrayOfComposante SampleCurveTube(const std::function<Vec3d(double)>& point, int n, double r,
-                                   double anglemax);
+TArrayOfComposante SampleCurveTube(const std::function<Vec3d(double)>& point, int n, double r, double anglemax);
 
-std::unique_ptr<TSolidObject> CreateBuiltinCurve(int n, int which, D3DCOLOR colour, double t,
-                                                 double anglemax, double r);
+std::unique_ptr<TSolidObject> CreateBuiltinCurve(int n, int which, D3DCOLOR colour, double t, double anglemax,
+                                                 double r);
 // The texts are stored normalised in TextParams 1..3.
-std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText,
-                                              const std::string& yText, D3DCOLOR colour,
-                                              double tmax, double tmin, const std::string& zText,
+std::unique_ptr<TSolidObject> CreateUserCurve(int n, const std::string& xText, const std::string& yText,
+                                              D3DCOLOR colour, double tmax, double tmin, const std::string& zText,
                                               double anglemax, double r);
 
 // The main window's "Paramétrique" command: "Bizarre 3", t 5, anglemax 0.3, r 0.1, n 10, white.

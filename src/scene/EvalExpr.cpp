@@ -14,11 +14,10 @@
 namespace ixoral {
 
 const std::array<TOperatorEntry, kOperatorCount + 1> OperatorTable = {{
-    {"+", 100, false},      {"-", 100, false},      {"*", 300, false},     {"/", 300, false},
-    {"^", 600, false},      {"hypot", 200, false},  {"-", 500, true},      {"sqr", 500, true},
-    {"log", 500, true},     {"ln", 500, true},      {"cotan", 500, true},  {"cos", 500, true},
-    {"sin", 500, true},     {"tan", 500, true},     {"arccos", 500, true}, {"arcsin", 500, true},
-    {"arctan", 500, true},  {"cosh", 500, true},    {"sinh", 500, true},   {"tanh", 500, true},
+    {"+", 100, false},      {"-", 100, false},      {"*", 300, false},      {"/", 300, false},   {"^", 600, false},
+    {"hypot", 200, false},  {"-", 500, true},       {"sqr", 500, true},     {"log", 500, true},  {"ln", 500, true},
+    {"cotan", 500, true},   {"cos", 500, true},     {"sin", 500, true},     {"tan", 500, true},  {"arccos", 500, true},
+    {"arcsin", 500, true},  {"arctan", 500, true},  {"cosh", 500, true},    {"sinh", 500, true}, {"tanh", 500, true},
     {"arccosh", 500, true}, {"arcsinh", 500, true}, {"arctanh", 500, true}, {"", 0, false},
 }};
 
@@ -131,13 +130,20 @@ std::unique_ptr<TEvalExprMath::TNode> ParseCompiled(const std::string& s, int de
 
 const char* StatusText(TExprStatus status) {
   switch (status) {
-    case TExprStatus::Aucune: return kExprAucune;
-    case TExprStatus::Valide: return kExprValide;
-    case TExprStatus::Invalide: return kExprInvalide;
-    case TExprStatus::Parenthesage: return kExprParenthesage;
-    case TExprStatus::NombreParentheses: return kExprNombreParentheses;
-    case TExprStatus::NombreIncorrect: return kExprNombreIncorrect;
-    case TExprStatus::ErreurCalcul: return kExprErreurCalcul;
+    case TExprStatus::Aucune:
+      return kExprAucune;
+    case TExprStatus::Valide:
+      return kExprValide;
+    case TExprStatus::Invalide:
+      return kExprInvalide;
+    case TExprStatus::Parenthesage:
+      return kExprParenthesage;
+    case TExprStatus::NombreParentheses:
+      return kExprNombreParentheses;
+    case TExprStatus::NombreIncorrect:
+      return kExprNombreIncorrect;
+    case TExprStatus::ErreurCalcul:
+      return kExprErreurCalcul;
   }
   return kExprInvalide;
 }
@@ -265,10 +271,9 @@ std::string TEvalExprMath::Compile(const std::string& s, int depth) {
   while (tokens.size() > 1) {
     size_t best = 1;
     for (size_t j = 3; j < tokens.size(); j += 2)
-      if (OperatorTable[tokens[j].Entry].Priority > OperatorTable[tokens[best].Entry].Priority)
-        best = j;
-    tokens[best - 1].Text = "(" + tokens[best - 1].Text + OperatorTable[tokens[best].Entry].Name +
-                            tokens[best + 1].Text + ")";
+      if (OperatorTable[tokens[j].Entry].Priority > OperatorTable[tokens[best].Entry].Priority) best = j;
+    tokens[best - 1].Text =
+        "(" + tokens[best - 1].Text + OperatorTable[tokens[best].Entry].Name + tokens[best + 1].Text + ")";
     tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(best),
                  tokens.begin() + static_cast<std::ptrdiff_t>(best + 2));
   }
@@ -280,30 +285,77 @@ double TEvalExprMath::ApplyOperator(int entry, double x, double y) {
   double r = kInvalidValue;
   if (entry < 0 || entry >= kOperatorCount) return r;
   switch (entry) {
-    case 0: r = x + y; break;
-    case 1: r = x - y; break;
-    case 2: r = x * y; break;
-    case 3: r = x / y; break;
-    case 4: r = std::pow(x, y); break;
-    case 5: r = std::hypot(x, y); break;
-    case 6: r = -x; break;
-    case 7: r = std::sqrt(x); break;
-    case 8: r = std::log10(x); break;
-    case 9: r = std::log(x); break;
-    case 10: r = 1.0 / std::tan(x); break;
-    case 11: r = std::cos(x); break;
-    case 12: r = std::sin(x); break;
-    case 13: r = std::tan(x); break;
-    case 14: r = std::acos(x); break;
-    case 15: r = std::asin(x); break;
-    case 16: r = std::atan(x); break;
-    case 17: r = std::cosh(x); break;
-    case 18: r = std::sinh(x); break;
-    case 19: r = std::tanh(x); break;
-    case 20: r = std::acosh(x); break;
-    case 21: r = std::asinh(x); break;
-    case 22: r = std::atanh(x); break;
-    default: break;
+    case 0:
+      r = x + y;
+      break;
+    case 1:
+      r = x - y;
+      break;
+    case 2:
+      r = x * y;
+      break;
+    case 3:
+      r = x / y;
+      break;
+    case 4:
+      r = std::pow(x, y);
+      break;
+    case 5:
+      r = std::hypot(x, y);
+      break;
+    case 6:
+      r = -x;
+      break;
+    case 7:
+      r = std::sqrt(x);
+      break;
+    case 8:
+      r = std::log10(x);
+      break;
+    case 9:
+      r = std::log(x);
+      break;
+    case 10:
+      r = 1.0 / std::tan(x);
+      break;
+    case 11:
+      r = std::cos(x);
+      break;
+    case 12:
+      r = std::sin(x);
+      break;
+    case 13:
+      r = std::tan(x);
+      break;
+    case 14:
+      r = std::acos(x);
+      break;
+    case 15:
+      r = std::asin(x);
+      break;
+    case 16:
+      r = std::atan(x);
+      break;
+    case 17:
+      r = std::cosh(x);
+      break;
+    case 18:
+      r = std::sinh(x);
+      break;
+    case 19:
+      r = std::tanh(x);
+      break;
+    case 20:
+      r = std::acosh(x);
+      break;
+    case 21:
+      r = std::asinh(x);
+      break;
+    case 22:
+      r = std::atanh(x);
+      break;
+    default:
+      break;
   }
   // Finite operands give a non-finite result exactly on a floating-point error.
   if (!std::isfinite(r)) {
@@ -330,8 +382,10 @@ double TEvalExprMath::EvaluateNode(const TNode& node, double t) {
       if (FStatus != TExprStatus::Valide) return kInvalidValue;
       return ApplyOperator(node.Entry, x, kInvalidValue);
     }
-    case TNode::Variable: return t;
-    case TNode::Number: return node.Value;
+    case TNode::Variable:
+      return t;
+    case TNode::Number:
+      return node.Value;
   }
   return kInvalidValue;
 }

@@ -14,20 +14,11 @@ inline constexpr const char* kExprAucune = "Aucune expression";
 inline constexpr const char* kExprValide = "Expression valide";
 inline constexpr const char* kExprInvalide = "Expression invalide";
 inline constexpr const char* kExprParenthesage = "Expression invalide : erreur de parenthèsage";
-inline constexpr const char* kExprNombreParentheses =
-    "Expression invalide : nombre de parenthèses incorrect";
+inline constexpr const char* kExprNombreParentheses = "Expression invalide : nombre de parenthèses incorrect";
 inline constexpr const char* kExprNombreIncorrect = "Expression invalide : nombre incorrect";
 inline constexpr const char* kExprErreurCalcul = "Erreur de calcul";
 
-enum class TExprStatus {
-  Aucune,
-  Valide,
-  Invalide,
-  Parenthesage,
-  NombreParentheses,
-  NombreIncorrect,
-  ErreurCalcul
-};
+enum class TExprStatus { Aucune, Valide, Invalide, Parenthesage, NombreParentheses, NombreIncorrect, ErreurCalcul };
 // The text of a status.
 const char* StatusText(TExprStatus status);
 

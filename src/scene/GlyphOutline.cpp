@@ -147,8 +147,7 @@ std::shared_ptr<TFontFace> OpenFileLocked(const std::string& file, int index) {
   }
   auto result = std::make_shared<TFontFace>(library, face);
   // Unicode when the font has it; symbol fonts map their characters at U+F000 + code.
-  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 &&
-      FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
+  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
     result->SymbolMap = true;
   cache[key] = result;
   return result;
@@ -342,9 +341,7 @@ std::shared_ptr<TFontFace> OpenFontFile(const std::string& file, int index) {
   return OpenFileLocked(file, index);
 }
 
-std::string FaceFamily(const TFontFace& face) {
-  return face.Face->family_name ? face.Face->family_name : "";
-}
+std::string FaceFamily(const TFontFace& face) { return face.Face->family_name ? face.Face->family_name : ""; }
 
 std::vector<uint8_t> GetGlyphOutline(TFontFace& font, uint32_t codePoint) {
   std::lock_guard lock(font.Mutex);
@@ -358,8 +355,7 @@ std::vector<uint8_t> GetGlyphOutline(TFontFace& font, uint32_t codePoint) {
   }
   if (glyph == 0) return {};
   // Font units, unhinted: scaled to the em of 1024 while writing.
-  if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
-    return {};
+  if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return {};
   if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return {};
   const FT_Outline& outline = face->glyph->outline;
   if (outline.n_contours <= 0 || outline.n_points <= 0) return {};
@@ -376,8 +372,8 @@ std::vector<uint8_t> GetGlyphOutline(TFontFace& font, uint32_t codePoint) {
                        face->units_per_EM);
 }
 
-std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points,
-                                   const std::vector<int>& contourEnds, int unitsPerEm) {
+std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points, const std::vector<int>& contourEnds,
+                                   int unitsPerEm) {
   if (unitsPerEm <= 0) return {};
   TNativeWriter writer(unitsPerEm);
   int begin = 0;
@@ -390,10 +386,10 @@ std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points,
 }
 
 uint32_t Win1252CodePoint(uint8_t byte) {
-  static constexpr uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  static constexpr uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
   if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
   return byte;
 }

@@ -69,8 +69,8 @@ struct TOutlinePoint {
 // the midpoint of the last and first points; consecutive conic control points form one spline
 // record ending on the next on-curve point; the closing line back to the start is left to the
 // reader.
-std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points,
-                                   const std::vector<int>& contourEnds, int unitsPerEm);
+std::vector<uint8_t> EncodeOutline(const std::vector<TOutlinePoint>& points, const std::vector<int>& contourEnds,
+                                   int unitsPerEm);
 
 // The Unicode character of a Windows-1252 byte (the five undefined bytes give their C1 control).
 uint32_t Win1252CodePoint(uint8_t byte);

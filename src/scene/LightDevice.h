@@ -64,13 +64,9 @@ class TMemoryLightDevice : public ILightDevice {
 class TNullDevice : public ISceneDevice {
  public:
   bool GetLight(int index, D3DLIGHT7& light) override { return FLights.GetLight(index, light); }
-  bool SetLight(int index, const D3DLIGHT7& light) override {
-    return FLights.SetLight(index, light);
-  }
+  bool SetLight(int index, const D3DLIGHT7& light) override { return FLights.SetLight(index, light); }
   bool LightEnable(int index, bool enable) override { return FLights.LightEnable(index, enable); }
-  bool GetLightEnable(int index, bool& enabled) override {
-    return FLights.GetLightEnable(index, enabled);
-  }
+  bool GetLightEnable(int index, bool& enabled) override { return FLights.GetLightEnable(index, enabled); }
   bool LoadTexture(TSolidObject&, const std::string&) override { return false; }
 
  private:

@@ -16,8 +16,7 @@ bool Store(double x, double y, double& X, double& Y) {
 
 }  // namespace
 
-bool SolveTwoUnknowns(double a, double b, double c, double d, double e, double f, double& X,
-                      double& Y) {
+bool SolveTwoUnknowns(double a, double b, double c, double d, double e, double f, double& X, double& Y) {
   if (e != 0) {
     if (c == 0 && b * f != 0) return Store(-a / b, (e * a / b - d) / f, X, Y);
     if (b * f == e * c) return false;

@@ -9,13 +9,10 @@
 namespace ixoral {
 
 const std::array<const char*, kShapeTypeCount> ShapeTypeNames = {
-    "Cube",  "Cube Percé", "Cylindre",       "Cercle",          "Cercle Simple",
-    "Tore",  "Sphère",     "Pyramide",       "Cone",            "Param",
-    "Plan Vertical", "Plan Horizontal", "User", "Texte 3d",     "ParamUser"};
-const std::array<int, kShapeTypeCount> ShapeParamCounts = {1, 2, 3, 2, 0, 4, 3, 3,
-                                                            3, 5, 1, 1, 0, 7, 5};
-const std::array<int, kShapeTypeCount> ShapeTextParamCounts = {0, 0, 0, 0, 0, 0, 0, 0,
-                                                                0, 0, 0, 0, 0, 2, 3};
+    "Cube", "Cube Percé", "Cylindre",      "Cercle",          "Cercle Simple", "Tore",     "Sphère",   "Pyramide",
+    "Cone", "Param",      "Plan Vertical", "Plan Horizontal", "User",          "Texte 3d", "ParamUser"};
+const std::array<int, kShapeTypeCount> ShapeParamCounts = {1, 2, 3, 2, 0, 4, 3, 3, 3, 5, 1, 1, 0, 7, 5};
+const std::array<int, kShapeTypeCount> ShapeTextParamCounts = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3};
 const std::array<const char*, 3> RelationNames = {"Aucune", "Soustraction", "Intersection"};
 
 D3DCOLORVALUE ColorValue(D3DCOLOR c, float alpha) {
@@ -52,8 +49,7 @@ const std::string kEmpty;
 
 // ---------------------------------------------------------------- T3dObject
 
-T3dObject::T3dObject()
-    : ScaleMatrix(Identity()), TranslationMatrix(Identity()), RotationMatrix(Identity()) {}
+T3dObject::T3dObject() : ScaleMatrix(Identity()), TranslationMatrix(Identity()), RotationMatrix(Identity()) {}
 
 void T3dObject::CopyPlacementFrom(const T3dObject& source) {
   Position = source.Position;
@@ -119,8 +115,7 @@ void TSolidObject::SetDirection(const Vec3d& value) {
   RotationMatrix = Orientation(d, up);
 }
 
-void TSolidObject::Rotate(const Vec3d& angles, const std::array<D3DVECTOR, 3>& axes,
-                          TScene* scene) {
+void TSolidObject::Rotate(const Vec3d& angles, const std::array<D3DVECTOR, 3>& axes, TScene* scene) {
   const D3DMATRIX r = ComposeRotation(angles, axes);
   Vec3d pivot = Position;
   if (scene)
@@ -132,8 +127,7 @@ void TSolidObject::Rotate(const Vec3d& angles, const std::array<D3DVECTOR, 3>& a
   const D3DMATRIX& savedScale = SavedMatrices[2];
   if (PivotStyle == 1) {
     D3DMATRIX m = Multiply(Multiply(savedScale, savedRot), savedTrans);
-    m = Multiply(Multiply(Multiply(m, Translation({-pivot.x, -pivot.y, -pivot.z})), r),
-                 Translation(pivot));
+    m = Multiply(Multiply(Multiply(m, Translation({-pivot.x, -pivot.y, -pivot.z})), r), Translation(pivot));
     const TDecomposition d = Decompose(m);
     RotationMatrix = d.Rotation;
     ScaleMatrix = d.Scaling;
@@ -188,8 +182,7 @@ TVertexRef TSolidObject::VertexByRunningIndex(int n) const {
   size_t remaining = static_cast<size_t>(n);
   for (size_t c = 0; c < Composantes.size(); ++c) {
     const size_t count = Composantes[c].Vertices.size();
-    if (remaining <= count)
-      return {static_cast<int32_t>(c), static_cast<int32_t>(remaining - 1)};
+    if (remaining <= count) return {static_cast<int32_t>(c), static_cast<int32_t>(remaining - 1)};
     remaining -= count;
   }
   return {};
@@ -305,8 +298,7 @@ ILightDevice* TLight::DeviceLight() const {
 void TLight::UpdateDevicePlacement(D3DLIGHT7& light) const {
   Vec3d first;
   if (!Symbol.Vertices.empty()) first = {Symbol.Vertices[0].x, Symbol.Vertices[0].y, Symbol.Vertices[0].z};
-  const Vec3d p =
-      ApplyMatrix(first, Multiply(Multiply(ScaleMatrix, RotationMatrix), TranslationMatrix));
+  const Vec3d p = ApplyMatrix(first, Multiply(Multiply(ScaleMatrix, RotationMatrix), TranslationMatrix));
   light.dvPosition = ToSingle(p);
 }
 
@@ -388,8 +380,7 @@ void TLight::SetScale(const Vec3d& value) {
   double f = s.x >= 0 ? s.x + 1 : 1 / std::fabs(s.x - 1);
   if (s.x == 1) f = 1;
   const double angle = SpotAngle * f;
-  const double len = std::sqrt(AimVector.x * AimVector.x + AimVector.y * AimVector.y +
-                               AimVector.z * AimVector.z);
+  const double len = std::sqrt(AimVector.x * AimVector.x + AimVector.y * AimVector.y + AimVector.z * AimVector.z);
   Symbol = BuildSpotSymbol(10, len, std::tan(angle / 2) * len);
   if (ILightDevice* dev = DeviceLight()) {
     D3DLIGHT7 l;

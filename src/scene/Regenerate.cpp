@@ -10,9 +10,12 @@ namespace ixoral {
 bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out) {
   switch (shapeType) {
     case stParam:
-    case stParamUser: return BuildCurveComposantes(shapeType, params, out);
-    case stTexte3d: return BuildTextComposantes(shapeType, params, out);
-    default: return BuildPrimitiveComposantes(shapeType, params, out);
+    case stParamUser:
+      return BuildCurveComposantes(shapeType, params, out);
+    case stTexte3d:
+      return BuildTextComposantes(shapeType, params, out);
+    default:
+      return BuildPrimitiveComposantes(shapeType, params, out);
   }
 }
 
@@ -20,9 +23,12 @@ std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObj
                                               TTextAllowance* textAllowance) {
   switch (shapeType) {
     case stParam:
-    case stParamUser: return RebuildCurveObject(shapeType, params, colour);
-    case stTexte3d: return RebuildText3DObject(params, colour, textAllowance);
-    default: return RebuildPrimitiveObject(shapeType, params, colour);
+    case stParamUser:
+      return RebuildCurveObject(shapeType, params, colour);
+    case stTexte3d:
+      return RebuildText3DObject(params, colour, textAllowance);
+    default:
+      return RebuildPrimitiveObject(shapeType, params, colour);
   }
 }
 

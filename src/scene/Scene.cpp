@@ -35,8 +35,7 @@ TSceneSubscription& TSceneSubscription::operator=(TSceneSubscription&& other) no
 void TSceneSubscription::Reset() {
   if (auto list = FList.lock()) {
     auto& e = list->Entries;
-    e.erase(std::remove_if(e.begin(), e.end(), [this](const auto& p) { return p.first == FId; }),
-            e.end());
+    e.erase(std::remove_if(e.begin(), e.end(), [this](const auto& p) { return p.first == FId; }), e.end());
   }
   FList.reset();
 }
@@ -54,8 +53,8 @@ void TScene::Notify(TSceneChange change, int index) {
   const auto entries = keep->Entries;
   const TSceneEvent event{change, index};
   for (const auto& [id, observer] : entries) {
-    const bool stillThere = std::any_of(keep->Entries.begin(), keep->Entries.end(),
-                                        [id = id](const auto& p) { return p.first == id; });
+    const bool stillThere =
+        std::any_of(keep->Entries.begin(), keep->Entries.end(), [id = id](const auto& p) { return p.first == id; });
     if (stillThere) observer(event);
   }
 }
@@ -113,9 +112,7 @@ bool TScene::IsLight(int i) const {
   return o && o->IsLight();
 }
 
-TSolidObject* TScene::SolidAt(int i) const {
-  return IsSolid(i) ? static_cast<TSolidObject*>(ObjectAt(i)) : nullptr;
-}
+TSolidObject* TScene::SolidAt(int i) const { return IsSolid(i) ? static_cast<TSolidObject*>(ObjectAt(i)) : nullptr; }
 
 TLight* TScene::LightAt(int i) const { return IsLight(i) ? static_cast<TLight*>(ObjectAt(i)) : nullptr; }
 
@@ -261,9 +258,7 @@ void TScene::FreeAllObjects() {
 
 // ---------------------------------------------------------------- selection
 
-int TScene::SelectionCount() const {
-  return CurrentObject() < 0 ? 0 : 1 + static_cast<int>(FSelected.size());
-}
+int TScene::SelectionCount() const { return CurrentObject() < 0 ? 0 : 1 + static_cast<int>(FSelected.size()); }
 
 int TScene::SelectedAt(int k) const {
   if (k == 0) return CurrentObject();
@@ -280,8 +275,7 @@ std::vector<int> TScene::SelectedObjects() const {
 
 bool TScene::IsSelected(int i) const {
   const TObjectId id = IdAt(i);
-  return id != kNoObject &&
-         (id == FCurrent || std::find(FSelected.begin(), FSelected.end(), id) != FSelected.end());
+  return id != kNoObject && (id == FCurrent || std::find(FSelected.begin(), FSelected.end(), id) != FSelected.end());
 }
 
 void TScene::ClearSelection() {
@@ -449,8 +443,7 @@ bool TScene::SetRelation(int i, int p, uint8_t relation) {
 
 Vec3d TScene::PivotPoint(TSolidObject& solid) {
   TSolidObject* current = &solid;
-  for (int steps = 0; current->PivotStyle == 1 && current->FParent != kNoObject && steps <= ObjectCount();
-       ++steps) {
+  for (int steps = 0; current->PivotStyle == 1 && current->FParent != kNoObject && steps <= ObjectCount(); ++steps) {
     TSolidObject* parent = SolidById(current->FParent);
     if (!parent) break;
     current = parent;
@@ -596,8 +589,7 @@ void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
     ++d.LightCount;
     d.Device().SetLight(d.LightCount, l);
     d.Device().LightEnable(d.LightCount, true);
-    const int index =
-        d.AddObject(NewLightFromSymbol(BuildSpotSymbol(10, 0.2, 0.1), 0xFFFFFFFF, &d), "f");
+    const int index = d.AddObject(NewLightFromSymbol(BuildSpotSymbol(10, 0.2, 0.1), 0xFFFFFFFF, &d), "f");
     TLight* c = d.LightAt(index);
     c->LightType = src->LightType;
     c->SetColor(src->Color);
@@ -674,9 +666,8 @@ std::array<D3DLVERTEX, kSelectionMarkCount> SelectionMarksOfBox(const Vec3d& mn,
   struct TEdge {
     int Axis, A, B;
   };
-  static constexpr TEdge kEdges[12] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {1, 1, 0},
-                                       {2, 1, 0}, {0, 0, 1}, {1, 0, 1}, {0, 1, 0},
-                                       {2, 0, 1}, {0, 1, 1}, {1, 1, 1}, {2, 1, 1}};
+  static constexpr TEdge kEdges[12] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {1, 1, 0}, {2, 1, 0}, {0, 0, 1},
+                                       {1, 0, 1}, {0, 1, 0}, {2, 0, 1}, {0, 1, 1}, {1, 1, 1}, {2, 1, 1}};
   std::array<D3DLVERTEX, kSelectionMarkCount> marks{};
   const D3DCOLOR yellow = D3DRGBA(1, 1, 0, 1);
   size_t k = 0;
@@ -688,9 +679,15 @@ std::array<D3DLVERTEX, kSelectionMarkCount> SelectionMarksOfBox(const Vec3d& mn,
   for (const auto& e : kEdges) {
     Vec3d a, b;
     switch (e.Axis) {
-      case 0: a = {X[0], Y[e.A], Z[e.B]}, b = {X[1], Y[e.A], Z[e.B]}; break;
-      case 1: a = {X[e.A], Y[0], Z[e.B]}, b = {X[e.A], Y[1], Z[e.B]}; break;
-      default: a = {X[e.A], Y[e.B], Z[0]}, b = {X[e.A], Y[e.B], Z[1]}; break;
+      case 0:
+        a = {X[0], Y[e.A], Z[e.B]}, b = {X[1], Y[e.A], Z[e.B]};
+        break;
+      case 1:
+        a = {X[e.A], Y[0], Z[e.B]}, b = {X[e.A], Y[1], Z[e.B]};
+        break;
+      default:
+        a = {X[e.A], Y[e.B], Z[0]}, b = {X[e.A], Y[e.B], Z[1]};
+        break;
     }
     const Vec3d q{(b.x - a.x) / 4, (b.y - a.y) / 4, (b.z - a.z) / 4};
     put(a.x, a.y, a.z), put(a.x + q.x, a.y + q.y, a.z + q.z);

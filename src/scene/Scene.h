@@ -57,8 +57,7 @@ class TSceneSubscription {
 
  private:
   friend class TScene;
-  TSceneSubscription(std::weak_ptr<TSceneObserverList> list, uint64_t id)
-      : FList(std::move(list)), FId(id) {}
+  TSceneSubscription(std::weak_ptr<TSceneObserverList> list, uint64_t id) : FList(std::move(list)), FId(id) {}
   std::weak_ptr<TSceneObserverList> FList;
   uint64_t FId = 0;
 };

@@ -13,11 +13,9 @@ constexpr double kTwoPi = 2 * kPi;
 // Counts from outside (fields, documents) are clamped; below 1 the component stays empty.
 int ClampCount(int n) { return std::min(n, kMaxPrecision); }
 
-D3DVERTEX Vertex(double x, double y, double z, double nx, double ny, double nz, double tu,
-                 double tv) {
-  return {static_cast<float>(x),  static_cast<float>(y),  static_cast<float>(z),
-          static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz),
-          static_cast<float>(tu), static_cast<float>(tv)};
+D3DVERTEX Vertex(double x, double y, double z, double nx, double ny, double nz, double tu, double tv) {
+  return {static_cast<float>(x),  static_cast<float>(y),  static_cast<float>(z),  static_cast<float>(nx),
+          static_cast<float>(ny), static_cast<float>(nz), static_cast<float>(tu), static_cast<float>(tv)};
 }
 
 int RoundCount(float v) {
@@ -35,12 +33,45 @@ struct TCubeFace {
   TCubeCorner v[6];
 };
 constexpr TCubeFace kCubeFaces[6] = {
-    {0, 0, 1, {{-1, -1, 1, 1, 1}, {1, -1, 1, 0, 1}, {-1, 1, 1, 1, 0}, {-1, 1, 1, 1, 0}, {1, -1, 1, 0, 1}, {1, 1, 1, 0, 0}}},
-    {0, 1, 0, {{-1, 1, 1, 1, 0}, {1, 1, 1, 0, 0}, {1, 1, -1, 0, 1}, {-1, 1, 1, 1, 0}, {1, 1, -1, 0, 1}, {-1, 1, -1, 1, 1}}},
-    {0, 0, -1, {{1, 1, -1, 0, 1}, {1, -1, -1, 0, 0}, {-1, 1, -1, 1, 1}, {1, -1, -1, 0, 0}, {-1, -1, -1, 1, 0}, {-1, 1, -1, 1, 1}}},
-    {0, -1, 0, {{-1, -1, -1, 1, 0}, {1, -1, -1, 0, 0}, {-1, -1, 1, 1, 1}, {1, -1, 1, 0, 1}, {-1, -1, 1, 1, 1}, {1, -1, -1, 0, 0}}},
-    {1, 0, 0, {{1, -1, -1, 0, 0}, {1, 1, -1, 1, 0}, {1, 1, 1, 1, 1}, {1, -1, -1, 0, 0}, {1, 1, 1, 1, 1}, {1, -1, 1, 0, 1}}},
-    {-1, 0, 0, {{-1, 1, 1, 1, 0}, {-1, 1, -1, 1, 1}, {-1, -1, -1, 0, 1}, {-1, -1, -1, 0, 1}, {-1, -1, 1, 0, 0}, {-1, 1, 1, 1, 0}}},
+    {0,
+     0,
+     1,
+     {{-1, -1, 1, 1, 1}, {1, -1, 1, 0, 1}, {-1, 1, 1, 1, 0}, {-1, 1, 1, 1, 0}, {1, -1, 1, 0, 1}, {1, 1, 1, 0, 0}}},
+    {0,
+     1,
+     0,
+     {{-1, 1, 1, 1, 0}, {1, 1, 1, 0, 0}, {1, 1, -1, 0, 1}, {-1, 1, 1, 1, 0}, {1, 1, -1, 0, 1}, {-1, 1, -1, 1, 1}}},
+    {0,
+     0,
+     -1,
+     {{1, 1, -1, 0, 1},
+      {1, -1, -1, 0, 0},
+      {-1, 1, -1, 1, 1},
+      {1, -1, -1, 0, 0},
+      {-1, -1, -1, 1, 0},
+      {-1, 1, -1, 1, 1}}},
+    {0,
+     -1,
+     0,
+     {{-1, -1, -1, 1, 0},
+      {1, -1, -1, 0, 0},
+      {-1, -1, 1, 1, 1},
+      {1, -1, 1, 0, 1},
+      {-1, -1, 1, 1, 1},
+      {1, -1, -1, 0, 0}}},
+    {1,
+     0,
+     0,
+     {{1, -1, -1, 0, 0}, {1, 1, -1, 1, 0}, {1, 1, 1, 1, 1}, {1, -1, -1, 0, 0}, {1, 1, 1, 1, 1}, {1, -1, 1, 0, 1}}},
+    {-1,
+     0,
+     0,
+     {{-1, 1, 1, 1, 0},
+      {-1, 1, -1, 1, 1},
+      {-1, -1, -1, 0, 1},
+      {-1, -1, -1, 0, 1},
+      {-1, -1, 1, 0, 0},
+      {-1, 1, 1, 1, 0}}},
 };
 
 // Pierced cube: coordinates are +-1 for +-C (cote) and +-2 for +-D (cote - epsilon); texture
@@ -54,33 +85,56 @@ struct TPercePair {
   TPerceVertex a, b;
 };
 constexpr TPercePair kPerce[12][4] = {
-    {{{{-1, -1, -1}, T0, T1}, {{-2, -2, -1}, TE, T1E}}, {{{1, -1, -1}, T1, T1}, {{2, -2, -1}, T1E, T1E}},
-     {{{1, 1, -1}, T1, T0}, {{2, 2, -1}, T1E, TE}}, {{{-1, 1, -1}, T0, T0}, {{-2, 2, -1}, TE, TE}}},
-    {{{{1, -1, -1}, T1, T1}, {{1, -2, -2}, T1E, T1E}}, {{{1, -1, 1}, T0, T1}, {{1, -2, 2}, TE, T1E}},
-     {{{1, 1, 1}, T0, T0}, {{1, 2, 2}, TE, TE}}, {{{1, 1, -1}, T1, T0}, {{1, 2, -2}, T1E, TE}}},
-    {{{{-1, 1, -1}, T0, T0}, {{-2, 1, -2}, TE, TE}}, {{{1, 1, -1}, T1, T0}, {{2, 1, -2}, T1E, TE}},
-     {{{1, 1, 1}, T1, T1}, {{2, 1, 2}, T1E, T1E}}, {{{-1, 1, 1}, T0, T1}, {{-2, 1, 2}, TE, T1E}}},
-    {{{{-1, -1, 1}, T1, T1}, {{-1, -2, 2}, T1E, T1E}}, {{{-1, -1, -1}, T1, T0}, {{-1, -2, -2}, T1E, TE}},
-     {{{-1, 1, -1}, T0, T0}, {{-1, 2, -2}, TE, TE}}, {{{-1, 1, 1}, T0, T1}, {{-1, 2, 2}, TE, T1E}}},
-    {{{{-1, -1, 1}, T1, T1}, {{-2, -1, 2}, T1E, T1E}}, {{{1, -1, 1}, T0, T1}, {{2, -1, 2}, TE, T1E}},
-     {{{1, -1, -1}, T0, T0}, {{2, -1, -2}, TE, TE}}, {{{-1, -1, -1}, T1, T0}, {{-2, -1, -2}, T1E, TE}}},
-    {{{{1, -1, 1}, T1, T0}, {{2, -2, 1}, T1E, TE}}, {{{-1, -1, 1}, T1, T1}, {{-2, -2, 1}, T1E, T1E}},
-     {{{-1, 1, 1}, T0, T1}, {{-2, 2, 1}, TE, T1E}}, {{{1, 1, 1}, T0, T0}, {{2, 2, 1}, TE, TE}}},
-    {{{{-2, -2, -1}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}}, {{{2, -2, -1}, T1E, T1E}, {{2, -2, -2}, T12E, T12E}},
-     {{{2, 2, -1}, TE, T1E}, {{2, 2, -2}, T2E, T12E}}, {{{-2, 2, -1}, TE, TE}, {{-2, 2, -2}, T2E, T2E}}},
-    {{{{1, -2, -2}, T1E, T1E}, {{2, -2, -2}, T12E, T12E}}, {{{1, -2, 2}, TE, T1E}, {{2, -2, 2}, T2E, T12E}},
-     {{{1, 2, 2}, TE, TE}, {{2, 2, 2}, T2E, T2E}}, {{{1, 2, -2}, T1E, TE}, {{2, 2, -2}, T12E, T2E}}},
-    {{{{-2, 1, -2}, TE, TE}, {{-2, 2, -2}, T2E, T2E}}, {{{2, 1, -2}, T1E, TE}, {{2, 2, -2}, T12E, T2E}},
-     {{{2, 1, 2}, T1E, T1E}, {{2, 2, 2}, T12E, T12E}}, {{{-2, 1, 2}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}}},
-    {{{{-1, -2, 2}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}}, {{{-1, -2, -2}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}},
-     {{{-1, 2, -2}, TE, TE}, {{-2, 2, -2}, T2E, T2E}}, {{{-1, 2, 2}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}}},
-    {{{{-2, -1, 2}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}}, {{{2, -1, 2}, TE, T1E}, {{2, -2, 2}, T2E, T12E}},
-     {{{2, -1, -2}, TE, TE}, {{2, -2, -2}, T2E, T2E}}, {{{-2, -1, -2}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}}},
-    {{{{2, -2, 1}, T1E, TE}, {{2, -2, 2}, T12E, T2E}}, {{{-2, -2, 1}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}},
-     {{{-2, 2, 1}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}}, {{{2, 2, 1}, TE, TE}, {{2, 2, 2}, T2E, T2E}}},
+    {{{{-1, -1, -1}, T0, T1}, {{-2, -2, -1}, TE, T1E}},
+     {{{1, -1, -1}, T1, T1}, {{2, -2, -1}, T1E, T1E}},
+     {{{1, 1, -1}, T1, T0}, {{2, 2, -1}, T1E, TE}},
+     {{{-1, 1, -1}, T0, T0}, {{-2, 2, -1}, TE, TE}}},
+    {{{{1, -1, -1}, T1, T1}, {{1, -2, -2}, T1E, T1E}},
+     {{{1, -1, 1}, T0, T1}, {{1, -2, 2}, TE, T1E}},
+     {{{1, 1, 1}, T0, T0}, {{1, 2, 2}, TE, TE}},
+     {{{1, 1, -1}, T1, T0}, {{1, 2, -2}, T1E, TE}}},
+    {{{{-1, 1, -1}, T0, T0}, {{-2, 1, -2}, TE, TE}},
+     {{{1, 1, -1}, T1, T0}, {{2, 1, -2}, T1E, TE}},
+     {{{1, 1, 1}, T1, T1}, {{2, 1, 2}, T1E, T1E}},
+     {{{-1, 1, 1}, T0, T1}, {{-2, 1, 2}, TE, T1E}}},
+    {{{{-1, -1, 1}, T1, T1}, {{-1, -2, 2}, T1E, T1E}},
+     {{{-1, -1, -1}, T1, T0}, {{-1, -2, -2}, T1E, TE}},
+     {{{-1, 1, -1}, T0, T0}, {{-1, 2, -2}, TE, TE}},
+     {{{-1, 1, 1}, T0, T1}, {{-1, 2, 2}, TE, T1E}}},
+    {{{{-1, -1, 1}, T1, T1}, {{-2, -1, 2}, T1E, T1E}},
+     {{{1, -1, 1}, T0, T1}, {{2, -1, 2}, TE, T1E}},
+     {{{1, -1, -1}, T0, T0}, {{2, -1, -2}, TE, TE}},
+     {{{-1, -1, -1}, T1, T0}, {{-2, -1, -2}, T1E, TE}}},
+    {{{{1, -1, 1}, T1, T0}, {{2, -2, 1}, T1E, TE}},
+     {{{-1, -1, 1}, T1, T1}, {{-2, -2, 1}, T1E, T1E}},
+     {{{-1, 1, 1}, T0, T1}, {{-2, 2, 1}, TE, T1E}},
+     {{{1, 1, 1}, T0, T0}, {{2, 2, 1}, TE, TE}}},
+    {{{{-2, -2, -1}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}},
+     {{{2, -2, -1}, T1E, T1E}, {{2, -2, -2}, T12E, T12E}},
+     {{{2, 2, -1}, TE, T1E}, {{2, 2, -2}, T2E, T12E}},
+     {{{-2, 2, -1}, TE, TE}, {{-2, 2, -2}, T2E, T2E}}},
+    {{{{1, -2, -2}, T1E, T1E}, {{2, -2, -2}, T12E, T12E}},
+     {{{1, -2, 2}, TE, T1E}, {{2, -2, 2}, T2E, T12E}},
+     {{{1, 2, 2}, TE, TE}, {{2, 2, 2}, T2E, T2E}},
+     {{{1, 2, -2}, T1E, TE}, {{2, 2, -2}, T12E, T2E}}},
+    {{{{-2, 1, -2}, TE, TE}, {{-2, 2, -2}, T2E, T2E}},
+     {{{2, 1, -2}, T1E, TE}, {{2, 2, -2}, T12E, T2E}},
+     {{{2, 1, 2}, T1E, T1E}, {{2, 2, 2}, T12E, T12E}},
+     {{{-2, 1, 2}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}}},
+    {{{{-1, -2, 2}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}},
+     {{{-1, -2, -2}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}},
+     {{{-1, 2, -2}, TE, TE}, {{-2, 2, -2}, T2E, T2E}},
+     {{{-1, 2, 2}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}}},
+    {{{{-2, -1, 2}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}},
+     {{{2, -1, 2}, TE, T1E}, {{2, -2, 2}, T2E, T12E}},
+     {{{2, -1, -2}, TE, TE}, {{2, -2, -2}, T2E, T2E}},
+     {{{-2, -1, -2}, T1E, TE}, {{-2, -2, -2}, T12E, T2E}}},
+    {{{{2, -2, 1}, T1E, TE}, {{2, -2, 2}, T12E, T2E}},
+     {{{-2, -2, 1}, T1E, T1E}, {{-2, -2, 2}, T12E, T12E}},
+     {{{-2, 2, 1}, TE, T1E}, {{-2, 2, 2}, T2E, T12E}},
+     {{{2, 2, 1}, TE, TE}, {{2, 2, 2}, T2E, T2E}}},
 };
-constexpr signed char kFrameNormals[6][3] = {{0, 0, -1}, {1, 0, 0},  {0, 1, 0},
-                                             {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
+constexpr signed char kFrameNormals[6][3] = {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
 
 std::unique_ptr<TSolidObject> Finish(std::unique_ptr<TSolidObject> s, uint8_t shape,
                                      std::initializer_list<float> params) {
@@ -101,8 +155,7 @@ TComposante BuildCube(double cote) {
   c.Vertices.reserve(36);
   const double h = cote / 2;
   for (const auto& f : kCubeFaces)
-    for (const auto& v : f.v)
-      c.Vertices.push_back(Vertex(v.sx * h, v.sy * h, v.sz * h, f.nx, f.ny, f.nz, v.tu, v.tv));
+    for (const auto& v : f.v) c.Vertices.push_back(Vertex(v.sx * h, v.sy * h, v.sz * h, f.nx, f.ny, f.nz, v.tu, v.tv));
   return c;
 }
 
@@ -114,12 +167,18 @@ TComposante BuildCubePerceSection(int index, double cote, double epsilon) {
   auto coord = [&](signed char s) { return (s < 0 ? -1 : 1) * (std::abs(s) == 1 ? C : D); };
   auto tex = [&](signed char t) {
     switch (t) {
-      case T0: return 0.0;
-      case T1: return 1.0;
-      case TE: return e;
-      case T1E: return 1 - e;
-      case T2E: return 2 * e;
-      default: return 1 - 2 * e;
+      case T0:
+        return 0.0;
+      case T1:
+        return 1.0;
+      case TE:
+        return e;
+      case T1E:
+        return 1 - e;
+      case T2E:
+        return 2 * e;
+      default:
+        return 1 - 2 * e;
     }
   };
   auto sign = [](double v) { return v > 0 ? 1.0 : (v < 0 ? -1.0 : 0.0); };
@@ -174,15 +233,13 @@ TComposante BuildGrid(int columns, int rows, float cote, Place place) {
 }  // namespace
 
 TComposante BuildWall(int columns, int rows, float cote) {
-  return BuildGrid(columns, rows, cote, [](double x, double y, double n, double tu, double tv) {
-    return Vertex(x, y, 0, 0, 0, n, tu, tv);
-  });
+  return BuildGrid(columns, rows, cote,
+                   [](double x, double y, double n, double tu, double tv) { return Vertex(x, y, 0, 0, 0, n, tu, tv); });
 }
 
 TComposante BuildFloor(int columns, int rows, float cote) {
-  return BuildGrid(columns, rows, cote, [](double x, double y, double n, double tu, double tv) {
-    return Vertex(x, 0, y, 0, n, 0, tu, tv);
-  });
+  return BuildGrid(columns, rows, cote,
+                   [](double x, double y, double n, double tu, double tv) { return Vertex(x, 0, y, 0, n, 0, tu, tv); });
 }
 
 TComposante BuildCylinderSide(int n, double h, double r) {
@@ -213,8 +270,8 @@ TComposante BuildDisc(int facing, int n, double r, double z) {
   for (int k = 0; k <= n; ++k) {
     const double t = kTwoPi * k / n;
     const double y = facing == 0 ? r * std::sin(t) : -r * std::sin(t);
-    c.Vertices.push_back(Vertex(r * std::cos(t), y, z, 0, 0, facing == 0 ? 1 : -1,
-                                0.5 + 0.5 * std::cos(t), 0.5 + 0.5 * std::sin(t)));
+    c.Vertices.push_back(
+        Vertex(r * std::cos(t), y, z, 0, 0, facing == 0 ? 1 : -1, 0.5 + 0.5 * std::cos(t), 0.5 + 0.5 * std::sin(t)));
   }
   return c;
 }
@@ -331,8 +388,7 @@ TComposante BuildAimSymbol(int n, double a, double r, double d) {
   return c;
 }
 
-std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components,
-                                                      D3DCOLOR colour) {
+std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components, D3DCOLOR colour) {
   auto s = std::make_unique<TSolidObject>();
   s->Composantes = std::move(components);
   s->SetColor(colour);
@@ -341,8 +397,7 @@ std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante compone
   return s;
 }
 
-std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR colour,
-                                           TScene* scene) {
+std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR colour, TScene* scene) {
   auto l = std::make_unique<TLight>(scene);
   l->Symbol = symbol;
   l->SetColor(colour);
@@ -360,11 +415,10 @@ std::unique_ptr<TSolidObject> CreateCubePerce(D3DCOLOR colour, double cote, doub
   return Finish(NewSolidFromComposantes(std::move(parts), colour), stCubePerce, {float(cote), float(epsilon)});
 }
 
-std::unique_ptr<TSolidObject> CreateCylinder(int precision, D3DCOLOR colour, double hauteur,
-                                             double rayon) {
+std::unique_ptr<TSolidObject> CreateCylinder(int precision, D3DCOLOR colour, double hauteur, double rayon) {
   return Finish(NewSolidFromComposantes(MakeComposantes(BuildCylinderSide(precision, hauteur, rayon),
-                                         BuildDisc(0, precision, rayon, hauteur / 2),
-                                         BuildDisc(1, precision, rayon, -hauteur / 2)),
+                                                        BuildDisc(0, precision, rayon, hauteur / 2),
+                                                        BuildDisc(1, precision, rayon, -hauteur / 2)),
                                         colour),
                 stCylindre, {float(rayon), float(hauteur), StoredCount(precision)});
 }
@@ -374,25 +428,22 @@ std::unique_ptr<TSolidObject> CreateCircle(int n, D3DCOLOR colour, double rayon)
                 stCercle, {float(rayon), StoredCount(n)});
 }
 
-std::unique_ptr<TSolidObject> CreateTorus(int precision1, int precision2, D3DCOLOR colour,
-                                          double rayon2, double rayon1) {
+std::unique_ptr<TSolidObject> CreateTorus(int precision1, int precision2, D3DCOLOR colour, double rayon2,
+                                          double rayon1) {
   return Finish(NewSolidFromComposantes(MakeComposantes(BuildTorus(precision1, precision2, rayon2, rayon1)), colour),
                 stTore, {float(rayon1), float(rayon2), StoredCount(precision1), StoredCount(precision2)});
 }
 
-std::unique_ptr<TSolidObject> CreateSphere(int precision1, int precision2, D3DCOLOR colour,
-                                           double rayon) {
-  return Finish(NewSolidFromComposantes(MakeComposantes(BuildSphere(precision1, precision2, rayon)), colour),
-                stSphere, {float(rayon), StoredCount(precision1), StoredCount(precision2)});
+std::unique_ptr<TSolidObject> CreateSphere(int precision1, int precision2, D3DCOLOR colour, double rayon) {
+  return Finish(NewSolidFromComposantes(MakeComposantes(BuildSphere(precision1, precision2, rayon)), colour), stSphere,
+                {float(rayon), StoredCount(precision1), StoredCount(precision2)});
 }
 
-std::unique_ptr<TSolidObject> CreateConeOrPyramid(int precision, D3DCOLOR colour, double hauteur,
-                                                  double rayon) {
-  return Finish(NewSolidFromComposantes(MakeComposantes(BuildDisc(1, precision, rayon, 0),
-                                         BuildConeSide(precision, hauteur, rayon)),
-                                        colour),
-                precision == 4 ? stPyramide : stCone,
-                {float(rayon), float(hauteur), StoredCount(precision)});
+std::unique_ptr<TSolidObject> CreateConeOrPyramid(int precision, D3DCOLOR colour, double hauteur, double rayon) {
+  return Finish(
+      NewSolidFromComposantes(
+          MakeComposantes(BuildDisc(1, precision, rayon, 0), BuildConeSide(precision, hauteur, rayon)), colour),
+      precision == 4 ? stPyramide : stCone, {float(rayon), float(hauteur), StoredCount(precision)});
 }
 
 std::unique_ptr<TSolidObject> CreateWall(D3DCOLOR colour, float cote) {
@@ -409,8 +460,7 @@ std::unique_ptr<TLight> CreateSpotLight(D3DCOLOR colour, TScene* scene, float an
   return l;
 }
 
-std::unique_ptr<TLight> CreateAimedLight(const Vec3d& origin, const D3DVECTOR& target,
-                                         D3DCOLOR colour, TScene* scene) {
+std::unique_ptr<TLight> CreateAimedLight(const Vec3d& origin, const D3DVECTOR& target, D3DCOLOR colour, TScene* scene) {
   const double dx = target.x - origin.x, dy = target.y - origin.y, dz = target.z - origin.z;
   const float distance = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
   auto l = NewLightFromSymbol(BuildAimSymbol(10, 0.1, 0.1, distance), colour, scene);
@@ -423,7 +473,9 @@ bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& s, TArrayO
   const auto n = [&](int i) { return RoundCount(s.GetParam(i)); };
   out.clear();
   switch (shapeType) {
-    case stCube: out = {BuildCube(p(1))}; return true;
+    case stCube:
+      out = {BuildCube(p(1))};
+      return true;
     case stCubePerce:
       for (int i = 0; i < 12; ++i) out.push_back(BuildCubePerceSection(i, p(1), p(2)));
       return true;
@@ -431,33 +483,58 @@ bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& s, TArrayO
       out = {BuildCylinderSide(n(3), p(2), p(1)), BuildDisc(0, n(3), p(1), p(2) / 2),
              BuildDisc(1, n(3), p(1), -p(2) / 2)};
       return true;
-    case stCercle: out = {BuildDisc(1, n(2), p(1), 0), BuildDisc(0, n(2), p(1), 0)}; return true;
-    case stTore: out = {BuildTorus(n(3), n(4), p(2), p(1))}; return true;
-    case stSphere: out = {BuildSphere(n(2), n(3), p(1))}; return true;
-    case stPyramide: out = {BuildDisc(1, 4, p(1), 0), BuildConeSide(4, p(2), p(1))}; return true;
-    case stCone: out = {BuildDisc(1, n(3), p(1), 0), BuildConeSide(n(3), p(2), p(1))}; return true;
-    case stPlanVertical: out = {BuildWall(20, 20, s.GetParam(1))}; return true;
-    case stPlanHorizontal: out = {BuildFloor(20, 20, s.GetParam(1))}; return true;
-    default: return false;
+    case stCercle:
+      out = {BuildDisc(1, n(2), p(1), 0), BuildDisc(0, n(2), p(1), 0)};
+      return true;
+    case stTore:
+      out = {BuildTorus(n(3), n(4), p(2), p(1))};
+      return true;
+    case stSphere:
+      out = {BuildSphere(n(2), n(3), p(1))};
+      return true;
+    case stPyramide:
+      out = {BuildDisc(1, 4, p(1), 0), BuildConeSide(4, p(2), p(1))};
+      return true;
+    case stCone:
+      out = {BuildDisc(1, n(3), p(1), 0), BuildConeSide(n(3), p(2), p(1))};
+      return true;
+    case stPlanVertical:
+      out = {BuildWall(20, 20, s.GetParam(1))};
+      return true;
+    case stPlanHorizontal:
+      out = {BuildFloor(20, 20, s.GetParam(1))};
+      return true;
+    default:
+      return false;
   }
 }
 
-std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& s,
-                                                    D3DCOLOR colour) {
+std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& s, D3DCOLOR colour) {
   const auto p = [&](int i) { return double(s.GetParam(i)); };
   const auto n = [&](int i) { return RoundCount(s.GetParam(i)); };
   switch (shapeType) {
-    case stCube: return CreateCube(colour, p(1));
-    case stCubePerce: return CreateCubePerce(colour, p(1), p(2));
-    case stCylindre: return CreateCylinder(n(3), colour, p(2), p(1));
-    case stCercle: return CreateCircle(n(2), colour, p(1));
-    case stTore: return CreateTorus(n(3), n(4), colour, p(2), p(1));
-    case stSphere: return CreateSphere(n(2), n(3), colour, p(1));
-    case stPyramide: return CreateConeOrPyramid(4, colour, p(2), p(1));
-    case stCone: return CreateConeOrPyramid(n(3), colour, p(2), p(1));
-    case stPlanVertical: return CreateWall(colour, s.GetParam(1));
-    case stPlanHorizontal: return CreateFloor(colour, s.GetParam(1));
-    default: return nullptr;
+    case stCube:
+      return CreateCube(colour, p(1));
+    case stCubePerce:
+      return CreateCubePerce(colour, p(1), p(2));
+    case stCylindre:
+      return CreateCylinder(n(3), colour, p(2), p(1));
+    case stCercle:
+      return CreateCircle(n(2), colour, p(1));
+    case stTore:
+      return CreateTorus(n(3), n(4), colour, p(2), p(1));
+    case stSphere:
+      return CreateSphere(n(2), n(3), colour, p(1));
+    case stPyramide:
+      return CreateConeOrPyramid(4, colour, p(2), p(1));
+    case stCone:
+      return CreateConeOrPyramid(n(3), colour, p(2), p(1));
+    case stPlanVertical:
+      return CreateWall(colour, s.GetParam(1));
+    case stPlanHorizontal:
+      return CreateFloor(colour, s.GetParam(1));
+    default:
+      return nullptr;
   }
 }
 

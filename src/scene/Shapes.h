@@ -34,8 +34,7 @@ TComposante BuildAimSymbol(int n, double apexHeight, double radius, double tailL
 
 // Factories shared by every generator.
 // Takes the components over (callers move large meshes in rather than copying them).
-std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components,
-                                                      D3DCOLOR colour);
+std::unique_ptr<TSolidObject> NewSolidFromComposantes(TArrayOfComposante components, D3DCOLOR colour);
 // Moves the given components into a component array, in order.
 template <typename... T>
 TArrayOfComposante MakeComposantes(T&&... parts) {
@@ -44,36 +43,29 @@ TArrayOfComposante MakeComposantes(T&&... parts) {
   (out.push_back(std::forward<T>(parts)), ...);
   return out;
 }
-std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR colour,
-                                           TScene* scene);
+std::unique_ptr<TLight> NewLightFromSymbol(const TComposante& symbol, D3DCOLOR colour, TScene* scene);
 
 // Create functions: a new object with its components, ShapeType and Params.
 std::unique_ptr<TSolidObject> CreateCube(D3DCOLOR colour, double cote);
 std::unique_ptr<TSolidObject> CreateCubePerce(D3DCOLOR colour, double cote, double epsilon);
-std::unique_ptr<TSolidObject> CreateCylinder(int precision, D3DCOLOR colour, double hauteur,
-                                             double rayon);
+std::unique_ptr<TSolidObject> CreateCylinder(int precision, D3DCOLOR colour, double hauteur, double rayon);
 std::unique_ptr<TSolidObject> CreateCircle(int n, D3DCOLOR colour, double rayon);
-std::unique_ptr<TSolidObject> CreateTorus(int precision1, int precision2, D3DCOLOR colour,
-                                          double rayon2, double rayon1);
-std::unique_ptr<TSolidObject> CreateSphere(int precision1, int precision2, D3DCOLOR colour,
-                                           double rayon);
-std::unique_ptr<TSolidObject> CreateConeOrPyramid(int precision, D3DCOLOR colour, double hauteur,
-                                                  double rayon);
+std::unique_ptr<TSolidObject> CreateTorus(int precision1, int precision2, D3DCOLOR colour, double rayon2,
+                                          double rayon1);
+std::unique_ptr<TSolidObject> CreateSphere(int precision1, int precision2, D3DCOLOR colour, double rayon);
+std::unique_ptr<TSolidObject> CreateConeOrPyramid(int precision, D3DCOLOR colour, double hauteur, double rayon);
 std::unique_ptr<TSolidObject> CreateWall(D3DCOLOR colour, float cote);
 std::unique_ptr<TSolidObject> CreateFloor(D3DCOLOR colour, float cote);
 std::unique_ptr<TLight> CreateSpotLight(D3DCOLOR colour, TScene* scene, float angle, float length);
-std::unique_ptr<TLight> CreateAimedLight(const Vec3d& origin, const D3DVECTOR& target,
-                                         D3DCOLOR colour, TScene* scene);
+std::unique_ptr<TLight> CreateAimedLight(const Vec3d& origin, const D3DVECTOR& target, D3DCOLOR colour, TScene* scene);
 
 // Rebuilds a primitive's components from its Params (codes 0-3, 5-8, 10, 11), with the counts
 // rounded to the nearest integer; false for shapes without a primitive generator.
-bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& params,
-                               TArrayOfComposante& out);
+bool BuildPrimitiveComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
 
 // The same rebuild through the create functions: a new object whose Params are the ones the
 // generator writes (counts rounded and clamped), not the stored reals. Null for other shapes.
-std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& params,
-                                                    D3DCOLOR colour);
+std::unique_ptr<TSolidObject> RebuildPrimitiveObject(uint8_t shapeType, const TSolidObject& params, D3DCOLOR colour);
 
 // The insert commands of the main window for primitive solids, with their default values.
 enum class TInsertKind { Cube, CubePerce, Cylindre, Cone, Pyramide, Tore, Sphere, Cercle, ParoiV, ParoiH };

@@ -106,9 +106,8 @@ double SafeScalar(double v, double fallback) {
 }
 
 D3DVERTEX TextVertex(const TTextPoint& p, double z, double nx, double ny, double nz) {
-  return {static_cast<float>(p.X),  static_cast<float>(p.Y),  static_cast<float>(z),
-          static_cast<float>(nx),   static_cast<float>(ny),   static_cast<float>(nz),
-          static_cast<float>(p.tu), static_cast<float>(p.tv)};
+  return {static_cast<float>(p.X), static_cast<float>(p.Y), static_cast<float>(z),    static_cast<float>(nx),
+          static_cast<float>(ny),  static_cast<float>(nz),  static_cast<float>(p.tu), static_cast<float>(p.tv)};
 }
 
 // Strictly inside the triangle T1, T2, T3: P = T1 + u (T2 − T1) + v (T3 − T1), u, v > 0, u + v < 1,
@@ -137,7 +136,8 @@ class TInsideTest {
     const double a = FAx - px, d = FAy - py;
     double u = 0, v = 0;
     switch (FBranch) {
-      case TBranch::None: return false;
+      case TBranch::None:
+        return false;
       case TBranch::NoC:
         u = -a / FB;
         v = (FE * a / FB - d) / FF;
@@ -165,8 +165,8 @@ class TInsideTest {
 // P → R and S → T cross at parameters strictly between 0 and 1 on both.
 bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t) {
   double k = 0, m = 0;
-  if (!SolveTwoUnknowns(double(p.x) - s.x, double(r.x) - p.x, double(s.x) - t.x, double(p.y) - s.y,
-                        double(r.y) - p.y, double(s.y) - t.y, k, m))
+  if (!SolveTwoUnknowns(double(p.x) - s.x, double(r.x) - p.x, double(s.x) - t.x, double(p.y) - s.y, double(r.y) - p.y,
+                        double(s.y) - t.y, k, m))
     return false;
   return k > 0 && k < 1 && m > 0 && m < 1;
 }
@@ -175,7 +175,10 @@ bool ProperlyCrosses(TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t)
 class TFillTriangle {
  public:
   TFillTriangle(TTextPoint2 a, TTextPoint2 q, TTextPoint2 b)
-      : FA(a), FQ(q), FB(b), FInside(a.x, a.y, q.x, q.y, b.x, b.y),
+      : FA(a),
+        FQ(q),
+        FB(b),
+        FInside(a.x, a.y, q.x, q.y, b.x, b.y),
         FInsideDoubled(2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x, 2.0 * b.y) {}
 
   // Tested in this order: P inside, R inside, P → R crossing A → B, B → Q or A → Q, then the
@@ -183,8 +186,7 @@ class TFillTriangle {
   bool Blocked(const TStroke& stroke) const {
     const TTextPoint2 p{stroke.x1, stroke.y1}, r{stroke.x2, stroke.y2};
     if (FInside(p.x, p.y) || FInside(r.x, r.y)) return true;
-    if (ProperlyCrosses(p, r, FA, FB) || ProperlyCrosses(p, r, FB, FQ) || ProperlyCrosses(p, r, FA, FQ))
-      return true;
+    if (ProperlyCrosses(p, r, FA, FB) || ProperlyCrosses(p, r, FB, FQ) || ProperlyCrosses(p, r, FA, FQ)) return true;
     return FInsideDoubled(double(p.x) + r.x, double(p.y) + r.y);
   }
 
@@ -237,7 +239,8 @@ class TOutside {
     double Reach = 0;
   };
   static int64_t Cross(const TEdge& e, TTextPoint2 p) {
-    return (int64_t(e.To.x) - e.From.x) * (int64_t(p.y) - e.From.y) - (int64_t(e.To.y) - e.From.y) * (int64_t(p.x) - e.From.x);
+    return (int64_t(e.To.x) - e.From.x) * (int64_t(p.y) - e.From.y) -
+           (int64_t(e.To.y) - e.From.y) * (int64_t(p.x) - e.From.x);
   }
   std::array<TEdge, 3> FEdges;
 };
@@ -288,9 +291,9 @@ class TCharacterMesh {
   TTextBudget& FBudget;
 };
 
-void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out,
-                               bool fill, int64_t& pen, int64_t halfwidth, int32_t c, double d,
-                               int32_t h, double s, TTextBudget& budget) {
+void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out, bool fill,
+                               int64_t& pen, int64_t halfwidth, int32_t c, double d, int32_t h, double s,
+                               TTextBudget& budget) {
   TCharacterMesh mesh(out, budget);
   if (!strokes || strokes->Count() == 0) {
     pen += c;
@@ -325,8 +328,8 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     size_t lastBlocker = n;
     for (size_t j = 0; j < n; ++j) {
       const TTextPoint2 gq{list[j].x1, list[j].y1};
-      const int64_t side = (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) -
-                           (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
+      const int64_t side =
+          (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) - (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
       if (!budget.CanSearch() || !budget.CanAdd(12)) break;
       const TFillTriangle triangle(ga, gq, gb);
@@ -421,8 +424,8 @@ std::unique_ptr<TStrokeCollection> GetGlyphStrokes(TTTFToVectorConverter& conver
   return StrokesFromOutline(outline, converter.Precision());
 }
 
-TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, int32_t a,
-                              int64_t halfwidth, int64_t pen, int32_t h, double s) {
+TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, int32_t a, int64_t halfwidth, int64_t pen,
+                              int32_t h, double s) {
   const double k = s / (h == 0 ? 1 : h);
   TTextPoint p;
   p.X = k * (double(x) + double(pen) - bounds.Left - double(halfwidth));
@@ -439,17 +442,16 @@ bool TriangleBlocked(const TStroke& stroke, TTextPoint2 a, TTextPoint2 q, TTextP
   return TFillTriangle(a, q, b).Blocked(stroke);
 }
 
-void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a,
-                        TArrayOfComposante& out, bool fill, int64_t& pen, int64_t halfwidth,
-                        int32_t c, double d, int32_t h, double s) {
+void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a, TArrayOfComposante& out,
+                        bool fill, int64_t& pen, int64_t halfwidth, int32_t c, double d, int32_t h, double s) {
   const auto strokes = GetGlyphStrokes(converter, character);
   TTextBudget budget;
   BuildCharacterFromStrokes(strokes.get(), a, out, fill, pen, halfwidth, c, d, h, s, budget);
 }
 
-std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
-                                           int32_t a, bool fill, D3DCOLOR colour, int32_t c,
-                                           double d, int32_t h, double s, TTextAllowance* allowance) {
+std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter, int32_t a,
+                                           bool fill, D3DCOLOR colour, int32_t c, double d, int32_t h, double s,
+                                           TTextAllowance* allowance) {
   const std::string stored = StoredText(text);
   const std::string bytes = Utf8ToWin1252(stored);
   a = ClampUnits(a);
@@ -490,8 +492,7 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   }
   int64_t pen = 0;
   for (char ch : bytes) {
-    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s,
-                              budget);
+    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s, budget);
     for (auto& part : one) all.push_back(std::move(part));
   }
 
@@ -541,8 +542,7 @@ std::unique_ptr<TSolidObject> CreateDefaultText3D(const std::function<bool(const
   return CreateText3D(text, converter, m.Lowest, true, kOpaqueWhite, c, 0.2, m.Height, 1.0);
 }
 
-std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour,
-                                                  TTextAllowance* allowance) {
+std::unique_ptr<TSolidObject> RebuildText3DObject(const TSolidObject& o, D3DCOLOR colour, TTextAllowance* allowance) {
   TTTFToVectorConverter converter;
   const double precision = o.GetParam(1);
   if (std::isfinite(precision) && precision >= 1 && precision <= 100)
@@ -560,9 +560,9 @@ bool BuildTextComposantes(uint8_t shapeType, const TSolidObject& o, TArrayOfComp
   if (std::isfinite(precision) && precision >= 1 && precision <= 100)
     converter.SetPrecision(static_cast<int32_t>(std::lround(precision)));
   converter.Font.Name = o.GetTextParam(2).empty() ? std::string("Arial") : o.GetTextParam(2);
-  auto rebuilt = CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0,
-                              0, UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)),
-                              o.GetParam(2));
+  auto rebuilt =
+      CreateText3D(o.GetTextParam(1), converter, UnitsFromParam(o.GetParam(6)), o.GetParam(4) != 0, 0,
+                   UnitsFromParam(o.GetParam(7)), o.GetParam(5), UnitsFromParam(o.GetParam(3)), o.GetParam(2));
   out = std::move(rebuilt->Composantes);
   return true;
 }

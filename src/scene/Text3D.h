@@ -1,8 +1,8 @@
 // 3D text shapes: glyph outlines flattened into straight strokes, each stroke extruded into a
 // wall of depth d, and the inside of each character optionally covered front and back.
 //
-// Bounds: see kMaxTextVertices and kMaxFillTests below; the text is taken as it is stored in the object (at most 255 bytes, as Windows-1252
-// character codes); spacing c, offset a and divisor h are limited to ±1 000 000 glyph units (a
+// Bounds: see kMaxTextVertices and kMaxFillTests below; the text is taken as it is stored in the object (at most 255
+// bytes, as Windows-1252 character codes); spacing c, offset a and divisor h are limited to ±1 000 000 glyph units (a
 // divisor of 0 counts as 1); scale and depth that are not numbers take the insert defaults (1 and
 // 0.2) and are limited to ±1e9.
 #pragma once
@@ -86,8 +86,8 @@ struct TTextPoint {
   double X = 0, Y = 0, tu = 0, tv = 0;
 };
 // Object coordinates and texture coordinates of a glyph point.
-TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, int32_t a,
-                              int64_t halfwidth, int64_t pen, int32_t h, double s);
+TTextPoint TextPointTransform(int32_t x, int32_t y, const TGlyphRect& bounds, int32_t a, int64_t halfwidth, int64_t pen,
+                              int32_t h, double s);
 
 struct TTextPoint2 {
   int32_t x = 0, y = 0;
@@ -97,9 +97,8 @@ bool TriangleBlocked(const TStroke& stroke, TTextPoint2 a, TTextPoint2 q, TTextP
 
 // The components of one character (its first component a triangle list, a new one started past
 // 65 500 vertices), replacing `out`; the pen advances.
-void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a,
-                        TArrayOfComposante& out, bool fill, int64_t& pen, int64_t halfwidth,
-                        int32_t c, double d, int32_t h, double s);
+void BuildTextCharacter(uint8_t character, TTTFToVectorConverter& converter, int32_t a, TArrayOfComposante& out,
+                        bool fill, int64_t& pen, int64_t halfwidth, int32_t c, double d, int32_t h, double s);
 
 inline constexpr int kMaxComposanteVertices = 65500;
 // What one text may produce: the fill is cubic in the strokes of a glyph and its triangles grow
@@ -118,17 +117,16 @@ struct TTextAllowance {
   bool Exhausted = false;
 };
 
-std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter,
-                                           int32_t a, bool fill, D3DCOLOR colour, int32_t c,
-                                           double d, int32_t h, double s,
+std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVectorConverter& converter, int32_t a,
+                                           bool fill, D3DCOLOR colour, int32_t c, double d, int32_t h, double s,
                                            TTextAllowance* allowance = nullptr);
 
 // The measures of a font at the converter's precision over the character codes 0..255.
 struct TFontMeasure {
-  int64_t Sum = 0;    // widths + 1 of every character with strokes
-  int32_t Height = 0; // the tallest glyph (Bottom - Top + 1)
-  int32_t Lowest = 0; // the lowest glyph point
-  int Count = 0;      // characters with strokes
+  int64_t Sum = 0;     // widths + 1 of every character with strokes
+  int32_t Height = 0;  // the tallest glyph (Bottom - Top + 1)
+  int32_t Lowest = 0;  // the lowest glyph point
+  int Count = 0;       // characters with strokes
 };
 TFontMeasure MeasureFont(TTTFToVectorConverter& converter);
 

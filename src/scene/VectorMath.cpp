@@ -7,17 +7,13 @@ namespace ixoral {
 
 D3DVECTOR MakeVector(float x, float y, float z) { return {x, y, z}; }
 D3DVECTOR Add(const D3DVECTOR& a, const D3DVECTOR& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-D3DVECTOR Subtract(const D3DVECTOR& a, const D3DVECTOR& b) {
-  return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
+D3DVECTOR Subtract(const D3DVECTOR& a, const D3DVECTOR& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 D3DVECTOR Scale(const D3DVECTOR& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 D3DVECTOR Divide(const D3DVECTOR& a, float s) { return {a.x / s, a.y / s, a.z / s}; }
 float SquareMagnitude(const D3DVECTOR& a) { return a.x * a.x + a.y * a.y + a.z * a.z; }
 float Magnitude(const D3DVECTOR& a) { return std::sqrt(SquareMagnitude(a)); }
 D3DVECTOR Normalize(const D3DVECTOR& a) { return Divide(a, Magnitude(a)); }
-float DotProduct(const D3DVECTOR& a, const D3DVECTOR& b) {
-  return a.x * b.x + a.y * b.y + a.z * b.z;
-}
+float DotProduct(const D3DVECTOR& a, const D3DVECTOR& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 D3DVECTOR CrossProduct(const D3DVECTOR& a, const D3DVECTOR& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -25,8 +21,7 @@ D3DVECTOR CrossProduct(const D3DVECTOR& a, const D3DVECTOR& b) {
 D3DVECTOR NormalizeSafe(const D3DVECTOR& a) {
   const double len = std::sqrt(double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z);
   if (len == 0) return a;
-  return {static_cast<float>(a.x / len), static_cast<float>(a.y / len),
-          static_cast<float>(a.z / len)};
+  return {static_cast<float>(a.x / len), static_cast<float>(a.y / len), static_cast<float>(a.z / len)};
 }
 
 void NormalizeSafe(Vec3d& v) {
@@ -41,9 +36,7 @@ D3DVECTOR ToSingle(const Vec3d& v) {
   return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
 }
 Vec3d ToDouble(const D3DVECTOR& a) { return {a.x, a.y, a.z}; }
-D3DVECTOR Difference(const Vec3d& a, const Vec3d& b) {
-  return ToSingle({b.x - a.x, b.y - a.y, b.z - a.z});
-}
+D3DVECTOR Difference(const Vec3d& a, const Vec3d& b) { return ToSingle({b.x - a.x, b.y - a.y, b.z - a.z}); }
 
 double AngleBetween(const D3DVECTOR& a, const D3DVECTOR& b) {
   const double d = double(DotProduct(a, b)) / (double(Magnitude(a)) * Magnitude(b));
@@ -178,8 +171,7 @@ TDecomposition Decompose(const D3DMATRIX& m) {
   d.Translation._41 = m._41;
   d.Translation._42 = m._42;
   d.Translation._43 = m._43;
-  const double t =
-      std::sqrt(double(m._11) * m._11 + double(m._12) * m._12 + double(m._13) * m._13);
+  const double t = std::sqrt(double(m._11) * m._11 + double(m._12) * m._12 + double(m._13) * m._13);
   d.Scaling = Identity();
   d.Scaling._11 = d.Scaling._22 = d.Scaling._33 = static_cast<float>(t);
   d.Rotation = Identity();

@@ -50,9 +50,7 @@ inline Vec3d Normalised(const Vec3d& a) {
   const double l = Length(a);
   return l == 0 ? a : Vec3d{a.x / l, a.y / l, a.z / l};
 }
-inline bool IsFinite(const Vec3d& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+inline bool IsFinite(const Vec3d& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // --- Vec3d and conversions ---
 void NormalizeSafe(Vec3d& v);

@@ -36,10 +36,14 @@ D3DMATRIX RotationFromAngles(const Vec3d& a) {
 
 TCamera DefaultCamera(int viewType) {
   switch (viewType) {
-    case vtFace: return {{0, 0, -3}, {0, 0, 1}};
-    case vtGauche: return {{-3, 0, 0}, {1, 0, 0}};
-    case vtHaut: return {{0, 3, 0}, {0, -1, 0}};
-    default: return {{0, 2, -2}, {0, -1, 1}};
+    case vtFace:
+      return {{0, 0, -3}, {0, 0, 1}};
+    case vtGauche:
+      return {{-3, 0, 0}, {1, 0, 0}};
+    case vtHaut:
+      return {{0, 3, 0}, {0, -1, 0}};
+    default:
+      return {{0, 2, -2}, {0, -1, 1}};
   }
 }
 

@@ -34,8 +34,7 @@ double Round5(double x) { return std::nearbyint(x * 100000.0) / 100000.0; }
 Vec3d Round5(const Vec3d& v) { return {Round5(v.x), Round5(v.y), Round5(v.z)}; }
 
 // The hit of the ray on ABC: distance and the point K, or -1.
-double RayHit(const Vec3d& o0, const D3DVECTOR& dr0, const Vec3d& a0, const Vec3d& b0,
-              const Vec3d& c0, Vec3d& k) {
+double RayHit(const Vec3d& o0, const D3DVECTOR& dr0, const Vec3d& a0, const Vec3d& b0, const Vec3d& c0, Vec3d& k) {
   const Vec3d o = Round5(o0), a = Round5(a0), b = Round5(b0), c = Round5(c0);
   const Vec3d dr = Round5(ToDouble(dr0));
   const Vec3d e1 = c - a, e2 = b - a, n = Cross(e1, e2);
@@ -71,7 +70,8 @@ void ForEachTriangle(const TComposante& c, F f) {
     case D3DPT_TRIANGLEFAN:
       for (int j = 1; j + 1 < n; ++j) f(0, j, j + 1);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -171,9 +171,7 @@ std::string ViewParamsKey(const TVue& view) {
 
 void SaveViewParams(const TVue& view, TSettingsStore& settings) {
   const std::string key = ViewParamsKey(view);
-  auto put = [&](const char* name, double value) {
-    settings.WriteString(key, name, FormatGeneralNumber(value));
-  };
+  auto put = [&](const char* name, double value) { settings.WriteString(key, name, FormatGeneralNumber(value)); };
   settings.WriteString(key, "Type", ViewTypeNames[view.ViewType <= 3 ? view.ViewType : 3]);
   put("Camera X", view.Camera.Position.x);
   put("Camera Y", view.Camera.Position.y);
@@ -211,8 +209,7 @@ void LoadViewParams(TVue& view, TSettingsStore& settings) {
 
   // A group of three: applied when one of them is non-zero, an absent one counting 0 and one that
   // is not a number keeping the view's own value.
-  auto group = [&](const char* nx, const char* ny, const char* nz, const Vec3d& current,
-                   auto apply) {
+  auto group = [&](const char* nx, const char* ny, const char* nz, const Vec3d& current, auto apply) {
     const char* names[3] = {nx, ny, nz};
     const double now[3] = {current.x, current.y, current.z};
     double value[3] = {0, 0, 0};
@@ -230,8 +227,7 @@ void LoadViewParams(TVue& view, TSettingsStore& settings) {
   group("PosX", "PosY", "PosZ", view.Pos, [&](const Vec3d& v) { view.SetViewTranslation(v); });
   group("RotX", "RotY", "RotZ", view.Rot, [&](const Vec3d& v) { view.SetViewRotation(v); });
 
-  const char* cameraNames[6] = {"Camera X", "Camera Y", "Camera Z",
-                                "Vecteur X", "Vecteur Y", "Vecteur Z"};
+  const char* cameraNames[6] = {"Camera X", "Camera Y", "Camera Z", "Vecteur X", "Vecteur Y", "Vecteur Z"};
   std::string texts[6];
   bool any = false;
   for (int k = 0; k < 6; ++k) {
@@ -240,8 +236,7 @@ void LoadViewParams(TVue& view, TSettingsStore& settings) {
   }
   if (!any) return;
   const TCamera& c = view.Camera;
-  const double now[6] = {c.Position.x, c.Position.y, c.Position.z,
-                         c.Direction.x, c.Direction.y, c.Direction.z};
+  const double now[6] = {c.Position.x, c.Position.y, c.Position.z, c.Direction.x, c.Direction.y, c.Direction.z};
   double value[6];
   for (int k = 0; k < 6; ++k) {
     // A missing or unreadable value keeps the camera's own.
@@ -251,8 +246,7 @@ void LoadViewParams(TVue& view, TSettingsStore& settings) {
   }
   TCamera camera;
   camera.Position = {value[0], value[1], value[2]};
-  camera.Direction = {static_cast<float>(value[3]), static_cast<float>(value[4]),
-                      static_cast<float>(value[5])};
+  camera.Direction = {static_cast<float>(value[3]), static_cast<float>(value[4]), static_cast<float>(value[5])};
   view.SetCamera(camera);
 }
 
@@ -262,9 +256,15 @@ bool PickRay(const TVue& view, double h, double v, Vec3d& origin, D3DVECTOR& dir
   const double nx = 2 * h - 1, ny = 1 - 2 * v;
   Vec3d t;
   switch (view.ViewType) {
-    case vtFace: t = {nx, ny, 0}; break;
-    case vtGauche: t = {0, ny, -nx}; break;
-    case vtHaut: t = {nx, 0, ny}; break;
+    case vtFace:
+      t = {nx, ny, 0};
+      break;
+    case vtGauche:
+      t = {0, ny, -nx};
+      break;
+    case vtHaut:
+      t = {nx, 0, ny};
+      break;
     default: {
       const double s = std::sqrt(2.0) / 2;
       t = {1.5 * nx, 1.5 * ny * s, 1.5 * ny * s};
@@ -272,8 +272,7 @@ bool PickRay(const TVue& view, double h, double v, Vec3d& origin, D3DVECTOR& dir
   }
   const double k = view.ViewType == vtPerspective || view.ViewType > 3 ? 1.05 : 2.0 / 3.0;
   const Vec3d o{view.Camera.Position.x * k, view.Camera.Position.y * k, view.Camera.Position.z * k};
-  const D3DMATRIX m =
-      Multiply(Multiply(view.ScaleMatrix, view.RotationMatrix), view.TranslationMatrix);
+  const D3DMATRIX m = Multiply(Multiply(view.ScaleMatrix, view.RotationMatrix), view.TranslationMatrix);
   D3DMATRIX inverse;
   if (!Invert(m, inverse)) return false;
   origin = ApplyMatrix(o, inverse);
@@ -282,14 +281,13 @@ bool PickRay(const TVue& view, double h, double v, Vec3d& origin, D3DVECTOR& dir
   return true;
 }
 
-double RayTriangleDistance(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b,
-                           const Vec3d& c) {
+double RayTriangleDistance(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b, const Vec3d& c) {
   Vec3d k;
   return RayHit(o, dr, a, b, c, k);
 }
 
-double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b,
-                        const Vec3d& c, int& corner) {
+double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b, const Vec3d& c,
+                        int& corner) {
   Vec3d k;
   const double d = RayHit(o, dr, a, b, c, k);
   if (d < 0) return d;
@@ -319,8 +317,7 @@ TExpected<int> PickObject(TScene& scene, const TVue& view, double h, double v) {
       }
     Vec3d corner[8];
     for (int k = 0; k < 8; ++k)
-      corner[k] = s->TransformPoint({(k & 1) ? mx.x : mn.x, (k & 2) ? mx.y : mn.y,
-                                     (k & 4) ? mx.z : mn.z});
+      corner[k] = s->TransformPoint({(k & 1) ? mx.x : mn.x, (k & 2) ? mx.y : mn.y, (k & 4) ? mx.z : mn.z});
     // The box's six faces, two triangles each.
     static constexpr int kFaces[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4},
                                          {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
@@ -335,10 +332,9 @@ TExpected<int> PickObject(TScene& scene, const TVue& view, double h, double v) {
     if (!boxHit) continue;
     for (const TComposante& c : s->Composantes) {
       ForEachTriangle(c, [&](int ia, int ib, int ic) {
-        const double d = RayTriangleDistance(
-            o, dr, s->TransformPoint(LocalPosition(c.Vertices[size_t(ia)])),
-            s->TransformPoint(LocalPosition(c.Vertices[size_t(ib)])),
-            s->TransformPoint(LocalPosition(c.Vertices[size_t(ic)])));
+        const double d = RayTriangleDistance(o, dr, s->TransformPoint(LocalPosition(c.Vertices[size_t(ia)])),
+                                             s->TransformPoint(LocalPosition(c.Vertices[size_t(ib)])),
+                                             s->TransformPoint(LocalPosition(c.Vertices[size_t(ic)])));
         if (d >= 1 && d < best) {
           best = d;
           result = i;
@@ -362,10 +358,9 @@ TExpected<TVertexHit> PickVertex(TScene& scene, const TVue& view, int index, dou
     ForEachTriangle(c, [&](int ia, int ib, int ic) {
       const int idx[3] = {ia, ib, ic};
       int corner = 0;
-      const double d = NearestCornerHit(
-          o, dr, s->TransformPoint(LocalPosition(c.Vertices[size_t(ia)])),
-          s->TransformPoint(LocalPosition(c.Vertices[size_t(ib)])),
-          s->TransformPoint(LocalPosition(c.Vertices[size_t(ic)])), corner);
+      const double d = NearestCornerHit(o, dr, s->TransformPoint(LocalPosition(c.Vertices[size_t(ia)])),
+                                        s->TransformPoint(LocalPosition(c.Vertices[size_t(ib)])),
+                                        s->TransformPoint(LocalPosition(c.Vertices[size_t(ic)])), corner);
       if (d >= 1 && d < best) {
         best = d;
         hit.Position = LocalPosition(c.Vertices[size_t(idx[corner])]);

@@ -22,8 +22,7 @@ void SetViewports(TScene& scene, bool four, int w, int h);
 // Four views in the quarters of a W x H surface, each with its default type and then what the
 // settings store holds for it (when `settings` is given); or view 0 alone over the whole surface
 // with the perspective camera. Sets FourViews.
-void SetLayout(TScene& scene, bool four, int surfaceWidth, int surfaceHeight,
-               TSettingsStore* settings);
+void SetLayout(TScene& scene, bool four, int surfaceWidth, int surfaceHeight, TSettingsStore* settings);
 
 // Navigation from the active view: the perspective view alone, or every other view together.
 void ApplyViewTranslation(TScene& scene, int active, const Vec3d& v);
@@ -49,11 +48,10 @@ void LoadViewParams(TVue& view, TSettingsStore& settings);
 bool PickRay(const TVue& view, double h, double v, Vec3d& origin, D3DVECTOR& direction);
 
 // Distance from O along the ray to the triangle ABC (coordinates rounded to 5 decimals), or -1.
-double RayTriangleDistance(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b,
-                           const Vec3d& c);
+double RayTriangleDistance(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b, const Vec3d& c);
 // The same, and `corner` (0, 1, 2 for A, B, C) the corner nearest to the hit point.
-double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b,
-                        const Vec3d& c, int& corner);
+double NearestCornerHit(const Vec3d& o, const D3DVECTOR& dr, const Vec3d& a, const Vec3d& b, const Vec3d& c,
+                        int& corner);
 
 // Index of the visible solid hit first (at least 1 unit away) by the click at (h, v) of the view,
 // or -1. A navigation that cannot be inverted fails with "Matrix non invertible", which the

@@ -66,9 +66,7 @@ void PutShortString(std::string& out, const std::string& s) {
   out.append(s, 0, n);
   out.append(255 - n, '\0');
 }
-std::string GetShortString(const unsigned char* p) {
-  return std::string(reinterpret_cast<const char*>(p + 1), p[0]);
-}
+std::string GetShortString(const unsigned char* p) { return std::string(reinterpret_cast<const char*>(p + 1), p[0]); }
 
 std::string EncodeEntry(const ZLBEntry& e) {
   std::string r;
@@ -100,10 +98,14 @@ ZLBEntry DecodeEntry(const unsigned char* p) {
 
 int ZlibLevel(TFileCompressionLevel l) {
   switch (l) {
-    case TFileCompressionLevel::fcNone: return 0;
-    case TFileCompressionLevel::fcFastest: return 1;
-    case TFileCompressionLevel::fcMaximum: return 9;
-    default: return Z_DEFAULT_COMPRESSION;
+    case TFileCompressionLevel::fcNone:
+      return 0;
+    case TFileCompressionLevel::fcFastest:
+      return 1;
+    case TFileCompressionLevel::fcMaximum:
+      return 9;
+    default:
+      return Z_DEFAULT_COMPRESSION;
   }
 }
 

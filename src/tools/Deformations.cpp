@@ -204,8 +204,7 @@ int RunningIndex(const TSolidObject& s, const TVertexRef& r) {
 }
 }  // namespace
 
-bool ApplyStoredHandEdit(TSolidObject& s, int rank, const TVertexRef& ref, const Vec3d& p, float tu,
-                         float tv) {
+bool ApplyStoredHandEdit(TSolidObject& s, int rank, const TVertexRef& ref, const Vec3d& p, float tu, float tv) {
   const int running = RunningIndex(s, ref);
   if (running == 0) return false;
   const D3DVERTEX& old = s.Composantes[static_cast<size_t>(ref.Composante)].Vertices[static_cast<size_t>(ref.Vertex)];

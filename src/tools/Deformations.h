@@ -40,8 +40,7 @@ void WriteBackSharedPoints(TSolidObject& solid, const TSharedPointList& list);
 void ApplyNoise(TSharedPointList& list, bool addition, double min, double max);
 // Turns each point about the axis F -> R by angle x (distance along the axis / |R - F|).
 // No axis (F and R within 1e-6): nothing moves.
-void ApplyTorsion(TSharedPointList& list, const Vec3d& fixedPoint, const Vec3d& rotatingPoint,
-                  double angle);
+void ApplyTorsion(TSharedPointList& list, const Vec3d& fixedPoint, const Vec3d& rotatingPoint, double angle);
 
 // RandomState := Seed, noise, write back, record again.
 void ReapplyNoise(TSolidObject& solid);
@@ -53,8 +52,7 @@ int MoveCoincidentVertices(TSolidObject& solid, const Vec3d& from, const Vec3d& 
 int MoveCoincidentVertices(TScene& scene, int index, const Vec3d& from, const Vec3d& to);
 // A hand edit read back from a document: vertex (c, v) goes to p with its mapping (tu, tv), and
 // is recorded at `rank` of ModifiedVertices. False when (c, v) names no vertex.
-bool ApplyStoredHandEdit(TSolidObject& solid, int rank, const TVertexRef& ref, const Vec3d& p,
-                         float tu, float tv);
+bool ApplyStoredHandEdit(TSolidObject& solid, int rank, const TVertexRef& ref, const Vec3d& p, float tu, float tv);
 
 // The vertices of one solid by position, for many moves of coincident vertices in a row (the
 // hand edits of a document): each move examines the vertices near its point instead of the whole

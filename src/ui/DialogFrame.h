@@ -40,8 +40,7 @@ class TDialogFrame : public QDialog {
   Q_OBJECT
  public:
   // `helpPage` is the help page the "?" label opens (the help's first page when empty).
-  TDialogFrame(QWidget* parent, const QString& title, int titleTab = kDefaultTitleTab,
-               const QString& helpPage = {});
+  TDialogFrame(QWidget* parent, const QString& title, int titleTab = kDefaultTitleTab, const QString& helpPage = {});
 
   // Where the dialog puts its controls: everything below the title bar.
   QWidget* Body() const { return FBody; }

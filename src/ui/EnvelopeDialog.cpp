@@ -89,7 +89,9 @@ bool TFrmEnveloppe::PanelEvent(QEvent* event) {
                       : e->button() == Qt::RightButton ? TEnvelopeEditor::TButton::Right
                                                        : TEnvelopeEditor::TButton::Other;
   switch (event->type()) {
-    case QEvent::MouseButtonPress: FEditor->Press(p.x(), p.y(), button); break;
+    case QEvent::MouseButtonPress:
+      FEditor->Press(p.x(), p.y(), button);
+      break;
     case QEvent::MouseMove:
       if (FEditor->Dragging())
         FEditor->DragTo(p.x(), p.y(), s.width(), s.height(), FSpeed->value());
@@ -104,7 +106,8 @@ bool TFrmEnveloppe::PanelEvent(QEvent* event) {
       }
       ShowCurrent();
       break;
-    default: return false;
+    default:
+      return false;
   }
   Redraw();
   return true;

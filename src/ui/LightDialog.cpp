@@ -65,7 +65,8 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
     const char* axes[3] = {"X", "Y", "Z"};
     for (int k = 0; k < 3; ++k) {
       fields[static_cast<size_t>(k)] = new TNumberField(box);
-      fields[static_cast<size_t>(k)]->setObjectName(QStringLiteral("%1%2").arg(QString::fromLatin1(prefix), QString::fromLatin1(axes[k])));
+      fields[static_cast<size_t>(k)]->setObjectName(
+          QStringLiteral("%1%2").arg(QString::fromLatin1(prefix), QString::fromLatin1(axes[k])));
       row->addWidget(new QLabel(QString::fromLatin1(axes[k]), box));
       row->addWidget(fields[static_cast<size_t>(k)]);
     }
@@ -104,7 +105,8 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
     FOk->setEnabled(false);
   }
 
-  for (TNumberField* f : {FCentre[0], FCentre[1], FCentre[2], FDirection[0], FDirection[1], FDirection[2], FLit, FOuter})
+  for (TNumberField* f :
+       {FCentre[0], FCentre[1], FCentre[2], FDirection[0], FDirection[1], FDirection[2], FLit, FOuter})
     connect(f, &TNumberField::Typed, this, [this] { ApplyFields(); });
   connect(FSwatch, &TColourSwatch::Changed, this, [this] { ApplyFields(); });
   connect(FKind, &QComboBox::activated, this, &TfrmLight::KindChanged);
@@ -140,7 +142,8 @@ bool TfrmLight::ApplyFields() {
   f.Spot = FKind->currentIndex() != 1;
   f.Colour = FSwatch->D3DColour();
   double values[8];
-  const TNumberField* fields[8] = {FDirection[0], FDirection[1], FDirection[2], FCentre[0], FCentre[1], FCentre[2], FOuter, FLit};
+  const TNumberField* fields[8] = {FDirection[0], FDirection[1], FDirection[2], FCentre[0],
+                                   FCentre[1],    FCentre[2],    FOuter,        FLit};
   for (int k = 0; k < 8; ++k) {
     const std::string text = fields[k]->text().toStdString();
     const std::optional<double> v = ParseNumber(text);

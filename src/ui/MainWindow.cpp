@@ -54,7 +54,7 @@ namespace {
 QIcon Icon(const QString& name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(name)); }
 
 // A section title of the side panel with its close label "x".
-QWidget* SectionTitle(const QString& title, QWidget* parent, std::function<void()> close,
+QWidget* SectionTitle(const QString& title, QWidget* parent, const std::function<void()>& close,
                       QWidget** extra = nullptr) {
   auto* bar = new QWidget(parent);
   auto* row = new QHBoxLayout(bar);
@@ -191,8 +191,8 @@ void TfrmMain::CreateScene() {
   FDrawn->Renderer.AutoRedraw = false;  // the panel draws once per turn of the event loop
   FDrawn->Renderer.ShowGrid = FDrawn->Renderer.ShowAxes = true;
   FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
-  FModeller = std::make_unique<TModeller>(FDrawn->Scene, *FPrompt, *FClipboard, &FSettings, FFiles,
-                                          &FDrawn->Renderer, FInteraction.get());
+  FModeller = std::make_unique<TModeller>(FDrawn->Scene, *FPrompt, *FClipboard, &FSettings, FFiles, &FDrawn->Renderer,
+                                          FInteraction.get());
   FModeller->OnFilesChanged = [this] {
     RefreshCaption();
     RefreshRecentMenu();
@@ -237,7 +237,8 @@ void TfrmMain::CreateProperties() {
     b->setAutoRepeatDelay(20);
     b->setVisible(false);
     const bool up = std::string_view(name) == "ScrollUp";
-    connect(b, &QToolButton::pressed, FProperties, [this, up] { up ? FProperties->ScrollUp() : FProperties->ScrollDown(); });
+    connect(b, &QToolButton::pressed, FProperties,
+            [this, up] { up ? FProperties->ScrollUp() : FProperties->ScrollDown(); });
     connect(FProperties, &TProperties::VisibilityChanged, b, &QWidget::setVisible);
   }
 }
@@ -272,8 +273,9 @@ void TfrmMain::CreateWorkingArea() {
   properties->setContentsMargins(0, 0, 0, 0);
   properties->setSpacing(0);
   QWidget* titleBar = nullptr;
-  properties->addWidget(SectionTitle(QStringLiteral("Propriétés"), FPropertiesSection,
-                                     [this] { Action(TCommandId::Properties)->trigger(); }, &titleBar));
+  properties->addWidget(SectionTitle(
+      QStringLiteral("Propriétés"), FPropertiesSection, [this] { Action(TCommandId::Properties)->trigger(); },
+      &titleBar));
   // The two scroll buttons of the property section.
   for (const auto& [name, arrow] : {std::pair{"ScrollUp", Qt::UpArrow}, std::pair{"ScrollDown", Qt::DownArrow}}) {
     auto* b = new QToolButton(titleBar);
@@ -348,7 +350,8 @@ void TfrmMain::CreateMenus() {
   FEditMenu->addAction(Action(TCommandId::Undo));
   FEditMenu->addAction(Action(TCommandId::Redo));
   FEditMenu->addSeparator();
-  for (TCommandId n : {TCommandId::Cut, TCommandId::Copy, TCommandId::Paste, TCommandId::Delete, TCommandId::Clone, TCommandId::Rename})
+  for (TCommandId n : {TCommandId::Cut, TCommandId::Copy, TCommandId::Paste, TCommandId::Delete, TCommandId::Clone,
+                       TCommandId::Rename})
     FEditMenu->addAction(Action(n));
   connect(FEditMenu, &QMenu::aboutToShow, this, &TfrmMain::RefreshEditMenu);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMain::RefreshEditMenu);
@@ -361,34 +364,37 @@ void TfrmMain::CreateMenus() {
   fill->addAction(Action(TCommandId::Wireframe));
   QMenu* shade = view->addMenu(QStringLiteral("Mo&de d'illumination"));
   for (TCommandId n : {TCommandId::Flat, TCommandId::Gouraud, TCommandId::Phong}) shade->addAction(Action(n));
-  for (TCommandId n : {TCommandId::SelectAgent, TCommandId::Options, TCommandId::Redraw, TCommandId::Grid, TCommandId::Explorer, TCommandId::ToolBar, TCommandId::Properties, TCommandId::Axes, TCommandId::ToolBox})
+  for (TCommandId n :
+       {TCommandId::SelectAgent, TCommandId::Options, TCommandId::Redraw, TCommandId::Grid, TCommandId::Explorer,
+        TCommandId::ToolBar, TCommandId::Properties, TCommandId::Axes, TCommandId::ToolBox})
     view->addAction(Action(n));
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Outils"));
   tools->setObjectName(QStringLiteral("mnuOutils"));
-  for (TCommandId n : {TCommandId::Texture, TCommandId::Noise, TCommandId::Torsion, TCommandId::PointMode, TCommandId::Envelope})
+  for (TCommandId n :
+       {TCommandId::Texture, TCommandId::Noise, TCommandId::Torsion, TCommandId::PointMode, TCommandId::Envelope})
     tools->addAction(Action(n));
   tools->addSeparator();
-  for (TCommandId n : {TCommandId::CurveEditor, TCommandId::TextEditor, TCommandId::AddLight}) tools->addAction(Action(n));
+  for (TCommandId n : {TCommandId::CurveEditor, TCommandId::TextEditor, TCommandId::AddLight})
+    tools->addAction(Action(n));
   QMenu* insert = tools->addMenu(QStringLiteral("&Inserer"));
   insert->setObjectName(QStringLiteral("mnuInserer"));
-  for (const auto& info : InsertCommands())
-    insert->addAction(Action(InsertCommandId(info.Command)));
+  for (const auto& info : InsertCommands()) insert->addAction(Action(InsertCommandId(info.Command)));
 
   // The two menus appended at start from their pop-up menus.
   FOperationsMenu = new QMenu(QStringLiteral("Operations"), this);
   FOperationsMenu->setObjectName(QStringLiteral("mnuOperations"));
   using enum TCommandId;
-  const std::optional<TCommandId> ops[] = {OpSelect,  std::nullopt, OpMove,    OpMoveX,       OpMoveY,
-                                           OpMoveZ,   std::nullopt, OpRotate,  OpRotateX,     OpRotateY,
-                                           OpRotateZ, std::nullopt, OpResize,  OpResizeX,     OpResizeY,
-                                           OpResizeZ, std::nullopt, ResetPosition, std::nullopt, Associate,
-                                           Dissociate};
+  const std::optional<TCommandId> ops[] = {
+      OpSelect,  std::nullopt, OpMove,       OpMoveX,       OpMoveY,      OpMoveZ,   std::nullopt,
+      OpRotate,  OpRotateX,    OpRotateY,    OpRotateZ,     std::nullopt, OpResize,  OpResizeX,
+      OpResizeY, OpResizeZ,    std::nullopt, ResetPosition, std::nullopt, Associate, Dissociate};
   for (const auto& n : ops) n ? (void)FOperationsMenu->addAction(Action(*n)) : (void)FOperationsMenu->addSeparator();
   menuBar()->addMenu(FOperationsMenu);
   QMenu* help = new QMenu(QStringLiteral("?"), this);
   help->setObjectName(QStringLiteral("mnuAide"));
-  for (TCommandId n : {TCommandId::Help, TCommandId::Presentation, TCommandId::Tips, TCommandId::About}) help->addAction(Action(n));
+  for (TCommandId n : {TCommandId::Help, TCommandId::Presentation, TCommandId::Tips, TCommandId::About})
+    help->addAction(Action(n));
   menuBar()->addMenu(help);
 }
 
@@ -429,8 +435,7 @@ void TfrmMain::CreateToolBar() {
   FInsertButton->setObjectName(QStringLiteral("btnInserer"));
   FInsertButton->setPopupMode(QToolButton::MenuButtonPopup);
   auto* inserts = new QMenu(FInsertButton);
-  for (const auto& info : InsertCommands())
-    inserts->addAction(Action(InsertCommandId(info.Command)));
+  for (const auto& info : InsertCommands()) inserts->addAction(Action(InsertCommandId(info.Command)));
   FInsertButton->setMenu(inserts);
   connect(FInsertButton, &QToolButton::clicked, this, [this] {
     if (FModeller) RunInsert(FModeller->LastInsert());

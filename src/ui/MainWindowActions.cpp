@@ -60,7 +60,8 @@ void TfrmMain::CreateActions() {
   for (const TCommandInfo& c : CommandTable()) {
     auto* a = new QAction(ToQt(c.Caption), this);
     a->setObjectName(ToQt(c.Name));
-    if (!c.Shortcut.empty()) a->setShortcuts(QKeySequence::listFromString(ToQt(c.Shortcut), QKeySequence::PortableText));
+    if (!c.Shortcut.empty())
+      a->setShortcuts(QKeySequence::listFromString(ToQt(c.Shortcut), QKeySequence::PortableText));
     if (!c.Icon.empty()) a->setIcon(Icon(ToQt(c.Icon)));
     if (!c.Hint.empty()) a->setToolTip(ToQt(c.Hint));
     a->setCheckable(c.Checkable);
@@ -74,10 +75,10 @@ void TfrmMain::CreateActions() {
     FActions[size_t(c.Id)] = a;
     if (c.Run) {
       Bind(c.Id, WithModeller([this, run = c.Run, busy = ToQt(c.Busy)](TModeller& m) {
-        if (!busy.isEmpty()) statusBar()->showMessage(busy);
-        run(m, SelectedNodeObject());
-        if (!busy.isEmpty()) statusBar()->clearMessage();
-      }));
+             if (!busy.isEmpty()) statusBar()->showMessage(busy);
+             run(m, SelectedNodeObject());
+             if (!busy.isEmpty()) statusBar()->clearMessage();
+           }));
     }
   }
   CreateFileActions();
@@ -142,8 +143,8 @@ void TfrmMain::CreateViewActions() {
     TFrmOptions dialog(this, FSettings, *FPrompt, FToolBoxFixed, [this](bool fixed, uint32_t background) {
       // The background colour takes effect at once; the tool box follows its switch.
       if (FDrawn) {
-        FDrawn->Display.BackgroundColor =
-            D3DRGBA(((background >> 16) & 0xFF) / 255.0, ((background >> 8) & 0xFF) / 255.0, (background & 0xFF) / 255.0, 1);
+        FDrawn->Display.BackgroundColor = D3DRGBA(((background >> 16) & 0xFF) / 255.0,
+                                                  ((background >> 8) & 0xFF) / 255.0, (background & 0xFF) / 255.0, 1);
       }
       SetToolBoxFixed(fixed);
       UpdateSidePanel();
@@ -207,12 +208,22 @@ void TfrmMain::CreateToolActions() {
 void TfrmMain::CreateOperationActions() {
   using enum TCommandId;
   // "Operations" (also the views' context menu)
-  const std::tuple<TCommandId, TOperation, std::optional<TAxisConstraint>> ops[] = {
-      {OpSelect, opSelect, std::nullopt}, {OpMove, opMove, axFree},     {OpMoveX, opMove, axX},
-      {OpMoveY, opMove, axY},             {OpMoveZ, opMove, axZ},       {OpRotate, opRotate, axFree},
-      {OpRotateX, opRotate, axX},         {OpRotateY, opRotate, axY},   {OpRotateZ, opRotate, axZ},
-      {OpResize, opResize, axFree},       {OpResizeX, opResize, axX},   {OpResizeY, opResize, axY},
-      {OpResizeZ, opResize, axZ}};
+  using TOpEntry = std::tuple<TCommandId, TOperation, std::optional<TAxisConstraint>>;
+  const TOpEntry ops[] = {
+      {OpSelect, opSelect, std::nullopt},
+      {OpMove, opMove, axFree},
+      {OpMoveX, opMove, axX},
+      {OpMoveY, opMove, axY},
+      {OpMoveZ, opMove, axZ},
+      {OpRotate, opRotate, axFree},
+      {OpRotateX, opRotate, axX},
+      {OpRotateY, opRotate, axY},
+      {OpRotateZ, opRotate, axZ},
+      {OpResize, opResize, axFree},
+      {OpResizeX, opResize, axX},
+      {OpResizeY, opResize, axY},
+      {OpResizeZ, opResize, axZ},
+  };
   for (const auto& [id, o, axis] : ops) Bind(id, [this, o = o, axis = axis] { SetOperation(o, axis); });
 
   // Tool bar buttons of the operations: exactly one of the four is down.

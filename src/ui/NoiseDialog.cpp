@@ -43,9 +43,9 @@ TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSet
   grid->addWidget(FMax, 4, 2);
   left->addWidget(ranges);
 
-  const TTwoChoices sign = NewTwoChoices(Body(), QStringLiteral("Type de bruit"),
-                                         {QStringLiteral("Addition"), QStringLiteral("Addition")},
-                                         {QStringLiteral("Soustraction"), QStringLiteral("Soustraction")});
+  const TTwoChoices sign =
+      NewTwoChoices(Body(), QStringLiteral("Type de bruit"), {QStringLiteral("Addition"), QStringLiteral("Addition")},
+                    {QStringLiteral("Soustraction"), QStringLiteral("Soustraction")});
   FAddition = sign.First;
   FSubtraction = sign.Second;
   left->addWidget(sign.Box);

@@ -150,7 +150,8 @@ void TFrmOptions::CreateGeneralPage() {
   colourRow->addWidget(FSwatch);
   colourRow->addStretch(1);
   g->addLayout(colourRow);
-  FSaveViews = new QCheckBox(QStringLiteral("Enregistrement des parametres de vue dans les fichiers ixr (conseillé)"), general);
+  FSaveViews =
+      new QCheckBox(QStringLiteral("Enregistrement des parametres de vue dans les fichiers ixr (conseillé)"), general);
   FSaveViews->setObjectName(QStringLiteral("EXPORT11"));
   g->addWidget(FSaveViews);
   FToolbox = new QCheckBox(QStringLiteral("Boite à outils fixe"), general);
@@ -170,8 +171,8 @@ QString TFrmOptions::CardField(const QString& caption) const {
 
 void TFrmOptions::SetBackground(uint32_t rgb) {
   FBackground = rgb & 0xFFFFFF;
-  FSwatch->setStyleSheet(QStringLiteral("background-color: #%1; border: 1px solid black;")
-                             .arg(FBackground, 6, 16, QLatin1Char('0')));
+  FSwatch->setStyleSheet(
+      QStringLiteral("background-color: #%1; border: 1px solid black;").arg(FBackground, 6, 16, QLatin1Char('0')));
 }
 
 void TFrmOptions::ShowPage(int page) {
@@ -183,11 +184,12 @@ void TFrmOptions::ShowPage(int page) {
 
 void TFrmOptions::ShowCard() {
   const int row = FDrivers->currentRow();
-  const TDriverEntry* e = row >= 0 && row < static_cast<int>(FEntries.size()) ? &FEntries[static_cast<size_t>(row)] : nullptr;
-  const std::string values[] = {e ? e->Description : "", e ? e->DriverName : "",
-                                e ? (e->Guid ? *e->Guid : kNotAvailable) : "", e ? e->VendorId : "",
-                                e ? e->DeviceId : "", e ? e->SubSysId : "", e ? e->Revision : "",
-                                e ? e->CardGuid : ""};
+  const TDriverEntry* e =
+      row >= 0 && row < static_cast<int>(FEntries.size()) ? &FEntries[static_cast<size_t>(row)] : nullptr;
+  const std::string values[] = {
+      e ? e->Description : "", e ? e->DriverName : "", e ? (e->Guid ? *e->Guid : kNotAvailable) : "",
+      e ? e->VendorId : "",    e ? e->DeviceId : "",   e ? e->SubSysId : "",
+      e ? e->Revision : "",    e ? e->CardGuid : ""};
   for (size_t k = 0; k < FCard.size(); ++k) FCard[k].second->setText(ToQt(values[k]));
 }
 
@@ -195,7 +197,8 @@ void TFrmOptions::RefreshTestButton() { FTest->setEnabled(FDrivers->currentRow()
 
 void TFrmOptions::RunTest() {
   FLog->clear();
-  for (const std::string& line : TestDisplay(*FProbe, FDrivers->currentRow(), FModes->currentRow(), FBoolean->isChecked()))
+  for (const std::string& line :
+       TestDisplay(*FProbe, FDrivers->currentRow(), FModes->currentRow(), FBoolean->isChecked()))
     FLog->addItem(ToQt(line));
 }
 

@@ -47,7 +47,9 @@ TFrmMeshEdit::TFrmMeshEdit(QWidget* parent, TModeller& modeller, IPrompt& prompt
   FTable->setMinimumWidth(340);
   AddColumn(FTable, 1);
   connect(FTable, &QTableWidget::currentCellChanged, this,
-          [this](int row, int column, int previousRow, int previousColumn) { CellLeft(previousRow, previousColumn, row, column); });
+          [this](int row, int column, int previousRow, int previousColumn) {
+            CellLeft(previousRow, previousColumn, row, column);
+          });
 
   auto* right = new QVBoxLayout;
   right->addLayout(CreateRotationZoomTools());

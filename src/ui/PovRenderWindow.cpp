@@ -157,8 +157,10 @@ void TFrmRenduPov::Poll() {
     FPicture = ToQImage(FJob.Picture());
     FImage->setPixmap(QPixmap::fromImage(FPicture));
     FProgress->setValue(100);
-    FStatus->setText(QStringLiteral("%1 (%2 x %3)").arg(QString::fromUtf8(kMsgRenderDone))
-                         .arg(FPicture.width()).arg(FPicture.height()));
+    FStatus->setText(QStringLiteral("%1 (%2 x %3)")
+                         .arg(QString::fromUtf8(kMsgRenderDone))
+                         .arg(FPicture.width())
+                         .arg(FPicture.height()));
   } else if (state == TRenderState::Failed) {
     FStatus->setText(ToQt(FJob.Message()));
     FPrompt.Error(FJob.Message());

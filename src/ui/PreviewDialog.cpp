@@ -148,7 +148,8 @@ bool TPreviewDialog::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::MouseButtonRelease:
         if (PanelEvent(event)) return true;
         break;
-      default: break;
+      default:
+        break;
     }
   }
   return TDialogFrame::eventFilter(watched, event);
@@ -232,7 +233,8 @@ QWidget* TPreviewDialog::CreateZoomBar(const QString& caption) {
 
 QScrollBar* TPreviewDialog::CreateRotationBar(Qt::Orientation orientation) {
   auto* bar = new QScrollBar(orientation, Body());
-  bar->setObjectName(orientation == Qt::Vertical ? QStringLiteral("RotationVerticale") : QStringLiteral("RotationHorizontale"));
+  bar->setObjectName(orientation == Qt::Vertical ? QStringLiteral("RotationVerticale")
+                                                 : QStringLiteral("RotationHorizontale"));
   bar->setRange(-180, 180);
   bar->setValue(0);
   (orientation == Qt::Vertical ? FVertical : FHorizontal) = bar;

@@ -40,14 +40,19 @@ QString Fixed3(double v) { return QString::number(v, 'f', 3).replace(QLatin1Char
 Qt::CursorShape HandleCursor(THandle h) {
   switch (h) {
     case hTopLeft:
-    case hBottomRight: return Qt::SizeFDiagCursor;
+    case hBottomRight:
+      return Qt::SizeFDiagCursor;
     case hTopRight:
-    case hBottomLeft: return Qt::SizeBDiagCursor;
+    case hBottomLeft:
+      return Qt::SizeBDiagCursor;
     case hTop:
-    case hBottom: return Qt::SizeVerCursor;
+    case hBottom:
+      return Qt::SizeVerCursor;
     case hLeft:
-    case hRight: return Qt::SizeHorCursor;
-    default: return Qt::SizeAllCursor;
+    case hRight:
+      return Qt::SizeHorCursor;
+    default:
+      return Qt::SizeAllCursor;
   }
 }
 
@@ -95,8 +100,7 @@ void TPagePreview::paintEvent(QPaintEvent*) {
   p.setPen(Qt::black);
   p.drawRect(0, 0, page.W - 1, page.H - 1);
   const TPrintRect image = l.Image();
-  if (!FDialog.Picture().isNull())
-    p.drawImage(QRect(image.X, image.Y, image.W, image.H), FDialog.Picture());
+  if (!FDialog.Picture().isNull()) p.drawImage(QRect(image.X, image.Y, image.W, image.H), FDialog.Picture());
   const TPrintRect margin = l.MarginRect();
   p.setPen(QPen(Qt::black, 1, Qt::DashLine));
   p.drawRect(margin.X, margin.Y, margin.W, margin.H);

@@ -80,7 +80,8 @@ class TInspectorEdit : public QLineEdit {
       case Qt::Key_Escape:
         FOwner->CancelEdits();
         return;
-      default: break;
+      default:
+        break;
     }
     // The numeric filter decides what a typed key does to the field.
     bool changed = false;
@@ -93,8 +94,7 @@ class TInspectorEdit : public QLineEdit {
   void focusOutEvent(QFocusEvent* e) override {
     QLineEdit::focusOutEvent(e);
     // Leaving the field applies it; a menu or another window taking the focus does not.
-    if (e->reason() != Qt::PopupFocusReason && e->reason() != Qt::ActiveWindowFocusReason)
-      FOwner->FieldLeft(FKey);
+    if (e->reason() != Qt::PopupFocusReason && e->reason() != Qt::ActiveWindowFocusReason) FOwner->FieldLeft(FKey);
   }
 
  private:
@@ -164,7 +164,8 @@ TProperties::TProperties(TModeller& modeller, QWidget* panel)
       case TSceneChange::ObjectRenamed:
         if (!FApplying && Index() >= 0 && (e.Index < 0 || e.Index == Index())) ScheduleRefresh(false);
         break;
-      default: break;
+      default:
+        break;
     }
   });
   hide();
@@ -544,7 +545,8 @@ void TProperties::Validate(const QString& key) {
   std::array<std::string, 3> texts;
   const char* parts[] = {"x", "y", "z"};
   for (int k = 0; k < 3; ++k)
-    if (auto* e = qobject_cast<QLineEdit*>(Control(key + QLatin1String(parts[k])))) texts[size_t(k)] = FromQt(e->text());
+    if (auto* e = qobject_cast<QLineEdit*>(Control(key + QLatin1String(parts[k]))))
+      texts[size_t(k)] = FromQt(e->text());
   FApplying = true;
   FModeller.ValidateVector(Index(), FromQt(key), texts);
   FApplying = false;

@@ -61,9 +61,7 @@ QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const s
 
 }  // namespace
 
-void TQtPrompt::Information(const std::string& text) {
-  Ask(FParent, QMessageBox::Information, text, QMessageBox::Ok);
-}
+void TQtPrompt::Information(const std::string& text) { Ask(FParent, QMessageBox::Information, text, QMessageBox::Ok); }
 
 void TQtPrompt::Error(const std::string& text) { Ask(FParent, QMessageBox::Critical, text, QMessageBox::Ok); }
 
@@ -72,11 +70,13 @@ bool TQtPrompt::YesNo(const std::string& question) {
 }
 
 TAnswer TQtPrompt::YesNoCancel(const std::string& question) {
-  switch (Ask(FParent, QMessageBox::Question, question,
-              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes: return TAnswer::Yes;
-    case QMessageBox::No: return TAnswer::No;
-    default: return TAnswer::Cancel;
+  switch (Ask(FParent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+      return TAnswer::Yes;
+    case QMessageBox::No:
+      return TAnswer::No;
+    default:
+      return TAnswer::Cancel;
   }
 }
 
@@ -95,8 +95,8 @@ std::optional<std::string> TQtFileChooser::ChooseDocumentToOpen() {
 std::optional<TChosenFile> TQtFileChooser::ChooseFileToSave() {
   const QStringList filters = FileDialogFilters(kFilterSave);
   QString chosenFilter = filters.value(0);
-  QString path = QFileDialog::getSaveFileName(FParent, QStringLiteral("Enregistrer sous"), FFolder,
-                                              filters.join(";;"), &chosenFilter);
+  QString path = QFileDialog::getSaveFileName(FParent, QStringLiteral("Enregistrer sous"), FFolder, filters.join(";;"),
+                                              &chosenFilter);
   if (path.isEmpty()) return std::nullopt;
   const int type = std::max<int>(1, static_cast<int>(filters.indexOf(chosenFilter)) + 1);
   static const char* const extensions[] = {".ixr", ".pov", ".bmp", ".jpg"};

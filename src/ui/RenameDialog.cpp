@@ -21,7 +21,8 @@ TFrmRename::TFrmRename(QWidget* parent, TModeller& modeller, IPrompt& prompt, in
   setObjectName(QStringLiteral("FrmRename"));
   auto* layout = new QVBoxLayout(Body());
   layout->setContentsMargins(18, 14, 18, 16);
-  auto* label = new QLabel(QStringLiteral("Entrez un nouveau nom de l'objet :  ( ") + shownName + QStringLiteral(" )"), Body());
+  auto* label =
+      new QLabel(QStringLiteral("Entrez un nouveau nom de l'objet :  ( ") + shownName + QStringLiteral(" )"), Body());
   label->setObjectName(QStringLiteral("Invite"));
   layout->addWidget(label);
   FName = new QLineEdit(Body());

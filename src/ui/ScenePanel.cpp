@@ -53,8 +53,8 @@ void TScenePanel::WrapSurface() {
   if (FWrapped == s->Pixels() && FImage.width() == s->Width() && FImage.height() == s->Height()) return;
   // The surface's 0xAARRGGBB words are what QImage's RGB32 format holds: the image only points
   // at them.
-  FImage = QImage(reinterpret_cast<const uchar*>(s->Pixels()), s->Width(), s->Height(),
-                  s->Width() * 4, QImage::Format_RGB32);
+  FImage = QImage(reinterpret_cast<const uchar*>(s->Pixels()), s->Width(), s->Height(), s->Width() * 4,
+                  QImage::Format_RGB32);
   FImage.setDevicePixelRatio(devicePixelRatioF());
   FWrapped = s->Pixels();
 }
@@ -86,8 +86,9 @@ void TScenePanel::paintEvent(QPaintEvent* event) {
     p.fillRect(event->rect(), Qt::black);
     return;
   }
-  p.drawImage(event->rect(), FImage, QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
-                                            QSizeF(event->rect().size()) * devicePixelRatioF()));
+  p.drawImage(event->rect(), FImage,
+              QRectF(QPointF(event->rect().topLeft()) * devicePixelRatioF(),
+                     QSizeF(event->rect().size()) * devicePixelRatioF()));
 }
 
 void TScenePanel::resizeEvent(QResizeEvent*) {

@@ -61,9 +61,8 @@ TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt
   AddColumn(left);
 
   connect(FPlaces, &QComboBox::activated, this, [this](int k) { SetFolder(FPlaces->itemData(k).toString()); });
-  connect(FFolders, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    SetFolder(QDir::cleanPath(FFolder + QLatin1Char('/') + item->text()));
-  });
+  connect(FFolders, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { SetFolder(QDir::cleanPath(FFolder + QLatin1Char('/') + item->text())); });
   connect(FFiles, &QListWidget::currentTextChanged, this, [this](const QString& name) {
     FFileField->setText(name);
     ShowPicture();
@@ -82,7 +81,8 @@ TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt
 
   // The folder of the object's texture when it has one, else the first place.
   const TSolidObject* solid = FMain.SolidAt(FIndex);
-  const QString own = solid && !solid->TextureFile.empty() ? QFileInfo(ToQt(solid->TextureFile)).absolutePath() : QString();
+  const QString own =
+      solid && !solid->TextureFile.empty() ? QFileInfo(ToQt(solid->TextureFile)).absolutePath() : QString();
   if (own.isEmpty() || !SetFolder(own))
     if (!FPlaceList.empty()) SetFolder(ToQt(FPlaceList.front().Path));
   Redraw();

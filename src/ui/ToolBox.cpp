@@ -11,9 +11,9 @@
 namespace ixoral {
 
 const std::array<TInsertCommand, kInsertCommandCount> kToolBoxOrder = {
-    TInsertCommand::Cube,   TInsertCommand::CubePerce,    TInsertCommand::Sphere, TInsertCommand::Cylindre,
-    TInsertCommand::Cone,   TInsertCommand::Pyramide,     TInsertCommand::Tore,   TInsertCommand::Parametrique,
-    TInsertCommand::Cercle, TInsertCommand::ParoiH,       TInsertCommand::ParoiV, TInsertCommand::Texte3D};
+    TInsertCommand::Cube,   TInsertCommand::CubePerce, TInsertCommand::Sphere, TInsertCommand::Cylindre,
+    TInsertCommand::Cone,   TInsertCommand::Pyramide,  TInsertCommand::Tore,   TInsertCommand::Parametrique,
+    TInsertCommand::Cercle, TInsertCommand::ParoiH,    TInsertCommand::ParoiV, TInsertCommand::Texte3D};
 
 QIcon InsertIcon(TInsertCommand command) {
   return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(InsertCommandInfo(command).Icon)));

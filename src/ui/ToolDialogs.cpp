@@ -22,8 +22,8 @@ TNumberField* NewToolNumberField(QWidget* parent, const QString& text) {
 
 QString ShownNumber(double value) { return ToQt(FormatNumber(value)); }
 
-TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
-                         int titleTab)
+TToolDialog::TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt,
+                         TSettingsStore* settings, int index, int titleTab)
     : TPreviewDialog(parent, TKind::Tool, title, titleTab, help::Outils, modeller, prompt, settings, index) {}
 
 QProgressBar* TToolDialog::CreateProgress() {

@@ -33,8 +33,8 @@ class TSettingsStore;
 class TToolDialog : public TPreviewDialog {
   Q_OBJECT
  public:
-  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings, int index,
-              int titleTab = 180);
+  TToolDialog(QWidget* parent, const QString& title, TModeller& modeller, IPrompt& prompt, TSettingsStore* settings,
+              int index, int titleTab = 180);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -25,9 +25,7 @@ TScreenRect ToScreenRect(const QRect& r) { return {r.left(), r.top(), r.width(),
 
 }  // namespace
 
-bool PointerCanBeMoved() {
-  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+bool PointerCanBeMoved() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 TScreenRect ScreenRectOf(const QWidget& widget) {
   return ToScreenRect(QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
@@ -183,19 +181,31 @@ void TMainTourHost::InsertSample(TTourSample sample) {
 
 std::optional<TCommandId> TMainTourHost::DialogCommand(TTour tour) {
   switch (tour) {
-    case TTour::Printing: return TCommandId::Print;
-    case TTour::Light: return TCommandId::AddLight;
-    case TTour::Torsion: return TCommandId::Torsion;
-    case TTour::Noise: return TCommandId::Noise;
-    case TTour::TextEditor: return TCommandId::TextEditor;
-    case TTour::CurveEditor: return TCommandId::CurveEditor;
-    case TTour::Options: return TCommandId::Options;
-    case TTour::Envelope: return TCommandId::Envelope;
-    case TTour::PointMode: return TCommandId::PointMode;
-    case TTour::Texture: return TCommandId::Texture;
-    case TTour::ViewParameters: return TCommandId::ViewParameters;
+    case TTour::Printing:
+      return TCommandId::Print;
+    case TTour::Light:
+      return TCommandId::AddLight;
+    case TTour::Torsion:
+      return TCommandId::Torsion;
+    case TTour::Noise:
+      return TCommandId::Noise;
+    case TTour::TextEditor:
+      return TCommandId::TextEditor;
+    case TTour::CurveEditor:
+      return TCommandId::CurveEditor;
+    case TTour::Options:
+      return TCommandId::Options;
+    case TTour::Envelope:
+      return TCommandId::Envelope;
+    case TTour::PointMode:
+      return TCommandId::PointMode;
+    case TTour::Texture:
+      return TCommandId::Texture;
+    case TTour::ViewParameters:
+      return TCommandId::ViewParameters;
     case TTour::Welcome:
-    case TTour::Quick: return std::nullopt;
+    case TTour::Quick:
+      return std::nullopt;
   }
   return std::nullopt;
 }
@@ -238,9 +248,7 @@ void TDialogTourRunner::Poll() {
 
 TScreenRect TDialogTourRunner::DialogRect() const { return ToScreenRect(FDialog.frameGeometry()); }
 
-QWidget* TDialogTourRunner::Control(const std::string& name) const {
-  return FDialog.findChild<QWidget*>(Name(name));
-}
+QWidget* TDialogTourRunner::Control(const std::string& name) const { return FDialog.findChild<QWidget*>(Name(name)); }
 
 std::optional<TScreenRect> TDialogTourRunner::ControlRect(const std::string& name) const {
   const QWidget* w = Control(name);

@@ -104,14 +104,17 @@ void TfrmParams::Confirm() {
   if (FDrawn) {
     // The settings store carries the preview's views to the main scene, as one step of the history.
     TScene& main = FModeller.Scene();
-    FModeller.Step(step::Vues, [&] {
-      for (size_t v = 0; v < 4; ++v) {
-        SaveViewParams(FDrawn->Scene.Views[v], FSettings);
-        LoadViewParams(main.Views[v], FSettings);
-      }
-      main.Notify(TSceneChange::ViewsChanged);
-      main.RedrawViews();
-    }, true);
+    FModeller.Step(
+        step::Vues,
+        [&] {
+          for (size_t v = 0; v < 4; ++v) {
+            SaveViewParams(FDrawn->Scene.Views[v], FSettings);
+            LoadViewParams(main.Views[v], FSettings);
+          }
+          main.Notify(TSceneChange::ViewsChanged);
+          main.RedrawViews();
+        },
+        true);
   }
   accept();
 }

@@ -41,11 +41,13 @@ TCharacterInfo SmallCharacter() {
   return info;
 }
 
-std::map<std::string, std::string> SmallPictures() { return {{"a.png", Png(16, 20)}, {"b.png", Png(16, 20, Qt::blue)}}; }
+std::map<std::string, std::string> SmallPictures() {
+  return {{"a.png", Png(16, 20)}, {"b.png", Png(16, 20, Qt::blue)}};
+}
 
 // An archive written directly, past the writer's own checks.
-void WriteRaw(const std::string& path, const std::string& description, const std::map<std::string, std::string>& pictures,
-              bool withDescription = true) {
+void WriteRaw(const std::string& path, const std::string& description,
+              const std::map<std::string, std::string>& pictures, bool withDescription = true) {
   std::vector<TArchiveInput> inputs;
   if (withDescription) inputs.push_back({kCharacterDescriptionEntry, {}, &description});
   for (const auto& [name, bytes] : pictures) inputs.push_back({name, {}, &bytes});
@@ -146,7 +148,8 @@ TEST(CharacterFile, HostileDescriptionsAndPicturesAreRefusedWithTheirMessage) {
       {"negative size", Describe(anim, "width=-16\nheight=20\n"), kMsgCharacterBadFrameSize},
       {"huge size", Describe(anim, "width=99999999999999\nheight=20\n"), kMsgCharacterBadFrameSize},
       {"too many frames", Describe("animation=Idle\n" + many), kMsgCharacterTooManyFrames},
-      {"too many pixels", Describe("animation=Idle\n" + distinct, "width=512\nheight=512\n"), kMsgCharacterTooManyFrames},
+      {"too many pixels", Describe("animation=Idle\n" + distinct, "width=512\nheight=512\n"),
+       kMsgCharacterTooManyFrames},
       {"picture in a folder", Describe("animation=Idle\nframe=sous/a.png 100\n"), kMsgCharacterBadPictureName},
       {"picture climbing out", Describe("animation=Idle\nframe=../a.png 100\n"), kMsgCharacterBadPictureName},
       {"picture with backslash", Describe("animation=Idle\nframe=..\\a.png 100\n"), kMsgCharacterBadPictureName},
@@ -240,7 +243,8 @@ TEST(CharacterFolders, ChooserListsTheFirstFileAndOneMerlinVariantOnly) {
   EXPECT_EQ(ChooseCharacterNames({}), V{});
   EXPECT_EQ(ChooseCharacterNames({"merlin.acs", "merlinsfx.acs", "a.acs"}), (V{"merlin.acs", "a.acs"}));
   EXPECT_EQ(ChooseCharacterNames({"merlinsfx.acs", "merlin.acs"}), (V{"merlinsfx.acs"}));
-  EXPECT_EQ(ChooseCharacterNames({"a.acs", "merlinsfx.acs", "b.acs", "merlin.acs"}), (V{"a.acs", "merlinsfx.acs", "b.acs"}));
+  EXPECT_EQ(ChooseCharacterNames({"a.acs", "merlinsfx.acs", "b.acs", "merlin.acs"}),
+            (V{"a.acs", "merlinsfx.acs", "b.acs"}));
   EXPECT_EQ(ChooseCharacterNames({"a.acs", "b.acs", "a.acs"}), (V{"a.acs", "b.acs"}));
 
   // Folders: the user's first, a name once, directories and other files left out.

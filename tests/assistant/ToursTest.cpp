@@ -24,9 +24,7 @@ class TFakeMainHost : public IMainTourHost {
     if (it == Controls.end()) return std::nullopt;
     return it->second;
   }
-  std::optional<TScreenRect> MenuTitleRect(const std::string&) const override {
-    return TScreenRect{200, 50, 60, 20};
-  }
+  std::optional<TScreenRect> MenuTitleRect(const std::string&) const override { return TScreenRect{200, 50, 60, 20}; }
   std::optional<TScreenRect> MenuItemRect(const std::string&, const std::string&) const override {
     return TScreenRect{200, 100, 160, 20};
   }
@@ -152,15 +150,18 @@ TEST_F(PresentationFixture, EveryTourSpeaksInOrderAndChoosingAnotherRestartsAtIt
   Assistant.StartPresentations(Host);
   Assistant.OnShown();
   const std::map<std::string, std::vector<std::string>> firstAndLast{
-      {"A", {"Présentation Rapide",
-             "Voila, c'est la fin de la présentation rapide, sélectionnez une autre visite pour plus de précisions"}},
+      {"A",
+       {"Présentation Rapide",
+        "Voila, c'est la fin de la présentation rapide, sélectionnez une autre visite pour plus de précisions"}},
       {"C", {"Présentation de l'appliquage de bruit", "en selectionnant la commande Appliquer du Bruit"}},
       {"D", {"Présentation de l'éditeur de texte", "Par le menu Outils, puis Editeur de courbe paramétrique"}},
-      {"E", {"Présentation de l'éditeur de courbes parametriques",
-             "Par le menu Outils, puis Editeur de courbes paramétriques"}},
+      {"E",
+       {"Présentation de l'éditeur de courbes parametriques",
+        "Par le menu Outils, puis Editeur de courbes paramétriques"}},
       {"F", {"Présentation des Options", "Par le menu Affichage, puis Options"}},
-      {"H", {"Présentation de la Modification de l'enveloppe en mode point",
-             "en sélectionnant la commande qui porte ce nom"}},
+      {"H",
+       {"Présentation de la Modification de l'enveloppe en mode point",
+        "en sélectionnant la commande qui porte ce nom"}},
       {"I", {"Présentation du texturage", "en selectionnant la commande qui porte ce nom"}},
       {"J", {"Présentation des paramètres de vues", "Par le menu Affichage, puis paramètres des vues"}},
       {"K", {"Présentation de l'insertion de lumiere", "Par le menu Outils, puis Ajouter une lumiere"}},
@@ -251,9 +252,8 @@ TEST_F(PresentationFixture, HiddenCharacterStopsEveryStepAndModesSwitchBothWays)
 }
 
 TEST(DialogTours, EachToolAndEditorDialogHasItsScriptWithItsInterval) {
-  for (TTour tour : {TTour::Printing, TTour::Light, TTour::Torsion, TTour::Noise, TTour::TextEditor,
-                     TTour::CurveEditor, TTour::Options, TTour::Envelope, TTour::PointMode, TTour::Texture,
-                     TTour::ViewParameters}) {
+  for (TTour tour : {TTour::Printing, TTour::Light, TTour::Torsion, TTour::Noise, TTour::TextEditor, TTour::CurveEditor,
+                     TTour::Options, TTour::Envelope, TTour::PointMode, TTour::Texture, TTour::ViewParameters}) {
     const TDialogTourScript* script = DialogTourScript(tour);
     ASSERT_NE(script, nullptr) << static_cast<int>(tour);
     EXPECT_EQ(script->Interval, tour == TTour::PointMode ? kPointModeTourInterval : kDialogTourInterval);
@@ -295,7 +295,8 @@ TEST(DialogTours, NoiseTourWaitsForSilenceBeforePressingApplyThenOk) {
   tour.Poll();
   // "OK" closes the dialog: the closing sentence follows at once and the tour is over.
   EXPECT_EQ(host.Log.back(), "press OK");
-  EXPECT_EQ(presenter.Spoken.back(), "Fin de la présentation du bruit, vous pouvez maintenant voir une autre présentation.");
+  EXPECT_EQ(presenter.Spoken.back(),
+            "Fin de la présentation du bruit, vous pouvez maintenant voir une autre présentation.");
   EXPECT_TRUE(tour.Finished());
   EXPECT_EQ(presenter.Spoken.size(), 7u);
 }

@@ -64,7 +64,7 @@ TEST_F(EditorsTest, TextEditorBuildsOneTextInThePreviewAndAddsItNamedAfterItsTex
   EXPECT_EQ(built.Name(), kPreviewTextName);
   EXPECT_EQ(built.ShapeType, stTexte3d);
   EXPECT_EQ(built.GetTextParam(1), "Abc");
-  EXPECT_EQ(built.GetParam(4), 0.0f);  // not filled
+  EXPECT_EQ(built.GetParam(4), 0.0f);   // not filled
   EXPECT_EQ(built.Color, 0xFFFF0000u);  // opaque red
   // The next build replaces this object: what is compared later is kept now.
   const size_t builtVertices = built.VertexCount();

@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 TEST(HelpTest, EveryPageTheProgramNamesIsShippedAndLinksStayInside) {
   const std::string folder = FindDataFile(kHelpFolder);
   ASSERT_FALSE(folder.empty());
-  for (const char* page : {help::Index, help::Interface, help::Objets, help::Explorateur, help::Proprietes,
-                           help::Outils, help::Editeurs, help::Export, help::Clavier, help::Assistant,
-                           help::Renommer, help::APropos}) {
+  for (const char* page :
+       {help::Index, help::Interface, help::Objets, help::Explorateur, help::Proprietes, help::Outils, help::Editeurs,
+        help::Export, help::Clavier, help::Assistant, help::Renommer, help::APropos}) {
     const std::string path = HelpPagePath(page);
     EXPECT_EQ(fs::path(path).filename(), page);
     // Every link of a page names a page that exists.

@@ -25,9 +25,7 @@ namespace {
 
 class HistoryTest : public ::testing::Test {
  protected:
-  HistoryTest() : Modeller(Scene, Prompt, Clipboard, nullptr, &Files) {
-    Scene.NewScene(true);
-  }
+  HistoryTest() : Modeller(Scene, Prompt, Clipboard, nullptr, &Files) { Scene.NewScene(true); }
   // The document the scene saves as, byte for byte (always under the same file name: the
   // archive holds it).
   std::string Saved() {
@@ -75,37 +73,59 @@ class HistoryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(HistoryTest, EveryEditCommandIsOneStepThatUndoesAndRedoesExactly) {
-  ExpectUndoable("insert", [&] { Insert(TInsertCommand::Cube); }, "Insertion");
-  ExpectUndoable("insert text", [&] { Insert(TInsertCommand::Texte3D); }, "Insertion");
-  ExpectUndoable("insert curve", [&] { Insert(TInsertCommand::Parametrique); }, "Insertion");
+  ExpectUndoable(
+      "insert", [&] { Insert(TInsertCommand::Cube); }, "Insertion");
+  ExpectUndoable(
+      "insert text", [&] { Insert(TInsertCommand::Texte3D); }, "Insertion");
+  ExpectUndoable(
+      "insert curve", [&] { Insert(TInsertCommand::Parametrique); }, "Insertion");
   const int sphere = Insert(TInsertCommand::Sphere);
-  ExpectUndoable("rename", [&] { Modeller.Rename(sphere, "Lune"); }, "Renommage");
-  ExpectUndoable("rename in the browser", [&] { Modeller.RenameFromBrowser(1, "Boite"); }, "Renommage");
-  ExpectUndoable("clone", [&] { Modeller.Clone(sphere); }, "Clonage");
-  ExpectUndoable("copy then paste", [&] {
-    Modeller.Copy(sphere);
-    Modeller.Paste();
-  }, "Coller");
-  ExpectUndoable("delete", [&] { Modeller.Delete(1); }, "Suppression");
-  ExpectUndoable("cut", [&] {
-    Scene.SelectObject(Scene.IndexOfName("Lune"));
-    Modeller.Cut(Scene.CurrentObject());
-  }, "Couper");
+  ExpectUndoable(
+      "rename", [&] { Modeller.Rename(sphere, "Lune"); }, "Renommage");
+  ExpectUndoable(
+      "rename in the browser", [&] { Modeller.RenameFromBrowser(1, "Boite"); }, "Renommage");
+  ExpectUndoable(
+      "clone", [&] { Modeller.Clone(sphere); }, "Clonage");
+  ExpectUndoable(
+      "copy then paste",
+      [&] {
+        Modeller.Copy(sphere);
+        Modeller.Paste();
+      },
+      "Coller");
+  ExpectUndoable(
+      "delete", [&] { Modeller.Delete(1); }, "Suppression");
+  ExpectUndoable(
+      "cut",
+      [&] {
+        Scene.SelectObject(Scene.IndexOfName("Lune"));
+        Modeller.Cut(Scene.CurrentObject());
+      },
+      "Couper");
   const int cube = Insert(TInsertCommand::Cube);
   const int torus = Insert(TInsertCommand::Tore);
-  ExpectUndoable("drop onto a solid", [&] { Modeller.Drop(torus, cube, false); }, "Association");
-  ExpectUndoable("drop onto Objets", [&] { Modeller.Drop(torus, -1, true); }, "Association");
-  ExpectUndoable("associate", [&] {
-    Scene.ClearSelection();
-    Scene.AddToSelection(cube);
-    Scene.AddToSelection(torus);
-    Modeller.Associate();
-  }, "Association");
-  ExpectUndoable("dissociate", [&] { Modeller.Dissociate(cube); }, "Dissociation");
-  ExpectUndoable("inspector apply", [&] {
-    Scene.SelectObject(cube);
-    Modeller.ApplyProperties(cube, {{"cote", TPropertyEdit{"2"}}});
-  }, "Propriétés");
+  ExpectUndoable(
+      "drop onto a solid", [&] { Modeller.Drop(torus, cube, false); }, "Association");
+  ExpectUndoable(
+      "drop onto Objets", [&] { Modeller.Drop(torus, -1, true); }, "Association");
+  ExpectUndoable(
+      "associate",
+      [&] {
+        Scene.ClearSelection();
+        Scene.AddToSelection(cube);
+        Scene.AddToSelection(torus);
+        Modeller.Associate();
+      },
+      "Association");
+  ExpectUndoable(
+      "dissociate", [&] { Modeller.Dissociate(cube); }, "Dissociation");
+  ExpectUndoable(
+      "inspector apply",
+      [&] {
+        Scene.SelectObject(cube);
+        Modeller.ApplyProperties(cube, {{"cote", TPropertyEdit{"2"}}});
+      },
+      "Propriétés");
 }
 
 TEST_F(HistoryTest, DeformationsRelationsLightsAndViewsComeBackExactly) {
@@ -121,23 +141,33 @@ TEST_F(HistoryTest, DeformationsRelationsLightsAndViewsComeBackExactly) {
   Modeller.History().Clear();
 
   // A move of the deformed solid: put back in place, mesh untouched.
-  ExpectUndoable("move a deformed solid", [&] {
-    Modeller.BeginDrag();
-    for (int k = 1; k <= 50; ++k) Scene.SolidAt(cube)->SetPosition({0.01 * k, 0.02 * k, 0});
-    Modeller.EndDrag();
-  }, "Déplacement");
+  ExpectUndoable(
+      "move a deformed solid",
+      [&] {
+        Modeller.BeginDrag();
+        for (int k = 1; k <= 50; ++k) Scene.SolidAt(cube)->SetPosition({0.01 * k, 0.02 * k, 0});
+        Modeller.EndDrag();
+      },
+      "Déplacement");
   // A light moved and recoloured: read again from its record, device record included.
-  ExpectUndoable("light", [&] {
-    Modeller.Step(step::Lumiere, [&] {
-      TLight* l = Scene.LightAt(0);
-      l->SetPosition({2, 3, -1});
-      l->SetColor(0xFF336699);
-    });
-  }, "Lumière");
+  ExpectUndoable(
+      "light",
+      [&] {
+        Modeller.Step(step::Lumiere, [&] {
+          TLight* l = Scene.LightAt(0);
+          l->SetPosition({2, 3, -1});
+          l->SetColor(0xFF336699);
+        });
+      },
+      "Lumière");
   // A change of view type, kept with its views.
-  ExpectUndoable("view type", [&] {
-    Modeller.Step(step::Vues, [&] { Scene.Views[0].SetViewType(vtHaut); }, true);
-  }, "Vues");
+  ExpectUndoable(
+      "view type",
+      [&] {
+        Modeller.Step(
+            step::Vues, [&] { Scene.Views[0].SetViewType(vtHaut); }, true);
+      },
+      "Vues");
   EXPECT_EQ(Scene.Views[0].ViewType, vtHaut);
   Modeller.Undo();
   EXPECT_EQ(Scene.Views[0].ViewType, vtFace);
@@ -170,13 +200,13 @@ TEST_F(HistoryTest, SelectionComesBackButIsNoStepOfItsOwn) {
 }
 
 TEST_F(HistoryTest, FailedOrEmptyCommandsLeaveNothingToUndo) {
-  Modeller.Rename(5, "X");                  // no such object
-  Modeller.Delete(-1);                      // nothing selected
-  Modeller.Associate();                     // fewer than two
-  Modeller.Paste();                         // empty clipboard
+  Modeller.Rename(5, "X");  // no such object
+  Modeller.Delete(-1);      // nothing selected
+  Modeller.Associate();     // fewer than two
+  Modeller.Paste();         // empty clipboard
   const int cube = Insert(TInsertCommand::Cube);
   Modeller.History().Clear();
-  Modeller.Rename(cube, "Cube1");           // its own name: refused
+  Modeller.Rename(cube, "Cube1");                                   // its own name: refused
   Modeller.ApplyProperties(cube, {{"cote", TPropertyEdit{"-1"}}});  // out of range: ignored
   EXPECT_FALSE(Modeller.CanUndo());
   EXPECT_EQ(Modeller.UndoCaption(), "&Annuler");
@@ -239,7 +269,8 @@ TEST_F(HistoryTest, AToolDialogsOkIsOneStepTexturesIncluded) {
   TNoiseChoice noise;
   std::string message;
   ASSERT_TRUE(ApplyNoisePreview(preview, Scene, cube, noise, 4321, message)) << message;
-  ExpectUndoable("noise", [&] { Modeller.ApplyToolResult(cube, preview, TModeller::TToolResult::WholeObject); }, "Déformation");
+  ExpectUndoable(
+      "noise", [&] { Modeller.ApplyToolResult(cube, preview, TModeller::TToolResult::WholeObject); }, "Déformation");
 }
 
 TEST(HistoryTextures, ATextureAppliedThenUndoneAndRedone) {

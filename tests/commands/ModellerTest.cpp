@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 class ModellerTest : public ::testing::Test {
  protected:
   ModellerTest()

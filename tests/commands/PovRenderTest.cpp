@@ -43,8 +43,8 @@ bool ProcessGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
 TEST(PovRenderOutput, CommandLineProgressAndErrorsAreRead) {
   TPovRenderOptions options;
   options.Resolution = 0;
-  EXPECT_EQ(PovRayArguments(options), (std::vector<std::string>{"+Iscene.pov", "+Orendu.tga", "+FT", "+W320",
-                                                                 "+H240", "-D", "-P", "+A0.3"}));
+  EXPECT_EQ(PovRayArguments(options),
+            (std::vector<std::string>{"+Iscene.pov", "+Orendu.tga", "+FT", "+W320", "+H240", "-D", "-P", "+A0.3"}));
   options.Resolution = 4;
   options.Antialias = false;
   const auto args = PovRayArguments(options);
@@ -118,8 +118,8 @@ TEST(PovRenderJob, TheSampleRendersAsPovRayRendersTheExport) {
   // POV-Ray's own render of the POV-Ray export, run by hand with the same settings.
   TTempFolder mine("pov-own");
   ASSERT_TRUE(ExportPovScene(scene, 3, mine.File("scene.pov"), false));
-  const std::string command = "cd '" + mine.Path().string() +
-                              "' && povray +Iscene.pov +Orendu.tga +FT +W320 +H240 -D -P +A0.3 >/dev/null 2>&1";
+  const std::string command =
+      "cd '" + mine.Path().string() + "' && povray +Iscene.pov +Orendu.tga +FT +W320 +H240 -D -P +A0.3 >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   TImage own;
   std::string message;
@@ -181,8 +181,9 @@ TEST(PovRenderJob, PovRaysErrorsAndFailuresBecomeMessages) {
     return path;
   };
   TPovRenderOptions options;
-  options.Program = script("erreur", "echo \"File 'scene.pov' line 7: Parse Error: Expected 'object',\" >&2\n"
-                                     "echo \" } found instead\" >&2\nexit 1\n");
+  options.Program = script("erreur",
+                           "echo \"File 'scene.pov' line 7: Parse Error: Expected 'object',\" >&2\n"
+                           "echo \" } found instead\" >&2\nexit 1\n");
   TPovRenderJob job;
   ASSERT_TRUE(job.Start(scene, 3, options));
   const std::string folder = job.Folder();

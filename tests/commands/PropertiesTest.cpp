@@ -90,9 +90,9 @@ TEST_F(PropertiesTest, EachKindOfObjectShowsItsRowsInOrder) {
   EXPECT_FALSE(l.Find("redim")->ValidateButton);
 
   const int light = Scene.IndexOfName("Lumière1");
-  EXPECT_EQ(Keys(DescribeProperties(Scene, light)),
-            (std::vector<std::string>{"afficher", "position", "vectdir", "color", "specular", "type", "eclaire",
-                                      "ombre"}));
+  EXPECT_EQ(
+      Keys(DescribeProperties(Scene, light)),
+      (std::vector<std::string>{"afficher", "position", "vectdir", "color", "specular", "type", "eclaire", "ombre"}));
   const int torus = Modeller.Insert(TInsertCommand::Tore);
   const TPropertyLayout t = DescribeProperties(Scene, torus);
   EXPECT_EQ(t.Find("rayon1")->Label, "Grand Rayon");
@@ -379,12 +379,12 @@ TEST_F(PropertiesTest, ATextTakesItsNewTextAsNameAndIsCut) {
 }
 
 TEST_F(PropertiesTest, NothingTypedIntoAnyFieldBreaksAnObject) {
-  const TInsertCommand all[] = {TInsertCommand::Cube,   TInsertCommand::CubePerce, TInsertCommand::Sphere,
-                                TInsertCommand::Cylindre, TInsertCommand::Cone,    TInsertCommand::Pyramide,
-                                TInsertCommand::Tore,   TInsertCommand::Parametrique, TInsertCommand::Cercle,
-                                TInsertCommand::ParoiV, TInsertCommand::ParoiH};
-  const char* texts[] = {"", "-", "0", "-0", "100", "15", "0,2", "1e-30", "99999999999", "-42000000", ",", "3,",
-                         "7/2", "\xC3\xA9", "0x10"};
+  const TInsertCommand all[] = {TInsertCommand::Cube,     TInsertCommand::CubePerce,    TInsertCommand::Sphere,
+                                TInsertCommand::Cylindre, TInsertCommand::Cone,         TInsertCommand::Pyramide,
+                                TInsertCommand::Tore,     TInsertCommand::Parametrique, TInsertCommand::Cercle,
+                                TInsertCommand::ParoiV,   TInsertCommand::ParoiH};
+  const char* texts[] = {"",          "-", "0",  "-0",  "100",      "15",  "0,2", "1e-30", "99999999999",
+                         "-42000000", ",", "3,", "7/2", "\xC3\xA9", "0x10"};
   for (const TInsertCommand command : all) {
     const int i = Modeller.Insert(command);
     for (const TPropertyField& f : DescribeProperties(Scene, i).Fields) {

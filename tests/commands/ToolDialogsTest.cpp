@@ -115,7 +115,7 @@ TEST_F(ToolDialogsTest, NoiseTriesStartFromTheSceneObjectAndOkBringsTheLastOneBa
   EXPECT_DOUBLE_EQ(SceneCube().NoiseParams->Min, -0.5);
   EXPECT_DOUBLE_EQ(SceneCube().NoiseParams->Max, 0.5);
   EXPECT_EQ(SceneCube().Position, (Vec3d{5, 0, 0}));  // each try restarts from the scene's placement
-  EXPECT_EQ(SceneCube().Color, 0xFFFFFFFFu);            // the colour stays the scene's
+  EXPECT_EQ(SceneCube().Color, 0xFFFFFFFFu);          // the colour stays the scene's
   const std::string after = WriteSceneText(Main.Scene);
   EXPECT_NE(after.find(";Bruit;"), std::string::npos) << after;
   EXPECT_EQ(after.find("No Bruit"), std::string::npos);

@@ -32,8 +32,8 @@ const std::string kEnd = "\xA4\r\n";
 // One solid record: placement at the origin, then the given modified block and shape fields.
 std::string Solid(const std::string& name, int shape, const std::string& shapeFields,
                   const std::string& modified = "No Modif", const std::string& position = "0;0;0") {
-  return "SolidObject;" + name + ";FFFFFFFF;" + std::to_string(shape) + ";" + position +
-         ";0;0;1;1;1;1;0;1;0;" + modified + ";No Bruit;No Torsion;-1;0;No Texture;1,5;" + shapeFields;
+  return "SolidObject;" + name + ";FFFFFFFF;" + std::to_string(shape) + ";" + position + ";0;0;1;1;1;1;0;1;0;" +
+         modified + ";No Bruit;No Torsion;-1;0;No Texture;1,5;" + shapeFields;
 }
 
 std::string SceneText(const std::vector<std::string>& records) {
@@ -121,9 +121,9 @@ TEST_F(HostileDocumentTest, HandEditsGoThroughAnIndexAndHaveABound) {
   // 300 000 edits of a sphere's 60 000 vertices, each moving its point somewhere of its own.
   const int n = 300000;
   std::string entries;
-  for (int k = 0; k < n; ++k)
-    entries += "0;" + std::to_string(k % 60000) + ";" + std::to_string(k) + ";0;0;0;0;";
-  EXPECT_TRUE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;", "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})))
+  for (int k = 0; k < n; ++k) entries += "0;" + std::to_string(k % 60000) + ";" + std::to_string(k) + ";0;0;0;0;";
+  EXPECT_TRUE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;",
+                                    "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})))
       << refusal;
   if (test::kCostBoundsApply) {
     EXPECT_LT(seconds, 2.0);
@@ -133,7 +133,8 @@ TEST_F(HostileDocumentTest, HandEditsGoThroughAnIndexAndHaveABound) {
   // Edits that gather every point in a few places make each later edit move thousands: refused.
   entries.clear();
   for (int k = 0; k < n; ++k) entries += "0;" + std::to_string(k % 60000) + ";0;0;" + std::to_string(k % 7) + ";0;0;";
-  EXPECT_FALSE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;", "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})));
+  EXPECT_FALSE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;",
+                                     "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})));
   ExpectRefusedWithNothingLoaded("points déplacés à la main trop coûteux à replacer");
   // More edits than any scene holds are refused before they are read.
   const std::string many = Solid("h", stSphere, "0,5;100;100;", "Modified;600000;0;0;0;0;0;0;0;");
@@ -153,14 +154,14 @@ TEST_F(HostileDocumentTest, SmallLimitsStopEachKindOfWork) {
   limits = {};
   limits.TextFillTests = 1000;
   TScene t;
-  EXPECT_FALSE(ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why,
-                             limits));
+  EXPECT_FALSE(
+      ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why, limits));
   EXPECT_EQ(why, "textes 3D trop longs à remplir");
   EXPECT_EQ(t.ObjectCount(), 0);
   limits.TextFillTests = TLoadLimits{}.TextFillTests;
   limits.Vertices = 100;
-  EXPECT_FALSE(ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why,
-                             limits));
+  EXPECT_FALSE(
+      ReadSceneText(t, SceneText({Solid("x", stTexte3d, "Bonjour;Arial;3;1;1000;1;0,2;0;100;")}), &why, limits));
   EXPECT_EQ(why, "plus de 100 sommets");
 }
 
@@ -211,7 +212,11 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
 TEST(OutputFiles, AnExportOntoALinkReplacesTheLinkAndNotItsTarget) {
   test::TTempFolder folder("links");
   const std::string secret = folder.File("secret.txt"), link = folder.File("scene.pov");
-  { std::FILE* f = std::fopen(secret.c_str(), "wb"); std::fputs("keep me", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(secret.c_str(), "wb");
+    std::fputs("keep me", f);
+    std::fclose(f);
+  }
   std::filesystem::create_symlink(secret, link);
   TScene scene;
   scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
@@ -247,7 +252,11 @@ TEST(OutputFiles, TheNextSaveRemovesWhatAKilledSaveLeft) {
   ::waitpid(child, &status, 0);
   // And one of the earlier saves, named after a process that is gone.
   const std::string old = doc + ".saving-" + std::to_string(child) + "-1";
-  { std::FILE* f = std::fopen(old.c_str(), "wb"); std::fputs("x", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(old.c_str(), "wb");
+    std::fputs("x", f);
+    std::fclose(f);
+  }
   // A temporary some live writer still holds is left alone.
   std::string held = doc + std::string(kAtomicTemporaryMark) + "XXXXXX";
   const int heldFd = ::mkostemp(held.data(), 0);
@@ -318,7 +327,12 @@ TEST(DocumentTextures, ATexturePathWithoutItsEntryIsNeitherReadNorKept) {
   test::TTempFolder folder("texpath");
   // A file of the user's that a shared document names as its texture.
   const std::string secret = folder.File("secret.bmp");
-  { std::FILE* f = std::fopen(secret.c_str(), "wb"); const std::string b = BitmapBytes(0xFF112233); std::fwrite(b.data(), 1, b.size(), f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(secret.c_str(), "wb");
+    const std::string b = BitmapBytes(0xFF112233);
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+  }
   const std::string doc = folder.File("shared.ixr");
   std::string record = Solid("Cube1", stCube, "0,5;");
   record.replace(record.find("No Texture"), 10, "Texturer;" + secret);

@@ -50,9 +50,12 @@ void SceneTriangles(const TScene& scene, size_t& triangles, TBounds& bounds) {
     for (const TComposante& c : s->Composantes) {
       const size_t n = c.Vertices.size();
       if (n < 3) continue;
-      if (c.PrimitiveType == D3DPT_TRIANGLELIST) triangles += n / 3;
-      else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN) triangles += n - 2;
-      else continue;
+      if (c.PrimitiveType == D3DPT_TRIANGLELIST)
+        triangles += n / 3;
+      else if (c.PrimitiveType == D3DPT_TRIANGLESTRIP || c.PrimitiveType == D3DPT_TRIANGLEFAN)
+        triangles += n - 2;
+      else
+        continue;
       for (const D3DVERTEX& v : c.Vertices) {
         const Vec3d w = s->TransformPoint({v.x, v.y, v.z});
         bounds.Add(w.x, w.y, -w.z);
@@ -98,8 +101,9 @@ v.validateBytes(new Uint8Array(fs.readFileSync(process.argv[2])))
     const int status = ::pclose(p);
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (code == 127 || out.find("NO-VALIDATOR") != std::string::npos) {
-      skip = "the glTF validator is not installed (node and the npm package gltf-validator: "
-             "scripts/install-deps installs them)";
+      skip =
+          "the glTF validator is not installed (node and the npm package gltf-validator: "
+          "scripts/install-deps installs them)";
       return {};
     }
     errors = code == 0 ? 0 : 1;
@@ -259,8 +263,8 @@ TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids)
                          c = mesh.mVertices[face.mIndices[2]];
         const aiVector3D g = (b - a) ^ (c - a);
         if (g.Length() < 1e-9) continue;
-        const aiVector3D n = mesh.mNormals[face.mIndices[0]] + mesh.mNormals[face.mIndices[1]] +
-                             mesh.mNormals[face.mIndices[2]];
+        const aiVector3D n =
+            mesh.mNormals[face.mIndices[0]] + mesh.mNormals[face.mIndices[1]] + mesh.mNormals[face.mIndices[2]];
         ++total;
         agree += (g * n) > 0;
       }

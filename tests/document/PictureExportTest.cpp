@@ -15,8 +15,7 @@ namespace {
 
 class PictureExportTest : public ::testing::Test {
  protected:
-  PictureExportTest()
-      : Drawn(400, 300, nullptr, nullptr), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
+  PictureExportTest() : Drawn(400, 300, nullptr, nullptr), Scene(Drawn.Scene), Renderer(Drawn.Renderer) {}
   void SetUp() override {
     Dir = std::filesystem::temp_directory_path() /
           ("ixoral-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -24,8 +23,8 @@ class PictureExportTest : public ::testing::Test {
     ASSERT_TRUE(Renderer.InitDevice());
     // The shipped sample: the ten inserts around the origin under its light.
     Scene.NewScene(false);
-    ASSERT_TRUE(LoadDocument(Scene, std::string(IXORAL_TEST_DATA_DIR) + "/../../data/samples/reference.ixr",
-                             Dir.string()));
+    ASSERT_TRUE(
+        LoadDocument(Scene, std::string(IXORAL_TEST_DATA_DIR) + "/../../data/samples/reference.ixr", Dir.string()));
     ASSERT_EQ(Scene.ObjectCount(), 11);
     Scene.ClearSelection();
     Renderer.ShowGrid = Renderer.ShowAxes = true;
@@ -67,8 +66,7 @@ TEST_F(PictureExportTest, BitmapAndJpegAt640x480ShowTheSingleViewCamera) {
   // The JPEG is the same picture within the losses of its compression.
   double error = 0;
   for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x)
-      error += std::abs(test::Green(bmp.PixelAt(x, y)) - test::Green(jpg.PixelAt(x, y)));
+    for (int x = 0; x < 640; ++x) error += std::abs(test::Green(bmp.PixelAt(x, y)) - test::Green(jpg.PixelAt(x, y)));
   EXPECT_LT(error / (640 * 480), 3.0);
   // No grid, no axes: the lower corners, below the objects, are background only; the sphere in
   // the middle is lit.
@@ -116,7 +114,11 @@ TEST_F(PictureExportTest, RefusedSizesAndKeptFiles) {
   EXPECT_EQ(ResolutionIndex(1024, 768), 3);
   EXPECT_EQ(ResolutionIndex(1024, 769), -1);
   // An existing file is replaced only when allowed (the window asks the user first).
-  { std::FILE* f = std::fopen(PathOf("x.bmp").c_str(), "wb"); std::fputs("keep", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(PathOf("x.bmp").c_str(), "wb");
+    std::fputs("keep", f);
+    std::fclose(f);
+  }
   EXPECT_FALSE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, false, nullptr));
   EXPECT_EQ(std::filesystem::file_size(PathOf("x.bmp")), 4u);
   EXPECT_TRUE(ExportPicture(Renderer, 0, PathOf("x.bmp"), false, 0, pfBitmap, true, nullptr));

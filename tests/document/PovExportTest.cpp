@@ -196,8 +196,7 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   scene.SetRelation(inter, scene.IndexOfName("Cercle8"), relIntersection);
   // A three-level chain: the pyramid subtracted from the pierced cube, the result intersected
   // with the floor.
-  const int f = scene.IndexOfName("Cube Perce2"), g = scene.IndexOfName("Pyramide5"),
-            h = scene.IndexOfName("ParoiH10");
+  const int f = scene.IndexOfName("Cube Perce2"), g = scene.IndexOfName("Pyramide5"), h = scene.IndexOfName("ParoiH10");
   scene.LinkParent(g, f);
   scene.SolidAt(g)->Relation = relSoustraction;
   scene.LinkParent(h, g);
@@ -216,8 +215,8 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   const std::string pov = Export(scene);
   EXPECT_EQ(Count(pov, "object {"), 6u);  // pierced cube, pyramid, circle, both walls, curve
   const auto img = dir / "out.png";
-  const std::string cmd = "cd '" + dir.string() + "' && povray +Iscene.pov +O" + img.string() +
-                          " +W80 +H60 -D -V +WL0 >povray.log 2>&1";
+  const std::string cmd =
+      "cd '" + dir.string() + "' && povray +Iscene.pov +O" + img.string() + " +W80 +H60 -D -V +WL0 >povray.log 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << [&] {
     std::ifstream in(dir / "povray.log");
     return std::string(std::istreambuf_iterator<char>(in), {});

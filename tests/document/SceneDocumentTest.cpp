@@ -121,8 +121,10 @@ TEST_F(DocumentTest, AnEmptySceneAndTheOlderHeader) {
   const std::string text = WriteSceneText(scene);
   EXPECT_EQ(text.rfind("IXORAL EXPORT V1.1" + kEnd, 0), 0u);
   EXPECT_EQ(text.substr(text.size() - 4), "0" + kEnd);
-  EXPECT_NE(text.find("Face;0,000;0,000;-3,000;0,000;0,000;1,000;0,000;0,000;0,000;0,000;0,000;0,000;1,000;1,000;1,000;Gauche;"),
-            std::string::npos);
+  EXPECT_NE(
+      text.find(
+          "Face;0,000;0,000;-3,000;0,000;0,000;1,000;0,000;0,000;0,000;0,000;0,000;0,000;1,000;1,000;1,000;Gauche;"),
+      std::string::npos);
   TScene back;
   EXPECT_TRUE(ReadSceneText(back, text));
   EXPECT_EQ(back.ObjectCount(), 0);
@@ -193,7 +195,8 @@ TEST_F(DocumentTest, ReadsPointDecimalsAndLowerCaseColours) {
   TScene scene;
   const std::string text = "IXORAL EXPORT" + kEnd + "1" + kEnd +
                            "SolidObject;Boite;ff804020;0;1.5;0;0;0;0;1;1;1;1;0;1;0;No Modif;No Bruit;"
-                           "No Torsion;-1;0;No Texture;1.5;2.25;\r\n" + kEnd;
+                           "No Torsion;-1;0;No Texture;1.5;2.25;\r\n" +
+                           kEnd;
   ASSERT_TRUE(ReadSceneText(scene, text));
   const TSolidObject* s = scene.SolidAt(0);
   EXPECT_EQ(s->Position, Vec3d(1.5, 0, 0));
@@ -250,16 +253,16 @@ TEST_F(DocumentTest, BadRecordsFailWithoutHarm) {
   const std::vector<std::string> bad = {
       "",
       "Bonjour;",
-      withField(4, "abc"),          // a number that does not convert
-      withField(4, "1e999"),        // not finite
-      withField(5, "1e39"),         // finite as a double, infinite as a single
+      withField(4, "abc"),    // a number that does not convert
+      withField(4, "1e999"),  // not finite
+      withField(5, "1e39"),   // finite as a double, infinite as a single
       withField(11, "-3,5E+038"),
-      withField(22, "1e40"),        // the specular power
-      withField(23, "4e38"),        // a shape parameter
-      withField(2, "FFFFFFFG"),     // not a colour
-      withField(3, "-1"),           // a shape code out of range
-      withField(16, "Modifie"),     // an unknown keyword
-      withField(19, "2147483648"),  // a parent past the integer range
+      withField(22, "1e40"),            // the specular power
+      withField(23, "4e38"),            // a shape parameter
+      withField(2, "FFFFFFFG"),         // not a colour
+      withField(3, "-1"),               // a shape code out of range
+      withField(16, "Modifie"),         // an unknown keyword
+      withField(19, "2147483648"),      // a parent past the integer range
       cube.substr(0, cube.size() / 2),  // truncated
       // A hand edit naming a vertex the cube does not have.
       "SolidObject;C;FFFFFFFF;0;0;0;0;0;0;1;1;1;1;0;1;0;Modified;1;0;36;0;0;0;0;0;No Bruit;No Torsion;"
@@ -391,7 +394,7 @@ TEST(DefaultLight, StandsWhereItWillStandAfterASaveAndALoad) {
   EXPECT_NEAR(a.dvPosition.y, b.dvPosition.y, 1e-5);
   EXPECT_NEAR(a.dvPosition.z, b.dvPosition.z, 1e-5);
   EXPECT_LT(std::hypot(a.dvPosition.x + 1, a.dvPosition.z + 1), 1.01);  // not 7071 units away
-  EXPECT_EQ(WriteSceneText(fresh), WriteSceneText(reread));  // and the scene text is unchanged
+  EXPECT_EQ(WriteSceneText(fresh), WriteSceneText(reread));             // and the scene text is unchanged
 }
 
 TEST_F(DocumentTest, ARebuiltSolidKeepsTheParamsItsGeneratorWrote) {
@@ -399,8 +402,7 @@ TEST_F(DocumentTest, ARebuiltSolidKeepsTheParamsItsGeneratorWrote) {
   TScene scene;
   ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cyl;FFFFFFFF;2;" + head + "0,5;1;10,6;")), "Cyl");
   ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Sph;FFFFFFFF;6;" + head + "0,5;20,6;2,6;")), "Sph");
-  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cur;FFFFFFFF;9;" + head + "0,1;0,3;10,6;2,6;5;")),
-            "Cur");
+  ASSERT_EQ(ParseObject(scene, SplitRecord("SolidObject;Cur;FFFFFFFF;9;" + head + "0,1;0,3;10,6;2,6;5;")), "Cur");
   const TSolidObject* cyl = scene.SolidAt(0);
   EXPECT_EQ(cyl->GetParam(3), 11.0f);
   EXPECT_EQ(cyl->Composantes[0].Vertices.size(), 4u * 12u);  // the mesh and the Params agree

@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 TEST(DataFiles, CandidatesInOrder) {
   EXPECT_EQ(DataFolderCandidates("/opt/ixoral/bin/ixoral", "/data", "/src/data"),
             (std::vector<std::string>{"/data", "/opt/ixoral/share/ixoral", "/src/data"}));
-  EXPECT_EQ(DataFolderCandidates("/usr/bin/ixoral", "", ""),
-            (std::vector<std::string>{"/usr/share/ixoral"}));
+  EXPECT_EQ(DataFolderCandidates("/usr/bin/ixoral", "", ""), (std::vector<std::string>{"/usr/share/ixoral"}));
   EXPECT_TRUE(DataFolderCandidates("", "", "").empty());
 }
 

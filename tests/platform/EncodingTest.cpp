@@ -21,14 +21,14 @@ TEST(Encoding, FrenchTextAndTheEuroSign) {
 }
 
 TEST(Encoding, UnmappableAndMalformedBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToWin1252("a\xE4\xB8\xAD" "b"), "a?b");         // CJK character
-  EXPECT_EQ(Utf8ToWin1252("a\xC3"), "a?");                      // truncated sequence
-  EXPECT_EQ(Utf8ToWin1252("\xC0\xAF"), "??");                   // overlong form
-  EXPECT_EQ(Utf8ToWin1252("\xED\xA0\x80"), "???");              // surrogate
+  EXPECT_EQ(Utf8ToWin1252("a\xE4\xB8\xAD"
+                          "b"),
+            "a?b");                                 // CJK character
+  EXPECT_EQ(Utf8ToWin1252("a\xC3"), "a?");          // truncated sequence
+  EXPECT_EQ(Utf8ToWin1252("\xC0\xAF"), "??");       // overlong form
+  EXPECT_EQ(Utf8ToWin1252("\xED\xA0\x80"), "???");  // surrogate
   EXPECT_FALSE(IsValidUtf8("\xFF"));
   EXPECT_TRUE(IsValidUtf8(""));
 }
 
-TEST(Encoding, AsciiLowerLeavesOtherBytesAlone) {
-  EXPECT_EQ(AsciiLower("\\Options\\Été"), "\\options\\Été");
-}
+TEST(Encoding, AsciiLowerLeavesOtherBytesAlone) { EXPECT_EQ(AsciiLower("\\Options\\Été"), "\\options\\Été"); }

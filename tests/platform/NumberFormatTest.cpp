@@ -12,7 +12,7 @@ TEST(FormatNumber, FixedWithThreeDecimalsAfterSevenSignificantDigits) {
   EXPECT_EQ(FormatNumber(0.5), "0,500");
   EXPECT_EQ(FormatNumber(1.23456789), "1,235");
   EXPECT_EQ(FormatNumber(-12.34567), "-12,346");
-  EXPECT_EQ(FormatNumber(12345.678), "12345,680");   // seventh digit decides, then padded
+  EXPECT_EQ(FormatNumber(12345.678), "12345,680");  // seventh digit decides, then padded
   EXPECT_EQ(FormatNumber(1234567.891), "1234568,000");
   EXPECT_EQ(FormatNumber(0), "0,000");
   EXPECT_EQ(FormatNumber(-0.0001), "0,000");  // no negative zero
@@ -121,8 +121,7 @@ TEST(ParseNumber, AcceptsCommaOrPoint) {
 }
 
 TEST(ParseNumber, RefusesWhatIsNotANumber) {
-  for (const char* bad : {"", "-", ",", "abc", "1,2,3", "--1", "1e", "1 2", "0x10", "nan", "inf",
-                          "1e999"})
+  for (const char* bad : {"", "-", ",", "abc", "1,2,3", "--1", "1e", "1 2", "0x10", "nan", "inf", "1e999"})
     EXPECT_FALSE(ParseNumber(bad).has_value()) << bad;
   EXPECT_FALSE(ParseNumber(std::string(1000, '1')).has_value());
 }

@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("ixoral_settings_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("ixoral_settings_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     path = (dir / "Quillbeck" / "Ixoral" / "settings.ini").string();
   }
@@ -79,8 +78,8 @@ TEST_F(SettingsTest, KeyPathsIgnoreCaseValueNamesDoNot) {
 
 TEST_F(SettingsTest, AwkwardValuesReadBackExactly) {
   TSettingsStore store(path, Collect());
-  const std::string values[] = {"a=b", "line1\nline2\r\n", "[not a key]", ";comment", "100%",
-                                "Lumière", std::string(10000, 'x'), " spaces "};
+  const std::string values[] = {"a=b",  "line1\nline2\r\n", "[not a key]",           ";comment",
+                                "100%", "Lumière",          std::string(10000, 'x'), " spaces "};
   int k = 0;
   for (const auto& v : values) store.WriteString("\\Parametres\\3", "v" + std::to_string(k++), v);
   store.WriteString("\\odd", "name=with]equals", "ok");
@@ -110,9 +109,9 @@ TEST_F(SettingsTest, WritesLeaveNoTemporaryFilesAndArePrivate) {
 }
 
 TEST_F(SettingsTest, DamagedFilesReadAsMissing) {
-  const std::string damaged[] = {
-      "", "[Software\\Quillbeck\\Ixoral\\options", std::string("\0\x01\xFF\xFE garbage\0", 13),
-      "ShowToolBar=1\n", "[Software\\Quillbeck\\Ixoral\\options]\n=1\nShowToolBar\n"};
+  const std::string damaged[] = {"", "[Software\\Quillbeck\\Ixoral\\options",
+                                 std::string("\0\x01\xFF\xFE garbage\0", 13), "ShowToolBar=1\n",
+                                 "[Software\\Quillbeck\\Ixoral\\options]\n=1\nShowToolBar\n"};
   for (const auto& bytes : damaged) {
     WriteFile(bytes);
     TSettingsStore store(path, Collect());
@@ -133,8 +132,7 @@ TEST_F(SettingsTest, AValueTheProgramCouldNotHaveWrittenTellsTheReadMessage) {
 }
 
 TEST_F(SettingsTest, AnEnormousFileIsNeitherReadNorReplaced) {
-  WriteFile("[Software\\Quillbeck\\Ixoral\\options]\nShowAxes=1\n" +
-            std::string(TSettingsStore::kMaxFileSize, ';'));
+  WriteFile("[Software\\Quillbeck\\Ixoral\\options]\nShowAxes=1\n" + std::string(TSettingsStore::kMaxFileSize, ';'));
   const auto before = fs::file_size(path);
   TSettingsStore store(path, Collect());
   EXPECT_EQ(store.ReadString("\\options", "ShowAxes"), "");
@@ -182,5 +180,8 @@ TEST_F(SettingsTest, DefaultPathFollowsXdgConfigHome) {
   EXPECT_EQ(TSettingsStore::DefaultPath(), "/tmp/cfg/Quillbeck/Ixoral/settings.ini");
   ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
   EXPECT_NE(TSettingsStore::DefaultPath().find("/.config/Quillbeck/Ixoral/settings.ini"), std::string::npos);
-  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+  if (old)
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
 }

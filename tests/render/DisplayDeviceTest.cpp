@@ -26,8 +26,8 @@ class TTraceCapture {
  public:
   TTraceCapture() {
     FPath = (std::filesystem::temp_directory_path() /
-             ("ixoral-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log"))
+             ("ixoral-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log"))
                 .string();
     std::filesystem::remove(FPath);
     SetTraceFile(FPath);
@@ -54,10 +54,10 @@ class TTraceCapture {
 class DisplayDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    FPath = (std::filesystem::temp_directory_path() /
-             (std::string("ixoral-settings-") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini"))
-                .string();
+    FPath =
+        (std::filesystem::temp_directory_path() /
+         (std::string("ixoral-settings-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini"))
+            .string();
     std::filesystem::remove(FPath);
     Settings = std::make_unique<TSettingsStore>(FPath);
   }
@@ -79,24 +79,30 @@ TEST_F(DisplayDeviceTest, StartsWithTheSoftwareDeviceAndItsTraceLines) {
   EXPECT_EQ(d.RenderDeviceIndex, 1);                 // asked for, not available
   EXPECT_FALSE(d.RelationDisplay);
   EXPECT_EQ(d.BackgroundColor, D3DRGB(0, 0, 0));
-  const std::vector<std::string> expected = {
-      "Directdrawenumerate",
-      "Check 1 :" + d.Drivers()[0].Guid.ToString(),
-      "Creation du directdraw 7",
-      "Mise en place du setcooperativelevel",
-      "Creation de la surface primaire",
-      "Creation de la surface fenetree",
-      "Create clipper",
-      "Handle du clipper",
-      "Attacher le clipper à la primary",
-      "Interface Direct3d 7",
-      "Enum Devices",
-      "Périphérique matériel indisponible : périphérique logiciel utilisé",
-      "Creation de la surface zbuffer",
-      "EnumZBufferFormats",
-      "Attacher le z buffer à l'offscreenbuffer",
-      "Stencil caps",
-      "keep", "zero", "rep", "incrs", "decrs", "invert", "incr", "decr"};
+  const std::vector<std::string> expected = {"Directdrawenumerate",
+                                             "Check 1 :" + d.Drivers()[0].Guid.ToString(),
+                                             "Creation du directdraw 7",
+                                             "Mise en place du setcooperativelevel",
+                                             "Creation de la surface primaire",
+                                             "Creation de la surface fenetree",
+                                             "Create clipper",
+                                             "Handle du clipper",
+                                             "Attacher le clipper à la primary",
+                                             "Interface Direct3d 7",
+                                             "Enum Devices",
+                                             "Périphérique matériel indisponible : périphérique logiciel utilisé",
+                                             "Creation de la surface zbuffer",
+                                             "EnumZBufferFormats",
+                                             "Attacher le z buffer à l'offscreenbuffer",
+                                             "Stencil caps",
+                                             "keep",
+                                             "zero",
+                                             "rep",
+                                             "incrs",
+                                             "decrs",
+                                             "invert",
+                                             "incr",
+                                             "decr"};
   EXPECT_EQ(trace.Lines(), expected);
 }
 

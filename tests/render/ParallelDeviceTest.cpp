@@ -25,8 +25,7 @@ namespace {
 bool SamePlanes(TSurface& a, TSurface& b) {
   const size_t n = size_t(a.Width()) * size_t(a.Height());
   if (n != size_t(b.Width()) * size_t(b.Height())) return false;
-  return n == 0 || (std::memcmp(a.Pixels(), b.Pixels(), n * 4) == 0 &&
-                    std::memcmp(a.Depth(), b.Depth(), n * 4) == 0 &&
+  return n == 0 || (std::memcmp(a.Pixels(), b.Pixels(), n * 4) == 0 && std::memcmp(a.Depth(), b.Depth(), n * 4) == 0 &&
                     std::memcmp(a.Stencil(), b.Stencil(), n) == 0);
 }
 
@@ -85,20 +84,32 @@ class TRandomScene {
   uint32_t Below(uint32_t n) { return FRandom() % n; }
   float Coordinate() {
     switch (Below(40)) {
-      case 0: return std::numeric_limits<float>::quiet_NaN();
-      case 1: return std::numeric_limits<float>::infinity();
-      case 2: return -1e30f;
-      case 3: return 1e7f;
-      case 4: return 0;  // many corners in one place: degenerate triangles
-      default: return (float(Below(20001)) - 10000) / 4000;
+      case 0:
+        return std::numeric_limits<float>::quiet_NaN();
+      case 1:
+        return std::numeric_limits<float>::infinity();
+      case 2:
+        return -1e30f;
+      case 3:
+        return 1e7f;
+      case 4:
+        return 0;  // many corners in one place: degenerate triangles
+      default:
+        return (float(Below(20001)) - 10000) / 4000;
     }
   }
   void ChangeStates(TSoftwareDevice& d, int w, int h) {
     auto rs = [&](D3DRENDERSTATETYPE s, DWORD v) { d.SetRenderState(s, v); };
     switch (Below(12)) {
-      case 0: rs(D3DRENDERSTATE_CULLMODE, 1 + Below(3)); break;
-      case 1: rs(D3DRENDERSTATE_FILLMODE, 1 + Below(3)); break;
-      case 2: rs(D3DRENDERSTATE_SHADEMODE, 1 + Below(2)); break;
+      case 0:
+        rs(D3DRENDERSTATE_CULLMODE, 1 + Below(3));
+        break;
+      case 1:
+        rs(D3DRENDERSTATE_FILLMODE, 1 + Below(3));
+        break;
+      case 2:
+        rs(D3DRENDERSTATE_SHADEMODE, 1 + Below(2));
+        break;
       case 3:
         rs(D3DRENDERSTATE_ZFUNC, 1 + Below(8));
         rs(D3DRENDERSTATE_ZWRITEENABLE, Below(2));
@@ -115,7 +126,9 @@ class TRandomScene {
         rs(D3DRENDERSTATE_SRCBLEND, 1 + Below(13));
         rs(D3DRENDERSTATE_DESTBLEND, 1 + Below(11));
         break;
-      case 6: d.SetTexture(0, Below(2) ? FTexture : nullptr); break;
+      case 6:
+        d.SetTexture(0, Below(2) ? FTexture : nullptr);
+        break;
       case 7: {
         D3DVIEWPORT7 vp;
         vp.dwX = Below(DWORD(w)), vp.dwY = Below(DWORD(h));
@@ -124,12 +137,14 @@ class TRandomScene {
         break;
       }
       case 8: {
-        const D3DRECT r{int32_t(Below(DWORD(w))) - 2, int32_t(Below(DWORD(h))) - 2,
-                        int32_t(Below(DWORD(w) + 4)), int32_t(Below(DWORD(h) + 4))};
+        const D3DRECT r{int32_t(Below(DWORD(w))) - 2, int32_t(Below(DWORD(h))) - 2, int32_t(Below(DWORD(w) + 4)),
+                        int32_t(Below(DWORD(h) + 4))};
         d.Clear(1, &r, 1 + Below(7), FRandom(), float(Below(3)) / 2, Below(4));
         break;
       }
-      case 9: d.SetTransform(D3DTRANSFORMSTATE_WORLD, Translation(Coordinate() / 4, 0, Coordinate() / 4)); break;
+      case 9:
+        d.SetTransform(D3DTRANSFORMSTATE_WORLD, Translation(Coordinate() / 4, 0, Coordinate() / 4));
+        break;
       case 10:
         rs(D3DRENDERSTATE_LIGHTING, Below(4) != 0);
         rs(D3DRENDERSTATE_ALPHATESTENABLE, Below(2));
@@ -296,8 +311,10 @@ class TThreadsVariable {
     setenv("IXORAL_RENDER_THREADS", value, 1);
   }
   ~TThreadsVariable() {
-    if (FSaved) setenv("IXORAL_RENDER_THREADS", FSaved->c_str(), 1);
-    else unsetenv("IXORAL_RENDER_THREADS");
+    if (FSaved)
+      setenv("IXORAL_RENDER_THREADS", FSaved->c_str(), 1);
+    else
+      unsetenv("IXORAL_RENDER_THREADS");
   }
 
  private:
@@ -325,8 +342,7 @@ TEST(RenderThreads, ADeviceRemadeOnResizeDrawsWithTheSameThreadsAndTheSamePlanes
     EXPECT_EQ(device->ThreadCount(), 3);
     TRandomScene(4).Draw(*device, 120, true);
     if (size.first == 97) {
-      EXPECT_TRUE(SamePlanes(*display.OffscreenSurface(), reference.Surface))
-          << size.first << " x " << size.second;
+      EXPECT_TRUE(SamePlanes(*display.OffscreenSurface(), reference.Surface)) << size.first << " x " << size.second;
     }
   }
   // Starting the display again keeps them too.
@@ -380,8 +396,10 @@ TEST(RenderThreads, CountFromTheEnvironment) {
     setenv("IXORAL_RENDER_THREADS", bad, 1);
     EXPECT_GE(TRenderThreads::DefaultCount(), 1) << bad;
   }
-  if (saved) setenv("IXORAL_RENDER_THREADS", keep.c_str(), 1);
-  else unsetenv("IXORAL_RENDER_THREADS");
+  if (saved)
+    setenv("IXORAL_RENDER_THREADS", keep.c_str(), 1);
+  else
+    unsetenv("IXORAL_RENDER_THREADS");
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ namespace {
 constexpr int kW = 200, kH = 150;
 
 void Draw(TRig& rig, const TComposante& c) {
-  rig.Device.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX,
-                           c.Vertices.data(), DWORD(c.Vertices.size()));
+  rig.Device.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX, c.Vertices.data(),
+                           DWORD(c.Vertices.size()));
 }
 
 D3DMATERIAL7 Shiny(float r, float g, float b) {
@@ -99,9 +99,8 @@ TEST(RenderPictures, FlatBesideGouraudAndWireframe) {
 }
 
 // The subtraction passes of a relation (parent B minus child A), as the scene drawing runs them.
-void DrawSubtraction(TRig& rig, const TComposante& a, const D3DMATRIX& worldA,
-                     const D3DMATERIAL7& matA, const TComposante& b, const D3DMATRIX& worldB,
-                     const D3DMATERIAL7& matB) {
+void DrawSubtraction(TRig& rig, const TComposante& a, const D3DMATRIX& worldA, const D3DMATERIAL7& matA,
+                     const TComposante& b, const D3DMATRIX& worldB, const D3DMATERIAL7& matB) {
   IRenderDevice& d = rig.Device;
   auto solid = [&](const TComposante& c, const D3DMATRIX& w, const D3DMATERIAL7& m, DWORD cull) {
     d.SetRenderState(D3DRENDERSTATE_CULLMODE, cull);
@@ -176,8 +175,7 @@ TEST(RenderPictures, StencilSubtractionOfTwoBoxes) {
   rig.Device.SetLight(1, l);
   rig.Device.LightEnable(1, true);
   // Turn both boxes so three faces show.
-  const D3DMATRIX turn =
-      Multiply(RotationAboutAxis({0, 1, 0}, 0.6), RotationAboutAxis({1, 0, 0}, 0.5));
+  const D3DMATRIX turn = Multiply(RotationAboutAxis({0, 1, 0}, 0.6), RotationAboutAxis({1, 0, 0}, 0.5));
   const D3DMATRIX worldB = turn;
   const D3DMATRIX worldA = Multiply(Translation(0.45f, 0.45f, -0.45f), turn);
   DrawSubtraction(rig, BuildCube(0.7), worldA, Material(1, 0.2f, 0.2f), BuildCube(1.2), worldB,
@@ -219,8 +217,7 @@ TEST(RenderPictures, TexturedQuadWithBilinearFiltering) {
   rig.Device.SetRenderState(D3DRENDERSTATE_LIGHTING, 0);
   auto tex = std::make_shared<TSurface>(4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x)
-      tex->SetPixel(x, y, ((x + y) & 1) ? D3DRGB(1, 1, 1) : D3DRGB(0.8, 0.1, 0.1));
+    for (int x = 0; x < 4; ++x) tex->SetPixel(x, y, ((x + y) & 1) ? D3DRGB(1, 1, 1) : D3DRGB(0.8, 0.1, 0.1));
   rig.Device.SetTexture(0, tex);
   rig.Device.SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
   rig.Device.SetTextureStageState(0, D3DTSS_MINFILTER, D3DTFN_LINEAR);
@@ -229,8 +226,7 @@ TEST(RenderPictures, TexturedQuadWithBilinearFiltering) {
   const float p[4][3] = {{-1.5f, -0.8f, -1}, {1.5f, -0.8f, -1}, {-1.5f, 0.3f, 3}, {1.5f, 0.3f, 3}};
   const float t[4][2] = {{0, 2}, {2, 2}, {0, 0}, {2, 0}};
   for (int i = 0; i < 4; ++i)
-    v[i].x = p[i][0], v[i].y = p[i][1], v[i].z = p[i][2], v[i].tu = t[i][0], v[i].tv = t[i][1],
-    v[i].color = 0xFFFFFFFF;
+    v[i].x = p[i][0], v[i].y = p[i][1], v[i].z = p[i][2], v[i].tu = t[i][0], v[i].tv = t[i][1], v[i].color = 0xFFFFFFFF;
   rig.Device.SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
   rig.Device.DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_LVERTEX, v, 4);
   ExpectMatchesReference(rig.Surface, "textured-bilinear");
@@ -272,8 +268,10 @@ TEST(RenderPictures, LineListsInTheirVertexColoursUnderTheLineLight) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) {
       const uint32_t c = rig.At(x, y) & 0xFFFFFF;
-      if (c == 0x808080) ++grey;
-      else if (c != 0 && c != 0xFF0000 && c != 0x00FF00 && c != 0x0000FF) ++other;
+      if (c == 0x808080)
+        ++grey;
+      else if (c != 0 && c != 0xFF0000 && c != 0x00FF00 && c != 0x0000FF)
+        ++other;
     }
   EXPECT_GT(grey, 500);
   EXPECT_EQ(other, 0);  // every line pixel is exactly its vertex colour

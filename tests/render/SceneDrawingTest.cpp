@@ -359,8 +359,8 @@ std::vector<std::vector<uint32_t>> EveryKindOfScene() {
     rig.Scene.ObjectAt(rig.Add("cube", {0, 0, 0}))->SetColor(D3DRGBA(1, 0, 0, 0.5));
     rig.Scene.ObjectAt(rig.Add("sphere", {0.2, 0, 0}))->SetColor(D3DRGBA(0, 0, 1, 0.4));
     const int t = rig.Add("cube", {0, 0, 0.6});
-    EXPECT_TRUE(rig.Scene.Device().LoadTexture(
-        *rig.Scene.SolidAt(t), std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern24.bmp"));
+    EXPECT_TRUE(rig.Scene.Device().LoadTexture(*rig.Scene.SolidAt(t),
+                                               std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern24.bmp"));
     DrawSingle(rig, vtFace);
     keep(rig);
     DrawSingle(rig, vtPerspective);
@@ -400,8 +400,10 @@ TEST(SceneDrawing, EveryKindOfSceneIsTheSameWithOneTwoOrSevenThreads) {
     for (size_t i = 0; i < one.size(); ++i)
       EXPECT_TRUE(pictures[i] == one[i]) << "picture " << i << " with " << threads << " threads";
   }
-  if (saved) setenv("IXORAL_RENDER_THREADS", before.c_str(), 1);
-  else unsetenv("IXORAL_RENDER_THREADS");
+  if (saved)
+    setenv("IXORAL_RENDER_THREADS", before.c_str(), 1);
+  else
+    unsetenv("IXORAL_RENDER_THREADS");
 }
 
 // ------------------------------------------------------------------------ manipulation
@@ -511,7 +513,6 @@ TEST(Manipulation, ViewUnderTheMouseAndPickFractions) {
   EXPECT_NEAR(v, 0.5, 1e-12);
 }
 
-
 TEST(SceneDrawing, ResizedSurfaceIsDrawnWholeAtTheNewSizeWithTheSameCameras) {
   TSceneRig rig(240, 180, true);
   rig.AddReferenceObjects();
@@ -558,7 +559,6 @@ TEST(SceneDrawing, ARendererGoneBeforeItsSceneIsNoLongerCalled) {
   scene.RedrawViews();
   EXPECT_TRUE(presenter.Shown.empty());
 }
-
 
 // The interaction as a panel drives it: pixels in, scene changes and redraws out.
 TEST(ViewInteraction, PressPicksThenDragsAndEscapeRestores) {

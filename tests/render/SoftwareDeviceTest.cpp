@@ -159,7 +159,7 @@ TEST(SoftwareDeviceLighting, SpecularOnlyWhenEnabledAndAddedAfterTheTexture) {
     return rig.At(kCx, kCy);
   };
   EXPECT_EQ(Green(draw(false, true)), 0);
-  EXPECT_GE(Green(draw(true, true)), 253);  // N.H close to 1 near the axis
+  EXPECT_GE(Green(draw(true, true)), 253);   // N.H close to 1 near the axis
   EXPECT_EQ(Green(draw(true, false)), 255);  // the viewer far away: N.H = 1 exactly
 }
 
@@ -233,7 +233,7 @@ TEST(SoftwareDeviceShading, CullModesAndStripWinding) {
     rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, q.data(), 6);
     return rig.At(kCx, kCy) != 0xFF000000;
   };
-  EXPECT_TRUE(covered(D3DCULL_CCW, false));   // clockwise on the screen: drawn by default
+  EXPECT_TRUE(covered(D3DCULL_CCW, false));  // clockwise on the screen: drawn by default
   EXPECT_FALSE(covered(D3DCULL_CCW, true));
   EXPECT_FALSE(covered(D3DCULL_CW, false));
   EXPECT_TRUE(covered(D3DCULL_CW, true));
@@ -488,8 +488,7 @@ TEST(SoftwareDeviceTexture, WrapAddressingRepeats) {
   auto q = Quad(1, 0);
   std::vector<D3DLVERTEX> v(6);
   for (int i = 0; i < 6; ++i)
-    v[i].x = q[i].x, v[i].y = q[i].y, v[i].tu = q[i].tu * 2 + 7, v[i].tv = q[i].tv * 2 - 3,
-    v[i].color = 0xFFFFFFFF;
+    v[i].x = q[i].x, v[i].y = q[i].y, v[i].tu = q[i].tu * 2 + 7, v[i].tv = q[i].tv * 2 - 3, v[i].color = 0xFFFFFFFF;
   rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_LVERTEX, v.data(), 6);
   // Four repeats: the quarter left of the centre top is again green (second texel column).
   ExpectColor(rig.At(kCx - 8, 25), 0, 255, 0);
@@ -559,8 +558,7 @@ TEST(SoftwareDeviceState, LightsLiveInTheSharedStoreAndBadArgumentsAreRefused) {
   EXPECT_EQ(rig.Device.EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
   D3DVERTEX v[3];
   EXPECT_EQ(rig.Device.DrawPrimitive(D3DPT_TRIANGLELIST, 0x104, v, 3), D3DERR_INVALIDVERTEXTYPE);
-  EXPECT_EQ(rig.Device.DrawPrimitive(D3DPRIMITIVETYPE(9), D3DFVF_VERTEX, v, 3),
-            D3DERR_INVALIDPRIMITIVETYPE);
+  EXPECT_EQ(rig.Device.DrawPrimitive(D3DPRIMITIVETYPE(9), D3DFVF_VERTEX, v, 3), D3DERR_INVALIDPRIMITIVETYPE);
 }
 
 // Bad geometry draws nothing outside the viewport and never crashes or hangs.
@@ -580,16 +578,16 @@ TEST(SoftwareDeviceBadGeometry, NothingOutsideTheViewport) {
     v.push_back(p);
   };
   add(nan, 0, 0), add(1, 0, 0), add(0, 1, 0);
-  add(-4.2e7f, -4.2e7f, 0), add(4.2e7f, -4.2e7f, 0), add(0, 4.2e7f, 0);         // huge
-  add(-4.2e7f, 0, 4.2e7f), add(4.2e7f, 0, 4.2e7f), add(0, 0, -4.2e7f);          // all depths
-  add(0, 0, -10), add(1, 0, -10), add(0, 1, -10);                               // behind
-  add(-1, -1, -5), add(1, -1, 5), add(0, 1, 0);                                 // near plane
-  add(0, 0, 0), add(0, 0, 0), add(0, 0, 0);                                     // degenerate
-  add(0, 0, 0), add(1, 1, 0), add(2, 2, 0);                                     // zero area
+  add(-4.2e7f, -4.2e7f, 0), add(4.2e7f, -4.2e7f, 0), add(0, 4.2e7f, 0);  // huge
+  add(-4.2e7f, 0, 4.2e7f), add(4.2e7f, 0, 4.2e7f), add(0, 0, -4.2e7f);   // all depths
+  add(0, 0, -10), add(1, 0, -10), add(0, 1, -10);                        // behind
+  add(-1, -1, -5), add(1, -1, 5), add(0, 1, 0);                          // near plane
+  add(0, 0, 0), add(0, 0, 0), add(0, 0, 0);                              // degenerate
+  add(0, 0, 0), add(1, 1, 0), add(2, 2, 0);                              // zero area
   add(inf, 0, 0), add(0, inf, 0), add(0, 0, inf);
-  add(0.1f, 0.1f, 0);                                                           // incomplete
-  for (D3DPRIMITIVETYPE t : {D3DPT_POINTLIST, D3DPT_LINELIST, D3DPT_LINESTRIP, D3DPT_TRIANGLELIST,
-                             D3DPT_TRIANGLESTRIP, D3DPT_TRIANGLEFAN})
+  add(0.1f, 0.1f, 0);  // incomplete
+  for (D3DPRIMITIVETYPE t :
+       {D3DPT_POINTLIST, D3DPT_LINELIST, D3DPT_LINESTRIP, D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP, D3DPT_TRIANGLEFAN})
     for (DWORD fill : {D3DFILL_SOLID, D3DFILL_WIREFRAME, D3DFILL_POINT}) {
       rig.Device.SetRenderState(D3DRENDERSTATE_FILLMODE, fill);
       EXPECT_EQ(rig.Device.DrawPrimitive(t, D3DFVF_LVERTEX, v.data(), DWORD(v.size())), D3D_OK);

@@ -82,9 +82,9 @@ TEST(EvalExprTest, PrioritiesAndAssociativity) {
   EXPECT_DOUBLE_EQ(ValueAt("8/4/2", 0), 1);
   EXPECT_DOUBLE_EQ(ValueAt("1+2*3", 0), 7);
   EXPECT_DOUBLE_EQ(ValueAt("3hypot4", 0), 5);
-  EXPECT_DOUBLE_EQ(ValueAt("1+3hypot4", 0), 6);          // hypot binds tighter than +
+  EXPECT_DOUBLE_EQ(ValueAt("1+3hypot4", 0), 6);                 // hypot binds tighter than +
   EXPECT_DOUBLE_EQ(ValueAt("3hypot4*2", 0), std::hypot(3, 8));  // and looser than *
-  EXPECT_DOUBLE_EQ(ValueAt("2*hypot", 0), 42);  // hypot with an empty operand is invalid
+  EXPECT_DOUBLE_EQ(ValueAt("2*hypot", 0), 42);                  // hypot with an empty operand is invalid
 }
 
 TEST(EvalExprTest, FunctionsAndConstants) {
@@ -142,8 +142,8 @@ TEST(EvalExprTest, CalculationErrorsGive42AndStick) {
   EXPECT_EQ(e.Evaluate(1), 42);
   EXPECT_EQ(e.GetStatus(), kExprErreurCalcul);
   EXPECT_EQ(e.Evaluate(2), 42);  // the status stays in error for later evaluations
-  for (const char* text : {"ln(0)", "log(-1)", "sqr(-1)", "arccos(2)", "arcsin(-3)", "arccosh(0,5)",
-                           "arctanh(1)", "cotan(0)", "10^400", "cosh(1000)", "0^-1", "(-8)^(1/3)"}) {
+  for (const char* text : {"ln(0)", "log(-1)", "sqr(-1)", "arccos(2)", "arcsin(-3)", "arccosh(0,5)", "arctanh(1)",
+                           "cotan(0)", "10^400", "cosh(1000)", "0^-1", "(-8)^(1/3)"}) {
     std::string status;
     EXPECT_EQ(ValueAt(text, 0, &status), 42) << text;
     EXPECT_EQ(status, kExprErreurCalcul) << text;
@@ -152,8 +152,8 @@ TEST(EvalExprTest, CalculationErrorsGive42AndStick) {
 
 TEST(EvalExprTest, AnErrorInsideASubExpressionFailsTheWholeEvaluation) {
   std::string status;
-  for (const char* text : {"(1/0)+1", "1/(t-t)+5", "5+1/(t-t)", "5/(t-t)", "-(ln(0))", "cos(1/(t-t))*2",
-                           "2^(sqr(-1)+1)-3"}) {
+  for (const char* text :
+       {"(1/0)+1", "1/(t-t)+5", "5+1/(t-t)", "5/(t-t)", "-(ln(0))", "cos(1/(t-t))*2", "2^(sqr(-1)+1)-3"}) {
     EXPECT_EQ(ValueAt(text, 1, &status), 42) << text;
     EXPECT_EQ(status, kExprErreurCalcul) << text;
   }
@@ -231,7 +231,8 @@ TEST(EvalExprTest, ArbitraryTextsNeverCrashAndValuesAreFinite) {
   int validCount = 0;
   for (int k = 0; k < 3000; ++k) {
     std::string text = expression(0);
-    if (next(3) == 0) text[next(static_cast<uint32_t>(text.size()))] = alphabet[next(static_cast<uint32_t>(alphabet.size()))];
+    if (next(3) == 0)
+      text[next(static_cast<uint32_t>(text.size()))] = alphabet[next(static_cast<uint32_t>(alphabet.size()))];
     TEvalExprMath e;
     e.SetExpression(text);
     const bool valid = e.IsValid();

@@ -138,7 +138,7 @@ TEST(Solid, RotateTurnsFromTheSavedMatrices) {
   s.SaveMatrices();
   s.Rotate({0, 0, std::numbers::pi / 2}, kAxes, nullptr);
   s.Rotate({0, 0, std::numbers::pi / 2}, kAxes, nullptr);  // totals, not increments
-  ExpectVec(s.VectHaut, 1, 0, 0);  // (0, 1, 0) x R: a quarter turn about z, once
+  ExpectVec(s.VectHaut, 1, 0, 0);                          // (0, 1, 0) x R: a quarter turn about z, once
   ExpectVec(s.VectDir, 0, 0, 1);
 }
 

@@ -184,8 +184,8 @@ TEST_F(SceneTest, OneRelationPerTarget) {
   EXPECT_TRUE(scene.SetRelation(1, 0, relIntersection));
   EXPECT_FALSE(scene.SetRelation(2, 0, relSoustraction));
   EXPECT_FALSE(scene.SolidAt(2)->ShowRelation);
-  EXPECT_TRUE(scene.CanRelate(1, 0));                    // the holder itself may change it
-  EXPECT_FALSE(scene.CanRelate(0, 1));                   // a relation target cannot relate
+  EXPECT_TRUE(scene.CanRelate(1, 0));   // the holder itself may change it
+  EXPECT_FALSE(scene.CanRelate(0, 1));  // a relation target cannot relate
 }
 
 TEST_F(SceneTest, SelectingAHiddenParentSelectsItsShownChildren) {
@@ -415,8 +415,7 @@ TEST_F(SceneTest, ObjectsKeepTheirIdentityWhileDeletionsMoveThemInTheList) {
   // B's place: every survivor keeps its id, its parent and its place in the selection.
   const int a = AddCube("A"), b = AddCube("B"), c = AddCube("C"), d = AddCube("D"), e = AddCube("E");
   ASSERT_TRUE(scene.SetParent(b, a) && scene.SetParent(c, a) && scene.SetParent(e, d));
-  const TObjectId ia = scene.IdAt(a), ib = scene.IdAt(b), ic = scene.IdAt(c), id = scene.IdAt(d),
-                  ie = scene.IdAt(e);
+  const TObjectId ia = scene.IdAt(a), ib = scene.IdAt(b), ic = scene.IdAt(c), id = scene.IdAt(d), ie = scene.IdAt(e);
   EXPECT_EQ((std::set<TObjectId>{ia, ib, ic, id, ie}).size(), 5u);
   scene.SelectObject(d);
   scene.AddToSelection(c);

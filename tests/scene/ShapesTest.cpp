@@ -89,7 +89,7 @@ TEST(Shapes, PiercedCubeSpansTwiceTheCote) {
   EXPECT_EQ(sleeve.nx, 0.25f);
   EXPECT_EQ(sleeve.ny, 0.25f);
   EXPECT_EQ(sleeve.nz, 0.25f);
-  EXPECT_EQ(sleeve.tu, 0.5f);   // 1 - 2e
+  EXPECT_EQ(sleeve.tu, 0.5f);                         // 1 - 2e
   EXPECT_EQ(s->Composantes[6].Vertices[0].nz, 0.0f);  // (-D, -D, -C)
   EXPECT_EQ(s->GetParam(2), 0.25f);
 }
@@ -249,9 +249,9 @@ TEST(Shapes, RebuildingFromParamsMatchesTheCreateFunctions) {
 }
 
 TEST(Shapes, InsertDefaultsAreTheMainWindowsInserts) {
-  const char* expected[][2] = {{"cube", "Cube"},        {"cubeperce", "Cube Perce"}, {"cylindre", "Cylindre"},
-                               {"cone", "Cône"},        {"pyramide", "Pyramide"},    {"tore", "Tore"},
-                               {"sphere", "Sphere"},    {"cercle", "Cercle"},        {"paroiv", "ParoiV"},
+  const char* expected[][2] = {{"cube", "Cube"},     {"cubeperce", "Cube Perce"}, {"cylindre", "Cylindre"},
+                               {"cone", "Cône"},     {"pyramide", "Pyramide"},    {"tore", "Tore"},
+                               {"sphere", "Sphere"}, {"cercle", "Cercle"},        {"paroiv", "ParoiV"},
                                {"paroih", "ParoiH"}};
   for (size_t k = 0; k < InsertDefaults.size(); ++k) {
     EXPECT_STREQ(InsertDefaults[k].Keyword, expected[k][0]);

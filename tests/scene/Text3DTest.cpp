@@ -269,8 +269,8 @@ std::vector<TDecodedContour> Decode(const std::vector<uint8_t>& b) {
 TEST(FontTest, EncodedOutlinesScaleTransformAndStartOnTheCurve) {
   using P = TOutlinePoint;
   // A square of 2048 font units in a 2048-unit font is 1024 glyph units; x' = x + (x + y) / 65536.
-  const auto square = Decode(EncodeOutline({{0, 0, P::On}, {2048, 0, P::On}, {2048, 2048, P::On}, {0, 2048, P::On}},
-                                           {3}, 2048));
+  const auto square =
+      Decode(EncodeOutline({{0, 0, P::On}, {2048, 0, P::On}, {2048, 2048, P::On}, {0, 2048, P::On}}, {3}, 2048));
   ASSERT_EQ(square.size(), 1u);
   EXPECT_EQ(square[0].Start, std::make_pair(0, 0));
   ASSERT_EQ(square[0].Records.size(), 1u);
@@ -289,8 +289,8 @@ TEST(FontTest, EncodedOutlinesScaleTransformAndStartOnTheCurve) {
 
   // Only control points: start at the midpoint of the last and first, one spline record of
   // all four control points ending back on the start.
-  const auto circle = EncodeOutline({{0, 100, P::Conic}, {100, 100, P::Conic}, {100, 0, P::Conic}, {0, 0, P::Conic}},
-                                    {3}, 1024);
+  const auto circle =
+      EncodeOutline({{0, 100, P::Conic}, {100, 100, P::Conic}, {100, 0, P::Conic}, {0, 0, P::Conic}}, {3}, 1024);
   const auto decoded = Decode(circle);
   ASSERT_EQ(decoded.size(), 1u);
   EXPECT_EQ(decoded[0].Start.second, 50 * 65536 + 50);  // (0, 50) after the transformation
@@ -360,23 +360,22 @@ TEST(TextGeometryTest, SolveTwoUnknowns) {
 
 TEST(TextGeometryTest, TriangleBlocked) {
   const TTextPoint2 a{0, 0}, q{0, 100}, b{100, 0};
-  EXPECT_TRUE(TriangleBlocked({0, 10, 10, 200, 200}, a, q, b));   // P inside
-  EXPECT_TRUE(TriangleBlocked({0, -50, -50, 20, 20}, a, q, b));   // R inside
-  EXPECT_TRUE(TriangleBlocked({0, 50, -10, 50, 200}, a, q, b));   // crosses A → B and B → Q
-  EXPECT_TRUE(TriangleBlocked({0, 0, 50, 50, 0}, a, q, b));       // on two edges, midpoint inside
-  EXPECT_FALSE(TriangleBlocked({0, 0, 0, 100, 0}, a, q, b));      // the edge A → B itself
-  EXPECT_FALSE(TriangleBlocked({0, 0, 100, 100, 0}, a, q, b));    // the edge B → Q
+  EXPECT_TRUE(TriangleBlocked({0, 10, 10, 200, 200}, a, q, b));     // P inside
+  EXPECT_TRUE(TriangleBlocked({0, -50, -50, 20, 20}, a, q, b));     // R inside
+  EXPECT_TRUE(TriangleBlocked({0, 50, -10, 50, 200}, a, q, b));     // crosses A → B and B → Q
+  EXPECT_TRUE(TriangleBlocked({0, 0, 50, 50, 0}, a, q, b));         // on two edges, midpoint inside
+  EXPECT_FALSE(TriangleBlocked({0, 0, 0, 100, 0}, a, q, b));        // the edge A → B itself
+  EXPECT_FALSE(TriangleBlocked({0, 0, 100, 100, 0}, a, q, b));      // the edge B → Q
   EXPECT_FALSE(TriangleBlocked({0, 200, 200, 300, 100}, a, q, b));  // outside
-  EXPECT_FALSE(TriangleBlocked({0, 0, 0, -50, -50}, a, q, b));    // touches a corner only
-  EXPECT_FALSE(TriangleBlocked({0, 10, 10, 20, 20}, a, a, b));    // degenerate triangle
+  EXPECT_FALSE(TriangleBlocked({0, 0, 0, -50, -50}, a, q, b));      // touches a corner only
+  EXPECT_FALSE(TriangleBlocked({0, 10, 10, 20, 20}, a, a, b));      // degenerate triangle
 }
 
 // TriangleBlocked written directly on the solver, to check the fill's prepared form against it.
 bool ReferenceBlocked(const TStroke& k, TTextPoint2 a, TTextPoint2 q, TTextPoint2 b) {
   auto inside = [](double px, double py, double ax, double ay, double qx, double qy, double bx, double by) {
     double u = 0, v = 0;
-    return SolveTwoUnknowns(ax - px, qx - ax, bx - ax, ay - py, qy - ay, by - ay, u, v) && u > 0 && v > 0 &&
-           u + v < 1;
+    return SolveTwoUnknowns(ax - px, qx - ax, bx - ax, ay - py, qy - ay, by - ay, u, v) && u > 0 && v > 0 && u + v < 1;
   };
   auto crosses = [](TTextPoint2 p, TTextPoint2 r, TTextPoint2 s, TTextPoint2 t) {
     double x = 0, y = 0;
@@ -387,8 +386,7 @@ bool ReferenceBlocked(const TStroke& k, TTextPoint2 a, TTextPoint2 q, TTextPoint
   const TTextPoint2 p{k.x1, k.y1}, r{k.x2, k.y2};
   return inside(p.x, p.y, a.x, a.y, q.x, q.y, b.x, b.y) || inside(r.x, r.y, a.x, a.y, q.x, q.y, b.x, b.y) ||
          crosses(p, r, a, b) || crosses(p, r, b, q) || crosses(p, r, a, q) ||
-         inside(double(p.x) + r.x, double(p.y) + r.y, 2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x,
-                2.0 * b.y);
+         inside(double(p.x) + r.x, double(p.y) + r.y, 2.0 * a.x, 2.0 * a.y, 2.0 * q.x, 2.0 * q.y, 2.0 * b.x, 2.0 * b.y);
 }
 
 TEST(TextGeometryTest, TriangleBlockedAgreesWithTheSolver) {
@@ -470,8 +468,8 @@ TEST(TextCharacterTest, FillCoversTheGlyphOnBothFaces) {
       EXPECT_EQ(v[g + 6 + k].nz, -1.0f);
       EXPECT_EQ(v[g + 6 + k].x, v[g + k].x);
     }
-    frontArea += std::fabs((v[g + 1].x - v[g].x) * (v[g + 2].y - v[g].y) -
-                           (v[g + 2].x - v[g].x) * (v[g + 1].y - v[g].y)) / 2;
+    frontArea +=
+        std::fabs((v[g + 1].x - v[g].x) * (v[g + 2].y - v[g].y) - (v[g + 2].x - v[g].x) * (v[g + 1].y - v[g].y)) / 2;
   }
   EXPECT_GT(faces, 0u);
   // Texture coordinates span 0..1 over the glyph's own bounds.
@@ -590,8 +588,6 @@ TEST(Text3DTest, RebuildFromStoredParametersGivesTheSameMesh) {
   EXPECT_FALSE(BuildTextComposantes(stParam, *s, rebuilt));
 }
 
-
-
 // A digest of every vertex, component by component: equal digests, equal meshes.
 uint64_t MeshDigest(const TSolidObject& s) {
   uint64_t h = 1469598103934665603ull;
@@ -607,7 +603,6 @@ uint64_t MeshDigest(const TSolidObject& s) {
 }
 
 using test::CpuSeconds;
-
 
 // The fill passes over strokes that cannot block a triangle without testing them; the meshes are
 // the ones the plain search made (digests taken from it with Debian 12's fonts), up to the work

@@ -17,8 +17,8 @@ class ViewOpsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Path = std::filesystem::temp_directory_path() /
-           ("ixoral-viewops-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini");
+           ("ixoral-viewops-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini");
     std::filesystem::remove(Path);
   }
   void TearDown() override { std::filesystem::remove(Path); }
@@ -154,8 +154,7 @@ TEST_F(ViewOpsTest, RayTriangleDistanceEdgeCases) {
   // Coordinates are rounded to 5 decimals before the test: a point 4e-6 outside counts as on the edge.
   EXPECT_NEAR(RayTriangleDistance(o, dr, {0.000004, -1, 0}, {0.000004, 1, 0}, {1, 0, 0}), 2, 1e-6);
   int corner = -1;
-  EXPECT_NEAR(NearestCornerHit({0.8, -0.8, -2}, dr, {-1, -1, 0}, {0, 1, 0}, {1, -1, 0}, corner), 2,
-              1e-6);
+  EXPECT_NEAR(NearestCornerHit({0.8, -0.8, -2}, dr, {-1, -1, 0}, {0, 1, 0}, {1, -1, 0}, corner), 2, 1e-6);
   EXPECT_EQ(corner, 2);
   NearestCornerHit({-0.8, -0.8, -2}, dr, {-1, -1, 0}, {0, 1, 0}, {1, -1, 0}, corner);
   EXPECT_EQ(corner, 0);
@@ -164,7 +163,7 @@ TEST_F(ViewOpsTest, RayTriangleDistanceEdgeCases) {
 TEST_F(ViewOpsTest, PickingFindsTheNearestVisibleSolid) {
   TScene scene;
   EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), -1);  // empty scene
-  scene.NewScene(true);  // the light is never picked
+  scene.NewScene(true);                       // the light is never picked
   const int back = AddCubeAt(scene, {0, 0, 1});
   const int front = AddCubeAt(scene, {0, 0, 0});
   EXPECT_EQ(Picked(scene, 0, 0.5, 0.5), front);

@@ -32,8 +32,7 @@ struct TRawEntry {
   uint32_t Size, Block, Offset, Crc = 0;
   uint8_t Stored = 1;
 };
-std::string CraftArchive(const std::string& data, const std::vector<TRawEntry>& entries,
-                         uint32_t count = UINT32_MAX) {
+std::string CraftArchive(const std::string& data, const std::vector<TRawEntry>& entries, uint32_t count = UINT32_MAX) {
   std::string out = data, dir;
   for (const auto& e : entries) {
     std::string r;
@@ -148,7 +147,8 @@ TEST_F(ArchiveTest, NamesAreKeysWithoutRegardToCase) {
 
 TEST_F(ArchiveTest, OneRewriteGivesTheSameBytesAsAddingOneByOne) {
   std::vector<fs::path> files;
-  for (int i = 0; i < 5; ++i) files.push_back(Source("f" + std::to_string(i) + ".bmp", std::string(100 + i * 50, char('a' + i))));
+  for (int i = 0; i < 5; ++i)
+    files.push_back(Source("f" + std::to_string(i) + ".bmp", std::string(100 + i * 50, char('a' + i))));
   TZLBArchive one;
   one.CreateArchive((dir / "one.ixr").string());
   for (const auto& f : files) one.AddFile(f.string());
@@ -242,7 +242,7 @@ TEST_F(ArchiveTest, ExtractionNeverFollowsALink) {
 
 TEST_F(ArchiveTest, NamesThatLeaveTheFolderAreCorrupt) {
   for (const std::string& name : {std::string("../evil"), std::string("/etc/evil"), std::string("a\\b"),
-                                 std::string(".."), std::string("."), std::string(""), std::string("a\0b", 3)}) {
+                                  std::string(".."), std::string("."), std::string(""), std::string("a\0b", 3)}) {
     const std::string bytes = CraftArchive("abc", {{name, 3, 3, 0, 0, 1}});
     WriteAll(dir / "hostile.ixr", bytes);
     TZLBArchive a;
@@ -256,11 +256,11 @@ TEST_F(ArchiveTest, NamesThatLeaveTheFolderAreCorrupt) {
 TEST_F(ArchiveTest, SizesTheFileCannotHoldAreCorrupt) {
   const std::string data(64, 'x');
   const std::vector<std::vector<TRawEntry>> cases = {
-      {{"a", 64, 64, 10, 0, 1}},                       // block runs past the data area
+      {{"a", 64, 64, 10, 0, 1}},                          // block runs past the data area
       {{"a", 32, 32, 0, 0, 1}, {"b", 32, 32, 16, 0, 1}},  // blocks overlap
-      {{"a", 1000, 64, 0, 0, 1}},                      // stored block shorter than its size
-      {{"a", 300u << 20, 64, 0, 0, 0}},                // 300 MiB from a 64-byte block
-      {{"a", 64, 0, 0, 0, 0}},                         // compressed with no bytes
+      {{"a", 1000, 64, 0, 0, 1}},                         // stored block shorter than its size
+      {{"a", 300u << 20, 64, 0, 0, 0}},                   // 300 MiB from a 64-byte block
+      {{"a", 64, 0, 0, 0, 0}},                            // compressed with no bytes
   };
   for (size_t k = 0; k < cases.size(); ++k) {
     WriteAll(dir / "hostile.ixr", CraftArchive(data, cases[k]));
@@ -277,7 +277,8 @@ TEST_F(ArchiveTest, ACompressedBlockMustInflateToItsExactSize) {
   const std::string text(1000, 'q');
   uLongf packedSize = compressBound(text.size());
   std::string packed(packedSize, '\0');
-  compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(text.data()), text.size());
+  compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(text.data()),
+           text.size());
   packed.resize(packedSize);
   const uint32_t n = static_cast<uint32_t>(packed.size());
   for (uint32_t claimed : {999u, 1001u}) {

@@ -50,8 +50,8 @@ TEST(OutputFile, OnlyAbandonedTemporariesOfThisUserAreCleared) {
   Touch(folder.File("scene.ixr.saving-" + dead + "-2"));
   // Not temporaries, though close: wrong length of the unique part, no name before the mark,
   // letters in the process number, no number after it.
-  const std::vector<std::string> kept{"scene.ixr" + mark + "a1B2c", mark + "a1B2c3",
-                                      "scene.ixr.saving-12x-1", "scene.ixr.saving-" + dead + "-", "scene.ixr"};
+  const std::vector<std::string> kept{"scene.ixr" + mark + "a1B2c", mark + "a1B2c3", "scene.ixr.saving-12x-1",
+                                      "scene.ixr.saving-" + dead + "-", "scene.ixr"};
   for (const std::string& name : kept) Touch(folder.File(name));
   // Shaped like temporaries but a folder and a link: never removed, and the link's target kept.
   fs::create_directory(folder.File("other" + mark + "folder"));

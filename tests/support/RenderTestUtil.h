@@ -47,8 +47,7 @@ struct TRig {
   TSoftwareDevice Device;
   explicit TRig(int w = 160, int h = 120) : Surface(w, h), Device((Surface.AttachDepth(true), Surface), Lights) {
     Device.SetTransform(D3DTRANSFORMSTATE_VIEW, Translation(0, 0, 3));
-    Device.SetTransform(D3DTRANSFORMSTATE_PROJECTION,
-                        Perspective(0.8f, float(w) / float(h), 0.5f, 50.0f));
+    Device.SetTransform(D3DTRANSFORMSTATE_PROJECTION, Perspective(0.8f, float(w) / float(h), 0.5f, 50.0f));
     D3DVIEWPORT7 vp;
     vp.dwWidth = w, vp.dwHeight = h;
     Device.SetViewport(vp);
@@ -69,8 +68,7 @@ inline void ExpectColor(uint32_t c, int r, int g, int b, int tol = 1) {
 
 // Two triangles (clockwise on the screen) covering the square of half-side `s` at depth z,
 // facing the camera, with normal (0, 0, -normalLength).
-inline std::vector<D3DVERTEX> Quad(float s, float z, float normalLength = 1, float cx = 0,
-                                   float cy = 0) {
+inline std::vector<D3DVERTEX> Quad(float s, float z, float normalLength = 1, float cx = 0, float cy = 0) {
   auto v = [&](float x, float y, float tu, float tv) {
     D3DVERTEX r;
     r.x = cx + x, r.y = cy + y, r.z = z;
@@ -121,8 +119,7 @@ inline void ExpectMatchesReference(const TSurface& s, const std::string& name, i
   for (int y = 0; y < s.Height(); ++y)
     for (int x = 0; x < s.Width(); ++x) {
       const uint32_t a = s.Pixel(x, y), b = ref.PixelAt(x, y);
-      const int d = std::max({std::abs(Red(a) - Red(b)), std::abs(Green(a) - Green(b)),
-                              std::abs(Blue(a) - Blue(b))});
+      const int d = std::max({std::abs(Red(a) - Red(b)), std::abs(Green(a) - Green(b)), std::abs(Blue(a) - Blue(b))});
       if (d > tolerance) {
         ++bad;
         diff[size_t(y) * s.Width() + x] = 0xFFFF0000;

@@ -124,8 +124,11 @@ TEST(Noise, EqualBoundsAndSubtraction) {
 
 TEST(Torsion, TurnsInProportionToTheDistanceAlongTheAxis) {
   const Vec3d f{0, -0.5, 0}, r{0, 0.5, 0};
-  TSharedPointList list = {{{0.5, -0.5, 0}, {}, {}}, {{0.5, 0.5, 0}, {}, {}}, {{0.5, 0, 0}, {}, {}},
-                           {{0.5, 1.5, 0}, {}, {}}, {{0.5, -1.5, 0}, {}, {}}};
+  TSharedPointList list = {{{0.5, -0.5, 0}, {}, {}},
+                           {{0.5, 0.5, 0}, {}, {}},
+                           {{0.5, 0, 0}, {}, {}},
+                           {{0.5, 1.5, 0}, {}, {}},
+                           {{0.5, -1.5, 0}, {}, {}}};
   ApplyTorsion(list, f, r, std::numbers::pi / 2);
   auto angleOf = [](const Vec3d& p) { return std::atan2(p.z, p.x); };
   EXPECT_NEAR(list[0].Moved.x, 0.5, 1e-7);
@@ -228,10 +231,18 @@ TEST(CoincidentVertexIndex, MovesWhatTheWholeMeshScanMoves) {
     const Vec3d from{v.x, v.y, v.z};
     Vec3d to;
     switch (next(4)) {
-      case 0: to = {0.25, 0, 0}; break;                                          // gather
-      case 1: to = {from.x + 9e-7, from.y - 9e-7, from.z + 4e-7}; break;         // nudge
-      case 2: to = {1e12, -3e11, 0}; break;                                      // far out
-      default: to = {next(100) * 1e-5, next(3) * 1e-6, 0.5}; break;              // near cell borders
+      case 0:
+        to = {0.25, 0, 0};
+        break;  // gather
+      case 1:
+        to = {from.x + 9e-7, from.y - 9e-7, from.z + 4e-7};
+        break;  // nudge
+      case 2:
+        to = {1e12, -3e11, 0};
+        break;  // far out
+      default:
+        to = {next(100) * 1e-5, next(3) * 1e-6, 0.5};
+        break;  // near cell borders
     }
     ASSERT_EQ(index.Move(from, to), MoveCoincidentVertices(*scanned, from, to)) << k;
   }

@@ -20,9 +20,8 @@ namespace {
 const std::string kImages = std::string(IXORAL_TEST_DATA_DIR) + "/images/";
 
 uint32_t PatternColour(int x, int y) {
-  static const uint32_t pal[16] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF,
-                                   0x00FFFF, 0xFFFFFF, 0x800000, 0x008000, 0x000080, 0x808000,
-                                   0x800080, 0x008080, 0x808080, 0x4020C8};
+  static const uint32_t pal[16] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
+                                   0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0x808080, 0x4020C8};
   return 0xFF000000u | pal[(x / 5 + (y / 5) * 3) % 16];
 }
 
@@ -37,8 +36,7 @@ int PatternError(const TImage& im) {
   for (int y = 0; y < im.Height; ++y)
     for (int x = 0; x < im.Width; ++x) {
       const uint32_t a = im.PixelAt(x, y), b = PatternColour(x, y);
-      for (int s = 0; s < 24; s += 8)
-        worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
+      for (int s = 0; s < 24; s += 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
     }
   return worst;
 }
@@ -62,17 +60,16 @@ TEST_P(PatternFiles, DecodeToTheTestPattern) {
   EXPECT_LE(PatternError(im), c.Tolerance) << c.File;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllFormats, PatternFiles,
-    ::testing::Values(TCase{"pattern24.bmp", 0, false}, TCase{"pattern8.bmp", 0, true},
-                      TCase{"pattern8rle.bmp", 0, true}, TCase{"pattern4.bmp", 16, true},
-                      TCase{"pattern16.bmp", 8, false}, TCase{"pattern32.bmp", 0, false},
-                      TCase{"pattern.ico", 0, false}, TCase{"pattern.jpg", 40, false},
-                      TCase{"pattern-progressive.jpg", 40, false}, TCase{"pattern.tif", 0, false},
-                      TCase{"pattern-lzw.tif", 0, false}, TCase{"pattern-zip.tif", 0, false},
-                      TCase{"pattern-packbits.tif", 0, false}, TCase{"pattern.tga", 0, false},
-                      TCase{"pattern-rle.tga", 0, false}, TCase{"pattern-mapped-rle.tga", 0, true},
-                      TCase{"pattern.rgb", 0, false}, TCase{"pattern-verbatim.rgb", 0, false}));
+INSTANTIATE_TEST_SUITE_P(AllFormats, PatternFiles,
+                         ::testing::Values(TCase{"pattern24.bmp", 0, false}, TCase{"pattern8.bmp", 0, true},
+                                           TCase{"pattern8rle.bmp", 0, true}, TCase{"pattern4.bmp", 16, true},
+                                           TCase{"pattern16.bmp", 8, false}, TCase{"pattern32.bmp", 0, false},
+                                           TCase{"pattern.ico", 0, false}, TCase{"pattern.jpg", 40, false},
+                                           TCase{"pattern-progressive.jpg", 40, false}, TCase{"pattern.tif", 0, false},
+                                           TCase{"pattern-lzw.tif", 0, false}, TCase{"pattern-zip.tif", 0, false},
+                                           TCase{"pattern-packbits.tif", 0, false}, TCase{"pattern.tga", 0, false},
+                                           TCase{"pattern-rle.tga", 0, false}, TCase{"pattern-mapped-rle.tga", 0, true},
+                                           TCase{"pattern.rgb", 0, false}, TCase{"pattern-verbatim.rgb", 0, false}));
 
 TEST(ImageFormats, RegistryByExtensionWithDescriptions) {
   EXPECT_EQ(FindImageFormat("BMP")->Decode, &DecodeBmp);
@@ -120,8 +117,8 @@ struct TBmpBuilder {
 };
 
 // A 4 x 2 bitmap of `bpp` with the given pixel bytes, rows as stored.
-std::vector<uint8_t> Bitmap(int32_t w, int32_t h, int bpp, uint32_t compression,
-                            const std::vector<uint32_t>& palette, const std::vector<uint8_t>& pixels) {
+std::vector<uint8_t> Bitmap(int32_t w, int32_t h, int bpp, uint32_t compression, const std::vector<uint32_t>& palette,
+                            const std::vector<uint8_t>& pixels) {
   TBmpBuilder b;
   const uint32_t off = 14 + 40 + 4 * uint32_t(palette.size());
   b.Bytes = {'B', 'M'};
@@ -153,16 +150,14 @@ TEST(BmpDecoder, TopDownRowsAndRle4) {
   EXPECT_EQ(im.PixelAt(1, 0), 0xFF00FF00u);
   EXPECT_EQ(im.PixelAt(0, 1), 0xFF0000FFu);
   // RLE4: 4 x 2, bottom row "1212", top row "3333".
-  bytes = Bitmap(4, 2, 4, 2, {0, 0xFF0000, 0x00FF00, 0x0000FF},
-                 {4, 0x12, 0, 0, 4, 0x33, 0, 1});
+  bytes = Bitmap(4, 2, 4, 2, {0, 0xFF0000, 0x00FF00, 0x0000FF}, {4, 0x12, 0, 0, 4, 0x33, 0, 1});
   ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), im, message)) << message;
   ASSERT_TRUE(im.Paletted());
   EXPECT_EQ(im.PixelAt(0, 1), 0xFFFF0000u);
   EXPECT_EQ(im.PixelAt(1, 1), 0xFF00FF00u);
   EXPECT_EQ(im.PixelAt(3, 0), 0xFF0000FFu);
   // Delta and absolute runs of RLE8.
-  bytes = Bitmap(4, 2, 8, 1, {0, 0xFF0000, 0x00FF00, 0x0000FF},
-                 {0, 2, 1, 1, 0, 3, 1, 2, 3, 0, 0, 1});
+  bytes = Bitmap(4, 2, 8, 1, {0, 0xFF0000, 0x00FF00, 0x0000FF}, {0, 2, 1, 1, 0, 3, 1, 2, 3, 0, 0, 1});
   ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), im, message)) << message;
   EXPECT_EQ(im.PixelAt(1, 0), 0xFFFF0000u);  // after a delta of (1, 1)
   EXPECT_EQ(im.PixelAt(2, 0), 0xFF00FF00u);
@@ -301,9 +296,8 @@ std::vector<uint8_t> Tiff(uint16_t compression) {
     uint16_t Tag, Type;
     uint32_t Count, Value;
   };
-  const TEntry entries[] = {{256, 3, 1, 2}, {257, 3, 1, 2},      {258, 3, 1, 8},
-                            {259, 3, 1, compression}, {262, 3, 1, 2}, {273, 4, 1, 200},
-                            {277, 3, 1, 3}, {278, 3, 1, 2},      {279, 4, 1, 12}};
+  const TEntry entries[] = {{256, 3, 1, 2},   {257, 3, 1, 2}, {258, 3, 1, 8}, {259, 3, 1, compression}, {262, 3, 1, 2},
+                            {273, 4, 1, 200}, {277, 3, 1, 3}, {278, 3, 1, 2}, {279, 4, 1, 12}};
   auto u16 = [&](uint32_t v) { t.push_back(v & 0xFF), t.push_back((v >> 8) & 0xFF); };
   auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
   u16(sizeof entries / sizeof entries[0]);

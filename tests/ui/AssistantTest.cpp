@@ -173,7 +173,8 @@ TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
   EXPECT_FALSE(c.Speaking());
   EXPECT_FALSE(c.Balloon()->isVisible());
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.Completed.size() == 4; }, 2000));
-  EXPECT_EQ(std::vector<TRequestId>(log.Completed.begin() + 1, log.Completed.end()), (std::vector<TRequestId>{a, b, d}));
+  EXPECT_EQ(std::vector<TRequestId>(log.Completed.begin() + 1, log.Completed.end()),
+            (std::vector<TRequestId>{a, b, d}));
 
   // Commands: only enabled ones reach the owner, through the event loop.
   c.AddCommand("Z", "Conseil Suivant", true, true);
@@ -194,7 +195,8 @@ TEST(CharacterWindow, StopCompletesEverythingPendingAndHideReportsHidden) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return c.isVisible(); }, 2000));
   const QPoint start = c.pos();
   QTest::mousePress(&c, Qt::LeftButton, {}, QPoint(50, 50));
-  QMouseEvent move(QEvent::MouseMove, QPointF(90, 70), c.mapToGlobal(QPointF(90, 70)), Qt::NoButton, Qt::LeftButton, {});
+  QMouseEvent move(QEvent::MouseMove, QPointF(90, 70), c.mapToGlobal(QPointF(90, 70)), Qt::NoButton, Qt::LeftButton,
+                   {});
   QApplication::sendEvent(&c, &move);
   QTest::mouseRelease(&c, Qt::LeftButton, {}, QPoint(90, 70));
   EXPECT_EQ(c.pos(), start + QPoint(40, 20));
@@ -240,7 +242,8 @@ TEST(CharacterWindow, PlaysItsAnimationsShowGesturesAndHideThenRestsUntilHidden)
   // A move loops "Moving" while it lasts.
   c.MoveTo(600, 350, 1);
   ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimMoving; }, 2000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return c.pos() == QPoint(600, 350) && c.Player().Animation() == kAnimIdle; }, 4000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return c.pos() == QPoint(600, 350) && c.Player().Animation() == kAnimIdle; }, 4000));
 
   c.Hide();
   ASSERT_TRUE(QTest::qWaitFor([&] { return c.Player().Animation() == kAnimHide; }, 2000));
@@ -272,8 +275,7 @@ TEST(SelectAgent, NextAndPreviousFollowTheListAndOkKeepsTheCharacterShown) {
   TChooserFixture f({"merlin.acs", "hibou.acs", "zorro.acs"});
   std::ofstream(f.Folder.File("notes.txt")) << "pas un personnage";
   TSelectAgent dialog(nullptr, f.Settings, {f.Folder.Path().string()});
-  EXPECT_EQ(dialog.TitleLabel()->text(),
-            QString::fromUtf8(kSelectAgentCaption));
+  EXPECT_EQ(dialog.TitleLabel()->text(), QString::fromUtf8(kSelectAgentCaption));
   EXPECT_EQ(dialog.TitleTab(), 180);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));

@@ -107,15 +107,15 @@ TEST(DialogFrameTest, ShapeCutsTheTopCornersAndTheGapBetweenTheTabs) {
   const int w = 400, h = 260, tab = 135;
   const QRegion r = DialogFrameRegion(w, h, tab);
   // The cuts along the top edge.
-  EXPECT_FALSE(r.contains(QPoint(3, 3)));            // top-left triangle
-  EXPECT_FALSE(r.contains(QPoint(w - 4, 3)));        // top-right triangle
-  EXPECT_FALSE(r.contains(QPoint(tab + 40, 5)));     // the gap between the tabs
-  EXPECT_FALSE(r.contains(QPoint(w - 110, 20)));     // near the trapezoid's lower right corner
-  EXPECT_FALSE(r.contains(QPoint(tab + 5, 2)));      // just inside its slanted left side
+  EXPECT_FALSE(r.contains(QPoint(3, 3)));         // top-left triangle
+  EXPECT_FALSE(r.contains(QPoint(w - 4, 3)));     // top-right triangle
+  EXPECT_FALSE(r.contains(QPoint(tab + 40, 5)));  // the gap between the tabs
+  EXPECT_FALSE(r.contains(QPoint(w - 110, 20)));  // near the trapezoid's lower right corner
+  EXPECT_FALSE(r.contains(QPoint(tab + 5, 2)));   // just inside its slanted left side
   // What stays: the title tab, the labels' tab, the body under the title bar.
   EXPECT_TRUE(r.contains(QPoint(tab - 10, 5)));
-  EXPECT_TRUE(r.contains(QPoint(w - 55, 5)));        // the labels' tab at the top
-  EXPECT_TRUE(r.contains(QPoint(tab + 20, 24)));     // under the trapezoid's slanted side
+  EXPECT_TRUE(r.contains(QPoint(w - 55, 5)));     // the labels' tab at the top
+  EXPECT_TRUE(r.contains(QPoint(tab + 20, 24)));  // under the trapezoid's slanted side
   EXPECT_TRUE(r.contains(QPoint(w / 2, 30)));
   EXPECT_TRUE(r.contains(QPoint(w / 2, h - 2)));
   // Rounded corners at the bottom (40-pixel radius).
@@ -374,8 +374,8 @@ TEST_F(WindowDialogsTest, ADragOfFiftyMovesIsOneStepThatCtrlZUndoes) {
   ASSERT_NE(undo, nullptr);
   EXPECT_EQ(undo->text(), "&Annuler Insertion");
   EXPECT_FALSE(redo->isEnabled());
-  EXPECT_EQ(redo->shortcuts(), (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y),
-                                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+  EXPECT_EQ(redo->shortcuts(),
+            (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
 
   w.SetOperation(opMove, axFree);
   TScenePanel* panel = w.Panel();
@@ -515,7 +515,7 @@ TEST(OptionsDialogTest, ShowsWhatIsStoredTestsTheDisplayAndAsksForARestartOnlyWh
     auto d = open();
     d->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-    EXPECT_EQ(d->ModeList()->currentRow(), 0);                   // "Logiciel"
+    EXPECT_EQ(d->ModeList()->currentRow(), 0);  // "Logiciel"
     EXPECT_EQ(d->ModeList()->item(1)->text(), "Matériel (conseillé)");
     EXPECT_EQ(d->DriverList()->currentRow(), 0);                 // nothing matched: the first
     EXPECT_EQ(d->CardField("Guid Driver :"), "Non disponible");  // the primary display driver
@@ -615,7 +615,8 @@ TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLea
 }
 
 TEST_F(WindowDialogsTest, TheReferenceSamplePrintedToPdfShowsTheViewOnThePage) {
-  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
   TfrmMain& w = Open();
   Prompt.QueueAnswer(TAnswer::No);
   ASSERT_TRUE(w.Modeller()->OpenPath(IXORAL_TEST_DATA_DIR "/../../data/samples/reference.ixr"));
@@ -631,11 +632,14 @@ TEST_F(WindowDialogsTest, TheReferenceSamplePrintedToPdfShowsTheViewOnThePage) {
   ASSERT_FALSE(page.isNull());
   const TPrintMeasures& m = d.Layout().Measures();
   const TPrintRect area = d.Layout().PrintArea();
-  const double sx = page.width() / (m.PageWidthCm * m.PrinterPerCmX), sy = page.height() / (m.PageHeightCm * m.PrinterPerCmY);
+  const double sx = page.width() / (m.PageWidthCm * m.PrinterPerCmX),
+               sy = page.height() / (m.PageHeightCm * m.PrinterPerCmY);
   const QRect onPage(int(area.X * sx), int(area.Y * sy), int(area.W * sx), int(area.H * sy));
   ASSERT_GT(onPage.width(), 50);
   const QImage printed = page.copy(onPage.adjusted(2, 2, -2, -2)).convertToFormat(QImage::Format_RGB32);
-  const QImage view = d.RenderView(area.W, area.H).scaled(onPage.size()).copy(QRect(2, 2, onPage.width() - 4, onPage.height() - 4))
+  const QImage view = d.RenderView(area.W, area.H)
+                          .scaled(onPage.size())
+                          .copy(QRect(2, 2, onPage.width() - 4, onPage.height() - 4))
                           .convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(printed.size(), view.size());
   // Mean difference per channel, the page's blank margins white around it.

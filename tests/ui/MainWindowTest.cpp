@@ -29,7 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 void Settle() {
   for (int k = 0; k < 3; ++k) QApplication::processEvents();
 }
@@ -215,8 +214,7 @@ TEST_F(MainWindowTest, EveryMenuItemWithItsCaptionAndShortcut) {
   QStringList inserts;
   for (QAction* a : w.findChild<QMenu*>(QStringLiteral("mnuInserer"))->actions()) inserts << a->text();
   EXPECT_EQ(inserts, (QStringList{"&Cube", "C&ube percé", "&Sphère", "C&ylindre", "C&ône", "&Pyramide", "&Tore",
-                                  "&Paramétrique", "&Cercle", "&Paroi verticale", "P&aroi horizontale",
-                                  "&Texte 3D"}));
+                                  "&Paramétrique", "&Cercle", "&Paroi verticale", "P&aroi horizontale", "&Texte 3D"}));
   // The edit menu's items need a current object; paste needs an object record.
   QMenu* edit = w.findChild<QMenu*>(QStringLiteral("mnuEdition"));
   emit edit->aboutToShow();
@@ -277,7 +275,7 @@ TEST_F(MainWindowTest, DragInTheFaceViewMovesTheCubeAndEscapeRestoresIt) {
   EXPECT_NEAR(w.Scene()->ObjectAt(cube)->Position.x, 0, 1e-9);
   QTest::mouseRelease(panel, Qt::LeftButton, {}, start + QPoint(200, 0));
   EXPECT_FALSE(w.Interaction()->Dragging());
-  EXPECT_EQ(w.Interaction()->ActiveView(), 1);  // the release took the view under the pointer
+  EXPECT_EQ(w.Interaction()->ActiveView(), 1);           // the release took the view under the pointer
   EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);  // the move cursor
 }
 
@@ -457,8 +455,8 @@ TEST(Splash, ShapedWithFourRoundHoles) {
   EXPECT_TRUE(r.contains(QPoint(223, 175)));
   for (const QPoint hole : {QPoint(417, 30), QPoint(30, 30), QPoint(417, 321), QPoint(30, 321)})
     EXPECT_FALSE(r.contains(hole)) << hole.x() << "," << hole.y();
-  EXPECT_TRUE(r.contains(QPoint(50, 30)));    // beside a hole
-  EXPECT_FALSE(r.contains(QPoint(2, 2)));     // the rounded corner
+  EXPECT_TRUE(r.contains(QPoint(50, 30)));  // beside a hole
+  EXPECT_FALSE(r.contains(QPoint(2, 2)));   // the rounded corner
   EXPECT_FALSE(r.contains(QPoint(444, 348)));
   TLogoOn splash;
   splash.grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/splash.png"));

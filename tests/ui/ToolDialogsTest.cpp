@@ -537,8 +537,7 @@ TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogs
     EXPECT_TRUE(d.Preview()->SolidAt(d.Index())->Texturer);
   });
   EXPECT_FALSE(Solid().Texturer);
-  Run<TFrmMeshEdit>(TCommandId::PointMode, [&](TFrmMeshEdit& d) {
-    EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate));
-  });
+  Run<TFrmMeshEdit>(TCommandId::PointMode,
+                    [&](TFrmMeshEdit& d) { EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate)); });
   EXPECT_EQ(Text(), before);
 }

@@ -85,7 +85,7 @@ TEST_F(TourFixture, ToolTourOpensTheMenusInsertsTheTorusAndOpensTheEnvelopeDialo
   EXPECT_TRUE(drawn->testAttribute(Qt::WA_TransparentForMouseEvents) ||
               drawn->windowFlags().testFlag(Qt::WindowTransparentForInput));
 
-  Assistant->PresentationTick();  // step 4: the torus, and the menu again
+  Assistant->PresentationTick();                 // step 4: the torus, and the menu again
   ASSERT_EQ(Window->Scene()->ObjectCount(), 2);  // the default light and the torus
   EXPECT_EQ(Window->Scene()->ObjectAt(1)->Name().rfind("Tore", 0), 0u);
   ASSERT_TRUE(QTest::qWaitFor([&] { return tools->isVisible(); }, 2000));

@@ -23,8 +23,7 @@ constexpr size_t kSmallFlush = 64;
 // The surface's rows in bands of Rows rows (the last one may be shorter).
 struct TBands {
   int Height, Rows, Count;
-  TBands(int height, int rows)
-      : Height(height), Rows(rows), Count(std::max(1, (height + rows - 1) / rows)) {}
+  TBands(int height, int rows) : Height(height), Rows(rows), Count(std::max(1, (height + rows - 1) / rows)) {}
 };
 
 // Whether the recorded drawing is so little work that waking the other threads would cost more.
@@ -79,8 +78,7 @@ void SetUpDrawing(const TRecording& q, const TPiece& pc, std::vector<TPrim>& out
   if (c.Type == D3DPT_TRIANGLEFAN) PositionsAndCorners(vs, p.Vp, data, c.Stride, 1, &centreCorner);
   need.assign(n, 0);
   keep.assign(run.Last - run.First, 0);
-  const bool needCentre =
-      MarkDrawnTriangles(p, run, corners.data(), centreCorner, need.data(), keep.data());
+  const bool needCentre = MarkDrawnTriangles(p, run, corners.data(), centreCorner, need.data(), keep.data());
   ProcessVertices(vs, c.Fvf, first, n, scratch.data(), need.data());
   if (needCentre) ProcessVertices(vs, c.Fvf, data, 1, &centre);
   SetupPrimitives(p, c.Pix, run, scratch.data(), centre, keep.data(), out);
@@ -133,8 +131,10 @@ void DrawBand(const TRecording& q, size_t band, const TBands& bands) {
     const TBinned& b = q.Binned[i];
     for (uint32_t k = b.Start[band]; k < b.Start[band + 1]; ++k) {
       const TPrim& r = b.Prims[b.Refs[k]];
-      if (r.Kind == pkClear) ClearRows(q.Commands[r.Ref], y0, y1);
-      else DrawRows(q.Pix[r.Ref], r, y0, y1);
+      if (r.Kind == pkClear)
+        ClearRows(q.Commands[r.Ref], y0, y1);
+      else
+        DrawRows(q.Pix[r.Ref], r, y0, y1);
     }
   }
 }

@@ -13,9 +13,7 @@ inline constexpr HRESULT D3D_OK = 0;
 inline constexpr HRESULT DD_OK = 0;
 
 // Result codes of the form MAKE_DDHRESULT(code) = 0x88760000 | code.
-constexpr HRESULT MakeDDHResult(uint32_t code) {
-  return static_cast<HRESULT>(0x88760000u | code);
-}
+constexpr HRESULT MakeDDHResult(uint32_t code) { return static_cast<HRESULT>(0x88760000u | code); }
 inline constexpr HRESULT DDERR_INVALIDPARAMS = static_cast<HRESULT>(0x80070057u);
 inline constexpr HRESULT DDERR_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 inline constexpr HRESULT D3DERR_INVALID_DEVICE = MakeDDHResult(705);

@@ -62,8 +62,7 @@ struct TRecording {
 struct TSoftwareDevice::TQueue : device::TRecording {
   std::shared_ptr<TRenderThreads> Threads;
   int BandRows;
-  TQueue(std::shared_ptr<TRenderThreads> threads, int bandRows)
-      : Threads(std::move(threads)), BandRows(bandRows) {}
+  TQueue(std::shared_ptr<TRenderThreads> threads, int bandRows) : Threads(std::move(threads)), BandRows(bandRows) {}
 };
 
 }  // namespace ixoral

@@ -26,12 +26,17 @@ namespace device {
 
 DWORD PrimitiveCount(D3DPRIMITIVETYPE type, DWORD count) {
   switch (type) {
-    case D3DPT_POINTLIST: return count;
-    case D3DPT_LINELIST: return count / 2;
-    case D3DPT_LINESTRIP: return count >= 2 ? count - 1 : 0;
-    case D3DPT_TRIANGLELIST: return count / 3;
+    case D3DPT_POINTLIST:
+      return count;
+    case D3DPT_LINELIST:
+      return count / 2;
+    case D3DPT_LINESTRIP:
+      return count >= 2 ? count - 1 : 0;
+    case D3DPT_TRIANGLELIST:
+      return count / 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return count >= 3 ? count - 2 : 0;
+    case D3DPT_TRIANGLEFAN:
+      return count >= 3 ? count - 2 : 0;
   }
   return 0;
 }
@@ -111,10 +116,17 @@ TSoftwareDevice::TState::TState(const TSurface& target) {
 
 HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& m) {
   switch (state) {
-    case D3DTRANSFORMSTATE_WORLD: FState->World = m; break;
-    case D3DTRANSFORMSTATE_VIEW: FState->View = m; break;
-    case D3DTRANSFORMSTATE_PROJECTION: FState->Proj = m; break;
-    default: return DDERR_INVALIDPARAMS;
+    case D3DTRANSFORMSTATE_WORLD:
+      FState->World = m;
+      break;
+    case D3DTRANSFORMSTATE_VIEW:
+      FState->View = m;
+      break;
+    case D3DTRANSFORMSTATE_PROJECTION:
+      FState->Proj = m;
+      break;
+    default:
+      return DDERR_INVALIDPARAMS;
   }
   FState->MatricesDirty = true;
   FState->VertexDirty = true;
@@ -123,10 +135,17 @@ HRESULT TSoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
 
 HRESULT TSoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& m) {
   switch (state) {
-    case D3DTRANSFORMSTATE_WORLD: m = FState->World; break;
-    case D3DTRANSFORMSTATE_VIEW: m = FState->View; break;
-    case D3DTRANSFORMSTATE_PROJECTION: m = FState->Proj; break;
-    default: return DDERR_INVALIDPARAMS;
+    case D3DTRANSFORMSTATE_WORLD:
+      m = FState->World;
+      break;
+    case D3DTRANSFORMSTATE_VIEW:
+      m = FState->View;
+      break;
+    case D3DTRANSFORMSTATE_PROJECTION:
+      m = FState->Proj;
+      break;
+    default:
+      return DDERR_INVALIDPARAMS;
   }
   return D3D_OK;
 }
@@ -134,8 +153,7 @@ HRESULT TSoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& m)
 HRESULT TSoftwareDevice::SetViewport(const D3DVIEWPORT7& vp) {
   if (!std::isfinite(vp.dvMinZ) || !std::isfinite(vp.dvMaxZ)) return DDERR_INVALIDPARAMS;
   // As Direct3D: the viewport lies within the render target.
-  if (int64_t{vp.dwX} + vp.dwWidth > FTarget.Width() ||
-      int64_t{vp.dwY} + vp.dwHeight > FTarget.Height())
+  if (int64_t{vp.dwX} + vp.dwWidth > FTarget.Width() || int64_t{vp.dwY} + vp.dwHeight > FTarget.Height())
     return DDERR_INVALIDPARAMS;
   // Drawings keep the viewport they were given with; the flush is for readers that expect the
   // surface to be up to date once the drawing moves on to another view.
@@ -196,8 +214,7 @@ HRESULT TSoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) 
   return D3D_OK;
 }
 
-HRESULT TSoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
-                                              DWORD value) {
+HRESULT TSoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
   if (stage >= kTextureStageCount || state >= kTextureStageStateCount) return DDERR_INVALIDPARAMS;
   FState->Tss[stage][state] = value;
   if (state == D3DTSS_ADDRESS) FState->Tss[stage][D3DTSS_ADDRESSU] = FState->Tss[stage][D3DTSS_ADDRESSV] = value;
@@ -205,8 +222,7 @@ HRESULT TSoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
   return D3D_OK;
 }
 
-HRESULT TSoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
-                                              DWORD& value) {
+HRESULT TSoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD& value) {
   if (stage >= kTextureStageCount || state >= kTextureStageStateCount) return DDERR_INVALIDPARAMS;
   value = FState->Tss[stage][state];
   return D3D_OK;
@@ -280,8 +296,7 @@ void TSoftwareDevice::PreparePixelState() {
   p.Points = rs[D3DRENDERSTATE_FILLMODE] == D3DFILL_POINT;
   p.Cull = rs[D3DRENDERSTATE_CULLMODE];
   const TColorF tf = FromD3DColor(rs[D3DRENDERSTATE_TEXTUREFACTOR]);
-  p.TFactor[0] = tf.r * 255, p.TFactor[1] = tf.g * 255, p.TFactor[2] = tf.b * 255,
-  p.TFactor[3] = tf.a * 255;
+  p.TFactor[0] = tf.r * 255, p.TFactor[1] = tf.g * 255, p.TFactor[2] = tf.b * 255, p.TFactor[3] = tf.a * 255;
   const DWORD* t = s.Tss[0];
   p.ColorOp = t[D3DTSS_COLOROP];
   p.ColorArg1 = t[D3DTSS_COLORARG1], p.ColorArg2 = t[D3DTSS_COLORARG2];

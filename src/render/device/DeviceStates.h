@@ -29,8 +29,7 @@ struct TColorF {
 };
 
 inline TColorF FromD3DColor(D3DCOLOR c) {
-  return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-          ((c >> 24) & 0xFF) / 255.0f};
+  return {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
 }
 
 inline TColorF FromValue(const D3DCOLORVALUE& v) { return {v.r, v.g, v.b, v.a}; }

@@ -22,14 +22,22 @@ namespace {
 template <typename T>
 inline bool Compare(DWORD func, T a, T b) {
   switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return a < b;
-    case D3DCMP_EQUAL: return a == b;
-    case D3DCMP_LESSEQUAL: return a <= b;
-    case D3DCMP_GREATER: return a > b;
-    case D3DCMP_NOTEQUAL: return a != b;
-    case D3DCMP_GREATEREQUAL: return a >= b;
-    default: return true;
+    case D3DCMP_NEVER:
+      return false;
+    case D3DCMP_LESS:
+      return a < b;
+    case D3DCMP_EQUAL:
+      return a == b;
+    case D3DCMP_LESSEQUAL:
+      return a <= b;
+    case D3DCMP_GREATER:
+      return a > b;
+    case D3DCMP_NOTEQUAL:
+      return a != b;
+    case D3DCMP_GREATEREQUAL:
+      return a >= b;
+    default:
+      return true;
   }
 }
 inline bool CompareF(DWORD func, float a, float b) { return Compare<float>(func, a, b); }
@@ -41,41 +49,69 @@ inline int64_t FloorDivQuick(int64_t a, int64_t b) {
   constexpr int64_t kExact = int64_t{1} << 52;
   if (a >= kExact || a <= -kExact || b >= kExact) return FloorDiv(a, b);
   int64_t q = static_cast<int64_t>(std::floor(double(a) / double(b)));
-  if (q * b > a) --q;
-  else if ((q + 1) * b <= a) ++q;
+  if (q * b > a)
+    --q;
+  else if ((q + 1) * b <= a)
+    ++q;
   return q;
 }
 
 inline uint8_t StencilOp(DWORD op, uint8_t s, uint32_t ref, uint32_t writeMask) {
   uint32_t v;
   switch (op) {
-    case D3DSTENCILOP_ZERO: v = 0; break;
-    case D3DSTENCILOP_REPLACE: v = ref; break;
-    case D3DSTENCILOP_INCRSAT: v = s < 255 ? s + 1u : 255u; break;
-    case D3DSTENCILOP_DECRSAT: v = s > 0 ? s - 1u : 0u; break;
-    case D3DSTENCILOP_INVERT: v = ~uint32_t{s} & 0xFF; break;
-    case D3DSTENCILOP_INCR: v = (s + 1u) & 0xFF; break;
-    case D3DSTENCILOP_DECR: v = (s + 255u) & 0xFF; break;
-    default: return s;
+    case D3DSTENCILOP_ZERO:
+      v = 0;
+      break;
+    case D3DSTENCILOP_REPLACE:
+      v = ref;
+      break;
+    case D3DSTENCILOP_INCRSAT:
+      v = s < 255 ? s + 1u : 255u;
+      break;
+    case D3DSTENCILOP_DECRSAT:
+      v = s > 0 ? s - 1u : 0u;
+      break;
+    case D3DSTENCILOP_INVERT:
+      v = ~uint32_t{s} & 0xFF;
+      break;
+    case D3DSTENCILOP_INCR:
+      v = (s + 1u) & 0xFF;
+      break;
+    case D3DSTENCILOP_DECR:
+      v = (s + 255u) & 0xFF;
+      break;
+    default:
+      return s;
   }
   return static_cast<uint8_t>((s & ~writeMask) | (v & writeMask));
 }
 
 inline float BlendFactor(DWORD f, int channel, const float src[4], const float dst[4]) {
   switch (f) {
-    case D3DBLEND_ZERO: return 0;
-    case D3DBLEND_ONE: return 1;
-    case D3DBLEND_SRCCOLOR: return src[channel] / 255.0f;
-    case D3DBLEND_INVSRCCOLOR: return 1 - src[channel] / 255.0f;
-    case D3DBLEND_SRCALPHA: return src[3] / 255.0f;
-    case D3DBLEND_INVSRCALPHA: return 1 - src[3] / 255.0f;
-    case D3DBLEND_DESTALPHA: return dst[3] / 255.0f;
-    case D3DBLEND_INVDESTALPHA: return 1 - dst[3] / 255.0f;
-    case D3DBLEND_DESTCOLOR: return dst[channel] / 255.0f;
-    case D3DBLEND_INVDESTCOLOR: return 1 - dst[channel] / 255.0f;
+    case D3DBLEND_ZERO:
+      return 0;
+    case D3DBLEND_ONE:
+      return 1;
+    case D3DBLEND_SRCCOLOR:
+      return src[channel] / 255.0f;
+    case D3DBLEND_INVSRCCOLOR:
+      return 1 - src[channel] / 255.0f;
+    case D3DBLEND_SRCALPHA:
+      return src[3] / 255.0f;
+    case D3DBLEND_INVSRCALPHA:
+      return 1 - src[3] / 255.0f;
+    case D3DBLEND_DESTALPHA:
+      return dst[3] / 255.0f;
+    case D3DBLEND_INVDESTALPHA:
+      return 1 - dst[3] / 255.0f;
+    case D3DBLEND_DESTCOLOR:
+      return dst[channel] / 255.0f;
+    case D3DBLEND_INVDESTCOLOR:
+      return 1 - dst[channel] / 255.0f;
     case D3DBLEND_SRCALPHASAT:
       return channel == 3 ? 1 : std::min(src[3], 255 - dst[3]) / 255.0f;
-    default: return 1;
+    default:
+      return 1;
   }
 }
 
@@ -102,10 +138,14 @@ inline void SampleTexture(const P& p, float u, float v, float out[4]) {
   const bool wrapU = p.AddrU == D3DTADDRESS_WRAP, wrapV = p.AddrV == D3DTADDRESS_WRAP;
   const float fu = address(u, p.AddrU) * p.TexW, fv = address(v, p.AddrV) * p.TexH;
   auto texel = [&](int x, int y) {
-    if (wrapU) x = (x % p.TexW + p.TexW) % p.TexW;
-    else x = std::clamp(x, 0, p.TexW - 1);
-    if (wrapV) y = (y % p.TexH + p.TexH) % p.TexH;
-    else y = std::clamp(y, 0, p.TexH - 1);
+    if (wrapU)
+      x = (x % p.TexW + p.TexW) % p.TexW;
+    else
+      x = std::clamp(x, 0, p.TexW - 1);
+    if (wrapV)
+      y = (y % p.TexH + p.TexH) % p.TexH;
+    else
+      y = std::clamp(y, 0, p.TexH - 1);
     return p.Tex[size_t(y) * p.TexW + x];
   };
   if (!p.Bilinear) {
@@ -118,8 +158,7 @@ inline void SampleTexture(const P& p, float u, float v, float out[4]) {
   const float x0f = std::floor(x), y0f = std::floor(y);
   const float ax = x - x0f, ay = y - y0f;
   const int x0 = static_cast<int>(x0f), y0 = static_cast<int>(y0f);
-  const uint32_t c00 = texel(x0, y0), c10 = texel(x0 + 1, y0), c01 = texel(x0, y0 + 1),
-                 c11 = texel(x0 + 1, y0 + 1);
+  const uint32_t c00 = texel(x0, y0), c10 = texel(x0 + 1, y0), c01 = texel(x0, y0 + 1), c11 = texel(x0 + 1, y0 + 1);
   for (int k = 0; k < 4; ++k) {
     const int sh = k == 3 ? 24 : 16 - 8 * k;
     const float a = float((c00 >> sh) & 0xFF), b = float((c10 >> sh) & 0xFF);
@@ -133,25 +172,42 @@ inline float StageArg(const P& p, DWORD arg, int ch, const TFrag& f, const float
   float v;
   const int c = (arg & D3DTA_ALPHAREPLICATE) ? 3 : ch;
   switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_TEXTURE: v = tex[c]; break;
-    case D3DTA_TFACTOR: v = p.TFactor[c]; break;
-    case D3DTA_SPECULAR: v = c == 0 ? f.sr : c == 1 ? f.sg : c == 2 ? f.sb : 255.0f; break;
-    default: v = c == 0 ? f.r : c == 1 ? f.g : c == 2 ? f.b : f.a; break;  // diffuse = current
+    case D3DTA_TEXTURE:
+      v = tex[c];
+      break;
+    case D3DTA_TFACTOR:
+      v = p.TFactor[c];
+      break;
+    case D3DTA_SPECULAR:
+      v = c == 0 ? f.sr : c == 1 ? f.sg : c == 2 ? f.sb : 255.0f;
+      break;
+    default:
+      v = c == 0 ? f.r : c == 1 ? f.g : c == 2 ? f.b : f.a;
+      break;  // diffuse = current
   }
   return (arg & D3DTA_COMPLEMENT) ? 255 - v : v;
 }
 
 inline float StageOp(DWORD op, float a1, float a2) {
   switch (op) {
-    case D3DTOP_SELECTARG1: return a1;
-    case D3DTOP_SELECTARG2: return a2;
-    case D3DTOP_MODULATE2X: return Clamp255(a1 * a2 / 255.0f * 2);
-    case D3DTOP_MODULATE4X: return Clamp255(a1 * a2 / 255.0f * 4);
-    case D3DTOP_ADD: return Clamp255(a1 + a2);
-    case D3DTOP_ADDSIGNED: return Clamp255(a1 + a2 - 127.5f);
-    case D3DTOP_ADDSIGNED2X: return Clamp255((a1 + a2 - 127.5f) * 2);
-    case D3DTOP_SUBTRACT: return Clamp255(a1 - a2);
-    default: return a1 * a2 / 255.0f;  // MODULATE and the operations this device does not have
+    case D3DTOP_SELECTARG1:
+      return a1;
+    case D3DTOP_SELECTARG2:
+      return a2;
+    case D3DTOP_MODULATE2X:
+      return Clamp255(a1 * a2 / 255.0f * 2);
+    case D3DTOP_MODULATE4X:
+      return Clamp255(a1 * a2 / 255.0f * 4);
+    case D3DTOP_ADD:
+      return Clamp255(a1 + a2);
+    case D3DTOP_ADDSIGNED:
+      return Clamp255(a1 + a2 - 127.5f);
+    case D3DTOP_ADDSIGNED2X:
+      return Clamp255((a1 + a2 - 127.5f) * 2);
+    case D3DTOP_SUBTRACT:
+      return Clamp255(a1 - a2);
+    default:
+      return a1 * a2 / 255.0f;  // MODULATE and the operations this device does not have
   }
 }
 
@@ -187,11 +243,10 @@ template <bool kTex, bool kBlend, class P>
     for (int ch = 0; ch < 3; ++ch)
       nc[ch] = p.ColorOp == D3DTOP_DISABLE
                    ? c[ch]
-                   : StageOp(p.ColorOp, StageArg(p, p.ColorArg1, ch, f, tex),
-                             StageArg(p, p.ColorArg2, ch, f, tex));
-    nc[3] = p.AlphaOp == D3DTOP_DISABLE ? c[3]
-                                        : StageOp(p.AlphaOp, StageArg(p, p.AlphaArg1, 3, f, tex),
-                                                  StageArg(p, p.AlphaArg2, 3, f, tex));
+                   : StageOp(p.ColorOp, StageArg(p, p.ColorArg1, ch, f, tex), StageArg(p, p.ColorArg2, ch, f, tex));
+    nc[3] = p.AlphaOp == D3DTOP_DISABLE
+                ? c[3]
+                : StageOp(p.AlphaOp, StageArg(p, p.AlphaArg1, 3, f, tex), StageArg(p, p.AlphaArg2, 3, f, tex));
     for (int k = 0; k < 4; ++k) c[k] = nc[k];
   }
   if (p.Specular) {
@@ -199,9 +254,7 @@ template <bool kTex, bool kBlend, class P>
     c[1] = Clamp255(c[1] + f.sg);
     c[2] = Clamp255(c[2] + f.sb);
   }
-  if (p.AlphaTest &&
-      !CompareU(p.AlphaFunc, static_cast<uint32_t>(c[3] + 0.5f), p.AlphaRef))
-    return;
+  if (p.AlphaTest && !CompareU(p.AlphaFunc, static_cast<uint32_t>(c[3] + 0.5f), p.AlphaRef)) return;
   uint32_t& dstPix = p.Color[idx];
   if constexpr (kBlend) {
     // The two blends the scene drawing uses most, without the general factor table.
@@ -212,16 +265,13 @@ template <bool kTex, bool kBlend, class P>
       // the source colour as it is
     } else if (over) {
       const float a = Clamp255(c[3]) * (1.0f / 255.0f), na = 1 - a;
-      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
-                            float(d >> 24)};
+      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF), float(d >> 24)};
       for (int k = 0; k < 4; ++k) c[k] = c[k] * a + dst[k] * na;
     } else {
-      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF),
-                            float(d >> 24)};
+      const float dst[4] = {float((d >> 16) & 0xFF), float((d >> 8) & 0xFF), float(d & 0xFF), float(d >> 24)};
       float out[4];
       for (int k = 0; k < 4; ++k)
-        out[k] = Clamp255(c[k] * BlendFactor(p.SrcBlend, k, c, dst) +
-                          dst[k] * BlendFactor(p.DstBlend, k, c, dst));
+        out[k] = Clamp255(c[k] * BlendFactor(p.SrcBlend, k, c, dst) + dst[k] * BlendFactor(p.DstBlend, k, c, dst));
       for (int k = 0; k < 4; ++k) c[k] = out[k];
     }
   }
@@ -237,11 +287,15 @@ inline void FullPixel(const P& p, size_t idx, float z, const TFrag& f) {
   const bool pass = p.Stencil ? DepthStencil<true>(p, idx, z) : DepthStencil<false>(p, idx, z);
   if (!pass) return;
   if (p.Textured) {
-    if (p.Blend) ShadeAndWrite<true, true>(p, idx, f);
-    else ShadeAndWrite<true, false>(p, idx, f);
+    if (p.Blend)
+      ShadeAndWrite<true, true>(p, idx, f);
+    else
+      ShadeAndWrite<true, false>(p, idx, f);
   } else {
-    if (p.Blend) ShadeAndWrite<false, true>(p, idx, f);
-    else ShadeAndWrite<false, false>(p, idx, f);
+    if (p.Blend)
+      ShadeAndWrite<false, true>(p, idx, f);
+    else
+      ShadeAndWrite<false, false>(p, idx, f);
   }
 }
 
@@ -261,8 +315,7 @@ struct TEdges {
 };
 
 // The first and last pixels of row py inside the triangle; false when there are none.
-[[gnu::always_inline]] inline bool RowBounds(const TTriangle& t, const TEdges& e, int py,
-                                             int64_t& lo, int64_t& hi) {
+[[gnu::always_inline]] inline bool RowBounds(const TTriangle& t, const TEdges& e, int py, int64_t& lo, int64_t& hi) {
   const int64_t* X = t.X;
   const int64_t* Y = t.Y;
   const int64_t xLo = t.XLo, xHi = t.XHi;
@@ -312,8 +365,7 @@ const bool kHasAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_REN
 // RasterTriangle, with the colour r g b a and specular sr sg sb stepped lane by lane in one
 // register, the same additions as one at a time, and the clamps, rounding and packing of the
 // scalar code four channels at once.
-__attribute__((target("avx2"))) void PlainTriangleAvx2(const TPix& p, const TTriangle& t, int y0,
-                                                       int y1) {
+__attribute__((target("avx2"))) void PlainTriangleAvx2(const TPix& p, const TTriangle& t, int y0, int y1) {
   const TEdges e(t);
   const float* base = t.Base;
   const float* ddx = t.Ddx;
@@ -341,8 +393,7 @@ __attribute__((target("avx2"))) void PlainTriangleAvx2(const TPix& p, const TTri
         depth[px] = z;
         __m128 c = _mm256_castps256_ps128(acc);
         // max(x, 0) then min(., 255) is Clamp255, a NaN giving 0 as there.
-        if (specular)
-          c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
+        if (specular) c = _mm_min_ps(_mm_max_ps(_mm_add_ps(c, _mm256_extractf128_ps(acc, 1)), zero), top);
         c = _mm_add_ps(_mm_min_ps(_mm_max_ps(c, zero), top), half);
         colour[px] = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm_cvttps_epi32(c), order)));
       }
@@ -432,8 +483,10 @@ void RasterTriangle(const P& p, const TTriangle& t, int bandY0, int bandY1) {
 inline long RoundHalfAway(float x) {
   long r = static_cast<long>(x);
   const float frac = x - static_cast<float>(r);
-  if (frac >= 0.5f) ++r;
-  else if (frac <= -0.5f) --r;
+  if (frac >= 0.5f)
+    ++r;
+  else if (frac <= -0.5f)
+    --r;
   return r;
 }
 
@@ -456,8 +509,10 @@ struct TLineWalk {
     From = first;
     if ((to - From) * Step < 0) return false;
     const long minB = XMajor ? p.X0 : p.Y0, maxB = (XMajor ? p.X1 : p.Y1) - 1;
-    if (Step > 0) From = std::max(From, minB), to = std::min(to, maxB);
-    else From = std::min(From, maxB), to = std::max(to, minB);
+    if (Step > 0)
+      From = std::max(From, minB), to = std::min(to, maxB);
+    else
+      From = std::min(From, maxB), to = std::max(to, minB);
     if ((to - From) * Step < 0) return false;
     Count = (to - From) * Step + 1;
     Len = endMajor - StartMajor;
@@ -500,8 +555,10 @@ void DrawLine(const TPix& p, const TPrim& r, int bandY0, int bandY1) {
   while (lo < hi) {
     const long mid = lo + (hi - lo) / 2;
     const long y = row(mid);
-    if (down ? y >= bandY0 : y < bandY1) hi = mid;
-    else lo = mid + 1;
+    if (down ? y >= bandY0 : y < bandY1)
+      hi = mid;
+    else
+      lo = mid + 1;
   }
   for (long i = lo; i < w.Count; ++i) {
     w.At(s0, i, px, py, t);
@@ -527,19 +584,27 @@ void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
   const TTriangle& t = r.T;
   if (p.Textured) {
     if (p.Stencil) {
-      if (p.Blend) RasterTriangle<true, true, true>(p, t, y0, y1);
-      else RasterTriangle<true, true, false>(p, t, y0, y1);
+      if (p.Blend)
+        RasterTriangle<true, true, true>(p, t, y0, y1);
+      else
+        RasterTriangle<true, true, false>(p, t, y0, y1);
     } else {
-      if (p.Blend) RasterTriangle<true, false, true>(p, t, y0, y1);
-      else RasterTriangle<true, false, false>(p, t, y0, y1);
+      if (p.Blend)
+        RasterTriangle<true, false, true>(p, t, y0, y1);
+      else
+        RasterTriangle<true, false, false>(p, t, y0, y1);
     }
   } else {
     if (p.Stencil) {
-      if (p.Blend) RasterTriangle<false, true, true>(p, t, y0, y1);
-      else RasterTriangle<false, true, false>(p, t, y0, y1);
+      if (p.Blend)
+        RasterTriangle<false, true, true>(p, t, y0, y1);
+      else
+        RasterTriangle<false, true, false>(p, t, y0, y1);
     } else {
-      if (p.Blend) RasterTriangle<false, false, true>(p, t, y0, y1);
-      else RasterTriangle<false, false, false>(p, t, y0, y1);
+      if (p.Blend)
+        RasterTriangle<false, false, true>(p, t, y0, y1);
+      else
+        RasterTriangle<false, false, false>(p, t, y0, y1);
     }
   }
 }
@@ -548,10 +613,17 @@ void DrawTriangle(const TPix& p, const TPrim& r, int y0, int y1) {
 
 void DrawRows(const TPix& p, const TPrim& r, int y0, int y1) {
   switch (r.Kind) {
-    case pkTriangle: DrawTriangle(p, r, y0, y1); break;
-    case pkLine: DrawLine(p, r, y0, y1); break;
-    case pkPoint: DrawPoint(p, r); break;
-    case pkClear: break;  // done by the band scheduler, which holds the clears
+    case pkTriangle:
+      DrawTriangle(p, r, y0, y1);
+      break;
+    case pkLine:
+      DrawLine(p, r, y0, y1);
+      break;
+    case pkPoint:
+      DrawPoint(p, r);
+      break;
+    case pkClear:
+      break;  // done by the band scheduler, which holds the clears
   }
 }
 

@@ -16,8 +16,7 @@ class IRenderDevice {
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
   // Clears the given rectangles (all of the viewport when count is 0), each cut to the viewport.
-  virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z,
-                        DWORD stencil) = 0;
+  virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z, DWORD stencil) = 0;
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) = 0;
   virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) = 0;
   virtual HRESULT SetViewport(const D3DVIEWPORT7& viewport) = 0;
@@ -30,16 +29,14 @@ class IRenderDevice {
   virtual HRESULT GetLightEnable(DWORD index, bool& enabled) = 0;
   virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
   virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) = 0;
-  virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
-                                       DWORD value) = 0;
-  virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
-                                       DWORD& value) = 0;
+  virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) = 0;
+  virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD& value) = 0;
   // The texture of a stage; a null texture (or one the device did not make) draws untextured.
   virtual HRESULT SetTexture(DWORD stage, std::shared_ptr<TTextureSurface> texture) = 0;
   // Draws `count` vertices of the flexible format `fvf` laid out one after another; vertices that
   // do not make a whole primitive at the end are ignored.
-  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices,
-                                DWORD count, DWORD flags = 0) = 0;
+  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD count,
+                                DWORD flags = 0) = 0;
 
   // The surface drawn on, with its attached depth and stencil planes, every drawing given so far
   // done on it.

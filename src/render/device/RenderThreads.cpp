@@ -41,8 +41,7 @@ void TRenderThreads::Take(uint32_t round, const std::function<void(size_t)>* tas
     uint64_t cur = FNext.load(std::memory_order_relaxed);
     do {
       if (uint32_t(cur >> 32) != round || (cur & 0xFFFFFFFFu) >= n) return;
-    } while (!FNext.compare_exchange_weak(cur, cur + 1, std::memory_order_acq_rel,
-                                          std::memory_order_relaxed));
+    } while (!FNext.compare_exchange_weak(cur, cur + 1, std::memory_order_acq_rel, std::memory_order_relaxed));
     (*task)(size_t(cur & 0xFFFFFFFFu));
     if (FFinished.fetch_add(1, std::memory_order_acq_rel) + 1 == n) {
       std::lock_guard<std::mutex> lock(FMutex);

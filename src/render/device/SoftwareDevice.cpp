@@ -25,27 +25,23 @@ constexpr size_t kMaxPendingBytes = size_t{64} << 20;
 
 }  // namespace
 
-TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
-                                 const TOptions& options)
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights, const TOptions& options)
     : FTarget(target),
       FLights(lights),
       FState(std::make_unique<TState>(target)),
       FQueue(std::make_unique<TQueue>(
-          std::make_shared<TRenderThreads>(options.Threads > 0 ? options.Threads
-                                                               : TRenderThreads::DefaultCount()),
+          std::make_shared<TRenderThreads>(options.Threads > 0 ? options.Threads : TRenderThreads::DefaultCount()),
           options.BandRows > 0 ? std::min(options.BandRows, kMaxSurfaceSide) : kDefaultBandRows)) {}
 
 TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights)
     : TSoftwareDevice(target, lights, TOptions{}) {}
 
-TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
-                                 std::shared_ptr<TRenderThreads> threads)
+TSoftwareDevice::TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights, std::shared_ptr<TRenderThreads> threads)
     : FTarget(target),
       FLights(lights),
       FState(std::make_unique<TState>(target)),
       FQueue(std::make_unique<TQueue>(
-          threads ? std::move(threads)
-                  : std::make_shared<TRenderThreads>(TRenderThreads::DefaultCount()),
+          threads ? std::move(threads) : std::make_shared<TRenderThreads>(TRenderThreads::DefaultCount()),
           kDefaultBandRows)) {}
 
 TSoftwareDevice::~TSoftwareDevice() { Flush(); }
@@ -60,9 +56,8 @@ TSurface& TSoftwareDevice::RenderTarget() {
 }
 
 DWORD TSoftwareDevice::StencilCaps() const {
-  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE |
-         D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
-         D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
+  return D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3DSTENCILCAPS_REPLACE | D3DSTENCILCAPS_INCRSAT |
+         D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT | D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
 }
 
 HRESULT TSoftwareDevice::BeginScene() {
@@ -78,8 +73,8 @@ HRESULT TSoftwareDevice::EndScene() {
   return D3D_OK;
 }
 
-HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                               D3DVALUE z, DWORD stencil) {
+HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z,
+                               DWORD stencil) {
   if ((flags & D3DCLEAR_ZBUFFER) && !FTarget.HasDepth()) return D3DERR_ZBUFFER_NOTPRESENT;
   if ((flags & D3DCLEAR_STENCIL) && !FTarget.HasStencil()) return D3DERR_STENCILBUFFER_NOTPRESENT;
   const D3DVIEWPORT7& vp = FState->Viewport;
@@ -96,8 +91,7 @@ HRESULT TSoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D
   for (DWORD i = 0; i < count; ++i) {
     const int64_t x0 = std::max<int64_t>(rects[i].x1, vx0), x1 = std::min<int64_t>(rects[i].x2, vx1);
     const int64_t y0 = std::max<int64_t>(rects[i].y1, vy0), y1 = std::min<int64_t>(rects[i].y2, vy1);
-    if (x0 >= x1 || y0 >= y1 || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-      continue;
+    if (x0 >= x1 || y0 >= y1 || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) continue;
     TCommand c;
     c.IsClear = true;
     c.X0 = int(x0), c.Y0 = int(y0), c.X1 = int(x1), c.Y1 = int(y1);
@@ -169,11 +163,11 @@ uint32_t TSoftwareDevice::VertexStateIndex() {
   return s.VertexIndex;
 }
 
-HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices,
-                                       DWORD count, DWORD /*flags*/) {
+HRESULT TSoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD count,
+                                       DWORD /*flags*/) {
   if ((fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ) return D3DERR_INVALIDVERTEXTYPE;
-  if (fvf & ~(D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_RESERVED1 | D3DFVF_DIFFUSE |
-              D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK))
+  if (fvf & ~(D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_RESERVED1 | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+              D3DFVF_TEXCOUNT_MASK))
     return D3DERR_INVALIDVERTEXTYPE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
   if (count > kMaxVertices) return D3DERR_TOOMANYVERTICES;

@@ -35,8 +35,7 @@ class TSoftwareDevice final : public IRenderDevice {
   // Draws with `threads` (null: threads of its own, as above), which outlive the device when
   // others hold them too: the display device hands the same threads to each device it makes.
   // Rows per band: the device's choice.
-  TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights,
-                  std::shared_ptr<TRenderThreads> threads);
+  TSoftwareDevice(TSurface& target, TMemoryLightDevice& lights, std::shared_ptr<TRenderThreads> threads);
   // Finishes the drawing given so far; the drawing threads are joined unless shared.
   ~TSoftwareDevice() override;
   TSoftwareDevice(const TSoftwareDevice&) = delete;
@@ -53,8 +52,7 @@ class TSoftwareDevice final : public IRenderDevice {
 
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
-  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z,
-                DWORD stencil) override;
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z, DWORD stencil) override;
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
   HRESULT SetViewport(const D3DVIEWPORT7& viewport) override;
@@ -70,8 +68,7 @@ class TSoftwareDevice final : public IRenderDevice {
   HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override;
   HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD& value) override;
   HRESULT SetTexture(DWORD stage, std::shared_ptr<TTextureSurface> texture) override;
-  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD count,
-                        DWORD flags = 0) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD count, DWORD flags = 0) override;
   // The surface, with every drawing given so far done on it.
   TSurface& RenderTarget() override;
   void Flush() override;

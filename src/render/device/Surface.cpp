@@ -222,8 +222,7 @@ void TCanvas::TextOut(int x, int y, const std::string& utf8) {
           if (cov == 0) continue;
           const uint32_t d = FSurface.Pixel(static_cast<int>(px), py);
           auto mix = [cov](int s, int dd) { return (s * cov + dd * (255 - cov) + 127) / 255; };
-          const uint32_t r = mix(tr, (d >> 16) & 0xFF), gg = mix(tg, (d >> 8) & 0xFF),
-                         b = mix(tb, d & 0xFF);
+          const uint32_t r = mix(tr, (d >> 16) & 0xFF), gg = mix(tg, (d >> 8) & 0xFF), b = mix(tb, d & 0xFF);
           FSurface.SetPixel(static_cast<int>(px), py, (d & 0xFF000000u) | (r << 16) | (gg << 8) | b);
         }
       }

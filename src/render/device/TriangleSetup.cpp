@@ -14,12 +14,18 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
   using V = TSoftwareDevice::TVtx;
   auto dist = [](const V& v, int plane) {
     switch (plane) {
-      case 0: return v.z;
-      case 1: return v.w - v.z;
-      case 2: return v.x + v.w;
-      case 3: return v.w - v.x;
-      case 4: return v.y + v.w;
-      default: return v.w - v.y;
+      case 0:
+        return v.z;
+      case 1:
+        return v.w - v.z;
+      case 2:
+        return v.x + v.w;
+      case 3:
+        return v.w - v.x;
+      case 4:
+        return v.y + v.w;
+      default:
+        return v.w - v.y;
     }
   };
   V* in = poly;
@@ -53,8 +59,7 @@ int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) 
 }
 
 // Sets up a triangle once, whatever the bands it is drawn in; false when it covers no pixel.
-bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2,
-                 TTriangle& t) {
+bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, const TScreenVtx* v2, TTriangle& t) {
   // 4 bits of sub-pixel precision; pixel centres on integer coordinates.
   int64_t* X = t.X;
   int64_t* Y = t.Y;
@@ -115,12 +120,10 @@ bool SetupRaster(const TPix& p, const TScreenVtx* v0, const TScreenVtx* v1, cons
   // Untextured, no stencil, depth test "less or equal" with writes, no alpha test, and either no
   // blending or the "over" blend of a triangle opaque at its three corners (its alpha plane is then
   // exactly 255 everywhere): the pixel is the interpolated colour, written as it is.
-  t.PlainFill = !p.Textured && !p.Stencil && p.ZEnable && p.ZWrite &&
-                p.ZFunc == D3DCMP_LESSEQUAL && !p.AlphaTest;
+  t.PlainFill = !p.Textured && !p.Stencil && p.ZEnable && p.ZWrite && p.ZFunc == D3DCMP_LESSEQUAL && !p.AlphaTest;
   if (p.Blend)
-    t.PlainFill = t.PlainFill && p.SrcBlend == D3DBLEND_SRCALPHA &&
-                  p.DstBlend == D3DBLEND_INVSRCALPHA && vs[0]->a[3] >= 255.0f &&
-                  vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
+    t.PlainFill = t.PlainFill && p.SrcBlend == D3DBLEND_SRCALPHA && p.DstBlend == D3DBLEND_INVSRCALPHA &&
+                  vs[0]->a[3] >= 255.0f && vs[1]->a[3] >= 255.0f && vs[2]->a[3] >= 255.0f && ddx[5] == 0 && ddy[5] == 0;
   return true;
 }
 
@@ -157,8 +160,7 @@ inline bool RowSpan(const TPix& p, double lo, double hi, int& y0, int& y1) {
 }
 
 // A point inside the view volume, on the pixel it falls on.
-void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
-                std::vector<TPrim>& out) {
+void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v, std::vector<TPrim>& out) {
   if (!Finite(v)) return;
   if (v.z < 0 || v.z > v.w || v.x < -v.w || v.x > v.w || v.y < -v.w || v.y > v.w) return;
   if (!(v.w > 1e-30f)) return;
@@ -174,27 +176,35 @@ void SetupPoint(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& v,
 }
 
 // A line clipped to the view volume, with the rows it may touch.
-void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
-               const TSoftwareDevice::TVtx& b, bool lastPixel, std::vector<TPrim>& out) {
+void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a, const TSoftwareDevice::TVtx& b,
+               bool lastPixel, std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
   if (!Finite(a) || !Finite(b)) return;
   // Parametric clipping against the six planes.
   float t0 = 0, t1 = 1;
   auto dist = [](const TVtx& v, int plane) {
     switch (plane) {
-      case 0: return v.z;
-      case 1: return v.w - v.z;
-      case 2: return v.x + v.w;
-      case 3: return v.w - v.x;
-      case 4: return v.y + v.w;
-      default: return v.w - v.y;
+      case 0:
+        return v.z;
+      case 1:
+        return v.w - v.z;
+      case 2:
+        return v.x + v.w;
+      case 3:
+        return v.w - v.x;
+      case 4:
+        return v.y + v.w;
+      default:
+        return v.w - v.y;
     }
   };
   for (int plane = 0; plane < 6; ++plane) {
     const float da = dist(a, plane), db = dist(b, plane);
     if (da < 0 && db < 0) return;
-    if (da < 0) t0 = std::max(t0, da / (da - db));
-    else if (db < 0) t1 = std::min(t1, da / (da - db));
+    if (da < 0)
+      t0 = std::max(t0, da / (da - db));
+    else if (db < 0)
+      t1 = std::min(t1, da / (da - db));
   }
   if (!(t0 <= t1)) return;
   auto lerp = [](const TVtx& u, const TVtx& v, float t) {
@@ -238,9 +248,8 @@ bool MayDraw(const TPix& p, const TCorner& a, const TCorner& b, const TCorner& c
 
 // The edges (in wireframe) or the corners (in point fill) of a triangle that is drawn, those of
 // the triangle as given, each clipped on its own.
-void SetupEdgesOrCorners(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
-                         const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
-                         std::vector<TPrim>& out) {
+void SetupEdgesOrCorners(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a, const TSoftwareDevice::TVtx& b,
+                         const TSoftwareDevice::TVtx& c, std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
   if (p.Points) {
     SetupPoint(p, pix, a, out);
@@ -261,9 +270,8 @@ void SetupEdgesOrCorners(const TPix& p, uint32_t pix, const TSoftwareDevice::TVt
 
 // A triangle clipped to the view volume, projected, culled, and set up as the fan of triangles
 // of the clipped polygon.
-void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
-                   const TSoftwareDevice::TVtx& b, const TSoftwareDevice::TVtx& c,
-                   std::vector<TPrim>& out) {
+void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a, const TSoftwareDevice::TVtx& b,
+                   const TSoftwareDevice::TVtx& c, std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
   if (!Finite(a) || !Finite(b) || !Finite(c)) return;
   // Triangles entirely inside skip the clipper, and Gouraud-shaded ones are then read where they
@@ -273,9 +281,8 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
   unsigned anyOut = 0, allOut = 63;
   for (int i = 0; i < 3; ++i) {
     const TVtx& v = *vx[i];
-    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 |
-                          unsigned(v.x < -v.w) << 2 | unsigned(v.x > v.w) << 3 |
-                          unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
+    const unsigned code = unsigned(v.z < 0) | unsigned(v.z > v.w) << 1 | unsigned(v.x < -v.w) << 2 |
+                          unsigned(v.x > v.w) << 3 | unsigned(v.y < -v.w) << 4 | unsigned(v.y > v.w) << 5;
     anyOut |= code;
     allOut &= code;
   }
@@ -340,54 +347,81 @@ void SetupTriangle(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a,
 TPrimitiveRun::TPrimitiveRun(D3DPRIMITIVETYPE type, DWORD first, DWORD last)
     : Type(type), First(first), Last(last), From(first), To(last) {
   switch (type) {
-    case D3DPT_POINTLIST: break;
-    case D3DPT_LINELIST: From = 2 * first, To = 2 * last; break;
-    case D3DPT_LINESTRIP: To = last + 1; break;
-    case D3DPT_TRIANGLELIST: From = 3 * first, To = 3 * last; break;
-    case D3DPT_TRIANGLESTRIP: To = last + 2; break;
-    case D3DPT_TRIANGLEFAN: From = first + 1, To = last + 2; break;
+    case D3DPT_POINTLIST:
+      break;
+    case D3DPT_LINELIST:
+      From = 2 * first, To = 2 * last;
+      break;
+    case D3DPT_LINESTRIP:
+      To = last + 1;
+      break;
+    case D3DPT_TRIANGLELIST:
+      From = 3 * first, To = 3 * last;
+      break;
+    case D3DPT_TRIANGLESTRIP:
+      To = last + 2;
+      break;
+    case D3DPT_TRIANGLEFAN:
+      From = first + 1, To = last + 2;
+      break;
   }
 }
 
-bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners,
-                        const TCorner& centre, uint8_t* need, uint8_t* keep) {
+bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners, const TCorner& centre,
+                        uint8_t* need, uint8_t* keep) {
   const DWORD k0 = run.First, from = run.From;
   const bool fan = run.Type == D3DPT_TRIANGLEFAN;
   auto corner = [&](DWORD j) -> const TCorner& { return corners[j - from]; };
   bool needCentre = false;
   for (DWORD k = k0; k < run.Last; ++k) {
     DWORD i0, i1, i2;  // the corners as SetupTriangle takes them
-    if (run.Type == D3DPT_TRIANGLELIST) i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
-    else if (run.Type == D3DPT_TRIANGLESTRIP) i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
-    else i0 = 0, i1 = k + 1, i2 = k + 2;
+    if (run.Type == D3DPT_TRIANGLELIST)
+      i0 = 3 * k, i1 = 3 * k + 1, i2 = 3 * k + 2;
+    else if (run.Type == D3DPT_TRIANGLESTRIP)
+      i0 = k, i1 = k % 2 ? k + 2 : k + 1, i2 = k % 2 ? k + 1 : k + 2;
+    else
+      i0 = 0, i1 = k + 1, i2 = k + 2;
     if (!MayDraw(p, fan ? centre : corner(i0), corner(i1), corner(i2))) continue;
     keep[k - k0] = 1;
-    if (fan) needCentre = true;
-    else need[i0 - from] = 1;
+    if (fan)
+      needCentre = true;
+    else
+      need[i0 - from] = 1;
     need[i1 - from] = need[i2 - from] = 1;
   }
   return needCentre;
 }
 
-void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run,
-                     const TSoftwareDevice::TVtx* got, const TSoftwareDevice::TVtx& centre,
-                     const uint8_t* keep, std::vector<TPrim>& out) {
+void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run, const TSoftwareDevice::TVtx* got,
+                     const TSoftwareDevice::TVtx& centre, const uint8_t* keep, std::vector<TPrim>& out) {
   using TVtx = TSoftwareDevice::TVtx;
   const DWORD k0 = run.First, from = run.From;
   auto v = [got, from](DWORD j) -> const TVtx& { return got[j - from]; };
   for (DWORD k = k0; k < run.Last; ++k) {
     if (keep && !keep[k - k0]) continue;
     switch (run.Type) {
-      case D3DPT_POINTLIST: SetupPoint(p, pix, v(k), out); break;
-      case D3DPT_LINELIST: SetupLine(p, pix, v(2 * k), v(2 * k + 1), false, out); break;
-      case D3DPT_LINESTRIP: SetupLine(p, pix, v(k), v(k + 1), false, out); break;
-      case D3DPT_TRIANGLELIST: SetupTriangle(p, pix, v(3 * k), v(3 * k + 1), v(3 * k + 2), out); break;
+      case D3DPT_POINTLIST:
+        SetupPoint(p, pix, v(k), out);
+        break;
+      case D3DPT_LINELIST:
+        SetupLine(p, pix, v(2 * k), v(2 * k + 1), false, out);
+        break;
+      case D3DPT_LINESTRIP:
+        SetupLine(p, pix, v(k), v(k + 1), false, out);
+        break;
+      case D3DPT_TRIANGLELIST:
+        SetupTriangle(p, pix, v(3 * k), v(3 * k + 1), v(3 * k + 2), out);
+        break;
       case D3DPT_TRIANGLESTRIP:
         // Odd triangles are taken in the order (i, i+2, i+1) to keep the strip's winding.
-        if (k % 2 == 0) SetupTriangle(p, pix, v(k), v(k + 1), v(k + 2), out);
-        else SetupTriangle(p, pix, v(k), v(k + 2), v(k + 1), out);
+        if (k % 2 == 0)
+          SetupTriangle(p, pix, v(k), v(k + 1), v(k + 2), out);
+        else
+          SetupTriangle(p, pix, v(k), v(k + 2), v(k + 1), out);
         break;
-      case D3DPT_TRIANGLEFAN: SetupTriangle(p, pix, centre, v(k + 1), v(k + 2), out); break;
+      case D3DPT_TRIANGLEFAN:
+        SetupTriangle(p, pix, centre, v(k + 1), v(k + 2), out);
+        break;
     }
   }
 }

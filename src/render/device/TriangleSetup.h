@@ -12,8 +12,10 @@ namespace ixoral::device {
 inline int64_t RoundBounded(double v) {
   int64_t i = static_cast<int64_t>(v);
   const double f = v - double(i);
-  if (f >= 0.5) ++i;
-  else if (f < -0.5) --i;
+  if (f >= 0.5)
+    ++i;
+  else if (f < -0.5)
+    --i;
   return i;
 }
 
@@ -69,14 +71,13 @@ struct TPrimitiveRun {
 // Marks in `keep` (one per primitive) the triangles of the run that may be drawn for their
 // corners' positions alone, and in `need` (one per vertex From .. To - 1) the vertices of their
 // corners, which are to be lit; true when they need a fan's centre, whose corner is `centre`.
-bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners,
-                        const TCorner& centre, uint8_t* need, uint8_t* keep);
+bool MarkDrawnTriangles(const TPix& p, const TPrimitiveRun& run, const TCorner* corners, const TCorner& centre,
+                        uint8_t* need, uint8_t* keep);
 
 // Sets up the primitives of the run under the pixel state `p` (index `pix`), from their
 // transformed and lit vertices `v` (From .. To - 1) and a fan's centre; with `keep`, only the
 // triangles it marks. What may be drawn is added to `out`.
-void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run,
-                     const TSoftwareDevice::TVtx* v, const TSoftwareDevice::TVtx& centre,
-                     const uint8_t* keep, std::vector<TPrim>& out);
+void SetupPrimitives(const TPix& p, uint32_t pix, const TPrimitiveRun& run, const TSoftwareDevice::TVtx* v,
+                     const TSoftwareDevice::TVtx& centre, const uint8_t* keep, std::vector<TPrim>& out);
 
 }  // namespace ixoral::device

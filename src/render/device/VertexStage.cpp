@@ -67,8 +67,7 @@ struct TBatchJob {
 #endif
 
 using TBatchFn = void (*)(const TBatchJob&);
-using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD,
-                            TCorner*);
+using TCornersFn = void (*)(const TVertexState&, const D3DVIEWPORT7&, const uint8_t*, size_t, DWORD, TCorner*);
 // AVX2 where the processor has it (and IXORAL_RENDER_NO_AVX2 is not set), chosen once.
 const bool kBatchAvx2 = __builtin_cpu_supports("avx2") && !std::getenv("IXORAL_RENDER_NO_AVX2");
 const TBatchFn kTransformAndLight = kBatchAvx2 ? TransformAndLightAvx2 : TransformAndLightSse;
@@ -148,8 +147,8 @@ struct TLightSums {
 
 // Adds the enabled lights at the camera-space position pc of normal n; `shiny` when the
 // material's specular colour is not black.
-inline void SumLights(const TVertexState& s, const TLightingInputs& in, const float n[3],
-                      const float pc[3], bool shiny, TLightSums& sum) {
+inline void SumLights(const TVertexState& s, const TLightingInputs& in, const float n[3], const float pc[3], bool shiny,
+                      TLightSums& sum) {
   const float power = s.Material.power;
   float eye[3] = {0, 0, -1};
   if (in.SpecularOn && in.LocalViewer && shiny && s.AnySpecularLight) {
@@ -209,8 +208,8 @@ inline void SumLights(const TVertexState& s, const TLightingInputs& in, const fl
 
 // The colours of a lit vertex at v (position p) into o, its material terms taken from the
 // material or from the vertex's colours vd and vs.
-inline void LightVertex(const TVertexState& s, const TVertexLayout& f, const TLightingInputs& in,
-                        const uint8_t* v, const float p[3], D3DCOLOR vd, D3DCOLOR vs, TVtx& o) {
+inline void LightVertex(const TVertexState& s, const TVertexLayout& f, const TLightingInputs& in, const uint8_t* v,
+                        const float p[3], D3DCOLOR vd, D3DCOLOR vs, TVtx& o) {
   const auto& W = s.Wv;
   const auto& N = s.Nrm;
   TColorF cvd{}, cvs{};
@@ -248,8 +247,8 @@ inline void LightVertex(const TVertexState& s, const TVertexLayout& f, const TLi
 }
 
 // One vertex at v transformed, and lit or given its own colours, into o.
-inline void TransformAndLightOne(const TVertexState& s, const TVertexLayout& f,
-                                 const TLightingInputs& in, const uint8_t* v, TVtx& o) {
+inline void TransformAndLightOne(const TVertexState& s, const TVertexLayout& f, const TLightingInputs& in,
+                                 const uint8_t* v, TVtx& o) {
   const auto& M = s.Wvp;
   float p[3];
   std::memcpy(p, v, 12);
@@ -276,9 +275,8 @@ inline void TransformAndLightOne(const TVertexState& s, const TVertexLayout& f,
 }
 
 // The batched transformation and lighting of the vertices `todo` (at data) into out.
-void TransformAndLightBatch(const TVertexState& s, const TVertexLayout& f,
-                            const TLightingInputs& in, const uint8_t* data,
-                            const std::vector<uint32_t>& todo, TVtx* out) {
+void TransformAndLightBatch(const TVertexState& s, const TVertexLayout& f, const TLightingInputs& in,
+                            const uint8_t* data, const std::vector<uint32_t>& todo, TVtx* out) {
   TBatchJob j;
   j.State = &s;
   j.Data = data;
@@ -292,8 +290,7 @@ void TransformAndLightBatch(const TVertexState& s, const TVertexLayout& f,
   j.Specular = in.SpecularOn && power > 0 && shiny;
   j.Power = power;
   j.Alpha = Clamp01(in.MatDiffuse.a) * 255.0f;
-  const TColorF* from[5] = {&in.MatDiffuse, &in.MatAmbient, &in.MatSpecular, &in.MatEmissive,
-                            &in.GlobalAmbient};
+  const TColorF* from[5] = {&in.MatDiffuse, &in.MatAmbient, &in.MatSpecular, &in.MatEmissive, &in.GlobalAmbient};
   float* to[5] = {j.Md, j.Ma, j.Ms, j.Me, j.Ga};
   for (int k = 0; k < 5; ++k) to[k][0] = from[k]->r, to[k][1] = from[k]->g, to[k][2] = from[k]->b;
   j.Index = todo.data();
@@ -304,8 +301,8 @@ void TransformAndLightBatch(const TVertexState& s, const TVertexLayout& f,
 
 }  // namespace
 
-void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
-                     TVtx* out, const uint8_t* need) {
+void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count, TVtx* out,
+                     const uint8_t* need) {
   const TVertexLayout f(fvf);
   const TLightingInputs in(s, f);
   // The vertices of solids go through the batched code, after the loop; the others one at a time.
@@ -345,16 +342,18 @@ void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWOR
       }
       cache[slot] = i;
     }
-    if (batched) todo.push_back(i);
-    else TransformAndLightOne(s, f, in, v, out[i]);
+    if (batched)
+      todo.push_back(i);
+    else
+      TransformAndLightOne(s, f, in, v, out[i]);
   }
   if (!batched) return;
   TransformAndLightBatch(s, f, in, data, todo, out);
   for (size_t k = 0; k < copies.size(); k += 2) out[copies[k]] = out[copies[k + 1]];
 }
 
-void PositionsAndCorners(const TVertexState& s, const D3DVIEWPORT7& vp, const uint8_t* data,
-                         size_t stride, DWORD count, TCorner* corners) {
+void PositionsAndCorners(const TVertexState& s, const D3DVIEWPORT7& vp, const uint8_t* data, size_t stride, DWORD count,
+                         TCorner* corners) {
   kPositionsAndCorners(s, vp, data, stride, count, corners);
 }
 

@@ -15,11 +15,11 @@ struct TCorner {
 
 // Transforms and lights `count` vertices of the format `fvf` under the states `s`, into `out`;
 // with `need`, only the vertices it marks.
-void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count,
-                     TSoftwareDevice::TVtx* out, const uint8_t* need = nullptr);
+void ProcessVertices(const TVertexState& s, DWORD fvf, const uint8_t* data, DWORD count, TSoftwareDevice::TVtx* out,
+                     const uint8_t* need = nullptr);
 
 // The corners of `count` vertices `stride` bytes apart, seen through the viewport `vp`.
-void PositionsAndCorners(const TVertexState& s, const D3DVIEWPORT7& vp, const uint8_t* data,
-                         size_t stride, DWORD count, TCorner* corners);
+void PositionsAndCorners(const TVertexState& s, const D3DVIEWPORT7& vp, const uint8_t* data, size_t stride, DWORD count,
+                         TCorner* corners);
 
 }  // namespace ixoral::device

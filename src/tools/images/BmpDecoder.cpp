@@ -154,8 +154,7 @@ bool DecodeDib(const uint8_t* dib, size_t size, size_t pixelOffset, bool icon, T
     if (!AcceptableImageSize(width, height, available, 2048)) return false;
     image.Palette = palette;
     image.Indices.assign(size_t(width * height), 0);
-    return DecodeRle(px, available, image.Width, image.Height, compression == kBiRle4, topDown,
-                     image.Indices);
+    return DecodeRle(px, available, image.Width, image.Height, compression == kBiRle4, topDown, image.Indices);
   }
   const uint64_t stride = ((uint64_t(width) * bpp + 31) / 32) * 4;
   if (!AcceptableImageSize(width, height, 0, 0)) return false;
@@ -173,17 +172,23 @@ bool DecodeDib(const uint8_t* dib, size_t size, size_t pixelOffset, bool icon, T
     for (int x = 0; x < w; ++x) {
       const size_t out = size_t(y) * w + x;
       switch (bpp) {
-        case 1: image.Indices[out] = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
-        case 4: image.Indices[out] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4); break;
-        case 8: image.Indices[out] = row[x]; break;
+        case 1:
+          image.Indices[out] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+          break;
+        case 4:
+          image.Indices[out] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+          break;
+        case 8:
+          image.Indices[out] = row[x];
+          break;
         case 16: {
           const uint32_t v = Get16(row + 2 * x);
           image.Pixels[out] = 0xFF000000u | (r.Extract(v) << 16) | (g.Extract(v) << 8) | b.Extract(v);
           break;
         }
         case 24:
-          image.Pixels[out] = 0xFF000000u | (uint32_t(row[3 * x + 2]) << 16) |
-                              (uint32_t(row[3 * x + 1]) << 8) | row[3 * x];
+          image.Pixels[out] =
+              0xFF000000u | (uint32_t(row[3 * x + 2]) << 16) | (uint32_t(row[3 * x + 1]) << 8) | row[3 * x];
           break;
         default: {
           const uint32_t v = Get32(row + 4 * x);
@@ -205,8 +210,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, TImage& image, std::string& mes
     return false;
   }
   const uint32_t offBits = Get32(data + 10);
-  if (offBits < 14 + 12 || offBits >= size ||
-      !DecodeDib(data + 14, size - 14, offBits - 14, false, image)) {
+  if (offBits < 14 + 12 || offBits >= size || !DecodeDib(data + 14, size - 14, offBits - 14, false, image)) {
     image = TImage{};
     message = kMsgInvalidBitmap;
     return false;

@@ -33,8 +33,7 @@ struct TImage {
   }
 };
 
-using TImageDecoder = bool (*)(const uint8_t* data, size_t size, TImage& image,
-                               std::string& message);
+using TImageDecoder = bool (*)(const uint8_t* data, size_t size, TImage& image, std::string& message);
 
 struct TImageFormat {
   std::vector<std::string> Extensions;  // lower case, without the dot
@@ -50,8 +49,7 @@ const TImageFormat* FindImageFormat(const std::string& extension);
 std::string ImageFileMask();
 
 // Decodes a picture by its file extension. On failure `message` says why and `image` is empty.
-bool DecodeImage(const std::string& extension, const uint8_t* data, size_t size, TImage& image,
-                 std::string& message);
+bool DecodeImage(const std::string& extension, const uint8_t* data, size_t size, TImage& image, std::string& message);
 // Reads and decodes a picture file by its extension.
 bool LoadImageFile(const std::string& path, TImage& image, std::string& message);
 
@@ -81,8 +79,7 @@ inline constexpr const char* kMsgInvalidIcon = "Icon image is not valid";
 inline constexpr const char* kMsgTargaInvalid = "Targa: invalid image";
 inline constexpr const char* kMsgTiffCorrupt = "TIF: Corrupt file";
 inline constexpr const char* kMsgSgiInvalid = "SGI: invalid image";
-inline constexpr const char* kMsgAutodeskOldStyle =
-    "Cannot load image. Only old style Autodesk images are supported.";
+inline constexpr const char* kMsgAutodeskOldStyle = "Cannot load image. Only old style Autodesk images are supported.";
 inline constexpr const char* kMsgAutodeskInvalid = "Autodesk: invalid image";
 inline constexpr const char* kMsgJpegPrefix = "JPEG: ";
 inline constexpr const char* kMsgCannotOpen = "Cannot open file ";

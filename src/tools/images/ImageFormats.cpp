@@ -50,8 +50,7 @@ bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_
   return true;
 }
 
-bool DecodeImage(const std::string& extension, const uint8_t* data, size_t size, TImage& image,
-                 std::string& message) {
+bool DecodeImage(const std::string& extension, const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   const TImageFormat* format = FindImageFormat(extension);
   if (!format) {
@@ -72,8 +71,7 @@ bool LoadImageFile(const std::string& path, TImage& image, std::string& message)
   const size_t slash = path.find_last_of("/\\");
   const size_t dot = path.find_last_of('.');
   const std::string ext =
-      (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? ""
-                                                                                : path.substr(dot + 1);
+      (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? "" : path.substr(dot + 1);
   if (!FindImageFormat(ext)) {
     message = std::string(kMsgUnknownExtension) + " (." + ext + ")";
     return false;

@@ -50,8 +50,8 @@ void OnProgress(j_common_ptr cinfo) {
 
 // Kept apart from objects with destructors: a failure jumps back to the setjmp below.
 // `pixels` is sized here once the header is known and checked.
-bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int* width,
-            int* height, int* bits, char* message) {
+bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int* width, int* height, int* bits,
+            char* message) {
   jpeg_decompress_struct cinfo;
   TJpegError err;
   TJpegProgress progress;
@@ -74,8 +74,8 @@ bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int
   jpeg_read_header(&cinfo, TRUE);
   // A highly compressed uniform picture stays below a few hundred pixels per byte.
   if (!AcceptableImageSize(cinfo.image_width, cinfo.image_height, size, 4096)) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "image size %ux%u not supported",
-                  static_cast<unsigned>(cinfo.image_width), static_cast<unsigned>(cinfo.image_height));
+    std::snprintf(message, JMSG_LENGTH_MAX, "image size %ux%u not supported", static_cast<unsigned>(cinfo.image_width),
+                  static_cast<unsigned>(cinfo.image_height));
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -89,8 +89,7 @@ bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int
   *height = static_cast<int>(h);
   pixels->assign(size_t(w) * h, 0xFF000000u);
   // The row buffer lives in the decompressor's own pool, freed on every path.
-  JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                              w * comps, 1);
+  JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, w * comps, 1);
   while (cinfo.output_scanline < h) {
     const unsigned y = cinfo.output_scanline;
     if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;

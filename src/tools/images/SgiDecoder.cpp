@@ -19,8 +19,7 @@ bool DecodeSgi(const uint8_t* data, size_t size, TImage& image, std::string& mes
   const int storage = data[2], bpc = data[3];
   const uint32_t dimension = Be16(data + 4);
   int64_t xs = Be16(data + 6), ys = Be16(data + 8), zs = Be16(data + 10);
-  if ((storage != 0 && storage != 1) || (bpc != 1 && bpc != 2) || dimension < 1 || dimension > 3)
-    return false;
+  if ((storage != 0 && storage != 1) || (bpc != 1 && bpc != 2) || dimension < 1 || dimension > 3) return false;
   if (dimension == 1) ys = 1;
   if (dimension < 3) zs = 1;
   if (zs < 1 || zs > 4) return false;

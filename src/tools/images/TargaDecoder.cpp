@@ -69,8 +69,10 @@ bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& m
   const int w = static_cast<int>(width), h = static_cast<int>(height);
   std::vector<uint8_t> indices;
   std::vector<uint32_t> colours;
-  if (paletted) indices.resize(size_t(pixels));
-  else colours.resize(size_t(pixels));
+  if (paletted)
+    indices.resize(size_t(pixels));
+  else
+    colours.resize(size_t(pixels));
   // Pixels in file order; placed by the origin bits afterwards.
   const bool topDown = descriptor & 0x20, rightToLeft = descriptor & 0x10;
   auto place = [&](uint64_t i, const uint8_t* src) {
@@ -78,8 +80,10 @@ bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& m
     if (!topDown) y = h - 1 - y;
     if (rightToLeft) x = w - 1 - x;
     const size_t at = size_t(y) * size_t(w) + size_t(x);
-    if (paletted) indices[at] = src[0];
-    else colours[at] = ReadColor(src, bits);
+    if (paletted)
+      indices[at] = src[0];
+    else
+      colours[at] = ReadColor(src, bits);
   };
   const uint8_t* p = data + pos;
   if (!rle) {

@@ -42,26 +42,45 @@ int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 const char* CompressionName(uint16_t c) {
   switch (c) {
-    case 2: return "CCITT modified Huffman RLE";
-    case 3: return "CCITT Group 3 fax";
-    case 4: return "CCITT Group 4 fax";
-    case 6: return "6.0 JPEG";
-    case 7: return "JPEG DCT";
-    case 32766: return "NEXT 2-bit RLE";
-    case 32771: return "#1 w/ Word alignment";
-    case 32773: return "Macintosh RLE";
-    case 32809: return "ThunderScan RLE";
-    case 32895: return "IT8 CT w/padding";
-    case 32896: return "IT8 Linework RLE";
-    case 32897: return "IT8 Monochrome picture";
-    case 32898: return "IT8 Binary line art";
-    case 32908: return "Pixar companded 10bit LZW";
-    case 32909: return "Pixar companded 11bit ZIP";
+    case 2:
+      return "CCITT modified Huffman RLE";
+    case 3:
+      return "CCITT Group 3 fax";
+    case 4:
+      return "CCITT Group 4 fax";
+    case 6:
+      return "6.0 JPEG";
+    case 7:
+      return "JPEG DCT";
+    case 32766:
+      return "NEXT 2-bit RLE";
+    case 32771:
+      return "#1 w/ Word alignment";
+    case 32773:
+      return "Macintosh RLE";
+    case 32809:
+      return "ThunderScan RLE";
+    case 32895:
+      return "IT8 CT w/padding";
+    case 32896:
+      return "IT8 Linework RLE";
+    case 32897:
+      return "IT8 Monochrome picture";
+    case 32898:
+      return "IT8 Binary line art";
+    case 32908:
+      return "Pixar companded 10bit LZW";
+    case 32909:
+      return "Pixar companded 11bit ZIP";
     case 8:
-    case 32946: return "Deflate";
-    case 32947: return "Kodak DCS encoding";
-    case 34661: return "ISO JBIG";
-    default: return nullptr;
+    case 32946:
+      return "Deflate";
+    case 32947:
+      return "Kodak DCS encoding";
+    case 34661:
+      return "ISO JBIG";
+    default:
+      return nullptr;
   }
 }
 
@@ -77,8 +96,8 @@ bool DecodeTiff(const uint8_t* data, size_t size, TImage& image, std::string& me
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t{512} << 20);
   TIFFOpenOptionsSetErrorHandlerExtR(options, SilentHandler, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, SilentHandler, nullptr);
-  TIFF* tif = TIFFClientOpenExt("memory", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc,
-                                SizeProc, MapProc, UnmapProc, options);
+  TIFF* tif = TIFFClientOpenExt("memory", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                                UnmapProc, options);
   TIFFOpenOptionsFree(options);
   if (!tif) return false;
   uint32_t w = 0, h = 0;
@@ -91,8 +110,7 @@ bool DecodeTiff(const uint8_t* data, size_t size, TImage& image, std::string& me
   bool ok = false;
   if (!TIFFIsCODECConfigured(compression)) {
     const char* name = CompressionName(compression);
-    message = std::string("TIF: ") + (name ? name : "#" + std::to_string(compression)) +
-              " compression not supported";
+    message = std::string("TIF: ") + (name ? name : "#" + std::to_string(compression)) + " compression not supported";
   } else if (AcceptableImageSize(w, h, size, compression == COMPRESSION_NONE ? 64 : 8192)) {
     std::vector<uint32_t> raster(size_t(w) * h);
     if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
