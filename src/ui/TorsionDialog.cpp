@@ -37,7 +37,7 @@ TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, 
       TNumberField* f = NewToolNumberField(box);
       f->setObjectName(QStringLiteral("%1%2").arg(p == 0 ? QStringLiteral("Fixe") : QStringLiteral("Tournant"),
                                                   QString::fromLatin1(axes[size_t(k)])));
-      FFields[size_t(p * 3 + k)] = f;
+      FFields[size_t(p) * 3 + size_t(k)] = f;
       row->addWidget(f);
       connect(f, &TNumberField::Typed, this, [this] { ReadFields(); });
     }
@@ -93,7 +93,7 @@ TFrmTorsion::TFrmTorsion(QWidget* parent, TModeller& modeller, IPrompt& prompt, 
 }
 
 void TFrmTorsion::ShowPoints() {
-  const std::array<double, 6> v{FTorsion.Fixed.x, FTorsion.Fixed.y, FTorsion.Fixed.z,
+  const std::array<double, 6> v{FTorsion.Fixed.x,    FTorsion.Fixed.y,    FTorsion.Fixed.z,
                                 FTorsion.Rotating.x, FTorsion.Rotating.y, FTorsion.Rotating.z};
   for (size_t k = 0; k < 6; ++k) FFields[k]->setText(ShownNumber(v[k]));
 }
