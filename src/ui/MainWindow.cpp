@@ -752,7 +752,7 @@ void TfrmMain::SetToolBoxFixed(bool fixed) {
     // Made a window of its own once, where it was; confirming the options again changes nothing.
     if (FToolDock->widget() == FToolBox || !FToolBox->isWindow()) {
       FToolDock->setWidget(nullptr);
-      FToolBox->setParent(this, Qt::Tool);
+      FToolBox->setParent(this, Qt::Tool | Qt::WindowStaysOnTopHint);
     }
     FToolDock->setVisible(false);
     ShowToolBox(shown);

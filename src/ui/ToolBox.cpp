@@ -19,8 +19,9 @@ QIcon InsertIcon(TInsertCommand command) {
   return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(InsertCommandInfo(command).Icon)));
 }
 
-// A tool window of the main window: above it, never above its dialogs and message boxes.
-TToolBox::TToolBox(QWidget* parent) : QWidget(parent, Qt::Tool) {
+// A tool window kept above the main window (window managers do not all keep a tool window above
+// its parent), and never above the dialogs and message boxes: see event().
+TToolBox::TToolBox(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   // Shown or brought back, it leaves the keyboard where the user is typing.
   setAttribute(Qt::WA_ShowWithoutActivating);
   setObjectName(QStringLiteral("ToolBox"));
@@ -47,6 +48,19 @@ TToolBox::TToolBox(QWidget* parent) : QWidget(parent, Qt::Tool) {
     return p;
   }());
   setAutoFillBackground(true);
+}
+
+bool TToolBox::event(QEvent* event) {
+  // While a dialog or a message box holds the main window, the tool box steps aside so that it
+  // covers none of their buttons, and comes back where it was once they are closed.
+  if (event->type() == QEvent::WindowBlocked && isVisible()) {
+    FSteppedAside = true;
+    hide();
+  } else if (event->type() == QEvent::WindowUnblocked && FSteppedAside) {
+    FSteppedAside = false;
+    show();
+  }
+  return QWidget::event(event);
 }
 
 void TToolBox::closeEvent(QCloseEvent* event) {

@@ -22,7 +22,11 @@ class TToolBox : public QWidget {
   void Closed();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool FSteppedAside = false;  // hidden while a dialog holds the main window
 };
 
 // The picture of an insert command among the program's icons.

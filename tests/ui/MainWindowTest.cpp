@@ -486,18 +486,22 @@ TEST_F(MainWindowTest, TheFloatingToolBoxStaysWhereItIsThroughOptionsAndCtrlT) {
   // First placed beside the views at the window's left edge, not at the screen's centre.
   const QPoint views = w.Panel()->mapToGlobal(QPoint(0, 0));
   QTRY_VERIFY(std::abs(box->x() - views.x()) <= 20 && std::abs(box->y() - views.y()) <= 20);
-  EXPECT_FALSE(box->windowFlags() & Qt::WindowStaysOnTopHint);  // never above the dialogs
   box->move(box->pos() + QPoint(37, 23));
   const QPoint moved = box->pos();
 
-  // "&OK" in the options, tool box left floating: still shown, where it was.
-  QTimer::singleShot(0, [] {
+  // "&OK" in the options, tool box left floating: out of the dialog's way while it is open, then
+  // shown again where it was.
+  bool hiddenUnderDialog = false;
+  QTimer::singleShot(0, [&] {
     QWidget* options = QApplication::activeModalWidget();
     ASSERT_NE(options, nullptr);
+    hiddenUnderDialog = !box->isVisible();
     QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
   });
   w.Action(TCommandId::Options)->trigger();
   Settle();
+  EXPECT_TRUE(hiddenUnderDialog);
+  QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
   EXPECT_TRUE(w.Action(TCommandId::ToolBox)->isChecked());
   EXPECT_TRUE(box->isVisible());
   EXPECT_EQ(box->pos(), moved);
