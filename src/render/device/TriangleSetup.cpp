@@ -9,37 +9,40 @@ namespace ixoral::device {
 
 namespace {
 
+// A vertex's signed distance to one of the six clip planes (0 <= z <= w, -w <= x, y <= w):
+// positive inside.
+float PlaneDistance(const TSoftwareDevice::TVtx& v, int plane) {
+  switch (plane) {
+    case 0:
+      return v.z;
+    case 1:
+      return v.w - v.z;
+    case 2:
+      return v.x + v.w;
+    case 3:
+      return v.w - v.x;
+    case 4:
+      return v.y + v.w;
+    default:
+      return v.w - v.y;
+  }
+}
+
 // Polygon clipping in homogeneous space against 0 <= z <= w and -w <= x, y <= w.
 int ClipPolygon(TSoftwareDevice::TVtx* poly, int n, TSoftwareDevice::TVtx* tmp) {
   using V = TSoftwareDevice::TVtx;
-  auto dist = [](const V& v, int plane) {
-    switch (plane) {
-      case 0:
-        return v.z;
-      case 1:
-        return v.w - v.z;
-      case 2:
-        return v.x + v.w;
-      case 3:
-        return v.w - v.x;
-      case 4:
-        return v.y + v.w;
-      default:
-        return v.w - v.y;
-    }
-  };
   V* in = poly;
   V* out = tmp;
   for (int plane = 0; plane < 6 && n > 0; ++plane) {
     bool anyOut = false;
     for (int i = 0; i < n; ++i)
-      if (dist(in[i], plane) < 0) anyOut = true;
+      if (PlaneDistance(in[i], plane) < 0) anyOut = true;
     if (!anyOut) continue;
     int m = 0;
     for (int i = 0; i < n; ++i) {
       const V& a = in[i];
       const V& b = in[(i + 1) % n];
-      const float da = dist(a, plane), db = dist(b, plane);
+      const float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
       if (da >= 0) out[m++] = a;
       if ((da >= 0) != (db >= 0)) {
         const float t = da / (da - db);
@@ -182,24 +185,8 @@ void SetupLine(const TPix& p, uint32_t pix, const TSoftwareDevice::TVtx& a, cons
   if (!Finite(a) || !Finite(b)) return;
   // Parametric clipping against the six planes.
   float t0 = 0, t1 = 1;
-  auto dist = [](const TVtx& v, int plane) {
-    switch (plane) {
-      case 0:
-        return v.z;
-      case 1:
-        return v.w - v.z;
-      case 2:
-        return v.x + v.w;
-      case 3:
-        return v.w - v.x;
-      case 4:
-        return v.y + v.w;
-      default:
-        return v.w - v.y;
-    }
-  };
   for (int plane = 0; plane < 6; ++plane) {
-    const float da = dist(a, plane), db = dist(b, plane);
+    const float da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
     if (da < 0 && db < 0) return;
     if (da < 0)
       t0 = std::max(t0, da / (da - db));
