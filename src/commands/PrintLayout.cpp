@@ -55,8 +55,12 @@ int TPrintLayout::CmToPxY(double cm) const { return Round(cm * (FKy / FM.PageHei
 double TPrintLayout::PxToCmX(double px) const { return px / ((FKx / FM.PageWidthCm) * FM.ScreenPerCmX); }
 double TPrintLayout::PxToCmY(double px) const { return px / ((FKy / FM.PageHeightCm) * FM.ScreenPerCmY); }
 
+bool TPrintLayout::MarginLeavesRoom(double cm) const {
+  return std::isfinite(cm) && cm >= 0 && 2 * cm < FM.PageWidthCm && 2 * cm < FM.PageHeightCm;
+}
+
 bool TPrintLayout::SetMargin(double cm) {
-  if (!std::isfinite(cm) || cm < 0) return false;
+  if (!MarginLeavesRoom(cm)) return false;
   if (CmToPxX(cm) >= FM.PreviewWidth / 2.0 || CmToPxY(cm) >= FM.PreviewHeight / 2.0) return false;
   FMargin = cm;
   return true;
@@ -223,6 +227,16 @@ TPrintRect TPrintLayout::PrintArea() const {
   p.W = Round(w * FM.PrinterPerCmX);
   p.H = Round(h * FM.PrinterPerCmY);
   return p;
+}
+
+TPrintRect TPrintLayout::DrawnSize(const TPrintRect& area, long long maxPixels) {
+  TPrintRect drawn{0, 0, std::max(1, area.W), std::max(1, area.H)};
+  const double pixels = double(drawn.W) * drawn.H;
+  if (pixels <= double(maxPixels)) return drawn;
+  const double scale = std::sqrt(double(maxPixels) / pixels);
+  drawn.W = std::max(1, static_cast<int>(std::floor(drawn.W * scale)));
+  drawn.H = std::max(1, static_cast<int>(std::floor(drawn.H * scale)));
+  return drawn;
 }
 
 }  // namespace ixoral

@@ -9,6 +9,13 @@
 namespace ixoral {
 
 inline constexpr const char* kMsgPrintFailed = "L'impression n'a pu être réalisée";
+inline constexpr const char* kMsgMarginTooLarge = "La marge ne laisse aucune place sur la page";
+
+// The most pixels of a printed picture drawn at once: a page at a printer's full resolution (A4 at
+// 1200 dpi is 139 Mpixels, beyond the renderer's largest surface) is drawn at the finest
+// resolution within this bound, then scaled onto the page by the printer. 24 Mpixels is about
+// 500 dpi on a whole A4 page, and keeps the drawing within a few hundred megabytes.
+inline constexpr long long kMaxPrintPixels = 24LL << 20;
 
 struct TPrintRect {
   int X = 0, Y = 0, W = 0, H = 0;
@@ -49,9 +56,11 @@ class TPrintLayout {
   double Margin() const { return FMargin; }
   double Width() const { return FWidth; }
   double Height() const { return FHeight; }
-  // Refused (false, the margin kept) when negative or, in preview pixels, not less than half the
-  // preview's width and half its height.
+  // Refused (false, the margin kept) when negative, when it leaves no room on the page, or, in
+  // preview pixels, not less than half the preview's width and half its height.
   bool SetMargin(double cm);
+  // Whether a margin of `cm` on every side leaves some of the page to print on.
+  bool MarginLeavesRoom(double cm) const;
   // With the proportions kept, the other side follows.
   void SetWidth(double cm);
   void SetHeight(double cm);
@@ -75,6 +84,9 @@ class TPrintLayout {
 
   // The picture on the printed page, in printer pixels.
   TPrintRect PrintArea() const;
+  // The size the picture is drawn at before the printer scales it onto `area`: the area itself
+  // when it holds at most `maxPixels`, else the largest size of the same proportions that does.
+  static TPrintRect DrawnSize(const TPrintRect& area, long long maxPixels = kMaxPrintPixels);
 
  private:
   void LayOutPage();

@@ -18,11 +18,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cmath>
 #include <filesystem>
 
 #include "commands/Help.h"
+#include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "platform/Prompt.h"
 #include "ui/NumberField.h"
@@ -190,10 +192,20 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
       FLayout(TPrintMeasures{}) {
   setObjectName(QStringLiteral("FrmRendu"));
   SetTour(TTour::Printing);
+  // The PDF goes by default beside the document, under its name.
   ChoosePdfFile = [this] {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Imprimer dans un fichier PDF"), QString(),
-                                        QStringLiteral("PDF (*.pdf)"));
+    QString start;
+    if (!FMain.FileName.empty()) {
+      const QFileInfo document(ToQt(FMain.FileName));
+      start = document.dir().filePath(document.completeBaseName() + QStringLiteral(".pdf"));
+    }
+    QFileDialog dialog(this, QStringLiteral("Imprimer dans un fichier PDF"), start, QStringLiteral("PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   };
+  SetUpPrinter = [this](QPrinter& printer) { return QPrintDialog(&printer, this).exec() == QDialog::Accepted; };
+  FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
   auto* layout = new QHBoxLayout(Body());
   layout->setContentsMargins(14, 10, 14, 12);
   FPreview = new TPagePreview(*this, Body());
@@ -243,15 +255,16 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
   connect(FWhite, &QCheckBox::toggled, this, [this] { RedrawPicture(); });
   connect(FViews, &QComboBox::currentIndexChanged, this, [this] { RedrawPicture(); });
   connect(FPrinters, &QComboBox::currentIndexChanged, this, [this] { ReadPrinter(); });
+  // The set-up's choices (paper, orientation) stay with the printer for the preview and the print.
   connect(setup, &QPushButton::clicked, this, [this] {
-    QString ignored;
-    std::unique_ptr<QPrinter> printer = MakePrinter(&ignored);
-    QPrintDialog dialog(printer.get(), this);
-    if (dialog.exec() == QDialog::Accepted) {
-      const int at = FPrinters->findText(printer->printerName());
-      if (at >= 0) FPrinters->setCurrentIndex(at);
-      ReadPrinter();
+    ChoosePrinter();
+    if (!SetUpPrinter || !SetUpPrinter(*FPrinter)) return;
+    const int at = FPrinters->findText(FPrinter->printerName());
+    if (at >= 0 && at != FPrinters->currentIndex()) {
+      const QSignalBlocker quiet(FPrinters);
+      FPrinters->setCurrentIndex(at);
     }
+    ReadPrinter();
   });
   connect(ok, &QPushButton::clicked, this, [this] {
     if (Print()) accept();
@@ -274,20 +287,23 @@ TFrmRendu::~TFrmRendu() = default;
 
 QLineEdit* TFrmRendu::Field(const char* name) const { return findChild<QLineEdit*>(QString::fromLatin1(name)); }
 
-std::unique_ptr<QPrinter> TFrmRendu::MakePrinter(QString* pdfTarget) {
-  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  if (FPrinters->currentText() == QString::fromUtf8(kPdfPrinter) || QPrinterInfo::availablePrinterNames().isEmpty()) {
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    if (pdfTarget) *pdfTarget = QStringLiteral("pdf");
-  } else {
-    printer->setPrinterName(FPrinters->currentText());
+bool TFrmRendu::PrintsToPdf() const {
+  return FPrinters->currentText() == QString::fromUtf8(kPdfPrinter) || QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+void TFrmRendu::ChoosePrinter() {
+  if (PrintsToPdf()) {
+    if (FPrinter->outputFormat() != QPrinter::PdfFormat) FPrinter->setOutputFormat(QPrinter::PdfFormat);
+  } else if (FPrinter->outputFormat() != QPrinter::NativeFormat ||
+             FPrinter->printerName() != FPrinters->currentText()) {
+    FPrinter->setOutputFormat(QPrinter::NativeFormat);
+    FPrinter->setPrinterName(FPrinters->currentText());
   }
-  return printer;
 }
 
 void TFrmRendu::ReadPrinter() {
-  std::unique_ptr<QPrinter> printer = MakePrinter(nullptr);
-  TPrintMeasures m = MeasuresOf(*printer, screen(), FLayout.Measures().Aspect);
+  ChoosePrinter();
+  TPrintMeasures m = MeasuresOf(*FPrinter, screen(), FLayout.Measures().Aspect);
   FLayout.SetMeasures(m);
   Refresh();
 }
@@ -318,7 +334,10 @@ void TFrmRendu::FieldEdited(const char* name) {
   const std::string text = FromQt(Field(name)->text());
   const std::string n(name);
   const std::optional<double> v = IsNumberEntry(text) ? ParseNumber(text) : std::nullopt;
-  if (n == "Marge" && v) FLayout.SetMargin(*v);
+  if (n == "Marge" && v && !FLayout.SetMargin(*v) && !FLayout.MarginLeavesRoom(*v)) {
+    Refresh();  // the kept margin is in the field before the message shows
+    FPrompt.Error(kMsgMarginTooLarge);
+  }
   if (n == "Largeur" && v) FLayout.SetWidth(*v);
   if (n == "Hauteur" && v) FLayout.SetHeight(*v);
   if (n == "ValeurH") FLayout.ValueX = v;
@@ -372,31 +391,50 @@ void TFrmRendu::RedrawPicture() {
   FPreview->update();
 }
 
+std::string TFrmRendu::ChooseTargetPdf() {
+  const QString chosen = ChoosePdfFile ? ChoosePdfFile() : QString();
+  if (chosen.isEmpty()) return {};
+  if (!QFileInfo(chosen).suffix().isEmpty()) return FromQt(chosen);
+  const std::string completed = FromQt(chosen) + ".pdf";
+  std::error_code ec;
+  if (std::filesystem::exists(completed, ec) && !FPrompt.YesNo(kMsgOverwrite + completed)) return {};
+  return completed;
+}
+
 bool TFrmRendu::Print() {
-  QString pdf;
-  std::unique_ptr<QPrinter> printer = MakePrinter(&pdf);
+  // A margin that a smaller paper left without room prints nothing: said, not printed blank.
+  if (!FLayout.MarginLeavesRoom(FLayout.Margin())) {
+    FPrompt.Error(kMsgMarginTooLarge);
+    return false;
+  }
+  ChoosePrinter();
+  QPrinter& printer = *FPrinter;
   std::string target, temporary;
-  if (!pdf.isEmpty()) {
-    const QString chosen = ChoosePdfFile ? ChoosePdfFile() : QString();
-    if (chosen.isEmpty()) return false;  // cancelled: nothing written
-    target = FromQt(chosen);
+  if (PrintsToPdf()) {
+    target = ChooseTargetPdf();
+    if (target.empty()) return false;  // cancelled: nothing written
     // Written beside its place and renamed once complete: a failed print leaves no file.
     temporary = target + ".ixoral-impression";
-    printer->setOutputFileName(ToQt(temporary));
+    printer.setOutputFileName(ToQt(temporary));
   }
+  // Drawn at the printer's resolution, or as near as the renderer holds, and scaled onto the page.
   const TPrintRect area = FLayout.PrintArea();
-  const QImage picture = RenderView(area.W, area.H);
+  const TPrintRect drawn = TPrintLayout::DrawnSize(area);
+  const QImage picture = RenderView(drawn.W, drawn.H);
   QPainter painter;
-  if (picture.isNull() || !painter.begin(printer.get())) {
+  if (picture.isNull() || !painter.begin(&printer)) {
     std::error_code ec;
     if (!temporary.empty()) std::filesystem::remove(temporary, ec);
+    printer.setOutputFileName(QString());
     FPrompt.Error(kMsgPrintFailed);
     return false;
   }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   // The area is measured from the paper's corner, in the printer's own pixels.
-  const QRect paper = printer->pageLayout().paintRectPixels(printer->resolution());
+  const QRect paper = printer.pageLayout().paintRectPixels(printer.resolution());
   painter.drawImage(QRect(area.X - paper.x(), area.Y - paper.y(), area.W, area.H), picture);
   const bool ok = painter.end();
+  printer.setOutputFileName(QString());
   if (!temporary.empty()) {
     std::error_code ec;
     if (ok) std::filesystem::rename(temporary, target, ec);

@@ -62,6 +62,11 @@ class TFrmRendu : public TDialogFrame {
   const QImage& Picture() const { return FPicture; }
   // Where a PDF is written (asked of the user; tests answer it). Empty: cancelled.
   std::function<QString()> ChoosePdfFile;
+  // The printer's own set-up ("Paramètres": paper, orientation...); false when cancelled. Tests
+  // answer it.
+  std::function<bool(QPrinter&)> SetUpPrinter;
+  // The printer as chosen and set up: what the preview lays out and what "&OK" prints on.
+  QPrinter& Printer() { return *FPrinter; }
 
   // Prints on the chosen printer; false (with the message, or nothing when cancelled) when
   // nothing was printed.
@@ -81,7 +86,12 @@ class TFrmRendu : public TDialogFrame {
   void FieldEdited(const char* name);
   void AlignmentChosen();
   void RedrawPicture();
-  std::unique_ptr<QPrinter> MakePrinter(QString* pdfTarget);
+  // Points the printer at the chosen entry of the list, keeping its set-up.
+  void ChoosePrinter();
+  bool PrintsToPdf() const;
+  // The chosen PDF file, ".pdf" added to a name without an extension (asking before replacing
+  // a file the chooser did not ask about). Empty: cancelled.
+  std::string ChooseTargetPdf();
 
   TScene& FMain;
   TSettingsStore* FSettings;
@@ -96,6 +106,7 @@ class TFrmRendu : public TDialogFrame {
   std::array<QRadioButton*, 4> FAlignX{};
   std::array<QRadioButton*, 4> FAlignY{};
   QImage FPicture;
+  std::unique_ptr<QPrinter> FPrinter;
   bool FRefreshing = false;
 };
 

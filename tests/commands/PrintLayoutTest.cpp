@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace ixoral;
 
 namespace {
@@ -42,12 +44,16 @@ TEST(PrintLayout, PortraitPagesTakeTheHeightAndLandscapeOnesTheWidth) {
 TEST(PrintLayout, MarginsProportionsAndAlignments) {
   TPrintLayout l(A4());
   EXPECT_FALSE(l.SetMargin(-1));
-  // Half the preview's width in pixels is refused, just under it is taken.
-  double half = 0;
-  while (l.CmToPxX(half) < 180) half += 0.01;
-  EXPECT_FALSE(l.SetMargin(half));
+  // A margin must leave some of the page: 12 cm on a 21 cm wide page leaves none, nor does
+  // exactly half; just under half is taken. The same bound holds along the height on landscape.
+  EXPECT_FALSE(l.SetMargin(12));
+  EXPECT_FALSE(l.SetMargin(10.5));
   EXPECT_DOUBLE_EQ(l.Margin(), 2);
-  EXPECT_TRUE(l.SetMargin(half - 0.05));
+  EXPECT_TRUE(l.SetMargin(10.4));
+  EXPECT_TRUE(l.MarginRect().W > 0 && l.MarginRect().H > 0);
+  TPrintLayout landscape(A4(true));
+  EXPECT_FALSE(landscape.SetMargin(11));
+  EXPECT_FALSE(landscape.SetMargin(std::numeric_limits<double>::infinity()));
   EXPECT_TRUE(l.SetMargin(1));
   l.SetWidth(8);
   EXPECT_DOUBLE_EQ(l.Height(), 4);
@@ -104,4 +110,18 @@ TEST(PrintLayout, HandlesDragsAndTheirLimits) {
   l.Drag(f.X + 50, f.Y + 50);
   EXPECT_EQ(l.Image(), f);
   EXPECT_EQ(l.HandleAt(f.X, f.Y), hNone);
+}
+
+TEST(PrintLayout, APageTooBigToDrawAtOnceIsDrawnSmallerInItsProportions) {
+  // A4 less 2 cm margins at 1200 dpi: 8,504 x 12,756 printer pixels.
+  const TPrintRect area{945, 945, 8504, 12756};
+  const TPrintRect drawn = TPrintLayout::DrawnSize(area);
+  EXPECT_LE(static_cast<long long>(drawn.W) * drawn.H, kMaxPrintPixels);
+  EXPECT_GT(static_cast<long long>(drawn.W) * drawn.H, kMaxPrintPixels * 99 / 100);
+  EXPECT_NEAR(double(drawn.W) / drawn.H, double(area.W) / area.H, 0.001);
+  // A picture within the bound is drawn at the printer's own resolution.
+  const TPrintRect small{0, 0, 2000, 1500};
+  EXPECT_EQ(TPrintLayout::DrawnSize(small), (TPrintRect{0, 0, 2000, 1500}));
+  // Degenerate areas still give a picture of one pixel at least.
+  EXPECT_EQ(TPrintLayout::DrawnSize({0, 0, 0, -3}), (TPrintRect{0, 0, 1, 1}));
 }

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -586,6 +587,7 @@ TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLea
   QTest::keyClicks(margin, QStringLiteral("40"));
   QTest::keyClick(margin, Qt::Key_Return);
   EXPECT_EQ(margin->text(), "2,000");
+  ASSERT_EQ(Prompt.Shown().size(), 1u);  // the refused margin's message
   // Aligned left: the picture's left edge stands at the margin.
   for (QRadioButton* b : d.findChildren<QRadioButton*>())
     if (b->text() == "Aligner à Gauche") b->click();
@@ -595,7 +597,7 @@ TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLea
   // Cancelled file choice: nothing printed, nothing written.
   d.ChoosePdfFile = [] { return QString(); };
   EXPECT_FALSE(d.Print());
-  EXPECT_TRUE(Prompt.Shown().empty());
+  EXPECT_EQ(Prompt.Shown().size(), 1u);
 
   // Into a PDF: a complete file, no temporary beside it.
   const std::string pdf = Folder.File("vue.pdf");
@@ -611,6 +613,62 @@ TEST_F(WindowDialogsTest, PrintingAViewIntoAPdfWithoutAnyPrinterAndCancellingLea
   for (const auto& e : fs::directory_iterator(Folder.Path()))
     if (e.path().string().find("vue.pdf") != std::string::npos) ++files;
   EXPECT_EQ(files, 1);
+  d.reject();
+}
+
+TEST_F(WindowDialogsTest, PrintingRefusesAMarginWithoutRoomAndPrintsWholePagesAsSetUp) {
+  TfrmMain& w = Open();
+  w.Modeller()->Insert(TInsertCommand::Sphere);
+  TFrmRendu d(&w, *w.Scene(), &Settings, Prompt, 4.0 / 3.0);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  d.Printers()->setCurrentIndex(d.Printers()->findText(QString::fromUtf8(kPdfPrinter)));
+
+  // 12 cm on each side of a 21 cm page leaves nothing: refused with the message, 2 cm kept.
+  QLineEdit* margin = d.Field("Marge");
+  margin->selectAll();
+  QTest::keyClicks(margin, QStringLiteral("12"));
+  QTest::keyClick(margin, Qt::Key_Return);
+  ASSERT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_EQ(Prompt.Shown()[0].Text, kMsgMarginTooLarge);
+  EXPECT_EQ(margin->text(), "2,000");
+  EXPECT_DOUBLE_EQ(d.Layout().Margin(), 2);
+
+  // The set-up's landscape paper stays for the preview and the print.
+  EXPECT_LT(d.Layout().Measures().PageWidthCm, d.Layout().Measures().PageHeightCm);
+  d.SetUpPrinter = [](QPrinter& printer) { return printer.setPageOrientation(QPageLayout::Landscape); };
+  QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("Parametres")), Qt::LeftButton);
+  EXPECT_NEAR(d.Layout().Measures().PageWidthCm, 29.7, 0.1);
+  EXPECT_GT(d.Layout().Page().W, d.Layout().Page().H);
+
+  // "Remplir la page" at the PDF printer's 1200 dpi prints, into a name given without ".pdf".
+  d.FillPage()->setFocus();
+  QTest::keyClick(d.FillPage(), Qt::Key_Space);
+  ASSERT_TRUE(d.FillPage()->isChecked());
+  const std::string chosen = Folder.File("page-pleine");
+  d.ChoosePdfFile = [&] { return QString::fromStdString(chosen); };
+  ASSERT_TRUE(d.Print());
+  EXPECT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_FALSE(fs::exists(chosen));
+  ASSERT_TRUE(fs::is_regular_file(chosen + ".pdf"));
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
+    const std::string png = Folder.File("page-pleine-image");
+    ASSERT_EQ(std::system(("pdftoppm -r 20 -png -singlefile '" + chosen + ".pdf' '" + png + "'").c_str()), 0);
+    const QImage page(QString::fromStdString(png + ".png"));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_GT(page.width(), page.height());  // landscape, as set up
+    // The picture fills the page inside the 2 cm margin: the page's middle is not blank paper.
+    EXPECT_NE(page.pixel(page.width() / 2, page.height() / 2), qRgb(255, 255, 255));
+    EXPECT_EQ(page.pixel(2, 2), qRgb(255, 255, 255));
+    page.save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/printed-full-page.png"));
+  }
+  // Printed again to the same name: the completed name exists, and "Non" leaves it alone.
+  const auto before = fs::last_write_time(chosen + ".pdf");
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(d.Print());
+  ASSERT_EQ(Prompt.Shown().size(), 2u);
+  EXPECT_EQ(Prompt.Shown()[1].Text, kMsgOverwrite + chosen + ".pdf");
+  EXPECT_EQ(fs::last_write_time(chosen + ".pdf"), before);
   d.reject();
 }
 
