@@ -45,6 +45,9 @@ TFrmParamEdit::TFrmParamEdit(QWidget* parent, TModeller& modeller, TSettingsStor
   bounds->addWidget(FFrom);
   bounds->addWidget(new QLabel(QStringLiteral("à :"), interval));
   bounds->addWidget(FTo);
+  // A long bound shows from its first digits ("6,2831853..."), not from its last.
+  FFrom->setCursorPosition(0);
+  FTo->setCursorPosition(0);
   side->addWidget(interval);
   AddLastColumn(side, {.Apply = true, .OkEnabled = false});
   resize(760, 390);

@@ -73,6 +73,8 @@ TDialogFrame::TDialogFrame(QWidget* parent, const QString& title, int titleTab, 
   };
   FTitle = label(QStringLiteral("Titre"), title, {});
   FTitle->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The tab grows to hold the whole title in the bold font, whatever the font and its scale.
+  FTitleTab = std::max(FTitleTab, 30 + FTitle->sizeHint().width() + 14);
   FClose = label(QStringLiteral("Fermer"), QStringLiteral("x"), QString::fromUtf8(kHintClose));
   FHelp = label(QStringLiteral("Aide"), QStringLiteral("?"), QString::fromUtf8(kHintHelp));
   FClose->setCursor(Qt::PointingHandCursor);

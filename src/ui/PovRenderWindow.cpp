@@ -32,6 +32,8 @@ TFrmRenduPov::TFrmRenduPov(TScene& scene, int view, IPrompt& prompt, QWidget* pa
   setObjectName(QStringLiteral("frmRenduPov"));
   setModal(false);  // the modeller stays usable while POV-Ray works
   auto* layout = new QVBoxLayout(Body());
+  // Wide enough at the bottom and the right that the rounded corner leaves "Fermer" whole.
+  layout->setContentsMargins(12, 8, 18, 16);
   auto* options = new QHBoxLayout;
   options->addWidget(new QLabel(QStringLiteral("Taille de l'image :"), this));
   FSizes = new QComboBox(this);

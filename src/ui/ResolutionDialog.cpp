@@ -23,7 +23,8 @@ TFrmReso::TFrmReso(QWidget* parent)
   FSizes->setObjectName(QStringLiteral("Resolutions"));
   for (const char* r : {"320x240", "640x480", "800x600", "1024x768", "1600x1200"})
     FSizes->addItem(QString::fromLatin1(r));
-  FSizes->setCurrentIndex(-1);  // no choice: 800 x 600
+  FSizes->setCurrentIndex(-1);  // no choice: 800 x 600, which the empty list shows greyed
+  FSizes->setPlaceholderText(FSizes->itemText(kDefaultResolution));
   FKeep = new QRadioButton(QStringLiteral("Garder les proportions"), Body());
   FKeep->setObjectName(QStringLiteral("GarderProportions"));
   FSize->setChecked(true);

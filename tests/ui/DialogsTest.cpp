@@ -20,6 +20,7 @@
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
+#include "WindowTestUtil.h"
 #include "commands/Help.h"
 #include "platform/DataFiles.h"
 #include "scene/ViewOps.h"
@@ -39,25 +40,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Settle() {
-  for (int k = 0; k < 3; ++k) QApplication::processEvents();
-}
-
 QColor LabelColour(const QLabel* l) { return l->palette().color(QPalette::WindowText); }
-
-void Screenshot(QWidget* w, const char* name) {
-  w->grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/%1.png").arg(name));
-}
-
-// Runs `act` on the modal dialog once it is up, from inside its event loop.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
-    act(modal);
-  });
-}
 
 class TPlainDialog : public TDialogFrame {
  public:
@@ -447,6 +430,11 @@ TEST(ResolutionDialogTest, SizesShowOnlyUnderResolutionAndNoChoiceMeansEightHund
   d.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
   EXPECT_EQ(d.windowTitle(), "Choix Résolution");
+  // The whole title shows in its tab.
+  const QLabel* title = d.findChild<QLabel*>(QStringLiteral("Titre"));
+  ASSERT_NE(title, nullptr);
+  EXPECT_GE(title->width(), title->sizeHint().width());
+  EXPECT_EQ(d.Sizes()->placeholderText(), "800x600");
   EXPECT_TRUE(d.SizeButton()->isChecked());
   EXPECT_TRUE(d.Sizes()->isVisible());
   EXPECT_EQ(d.Sizes()->count(), 5);

@@ -15,6 +15,7 @@
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
+#include "WindowTestUtil.h"
 #include "platform/NumberFormat.h"
 #include "ui/CurveEditorDialog.h"
 #include "ui/EditorParts.h"
@@ -27,24 +28,6 @@
 using namespace ixoral;
 
 namespace {
-
-void Settle() {
-  for (int k = 0; k < 3; ++k) QApplication::processEvents();
-}
-
-void Screenshot(QWidget* w, const char* name) {
-  w->grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/%1.png").arg(name));
-}
-
-// Runs `act` on the modal dialog once it is up, from inside its event loop.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
-    act(modal);
-  });
-}
 
 void Retype(QLineEdit* field, const QString& text) {
   field->selectAll();

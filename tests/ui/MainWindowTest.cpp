@@ -15,6 +15,7 @@
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
+#include "WindowTestUtil.h"
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
 #include "ui/MainWindow.h"
@@ -28,10 +29,6 @@ using namespace ixoral;
 namespace fs = std::filesystem;
 
 namespace {
-
-void Settle() {
-  for (int k = 0; k < 3; ++k) QApplication::processEvents();
-}
 
 class MainWindowTest : public ::testing::Test {
  protected:

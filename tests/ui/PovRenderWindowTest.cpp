@@ -17,6 +17,7 @@
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
+#include "WindowTestUtil.h"
 #include "document/ModelExport.h"
 #include "ui/MainWindow.h"
 #include "ui/PovRenderWindow.h"
@@ -27,10 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kSample = QStringLiteral(IXORAL_TEST_DATA_DIR "/../../data/samples/reference.ixr");
-
-void Screenshot(QWidget* w, const char* name) {
-  w->grab().save(QStringLiteral(IXORAL_TEST_OUTPUT_DIR "/%1.png").arg(name));
-}
 
 class PovRenderWindowTest : public ::testing::Test {
  protected:

@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include "TempFolder.h"
+#include "WindowTestUtil.h"
 #include "scene/Shapes.h"
 #include "tools/Deformations.h"
 #include "ui/MainWindow.h"
@@ -26,10 +27,6 @@
 using namespace ixoral;
 
 namespace {
-
-void Settle() {
-  for (int k = 0; k < 3; ++k) QApplication::processEvents();
-}
 
 class PropertiesUiTest : public ::testing::Test {
  protected:
