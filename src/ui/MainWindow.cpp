@@ -51,6 +51,8 @@ namespace ixoral {
 
 namespace {
 
+constexpr int kExplorerHeight = 153;  // the explorer section above the inspector, title included
+
 QIcon Icon(const QString& name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(name)); }
 
 // A section title of the side panel with its close label "x".
@@ -290,7 +292,10 @@ void TfrmMain::CreateWorkingArea() {
   FPropertiesPanel->setObjectName(QStringLiteral("Proprietes"));
   Paint(FPropertiesPanel, kPanelColour);
   properties->addWidget(FPropertiesPanel, 1);
-  FSideSplitter->setSizes({153, 400});
+  // The explorer keeps its 153 pixels as the window grows; the inspector takes the rest.
+  FSideSplitter->setStretchFactor(0, 0);
+  FSideSplitter->setStretchFactor(1, 1);
+  FSideSplitter->setSizes({kExplorerHeight, 400});
 
   FWorkSplitter->addWidget(FPanel);
   FWorkSplitter->addWidget(FSidePanel);
@@ -735,7 +740,8 @@ void TfrmMain::UpdateSidePanel() {
   FPropertiesSection->setVisible(properties);
   // The scene panel takes the whole area when both sections are hidden, else 75 %.
   FSidePanel->setVisible(explorer || properties);
-  if (explorer && properties) FSideSplitter->setSizes({153, std::max(100, FSideSplitter->height() - 153)});
+  if (explorer && properties)
+    FSideSplitter->setSizes({kExplorerHeight, std::max(100, FSideSplitter->height() - kExplorerHeight)});
   if (FSidePanel->isVisible()) {
     const int w = std::max(FWorkSplitter->width(), 400);
     FWorkSplitter->setSizes({w * 3 / 4, w - w * 3 / 4});

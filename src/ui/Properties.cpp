@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QWheelEvent>
 #include <QTimer>
 
 #include "platform/NumberFormat.h"
@@ -578,8 +579,20 @@ bool TProperties::ScrollDown() {
   return true;
 }
 
+// The wheel scrolls the controls as the arrows do, three steps a notch; a wheel turned over a
+// control that takes it (a list) reaches here only if that control leaves it.
+void TProperties::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta == 0) return QWidget::wheelEvent(event);
+  const int steps = std::max(1, std::abs(delta) / 40);
+  for (int k = 0; k < steps; ++k)
+    if (!(delta > 0 ? ScrollUp() : ScrollDown())) break;
+  event->accept();
+}
+
 bool TProperties::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FPanel && event->type() == QEvent::Resize) Layout();
+
   return QWidget::eventFilter(watched, event);
 }
 

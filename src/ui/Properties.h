@@ -70,6 +70,7 @@ class TProperties : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   struct TRow {

@@ -130,6 +130,23 @@ TEST_F(MainWindowTest, ToolBoxInsertsAreNumberedAndNewStartsAgain) {
   Screenshot(w.ToolBox(), "toolbox");
 }
 
+TEST_F(MainWindowTest, TheExplorerKeepsItsHeightBesideTheInspectorAsTheWindowGrows) {
+  TfrmMain& w = Open();
+  const QWidget* explorer = w.findChild<QWidget*>(QStringLiteral("ExplorerSection"));
+  ASSERT_NE(explorer, nullptr);
+  for (const QSize size : {QSize(1280, 900), QSize(900, 600), QSize(1600, 1000)}) {
+    w.resize(size);
+    Settle();
+    EXPECT_EQ(explorer->height(), 153) << size.width() << " x " << size.height();
+  }
+  // Hidden and shown again, it comes back at the same height.
+  w.Action(TCommandId::Explorer)->trigger();
+  Settle();
+  w.Action(TCommandId::Explorer)->trigger();
+  Settle();
+  EXPECT_EQ(explorer->height(), 153);
+}
+
 TEST_F(MainWindowTest, AnInsertUndoneAndRedoneIsListedOnceAndSelected) {
   TfrmMain& w = Open();
   ClickToolBox("cube");

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 #include <QTimer>
 #include <numbers>
 #include <QToolButton>
@@ -327,6 +328,19 @@ TEST_F(PropertiesUiTest, ATextACurveAndTheButtons) {
   EXPECT_EQ(Inspector().Body()->y(), top);
   EXPECT_FALSE(Inspector().ScrollUp());
   QTest::mouseClick(up, Qt::LeftButton);
+  EXPECT_EQ(Inspector().Body()->y(), top);
+  // The wheel scrolls too: a notch down is three steps, a notch up comes back. (A wheel turned
+  // over a row reaches the inspector from the window system; one made here would not travel up.)
+  QWidget* inspector = &Inspector();
+  auto wheel = [&](int delta) {
+    const QPointF at(5, 5);
+    QWheelEvent e(at, inspector->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(inspector, &e);
+  };
+  wheel(-120);
+  EXPECT_EQ(Inspector().Body()->y(), top - 30);
+  wheel(120);
   EXPECT_EQ(Inspector().Body()->y(), top);
 
   // Nothing selected: the inspector and its scroll buttons are hidden.
