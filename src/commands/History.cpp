@@ -93,10 +93,39 @@ bool RestoreAtTheEnd(TScene& scene, const std::vector<std::string>& now, const s
   return ok;
 }
 
+TObjectFlags FlagsOf(TScene& scene, int i) {
+  TObjectFlags f;
+  if (const T3dObject* o = scene.ObjectAt(i)) f.Shown = o->Afficher;
+  if (const TSolidObject* s = scene.SolidAt(i)) {
+    f.ShowRelation = s->ShowRelation;
+    f.PivotStyle = s->PivotStyle;
+  }
+  return f;
+}
+
+// Puts back what the records leave out; returns the objects whose flags changed.
+std::vector<int> RestoreFlags(TScene& scene, const std::vector<TObjectFlags>& flags) {
+  std::vector<int> changed;
+  const int n = std::min(scene.ObjectCount(), static_cast<int>(flags.size()));
+  for (int i = 0; i < n; ++i) {
+    const TObjectFlags& want = flags[static_cast<size_t>(i)];
+    if (FlagsOf(scene, i) == want) continue;
+    T3dObject* o = scene.ObjectAt(i);
+    if (o->Afficher != want.Shown) o->SetVisible(want.Shown);
+    if (TSolidObject* s = scene.SolidAt(i)) {
+      s->ShowRelation = want.ShowRelation;
+      s->PivotStyle = want.PivotStyle;
+    }
+    changed.push_back(i);
+  }
+  return changed;
+}
+
 }  // namespace
 
 size_t TSceneSnapshot::Bytes() const {
-  size_t n = sizeof(*this) + (Selection.Others.size() + Ids.size()) * sizeof(TObjectId) + (Views ? sizeof(*Views) : 0);
+  size_t n = sizeof(*this) + (Selection.Others.size() + Ids.size()) * sizeof(TObjectId) +
+             Flags.size() * sizeof(TObjectFlags) + (Views ? sizeof(*Views) : 0);
   for (const std::string& r : Records) n += r.size() + sizeof(std::string);
   return n;
 }
@@ -108,6 +137,7 @@ TSceneSnapshot TakeSnapshot(TScene& scene, bool views) {
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     s.Records.push_back(SerializeObjectAt(scene, i));
     s.Ids.push_back(scene.IdAt(i));
+    s.Flags.push_back(FlagsOf(scene, i));
   }
   s.Selection = scene.Selection();
   if (views) s.Views = scene.Views;
@@ -116,7 +146,7 @@ TSceneSnapshot TakeSnapshot(TScene& scene, bool views) {
 
 bool SameState(const TSceneSnapshot& a, const TSceneSnapshot& b) {
   // The selection alone makes no step: picking objects is not an edit.
-  if (a.Records != b.Records) return false;
+  if (a.Records != b.Records || a.Flags != b.Flags) return false;
   if (a.Views.has_value() != b.Views.has_value()) return true;  // views kept on one side only: not compared
   if (!a.Views) return true;
   for (size_t v = 0; v < 4; ++v) {
@@ -171,6 +201,9 @@ bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& target) {
   // The objects read again are the ones the step took away or changed: they come back under
   // the identity they had, so whatever held them (a dialog, the browser) finds them again.
   scene.RestoreIds(target.Ids);
+  // Objects read again have their flags from the record's defaults; the step's are put back.
+  for (const int i : RestoreFlags(scene, target.Flags))
+    if (inPlace) scene.Notify(TSceneChange::ObjectChanged, i);
   if (target.Views) {
     scene.Views = *target.Views;
     scene.Notify(TSceneChange::ViewsChanged);

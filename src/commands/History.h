@@ -44,10 +44,20 @@ inline constexpr const char* Deformation = "Déformation";
 inline constexpr const char* Texture = "Texture";
 }  // namespace step
 
+// What an object's record leaves out and a step must keep: whether the object is shown, whether
+// its relation with its parent is drawn, and which pivot it turns about.
+struct TObjectFlags {
+  bool Shown = true;
+  bool ShowRelation = false;
+  uint8_t PivotStyle = 0;
+  bool operator==(const TObjectFlags&) const = default;
+};
+
 // The scene's state as a step keeps it.
 struct TSceneSnapshot {
   std::vector<std::string> Records;  // one per object, in order
   std::vector<TObjectId> Ids;        // the identity of each, in the same order
+  std::vector<TObjectFlags> Flags;   // and what its record leaves out
   TScene::TSelectionState Selection;
   std::optional<std::array<TVue, 4>> Views;  // kept by the steps that change the views
   size_t Bytes() const;

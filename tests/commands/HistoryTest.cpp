@@ -173,6 +173,36 @@ TEST_F(HistoryTest, DeformationsRelationsLightsAndViewsComeBackExactly) {
   EXPECT_EQ(Scene.Views[0].ViewType, vtFace);
 }
 
+TEST_F(HistoryTest, WhatTheRecordsLeaveOutComesBackWithUndoAndIsAStepOfItsOwn) {
+  const int cube = Insert(TInsertCommand::Cube);
+  const int hole = Insert(TInsertCommand::Sphere);
+  ASSERT_TRUE(Scene.SetParent(hole, cube));
+  ASSERT_TRUE(Scene.SetRelation(hole, cube, 1));
+  Scene.SolidAt(hole)->PivotStyle = 0;
+  Scene.SolidAt(cube)->SetVisible(false);
+  Modeller.History().Clear();
+  auto expectKept = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_TRUE(Scene.SolidAt(hole)->ShowRelation);
+    EXPECT_EQ(Scene.SolidAt(hole)->PivotStyle, 0);
+    EXPECT_FALSE(Scene.SolidAt(cube)->Afficher);
+  };
+  // A rename: undone and redone, every object is read again from its record.
+  Modeller.Step(step::Renommage, [&] { Scene.RenameObject(cube, "Socle"); });
+  ASSERT_TRUE(Modeller.Undo());
+  expectKept("undone");
+  ASSERT_TRUE(Modeller.Redo());
+  expectKept("redone");
+  // "Afficher Relation" unticked is a step of its own: undone, the relation is drawn again.
+  TPropertyEdit off;
+  off.Checked = false;
+  Modeller.ApplyProperties(hole, {{"showrelation", off}});
+  EXPECT_FALSE(Scene.SolidAt(hole)->ShowRelation);
+  EXPECT_EQ(Modeller.UndoCaption(), "&Annuler Propriétés");
+  ASSERT_TRUE(Modeller.Undo());
+  expectKept("the tick undone");
+}
+
 TEST_F(HistoryTest, SelectionComesBackButIsNoStepOfItsOwn) {
   const int a = Insert(TInsertCommand::Cube);
   const int b = Insert(TInsertCommand::Sphere);
