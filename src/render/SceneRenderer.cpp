@@ -419,11 +419,15 @@ void TSceneRenderer::DrawViewFrame(int index, bool active) {
   const int w = int(view.Viewport.dwWidth), h = int(view.Viewport.dwHeight);
   TCanvas canvas(*surface);
   canvas.SetTextColor(0xFFFF00);
-  if (TScreenFont::Default().Valid()) {
-    canvas.SetFont(&TScreenFont::Default());
-    canvas.TextOut(x + 10, y + 5, view.ViewTypeName());
+  const double ratio = std::isfinite(PixelRatio) ? std::clamp(PixelRatio, 1.0, 8.0) : 1.0;
+  const TScreenFont& font = TScreenFont::Default(static_cast<int>(std::lround(13 * ratio)));
+  if (font.Valid()) {
+    canvas.SetFont(&font);
+    canvas.TextOut(x + static_cast<int>(std::lround(10 * ratio)), y + static_cast<int>(std::lround(5 * ratio)),
+                   view.ViewTypeName());
   }
-  const TPen p1{1, 0xFFFFFF}, p2{2, 0x808080};
+  const int k = static_cast<int>(std::lround(ratio));
+  const TPen p1{k, 0xFFFFFF}, p2{2 * k, 0x808080};
   canvas.SetPen(active ? p2 : p1);
   canvas.MoveTo(x + 1, y + h);
   canvas.LineTo(x + 1, y);

@@ -46,6 +46,9 @@ class TSceneRenderer {
   int ActiveView = 0;  // the views' frames in automatic redraws: sunken active, raised hover
   int HoverView = 0;
   bool ShowGrid = false;
+  // Device pixels per pixel of the window showing the views (2 on a doubled screen): the views'
+  // captions and frames grow with it to keep the size a person reads.
+  double PixelRatio = 1;
   bool ShowAxes = false;
   bool ShowSelectionMarks = true;
   bool ShowAllLights = false;

@@ -25,6 +25,7 @@ void TScenePanel::Attach(TSceneRenderer* renderer, TViewInteraction* interaction
   FRenderer = renderer;
   FInteraction = interaction;
   if (FRenderer) {
+    FRenderer->PixelRatio = devicePixelRatioF();
     const QSize s = SurfaceSizeFor(size());
     if (s.width() > 0 && s.height() > 0 && FRenderer->Resize(s.width(), s.height()) && FInteraction)
       FInteraction->SetPanelSize(s.width(), s.height());
@@ -93,6 +94,7 @@ void TScenePanel::paintEvent(QPaintEvent* event) {
 
 void TScenePanel::resizeEvent(QResizeEvent*) {
   if (!FRenderer) return;
+  FRenderer->PixelRatio = devicePixelRatioF();
   const QSize s = SurfaceSizeFor(size());
   if (FRenderer->Resize(s.width(), s.height()) && FInteraction) FInteraction->SetPanelSize(s.width(), s.height());
   WrapSurface();

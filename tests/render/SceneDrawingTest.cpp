@@ -2,6 +2,8 @@
 // fill and shade modes, relations, transparency order, selection marks, captions, and mouse drags.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <unistd.h>
 
 #include <cmath>
@@ -116,6 +118,29 @@ TEST(SceneDrawing, FourViewsWithCaptionsInTheActiveAndHoveredViewsOnly) {
   EXPECT_EQ(rig.Surface().Pixel(1, 300), 0xFF808080u);
   EXPECT_EQ(rig.Surface().Pixel(241, 100), 0xFFFFFFFFu);
   ExpectMatchesReference(rig.Surface(), "scene-four-views", 3, 20);
+}
+
+TEST(SceneDrawing, CaptionsGrowWithThePixelRatioOfADoubledScreen) {
+  // The height of the active view's caption, in rows holding some of its yellow.
+  auto captionRows = [](double ratio) {
+    TSceneRig rig(480 * 2, 360 * 2, true);
+    rig.Renderer.PixelRatio = ratio;
+    rig.Renderer.SetDisplayRect({0, 0, 960, 720});
+    rig.Renderer.RedrawViews(0, 0, true);
+    int first = -1, last = -1;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 300; ++x)
+        if ((rig.Surface().Pixel(x, y) & 0xFFFFFF) == 0xFFFF00) {
+          if (first < 0) first = y;
+          last = y;
+        }
+    return first < 0 ? 0 : last - first + 1;
+  };
+  const int single = captionRows(1), doubled = captionRows(2);
+  ASSERT_GT(single, 5);
+  EXPECT_NEAR(doubled, 2 * single, 2);
+  // A ratio no screen has is held to what the views can show.
+  EXPECT_GT(captionRows(std::numeric_limits<double>::quiet_NaN()), 5);
 }
 
 TEST(SceneDrawing, WireframeAndFlatShading) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 namespace ixoral {
@@ -101,14 +102,19 @@ TScreenFont::~TScreenFont() {
   if (FImpl->Library) FT_Done_FreeType(FImpl->Library);
 }
 
-TScreenFont& TScreenFont::Default() {
-  static std::once_flag once;
-  static std::unique_ptr<TScreenFont> font;
-  std::call_once(once, [] {
-    std::string file = FindFontFile("Liberation Sans");
-    if (file.empty()) file = FindFontFile("sans-serif");
-    font = std::make_unique<TScreenFont>(file, 13);
-  });
+TScreenFont& TScreenFont::Default() { return Default(13); }
+
+TScreenFont& TScreenFont::Default(int pixelHeight) {
+  static std::mutex guard;
+  static std::map<int, std::unique_ptr<TScreenFont>> fonts;
+  static const std::string file = [] {
+    std::string f = FindFontFile("Liberation Sans");
+    return f.empty() ? FindFontFile("sans-serif") : f;
+  }();
+  const int height = std::clamp(pixelHeight, 4, 256);
+  const std::lock_guard lock(guard);
+  std::unique_ptr<TScreenFont>& font = fonts[height];
+  if (!font) font = std::make_unique<TScreenFont>(file, height);
   return *font;
 }
 

@@ -65,8 +65,10 @@ class TScreenFont {
   TScreenFont(const TScreenFont&) = delete;
   TScreenFont& operator=(const TScreenFont&) = delete;
 
-  // The window system's default user-interface font (a sans-serif family at 13 pixels).
+  // The window system's default user-interface font (a sans-serif family at 13 pixels), and the
+  // same family at another height (kept once made).
   static TScreenFont& Default();
+  static TScreenFont& Default(int pixelHeight);
 
   bool Valid() const;
   int PixelHeight() const { return FPixelHeight; }
