@@ -1,6 +1,8 @@
 // The main window's commands on the main scene.
 #include "commands/Modeller.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "commands/BrowserTree.h"
@@ -411,9 +413,14 @@ bool TModeller::New() {
   return true;
 }
 
+IFileChooser& TModeller::Files() {
+  FFiles->StartIn(FScene.FileName.empty() ? std::string() : fs::path(FScene.FileName).parent_path().string());
+  return *FFiles;
+}
+
 bool TModeller::Open() {
   if (!FFiles) return false;
-  const auto path = FFiles->ChooseDocumentToOpen();
+  const auto path = Files().ChooseDocumentToOpen();
   if (!path) return false;
   return OpenPath(*path);
 }
@@ -463,6 +470,20 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
   return true;
 }
 
+bool TModeller::AcceptsDroppedFiles(const std::vector<std::string>& paths) {
+  if (paths.size() != 1) return false;
+  const std::filesystem::path p(paths.front());
+  std::string extension = p.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::error_code ec;
+  return extension == ".ixr" && std::filesystem::is_regular_file(p, ec);
+}
+
+bool TModeller::OpenDroppedFiles(const std::vector<std::string>& paths) {
+  return AcceptsDroppedFiles(paths) && OpenPath(paths.front());
+}
+
 bool TModeller::OpenRecent(int position) {
   if (!FSettings || position < 1 || position > kRecentFileCount) return false;
   const std::string path = ReadRecentFiles(*FSettings)[static_cast<size_t>(position - 1)];
@@ -478,7 +499,7 @@ bool TModeller::Save() {
 
 bool TModeller::SaveAs() {
   if (!FFiles) return false;
-  const auto file = FFiles->ChooseFileToSave();
+  const auto file = Files().ChooseFileToSave();
   if (!file) return false;
   return SaveDocumentAs(*file, true);
 }
@@ -489,7 +510,7 @@ bool TModeller::ExportModelFile(bool selectionOnly) {
     return false;
   }
   if (!FFiles) return false;
-  const auto path = FFiles->ChooseExportFile();
+  const auto path = Files().ChooseExportFile();
   if (!path) return false;
   TModelExportOptions options;
   options.SelectionOnly = selectionOnly;
@@ -548,7 +569,7 @@ bool TModeller::SaveBeforeClear() {
   // A save that fails or is cancelled answers no, so the scene is not cleared and not lost.
   if (!FScene.FileName.empty()) return Save();
   if (!FFiles) return false;
-  const auto file = FFiles->ChooseFileToSave();
+  const auto file = Files().ChooseFileToSave();
   if (!file) return false;
   if (file->Type == TSaveType::PovRay) return SaveDocumentAs(*file, true);
   return SaveDocumentAs({file->Path, TSaveType::Document}, true);

@@ -101,6 +101,9 @@ class IFileChooser {
   virtual std::optional<TResolutionChoice> ChooseResolution() = 0;
   // The file an export writes (its extension names the format, kFilterExport).
   virtual std::optional<std::string> ChooseExportFile() { return std::nullopt; }
+  // Told before each dialog the folder of the document being edited, where that dialog starts
+  // (empty for a scene never saved: it starts where the last one was left).
+  virtual void StartIn(const std::string& folder) { (void)folder; }
 };
 
 // Whether the clipboard's text is an object record ("SolidObject;" or "LightObject;").
@@ -191,6 +194,11 @@ class TModeller {
   // read is reported and leaves the scene as it was.
   bool OpenPath(const std::string& path);
   bool OpenRecent(int position);  // 1 ... 5
+  // Files dropped on the window: one ".ixr" document (in any case) that exists is opened as
+  // "Ouvrir" would (with the save question); anything else is not taken. `Accepts` answers
+  // while the files are dragged over the window.
+  static bool AcceptsDroppedFiles(const std::vector<std::string>& paths);
+  bool OpenDroppedFiles(const std::vector<std::string>& paths);
   bool Save();
   bool SaveAs();
   // Asked to save before the scene is cleared or replaced: saves (asking for a file when the
@@ -277,6 +285,8 @@ class TModeller {
   IClipboard& FClipboard;
   TSettingsStore* FSettings;
   IFileChooser* FFiles;
+  // The file dialogs, told first to start in the document's folder.
+  IFileChooser& Files();
   TSceneRenderer* FRenderer;
   TViewInteraction* FInteraction;
   std::array<int, kInsertCommandCount> FCounters{};

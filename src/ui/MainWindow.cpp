@@ -6,11 +6,14 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
@@ -18,6 +21,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -99,6 +103,7 @@ TfrmMain::TfrmMain(TSettingsStore& settings, IPrompt* prompt, IFileChooser* file
   InitIcons();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
+  setAcceptDrops(true);  // a document dropped from the file manager opens
   setWindowIcon(Icon(QStringLiteral("ixoral")));
   // The document type and the desktop entry for this user, as every start writes them.
   FSettings.RegisterFileAssociation(ExecutablePath());
@@ -533,6 +538,29 @@ void TfrmMain::StorePreferencesAndViews() {
     p.ToolboxTop = FToolBox->y();
   }
   WritePreferences(FSettings, p);
+}
+
+namespace {
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data)
+    for (const QUrl& url : data->urls()) paths.push_back(url.isLocalFile() ? FromQt(url.toLocalFile()) : std::string());
+  return paths;
+}
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (FModeller && TModeller::AcceptsDroppedFiles(DroppedPaths(event->mimeData()))) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = DroppedPaths(event->mimeData());
+  if (!FModeller || !TModeller::AcceptsDroppedFiles(paths)) return;
+  event->acceptProposedAction();
+  // Opened once the drop has ended: the save question is not asked inside the drag.
+  QTimer::singleShot(0, this, [this, paths] {
+    if (FModeller) FModeller->OpenDroppedFiles(paths);
+  });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

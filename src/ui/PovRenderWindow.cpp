@@ -95,9 +95,11 @@ TFrmRenduPov::TFrmRenduPov(TScene& scene, int view, IPrompt& prompt, QWidget* pa
   connect(FCancel, &QPushButton::clicked, this, [this] { CancelRender(); });
   connect(close, &QPushButton::clicked, this, [this] { this->close(); });
   connect(FSave, &QPushButton::clicked, this, [this] {
+    // The picture goes by default beside the document.
+    const QString start = FScene.FileName.empty() ? QString() : QFileInfo(ToQt(FScene.FileName)).absolutePath();
     const QString path = ChooseSavePath ? ChooseSavePath()
-                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer l'image"), {},
-                                                                       QString::fromUtf8(kFilterPicture));
+                                        : QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer l'image"),
+                                                                       start, QString::fromUtf8(kFilterPicture));
     if (!path.isEmpty()) SavePicture(path);
   });
   ShowState(false);

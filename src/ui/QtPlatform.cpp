@@ -122,6 +122,10 @@ std::optional<std::string> TQtFileChooser::ChooseExportFile() {
   return FromQt(path);
 }
 
+void TQtFileChooser::StartIn(const std::string& folder) {
+  if (!folder.empty()) FFolder = ToQt(folder);
+}
+
 std::optional<TResolutionChoice> TQtFileChooser::ChooseResolution() {
   TFrmReso dialog(FParent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -79,10 +79,10 @@ TFrmTexturer::TFrmTexturer(QWidget* parent, TModeller& modeller, IPrompt& prompt
   AddLastColumn(right, {.Apply = true});
   resize(660, 480);
 
-  // The folder of the object's texture when it has one, else the first place.
+  // The folder of the object's texture when it has one, else the document's, else the first place.
   const TSolidObject* solid = FMain.SolidAt(FIndex);
-  const QString own =
-      solid && !solid->TextureFile.empty() ? QFileInfo(ToQt(solid->TextureFile)).absolutePath() : QString();
+  QString own = solid && !solid->TextureFile.empty() ? QFileInfo(ToQt(solid->TextureFile)).absolutePath() : QString();
+  if (own.isEmpty() && !FMain.FileName.empty()) own = QFileInfo(ToQt(FMain.FileName)).absolutePath();
   if (own.isEmpty() || !SetFolder(own))
     if (!FPlaceList.empty()) SetFolder(ToQt(FPlaceList.front().Path));
   Redraw();

@@ -321,6 +321,12 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   const std::string three = SavedDocument("three.ixr", 3);
   Files.Open.push_back(three);
   ASSERT_TRUE(Modeller.Open());
+  // A scene never saved lets the dialog start where it was left; then the document's folder.
+  ASSERT_EQ(Files.StartedIn.size(), 1u);
+  EXPECT_EQ(Files.StartedIn[0], "");
+  Modeller.SaveAs();                // cancelled
+  Modeller.ExportModelFile(false);  // cancelled
+  EXPECT_EQ(Files.StartedIn, (std::vector<std::string>{"", Folder.Path().string(), Folder.Path().string()}));
   EXPECT_EQ(Scene.ObjectCount(), 4);
   EXPECT_EQ(Modeller.Caption(), "IXORAL - " + three);
   EXPECT_EQ(Modeller.RecentFiles()[0], three);

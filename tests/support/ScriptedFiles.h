@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/Modeller.h"
 
@@ -19,6 +20,8 @@ struct TScriptedFiles : IFileChooser {
   std::optional<TChosenFile> ChooseFileToSave() override { return Next(Save); }
   std::optional<TResolutionChoice> ChooseResolution() override { return Resolution; }
   std::optional<std::string> ChooseExportFile() override { return Next(Export); }
+  void StartIn(const std::string& folder) override { StartedIn.push_back(folder); }
+  std::vector<std::string> StartedIn;  // the folder each dialog was told to start in
 
  private:
   template <class T>

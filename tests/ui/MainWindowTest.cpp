@@ -4,14 +4,18 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
@@ -145,6 +149,41 @@ TEST_F(MainWindowTest, TheExplorerKeepsItsHeightBesideTheInspectorAsTheWindowGro
   w.Action(TCommandId::Explorer)->trigger();
   Settle();
   EXPECT_EQ(explorer->height(), 153);
+}
+
+TEST_F(MainWindowTest, ADocumentDroppedOnTheWindowOpensAfterTheSaveQuestion) {
+  TfrmMain& w = Open();
+  ClickToolBox("cube");
+  ClickToolBox("sphere");
+  const std::string document = SavedDocument("pose.IXR", 3);
+  const std::string text = Folder.File("notes.txt");
+  std::ofstream(text) << "pas une scène";
+  // Dragged over the window: only one document is taken.
+  auto drag = [&](const std::vector<std::string>& paths) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& p : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(p)));
+    data->setUrls(urls);
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    if (enter.isAccepted()) QApplication::sendEvent(&w, &drop);
+    Settle();
+    delete data;
+    return enter.isAccepted();
+  };
+  EXPECT_FALSE(drag({text}));
+  EXPECT_FALSE(drag({document, document}));
+  EXPECT_FALSE(drag({Folder.File("absent.ixr")}));
+  EXPECT_EQ(ObjectNodes().size(), 2);
+  EXPECT_TRUE(Prompt.Shown().empty());
+  // The document: the changed scene's save question first, "Non", then the document is open.
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_TRUE(drag({document}));
+  ASSERT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::YesNoCancel);
+  EXPECT_EQ(ObjectNodes().size(), 3);
+  EXPECT_EQ(w.Scene()->FileName, document);
 }
 
 TEST_F(MainWindowTest, AnInsertUndoneAndRedoneIsListedOnceAndSelected) {
