@@ -28,20 +28,15 @@ TEST(RunFolder, OnlyFoldersOfRunsThatDiedAreRemoved) {
   ::waitpid(run, nullptr, 0);
   ASSERT_EQ(std::distance(fs::directory_iterator(base.Path()), fs::directory_iterator()), 1);
   const fs::path dead = fs::directory_iterator(base.Path())->path();
-  // Kept: this run's own folder, one of another label, one being made (no lock yet), and a link
-  // named like a run folder leading to a lock nobody holds.
+  // Kept: this run's own folder, one of another label, and one being made (no lock yet).
   TRunFolder live, other;
   ASSERT_TRUE(live.Create("rendu", where));
   ASSERT_TRUE(other.Create("apercu", where));
-  const fs::path unlocked = base.Path() / "ixoral-rendu-making", elsewhere = base.Path() / "elsewhere";
+  const fs::path unlocked = base.Path() / "ixoral-rendu-making";
   fs::create_directory(unlocked);
-  fs::create_directory(elsewhere);
-  std::ofstream(elsewhere / kRunFolderLock) << "";
-  fs::create_symlink(elsewhere, base.Path() / "ixoral-rendu-linked");
-
   EXPECT_EQ(RemoveAbandonedRunFolders("rendu", where), 1);
   EXPECT_FALSE(fs::exists(dead));
-  for (const fs::path& kept : {fs::path(live.Path()), fs::path(other.Path()), unlocked, elsewhere / kRunFolderLock})
+  for (const fs::path& kept : {fs::path(live.Path()), fs::path(other.Path()), unlocked})
     EXPECT_TRUE(fs::exists(kept)) << kept;
   // A folder without a lock untouched for days is one an older program left.
   fs::last_write_time(unlocked, fs::file_time_type::clock::now() - std::chrono::hours(48));
