@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "commands/AboutFlight.h"
+#include "commands/PovRender.h"
 #include "platform/DataFiles.h"
 #include "platform/Settings.h"
 #include "render/DisplayDevice.h"
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // What renders of runs killed outright left in the temporary folder.
+  RemoveAbandonedRunFolders(kRenderFolderLabel);
   TQtPrompt prompt;
   // A screenshot runs with nobody to answer a message box: messages go to standard error.
   TStderrPrompt unattended;

@@ -1,8 +1,6 @@
 // The POV-Ray render job: its command line, the reading of its output, its temporary folder.
 #include "commands/PovRender.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -82,26 +80,6 @@ std::string TPovOutputParser::Message() const {
   return kMsgPovRayError + FErrorText;
 }
 
-// ---- folder ----
-
-bool TPrivateFolder::Create(const std::string& label) {
-  Remove();
-  std::error_code ec;
-  fs::path base = fs::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string pattern = (base / ("ixoral-" + label + "-XXXXXX")).string();
-  if (!::mkdtemp(pattern.data())) return false;  // mkdtemp makes it 0700
-  FPath = pattern;
-  return true;
-}
-
-void TPrivateFolder::Remove() {
-  if (FPath.empty()) return;
-  std::error_code ec;
-  fs::remove_all(FPath, ec);
-  FPath.clear();
-}
-
 // ---- job ----
 
 void TPovRenderJob::Fail(const std::string& message) {
@@ -123,7 +101,7 @@ bool TPovRenderJob::Start(TScene& scene, int view, const TPovRenderOptions& opti
     Fail(kMsgPovRayMissing);
     return false;
   }
-  if (!FFolder.Create("rendu")) {
+  if (!FFolder.Create(kRenderFolderLabel)) {
     Fail(kMsgRenderFolder);
     return false;
   }

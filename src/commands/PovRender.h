@@ -2,7 +2,8 @@
 // export writes it into a private temporary folder, `povray` runs there as a separate process at
 // one of the export resolutions, its output is read as a progress fraction and, on failure, as a
 // French message naming the scene line POV-Ray complains about. The job never waits: the window
-// polls it. Cancelling ends the process at once; the temporary folder always goes with the job.
+// polls it. Cancelling ends the process at once; the temporary folder always goes with the job,
+// and, should the modeller be killed, POV-Ray goes with it and the next start removes the folder.
 #pragma once
 
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/Prompt.h"
+#include "platform/RunFolder.h"
 #include "scene/Scene.h"
 #include "tools/images/Image.h"
 
@@ -30,6 +32,8 @@ inline constexpr const char* kMsgRenderFolder = "Impossible de créer le dossier
 inline constexpr const char* kMsgRenderExport = "Impossible d'écrire la scène pour POV-Ray";
 inline constexpr const char* kPovSceneFile = "scene.pov";
 inline constexpr const char* kPovPictureFile = "rendu.tga";
+// The render folders' label: "ixoral-rendu-XXXXXX" under the system's temporary folder.
+inline constexpr const char* kRenderFolderLabel = "rendu";
 
 struct TPovRenderOptions {
   int Resolution = 0;  // index among the export resolutions
@@ -63,22 +67,6 @@ class TPovOutputParser {
   int FErrorLine = 0;
 };
 
-// A folder only this user can enter (mode 0700) under the system's temporary folder, removed with
-// its content by Remove() or when the owner goes.
-class TPrivateFolder {
- public:
-  TPrivateFolder() = default;
-  ~TPrivateFolder() { Remove(); }
-  TPrivateFolder(const TPrivateFolder&) = delete;
-  TPrivateFolder& operator=(const TPrivateFolder&) = delete;
-  bool Create(const std::string& label);
-  void Remove();
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-};
-
 enum class TRenderState { Idle, Running, Done, Failed, Cancelled };
 
 class TPovRenderJob {
@@ -110,7 +98,7 @@ class TPovRenderJob {
  private:
   void Fail(const std::string& message);
   TChildProcess FProcess;
-  TPrivateFolder FFolder;
+  TRunFolder FFolder;
   TPovOutputParser FParser;
   TRenderState FState = TRenderState::Idle;
   std::string FMessage;

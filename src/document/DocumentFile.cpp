@@ -33,7 +33,7 @@ TDocumentContents PrepareDocument(TScene& scene, const std::string& path) {
 }
 
 TResult WriteDocumentContents(const TDocumentContents& contents, const std::string& path,
-                              const TDocumentProgress& progress) {
+                              const TDocumentProgress& progress, TFileMode mode) {
   std::vector<TArchiveInput> inputs;
   inputs.push_back({contents.TextEntry, "", &contents.Text});
   for (const auto& [entry, file] : contents.Textures) inputs.push_back({entry, file, nullptr});
@@ -49,6 +49,7 @@ TResult WriteDocumentContents(const TDocumentContents& contents, const std::stri
   // The archive writes itself atomically at the path: complete, or not at all.
   TZLBArchive archive;
   archive.OnProgress = progress;
+  archive.WriteMode = mode;
   TResult written;
   try {
     archive.CreateArchive(path, true);
@@ -63,7 +64,9 @@ TResult WriteDocumentContents(const TDocumentContents& contents, const std::stri
 TResult SaveDocument(TScene& scene, const std::string& path, bool overwrite, const TDocumentProgress& progress) {
   std::error_code ec;
   if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
-  TResult written = WriteDocumentContents(PrepareDocument(scene, path), path, progress);
+  // The user's own file: saving over it keeps its permissions and owner, and through a link
+  // writes the document the link names.
+  TResult written = WriteDocumentContents(PrepareDocument(scene, path), path, progress, TFileMode::KeepReplaced);
   if (written) scene.FileName = path;
   return written;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/Clipboard.h"
 #include "platform/Result.h"
 #include "scene/Scene.h"
@@ -99,7 +100,9 @@ bool ReadScene(TScene& scene, const std::string& path);
 // What a long save or load reports as it goes: the archive's message and a percentage.
 using TDocumentProgress = std::function<void(const std::string& message, int percent)>;
 
-// An existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise). The scene
+// An existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise), and keeps
+// its permissions, group and owner; saved through a symbolic link, the document the link names is
+// written and the link stays (a link that names nothing fails with the path). The scene
 // takes the path as its file name once the document is written. Failures: kMsgFileAccess with the
 // path (and the system's reason), or the archive's own message.
 TResult SaveDocument(TScene& scene, const std::string& path, bool overwrite, const TDocumentProgress& progress = {});
@@ -113,8 +116,10 @@ struct TDocumentContents {
   std::vector<std::pair<std::string, std::string>> Textures;  // entry name, file
 };
 TDocumentContents PrepareDocument(TScene& scene, const std::string& path);
+// `mode` is how the archive replaces what is at `path` (the recovery copy, the program's own file,
+// replaces a link; a saved document keeps what it replaces).
 TResult WriteDocumentContents(const TDocumentContents& contents, const std::string& path,
-                              const TDocumentProgress& progress = {});
+                              const TDocumentProgress& progress = {}, TFileMode mode = TFileMode::UserDefault);
 // What a load does with the document's texture images: extract them for drawing, or, for a
 // command that only reads the scene (listing, POV-Ray export), leave them in the archive.
 enum class TTextureUse { Extract, Skip };

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 namespace ixoral {
@@ -42,19 +44,53 @@ void SyncFolder(const std::string& target) {
   ::close(fd);
 }
 
+// Gives the new file the replaced one's group, then its owner, then its permission bits (a change
+// of owner clears the set-id bits, so those come last). Changing the group needs membership and
+// the owner needs privilege: a refusal (or an id this system cannot map) leaves the new file this
+// user's, which is no failure of the write. 0, or the errno of a step that did fail.
+int TakeOverOwnership(int fd, const struct stat& replaced) {
+  const auto allowed = [](int result) { return result == 0 || errno == EPERM || errno == EINVAL; };
+  if (!allowed(::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid))) return errno;
+  if (replaced.st_uid != ::geteuid() && !allowed(::fchown(fd, replaced.st_uid, static_cast<gid_t>(-1)))) return errno;
+  return ::fchmod(fd, replaced.st_mode & 07777) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& target, std::string_view bytes, TFileMode mode, std::error_code* failure) {
+std::string FileWrittenThrough(const std::string& target, std::error_code& failure) {
+  failure.clear();
+  struct stat st {};
+  // Not there yet, or not reachable: the write itself finds out and says so.
+  if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+  char resolved[PATH_MAX];
+  if (!::realpath(target.c_str(), resolved)) {
+    failure = std::error_code(errno, std::generic_category());
+    return {};
+  }
+  return resolved;
+}
+
+bool WriteFileAtomically(const std::string& given, std::string_view bytes, TFileMode mode, std::error_code* failure) {
   // The first step that fails names the failure; the clean-up after it does not.
   const auto fail = [failure](int error) {
     if (failure) *failure = std::error_code(error, std::generic_category());
     return false;
   };
-  if (target.empty()) return fail(ENOENT);
+  if (given.empty()) return fail(ENOENT);
+  std::string target = given;
+  struct stat replaced {};
+  bool keep = false;
+  if (mode == TFileMode::KeepReplaced) {
+    std::error_code through;
+    target = FileWrittenThrough(given, through);
+    if (through) return fail(through.value());
+    keep = ::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
+  }
   std::string tmpl = target + std::string(kAtomicTemporaryMark) + "XXXXXX";
   const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
   if (fd < 0) return fail(errno);
-  int error = ::fchmod(fd, mode == TFileMode::Private ? 0600 : UserDefaultMode()) == 0 ? 0 : errno;
+  int error = keep ? TakeOverOwnership(fd, replaced)
+                   : (::fchmod(fd, mode == TFileMode::Private ? 0600 : UserDefaultMode()) == 0 ? 0 : errno);
   if (!error) error = WriteAll(fd, bytes.data(), bytes.size());
   if (!error && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && !error) error = errno;

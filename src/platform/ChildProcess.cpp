@@ -1,11 +1,12 @@
-// Runs a program as a child process through posix_spawn (safe in a program with threads), in a
-// process group of its own so that ending it ends what it started too.
+// Runs a program as a child process through fork and exec (the child does only what is safe in a
+// program with threads), in a process group of its own so that ending it ends what it started
+// too, and bound to our life so that it never outlives us.
 #include "platform/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,43 +49,81 @@ TChildProcess::~TChildProcess() {
   if (FOutput >= 0) ::close(FOutput);
 }
 
+namespace {
+
+// What the child does between fork and exec. Only calls safe in a forked copy of a program with
+// threads: no allocation, no locks. A step that fails sends its errno through `report` and ends
+// the child; a successful exec closes `report` (close-on-exec), which the parent reads as success.
+[[noreturn]] void BecomeProgram(const char* path, char* const* argv, const char* folder, int output, int report,
+                                pid_t parent) {
+  const auto fail = [report](int error) {
+    while (::write(report, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+  };
+  // The program goes with us when we die, however we die (a kill -9 leaves no chance to end it).
+  // Our death may already have happened before the request: then the child was handed on to
+  // another parent, and ends itself.
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) fail(errno);
+  if (::getppid() != parent) ::_exit(127);
+  // A process group of its own, so that ending it ends what it started too.
+  if (::setpgid(0, 0) != 0) fail(errno);
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  for (const int number : {SIGPIPE, SIGINT, SIGTERM}) ::sigaction(number, &standard, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  const int input = ::open("/dev/null", O_RDONLY);
+  if (input < 0) fail(errno);
+  if (::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 || ::dup2(output, 2) < 0) fail(errno);
+  if (input > 2) ::close(input);
+  if (*folder && ::chdir(folder) != 0) fail(errno);
+  ::execve(path, argv, environ);
+  fail(errno);
+  ::_exit(127);  // not reached
+}
+
+}  // namespace
+
 bool TChildProcess::Start(const std::string& path, const std::vector<std::string>& args, const std::string& folder,
                           std::string& error) {
-  int fds[2];
+  int fds[2], report[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     error = std::strerror(errno);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return false;
+  }
+  // Everything the child needs is made before the fork: it may not allocate.
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) BecomeProgram(path.c_str(), argv.data(), folder.c_str(), fds[1], report[1], parent);
+  const int forkError = errno;
   ::close(fds[1]);
-  if (rc != 0) {
+  ::close(report[1]);
+  int childError = 0;
+  if (pid > 0) {
+    ssize_t n;
+    while ((n = ::read(report[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
+    }
+    if (n != sizeof childError) childError = 0;  // closed by the exec: the program runs
+  }
+  ::close(report[0]);
+  if (pid < 0 || childError != 0) {
     ::close(fds[0]);
-    error = std::strerror(rc);
+    if (pid > 0)
+      while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    error = std::strerror(pid < 0 ? forkError : childError);
     return false;
   }
   ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);

@@ -1,6 +1,7 @@
 // A program run as a separate process: started in a folder of our choosing with its standard output
 // and error read together through a pipe, without ever blocking the caller, and ended at once on
-// request together with anything it started.
+// request together with anything it started. It never outlives us: when our process ends, even
+// killed outright, the system kills it too.
 #pragma once
 
 #include <sys/types.h>
@@ -23,7 +24,8 @@ class TChildProcess {
   TChildProcess& operator=(const TChildProcess&) = delete;
 
   // Starts the executable `path` with `args` in `folder`, standard input empty. False (and
-  // `error` says why) when it cannot be started.
+  // `error` says why) when it cannot be started. The system ties the child to the thread that
+  // starts it: start it from a thread that lives as long as the process (the window's).
   bool Start(const std::string& path, const std::vector<std::string>& args, const std::string& folder,
              std::string& error);
   // What the process wrote since the last call, without waiting.

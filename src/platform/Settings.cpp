@@ -1,5 +1,6 @@
 // The settings store file: an INI-like text whose sections are key paths and whose entries are
-// percent-escaped "name=value" lines, rewritten whole and atomically on every change.
+// percent-escaped "name=value" lines, rewritten whole and atomically on every change, and kept in
+// memory between changes, indexed by folded key path and value name.
 #include "platform/Settings.h"
 
 #include <fcntl.h>
@@ -8,11 +9,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "platform/AtomicFile.h"
 #include "platform/DataFiles.h"
@@ -93,116 +93,183 @@ std::string TSettingsStore::FullPath(const std::string& subKey) {
   return path + subKey;
 }
 
-void TSettingsStore::Tell(const char* message, const std::error_code& failure) const {
+void TSettingsStore::Tell(const std::string& message, const std::error_code& failure) const {
   if (FOnFailure) FOnFailure(TError(message, ReasonOf(failure)));
 }
 
-TSettingsStore::TLoad TSettingsStore::Load(std::vector<TKey>& keys) const {
-  keys.clear();
-  std::error_code ec;
-  const auto status = fs::status(FPath, ec);
-  if (ec || !fs::exists(status)) return TLoad::Missing;
-  if (!fs::is_regular_file(status)) return TLoad::Unreadable;
-  const auto size = fs::file_size(FPath, ec);
-  if (ec || size > kMaxFileSize) return TLoad::Unreadable;
-  std::ifstream in(FPath, std::ios::binary);
-  if (!in) return TLoad::Unreadable;
-  std::string line;
+void TSettingsStore::TellWriteFailure(const char* message, const std::error_code& failure) {
+  const std::error_code cause = failure ? failure : std::make_error_code(std::errc::io_error);
+  if (cause == FToldWrite) return;  // the user knows already: the same cause fails every write
+  FToldWrite = cause;
+  Tell(message, cause);
+}
+
+bool TSettingsStore::TStamp::operator==(const TStamp& o) const {
+  return Exists == o.Exists && Device == o.Device && Inode == o.Inode && Size == o.Size &&
+         Modified.tv_sec == o.Modified.tv_sec && Modified.tv_nsec == o.Modified.tv_nsec;
+}
+
+TSettingsStore::TStamp TSettingsStore::StampOf(const struct stat& st) {
+  TStamp stamp;
+  stamp.Exists = true;
+  stamp.Device = st.st_dev;
+  stamp.Inode = st.st_ino;
+  stamp.Size = st.st_size;
+  stamp.Modified = st.st_mtim;
+  return stamp;
+}
+
+namespace {
+
+// Whether a failure to reach the file means only that there is no store yet.
+bool NoStoreYet(int error) { return error == ENOENT || error == ENOTDIR; }
+
+}  // namespace
+
+bool TSettingsStore::Refresh() {
+  struct stat st {};
+  TStamp now;
+  if (::stat(FPath.c_str(), &st) == 0) now = StampOf(st);
+  if (FRead && now == FStamp) return !FUnusable;
+
+  // 0, or why the file cannot be the store: it is then neither read nor ever replaced.
+  int cause = 0;
+  std::string text;
+  bool exists = true;
+  const int fd = ::open(FPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ++FFileReads;
+  if (fd < 0) {
+    cause = errno;
+    exists = false;
+  } else if (::fstat(fd, &st) != 0) {
+    cause = errno;
+  } else {
+    now = StampOf(st);
+    if (S_ISDIR(st.st_mode))
+      cause = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+      cause = EINVAL;
+    else if (static_cast<uintmax_t>(st.st_size) > kMaxFileSize)
+      cause = EFBIG;
+    // Read to the end, whatever the size said: the file may grow meanwhile, never past the bound.
+    char buffer[65536];
+    while (!cause) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) cause = errno;
+      if (n <= 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+      if (text.size() > kMaxFileSize) cause = EFBIG;
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  FRead = true;
+  if (!exists && NoStoreYet(cause)) {
+    FStamp = {};
+    FKeys.clear();
+    FIndex.clear();
+    FUnusable = false;
+    return true;
+  }
+  FStamp = now;
+  if (cause) {
+    // What the run wrote so far stays in memory; the file is told once for each cause.
+    FUnusable = true;
+    if (FToldUnusable.insert(cause).second)
+      Tell(kMsgSettingsUnreadable + FPath, std::error_code(cause, std::generic_category()));
+    return false;
+  }
+  FUnusable = false;
+  Parse(text);
+  return true;
+}
+
+void TSettingsStore::SetValue(TKey& key, const std::string& name, std::string raw) {
+  const auto [at, added] = key.Index.emplace(name, key.Values.size());
+  if (added)
+    key.Values.emplace_back(name, std::move(raw));
+  else
+    key.Values[at->second].second = std::move(raw);
+}
+
+TSettingsStore::TKey* TSettingsStore::FindKey(const std::string& keyPath) {
+  const auto at = FIndex.find(Fold(keyPath));
+  return at == FIndex.end() ? nullptr : &FKeys[at->second];
+}
+
+TSettingsStore::TKey& TSettingsStore::KeyAt(const std::string& keyPath) {
+  const auto [at, added] = FIndex.emplace(Fold(keyPath), FKeys.size());
+  if (added) FKeys.push_back({keyPath, {}, {}});
+  return FKeys[at->second];
+}
+
+void TSettingsStore::Parse(const std::string& text) {
+  FKeys.clear();
+  FIndex.clear();
   TKey* current = nullptr;
-  while (std::getline(in, line)) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const size_t close = line.rfind(']');
       current = nullptr;
       if (close == std::string::npos || close == 1) continue;  // damaged header: skip its values
-      auto path = Unescape(line.substr(1, close - 1));
-      if (!path) continue;
-      const std::string folded = Fold(*path);
-      for (auto& k : keys)
-        if (k.Folded == folded) current = &k;
-      if (!current) {
-        keys.push_back({*path, folded, {}});
-        current = &keys.back();
-      }
+      if (auto path = Unescape(line.substr(1, close - 1))) current = &KeyAt(*path);
       continue;
     }
     const size_t eq = line.find('=');
     if (!current || eq == std::string::npos || eq == 0) continue;
-    auto name = Unescape(line.substr(0, eq));
-    if (!name) continue;
-    std::string raw = line.substr(eq + 1);
-    bool replaced = false;
-    for (auto& [n, v] : current->Values)
-      if (n == *name) v = raw, replaced = true;
-    if (!replaced) current->Values.emplace_back(*name, std::move(raw));
+    if (auto name = Unescape(line.substr(0, eq))) SetValue(*current, *name, line.substr(eq + 1));
   }
-  if (in.bad()) return TLoad::Unreadable;
-  return TLoad::Ok;
 }
 
-bool TSettingsStore::Save(const std::vector<TKey>& keys, std::error_code& failure) const {
-  std::ostringstream out;
-  out << "; Ixoral settings: key paths in brackets, then name=value lines (percent-escaped)\n";
-  for (const auto& k : keys) {
+bool TSettingsStore::Save(std::error_code& failure) {
+  std::string text = "; Ixoral settings: key paths in brackets, then name=value lines (percent-escaped)\n";
+  for (const auto& k : FKeys) {
     if (k.Values.empty()) continue;
-    out << '[' << Escape(k.Path, true) << "]\n";
-    for (const auto& [n, v] : k.Values) out << Escape(n, true) << '=' << v << '\n';
+    text += '[' + Escape(k.Path, true) + "]\n";
+    for (const auto& [n, v] : k.Values) text += Escape(n, true) + '=' + v + '\n';
   }
-  const std::string text = out.str();
-
   const fs::path target(FPath);
   if (target.has_parent_path()) {
     fs::create_directories(target.parent_path(), failure);
     if (failure) return false;
   }
-  return WriteFileAtomically(FPath, text, TFileMode::Private, &failure);
+  if (!WriteFileAtomically(FPath, text, TFileMode::Private, &failure)) return false;
+  // What is on disk is now what is in memory: no need to read it back.
+  struct stat st {};
+  FRead = ::stat(FPath.c_str(), &st) == 0;
+  if (FRead) FStamp = StampOf(st);
+  return true;
 }
 
 std::string TSettingsStore::ReadRootString(const std::string& keyPath, const std::string& name) {
-  std::vector<TKey> keys;
-  const TLoad load = Load(keys);
-  if (load == TLoad::Missing) return {};
-  if (load == TLoad::Unreadable) {
-    Tell(kMsgReadFailed);
-    return {};
-  }
-  const std::string folded = Fold(keyPath);
-  for (const auto& k : keys) {
-    if (k.Folded != folded) continue;
-    for (const auto& [n, v] : k.Values) {
-      if (n != name) continue;
-      if (auto value = Unescape(v)) return *value;
-      Tell(kMsgReadFailed);  // a value the program could not have written
-      return {};
-    }
-  }
+  Refresh();  // an unusable file leaves the defaults and what this run wrote
+  const TKey* key = FindKey(keyPath);
+  if (!key) return {};
+  const auto at = key->Index.find(name);
+  if (at == key->Index.end()) return {};
+  if (auto value = Unescape(key->Values[at->second].second)) return *value;
+  // A value the program could not have written: told once, then read as missing.
+  if (FToldDamaged.insert(Fold(keyPath) + '\n' + name).second) Tell(kMsgReadFailed);
   return {};
 }
 
 void TSettingsStore::WriteRootValues(const std::string& keyPath,
                                      const std::vector<std::pair<std::string, std::string>>& values) {
-  std::vector<TKey> keys;
-  if (Load(keys) == TLoad::Unreadable) {  // never replace a store we could not read
-    Tell(kMsgWriteFailed);
-    return;
-  }
-  const std::string folded = Fold(keyPath);
-  TKey* key = nullptr;
-  for (auto& k : keys)
-    if (k.Folded == folded) key = &k;
-  if (!key) {
-    keys.push_back({keyPath, folded, {}});
-    key = &keys.back();
-  }
-  for (const auto& [name, text] : values) {
-    const std::string raw = Escape(text, false);
-    bool replaced = false;
-    for (auto& [n, v] : key->Values)
-      if (n == name) v = raw, replaced = true;
-    if (!replaced) key->Values.emplace_back(name, raw);
-  }
-  if (std::error_code failure; !Save(keys, failure)) Tell(kMsgWriteFailed, failure);
+  const bool usable = Refresh();
+  TKey& key = KeyAt(keyPath);
+  for (const auto& [name, text] : values) SetValue(key, name, Escape(text, false));
+  if (!usable) return;  // never replace a store we could not read; that was told already
+  if (std::error_code failure; !Save(failure))
+    TellWriteFailure(kMsgWriteFailed, failure);
+  else
+    FToldWrite.clear();
 }
 
 std::string TSettingsStore::ReadString(const std::string& subKey, const std::string& name) {
@@ -214,23 +281,19 @@ void TSettingsStore::WriteString(const std::string& subKey, const std::string& n
 }
 
 void TSettingsStore::DeleteValue(const std::string& subKey, const std::string& name) {
-  std::vector<TKey> keys;
-  const TLoad load = Load(keys);
-  if (load == TLoad::Missing) return;
-  if (load == TLoad::Unreadable) {
-    Tell(kMsgDeleteFailed);
-    return;
-  }
-  const std::string folded = Fold(FullPath(subKey));
-  for (auto& k : keys) {
-    if (k.Folded != folded) continue;
-    for (auto it = k.Values.begin(); it != k.Values.end(); ++it) {
-      if (it->first != name) continue;
-      k.Values.erase(it);
-      if (std::error_code failure; !Save(keys, failure)) Tell(kMsgDeleteFailed, failure);
-      return;
-    }
-  }
+  const bool usable = Refresh();
+  TKey* key = FindKey(FullPath(subKey));
+  if (!key) return;
+  const auto at = key->Index.find(name);
+  if (at == key->Index.end()) return;
+  key->Values.erase(key->Values.begin() + static_cast<std::ptrdiff_t>(at->second));
+  key->Index.clear();
+  for (size_t i = 0; i < key->Values.size(); ++i) key->Index.emplace(key->Values[i].first, i);
+  if (!usable) return;
+  if (std::error_code failure; !Save(failure))
+    TellWriteFailure(kMsgDeleteFailed, failure);
+  else
+    FToldWrite.clear();
 }
 
 void TSettingsStore::RegisterFileAssociation(const std::string& executablePath) {

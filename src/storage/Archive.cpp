@@ -435,8 +435,7 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       trailer += static_cast<char>(packedDir ? 1 : 0);
       trailer.append(15, '\0');
       out += trailer;
-      // A document is an ordinary file of the user's: the usual permissions.
-      if (!WriteOutputFile(name, out, &FWriteFailure)) Fail(ArchiveMessage(kArcCannotOpen, name));
+      if (!WriteOutputFile(name, out, &FWriteFailure, WriteMode)) Fail(ArchiveMessage(kArcCannotOpen, name));
       CloseArchive();
       OpenArchive(name);
       written = true;

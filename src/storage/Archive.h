@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+
 namespace ixoral {
 
 inline constexpr const char* kArcNoArchive = "Pas d'archive ouverte";
@@ -78,6 +80,9 @@ class TZLBArchive {
   TZLBArchive& operator=(const TZLBArchive&) = delete;
 
   TFileCompressionLevel CompressionLevel = TFileCompressionLevel::fcDefault;
+  // How the archive file itself is written: a user's document saved over keeps what the replaced
+  // file was and is written through a link to it (TFileMode::KeepReplaced).
+  TFileMode WriteMode = TFileMode::UserDefault;
   bool ExtractWithPath = false;
   bool CheckCRC = false;
   bool SavePaths = false;

@@ -79,9 +79,19 @@ void RemoveStaleTemporaries(const std::string& target) {
   }
 }
 
-bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure) {
-  RemoveStaleTemporaries(target);
-  return WriteFileAtomically(target, bytes, TFileMode::UserDefault, failure);
+bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure, TFileMode mode) {
+  if (mode == TFileMode::KeepReplaced) {
+    std::error_code through;
+    const std::string file = FileWrittenThrough(target, through);
+    if (through) {
+      if (failure) *failure = through;
+      return false;
+    }
+    RemoveStaleTemporaries(file);
+  } else {
+    RemoveStaleTemporaries(target);
+  }
+  return WriteFileAtomically(target, bytes, mode, failure);
 }
 
 }  // namespace ixoral

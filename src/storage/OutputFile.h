@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/AtomicFile.h"
+
 namespace ixoral {
 
 // Removes, from the folder of `target`, the temporaries of atomic writes (and of the older
@@ -15,9 +17,12 @@ namespace ixoral {
 // writer is left alone.
 void RemoveStaleTemporaries(const std::string& target);
 
-// RemoveStaleTemporaries, then WriteFileAtomically with the user's usual permissions (the umask):
-// a link at the target is replaced, never followed, and the previous file stays whole on failure.
-// `failure`, when given, receives the system's error of a failed write.
-bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure = nullptr);
+// RemoveStaleTemporaries, then WriteFileAtomically; the previous file stays whole on failure, and
+// `failure`, when given, receives the system's error of a failed write. With the default mode the
+// new file has the user's usual permissions (the umask) and a link at the target is replaced,
+// never followed; a document saved over passes TFileMode::KeepReplaced, and then the temporaries
+// cleared are those beside the file the link names, where the write goes.
+bool WriteOutputFile(const std::string& target, std::string_view bytes, std::error_code* failure = nullptr,
+                     TFileMode mode = TFileMode::UserDefault);
 
 }  // namespace ixoral

@@ -229,11 +229,23 @@ TEST(OutputFiles, AnExportOntoALinkReplacesTheLinkAndNotItsTarget) {
   std::filesystem::create_symlink(secret, link);
   ASSERT_TRUE(WriteScene(scene, link, true));
   EXPECT_FALSE(std::filesystem::is_symlink(link));
-  const std::string doc = folder.File("doc.ixr");
-  std::filesystem::create_symlink(secret, doc);
-  ASSERT_TRUE(SaveDocument(scene, doc, true));
-  EXPECT_FALSE(std::filesystem::is_symlink(doc));
   EXPECT_EQ(ReadFile(secret), "keep me");
+}
+
+TEST(OutputFiles, ADocumentSavedThroughALinkIsTheDocumentTheLinkNames) {
+  test::TTempFolder folder("links");
+  const std::string real = folder.File("real.ixr"), link = folder.File("doc.ixr");
+  TScene scene;
+  ASSERT_TRUE(SaveDocument(scene, real, true));
+  std::filesystem::permissions(real, std::filesystem::perms(0640));
+  std::filesystem::create_symlink(real, link);
+  scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  ASSERT_TRUE(SaveDocument(scene, link, true));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms(0640));
+  TScene reread;
+  ASSERT_TRUE(LoadDocument(reread, real));
+  EXPECT_EQ(reread.ObjectCount(), 1);
 }
 
 TEST(OutputFiles, TheNextSaveRemovesWhatAKilledSaveLeft) {

@@ -139,7 +139,8 @@ TEST_F(SettingsTest, AnEnormousFileIsNeitherReadNorReplaced) {
   store.WriteString("\\options", "ShowAxes", "0");
   store.DeleteValue("\\options", "ShowAxes");
   EXPECT_EQ(fs::file_size(path), before);
-  EXPECT_EQ(Told(), (std::vector<std::string>{kMsgReadFailed, kMsgWriteFailed, kMsgDeleteFailed}));
+  // Told once, naming the file; the write and the delete fail for the same cause, untold again.
+  EXPECT_EQ(Told(), std::vector<std::string>{kMsgSettingsUnreadable + path});
 }
 
 TEST_F(SettingsTest, AnUnwritableFolderTellsTheWriteMessageAndTheSystemsReason) {
@@ -157,6 +158,10 @@ TEST_F(SettingsTest, AnUnwritableFolderTellsTheWriteMessageAndTheSystemsReason) 
   // What the system said comes apart from the message: a file where a folder should be.
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_FALSE(failures[0].Reason.empty());
+  // Every later change fails the same way: the user has been told.
+  for (int i = 0; i < 20; ++i) store.WriteString("\\options", "Grille" + std::to_string(i), "1");
+  store.DeleteValue("\\options", "MsAgent");
+  EXPECT_EQ(failures.size(), 1u);
   fs::permissions(dir, fs::perms::owner_all);
 }
 
@@ -184,4 +189,57 @@ TEST_F(SettingsTest, DefaultPathFollowsXdgConfigHome) {
     ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
   else
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(SettingsTest, ManyKeysAreReadOnceAndEachIsFound) {
+  constexpr int kKeys = 40000;
+  std::string text;
+  for (int i = 0; i < kKeys; ++i)
+    text +=
+        "[Software\\Quillbeck\\Ixoral\\Parametres\\" + std::to_string(i) + "]\nValeur=" + std::to_string(i * 7) + "\n";
+  WriteFile(text);
+  TSettingsStore store(path, Collect());
+  for (int i = 0; i < kKeys; ++i)
+    ASSERT_EQ(store.ReadString("\\PARAMETRES\\" + std::to_string(i), "Valeur"), std::to_string(i * 7)) << i;
+  EXPECT_EQ(store.FileReads(), 1u);
+  // Its own writes are not read back; another store's write is, at the next use.
+  store.WriteString("\\Parametres\\5", "Valeur", "cinq");
+  EXPECT_EQ(store.ReadString("\\Parametres\\5", "Valeur"), "cinq");
+  EXPECT_EQ(store.FileReads(), 1u);
+  TSettingsStore other(path, Collect());
+  EXPECT_EQ(other.ReadString("\\Parametres\\39999", "Valeur"), std::to_string(39999 * 7));
+  other.WriteString("\\Parametres\\6", "Valeur", "six");
+  EXPECT_EQ(store.ReadString("\\Parametres\\6", "Valeur"), "six");
+  EXPECT_EQ(store.ReadString("\\Parametres\\5", "Valeur"), "cinq");
+  EXPECT_EQ(store.FileReads(), 2u);
+  EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(SettingsTest, AnUnusableStoreIsToldOnceAndTheRunGoesOnWithDefaults) {
+  const std::string oversized =
+      "[Software\\Quillbeck\\Ixoral\\options]\nShowAxes=1\n" + std::string(TSettingsStore::kMaxFileSize, ';');
+  for (const bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "a folder in its place" : "an oversized file");
+    fs::remove_all(dir);
+    failures.clear();
+    if (folder)
+      fs::create_directories(path);
+    else
+      WriteFile(oversized);
+    TSettingsStore store(path, Collect());
+    for (int i = 0; i < 50; ++i) {
+      EXPECT_EQ(store.ReadString("\\options", "ShowAxes"), "");
+      store.WriteString("\\options", "Option" + std::to_string(i), "x");
+      store.DeleteValue("\\options", "Option" + std::to_string(i / 2));
+    }
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].Message, kMsgSettingsUnreadable + path);
+    EXPECT_EQ(failures[0].Reason,
+              std::make_error_code(folder ? std::errc::is_a_directory : std::errc::file_too_large).message());
+    // The run keeps what it wrote; the file stays as it was.
+    EXPECT_EQ(store.ReadString("\\options", "Option49"), "x");
+    EXPECT_EQ(store.ReadString("\\options", "Option0"), "");
+    EXPECT_EQ(fs::is_directory(path), folder);
+    EXPECT_EQ(folder ? oversized.size() : fs::file_size(path), oversized.size());
+  }
 }
