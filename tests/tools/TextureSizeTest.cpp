@@ -108,7 +108,7 @@ TEST(TextureSize, DecodersThatCannotAllocateTheirPixelsSaySo) {
   // its palettes and rows less.
   const std::string images = std::string(IXORAL_TEST_DATA_DIR) + "/images/";
   for (const char* file : {"pattern24.bmp", "pattern8rle.bmp", "pattern.ico", "pattern.jpg", "pattern-lzw.tif",
-                           "pattern.tga", "pattern-mapped-rle.tga", "pattern.rgb", "pattern.cel"}) {
+                           "pattern.tga", "pattern-mapped-rle.tga", "pattern.rgb", "pattern.cel", "pattern.png"}) {
     const auto bytes = ReadFile(images + file);
     ASSERT_FALSE(bytes.empty()) << file;
     const std::string name = file;

@@ -73,6 +73,7 @@ bool DecodeTiff(const uint8_t* data, size_t size, TImage& image, std::string& me
 bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& message);
 bool DecodeSgi(const uint8_t* data, size_t size, TImage& image, std::string& message);
 bool DecodeAutodesk(const uint8_t* data, size_t size, TImage& image, std::string& message);
+bool DecodePng(const uint8_t* data, size_t size, TImage& image, std::string& message);
 
 // Reduces a picture whose width or height exceeds `maxSide` so that both fit, keeping its aspect:
 // each new pixel is the area-weighted average of the pixels it covers (every channel, alpha
@@ -104,6 +105,12 @@ inline constexpr const char* kMsgSgiInvalid = "SGI: invalid image";
 inline constexpr const char* kMsgAutodeskOldStyle = "Cannot load image. Only old style Autodesk images are supported.";
 inline constexpr const char* kMsgAutodeskInvalid = "Autodesk: invalid image";
 inline constexpr const char* kMsgJpegPrefix = "JPEG: ";
+inline constexpr const char* kMsgPngNotPng = "PNG : ce fichier n'est pas une image PNG";
+inline constexpr const char* kMsgPngTruncated = "PNG : fichier tronqué";
+// Followed by libpng's reason in brackets.
+inline constexpr const char* kMsgPngDamaged = "PNG : image endommagée";
+// Followed by the size the header gives, " (W x H)".
+inline constexpr const char* kMsgPngSize = "PNG : taille d'image non prise en charge";
 inline constexpr const char* kMsgImageOutOfMemory = "Mémoire insuffisante pour décoder l'image";
 inline constexpr const char* kMsgCannotOpen = "Cannot open file ";
 inline constexpr const char* kMsgUnknownExtension = "Unknown picture file extension";

@@ -18,6 +18,7 @@ const std::vector<TImageFormat>& ImageFormats() {
       {{"bmp"}, "Bitmaps", DecodeBmp},
       {{"ico"}, "Icons", DecodeIco},
       {{"jpg", "jpeg"}, "JPEG Image File", DecodeJpeg},
+      {{"png"}, "PNG images", DecodePng},
       {{"tif", "tiff"}, "TIFF images", DecodeTiff},
       {{"bw"}, "SGI black/white images", DecodeSgi},
       {{"rgb"}, "SGI true color images", DecodeSgi},
@@ -39,9 +40,10 @@ const TImageFormat* FindImageFormat(const std::string& extension) {
 }
 
 std::string ImageFileMask() {
-  // The texture dialog's order: bitmap, icon, JPEG, TIFF, SGI, Autodesk, Targa.
-  return "*.bmp;*.ico;*.jpg;*.jpeg;*.tif;*.tiff;*.bw;*.rgb;*.cel;*.pic;*.tga;*.vst;*.icb;*.vda;"
-         "*.win";
+  std::string mask;
+  for (const TImageFormat& f : ImageFormats())
+    for (const std::string& e : f.Extensions) mask += (mask.empty() ? "*." : ";*.") + e;
+  return mask;
 }
 
 bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_t pixelsPerByte) {
