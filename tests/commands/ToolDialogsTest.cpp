@@ -261,7 +261,7 @@ TEST_F(ToolDialogsTest, TexturePlacesFoldersAndPictureFiles) {
   std::string message;
   ASSERT_TRUE(ListTextureFolder(dir.string(), folders, files, message));
   EXPECT_EQ(folders, (std::vector<std::string>{"..", "sous-dossier"}));
-  EXPECT_EQ(files, (std::vector<std::string>{"B.JPG", "a.bmp", "c.tiff", "d.tga", "e.rgb", "f.cel"}));
+  EXPECT_EQ(files, (std::vector<std::string>{"B.JPG", "a.bmp", "c.tiff", "d.tga", "e.rgb", "f.cel", "g.png"}));
   EXPECT_FALSE(ListTextureFolder((dir / "absent").string(), folders, files, message));
   EXPECT_EQ(message, std::string(kMsgFolderUnreadable) + (dir / "absent").string());
   EXPECT_TRUE(folders.empty());

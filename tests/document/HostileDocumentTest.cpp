@@ -394,6 +394,19 @@ TEST(DocumentTextures, OnlyPicturesAreWrittenAndOnlyWhenNeeded) {
   EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
+TEST(DocumentTextures, PngTexturesAreKept) {
+  test::TTempFolder folder("texpng");
+  const std::string doc = folder.File("png.ixr");
+  std::string a = Solid("A", stCube, "0,5;");
+  a.replace(a.find("No Texture"), 10, "Texturer;C:\\\\x\\\\motif.png");
+  PackDocument(doc, SceneText({a}),
+               {{"motif.png", ReadFile(std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern.png")}});
+  TScene scene;
+  ASSERT_TRUE(LoadDocument(scene, doc, folder.File("textures")));
+  EXPECT_TRUE(scene.SolidAt(0)->Texturer);
+  EXPECT_EQ(std::filesystem::path(scene.SolidAt(0)->TextureFile).filename(), "motif.png");
+}
+
 TEST(DocumentTextures, TheTextureFolderDropsTheLeastRecentlyUsedDocuments) {
   test::TTempFolder folder("texlru");
   const auto root = folder.Path();

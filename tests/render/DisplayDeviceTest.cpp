@@ -15,6 +15,7 @@
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
 #include "tools/images/Image.h"
+#include "TempFolder.h"
 
 namespace ixoral {
 namespace {
@@ -250,6 +251,18 @@ TEST(DisplayDeviceNames, ErrorNamesAndColours) {
   TGuid g;
   for (int i = 0; i < 16; ++i) g.Bytes[size_t(i)] = uint8_t(i);
   EXPECT_EQ(g.ToString(), "{03020100-0504-0706-0809-0A0B0C0D0E0F}");
+}
+
+TEST_F(DisplayDeviceTest, LoadTextureReducesPicturesWiderThanTheTextureSide) {
+  TDisplayDevice d(64, 48, Settings.get(), nullptr);
+  ASSERT_TRUE(d.InitDisplay());
+  test::TTempFolder folder("widetexture");
+  const std::vector<uint32_t> pixels(size_t(2 * kMaxTextureSide) * 2, 0xFF336699u);
+  ASSERT_TRUE(WriteBmpFile(folder.File("large.bmp"), 2 * kMaxTextureSide, 2, pixels.data()));
+  auto solid = CreateCube(0xFFFFFFFF, 0.5);
+  ASSERT_TRUE(d.LoadTexture(*solid, folder.File("large.bmp")));
+  ASSERT_TRUE(solid->TextureSurface);
+  EXPECT_EQ(solid->TextureSurface->Width(), kMaxTextureSide);
 }
 
 TEST_F(DisplayDeviceTest, LoadTextureCropsToPowerOfTwoSides) {

@@ -69,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, PatternFiles,
                                            TCase{"pattern-lzw.tif", 0, false}, TCase{"pattern-zip.tif", 0, false},
                                            TCase{"pattern-packbits.tif", 0, false}, TCase{"pattern.tga", 0, false},
                                            TCase{"pattern-rle.tga", 0, false}, TCase{"pattern-mapped-rle.tga", 0, true},
-                                           TCase{"pattern.rgb", 0, false}, TCase{"pattern-verbatim.rgb", 0, false}));
+                                           TCase{"pattern.rgb", 0, false}, TCase{"pattern-verbatim.rgb", 0, false},
+                                           TCase{"pattern.png", 0, false}));
 
 TEST(ImageFormats, RegistryByExtensionWithDescriptions) {
   EXPECT_EQ(FindImageFormat("BMP")->Decode, &DecodeBmp);
@@ -80,9 +81,10 @@ TEST(ImageFormats, RegistryByExtensionWithDescriptions) {
   EXPECT_EQ(FindImageFormat("tiff")->Description, "TIFF images");
   for (const char* e : {"tga", "vst", "icb", "vda", "win"})
     EXPECT_EQ(FindImageFormat(e)->Description, "Truevision images");
-  EXPECT_EQ(FindImageFormat("png"), nullptr);
+  EXPECT_EQ(FindImageFormat(".Png")->Decode, &DecodePng);
+  EXPECT_EQ(FindImageFormat("gif"), nullptr);
   EXPECT_EQ(ImageFileMask(),
-            "*.bmp;*.ico;*.jpg;*.jpeg;*.tif;*.tiff;*.bw;*.rgb;*.cel;*.pic;*.tga;*.vst;*.icb;*.vda;*.win");
+            "*.bmp;*.ico;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.bw;*.rgb;*.cel;*.pic;*.tga;*.vst;*.icb;*.vda;*.win");
   TImage im;
   std::string message;
   EXPECT_FALSE(LoadImageFile(kImages + "missing.bmp", im, message));

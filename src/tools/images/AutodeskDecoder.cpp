@@ -1,14 +1,16 @@
 // Autodesk Animator pictures (.cel, .pic) of the old style: a 32-byte header, a 256-colour
 // palette of 6-bit components and one byte per pixel.
+#include <new>
+
 #include "tools/images/Image.h"
 
 namespace ixoral {
 
 namespace {
-inline uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
-}  // namespace
 
-bool DecodeAutodesk(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+inline uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
+
+bool Autodesk(const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   if (size < 32 || Get16(data) != 0x9119) {
     message = kMsgAutodeskOldStyle;
@@ -38,6 +40,16 @@ bool DecodeAutodesk(const uint8_t* data, size_t size, TImage& image, std::string
   image.Indices.assign(data + 32 + 768, data + 32 + 768 + pixels);
   message.clear();
   return true;
+}
+
+}  // namespace
+
+bool DecodeAutodesk(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+  try {
+    return Autodesk(data, size, image, message);
+  } catch (const std::bad_alloc&) {
+    return ImageOutOfMemory(image, message);
+  }
 }
 
 }  // namespace ixoral

@@ -2,6 +2,7 @@
 // 32 bits per pixel, bottom-up and top-down rows, RLE4 and RLE8, bit-field masks.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "tools/images/Image.h"
 
@@ -201,9 +202,7 @@ bool DecodeDib(const uint8_t* dib, size_t size, size_t pixelOffset, bool icon, T
   return true;
 }
 
-}  // namespace
-
-bool DecodeBmp(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+bool Bmp(const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') {
     message = kMsgInvalidBitmap;
@@ -218,7 +217,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, TImage& image, std::string& mes
   return true;
 }
 
-bool DecodeIco(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+bool Ico(const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   message = kMsgInvalidIcon;
   if (size < 6 || Get16(data) != 0 || (Get16(data + 2) != 1 && Get16(data + 2) != 2)) return false;
@@ -247,6 +246,24 @@ bool DecodeIco(const uint8_t* data, size_t size, TImage& image, std::string& mes
   }
   message.clear();
   return true;
+}
+
+}  // namespace
+
+bool DecodeBmp(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+  try {
+    return Bmp(data, size, image, message);
+  } catch (const std::bad_alloc&) {
+    return ImageOutOfMemory(image, message);
+  }
+}
+
+bool DecodeIco(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+  try {
+    return Ico(data, size, image, message);
+  } catch (const std::bad_alloc&) {
+    return ImageOutOfMemory(image, message);
+  }
 }
 
 }  // namespace ixoral

@@ -1,4 +1,5 @@
-// The registry of picture formats, file reading and the bitmap writer.
+// The registry of picture formats, file reading, the reduction of pictures to the texture side and
+// the bitmap writer.
 #include "tools/images/Image.h"
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <new>
 
 #include "platform/AtomicFile.h"
 
@@ -16,6 +18,7 @@ const std::vector<TImageFormat>& ImageFormats() {
       {{"bmp"}, "Bitmaps", DecodeBmp},
       {{"ico"}, "Icons", DecodeIco},
       {{"jpg", "jpeg"}, "JPEG Image File", DecodeJpeg},
+      {{"png"}, "PNG images", DecodePng},
       {{"tif", "tiff"}, "TIFF images", DecodeTiff},
       {{"bw"}, "SGI black/white images", DecodeSgi},
       {{"rgb"}, "SGI true color images", DecodeSgi},
@@ -37,9 +40,10 @@ const TImageFormat* FindImageFormat(const std::string& extension) {
 }
 
 std::string ImageFileMask() {
-  // The texture dialog's order: bitmap, icon, JPEG, TIFF, SGI, Autodesk, Targa.
-  return "*.bmp;*.ico;*.jpg;*.jpeg;*.tif;*.tiff;*.bw;*.rgb;*.cel;*.pic;*.tga;*.vst;*.icb;*.vda;"
-         "*.win";
+  std::string mask;
+  for (const TImageFormat& f : ImageFormats())
+    for (const std::string& e : f.Extensions) mask += (mask.empty() ? "*." : ";*.") + e;
+  return mask;
 }
 
 bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_t pixelsPerByte) {
@@ -47,6 +51,76 @@ bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_
   const int64_t pixels = width * height;
   if (pixels > kMaxImagePixels) return false;
   if (pixelsPerByte > 0 && pixels > int64_t(available) * pixelsPerByte) return false;
+  return true;
+}
+
+bool ImageOutOfMemory(TImage& image, std::string& message) {
+  image = TImage{};
+  message = kMsgImageOutOfMemory;
+  return false;
+}
+
+namespace {
+
+// The part of source cell `i` (cells of `inner` units) inside target cell `o` (cells of `outer`
+// units), where inner * sourceCells == outer * targetCells: the weight of a source pixel in a
+// reduced one, exact in integers.
+inline uint64_t Overlap(int64_t o, int64_t outer, int64_t i, int64_t inner) {
+  const int64_t from = std::max(o * outer, i * inner), to = std::min((o + 1) * outer, (i + 1) * inner);
+  return to > from ? uint64_t(to - from) : 0;
+}
+
+}  // namespace
+
+bool FitImageSide(TImage& image, int maxSide, std::string& message) {
+  const int64_t sw = image.Width, sh = image.Height;
+  if (maxSide <= 0 || (sw <= maxSide && sh <= maxSide)) return true;
+  // The longer side becomes maxSide; the other keeps the ratio, rounded, at least one pixel.
+  int64_t w = maxSide, h = maxSide;
+  if (sw >= sh)
+    h = std::max<int64_t>(1, (sh * maxSide + sw / 2) / sw);
+  else
+    w = std::max<int64_t>(1, (sw * maxSide + sh / 2) / sh);
+  // Source pixel (x, y) covers [x*w, (x+1)*w) x [y*h, (y+1)*h) and target pixel (X, Y) covers
+  // [X*sw, (X+1)*sw) x [Y*sh, (Y+1)*sh) in the same units, so every weight is a whole number and a
+  // target pixel's weights add up to sw * sh. Channel sums stay below 2^63: 16384^2 * 255.
+  std::vector<uint32_t> pixels;
+  std::vector<uint64_t> row, sums;
+  try {
+    pixels.resize(size_t(w * h));
+    row.resize(size_t(w) * 4);
+    sums.resize(size_t(w) * 4);
+  } catch (const std::bad_alloc&) {
+    message = kMsgImageOutOfMemory;
+    return false;
+  }
+  const uint64_t total = uint64_t(sw) * uint64_t(sh);
+  for (int64_t ty = 0; ty < h; ++ty) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int64_t y = ty * sh / h; y < sh && y * h < (ty + 1) * sh; ++y) {
+      const uint64_t wy = Overlap(ty, sh, y, h);
+      if (wy == 0) continue;
+      // The source row reduced across, weighted by its part in the target row.
+      std::fill(row.begin(), row.end(), 0);
+      for (int64_t tx = 0; tx < w; ++tx)
+        for (int64_t x = tx * sw / w; x < sw && x * w < (tx + 1) * sw; ++x) {
+          const uint64_t wx = Overlap(tx, sw, x, w);
+          const uint32_t c = image.PixelAt(static_cast<int>(x), static_cast<int>(y));
+          for (int k = 0; k < 4; ++k) row[size_t(tx) * 4 + k] += wx * ((c >> (8 * k)) & 0xFF);
+        }
+      for (size_t k = 0; k < sums.size(); ++k) sums[k] += wy * row[k];
+    }
+    for (int64_t tx = 0; tx < w; ++tx) {
+      uint32_t c = 0;
+      for (int k = 0; k < 4; ++k) c |= uint32_t((sums[size_t(tx) * 4 + k] + total / 2) / total) << (8 * k);
+      pixels[size_t(ty * w + tx)] = c;
+    }
+  }
+  image.Width = static_cast<int>(w);
+  image.Height = static_cast<int>(h);
+  image.Pixels = std::move(pixels);
+  image.Palette.clear();
+  image.Indices.clear();
   return true;
 }
 
@@ -63,6 +137,8 @@ bool DecodeImage(const std::string& extension, const uint8_t* data, size_t size,
     if (message.empty()) message = kMsgInvalidBitmap;
     return false;
   }
+  image.DecodedPixels = image.PixelCount();
+  if (!FitImageSide(image, kMaxTextureSide, message)) return ImageOutOfMemory(image, message);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -49,9 +50,9 @@ void OnProgress(j_common_ptr cinfo) {
 }
 
 // Kept apart from objects with destructors: a failure jumps back to the setjmp below.
-// `pixels` is sized here once the header is known and checked.
+// `pixels` is sized here once the header is known and checked; `outOfMemory` tells when that fails.
 bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int* width, int* height, int* bits,
-            char* message) {
+            char* message, bool* outOfMemory) {
   jpeg_decompress_struct cinfo;
   TJpegError err;
   TJpegProgress progress;
@@ -87,7 +88,13 @@ bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int
   const int comps = cinfo.output_components;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
-  pixels->assign(size_t(w) * h, 0xFF000000u);
+  try {
+    pixels->assign(size_t(w) * h, 0xFF000000u);
+  } catch (const std::bad_alloc&) {
+    *outOfMemory = true;
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
   // The row buffer lives in the decompressor's own pool, freed on every path.
   JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, w * comps, 1);
   while (cinfo.output_scanline < h) {
@@ -120,7 +127,9 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TImage& image, std::string& me
   image = TImage{};
   char text[JMSG_LENGTH_MAX] = {0};
   int w = 0, h = 0, bits = 24;
-  if (size == 0 || !Decode(data, size, &image.Pixels, &w, &h, &bits, text)) {
+  bool outOfMemory = false;
+  if (size == 0 || !Decode(data, size, &image.Pixels, &w, &h, &bits, text, &outOfMemory)) {
+    if (outOfMemory) return ImageOutOfMemory(image, message);
     image = TImage{};
     message = std::string(kMsgJpegPrefix) + (text[0] ? text : "empty file");
     return false;

@@ -1,5 +1,6 @@
 // SGI image decoding (.bw, .rgb): verbatim and run-length encoded channels of one or two bytes.
 #include <algorithm>
+#include <new>
 
 #include "tools/images/Image.h"
 
@@ -10,9 +11,7 @@ namespace {
 inline uint32_t Be16(const uint8_t* p) { return (uint32_t(p[0]) << 8) | p[1]; }
 inline uint32_t Be32(const uint8_t* p) { return (Be16(p) << 16) | Be16(p + 2); }
 
-}  // namespace
-
-bool DecodeSgi(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+bool Sgi(const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   message = kMsgSgiInvalid;
   if (size < 512 || Be16(data) != 474) return false;
@@ -87,6 +86,16 @@ bool DecodeSgi(const uint8_t* data, size_t size, TImage& image, std::string& mes
     }
   message.clear();
   return true;
+}
+
+}  // namespace
+
+bool DecodeSgi(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+  try {
+    return Sgi(data, size, image, message);
+  } catch (const std::bad_alloc&) {
+    return ImageOutOfMemory(image, message);
+  }
 }
 
 }  // namespace ixoral

@@ -1,6 +1,7 @@
 // Truevision Targa decoding: colour-mapped, true-colour and grey pictures, raw or run-length
 // encoded, with the origin and direction bits of the descriptor.
 #include <algorithm>
+#include <new>
 
 #include "tools/images/Image.h"
 
@@ -20,9 +21,7 @@ inline uint32_t ReadColor(const uint8_t* p, int bits) {
   return 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
 }
 
-}  // namespace
-
-bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+bool Targa(const uint8_t* data, size_t size, TImage& image, std::string& message) {
   image = TImage{};
   message = kMsgTargaInvalid;
   if (size < 18) return false;
@@ -120,6 +119,16 @@ bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& m
   }
   message.clear();
   return true;
+}
+
+}  // namespace
+
+bool DecodeTarga(const uint8_t* data, size_t size, TImage& image, std::string& message) {
+  try {
+    return Targa(data, size, image, message);
+  } catch (const std::bad_alloc&) {
+    return ImageOutOfMemory(image, message);
+  }
 }
 
 }  // namespace ixoral

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "tools/images/Image.h"
 
@@ -107,26 +108,28 @@ bool DecodeTiff(const uint8_t* data, size_t size, TImage& image, std::string& me
   TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
   TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
   TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-  bool ok = false;
+  bool ok = false, outOfMemory = false;
   if (!TIFFIsCODECConfigured(compression)) {
     const char* name = CompressionName(compression);
     message = std::string("TIF: ") + (name ? name : "#" + std::to_string(compression)) + " compression not supported";
   } else if (AcceptableImageSize(w, h, size, compression == COMPRESSION_NONE ? 64 : 8192)) {
-    std::vector<uint32_t> raster(size_t(w) * h);
-    if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+    // libtiff's ABGR raster is read into the pixels and put in 0xAARRGGBB order where it lies.
+    try {
+      image.Pixels.resize(size_t(w) * h);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    }
+    if (!outOfMemory && TIFFReadRGBAImageOriented(tif, w, h, image.Pixels.data(), ORIENTATION_TOPLEFT, 0)) {
       image.Width = static_cast<int>(w);
       image.Height = static_cast<int>(h);
       image.BitsPerPixel = std::min(32, bps * spp);
-      image.Pixels.resize(raster.size());
-      for (size_t i = 0; i < raster.size(); ++i) {
-        const uint32_t p = raster[i];
-        image.Pixels[i] = 0xFF000000u | (TIFFGetR(p) << 16) | (TIFFGetG(p) << 8) | TIFFGetB(p);
-      }
+      for (uint32_t& p : image.Pixels) p = 0xFF000000u | (TIFFGetR(p) << 16) | (TIFFGetG(p) << 8) | TIFFGetB(p);
       ok = true;
       message.clear();
     }
   }
   TIFFClose(tif);
+  if (outOfMemory) return ImageOutOfMemory(image, message);
   if (!ok) image = TImage{};
   return ok;
 }
