@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/AtomicFile.h"
 #include "platform/DataFiles.h"
@@ -148,14 +150,22 @@ TDesktopRegistration RegisterDesktopIntegration(const std::string& executablePat
     if (!icon.empty() && icon.size() < (1u << 20))
       r.IconWritten = WriteIfDifferent(home / "icons/hicolor/scalable/apps" / (std::string(kDesktopId) + ".svg"), icon);
   }
-  if (!r.MimeWritten) return r;
-  const std::string tool = FindTool("update-mime-database");
-  if (tool.empty()) return r;
-  const std::string database = (home / "mime").string();
-  if (wait) {
-    r.DatabaseUpdated = RunTool(tool, database);
-  } else {
-    std::thread([tool, database] { RunTool(tool, database); }).detach();
+  // The two caches the desktop reads: the MIME types by pattern, and the programs by MIME type.
+  std::vector<std::pair<std::string, std::string>> refreshes;
+  const std::string mimeTool = r.MimeWritten ? FindTool("update-mime-database") : std::string();
+  const std::string desktopTool = r.MimeWritten || r.EntryWritten ? FindTool("update-desktop-database") : std::string();
+  if (!mimeTool.empty()) refreshes.emplace_back(mimeTool, (home / "mime").string());
+  if (!desktopTool.empty()) refreshes.emplace_back(desktopTool, (home / "applications").string());
+  if (refreshes.empty()) return r;
+  if (!wait) {
+    std::thread([refreshes] {
+      for (const auto& [tool, folder] : refreshes) RunTool(tool, folder);
+    }).detach();
+    return r;
+  }
+  for (const auto& [tool, folder] : refreshes) {
+    const bool ran = RunTool(tool, folder);
+    (tool == mimeTool ? r.DatabaseUpdated : r.DesktopDatabaseUpdated) = ran;
   }
   return r;
 }

@@ -12,10 +12,11 @@ inline constexpr const char* kDesktopId = "org.ixoral.Ixoral";
 inline constexpr const char* kDocumentMimeType = "application/x-ixoral";
 
 struct TDesktopRegistration {
-  bool MimeWritten = false;      // the MIME package was new or different
-  bool EntryWritten = false;     // the desktop entry was new or different
-  bool IconWritten = false;      // the icon was copied into the user's icon theme
-  bool DatabaseUpdated = false;  // update-mime-database ran (only when waited for)
+  bool MimeWritten = false;             // the MIME package was new or different
+  bool EntryWritten = false;            // the desktop entry was new or different
+  bool IconWritten = false;             // the icon was copied into the user's icon theme
+  bool DatabaseUpdated = false;         // update-mime-database ran (only when waited for)
+  bool DesktopDatabaseUpdated = false;  // update-desktop-database ran (only when waited for)
   std::string EntryPath;
   std::string MimePath;
 };
@@ -29,7 +30,9 @@ std::string QuoteExecArgument(const std::string& path);
 
 // Writes what differs under `dataHome` (the user's XDG data folder: "mime/packages",
 // "applications", "icons/hicolor/scalable/apps"), then refreshes the MIME database with
-// update-mime-database where it is installed — in the background unless `wait`. `iconSource` is
+// update-mime-database and the applications' MIME cache with update-desktop-database where they
+// are installed, so that file managers offer the program for its documents at once — in the
+// background unless `wait`. `iconSource` is
 // the program's icon (nothing is copied when empty or missing). Files are written atomically;
 // failures are silent (the program works without the association).
 TDesktopRegistration RegisterDesktopIntegration(const std::string& executablePath, const std::string& dataHome,

@@ -57,13 +57,19 @@ TEST(DesktopIntegration, RegistersOnceThenOnlyWhatChanged) {
     EXPECT_TRUE(r.DatabaseUpdated);
     EXPECT_NE(Read(data + "/mime/globs2").find("application/x-ixoral:*.ixr"), std::string::npos);
   }
+  // The programs' cache by MIME type names Ixoral for its documents.
+  if (HasTool("update-desktop-database")) {
+    EXPECT_TRUE(r.DesktopDatabaseUpdated);
+    EXPECT_NE(Read(data + "/applications/mimeinfo.cache").find("application/x-ixoral=org.ixoral.Ixoral.desktop"),
+              std::string::npos);
+  }
   if (HasTool("desktop-file-validate")) {
     EXPECT_EQ(std::system(("desktop-file-validate '" + r.EntryPath + "' >/dev/null 2>&1").c_str()), 0);
   }
 
   // The next start finds everything in place and writes nothing.
   r = RegisterDesktopIntegration("/opt/Ixoral 1/bin/ixoral", data, icon, true);
-  EXPECT_FALSE(r.MimeWritten || r.EntryWritten || r.IconWritten || r.DatabaseUpdated);
+  EXPECT_FALSE(r.MimeWritten || r.EntryWritten || r.IconWritten || r.DatabaseUpdated || r.DesktopDatabaseUpdated);
   // A program moved elsewhere rewrites its entry only.
   r = RegisterDesktopIntegration("/usr/local/bin/ixoral", data, icon, true);
   EXPECT_TRUE(r.EntryWritten);
