@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -172,13 +173,26 @@ std::function<void(TDialogFrame&)>& TourStarter() {
 
 void TDialogFrame::SetTourStarter(std::function<void(TDialogFrame&)> starter) { TourStarter() = std::move(starter); }
 
+void TDialogFrame::setVisible(bool visible) {
+  // Centred before it is first shown: the window goes to the window manager with its place, and
+  // the toolkit knows from the start where the dialog stands on screen. Moved once shown instead,
+  // it can stand centred while the toolkit still places its controls at the screen's corner, and
+  // a tour would point there.
+  if (visible && !FCentred && !isVisible()) {
+    FCentred = true;
+    ensurePolished();
+    if (layout()) layout()->activate();
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) move(screen->availableGeometry().center() - rect().center());
+  }
+  QDialog::setVisible(visible);
+}
+
 void TDialogFrame::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   setWindowOpacity(1.0);
-  if (FCentred) return;
-  FCentred = true;
-  const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-  if (screen) move(screen->availableGeometry().center() - rect().center());
+  if (FTourStarted) return;
+  FTourStarted = true;
   // The tour points at controls where they stand, so it starts once the dialog is placed.
   if (FTour && TourStarter()) TourStarter()(*this);
 }

@@ -42,6 +42,9 @@ class TDialogFrame : public QDialog {
   // `helpPage` is the help page the "?" label opens (the help's first page when empty).
   TDialogFrame(QWidget* parent, const QString& title, int titleTab = kDefaultTitleTab, const QString& helpPage = {});
 
+  // Centred on its screen the first time it is shown.
+  void setVisible(bool visible) override;
+
   // Where the dialog puts its controls: everything below the title bar.
   QWidget* Body() const { return FBody; }
   QLabel* TitleLabel() const { return FTitle; }
@@ -105,6 +108,7 @@ class TDialogFrame : public QDialog {
   int FFadePercent = 0;
   int FPendingResult = 0;
   bool FCentred = false;
+  bool FTourStarted = false;
   std::optional<TTour> FTour;
   QPoint FDragOffset;
   bool FDragging = false;
