@@ -57,9 +57,9 @@ TEST(Placement, ThePrintDialogStaysWhereItIsWhenAPositionValueIsChosen) {
   // What a tour points at lies on the dialog as the screen shows it.
   const TScreenRect printers = ScreenRectOf(*d.Printers());
   EXPECT_TRUE(d.frameGeometry().contains(QPoint(printers.CentreX(), printers.CentreY())))
-      << "control at (" << printers.CentreX() << ", " << printers.CentreY() << "), dialog at ("
-      << d.frameGeometry().x() << ", " << d.frameGeometry().y() << ") " << d.frameGeometry().width() << " x "
-      << d.frameGeometry().height() << ", before " << before.x() << ", " << before.y();
+      << "control at (" << printers.CentreX() << ", " << printers.CentreY() << "), dialog at (" << d.frameGeometry().x()
+      << ", " << d.frameGeometry().y() << ") " << d.frameGeometry().width() << " x " << d.frameGeometry().height()
+      << ", before " << before.x() << ", " << before.y();
 }
 
 TEST(Placement, TheResolutionListDropsDownUnderItsField) {

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,8 @@
 #include "tools/Deformations.h"
 #include "tools/images/Image.h"
 #include "ui/MainWindow.h"
+#include "ui/NumberField.h"
+#include "ui/PrintDialog.h"
 #include "ui/Properties.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolDialogs.h"
@@ -106,6 +109,78 @@ class ToolDialogsWindowTest : public ::testing::Test {
 };
 
 }  // namespace
+
+// Types each hostile entry into every visible number field of `dialog` the way a person does (keys,
+// then a paste with Ctrl+V), leaving the field with Tab; afterwards every field reads as a finite
+// number or as nothing, and the dialog still answers.
+int TypeHostileEntries(QWidget& dialog) {
+  int typed = 0;
+  const QString hostile[] = {QString(), QStringLiteral("-"), QStringLiteral("1e309"), QString(500, QLatin1Char('9')),
+                             QStringLiteral("-0,5-")};
+  for (TNumberField* field : dialog.findChildren<TNumberField*>()) {
+    if (!field->isVisible() || !field->isEnabled()) continue;
+    SCOPED_TRACE(field->objectName().toStdString());
+    ++typed;
+    for (const QString& text : hostile) {
+      field->setFocus();
+      field->selectAll();
+      QTest::keyClick(field, Qt::Key_Backspace);
+      QTest::keyClicks(field, text);
+      QTest::keyClick(field, Qt::Key_Tab);
+    }
+    // Pasted text with letters in it.
+    QGuiApplication::clipboard()->setText(QStringLiteral("12abc;rm -rf /\n"));
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Tab);
+    Settle();
+  }
+  for (TNumberField* field : dialog.findChildren<TNumberField*>()) {
+    const std::string text = FromQt(field->text());
+    if (text.empty() || text == "-" || !IsNumberEntry(text)) continue;
+    const std::optional<double> v = ParseNumber(text);
+    if (v) {
+      EXPECT_TRUE(std::isfinite(*v)) << field->objectName().toStdString() << " holds " << text;
+    }
+  }
+  EXPECT_TRUE(dialog.isVisible());
+  return typed;
+}
+
+TEST_F(ToolDialogsWindowTest, HostileEntriesInEveryNumberFieldApplyNothingAndLeaveTheDialogsUsable) {
+  Open();
+  InsertCube();
+  const std::string before = Text();
+  Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) { EXPECT_GE(TypeHostileEntries(d), 2); });
+  Run<TFrmTorsion>(TCommandId::Torsion, [&](TFrmTorsion& d) { EXPECT_GE(TypeHostileEntries(d), 6); });
+  Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
+    // A corner picked with the right button shows its point and mapping fields.
+    TScenePanel* panel = d.Panel();
+    const QPoint at(panel->width() / 2 + 20, panel->height() / 2 - 20);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(panel, &hover);
+    QTest::mousePress(panel, Qt::RightButton, {}, at);
+    QTest::mouseRelease(panel, Qt::RightButton, {}, at);
+    ASSERT_TRUE(d.Editor()->HasCurrent());
+    EXPECT_GE(TypeHostileEntries(d), 5);
+  });
+  // Closed without "OK": the object is as it was, whatever the fields were given.
+  EXPECT_EQ(Text(), before);
+  // The print dialog's margin, sizes and positions.
+  TFrmRendu print(Window.get(), *Window->Scene(), &Settings, Prompt, 4.0 / 3.0);
+  print.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&print));
+  for (QRadioButton* b : print.findChildren<QRadioButton*>())
+    if (b->text() == "Valeur") b->click();
+  EXPECT_EQ(TypeHostileEntries(print), 5);
+  const TPrintLayout& l = print.Layout();
+  EXPECT_TRUE(std::isfinite(l.Margin()) && std::isfinite(l.Width()) && std::isfinite(l.Height()));
+  EXPECT_TRUE(l.MarginLeavesRoom(l.Margin()));
+  EXPECT_GT(l.Width(), 0);
+  print.reject();
+}
 
 TEST_F(ToolDialogsWindowTest, ToolsNeedACurrentSolid) {
   TfrmMain& w = Open();
