@@ -20,8 +20,20 @@ void TDocumentSession::AttachRecovery(std::unique_ptr<TRecovery> recovery) {
   FSchedule.Covered(FHistory.Version(), FScene.ObjectCount());
 }
 
+void TDocumentSession::CheckLastWrite() {
+  const std::optional<TResult> outcome = FRecovery->TakeOutcome();
+  if (!outcome || outcome->Ok() == !FRecoveryFailing) {
+    if (outcome && !outcome->Ok()) FSchedule.Covered(~uint64_t{0}, FScene.ObjectCount());  // again next tick
+    return;
+  }
+  FRecoveryFailing = !outcome->Ok();
+  if (FRecoveryFailing) FSchedule.Covered(~uint64_t{0}, FScene.ObjectCount());
+  if (OnRecoveryTrouble) OnRecoveryTrouble(FRecoveryFailing ? &outcome->Error() : nullptr);
+}
+
 bool TDocumentSession::WriteRecoveryIfDue(bool tick) {
   if (!FRecovery) return false;
+  CheckLastWrite();
   const uint64_t version = FHistory.Version();
   const int objects = FScene.ObjectCount();
   const bool due =

@@ -65,6 +65,10 @@ class TDocumentSession {
   // The timer's tick (`tick`) or a change just made: writes the copy when it is due. False when
   // nothing was due or a write could not start.
   bool WriteRecoveryIfDue(bool tick);
+  // Told when this run's copies stop being written (with the reason) and when they are written
+  // again (null): once each time, however many writes fail meanwhile. Failed writes are tried
+  // again at the next tick.
+  std::function<void(const TError* trouble)> OnRecoveryTrouble;
   // Saved, opened or new: a scene with nothing unsaved needs no copy.
   void Settled();
   // A copy of the scene as it is now was just written (a recovered scene's own).
@@ -78,6 +82,9 @@ class TDocumentSession {
   uint64_t FSavedState = 0;
   std::unique_ptr<TRecovery> FRecovery;
   TRecoverySchedule FSchedule;
+  bool FRecoveryFailing = false;
+  // Hears how the last write ended, and tells of a change between failing and writing.
+  void CheckLastWrite();
 };
 
 }  // namespace ixoral

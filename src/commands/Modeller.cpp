@@ -460,7 +460,9 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
     if (!read) FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
     return false;
   }
-  FScene.FileName.clear();  // a scene of its own: "Enregistrer" asks where
+  // Its document's name when it had one, so that "Enregistrer" goes back where the user was
+  // working; otherwise a scene of its own, for which "Enregistrer" asks where.
+  FScene.FileName = TRecovery::OriginalDocument(document);
   ClearHistory();
   MarkSaved(false);
   FScene.RedrawViews();

@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "document/SceneDocument.h"
+#include "platform/AtomicFile.h"
 #include "platform/DataFiles.h"
 
 namespace ixoral {
@@ -25,6 +27,15 @@ constexpr const char* kLockExtension = ".lock";
 
 std::string LockOf(const std::string& document) {
   return (fs::path(document).replace_extension(kLockExtension)).string();
+}
+
+// Beside each copy, the path of the document its scene came from, so that a recovered scene is
+// saved back where the user was working.
+constexpr const char* kOriginExtension = ".origine";
+constexpr size_t kMaxOriginLength = 4096;
+
+std::string OriginOf(const std::string& document) {
+  return (fs::path(document).replace_extension(kOriginExtension)).string();
 }
 
 // Whether a run holds the lock: the lock file is open and locked by a live process.
@@ -100,6 +111,7 @@ void TRecovery::Remove(const std::string& document) {
   std::error_code ec;
   fs::remove(document, ec);
   fs::remove(LockOf(document), ec);
+  fs::remove(OriginOf(document), ec);
 }
 
 std::string TRecovery::SetAside(const std::string& document) {
@@ -112,27 +124,58 @@ std::string TRecovery::SetAside(const std::string& document) {
   return ec ? document : target;
 }
 
+std::string TRecovery::OriginalDocument(const std::string& copy) {
+  std::ifstream in(OriginOf(copy), std::ios::binary);
+  std::string path(kMaxOriginLength + 1, '\0');
+  in.read(path.data(), static_cast<std::streamsize>(path.size()));
+  path.resize(static_cast<size_t>(in.gcount()));
+  // Only a plain absolute path: a note damaged or too long is no path at all.
+  if (path.size() > kMaxOriginLength || path.empty() || path[0] != '/' ||
+      path.find_first_of(std::string("\0\n\r", 3)) != std::string::npos)
+    return {};
+  return path;
+}
+
+void TRecovery::Collect(bool wait) {
+  if (!FWriter.valid()) return;
+  if (!wait && FWriter.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  FOutcome = FWriter.get();
+  FLastOk = FOutcome->Ok();
+}
+
+std::optional<TResult> TRecovery::TakeOutcome() {
+  Collect(false);
+  std::optional<TResult> outcome = std::move(FOutcome);
+  FOutcome.reset();
+  return outcome;
+}
+
 bool TRecovery::Write(TScene& scene, bool wait) {
   if (!Started()) return false;
   if (FWriter.valid()) {
-    if (FWriter.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-      if (!wait) return false;
-      FWriter.wait();
-    }
-    FLastOk = FWriter.get();
+    if (!wait && FWriter.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+    Collect(true);
   }
   // The scene's part is taken here, on the scene's thread; compression and the disk happen on
   // the worker, which owns what it writes.
   auto contents = std::make_shared<TDocumentContents>(PrepareDocument(scene, FDocument));
   const std::string path = FDocument;
-  FWriter = std::async(std::launch::async, [contents, path] { return WriteDocumentContents(*contents, path).Ok(); });
+  const std::string origin = scene.FileName;
+  FWriter = std::async(std::launch::async, [contents, path, origin]() -> TResult {
+    TResult written = WriteDocumentContents(*contents, path);
+    if (!written) return written;
+    std::error_code ec;
+    if (origin.empty())
+      fs::remove(OriginOf(path), ec);
+    else
+      WriteFileAtomically(OriginOf(path), origin, TFileMode::Private);  // a lost note loses only the name
+    return written;
+  });
   if (!wait) return true;
   return LastWriteOk();
 }
 
-void TRecovery::WaitForWriter() {
-  if (FWriter.valid()) FLastOk = FWriter.get();
-}
+void TRecovery::WaitForWriter() { Collect(true); }
 
 bool TRecovery::LastWriteOk() {
   WaitForWriter();
@@ -143,6 +186,7 @@ void TRecovery::Discard() {
   WaitForWriter();
   std::error_code ec;
   fs::remove(FDocument, ec);
+  fs::remove(OriginOf(FDocument), ec);
 }
 
 }  // namespace ixoral

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Prompt.h"
+#include "platform/Result.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -19,6 +21,8 @@ inline constexpr const char* kMsgRecover =
 inline constexpr const char* kMsgRecoveryUnreadable =
     "La scène enregistrée automatiquement ne peut pas être lue ; elle est mise de côté sous le nom :\n";
 inline constexpr const char* kMsgRecoveryFolder = "Le dossier de récupération automatique n'est pas utilisable : ";
+inline constexpr const char* kMsgRecoveryWriteFailed = "La copie de récupération automatique n'a pu être écrite";
+inline constexpr const char* kMsgRecoveryWritten = "La copie de récupération automatique est de nouveau écrite";
 inline constexpr int kRecoveryIntervalMs = 120000;
 // A change of at least this many objects is written at once.
 inline constexpr int kRecoveryLargeChange = 10;
@@ -46,8 +50,11 @@ class TRecovery {
 
   // Recovery documents of runs that did not close normally (their lock is free), newest first.
   std::vector<std::string> LeftBehind() const;
-  // Forgets a left-behind document: the file and its lock go.
+  // Forgets a left-behind document: the file, its lock and its note of the original go.
   static void Remove(const std::string& document);
+  // The document the scene of a recovery copy was last opened from or saved to (kept beside the
+  // copy); empty when the scene had none or the note is unusable.
+  static std::string OriginalDocument(const std::string& copy);
   // Keeps an unreadable left-behind document under another name, out of the way; returns it.
   static std::string SetAside(const std::string& document);
 
@@ -59,6 +66,9 @@ class TRecovery {
   void WaitForWriter();
   // Whether the last finished write succeeded.
   bool LastWriteOk();
+  // The outcome of the last write once it has finished, given once; nothing while it runs or
+  // when it was already given.
+  std::optional<TResult> TakeOutcome();
   // This run's copy goes (the scene was saved, or the program closes normally).
   void Discard();
 
@@ -67,8 +77,11 @@ class TRecovery {
   std::string FDocument;
   std::string FLockPath;
   int FLock = -1;
-  std::future<bool> FWriter;
+  std::future<TResult> FWriter;
+  std::optional<TResult> FOutcome;  // finished, not yet taken
   bool FLastOk = true;
+  // Collects the finished writer's outcome (waiting for it with `wait`).
+  void Collect(bool wait);
 };
 
 }  // namespace ixoral

@@ -212,6 +212,15 @@ void TfrmMain::CreateScene() {
     // A large change is written at once; the rest waits for the timer.
     FModeller->Session().WriteRecoveryIfDue(false);
   };
+  // A copy that cannot be written is said once, in the status bar; the writes go on being tried.
+  FModeller->Session().OnRecoveryTrouble = [this](const TError* trouble) {
+    if (!trouble) {
+      statusBar()->showMessage(QString::fromUtf8(kMsgRecoveryWritten), 5000);
+      return;
+    }
+    const std::string& why = trouble->Reason.empty() ? trouble->Message : trouble->Reason;
+    statusBar()->showMessage(ToQt(std::string(kMsgRecoveryWriteFailed) + (why.empty() ? "" : " : " + why)));
+  };
   auto recovery = std::make_unique<TRecovery>();
   if (recovery->Start())
     FModeller->Session().AttachRecovery(std::move(recovery));

@@ -228,3 +228,75 @@ TEST(Recovery, TheScheduleWritesOnTheTickWhenChangedAndAtOnceAfterALargeChange) 
   session.Settled();
   EXPECT_FALSE(fs::exists(copy));
 }
+
+TEST(Recovery, ACopyThatCannotBeWrittenIsToldOnceTriedAgainAndToldWhenWrittenAgain) {
+  test::TTempFolder f("recovery-trouble");
+  TScriptedPrompt prompt;
+  TMemoryClipboard clip;
+  TScene scene;
+  scene.NewScene(true);
+  TModeller modeller(scene, prompt, clip, nullptr, nullptr);
+  TDocumentSession& session = modeller.Session();
+  std::vector<std::string> told;
+  session.OnRecoveryTrouble = [&](const TError* trouble) { told.push_back(trouble ? trouble->Message : "written"); };
+  auto recovery = std::make_unique<TRecovery>(f.File("state"), 5);
+  ASSERT_TRUE(recovery->Start());
+  const std::string copy = recovery->DocumentPath();
+  session.AttachRecovery(std::move(recovery));
+  // A folder stands where the copy goes: no write can replace it (not even as root).
+  fs::create_directories(copy + "/occupied");
+  for (int tick = 0; tick < 4; ++tick) {
+    modeller.Insert(TInsertCommand::Cube);
+    EXPECT_TRUE(session.WriteRecoveryIfDue(true)) << "tried again at tick " << tick;
+    session.Recovery()->WaitForWriter();
+  }
+  EXPECT_TRUE(session.WriteRecoveryIfDue(true)) << "a failed copy is due again without a change";
+  session.Recovery()->WaitForWriter();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_FALSE(told[0].empty());
+  EXPECT_NE(told[0], "written");
+  // The way is free again: the next tick writes, and says so once.
+  fs::remove_all(copy);
+  EXPECT_TRUE(session.WriteRecoveryIfDue(true));
+  session.Recovery()->WaitForWriter();
+  session.WriteRecoveryIfDue(true);
+  EXPECT_EQ(told, (std::vector<std::string>{told[0], "written"}));
+  EXPECT_TRUE(fs::is_regular_file(copy));
+}
+
+TEST(Recovery, ARecoveredSceneIsSavedBackToItsDocument) {
+  test::TTempFolder f("recovery-origin");
+  const std::string folder = f.File("state");
+  const std::string document = f.File("maison.ixr");
+  {
+    TScene scene;
+    Fill(scene, 3);
+    ASSERT_TRUE(SaveDocument(scene, document, true));
+    scene.FileName = document;
+    TRecovery gone(folder, 301);
+    ASSERT_TRUE(gone.Start());
+    Fill(scene, 4);  // edited after the save, then the run ends without closing
+    scene.FileName = document;
+    ASSERT_TRUE(gone.Write(scene, true));
+    EXPECT_EQ(TRecovery::OriginalDocument(gone.DocumentPath()), document);
+  }
+  TScriptedPrompt prompt;
+  TMemoryClipboard clip;
+  TScene scene;
+  scene.NewScene(true);
+  TModeller modeller(scene, prompt, clip, nullptr, nullptr);
+  TRecovery recovery(folder, 302);
+  ASSERT_TRUE(recovery.Start());
+  prompt.QueueAnswer(TAnswer::Yes);
+  ASSERT_TRUE(modeller.OfferRecovery(recovery));
+  EXPECT_EQ(scene.FileName, document);
+  EXPECT_TRUE(modeller.Modified());
+  // "Enregistrer" writes the recovered scene over its document, without asking where.
+  ASSERT_TRUE(modeller.Save());
+  TScene back;
+  ASSERT_TRUE(LoadDocument(back, document, f.File("tex"), TTextureUse::Skip));
+  EXPECT_EQ(back.ObjectCount(), scene.ObjectCount());
+  // A damaged note names nothing.
+  std::ofstream(f.File("state/recovery-9-x.origine")) << "relative/path\n";
+  EXPECT_EQ(TRecovery::OriginalDocument(f.File("state/recovery-9-x.ixr")), "");
+}
