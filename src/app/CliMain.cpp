@@ -54,6 +54,9 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// An archive's refusal: its message, then what was found wrong on a line of its own.
+int Fail(const TArchiveError& e) { return Fail(e.Reason().empty() ? e.what() : e.what() + ("\n" + e.Reason())); }
+
 // A library's result told on standard error: its notes, then its failure's message; 0 or 1.
 int Finish(IPrompt& prompt, const TResult& result, TNoticeKind notices = TNoticeKind::Information) {
   return ShowResult(prompt, result, notices) ? 0 : 1;
@@ -282,7 +285,7 @@ int CmdText(const TArgs& a) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
   } catch (const TArchiveError& e) {
-    return Fail(e.what());
+    return Fail(e);
   }
 }
 
@@ -319,7 +322,7 @@ int CmdArchive(const TArgs& a) {
       return 0;
     }
   } catch (const TArchiveError& e) {
-    return Fail(e.what());
+    return Fail(e);
   }
   return Usage();
 }

@@ -55,7 +55,7 @@ TResult WriteDocumentContents(const TDocumentContents& contents, const std::stri
     archive.CreateArchive(path, true);
     if (!archive.AddEntries(inputs)) written = FileAccessFailure(path, archive.LastWriteFailure());
   } catch (const TArchiveError& e) {
-    written = TError(e.what());
+    written = e.Error();
   }
   archive.CloseArchive();
   return written;
@@ -134,7 +134,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     archive.OpenArchive(path);
     if (archive.EntryCount() < 1) return FileAccessFailure(path);
     std::string text;
-    archive.ExtractToStream(0, text);
+    archive.ExtractToStream(0, text, limits.TextBytes);
     std::string refusal;
     const bool ok = ReadSceneText(scene, text, &refusal, limits);
     if (!refusal.empty()) return TError(kMsgDocumentTooLarge + refusal);
@@ -164,7 +164,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
         continue;
       }
       std::string bytes;
-      archive.ExtractToStream(entry, bytes);
+      archive.ExtractToStream(entry, bytes, limits.TextureBytes);
       // Only a picture the decoders accept is written to the disk.
       std::string message;
       bool picture = name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
@@ -198,7 +198,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     return read;
   } catch (const TArchiveError& e) {
     // A damaged texture after a damaged text: the text's message comes first.
-    TResult failed = TError(e.what());
+    TResult failed = e.Error();
     if (!read) failed.AddNotice(read.Error().Message);
     return failed;
   }

@@ -44,6 +44,12 @@ struct TLoadLimits {
   uint64_t HandEditWork = 20000000;    // vertices the hand edits compare
   uint64_t CurveWork = 500000000;      // curve points sampled times the length of their equations
   uint64_t TextFillTests = 200000000;  // stroke tests of the 3D text fill, all texts together
+  // The scene text of a document as its archive declares it, refused before it is inflated: room
+  // for every name the limit above allows and the records around them.
+  uint64_t TextBytes = 128ull << 20;
+  // Each texture picture as the archive declares it: the largest file the decoders take in
+  // (64 Mpixels of 32 bits).
+  uint64_t TextureBytes = 256ull << 20;
 };
 
 // What a load has asked for so far against its limits; Refusal names the first limit passed

@@ -47,7 +47,8 @@ void TStderrPrompt::Error(const std::string& text) {
 
 void ShowFailure(IPrompt& prompt, const TError& error) {
   if (!error.Reason.empty()) Trace(error.Message + " (" + error.Reason + ")");
-  if (!error.Message.empty()) prompt.Error(error.Message);
+  if (error.Message.empty()) return;
+  prompt.Error(error.ReasonShown && !error.Reason.empty() ? error.Message + "\n" + error.Reason : error.Message);
 }
 
 bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices) {

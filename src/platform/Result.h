@@ -23,6 +23,10 @@ struct TError {
   // The system's own words where there are some ("Permission denied", "No space left on
   // device"), kept apart so the command decides whether the user sees them.
   std::string Reason;
+  // Whether the reason is the program's own account of what it found (which entry of a damaged
+  // document and how), shown to the user under the message; the system's words only go to the
+  // trace.
+  bool ReasonShown = false;
 };
 
 // The system's words for an error code; empty for no error.

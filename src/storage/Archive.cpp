@@ -49,9 +49,26 @@ std::string ArchiveMessage(const char* pattern, int argument) {
 
 std::string ZLBEntry::FileNameUtf8() const { return Win1252ToUtf8(FileName); }
 
+TError TArchiveError::Error() const {
+  TError error(what(), FReason);
+  error.ReasonShown = true;
+  return error;
+}
+
+std::string EntryReason(const ZLBEntry& entry) {
+  std::string name = Win1252ToUtf8(entry.StoredPath);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  if (!name.empty() && name.back() != '/') name += '/';
+  return "entrée « " + name + entry.FileNameUtf8() + " » : ";
+}
+
 namespace {
 
-[[noreturn]] void Fail(const std::string& message) { throw TArchiveError(message); }
+[[noreturn]] void Fail(const std::string& message, std::string reason = {}) {
+  throw TArchiveError(message, std::move(reason));
+}
+
+std::string Bytes(uint64_t n) { return std::to_string(n) + (n < 2 ? " octet" : " octets"); }
 
 void Put32(std::string& out, uint32_t v) {
   for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 0xFF);
@@ -125,32 +142,49 @@ std::optional<std::string> Deflate(const std::string& in, TFileCompressionLevel 
   return out;
 }
 
-// Inflates one zlib stream that must give exactly `size` bytes and end there. The output grows
-// with what the stream really gives, so a record's claimed size alone never decides an allocation.
-bool InflateExactly(const char* in, size_t inSize, size_t size, std::string& out) {
+// Inflates one zlib stream that must give exactly `size` bytes and end there; answers why not
+// (empty when it did). The output grows with what the stream really gives and never past `size`,
+// so neither a record's claimed size nor a stream giving more than it claims decides an
+// allocation, and the inflating stops at the first byte beyond the claim.
+std::string InflateExactly(const char* in, size_t inSize, size_t size, std::string& out) {
   out.clear();
   out.reserve(std::min<size_t>(size, size_t(1) << 20));
   z_stream z{};
-  if (inflateInit(&z) != Z_OK) return false;
+  if (inflateInit(&z) != Z_OK) return "mémoire insuffisante pour décompresser";
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
   z.avail_in = static_cast<uInt>(inSize);
   unsigned char chunk[65536];
-  int rc = Z_OK;
-  while (rc == Z_OK) {
+  std::string why;
+  for (int rc = Z_OK; rc != Z_STREAM_END;) {
     z.next_out = chunk;
     z.avail_out = sizeof chunk;
     rc = inflate(&z, Z_NO_FLUSH);
-    if (rc != Z_OK && rc != Z_STREAM_END) break;
-    const size_t got = sizeof chunk - z.avail_out;
-    if (out.size() + got > size) {
-      rc = Z_DATA_ERROR;  // more than the record says
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+      why = "données compressées invalides";
       break;
     }
+    const size_t got = sizeof chunk - z.avail_out;
+    if (got > size - out.size()) {
+      why = "données décompressées au-delà des " + Bytes(size) + " déclarés";
+      break;
+    }
+    if (out.size() + got > out.capacity()) {
+      // A fresh string: growing `out` itself would round its capacity up to twice the old one.
+      std::string grown;
+      grown.reserve(std::min(size, std::max(out.capacity() * 2, out.size() + got)));
+      grown.append(out);
+      out.swap(grown);
+    }
     out.append(reinterpret_cast<const char*>(chunk), got);
-    if (rc == Z_OK && got == 0 && z.avail_in == 0) rc = Z_BUF_ERROR;  // input ended early
+    if (rc != Z_STREAM_END && got == 0 && z.avail_in == 0) {
+      why = "données compressées tronquées";
+      break;
+    }
   }
   inflateEnd(&z);
-  return rc == Z_STREAM_END && out.size() == size;
+  if (why.empty() && out.size() != size)
+    why = Bytes(out.size()) + " décompressés au lieu des " + Bytes(size) + " déclarés";
+  return why;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, uint64_t limit) {
@@ -221,7 +255,8 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   if (!in || !fs::is_regular_file(fileName, ec)) Fail(ArchiveMessage(kArcCannotOpen, fileName));
   const uint64_t size = fs::file_size(fileName, ec);
   if (ec) Fail(ArchiveMessage(kArcCannotOpen, fileName));
-  if (size < kZLBTrailerSize || size > kMaxArchiveTotal * 2) Fail(kArcCorrupt);
+  if (size < kZLBTrailerSize) Fail(kArcCorrupt, "fichier de " + Bytes(size) + ", trop court pour une archive");
+  if (size > kMaxArchiveTotal * 2) Fail(kArcCorrupt, "fichier de " + Bytes(size) + ", au-delà de la limite");
 
   // CRC of everything before the trailer, read in pieces.
   const uint64_t body = size - kZLBTrailerSize;
@@ -229,12 +264,12 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   std::vector<char> piece(10240);
   for (uint64_t done = 0; done < body;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(piece.size(), body - done));
-    if (!in.read(piece.data(), static_cast<std::streamsize>(n))) Fail(kArcCorrupt);
+    if (!in.read(piece.data(), static_cast<std::streamsize>(n))) Fail(kArcCorrupt, "fichier illisible");
     crc = Crc32(piece.data(), n, crc);
     done += n;
   }
   unsigned char t[kZLBTrailerSize];
-  if (!in.read(reinterpret_cast<char*>(t), kZLBTrailerSize)) Fail(kArcCorrupt);
+  if (!in.read(reinterpret_cast<char*>(t), kZLBTrailerSize)) Fail(kArcCorrupt, "fichier illisible");
   ZLBTrailer trailer;
   trailer.Crc = Get32(t);
   trailer.Count = Get32(t + 4);
@@ -242,14 +277,19 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   trailer.DirectorySize = Get32(t + 12);
   trailer.DirectoryOffset = Get32(t + 16);
   trailer.DirectoryCompressed = t[20];
-  if (trailer.Crc != crc) Fail(kArcCorrupt);
+  if (trailer.Crc != crc) Fail(kArcCorrupt, "somme de contrôle de l'archive erronée : fichier tronqué ou modifié");
 
   // The directory must fit between the data blocks and the trailer.
   const uint64_t dirRoom = body >= trailer.DirectoryOffset ? body - trailer.DirectoryOffset : 0;
   const uint64_t dirBytes = uint64_t(trailer.Count) * kZLBEntrySize;
-  if (trailer.DirectoryOffset > body || trailer.Count > kMaxArchiveEntries ||
+  if (trailer.Count > kMaxArchiveEntries)
+    Fail(kArcCorrupt, "répertoire de " + std::to_string(trailer.Count) + " entrées, au-delà de la limite");
+  if (trailer.DirectoryOffset > body ||
       (trailer.DirectoryCompressed ? trailer.DirectorySize > dirRoom : dirBytes > dirRoom))
-    Fail(kArcCorrupt);
+    Fail(kArcCorrupt, "répertoire hors du fichier");
+  if (trailer.DirectoryCompressed && dirBytes > uint64_t(trailer.DirectorySize) * kMaxDeflateRatio + 64)
+    Fail(kArcCorrupt, "répertoire de " + std::to_string(trailer.Count) + " entrées, impossible pour " +
+                          Bytes(trailer.DirectorySize) + " compressés");
 
   FName = fileName;
   std::string dir;
@@ -258,13 +298,16 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
     in.seekg(static_cast<std::streamoff>(trailer.DirectoryOffset));
     if (trailer.DirectoryCompressed) {
       std::string packed(trailer.DirectorySize, '\0');
-      if (!in.read(packed.data(), static_cast<std::streamsize>(packed.size()))) Fail(kArcCannotRead);
+      if (!in.read(packed.data(), static_cast<std::streamsize>(packed.size())))
+        Fail(kArcCannotRead, "répertoire illisible");
       Progress("Extraction du fichier", 0, dirBytes);
-      if (!InflateExactly(packed.data(), packed.size(), dirBytes, dir)) Fail(kArcCannotRead);
+      if (const std::string why = InflateExactly(packed.data(), packed.size(), dirBytes, dir); !why.empty())
+        Fail(kArcCannotRead, "répertoire : " + why);
       Progress("Extraction du fichier", dirBytes, dirBytes);
     } else {
       dir.assign(dirBytes, '\0');
-      if (dirBytes && !in.read(dir.data(), static_cast<std::streamsize>(dirBytes))) Fail(kArcCannotRead);
+      if (dirBytes && !in.read(dir.data(), static_cast<std::streamsize>(dirBytes)))
+        Fail(kArcCannotRead, "répertoire illisible");
     }
   } catch (const TArchiveError&) {
     CloseArchive();
@@ -277,14 +320,23 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   uint64_t total = 0;
   for (uint32_t i = 0; i < trailer.Count; ++i) {
     ZLBEntry e = DecodeEntry(reinterpret_cast<const unsigned char*>(dir.data()) + i * kZLBEntrySize);
-    const bool ok = uint64_t(e.Offset) + e.BlockSize <= trailer.DirectoryOffset &&
-                    e.UncompressedSize <= kMaxEntrySize &&
-                    (e.Stored ? e.BlockSize == e.UncompressedSize
-                              : e.BlockSize > 0 && e.UncompressedSize <= uint64_t(e.BlockSize) * kMaxDeflateRatio + 64);
-    total += e.UncompressedSize;
-    if (!ok || total > kMaxArchiveTotal) {
+    std::string why;
+    if (uint64_t(e.Offset) + e.BlockSize > trailer.DirectoryOffset)
+      why = "bloc de " + Bytes(e.BlockSize) + " à la position " + std::to_string(e.Offset) +
+            ", hors des données de l'archive";
+    else if (e.UncompressedSize > kMaxEntrySize)
+      why = "taille déclarée " + Bytes(e.UncompressedSize) + ", au-delà de la limite";
+    else if (e.Stored && e.BlockSize != e.UncompressedSize)
+      why = "bloc non compressé de " + Bytes(e.BlockSize) + " pour une taille déclarée de " + Bytes(e.UncompressedSize);
+    else if (!e.Stored && e.BlockSize == 0)
+      why = "bloc compressé vide";
+    else if (!e.Stored && e.UncompressedSize > uint64_t(e.BlockSize) * kMaxDeflateRatio + 64)
+      why = "taille déclarée " + Bytes(e.UncompressedSize) + ", impossible pour " + Bytes(e.BlockSize) + " compressés";
+    else if ((total += e.UncompressedSize) > kMaxArchiveTotal)
+      why = "l'archive dépasse " + Bytes(kMaxArchiveTotal) + " au total";
+    if (!why.empty()) {
       CloseArchive();
-      Fail(kArcCorrupt);
+      Fail(kArcCorrupt, EntryReason(e) + why);
     }
     entries.push_back(std::move(e));
   }
@@ -295,7 +347,7 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   for (size_t k = 1; k < byOffset.size(); ++k)
     if (uint64_t(byOffset[k - 1]->Offset) + byOffset[k - 1]->BlockSize > byOffset[k]->Offset) {
       CloseArchive();
-      Fail(kArcCorrupt);
+      Fail(kArcCorrupt, EntryReason(*byOffset[k]) + "bloc recouvrant celui d'une autre entrée");
     }
 
   FName = fileName;
@@ -448,8 +500,11 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
   return written;
 }
 
-void TZLBArchive::ReadEntry(int index, std::string& out, bool crcIsCorrupt) {
+void TZLBArchive::ReadEntry(int index, std::string& out, bool crcIsCorrupt, uint64_t maxSize) {
   const ZLBEntry& e = FEntries[static_cast<size_t>(index)];
+  // Refused on its record alone: nothing of a hostile entry is read, let alone inflated.
+  if (e.UncompressedSize > maxSize)
+    Fail(kArcCorrupt, EntryReason(e) + "taille déclarée " + Bytes(e.UncompressedSize) + ", au-delà de la limite");
   std::ifstream in(FName, std::ios::binary);
   if (!in) Fail(ArchiveMessage(kArcCannotOpen, FName));
   const std::string label = ArchiveMessage("Extraction du fichier : %s", e.FileNameUtf8());
@@ -457,15 +512,20 @@ void TZLBArchive::ReadEntry(int index, std::string& out, bool crcIsCorrupt) {
   std::string block(e.BlockSize, '\0');
   in.seekg(static_cast<std::streamoff>(e.Offset));
   if (e.BlockSize && !in.read(block.data(), static_cast<std::streamsize>(block.size())))
-    Fail(ArchiveMessage(kArcEntryCorrupt, index));
+    Fail(ArchiveMessage(kArcEntryCorrupt, index), EntryReason(e) + "bloc illisible");
   if (e.Stored) {
     out = std::move(block);
-  } else if (!InflateExactly(block.data(), block.size(), e.UncompressedSize, out)) {
-    Fail(ArchiveMessage(kArcEntryCorrupt, index));
+  } else if (const std::string why = InflateExactly(block.data(), block.size(), e.UncompressedSize, out);
+             !why.empty()) {
+    Fail(ArchiveMessage(kArcEntryCorrupt, index), EntryReason(e) + why);
   }
   Progress(label, e.UncompressedSize, e.UncompressedSize);
-  if (CheckCRC && Crc32(out.data(), out.size()) != e.Crc)
-    Fail(ArchiveMessage(crcIsCorrupt ? kArcEntryCorrupt : kArcCrcError, index));
+  if (!CheckCRC) return;
+  if (const uint32_t crc = Crc32(out.data(), out.size()); crc != e.Crc) {
+    char sums[80];
+    std::snprintf(sums, sizeof sums, "somme de contrôle %08X au lieu de %08X", crc, e.Crc);
+    Fail(ArchiveMessage(crcIsCorrupt ? kArcEntryCorrupt : kArcCrcError, index), EntryReason(e) + sums);
+  }
 }
 
 std::string TZLBArchive::TargetFolder(const std::string& folder, const ZLBEntry& e, int index) const {
@@ -523,10 +583,10 @@ void TZLBArchive::ExtractFile(const std::string& folder, int index) {
   Idle();
 }
 
-bool TZLBArchive::ExtractToStream(int index, std::string& out) {
+bool TZLBArchive::ExtractToStream(int index, std::string& out, uint64_t maxSize) {
   CheckOpen();
   if (index < 0 || index >= static_cast<int>(FEntries.size())) Fail(kArcIndexOutOfRange);
-  ReadEntry(index, out, false);
+  ReadEntry(index, out, false, maxSize);
   Idle();
   return true;
 }

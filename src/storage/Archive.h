@@ -2,8 +2,11 @@
 // blocks, each stored or one zlib stream, then a directory of 532-byte records (compressed when
 // possible) and a 36-byte trailer holding the CRC-32 of everything before it.
 //
-// Errors are raised as TArchiveError carrying the container's French messages. Every bound the
-// reader uses comes from the file's real size, never from a header alone.
+// Errors are raised as TArchiveError carrying the container's French messages and, apart, the
+// reason: which entry is damaged and how. Every bound the reader uses comes from the file's real
+// size, never from a header alone, and an entry is refused on its directory record (a size above
+// what the caller allows, or more than deflate can give from its block) before anything is
+// inflated.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +14,11 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/Result.h"
 
 namespace ixoral {
 
@@ -30,7 +35,16 @@ inline constexpr const char* kArcAlreadyExists = "Fichier deja existant";
 
 class TArchiveError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TArchiveError(const std::string& message, std::string reason = {})
+      : std::runtime_error(message), FReason(std::move(reason)) {}
+  // What the reader found, in the program's words ("entrée « scene.txt » : données compressées
+  // tronquées"); empty when the message says it all.
+  const std::string& Reason() const { return FReason; }
+  // The message and the reason as one failure, the reason to be shown under the message.
+  TError Error() const;
+
+ private:
+  std::string FReason;
 };
 
 enum class TFileCompressionLevel : uint8_t { fcNone = 0, fcFastest = 1, fcDefault = 2, fcMaximum = 3 };
@@ -116,7 +130,9 @@ class TZLBArchive {
 
   void ExtractAll(const std::string& folder);
   void ExtractFile(const std::string& folder, int index);
-  bool ExtractToStream(int index, std::string& out);
+  // Reads entry `index` into `out`. An entry whose record declares more than `maxSize` bytes is
+  // refused ("le fichier est corrompue") before any of it is read.
+  bool ExtractToStream(int index, std::string& out, uint64_t maxSize = kMaxEntrySize);
   void ListFolder(const std::string& folder, std::vector<std::string>& list) const;
 
  private:
@@ -125,7 +141,7 @@ class TZLBArchive {
   void CheckOpen() const;
   std::string EntryKey(const std::string& sourcePath) const;
   // Reads and checks entry `index` into `out`; raises the entry's messages.
-  void ReadEntry(int index, std::string& out, bool crcIsCorrupt);
+  void ReadEntry(int index, std::string& out, bool crcIsCorrupt, uint64_t maxSize = kMaxEntrySize);
   std::string TargetFolder(const std::string& folder, const ZLBEntry& e, int index) const;
   void WriteEntryFile(const std::string& folder, int index);
 
@@ -145,5 +161,7 @@ uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 // Formats one of the messages above with its %s or %d argument.
 std::string ArchiveMessage(const char* pattern, const std::string& argument);
 std::string ArchiveMessage(const char* pattern, int argument);
+// The start of a reason naming an entry: "entrée « tex/a.bmp » : ".
+std::string EntryReason(const ZLBEntry& entry);
 
 }  // namespace ixoral

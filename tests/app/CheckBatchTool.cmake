@@ -1,5 +1,6 @@
 # Runs ixoral-cli where the documents and exports fail and checks what it tells: status 1 and the
-# program's message alone on standard error (the system's reason is not printed). Run as:
+# program's message on standard error (the system's reason is not printed; the archive's account
+# of a damaged document is). Run as:
 # cmake -DCLI=<ixoral-cli> -DWORK=<scratch folder> -P CheckBatchTool.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK}")
@@ -35,9 +36,9 @@ expect(1 "${access}${WORK}/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
 expect(1 "${access}${WORK}/plain/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/plain/a.pov")
 # A model export into a folder that cannot take it.
 expect(1 "${access}${WORK}/plain/a.stl" export "${WORK}/a.ixr" "${WORK}/plain/a.stl")
-# Documents that cannot be read: the archive's message.
+# Documents that cannot be read: the archive's message, and what it found wrong on a line of its own.
 expect(1 "le fichier est introuvable" info "${WORK}/absent.ixr")
-expect(1 "le fichier est corrompue" info "${WORK}/plain")
+expect(1 "le fichier est corrompue\nfichier de 1 octet, trop court pour une archive" info "${WORK}/plain")
 
 if(faults)
   list(JOIN faults "\n  " text)

@@ -355,7 +355,7 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   EXPECT_EQ(Scene.ObjectCount(), 4);
   ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message, once";
   EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
-  EXPECT_EQ(Prompt.Shown()[0].Text, kArcCorrupt);
+  EXPECT_EQ(Prompt.Shown()[0].Text, std::string(kArcCorrupt) + "\nfichier de 14 octets, trop court pour une archive");
   EXPECT_FALSE(Modeller.OpenPath(Folder.Path().string()));  // a folder
   EXPECT_EQ(Scene.ObjectCount(), 4);
 

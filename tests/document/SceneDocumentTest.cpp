@@ -380,6 +380,21 @@ TEST_F(DocumentTest, LoadingSomethingElseReportsAndAddsNothing) {
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
 
+// A scene text above what the reader allows is refused on the size its archive declares.
+TEST_F(DocumentTest, ATextAboveItsLimitIsRefusedNamingTheEntry) {
+  TScene scene;
+  scene.NewScene(true);
+  const std::string doc = (dir / "big.ixr").string();
+  ASSERT_TRUE(SaveDocument(scene, doc, false));
+  TLoadLimits limits;
+  limits.TextBytes = WriteSceneText(scene).size() - 1;
+  const TResult read = LoadDocument(scene, doc, (dir / "t").string(), TTextureUse::Extract, limits);
+  EXPECT_EQ(read.Message(), kArcCorrupt);
+  EXPECT_EQ(read.Error().Reason, "entrée « big.ixr.tmp » : taille déclarée " + std::to_string(limits.TextBytes + 1) +
+                                     " octets, au-delà de la limite");
+  EXPECT_TRUE(read.Error().ReasonShown);
+}
+
 // A new scene's light stands where the same light stands once the scene is saved and read again,
 // one unit behind its symbol's apex, so a new scene is lit as a saved one is.
 TEST(DefaultLight, StandsWhereItWillStandAfterASaveAndALoad) {

@@ -6,9 +6,25 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
+#include <tuple>
+
+// The largest single request made of operator new while a test counts. Kept out of line, so the
+// compiler pairs their malloc and free instead of the library's own.
+static std::atomic<bool> gCounting{false};
+static std::atomic<size_t> gLargest{0};
+[[gnu::noinline]] void* operator new(size_t size) {
+  if (gCounting && size > gLargest) gLargest = size;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 using namespace ixoral;
 namespace fs = std::filesystem;
@@ -31,6 +47,7 @@ struct TRawEntry {
   std::string Name;
   uint32_t Size, Block, Offset, Crc = 0;
   uint8_t Stored = 1;
+  std::string Path = {};
 };
 std::string CraftArchive(const std::string& data, const std::vector<TRawEntry>& entries, uint32_t count = UINT32_MAX) {
   std::string out = data, dir;
@@ -38,6 +55,8 @@ std::string CraftArchive(const std::string& data, const std::vector<TRawEntry>& 
     std::string r;
     r += static_cast<char>(std::min<size_t>(e.Name.size(), 255));
     r += e.Name.substr(0, 255);
+    r.resize(256, '\0');
+    r += static_cast<char>(e.Path.size()) + e.Path;
     r.resize(512, '\0');
     Put32(r, e.Size);
     Put32(r, e.Block);
@@ -73,13 +92,14 @@ class ArchiveTest : public ::testing::Test {
     WriteAll(dir / "src" / name, bytes);
     return dir / "src" / name;
   }
-  std::string Message(const std::function<void()>& f) {
+  std::string Message(const std::function<void()>& f) { return Failure(f).Message; }
+  TError Failure(const std::function<void()>& f) {
     try {
       f();
     } catch (const TArchiveError& e) {
-      return e.what();
+      return e.Error();
     }
-    return "";
+    return {};
   }
   fs::path dir;
 };
@@ -196,6 +216,8 @@ TEST_F(ArchiveTest, AnyChangedByteOrTruncationIsCorrupt) {
     WriteAll(dir / "short.ixr", good.substr(0, len));
     EXPECT_EQ(Message([&] { a.OpenArchive((dir / "short.ixr").string()); }), kArcCorrupt) << len;
   }
+  const TError cut = Failure([&] { a.OpenArchive((dir / "short.ixr").string()); });
+  EXPECT_EQ(cut.Reason, "somme de contrôle de l'archive erronée : fichier tronqué ou modifié");
   EXPECT_EQ(Message([&] { a.OpenArchive((dir / "none.ixr").string()); }), kArcNotFound);
   EXPECT_FALSE(a.OpenArchive(""));
 }
@@ -267,6 +289,10 @@ TEST_F(ArchiveTest, SizesTheFileCannotHoldAreCorrupt) {
     TZLBArchive a;
     EXPECT_EQ(Message([&] { a.OpenArchive((dir / "hostile.ixr").string()); }), kArcCorrupt) << k;
   }
+  WriteAll(dir / "big.ixr", CraftArchive(data, {{"a", 300u << 20, 64, 0, 0, 0, "tex"}}));
+  TZLBArchive big;
+  EXPECT_EQ(Failure([&] { big.OpenArchive((dir / "big.ixr").string()); }).Reason,
+            "entrée « tex/a » : taille déclarée 314572800 octets, au-delà de la limite");
   // A count whose records cannot fit in the file.
   WriteAll(dir / "count.ixr", CraftArchive(data, {{"a", 64, 64, 0, 0, 1}}, 1000000));
   TZLBArchive a;
@@ -281,12 +307,19 @@ TEST_F(ArchiveTest, ACompressedBlockMustInflateToItsExactSize) {
            text.size());
   packed.resize(packedSize);
   const uint32_t n = static_cast<uint32_t>(packed.size());
-  for (uint32_t claimed : {999u, 1001u}) {
-    WriteAll(dir / "lie.ixr", CraftArchive(packed, {{"a", claimed, n, 0, 0, 0}}));
+  // Each refusal names the entry and says how its data differs from its record.
+  const std::tuple<uint32_t, uint32_t, std::string> lies[] = {
+      {999, n, "données décompressées au-delà des 999 octets déclarés"},
+      {1001, n, "1000 octets décompressés au lieu des 1001 octets déclarés"},
+      {1000, n / 2, "données compressées tronquées"}};
+  for (const auto& [claimed, block, why] : lies) {
+    WriteAll(dir / "lie.ixr", CraftArchive(packed.substr(0, block), {{"a", claimed, block, 0, 0, 0}}));
     TZLBArchive a;
     ASSERT_TRUE(a.OpenArchive((dir / "lie.ixr").string()));
     std::string out;
-    EXPECT_EQ(Message([&] { a.ExtractToStream(0, out); }), "Fichier (0) est corrompu") << claimed;
+    const TError e = Failure([&] { a.ExtractToStream(0, out); });
+    EXPECT_EQ(e.Message, "Fichier (0) est corrompu") << claimed;
+    EXPECT_EQ(e.Reason, "entrée « a » : " + why);
   }
   // A size no deflate stream of that block could give is refused when the archive opens.
   WriteAll(dir / "bomb.ixr", CraftArchive(packed, {{"a", 5000000u, n, 0, 0, 0}}));
@@ -299,7 +332,41 @@ TEST_F(ArchiveTest, ACompressedBlockMustInflateToItsExactSize) {
   std::string out;
   EXPECT_TRUE(a.ExtractToStream(0, out));  // no check unless asked
   a.CheckCRC = true;
-  EXPECT_EQ(Message([&] { a.ExtractToStream(0, out); }), "Erreur CRC dans le Fichier (0)");
+  char sums[80];
+  std::snprintf(sums, sizeof sums, "entrée « a » : somme de contrôle %08X au lieu de 00003039",
+                Crc32(text.data(), text.size()));
+  const TError e = Failure([&] { a.ExtractToStream(0, out); });
+  EXPECT_EQ(e.Message, "Erreur CRC dans le Fichier (0)");
+  EXPECT_EQ(e.Reason, sums);
+}
+
+TEST_F(ArchiveTest, AnEntryIsReadIntoNoMoreThanItsSizeAndRefusedAboveItsLimitUnread) {
+  // One and a half mebibytes: an output grown by doubling would ask for two.
+  const std::string zeros(3u << 19, '\0');
+  uLongf packedSize = compressBound(zeros.size());
+  std::string packed(packedSize, '\0');
+  compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(zeros.data()),
+           zeros.size());
+  packed.resize(packedSize);
+  // The second block is as long as a deflate stream giving 256 MiB would be.
+  const std::string bomb(300000, 'x');
+  const uint32_t n = static_cast<uint32_t>(packed.size());
+  WriteAll(dir / "a.ixr", CraftArchive(packed + bomb, {{"tex.bmp", 3u << 19, n, 0, 0, 0},
+                                                       {"scene.txt", 256u << 20, 300000, n, 0, 0}}));
+  TZLBArchive a;
+  ASSERT_TRUE(a.OpenArchive((dir / "a.ixr").string()));
+  std::string out;
+  gLargest = 0;
+  gCounting = true;
+  const bool read = a.ExtractToStream(0, out);
+  const size_t readPeak = gLargest.exchange(0);
+  const TError refused = Failure([&] { a.ExtractToStream(1, out, 128u << 20); });
+  gCounting = false;
+  EXPECT_TRUE(read && out == zeros);
+  EXPECT_LE(readPeak, zeros.size() + 1);
+  EXPECT_EQ(refused.Message, kArcCorrupt);
+  EXPECT_EQ(refused.Reason, "entrée « scene.txt » : taille déclarée 268435456 octets, au-delà de la limite");
+  EXPECT_LT(gLargest.load(), bomb.size()) << "refused before its block is read";
 }
 
 TEST_F(ArchiveTest, LongNamesAreCutTo255) {
