@@ -670,6 +670,24 @@ bool TLoadBudget::Refuse(const std::string& why) {
   return false;
 }
 
+bool TLoadBudget::CountTexture(uint64_t kept, uint64_t decoded) {
+  if ((TexturePixels += kept) > Limits.TexturePixels)
+    return Refuse("textures de plus de " + std::to_string(Limits.TexturePixels) + " pixels");
+  if ((DecodedTexturePixels += decoded) > Limits.DecodedTexturePixels)
+    return Refuse("images de texture de plus de " + std::to_string(Limits.DecodedTexturePixels) + " pixels");
+  return true;
+}
+
+TSceneRestorePoint::TSceneRestorePoint(TScene& s)
+    : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()), Views(s.Views) {}
+
+void TSceneRestorePoint::Restore() {
+  Scene.TruncateObjects(Objects);
+  Scene.LightCount = LightCount;
+  Scene.RestoreSelection(Selection);
+  Scene.Views = Views;
+}
+
 void TLoadBudget::LinkParents(TScene& scene) {
   for (const auto& [index, parent] : ParentLinks)
     scene.LinkParent(index, parent >= 0 && parent < scene.ObjectCount() ? static_cast<int>(parent) : -1);
@@ -733,24 +751,6 @@ namespace {
 uint64_t MaxRecordFields(const TLoadBudget& budget) {
   return 64 + 7 * (budget.Limits.HandEdits - std::min(budget.HandEdits, budget.Limits.HandEdits));
 }
-
-// Puts the scene back as it was before a refused load: no object, light or view of the
-// document stays.
-struct TSceneRestorePoint {
-  explicit TSceneRestorePoint(TScene& s)
-      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()), Views(s.Views) {}
-  void Restore() {
-    Scene.TruncateObjects(Objects);
-    Scene.LightCount = LightCount;
-    Scene.RestoreSelection(Selection);
-    Scene.Views = Views;
-  }
-  TScene& Scene;
-  int Objects;
-  int32_t LightCount;
-  TScene::TSelectionState Selection;
-  std::array<TVue, 4> Views;
-};
 
 }  // namespace
 

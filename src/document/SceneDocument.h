@@ -44,6 +44,14 @@ struct TLoadLimits {
   uint64_t HandEditWork = 20000000;    // vertices the hand edits compare
   uint64_t CurveWork = 500000000;      // curve points sampled times the length of their equations
   uint64_t TextFillTests = 200000000;  // stroke tests of the 3D text fill, all texts together
+  // Texture pixels as the solids keep them, each picture reduced to kMaxTextureSide: 256 MB of
+  // pictures, as much as the vertex bound. That is sixty-four textures of 1024 x 1024, sixteen of
+  // 2048 x 2048 or four at the full side, more than a user gives one scene by hand.
+  uint64_t TexturePixels = 64ull << 20;
+  // Texture pixels the decoders make before the reduction, twice the kept bound: a picture larger
+  // than the texture side costs its whole size to read (an 8192 x 8192 one, 16 Mpixels once
+  // reduced, costs 64 to decode), and no document makes the loader decode more than this.
+  uint64_t DecodedTexturePixels = 128ull << 20;
 };
 
 // What a load has asked for so far against its limits; Refusal names the first limit passed
@@ -51,6 +59,7 @@ struct TLoadLimits {
 struct TLoadBudget {
   TLoadLimits Limits;
   uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0, TextFillTests = 0;
+  uint64_t TexturePixels = 0, DecodedTexturePixels = 0;
   std::string Refusal;
   // Whether a record's texture path is read from the disk (a pasted object names the live file);
   // a document brings its textures in its archive instead.
@@ -60,9 +69,24 @@ struct TLoadBudget {
   std::vector<std::pair<int, long long>> ParentLinks;
   // Records the refusal (the first one stays) and returns false.
   bool Refuse(const std::string& why);
+  // Counts one texture: `kept` pixels as the solid will hold it, `decoded` as the decoder makes
+  // it. False, with the refusal recorded, past either limit.
+  bool CountTexture(uint64_t kept, uint64_t decoded);
   // Links the parents read so far (a place outside the list links none) and forgets them.
   void LinkParents(TScene& scene);
   bool Refused() const { return !Refusal.empty(); }
+};
+
+// Puts the scene back as it was before a refused load: no object, light or view of the
+// document stays.
+struct TSceneRestorePoint {
+  explicit TSceneRestorePoint(TScene& s);
+  void Restore();
+  TScene& Scene;
+  int Objects;
+  int32_t LightCount;
+  TScene::TSelectionState Selection;
+  std::array<TVue, 4> Views;
 };
 
 // The record of the scene's current object, as UTF-8 text without line ends; empty without one.
@@ -128,12 +152,19 @@ enum class TTextureUse { Extract, Skip };
 // recently go first.
 inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
 
+// The size a picture's header declares, read without decoding it, for the formats whose header
+// states it at a fixed place or in its first frame marker (bitmap, Targa, PNG, SGI, JPEG); false
+// for the others or a header too short to tell.
+bool DeclaredPictureSize(const std::string& extension, const std::string& bytes, int64_t& width, int64_t& height);
+
 // Loads a document into the scene (the caller clears the scene first). Textures are extracted to
 // a folder of this document's own (DocumentTextureFolderName) inside `textureFolder` (by default
 // the per-user data folder), each only if it decodes as a picture. A textured solid whose texture
 // is missing or unreadable loads without texture, its stored path dropped, with a trace line. A
-// document past the load limits is refused with "Document trop volumineux : ..." and nothing of
-// it stays in the scene. Other failures carry the archive's message, or kMsgFileAccess with the
+// document past the load limits, its textures' pixels counted with its meshes (the sizes their
+// headers declare before any is decoded, then the pixels decoded), is refused with "Document trop
+// volumineux : ..." and nothing of it stays in the scene; so is one whose textures exhaust the
+// memory. Other failures carry the archive's message, or kMsgFileAccess with the
 // path for a scene text that cannot be read (the objects read before it stay); a texture that
 // cannot be extracted after such a text fails with the archive's message, the text's message
 // carried before it as a notice.
