@@ -448,6 +448,10 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
 
   if (!ApplyStoredEdits(*solid, noise, torsion, edits, budget)) return {};
+  if (texture && budget.Pastable && !budget.Pastable->Allows(*texture)) {
+    budget.DroppedTextures.push_back(*texture);
+    texture.reset();
+  }
   if (texture) {
     std::error_code ec;
     if (budget.LoadStoredTextures && fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
@@ -858,7 +862,35 @@ TResult CopyToClipboard(TScene& scene, IClipboard& clipboard) {
   return {};
 }
 
-TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard) {
+namespace {
+
+// The path with "." and ".." resolved and every link followed, as far as it exists.
+fs::path Resolved(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  return ec ? fs::path() : p.lexically_normal();
+}
+
+}  // namespace
+
+void TPastableTextures::Chosen(const std::string& path) {
+  const fs::path p = Resolved(path);
+  if (!p.empty()) FChosen.insert(p.string());
+}
+
+bool TPastableTextures::Allows(const std::string& path) const {
+  const fs::path p = Resolved(path);
+  if (p.empty()) return false;
+  if (FChosen.count(p.string())) return true;
+  const fs::path root = Resolved(ExtractedFolder.empty() ? DefaultTextureFolder() : ExtractedFolder);
+  if (root.empty()) return false;
+  // Inside the folder, at any depth (each document's pictures have a folder of their own).
+  const std::string r = root.string(), q = p.string();
+  return q.size() > r.size() && q.compare(0, r.size(), r) == 0 && (r.back() == '/' || q[r.size()] == '/');
+}
+
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, const TPastableTextures& pastable,
+                                          std::vector<std::string>* notices) {
   std::string text = clipboard.GetText();
   // No more fields than the writer puts in one record: the text is not split otherwise.
   const TLoadBudget limits;
@@ -866,8 +898,14 @@ TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard) 
       static_cast<uint64_t>(std::count(text.begin(), text.end(), ';')) > MaxRecordFields(limits))
     text.clear();
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
-  const std::string name = ParseObject(scene, SplitRecord(text));
+  TLoadBudget budget;
+  budget.Pastable = &pastable;
+  const std::string name = ParseObject(scene, SplitRecord(text), &budget);
+  budget.LinkParents(scene);
   if (name.empty() || name == "-") return TError(kMsgForeignClipboard);
+  if (notices)
+    for (const std::string& path : budget.DroppedTextures)
+      notices->push_back(kMsgTextureNotPasted + path + kMsgTextureNotPastedEnd);
   return name;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,27 @@ struct TLoadLimits {
   uint64_t DecodedTexturePixels = 128ull << 20;
 };
 
+// The pictures a pasted record may name as its texture: those the program extracted from its
+// documents (under `ExtractedFolder`, by default DefaultTextureFolder()) and those the user chose
+// in the texture dialog during this run. Any other path arriving in clipboard text could name a
+// private file, which the next save would carry away inside the document.
+class TPastableTextures {
+ public:
+  std::string ExtractedFolder;
+  // A picture the user chose for a texture.
+  void Chosen(const std::string& path);
+  bool Allows(const std::string& path) const;
+
+ private:
+  std::set<std::string> FChosen;
+};
+
+// Said when a pasted record's texture is not one of the pastable pictures: the object is pasted
+// without it.
+inline constexpr const char* kMsgTextureNotPasted = "La texture « ";
+inline constexpr const char* kMsgTextureNotPastedEnd =
+    " » n'a pas été reprise : seules les images choisies dans Ixoral sont collées";
+
 // What a load has asked for so far against its limits; Refusal names the first limit passed
 // (the text after kMsgDocumentTooLarge), empty while within them.
 struct TLoadBudget {
@@ -64,6 +86,10 @@ struct TLoadBudget {
   // Whether a record's texture path is read from the disk (a pasted object names the live file);
   // a document brings its textures in its archive instead.
   bool LoadStoredTextures = true;
+  // When set, a texture path outside these is dropped (the solid is read untextured) and kept in
+  // DroppedTextures.
+  const TPastableTextures* Pastable = nullptr;
+  std::vector<std::string> DroppedTextures;
   // Solids read and the parent each record names by its place in the list; a parent may come
   // after its child in the text, so the links are made once the records are read.
   std::vector<std::pair<int, long long>> ParentLinks;
@@ -183,7 +209,9 @@ std::string DefaultTextureFolder();
 // the window shows as an information).
 TResult CopyToClipboard(TScene& scene, IClipboard& clipboard);
 // Adds the object the clipboard's record describes and answers its name; a text that is no object
-// record of the program fails with kMsgForeignClipboard.
-TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard);
+// record of the program fails with kMsgForeignClipboard. A texture that is not `pastable` is left
+// out and said in `notices` (kMsgTextureNotPasted, the path, kMsgTextureNotPastedEnd).
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, const TPastableTextures& pastable = {},
+                                          std::vector<std::string>* notices = nullptr);
 
 }  // namespace ixoral

@@ -550,3 +550,38 @@ TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {
   EXPECT_EQ(pasted.Error().Message, kMsgForeignClipboard);
   EXPECT_EQ(scene.ObjectCount(), 0);
 }
+
+TEST(ClipboardRecords, OnlyPicturesOfIxoralArePastedAsTextures) {
+  test::TTempFolder folder("pastetex");
+  const std::string secret = folder.File("secret.bmp");
+  WriteFileAtomically(secret, BitmapBytes(0xFF112233));
+  TPastableTextures pastable;
+  pastable.ExtractedFolder = folder.File("bois.ixr-textures");
+  // A file of the user's, named directly or through the extracted folder, is not taken.
+  for (const std::string& path : {std::string("/etc/passwd"), secret, pastable.ExtractedFolder + "/../secret.bmp"}) {
+    std::string record = Solid("Cube1", stCube, "0,5;");
+    TMemoryClipboard clipboard;
+    clipboard.SetText(record.replace(record.find("No Texture"), 10, "Texturer;" + path));
+    TScene scene;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(PasteFromClipboard(scene, clipboard, pastable, &notices)) << path;
+    EXPECT_FALSE(scene.SolidAt(0)->Texturer);
+    EXPECT_EQ(notices, std::vector<std::string>{kMsgTextureNotPasted + path + kMsgTextureNotPastedEnd});
+    // Saved, the document carries the scene text alone.
+    ASSERT_TRUE(SaveDocument(scene, folder.File("copie.ixr"), true));
+    TZLBArchive archive;
+    archive.OpenArchive(folder.File("copie.ixr"));
+    EXPECT_EQ(archive.EntryCount(), 1) << path;
+  }
+  // A texture extracted from a document is copied and pasted with its object.
+  PackTexturedCubes(folder.File("bois.ixr"), {{"bois.bmp", BitmapBytes(0xFF804020)}});
+  TScene source, scene;
+  ASSERT_EQ(LoadOverOneCube(source, folder.File("bois.ixr")), "");
+  source.SelectObject(1);
+  TMemoryClipboard clipboard;
+  ASSERT_TRUE(CopyToClipboard(source, clipboard));
+  std::vector<std::string> notices;
+  ASSERT_TRUE(PasteFromClipboard(scene, clipboard, pastable, &notices));
+  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(scene.SolidAt(0)->TextureFile, source.SolidAt(1)->TextureFile);
+}
