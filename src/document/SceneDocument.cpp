@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <optional>
 
 #include "platform/DataFiles.h"
@@ -900,7 +901,14 @@ TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, 
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
   TLoadBudget budget;
   budget.Pastable = &pastable;
-  const std::string name = ParseObject(scene, SplitRecord(text), &budget);
+  std::string name;
+  try {
+    name = ParseObject(scene, SplitRecord(text), &budget);
+  } catch (const std::bad_alloc&) {
+    // A texture the memory cannot hold: the solid is built, textured, before it joins the scene,
+    // so nothing was added.
+    return TError(kMsgImageOutOfMemory);
+  }
   budget.LinkParents(scene);
   if (name.empty() || name == "-") return TError(kMsgForeignClipboard);
   if (notices)

@@ -210,7 +210,8 @@ std::string DefaultTextureFolder();
 TResult CopyToClipboard(TScene& scene, IClipboard& clipboard);
 // Adds the object the clipboard's record describes and answers its name; a text that is no object
 // record of the program fails with kMsgForeignClipboard. A texture that is not `pastable` is left
-// out and said in `notices` (kMsgTextureNotPasted, the path, kMsgTextureNotPastedEnd).
+// out and said in `notices` (kMsgTextureNotPasted, the path, kMsgTextureNotPastedEnd); one the
+// memory cannot hold fails the paste with kMsgImageOutOfMemory.
 TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, const TPastableTextures& pastable = {},
                                           std::vector<std::string>* notices = nullptr);
 

@@ -300,20 +300,15 @@ TEST_F(ToolDialogsTest, ABadPictureLeavesThePreviewAndTheObjectUntouched) {
 TEST_F(ToolDialogsTest, APastedTextureIsKeptOnlyWhenChosenInTheDialog) {
   const std::string chosen = std::string(IXORAL_TEST_DATA_DIR) + "/images/one-pixel.bmp";
   const std::string other = std::string(IXORAL_TEST_DATA_DIR) + "/images/two-colours.bmp";
-  std::string message;
-  ASSERT_TRUE(ApplyTexturePreview(Drawn.Scene, Cube, chosen, message)) << message;
   ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::Texture, chosen));
   ASSERT_TRUE(Modeller.Copy(Cube));
-  const std::string record = Clipboard.GetText();
+  std::string record = Clipboard.GetText();
   Prompt.ClearShown();
   const int pasted = Modeller.Paste();
   ASSERT_GE(pasted, 0);
   EXPECT_EQ(Main.Scene.SolidAt(pasted)->TextureFile, chosen);
   EXPECT_TRUE(Prompt.Texts().empty());
-
-  std::string renamed = record;
-  renamed.replace(renamed.find(chosen), chosen.size(), other);
-  Clipboard.SetText(renamed);
+  Clipboard.SetText(record.replace(record.find(chosen), chosen.size(), other));
   const int untextured = Modeller.Paste();
   ASSERT_GE(untextured, 0);
   EXPECT_FALSE(Main.Scene.SolidAt(untextured)->Texturer);
