@@ -148,11 +148,13 @@ bool TModeller::CopyAndTell() {
 
 int TModeller::Paste() {
   return Step(step::Coller, [&] {
-    const TExpected<std::string> name = PasteFromClipboard(FScene, FClipboard);
+    std::vector<std::string> notices;
+    const TExpected<std::string> name = PasteFromClipboard(FScene, FClipboard, FPastable, &notices);
     if (!name) {
       ShowFailure(FPrompt, name.Error());
       return -1;
     }
+    for (const std::string& notice : notices) FPrompt.Information(notice);
     const int index = FScene.IndexOfName(*name);
     FScene.LinkParent(index, -1);
     SelectFromBrowser(index);
@@ -322,6 +324,7 @@ bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToo
         }
         FScene.Device().LoadTexture(*solid, textureFile);
         solid->TextureFile = textureFile;
+        FPastable.Chosen(textureFile);
         break;
       }
     }

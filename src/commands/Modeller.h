@@ -135,8 +135,12 @@ class TModeller {
   // --- edit commands on the object of the browser's selected node (-1: none) ---
   bool Cut(int object);
   bool Copy(int object);
-  // The pasted object's index, or -1.
+  // The pasted object's index, or -1. A texture the record names is kept only when it is one of
+  // PastableTextures(); otherwise the object comes untextured and the user is told.
   int Paste();
+  // The pictures a paste may keep as textures: those extracted from documents and those chosen
+  // in the texture dialog (ApplyToolResult adds them) during this run.
+  TPastableTextures& PastableTextures() { return FPastable; }
   bool Delete(int object);
   // The clone's index, or -1.
   int Clone(int object);
@@ -292,6 +296,7 @@ class TModeller {
   std::array<int, kInsertCommandCount> FCounters{};
   TInsertCommand FLastInsert = TInsertCommand::Cube;
   TDocumentSession FSession;
+  TPastableTextures FPastable;
   std::optional<TSceneSnapshot> FDragBefore;
   int FStepDepth = 0;  // steps inside a step are part of it
 };

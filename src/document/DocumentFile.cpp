@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "document/SceneDocument.h"
 #include "platform/DataFiles.h"
@@ -125,11 +126,102 @@ void PruneTextureFolders(const std::string& root, const std::string& keep, uint6
   }
 }
 
+namespace {
+
+uint32_t Le16(const std::string& b, size_t at) {
+  return uint32_t(uint8_t(b[at])) | (uint32_t(uint8_t(b[at + 1])) << 8);
+}
+uint32_t Le32(const std::string& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+uint32_t Be16(const std::string& b, size_t at) {
+  return (uint32_t(uint8_t(b[at])) << 8) | uint32_t(uint8_t(b[at + 1]));
+}
+uint32_t Be32(const std::string& b, size_t at) { return (Be16(b, at) << 16) | Be16(b, at + 2); }
+
+// The first frame header of a JPEG stream, found by walking its markers up to the scan.
+bool JpegSize(const std::string& b, int64_t& width, int64_t& height) {
+  if (b.size() < 4 || uint8_t(b[0]) != 0xFF || uint8_t(b[1]) != 0xD8) return false;
+  size_t i = 2;
+  while (i + 4 <= b.size()) {
+    if (uint8_t(b[i]) != 0xFF) return false;
+    const uint8_t marker = uint8_t(b[i + 1]);
+    if (marker == 0xFF) {  // fill byte
+      ++i;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // markers without a length
+      i += 2;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) return false;  // the scan, or the end, before any frame
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (i + 9 > b.size()) return false;
+      height = Be16(b, i + 5);
+      width = Be16(b, i + 7);
+      return true;
+    }
+    i += 2 + Be16(b, i + 2);
+  }
+  return false;
+}
+
+// The pixels a picture of width x height keeps once reduced to the texture side, as FitImageSide
+// reduces it.
+uint64_t KeptPixels(int64_t w, int64_t h) {
+  const int64_t side = kMaxTextureSide;
+  if (w <= side && h <= side) return uint64_t(w * h);
+  if (w >= h) return uint64_t(side * std::max<int64_t>(1, (h * side + w / 2) / w));
+  return uint64_t(side * std::max<int64_t>(1, (w * side + h / 2) / h));
+}
+
+}  // namespace
+
+bool DeclaredPictureSize(const std::string& extension, const std::string& bytes, int64_t& width, int64_t& height) {
+  const TImageFormat* format = FindImageFormat(extension);
+  if (!format) return false;
+  const std::string& b = bytes;
+  width = height = 0;
+  if (format->Decode == DecodeBmp) {
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return false;
+    if (Le32(b, 14) == 12) {  // the old core header: 16-bit sides
+      width = Le16(b, 18);
+      height = int16_t(Le16(b, 20));
+    } else {
+      width = int32_t(Le32(b, 18));
+      height = int32_t(Le32(b, 22));
+    }
+    height = height < 0 ? -height : height;  // negative: rows stored top-down
+  } else if (format->Decode == DecodeTarga) {
+    if (b.size() < 18) return false;
+    width = Le16(b, 12);
+    height = Le16(b, 14);
+  } else if (format->Decode == DecodePng) {
+    if (b.size() < 24 || b.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || b.compare(12, 4, "IHDR") != 0) return false;
+    width = Be32(b, 16);
+    height = Be32(b, 20);
+  } else if (format->Decode == DecodeSgi) {
+    if (b.size() < 10 || Be16(b, 0) != 474) return false;
+    width = Be16(b, 6);
+    height = Be16(b, 4) == 1 ? 1 : Be16(b, 8);
+  } else if (format->Decode == DecodeJpeg) {
+    if (!JpegSize(b, width, height)) return false;
+  } else {
+    return false;
+  }
+  return width > 0 && height > 0;
+}
+
 TResult LoadDocument(TScene& scene, const std::string& path, const std::string& textureFolder, TTextureUse textures,
                      const TLoadLimits& limits, const TDocumentProgress& progress) {
   TZLBArchive archive;
   archive.OnProgress = progress;
   TResult read;
+  // A refusal leaves the scene exactly as the caller gave it.
+  TSceneRestorePoint restore(scene);
+  const auto tooLarge = [&](const std::string& why) -> TResult {
+    restore.Restore();
+    return TError(kMsgDocumentTooLarge + why);
+  };
   try {
     archive.OpenArchive(path);
     if (archive.EntryCount() < 1) return FileAccessFailure(path);
@@ -139,16 +231,18 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     const bool ok = ReadSceneText(scene, text, &refusal, limits);
     if (!refusal.empty()) return TError(kMsgDocumentTooLarge + refusal);
     // A text that fails part way keeps what was read before, textures included.
-    if (ok)
-      scene.FileName = path;
-    else
-      read = FileAccessFailure(path);
+    if (!ok) read = FileAccessFailure(path);
     // Texture k of the archive belongs to the k-th textured solid. Each document gets a folder
     // of its own, so two documents carrying different images under one file name never take
     // each other's texture (a later save would otherwise embed the wrong image).
     const std::string root = textureFolder.empty() ? DefaultTextureFolder() : textureFolder;
     const std::string folder = root + "/" + DocumentTextureFolderName(path);
-    bool extracted = false;
+    struct TTexture {
+      int Object, Entry;
+      std::string Name, Message;
+      bool Picture = false;
+    };
+    std::vector<TTexture> pictures;
     int k = 1;
     for (int i = 0; i < scene.ObjectCount(); ++i) {
       TSolidObject* s = scene.SolidAt(i);
@@ -163,33 +257,57 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
         s->TextureFile = name;
         continue;
       }
-      std::string bytes;
-      archive.ExtractToStream(entry, bytes, limits.TextureBytes);
-      // Only a picture the decoders accept is written to the disk.
-      std::string message;
-      bool picture = name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
-      if (picture) {
-        TImage image;
-        picture = DecodeImage(fs::path(name).extension().string(), reinterpret_cast<const uint8_t*>(bytes.data()),
-                              bytes.size(), image, message);
-      }
-      if (!picture) {
-        DropTexture(*s, "Texture illisible (" + name + " " + message + "), objet sans texture : ");
+      if (name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") {
+        DropTexture(*s, "Texture illisible (" + name + "), objet sans texture : ");
         continue;
       }
+      pictures.push_back({i, entry, name, {}});
+    }
+    // The sizes the pictures declare, before any is decoded: a document of a few kilobytes of
+    // run-length-compressed giant pictures is refused before their pixels exist. A size the
+    // decoders refuse anyway costs nothing.
+    TLoadBudget declared, decoded;
+    declared.Limits = decoded.Limits = limits;
+    std::string bytes;
+    for (const TTexture& t : pictures) {
+      archive.ExtractToStream(t.Entry, bytes, limits.TextureBytes);
+      int64_t w = 0, h = 0;
+      if (DeclaredPictureSize(fs::path(t.Name).extension().string(), bytes, w, h) && AcceptableImageSize(w, h, 0, 0) &&
+          !declared.CountTexture(KeptPixels(w, h), uint64_t(w * h)))
+        return tooLarge(declared.Refusal);
+    }
+    // Then what the decoders make, which alone counts for the formats read without a header
+    // size. Only a picture the decoders accept is written to the disk.
+    for (TTexture& t : pictures) {
+      archive.ExtractToStream(t.Entry, bytes, limits.TextureBytes);
+      TImage image;
+      t.Picture = DecodeImage(fs::path(t.Name).extension().string(), reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size(), image, t.Message);
+      if (t.Picture && !decoded.CountTexture(uint64_t(image.PixelCount()), uint64_t(image.DecodedPixels)))
+        return tooLarge(decoded.Refusal);
+    }
+    bool extracted = false;
+    for (const TTexture& t : pictures) {
+      TSolidObject& s = *scene.SolidAt(t.Object);
+      if (!t.Picture) {
+        DropTexture(s, "Texture illisible (" + t.Name + " " + t.Message + "), objet sans texture : ");
+        continue;
+      }
+      archive.ExtractToStream(t.Entry, bytes, limits.TextureBytes);
       std::error_code ec;
       fs::create_directories(folder, ec);
-      const std::string file = folder + "/" + name;
+      const std::string file = folder + "/" + t.Name;
       // The same document opened again finds its images in place.
       if (!SameFileContent(file, bytes) && !WriteOutputFile(file, bytes)) {
-        DropTexture(*s, "Texture non écrite (" + file + "), objet sans texture : ");
+        DropTexture(s, "Texture non écrite (" + file + "), objet sans texture : ");
         continue;
       }
-      scene.Device().LoadTexture(*s, file);
-      s->TextureFile = file;
+      scene.Device().LoadTexture(s, file);
+      s.TextureFile = file;
       extracted = true;
     }
     archive.CloseArchive();
+    if (ok) scene.FileName = path;
     if (extracted) {
       std::error_code ec;
       fs::last_write_time(folder, fs::file_time_type::clock::now(), ec);  // used just now
@@ -201,6 +319,10 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     TResult failed = e.Error();
     if (!read) failed.AddNotice(read.Error().Message);
     return failed;
+  } catch (const std::bad_alloc&) {
+    // Pictures whose pixels the memory cannot hold: the document is refused like any other
+    // past its bounds, rather than ending the program.
+    return tooLarge("mémoire insuffisante pour ses textures");
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <optional>
 
 #include "platform/DataFiles.h"
@@ -448,6 +449,10 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
 
   if (!ApplyStoredEdits(*solid, noise, torsion, edits, budget)) return {};
+  if (texture && budget.Pastable && !budget.Pastable->Allows(*texture)) {
+    budget.DroppedTextures.push_back(*texture);
+    texture.reset();
+  }
   if (texture) {
     std::error_code ec;
     if (budget.LoadStoredTextures && fs::is_regular_file(*texture, ec)) scene.Device().LoadTexture(*solid, *texture);
@@ -670,6 +675,24 @@ bool TLoadBudget::Refuse(const std::string& why) {
   return false;
 }
 
+bool TLoadBudget::CountTexture(uint64_t kept, uint64_t decoded) {
+  if ((TexturePixels += kept) > Limits.TexturePixels)
+    return Refuse("textures de plus de " + std::to_string(Limits.TexturePixels) + " pixels");
+  if ((DecodedTexturePixels += decoded) > Limits.DecodedTexturePixels)
+    return Refuse("images de texture de plus de " + std::to_string(Limits.DecodedTexturePixels) + " pixels");
+  return true;
+}
+
+TSceneRestorePoint::TSceneRestorePoint(TScene& s)
+    : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()), Views(s.Views) {}
+
+void TSceneRestorePoint::Restore() {
+  Scene.TruncateObjects(Objects);
+  Scene.LightCount = LightCount;
+  Scene.RestoreSelection(Selection);
+  Scene.Views = Views;
+}
+
 void TLoadBudget::LinkParents(TScene& scene) {
   for (const auto& [index, parent] : ParentLinks)
     scene.LinkParent(index, parent >= 0 && parent < scene.ObjectCount() ? static_cast<int>(parent) : -1);
@@ -733,24 +756,6 @@ namespace {
 uint64_t MaxRecordFields(const TLoadBudget& budget) {
   return 64 + 7 * (budget.Limits.HandEdits - std::min(budget.HandEdits, budget.Limits.HandEdits));
 }
-
-// Puts the scene back as it was before a refused load: no object, light or view of the
-// document stays.
-struct TSceneRestorePoint {
-  explicit TSceneRestorePoint(TScene& s)
-      : Scene(s), Objects(s.ObjectCount()), LightCount(s.LightCount), Selection(s.Selection()), Views(s.Views) {}
-  void Restore() {
-    Scene.TruncateObjects(Objects);
-    Scene.LightCount = LightCount;
-    Scene.RestoreSelection(Selection);
-    Scene.Views = Views;
-  }
-  TScene& Scene;
-  int Objects;
-  int32_t LightCount;
-  TScene::TSelectionState Selection;
-  std::array<TVue, 4> Views;
-};
 
 }  // namespace
 
@@ -858,7 +863,35 @@ TResult CopyToClipboard(TScene& scene, IClipboard& clipboard) {
   return {};
 }
 
-TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard) {
+namespace {
+
+// The path with "." and ".." resolved and every link followed, as far as it exists.
+fs::path Resolved(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  return ec ? fs::path() : p.lexically_normal();
+}
+
+}  // namespace
+
+void TPastableTextures::Chosen(const std::string& path) {
+  const fs::path p = Resolved(path);
+  if (!p.empty()) FChosen.insert(p.string());
+}
+
+bool TPastableTextures::Allows(const std::string& path) const {
+  const fs::path p = Resolved(path);
+  if (p.empty()) return false;
+  if (FChosen.count(p.string())) return true;
+  const fs::path root = Resolved(ExtractedFolder.empty() ? DefaultTextureFolder() : ExtractedFolder);
+  if (root.empty()) return false;
+  // Inside the folder, at any depth (each document's pictures have a folder of their own).
+  const std::string r = root.string(), q = p.string();
+  return q.size() > r.size() && q.compare(0, r.size(), r) == 0 && (r.back() == '/' || q[r.size()] == '/');
+}
+
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, const TPastableTextures& pastable,
+                                          std::vector<std::string>* notices) {
   std::string text = clipboard.GetText();
   // No more fields than the writer puts in one record: the text is not split otherwise.
   const TLoadBudget limits;
@@ -866,8 +899,21 @@ TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard) 
       static_cast<uint64_t>(std::count(text.begin(), text.end(), ';')) > MaxRecordFields(limits))
     text.clear();
   if (!IsValidUtf8(text)) text = Win1252ToUtf8(text);
-  const std::string name = ParseObject(scene, SplitRecord(text));
+  TLoadBudget budget;
+  budget.Pastable = &pastable;
+  std::string name;
+  try {
+    name = ParseObject(scene, SplitRecord(text), &budget);
+  } catch (const std::bad_alloc&) {
+    // A texture the memory cannot hold: the solid is built, textured, before it joins the scene,
+    // so nothing was added.
+    return TError(kMsgImageOutOfMemory);
+  }
+  budget.LinkParents(scene);
   if (name.empty() || name == "-") return TError(kMsgForeignClipboard);
+  if (notices)
+    for (const std::string& path : budget.DroppedTextures)
+      notices->push_back(kMsgTextureNotPasted + path + kMsgTextureNotPastedEnd);
   return name;
 }
 

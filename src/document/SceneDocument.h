@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,25 +51,74 @@ struct TLoadLimits {
   // Each texture picture as the archive declares it: the largest file the decoders take in
   // (64 Mpixels of 32 bits).
   uint64_t TextureBytes = 256ull << 20;
+  // Texture pixels as the solids keep them, each picture reduced to kMaxTextureSide: 256 MB of
+  // pictures, as much as the vertex bound. That is sixty-four textures of 1024 x 1024, sixteen of
+  // 2048 x 2048 or four at the full side, more than a user gives one scene by hand.
+  uint64_t TexturePixels = 64ull << 20;
+  // Texture pixels the decoders make before the reduction, twice the kept bound: a picture larger
+  // than the texture side costs its whole size to read (an 8192 x 8192 one, 16 Mpixels once
+  // reduced, costs 64 to decode), and no document makes the loader decode more than this.
+  uint64_t DecodedTexturePixels = 128ull << 20;
 };
+
+// The pictures a pasted record may name as its texture: those the program extracted from its
+// documents (under `ExtractedFolder`, by default DefaultTextureFolder()) and those the user chose
+// in the texture dialog during this run. Any other path arriving in clipboard text could name a
+// private file, which the next save would carry away inside the document.
+class TPastableTextures {
+ public:
+  std::string ExtractedFolder;
+  // A picture the user chose for a texture.
+  void Chosen(const std::string& path);
+  bool Allows(const std::string& path) const;
+
+ private:
+  std::set<std::string> FChosen;
+};
+
+// Said when a pasted record's texture is not one of the pastable pictures: the object is pasted
+// without it.
+inline constexpr const char* kMsgTextureNotPasted = "La texture « ";
+inline constexpr const char* kMsgTextureNotPastedEnd =
+    " » n'a pas été reprise : seules les images choisies dans Ixoral sont collées";
 
 // What a load has asked for so far against its limits; Refusal names the first limit passed
 // (the text after kMsgDocumentTooLarge), empty while within them.
 struct TLoadBudget {
   TLoadLimits Limits;
   uint64_t Objects = 0, NameBytes = 0, Vertices = 0, HandEdits = 0, HandEditWork = 0, CurveWork = 0, TextFillTests = 0;
+  uint64_t TexturePixels = 0, DecodedTexturePixels = 0;
   std::string Refusal;
   // Whether a record's texture path is read from the disk (a pasted object names the live file);
   // a document brings its textures in its archive instead.
   bool LoadStoredTextures = true;
+  // When set, a texture path outside these is dropped (the solid is read untextured) and kept in
+  // DroppedTextures.
+  const TPastableTextures* Pastable = nullptr;
+  std::vector<std::string> DroppedTextures;
   // Solids read and the parent each record names by its place in the list; a parent may come
   // after its child in the text, so the links are made once the records are read.
   std::vector<std::pair<int, long long>> ParentLinks;
   // Records the refusal (the first one stays) and returns false.
   bool Refuse(const std::string& why);
+  // Counts one texture: `kept` pixels as the solid will hold it, `decoded` as the decoder makes
+  // it. False, with the refusal recorded, past either limit.
+  bool CountTexture(uint64_t kept, uint64_t decoded);
   // Links the parents read so far (a place outside the list links none) and forgets them.
   void LinkParents(TScene& scene);
   bool Refused() const { return !Refusal.empty(); }
+};
+
+// Puts the scene back as it was before a refused load: no object, light or view of the
+// document stays.
+struct TSceneRestorePoint {
+  explicit TSceneRestorePoint(TScene& s);
+  void Restore();
+  TScene& Scene;
+  int Objects;
+  int32_t LightCount;
+  TScene::TSelectionState Selection;
+  std::array<TVue, 4> Views;
 };
 
 // The record of the scene's current object, as UTF-8 text without line ends; empty without one.
@@ -134,12 +184,19 @@ enum class TTextureUse { Extract, Skip };
 // recently go first.
 inline constexpr uint64_t kMaxTextureFolderBytes = 512ull << 20;
 
+// The size a picture's header declares, read without decoding it, for the formats whose header
+// states it at a fixed place or in its first frame marker (bitmap, Targa, PNG, SGI, JPEG); false
+// for the others or a header too short to tell.
+bool DeclaredPictureSize(const std::string& extension, const std::string& bytes, int64_t& width, int64_t& height);
+
 // Loads a document into the scene (the caller clears the scene first). Textures are extracted to
 // a folder of this document's own (DocumentTextureFolderName) inside `textureFolder` (by default
 // the per-user data folder), each only if it decodes as a picture. A textured solid whose texture
 // is missing or unreadable loads without texture, its stored path dropped, with a trace line. A
-// document past the load limits is refused with "Document trop volumineux : ..." and nothing of
-// it stays in the scene. Other failures carry the archive's message, or kMsgFileAccess with the
+// document past the load limits, its textures' pixels counted with its meshes (the sizes their
+// headers declare before any is decoded, then the pixels decoded), is refused with "Document trop
+// volumineux : ..." and nothing of it stays in the scene; so is one whose textures exhaust the
+// memory. Other failures carry the archive's message, or kMsgFileAccess with the
 // path for a scene text that cannot be read (the objects read before it stay); a texture that
 // cannot be extracted after such a text fails with the archive's message, the text's message
 // carried before it as a notice.
@@ -158,7 +215,10 @@ std::string DefaultTextureFolder();
 // the window shows as an information).
 TResult CopyToClipboard(TScene& scene, IClipboard& clipboard);
 // Adds the object the clipboard's record describes and answers its name; a text that is no object
-// record of the program fails with kMsgForeignClipboard.
-TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard);
+// record of the program fails with kMsgForeignClipboard. A texture that is not `pastable` is left
+// out and said in `notices` (kMsgTextureNotPasted, the path, kMsgTextureNotPastedEnd); one the
+// memory cannot hold fails the paste with kMsgImageOutOfMemory.
+TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, const TPastableTextures& pastable = {},
+                                          std::vector<std::string>* notices = nullptr);
 
 }  // namespace ixoral

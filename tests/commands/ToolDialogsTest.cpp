@@ -297,6 +297,24 @@ TEST_F(ToolDialogsTest, ABadPictureLeavesThePreviewAndTheObjectUntouched) {
   EXPECT_FALSE(ApplyTexturePreview(Drawn.Scene, Cube, "", message));
 }
 
+TEST_F(ToolDialogsTest, APastedTextureIsKeptOnlyWhenChosenInTheDialog) {
+  const std::string chosen = std::string(IXORAL_TEST_DATA_DIR) + "/images/one-pixel.bmp";
+  const std::string other = std::string(IXORAL_TEST_DATA_DIR) + "/images/two-colours.bmp";
+  ASSERT_TRUE(Modeller.ApplyToolResult(Cube, Drawn.Scene, TModeller::TToolResult::Texture, chosen));
+  ASSERT_TRUE(Modeller.Copy(Cube));
+  std::string record = Clipboard.GetText();
+  Prompt.ClearShown();
+  const int pasted = Modeller.Paste();
+  ASSERT_GE(pasted, 0);
+  EXPECT_EQ(Main.Scene.SolidAt(pasted)->TextureFile, chosen);
+  EXPECT_TRUE(Prompt.Texts().empty());
+  Clipboard.SetText(record.replace(record.find(chosen), chosen.size(), other));
+  const int untextured = Modeller.Paste();
+  ASSERT_GE(untextured, 0);
+  EXPECT_FALSE(Main.Scene.SolidAt(untextured)->Texturer);
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgTextureNotPasted + other + kMsgTextureNotPastedEnd});
+}
+
 TEST_F(ToolDialogsTest, PointEditorTableMovesSharedCornersAndMappingsAlone) {
   TMeshGrid grid;
   grid.Fill(PreviewCube());

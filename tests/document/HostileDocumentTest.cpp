@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -391,6 +392,115 @@ TEST(DocumentTextures, PngTexturesAreKept) {
   EXPECT_EQ(std::filesystem::path(scene.SolidAt(0)->TextureFile).filename(), "motif.png");
 }
 
+namespace {
+
+// A run-length bitmap declaring width x height, one colour, with the bytes the decoder wants of
+// such data (one per 2048 pixels): a few hundred bytes once compressed, whatever its size.
+std::string RleBitmap(uint32_t width, uint32_t height) {
+  std::string b(58, '\0');
+  const auto put = [&](size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };  // little-endian
+  b[0] = 'B', b[1] = 'M', b[26] = 1, b[28] = 8;
+  put(10, 58), put(14, 40), put(18, width), put(22, height), put(30, 1 /* RLE8 */), put(46, 1 /* colours */);
+  return b + std::string("\0\1", 2) + std::string(size_t(uint64_t(width) * height / 2048), '\0');
+}
+// The header alone of a run-length Targa declaring width x height.
+std::string RleTargaHeader(uint16_t width, uint16_t height) {
+  std::string b(18, '\0');
+  b[2] = 10, b[16] = 24;
+  std::memcpy(&b[12], &width, 2), std::memcpy(&b[14], &height, 2);
+  return b;
+}
+
+// A document of one cube per picture, each textured with its own.
+void PackTexturedCubes(const std::string& path, const std::vector<std::pair<std::string, std::string>>& pictures) {
+  std::vector<std::string> records;
+  for (const auto& [name, bytes] : pictures) {
+    std::string r = Solid("C" + std::to_string(records.size()), stCube, "0,5;");
+    records.push_back(r.replace(r.find("No Texture"), 10, "Texturer;" + name));
+  }
+  PackDocument(path, SceneText(records), pictures);
+}
+
+// Loads into a scene holding one cube; answers the failure's message, empty when loaded.
+std::string LoadOverOneCube(TScene& scene, const std::string& doc, const TLoadLimits& limits = {}) {
+  scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "Avant");
+  return LoadDocument(scene, doc, doc + "-textures", TTextureUse::Extract, limits).Message();
+}
+
+// A refused document leaves exactly the cube the scene held.
+void ExpectOnlyTheCubeBefore(const TScene& scene) {
+  ASSERT_EQ(scene.ObjectCount(), 1);
+  EXPECT_EQ(scene.ObjectAt(0)->Name(), "Avant");
+  EXPECT_EQ(scene.FileName, "");
+}
+
+}  // namespace
+
+TEST(DocumentTextures, PictureHeadersDeclareTheSizeTheDecodersFind) {
+  size_t probed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(IXORAL_TEST_DATA_DIR) + "/images")) {
+    const std::string bytes = ReadFile(entry.path().string());
+    int64_t w = 0, h = 0;
+    if (!DeclaredPictureSize(entry.path().extension().string(), bytes, w, h)) continue;
+    ++probed;
+    TImage image;
+    std::string message;
+    ASSERT_TRUE(LoadImageFile(entry.path().string(), image, message)) << entry.path() << message;
+    EXPECT_EQ(w * 100000 + h, int64_t{image.Width} * 100000 + image.Height) << entry.path();
+  }
+  EXPECT_GE(probed, 20u);  // bitmaps, Targas, JPEG, PNG, SGI
+}
+
+TEST(DocumentTextures, GiantPicturesInASmallDocumentAreRefusedBeforeTheyAreDecoded) {
+  test::TTempFolder folder("texbomb");
+  const std::string doc = folder.File("bombe.ixr");
+  // The bitmaps alone would decode; the Targas hold no pixels, so only their headers count them.
+  PackTexturedCubes(doc, {{"a.bmp", RleBitmap(8192, 8192)},
+                          {"b.tga", RleTargaHeader(8192, 8192)},
+                          {"c.bmp", RleBitmap(8192, 8192)},
+                          {"d.tga", RleTargaHeader(8192, 8192)}});
+  EXPECT_LT(std::filesystem::file_size(doc), 16u << 10);
+  TScene scene;
+  EXPECT_EQ(LoadOverOneCube(scene, doc), std::string(kMsgDocumentTooLarge) + "images de texture de plus de " +
+                                             std::to_string(128u << 20) + " pixels");
+  ExpectOnlyTheCubeBefore(scene);
+  EXPECT_FALSE(std::filesystem::exists(doc + "-textures"));  // no picture written
+  // A picture wider than the texture side is a picture like any other, reduced to that side.
+  PackTexturedCubes(doc, {{"a.bmp", RleBitmap(8192, 2048)}});
+  TScene one;
+  EXPECT_EQ(LoadOverOneCube(one, doc), "");
+  EXPECT_TRUE(one.SolidAt(1)->Texturer);
+}
+
+TEST(DocumentTextures, ManyTexturesPastTheBudgetAreRefusedAsAWhole) {
+  test::TTempFolder folder("texmany");
+  const std::string doc = folder.File("many.ixr");
+  // Sixteen textures of 2048 x 2048 fill the budget; the seventeenth passes it.
+  std::vector<std::pair<std::string, std::string>> pictures;
+  for (int k = 0; k < 17; ++k) pictures.push_back({"t" + std::to_string(k) + ".bmp", RleBitmap(2048, 2048)});
+  PackTexturedCubes(doc, pictures);
+  TScene scene;
+  EXPECT_EQ(LoadOverOneCube(scene, doc),
+            std::string(kMsgDocumentTooLarge) + "textures de plus de " + std::to_string(64u << 20) + " pixels");
+  ExpectOnlyTheCubeBefore(scene);
+
+  // TIFF pictures are counted as decoded: at the bound they load, one more is refused.
+  const std::string tif = ReadFile(std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern.tif");
+  TImage image;
+  std::string message;
+  ASSERT_TRUE(LoadImageFile(std::string(IXORAL_TEST_DATA_DIR) + "/images/pattern.tif", image, message));
+  TLoadLimits limits;
+  limits.TexturePixels = 3 * uint64_t(image.PixelCount());
+  PackTexturedCubes(doc, {{"a.tif", tif}, {"b.tif", tif}, {"c.tif", tif}});
+  TScene three;
+  EXPECT_EQ(LoadOverOneCube(three, doc, limits), "");
+  EXPECT_TRUE(three.SolidAt(3)->Texturer);
+  PackTexturedCubes(doc, {{"a.tif", tif}, {"b.tif", tif}, {"c.tif", tif}, {"d.tif", tif}});
+  TScene four;
+  EXPECT_NE(LoadOverOneCube(four, doc, limits), "");
+  ExpectOnlyTheCubeBefore(four);
+}
+
 TEST(DocumentTextures, TheTextureFolderDropsTheLeastRecentlyUsedDocuments) {
   test::TTempFolder folder("texlru");
   const auto root = folder.Path();
@@ -421,4 +531,39 @@ TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {
   ASSERT_FALSE(pasted);
   EXPECT_EQ(pasted.Error().Message, kMsgForeignClipboard);
   EXPECT_EQ(scene.ObjectCount(), 0);
+}
+
+TEST(ClipboardRecords, OnlyPicturesOfIxoralArePastedAsTextures) {
+  test::TTempFolder folder("pastetex");
+  const std::string secret = folder.File("secret.bmp");
+  WriteFileAtomically(secret, BitmapBytes(0xFF112233));
+  TPastableTextures pastable;
+  pastable.ExtractedFolder = folder.File("bois.ixr-textures");
+  // A file of the user's, named directly or through the extracted folder, is not taken.
+  for (const std::string& path : {std::string("/etc/passwd"), secret, pastable.ExtractedFolder + "/../secret.bmp"}) {
+    std::string record = Solid("Cube1", stCube, "0,5;");
+    TMemoryClipboard clipboard;
+    clipboard.SetText(record.replace(record.find("No Texture"), 10, "Texturer;" + path));
+    TScene scene;
+    std::vector<std::string> notices;
+    ASSERT_TRUE(PasteFromClipboard(scene, clipboard, pastable, &notices)) << path;
+    EXPECT_FALSE(scene.SolidAt(0)->Texturer);
+    EXPECT_EQ(notices, std::vector<std::string>{kMsgTextureNotPasted + path + kMsgTextureNotPastedEnd});
+    // Saved, the document carries the scene text alone.
+    ASSERT_TRUE(SaveDocument(scene, folder.File("copie.ixr"), true));
+    TZLBArchive archive;
+    archive.OpenArchive(folder.File("copie.ixr"));
+    EXPECT_EQ(archive.EntryCount(), 1) << path;
+  }
+  // A texture extracted from a document is copied and pasted with its object.
+  PackTexturedCubes(folder.File("bois.ixr"), {{"bois.bmp", BitmapBytes(0xFF804020)}});
+  TScene source, scene;
+  ASSERT_EQ(LoadOverOneCube(source, folder.File("bois.ixr")), "");
+  source.SelectObject(1);
+  TMemoryClipboard clipboard;
+  ASSERT_TRUE(CopyToClipboard(source, clipboard));
+  std::vector<std::string> notices;
+  ASSERT_TRUE(PasteFromClipboard(scene, clipboard, pastable, &notices));
+  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(scene.SolidAt(0)->TextureFile, source.SolidAt(1)->TextureFile);
 }
