@@ -110,6 +110,19 @@ class ToolDialogsWindowTest : public ::testing::Test {
 
 }  // namespace
 
+// Picks the cube's corner up and right of the envelope preview's centre with the right button, as
+// a person does after pointing at it; returns where.
+QPoint PickCorner(TFrmEnveloppe& d) {
+  TScenePanel* panel = d.Panel();
+  const QPoint at(panel->width() / 2 + 20, panel->height() / 2 - 20);
+  QMouseEvent hover(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(panel, &hover);
+  QTest::mousePress(panel, Qt::RightButton, {}, at);
+  QTest::mouseRelease(panel, Qt::RightButton, {}, at);
+  return at;
+}
+
 // Types each hostile entry into every visible number field of `dialog` the way a person does (keys,
 // then a paste with Ctrl+V), leaving the field with Tab; afterwards every field reads as a finite
 // number or as nothing, and the dialog still answers.
@@ -156,13 +169,7 @@ TEST_F(ToolDialogsWindowTest, HostileEntriesInEveryNumberFieldApplyNothingAndLea
   Run<TFrmTorsion>(TCommandId::Torsion, [&](TFrmTorsion& d) { EXPECT_GE(TypeHostileEntries(d), 6); });
   Run<TFrmEnveloppe>(TCommandId::Envelope, [&](TFrmEnveloppe& d) {
     // A corner picked with the right button shows its point and mapping fields.
-    TScenePanel* panel = d.Panel();
-    const QPoint at(panel->width() / 2 + 20, panel->height() / 2 - 20);
-    QMouseEvent hover(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(panel, &hover);
-    QTest::mousePress(panel, Qt::RightButton, {}, at);
-    QTest::mouseRelease(panel, Qt::RightButton, {}, at);
+    PickCorner(d);
     ASSERT_TRUE(d.Editor()->HasCurrent());
     EXPECT_GE(TypeHostileEntries(d), 5);
   });
@@ -458,12 +465,7 @@ TEST_F(ToolDialogsWindowTest, EnvelopeDialogPicksDragsTypesAndMerges) {
   auto pickAndDrag = [](TFrmEnveloppe& d) {
     TScenePanel* panel = d.Panel();
     EXPECT_FALSE(d.PointBox()->isVisible());
-    const QPoint at(panel->width() / 2 + 20, panel->height() / 2 - 20);
-    QMouseEvent hover(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(panel, &hover);
-    QTest::mousePress(panel, Qt::RightButton, {}, at);
-    QTest::mouseRelease(panel, Qt::RightButton, {}, at);
+    const QPoint at = PickCorner(d);
     ASSERT_TRUE(d.Editor()->HasCurrent());
     EXPECT_TRUE(d.PointBox()->isVisible());
     EXPECT_TRUE(d.MappingBox()->isVisible());
