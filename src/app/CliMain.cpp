@@ -45,7 +45,7 @@ const char* kUsage =
     "      4 1600x1200\n"
     "  ixoral-cli text DOCUMENT          the scene text, bytes unchanged, on standard output\n"
     "  ixoral-cli archive list ARCHIVE\n"
-    "  ixoral-cli archive extract ARCHIVE FOLDER\n"
+    "  ixoral-cli archive extract ARCHIVE FOLDER [--force]\n"
     "  ixoral-cli archive add ARCHIVE FILE...\n"
     "  ixoral-cli inserts                describe every default insert of the modeller\n";
 
@@ -181,7 +181,8 @@ int CmdInfo(const TArgs& a) {
     const T3dObject* o = scene.ObjectAt(i);
     const bool light = o->IsLight();
     const int type = light ? static_cast<const TLight*>(o)->LightType : static_cast<const TSolidObject*>(o)->ShapeType;
-    std::printf("%d\t%s\t%s\t%d\t%s\n", i, light ? "LightObject" : "SolidObject", o->Name().c_str(), type,
+    // Names come from the document: what a terminal would obey in them is printed, not run.
+    std::printf("%d\t%s\t%s\t%d\t%s\n", i, light ? "LightObject" : "SolidObject", TerminalSafe(o->Name()).c_str(), type,
                 Pos(o->Position).c_str());
   }
   return 0;
@@ -213,7 +214,7 @@ int CmdExport(const TArgs& a) {
   TScene scene;
   if (!Load(scene, a.Positional[0], prompt)) return 1;
   TModelExportOptions options;
-  options.Overwrite = true;  // an existing output was refused above without --force
+  options.Overwrite = a.Force;  // its material file and pictures replace nothing without --force either
   options.SelectionOnly = a.Selection;
   for (size_t k = 2; k < a.Positional.size(); ++k) {
     const int i = scene.IndexOfName(a.Positional[k]);
@@ -299,13 +300,20 @@ int CmdArchive(const TArgs& a) {
       archive.OpenArchive(path);
       for (int i = 0; i < archive.EntryCount(); ++i) {
         const ZLBEntry e = archive.GetEntry(i);
-        std::printf("%d\t%s\t%u\t%u\t%u\t%08X\n", i, e.FileNameUtf8().c_str(), e.UncompressedSize, e.BlockSize,
-                    e.Stored, e.Crc);
+        std::printf("%d\t%s\t%u\t%u\t%u\t%08X\n", i, TerminalSafe(e.FileNameUtf8()).c_str(), e.UncompressedSize,
+                    e.BlockSize, e.Stored, e.Crc);
       }
       return 0;
     }
     if (verb == "extract" && a.Positional.size() == 3) {
       archive.OpenArchive(path);
+      // Files already there are replaced only with --force, as every other command's outputs.
+      if (!a.Force)
+        for (int i = 0; i < archive.EntryCount(); ++i) {
+          const std::string target = (fs::path(a.Positional[2]) / archive.GetEntry(i).FileNameUtf8()).string();
+          std::error_code ec;
+          if (fs::exists(fs::symlink_status(target, ec))) return Fail(kMsgOverwrite + TerminalSafe(target));
+        }
       archive.ExtractAll(a.Positional[2]);
       return 0;
     }

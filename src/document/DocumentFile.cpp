@@ -9,6 +9,7 @@
 
 #include "document/SceneDocument.h"
 #include "platform/DataFiles.h"
+#include "platform/Encoding.h"
 #include "platform/Trace.h"
 #include "storage/Archive.h"
 #include "storage/OutputFile.h"
@@ -257,8 +258,8 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
         s->TextureFile = name;
         continue;
       }
-      if (name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") {
-        DropTexture(*s, "Texture illisible (" + name + "), objet sans texture : ");
+      if (name.find_first_of("/\\") != std::string::npos || name == "." || name == ".." || HasControlCharacter(name)) {
+        DropTexture(*s, "Texture illisible (" + TerminalSafe(name) + "), objet sans texture : ");
         continue;
       }
       pictures.push_back({i, entry, name, {}});

@@ -352,6 +352,10 @@ TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOp
   for (const auto& [file, bytes] : files)
     if (file != path) order.push_back(file);
   order.push_back(path);
+  // Its companions (the OBJ's material file, its pictures) replace nothing either unless allowed.
+  if (!options.Overwrite)
+    for (const std::string& file : order)
+      if (fs::exists(fs::symlink_status(file, ec))) return ReplaceRefused(file);
   std::vector<std::string> created;
   for (const std::string& file : order) {
     const bool existed = fs::exists(file, ec);

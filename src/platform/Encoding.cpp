@@ -134,4 +134,45 @@ std::string AsciiLower(std::string_view text) {
   return out;
 }
 
+namespace {
+// The length of the control character at `text[i]`: 1 for C0 and DEL, 2 for a C1 control in
+// UTF-8 (0xC2 0x80 to 0xC2 0x9F), 0 for anything else.
+size_t ControlAt(std::string_view text, size_t i) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  if (b < 0x20 || b == 0x7F) return 1;
+  if (b == 0xC2 && i + 1 < text.size()) {
+    const auto next = static_cast<unsigned char>(text[i + 1]);
+    if (next >= 0x80 && next <= 0x9F) return 2;
+  }
+  return 0;
+}
+}  // namespace
+
+std::string TerminalSafe(std::string_view utf8) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t control = ControlAt(utf8, i);
+    if (control == 0) {
+      if (utf8[i] == '\\') out += '\\';
+      out += utf8[i++];
+      continue;
+    }
+    for (size_t k = 0; k < control; ++k, ++i) {
+      const auto b = static_cast<unsigned char>(utf8[i]);
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
+bool HasControlCharacter(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i)
+    if (ControlAt(utf8, i) != 0) return true;
+  return false;
+}
+
 }  // namespace ixoral

@@ -19,4 +19,14 @@ bool IsValidUtf8(std::string_view text);
 // Lower-cases ASCII letters only; used where the original compared without regard to case.
 std::string AsciiLower(std::string_view text);
 
+// A name from a document as a terminal may show it: each byte of a control character (C0, DEL
+// and the C1 controls written in UTF-8) that a terminal would obey is written as \xNN and a
+// backslash is doubled, so an escape sequence hidden in a name is printed, not run. Other text
+// is unchanged.
+std::string TerminalSafe(std::string_view utf8);
+
+// Whether a name has a control character in it (a newline, an escape...): no file name the
+// program writes holds one.
+bool HasControlCharacter(std::string_view utf8);
+
 }  // namespace ixoral

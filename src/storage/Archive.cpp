@@ -214,7 +214,8 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 
 bool SafeComponent(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+  // Nor a newline, an escape or any other control character: no file name the program writes.
+  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos && !HasControlCharacter(Win1252ToUtf8(name));
 }
 
 }  // namespace

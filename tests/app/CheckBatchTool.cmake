@@ -36,6 +36,16 @@ expect(1 "${access}${WORK}/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
 expect(1 "${access}${WORK}/plain/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/plain/a.pov")
 # A model export into a folder that cannot take it.
 expect(1 "${access}${WORK}/plain/a.stl" export "${WORK}/a.ixr" "${WORK}/plain/a.stl")
+# An archive is extracted over files already there only with --force.
+file(MAKE_DIRECTORY "${WORK}/out")
+expect(0 "" archive extract "${WORK}/a.ixr" "${WORK}/out")
+expect(1 "Voulez vous ecraser : ${WORK}/out/a.ixr.tmp" archive extract "${WORK}/a.ixr" "${WORK}/out")
+expect(0 "" archive extract "${WORK}/a.ixr" "${WORK}/out" --force)
+# An OBJ export replaces its material file only with --force, even when the OBJ itself is gone.
+expect(0 "" export "${WORK}/a.ixr" "${WORK}/m.obj")
+file(REMOVE "${WORK}/m.obj")
+expect(1 "${access}${WORK}/m.mtl" export "${WORK}/a.ixr" "${WORK}/m.obj")
+expect(0 "" export "${WORK}/a.ixr" "${WORK}/m.obj" --force)
 # Documents that cannot be read: the archive's message, and what it found wrong on a line of its own.
 expect(1 "le fichier est introuvable" info "${WORK}/absent.ixr")
 expect(1 "le fichier est corrompue\nfichier de 1 octet, trop court pour une archive" info "${WORK}/plain")

@@ -32,3 +32,15 @@ TEST(Encoding, UnmappableAndMalformedBecomeQuestionMarks) {
 }
 
 TEST(Encoding, AsciiLowerLeavesOtherBytesAlone) { EXPECT_EQ(AsciiLower("\\Options\\Été"), "\\options\\Été"); }
+
+TEST(Encoding, NamesShownOnATerminalCarryNoControlCharacters) {
+  // An escape sequence that would clear the screen, a newline, a C1 control (U+009B, the
+  // one-byte CSI) and a backslash: all visible, none obeyed; French text stays as it is.
+  EXPECT_EQ(TerminalSafe("Cube\x1b[2J\nSphère\xc2\x9b\\"), "Cube\\x1B[2J\\x0ASphère\\xC2\\x9B\\\\");
+  EXPECT_EQ(TerminalSafe("Théière 3D"), "Théière 3D");
+  EXPECT_TRUE(HasControlCharacter("tex\nture.bmp"));
+  EXPECT_TRUE(HasControlCharacter("a\x7f"));
+  EXPECT_TRUE(HasControlCharacter("a\xc2\x85"));  // NEL
+  EXPECT_FALSE(HasControlCharacter("pierre_à_feu.bmp"));
+  EXPECT_FALSE(HasControlCharacter("\xc2"));  // a lone lead byte is no control
+}
