@@ -55,6 +55,21 @@ std::string ResolveCharacterPath(const std::string& name, const std::vector<std:
 
 std::string ResolveCharacterPath(const std::string& name) { return ResolveCharacterPath(name, CharacterFolders()); }
 
+std::vector<std::string> CharacterCandidates(const std::string& name, const std::vector<std::string>& folders) {
+  std::vector<std::string> out;
+  for (const std::string& file :
+       {name.empty() ? std::string(kDefaultCharacterFile) : name, std::string(kDefaultCharacterFile)})
+    for (const std::string& folder : folders) {
+      const std::string path = ResolveCharacterPath(file, {folder});
+      if (!path.empty() && std::find(out.begin(), out.end(), path) == out.end()) out.push_back(path);
+    }
+  return out;
+}
+
+std::vector<std::string> CharacterCandidates(const std::string& name) {
+  return CharacterCandidates(name, CharacterFolders());
+}
+
 std::vector<std::string> ChooseCharacterNames(const std::vector<std::string>& found) {
   std::vector<std::string> out;
   bool merlinTaken = false;

@@ -22,6 +22,12 @@ std::vector<std::string> CharacterFolders();
 std::string ResolveCharacterPath(const std::string& name, const std::vector<std::string>& folders);
 std::string ResolveCharacterPath(const std::string& name);
 
+// Every file the setting's character name may be read from, in the order to try them: the name in
+// each of `folders` that holds it, then the default character ("merlin.acs") of the folders. A
+// broken character in the user's folder then gives way to the one shipped with the program.
+std::vector<std::string> CharacterCandidates(const std::string& name, const std::vector<std::string>& folders);
+std::vector<std::string> CharacterCandidates(const std::string& name);
+
 // The chooser's rule over file names in the order they were found: the first is always taken; a
 // later "merlin.acs" or "merlinsfx.acs" only while neither of the two is taken yet; a name already
 // taken is not taken again.

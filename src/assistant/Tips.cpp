@@ -79,7 +79,13 @@ void TAssistant::StartTips() {
 
 bool TAssistant::LoadCharacter() {
   if (FPresenter.Load(kCharacterId, FCharacterFile)) return true;
-  FPrompt.Error(FPresenter.LastError());
+  const std::string failure = FPresenter.LastError();
+  FPrompt.Error(failure);
+  for (const std::string& other : FFallbacks) {
+    if (other == FCharacterFile || !FPresenter.Load(kCharacterId, other)) continue;
+    FCharacterFile = other;  // the next time goes straight to the one that works
+    return true;
+  }
   return false;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "assistant/Presenter.h"
 #include "assistant/Tours.h"
@@ -83,6 +84,9 @@ class TAssistant {
 
   // The character file the next load reads (the one loaded stays until it is hidden).
   void SetCharacterFile(std::string file) { FCharacterFile = file.empty() ? kDefaultCharacter : std::move(file); }
+  // Files tried in turn when the character file cannot be read (the shipped character after the
+  // user's own); the failure is still told, once.
+  void SetFallbackCharacters(std::vector<std::string> files) { FFallbacks = std::move(files); }
 
   // Seed of the starting tip's random draw; by default taken from the clock.
   void SetSeed(uint32_t seed) { FSeed = seed; }
@@ -108,6 +112,7 @@ class TAssistant {
   IAssistantPresenter& FPresenter;
   IPrompt& FPrompt;
   TTipsFile FTips;
+  std::vector<std::string> FFallbacks;
   std::string FCharacterFile;
   std::optional<uint32_t> FSeed;
   TAssistantMode FMode = TAssistantMode::None;

@@ -154,6 +154,7 @@ void TfrmMain::CreateAssistant() {
   FCharacter = new TCharacterWindow(this);
   const std::string characterFile = ResolveCharacterPath(FSettings.ReadString(kOptionsKey, kAgentSetting));
   FAssistant = std::make_unique<TAssistant>(*FCharacter, *FPrompt, FindDataFile(kTipsFileName), characterFile);
+  FAssistant->SetFallbackCharacters(CharacterCandidates(FSettings.ReadString(kOptionsKey, kAgentSetting)));
   // The character appears in the lower right third of the main window.
   FAssistant->Placement = [this](int w, int h) {
     const QRect frame = frameGeometry();

@@ -136,8 +136,10 @@ void TfrmMain::CreateViewActions() {
   Bind(Gouraud, [this] { SetShading(2); });
   Bind(Phong, [this] { SetShading(3); });
   Bind(SelectAgent, [this] {
-    if (TSelectAgent(this, FSettings).exec() == QDialog::Accepted)
-      FAssistant->SetCharacterFile(ResolveCharacterPath(FSettings.ReadString(kOptionsKey, kAgentSetting)));
+    if (TSelectAgent(this, FSettings).exec() != QDialog::Accepted) return;
+    const std::string chosen = FSettings.ReadString(kOptionsKey, kAgentSetting);
+    FAssistant->SetCharacterFile(ResolveCharacterPath(chosen));
+    FAssistant->SetFallbackCharacters(CharacterCandidates(chosen));
   });
   Bind(Options, [this] {
     TFrmOptions dialog(this, FSettings, *FPrompt, FToolBoxFixed, [this](bool fixed, uint32_t background) {

@@ -236,6 +236,11 @@ TEST(CharacterFolders, SettingNamesResolveInTheUsersFolderFirstAndNeverOutside) 
   for (const std::string& escaping : {up, user.File("secret.txt"), std::string(".."), std::string("a\\..\\b.acs")})
     EXPECT_EQ(ResolveCharacterPath(escaping, folders), "") << escaping;
   EXPECT_EQ(UserCharacterFolder().substr(UserCharacterFolder().size() - 13), "/Ixoral/chars");
+  // Should the user's own file prove broken: the shipped one of the same name, then the default.
+  EXPECT_EQ(CharacterCandidates("hibou.acs", folders),
+            (std::vector<std::string>{user.File("hibou.acs"), shipped.File("hibou.acs"), shipped.File("merlin.acs")}));
+  EXPECT_EQ(CharacterCandidates("", folders), std::vector<std::string>{shipped.File("merlin.acs")});
+  EXPECT_EQ(CharacterCandidates(up, folders), std::vector<std::string>{shipped.File("merlin.acs")});
 }
 
 TEST(CharacterFolders, ChooserListsTheFirstFileAndOneMerlinVariantOnly) {

@@ -104,6 +104,18 @@ TEST_F(TipsFixture, ACharacterThatCannotBeReadIsReportedAndNothingIsShown) {
   EXPECT_EQ(Assistant.Mode(), TAssistantMode::Tips);
 }
 
+TEST_F(TipsFixture, ABrokenCharacterOfTheUserGivesWayToTheShippedOneWithItsMessage) {
+  WriteTips(Path, 5);
+  Presenter.Error = "Le fichier du personnage est corrompu";
+  Presenter.Broken = {"/home/u/chars/merlin.acs"};
+  Assistant.SetCharacterFile("/home/u/chars/merlin.acs");
+  Assistant.SetFallbackCharacters({"/home/u/chars/merlin.acs", "/usr/share/ixoral/chars/merlin.acs"});
+  Assistant.StartTips();
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{Presenter.Error});
+  EXPECT_EQ(Presenter.LoadedFile, "/usr/share/ixoral/chars/merlin.acs");
+  EXPECT_EQ(Assistant.Mode(), TAssistantMode::Tips);
+}
+
 TEST_F(TipsFixture, StartLoadsShowsAndReadsATipThenCommandsCycle) {
   WriteTips(Path, 5);
   bool timerStopped = false;

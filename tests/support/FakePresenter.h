@@ -2,6 +2,7 @@
 // events and sets the "Speaking" state itself.
 #pragma once
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +16,7 @@ class TFakePresenter : public IAssistantPresenter {
  public:
   bool Load(const std::string& id, const std::string& file) override {
     LoadedFile = file;
-    if (!Error.empty()) return false;
+    if (!Error.empty() && (Broken.empty() || Broken.count(file))) return false;
     LoadedId = id;
     return true;
   }
@@ -65,6 +66,7 @@ class TFakePresenter : public IAssistantPresenter {
     return static_cast<TRequestId>(Calls.size());
   }
   std::string LoadedId, LoadedFile, Error;
+  std::set<std::string> Broken;  // with Error set: only these files fail (empty: every file)
   std::vector<std::string> Calls, Spoken, Commands, Played;
   std::vector<std::pair<int, int>> Moves, Gestures;
   bool SpeakingNow = false;
