@@ -10,6 +10,7 @@
 #include "document/SceneDocument.h"
 #include "platform/DataFiles.h"
 #include "platform/Encoding.h"
+#include "platform/RunFolder.h"
 #include "platform/Trace.h"
 #include "storage/Archive.h"
 #include "storage/OutputFile.h"
@@ -120,11 +121,26 @@ void PruneTextureFolders(const std::string& root, const std::string& keep, uint6
       folders.push_back({it->path(), fs::last_write_time(it->path(), ec), bytes});
   }
   std::sort(folders.begin(), folders.end(), [](const TFolder& a, const TFolder& b) { return a.Used < b.Used; });
+  // A folder some run holds (a document open in a modeller, a render under way) stays: its
+  // textures are what that document's next save embeds.
   for (const TFolder& f : folders) {
     if (total <= maxBytes) break;
-    fs::remove_all(f.Path, ec);
-    if (!ec) total -= f.Bytes;
+    if (RemoveFolderUnlessInUse(f.Path.string())) total -= f.Bytes;
   }
+}
+
+bool HoldTextureFolderOf(const std::string& textureFile, const std::string& root) {
+  std::error_code ec;
+  const fs::path base = fs::weakly_canonical(root.empty() ? DefaultTextureFolder() : root, ec);
+  const fs::path file = fs::weakly_canonical(textureFile, ec);
+  if (ec || base.empty()) return false;
+  // The document folder is the first one below the root on the way to the file.
+  auto b = base.begin();
+  auto f = file.begin();
+  for (; b != base.end(); ++b, ++f)
+    if (f == file.end() || *f != *b) return false;
+  if (f == file.end() || std::next(f) == file.end()) return false;  // the root, or a file right in it
+  return HoldFolderInUse((base / *f).string());
 }
 
 namespace {
@@ -242,6 +258,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
       int Object, Entry;
       std::string Name, Message;
       bool Picture = false;
+      uint64_t Bytes = 0;
     };
     std::vector<TTexture> pictures;
     int k = 1;
@@ -282,10 +299,23 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     for (TTexture& t : pictures) {
       archive.ExtractToStream(t.Entry, bytes, limits.TextureBytes);
       TImage image;
+      t.Bytes = bytes.size();
       t.Picture = DecodeImage(fs::path(t.Name).extension().string(), reinterpret_cast<const uint8_t*>(bytes.data()),
                               bytes.size(), image, t.Message);
       if (t.Picture && !decoded.CountTexture(uint64_t(image.PixelCount()), uint64_t(image.DecodedPixels)))
         return tooLarge(decoded.Refusal);
+    }
+    // Room is made before the pictures are written, so that the folder stays within its cap with
+    // them; the document's own folder is held first, so that no other run clears it while the
+    // document is open and it can always be saved again.
+    if (!pictures.empty()) {
+      if (!HoldFolderInUse(folder)) Trace("Dossier de textures non réservé : " + folder);
+      uint64_t incoming = 0;
+      for (const TTexture& t : pictures) {
+        std::error_code ec;
+        if (t.Picture && fs::file_size(folder + "/" + t.Name, ec) != t.Bytes) incoming += t.Bytes;
+      }
+      PruneTextureFolders(root, folder, kMaxTextureFolderBytes - std::min(incoming, kMaxTextureFolderBytes));
     }
     bool extracted = false;
     for (const TTexture& t : pictures) {
@@ -312,7 +342,6 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     if (extracted) {
       std::error_code ec;
       fs::last_write_time(folder, fs::file_time_type::clock::now(), ec);  // used just now
-      PruneTextureFolders(root, folder);
     }
     return read;
   } catch (const TArchiveError& e) {

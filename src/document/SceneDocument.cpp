@@ -911,6 +911,10 @@ TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, 
   }
   budget.LinkParents(scene);
   if (name.empty() || name == "-") return TError(kMsgForeignClipboard);
+  // A picture another document brought: its folder is kept while this run may save it.
+  if (const TSolidObject* s = scene.ObjectCount() > 0 ? scene.SolidAt(scene.ObjectCount() - 1) : nullptr;
+      s && s->Texturer)
+    HoldTextureFolderOf(s->TextureFile, pastable.ExtractedFolder);
   if (notices)
     for (const std::string& path : budget.DroppedTextures)
       notices->push_back(kMsgTextureNotPasted + path + kMsgTextureNotPastedEnd);

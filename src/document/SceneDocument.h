@@ -204,8 +204,15 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
                      TTextureUse textures = TTextureUse::Extract, const TLoadLimits& limits = {},
                      const TDocumentProgress& progress = {});
 // Removes document folders from the texture folder `root`, least recently used first, until it
-// holds at most `maxBytes`; the folder `keep` (the document being loaded) always stays.
+// holds at most `maxBytes`; the folder `keep` (the document being loaded) and the folders a run
+// holds (HoldTextureFolderOf, the loads) always stay, so the total can stay above `maxBytes` while
+// documents whose textures exceed it are open.
 void PruneTextureFolders(const std::string& root, const std::string& keep, uint64_t maxBytes = kMaxTextureFolderBytes);
+// Holds, for the rest of this run, the document folder of the texture folder `root` (default: the
+// per-user one) that `textureFile` lies in, so that no run clears it while a solid of this run
+// uses the picture; false for a file outside the document folders. A load holds its document's
+// folder itself.
+bool HoldTextureFolderOf(const std::string& textureFile, const std::string& root = {});
 // The document's file name and a hash of its full path: where its textures are extracted.
 std::string DocumentTextureFolderName(const std::string& documentPath);
 // $XDG_DATA_HOME (default ~/.local/share) + "/Quillbeck/Ixoral/textures".

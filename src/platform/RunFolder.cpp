@@ -11,6 +11,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <system_error>
 
 namespace ixoral {
@@ -92,6 +95,64 @@ int RemoveAbandonedRunFolders(const std::string& label, const std::string& base)
     }
     if (lock >= 0) ::close(lock);
   }
+  return removed;
+}
+
+namespace {
+
+std::mutex heldMutex;
+std::map<std::string, int>& HeldFolders() {  // folder -> the open lock file, for the run's life
+  static std::map<std::string, int> held;
+  return held;
+}
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat open {
+  }, named{};
+  return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+bool HoldFolderInUse(const std::string& folder) {
+  const std::string key = fs::path(folder).lexically_normal().string();
+  const std::string lock = key + "/" + kFolderInUseLock;
+  std::lock_guard<std::mutex> guard(heldMutex);
+  auto& held = HeldFolders();
+  if (auto it = held.find(key); it != held.end()) {
+    if (SameFile(it->second, lock)) return true;
+    ::close(it->second);  // someone removed the folder by hand: held again below
+    held.erase(it);
+  }
+  // A run removing the folder holds its lock only while it removes: waited for, then the folder
+  // is made again. The lock file that was locked must still be the one in the folder.
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    std::error_code ec;
+    fs::create_directories(key, ec);
+    const int fd = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0 && SameFile(fd, lock)) {
+      held[key] = fd;
+      return true;
+    }
+    ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+bool RemoveFolderUnlessInUse(const std::string& folder) {
+  const std::string lock = folder + "/" + kFolderInUseLock;
+  const int fd = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool removed = false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    removed = !ec;
+  }
+  ::close(fd);  // only once the folder is gone: a run holding it meanwhile sees its lock file go
   return removed;
 }
 

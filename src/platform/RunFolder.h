@@ -37,4 +37,14 @@ class TRunFolder {
 // that is not a plain folder are left alone. Answers how many were removed.
 int RemoveAbandonedRunFolders(const std::string& label, const std::string& base = {});
 
+// Folders that runs share and clear by turns (each document's extracted textures): a run using one
+// holds it until the run ends, with a shared lock on a file inside it, and a run clearing old ones
+// removes only those nobody holds, the run itself included.
+inline constexpr const char* kFolderInUseLock = ".ixoral-in-use";
+// Makes `folder` if needed and holds it for the rest of this run; holding it again costs nothing.
+// False when it cannot be made or locked.
+bool HoldFolderInUse(const std::string& folder);
+// Removes `folder` with its content unless a run holds it; answers whether it went.
+bool RemoveFolderUnlessInUse(const std::string& folder);
+
 }  // namespace ixoral

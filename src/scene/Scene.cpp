@@ -615,7 +615,12 @@ void TScene::CloneObjectInto(TScene& d, int i, TScene& s) {
   for (int k = 1; k <= kParamCount; ++k) c->SetParam(k, src->GetParam(k));
   for (int k = 1; k <= kTextParamCount; ++k) c->SetTextParam(k, src->GetTextParam(k));
   if (src->Texturer) {
-    d.Device().LoadTexture(*c, src->TextureFile);
+    // A texture surface is only read once made: the copy draws from the same one rather than
+    // decoding the picture again (each copy would otherwise hold pixels of its own).
+    if (src->TextureSurface)
+      c->TextureSurface = src->TextureSurface;
+    else
+      d.Device().LoadTexture(*c, src->TextureFile);
     c->TextureFile = src->TextureFile;
     c->Texturer = true;
   } else {

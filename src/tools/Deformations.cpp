@@ -315,7 +315,11 @@ void CopyObjectState(TScene& destination, int index, TScene& source, int sourceI
     d->SetTextParam(1, src->GetTextParam(1));
     d->SetTextParam(2, src->GetTextParam(2));
     if (src->Texturer) {
-      destination.Device().LoadTexture(*d, src->TextureFile);
+      // The same surface, as a clone shares it (TScene::CloneObjectInto).
+      if (src->TextureSurface)
+        d->TextureSurface = src->TextureSurface;
+      else
+        destination.Device().LoadTexture(*d, src->TextureFile);
       d->Texturer = true;
     } else {
       d->Texturer = false;

@@ -16,6 +16,7 @@
 
 #include "document/PovExport.h"
 #include "platform/AtomicFile.h"
+#include "platform/RunFolder.h"
 #include "platform/Trace.h"
 #include "tools/images/Image.h"
 #include "document/SceneDocument.h"
@@ -314,7 +315,7 @@ size_t FilesUnder(const std::filesystem::path& root) {
   size_t n = 0;
   std::error_code ec;
   for (auto it = std::filesystem::recursive_directory_iterator(root, ec); !ec && it != decltype(it)(); ++it)
-    n += it->is_regular_file() ? 1 : 0;
+    n += it->is_regular_file() && it->path().filename() != kFolderInUseLock ? 1 : 0;
   return n;
 }
 
@@ -521,6 +522,31 @@ TEST(DocumentTextures, TheTextureFolderDropsTheLeastRecentlyUsedDocuments) {
   EXPECT_TRUE(std::filesystem::exists(root / "current"));
   PruneTextureFolders(root.string(), (root / "current").string(), 0);
   EXPECT_EQ(FolderNames(root), (std::vector<std::string>{"current"}));
+}
+
+TEST(DocumentTextures, TheTexturesOfAnOpenDocumentOutliveEveryPruning) {
+  test::TTempFolder folder("texheld");
+  const std::string root = folder.File("textures"), doc = folder.File("ouvert.ixr");
+  PackTexturedCubes(doc, {{"bois.bmp", BitmapBytes(0xFF804020)}});
+  TScene scene;
+  ASSERT_TRUE(LoadDocument(scene, doc, root));
+  const std::string texture = scene.SolidAt(0)->TextureFile;
+  // A picture chosen from the folder of a document this run never opened.
+  const std::filesystem::path other = std::filesystem::path(root) / "autre";
+  std::filesystem::create_directories(other);
+  WriteFileAtomically((other / "pierre.bmp").string(), BitmapBytes(0xFF808080));
+  EXPECT_TRUE(HoldTextureFolderOf((other / "pierre.bmp").string(), root));
+  EXPECT_FALSE(HoldTextureFolderOf(root + "/pierre.bmp", root));
+  EXPECT_FALSE(HoldTextureFolderOf(folder.File("ailleurs.bmp"), root));
+  std::filesystem::create_directories(std::filesystem::path(root) / "ancien");
+  // Another run clearing the whole folder leaves both, so the document can still be saved whole.
+  PruneTextureFolders(root, "", 0);
+  EXPECT_EQ(FolderNames(root),
+            (std::vector<std::string>{"autre", std::filesystem::path(texture).parent_path().filename().string()}));
+  ASSERT_TRUE(SaveDocument(scene, folder.File("encore.ixr"), true));
+  TZLBArchive archive;
+  archive.OpenArchive(folder.File("encore.ixr"));
+  EXPECT_EQ(archive.EntryCount(), 2);
 }
 
 TEST(ClipboardRecords, AClipboardOfMoreFieldsThanARecordHoldsIsNotSplit) {

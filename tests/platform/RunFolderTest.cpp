@@ -43,3 +43,39 @@ TEST(RunFolder, OnlyFoldersOfRunsThatDiedAreRemoved) {
   EXPECT_EQ(RemoveAbandonedRunFolders("rendu", where), 1);
   EXPECT_FALSE(fs::exists(unlocked));
 }
+
+TEST(FolderInUse, AFolderHeldByAnyRunIsRemovedOnlyOnceNoRunHoldsIt) {
+  test::TTempFolder base("inuse");
+  const std::string theirs = (base.Path() / "theirs").string(), ours = (base.Path() / "ours").string();
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const pid_t other = ::fork();  // another modeller with a document open
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    const char held = HoldFolderInUse(theirs) ? 'y' : 'n';
+    (void)!::write(ready[1], &held, 1);
+    char end;
+    (void)!::read(done[0], &end, 1);
+    ::_exit(0);
+  }
+  char held = 0;
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  EXPECT_EQ(held, 'y');
+  ASSERT_TRUE(HoldFolderInUse(ours));
+  EXPECT_TRUE(HoldFolderInUse(ours));  // again: nothing more
+  EXPECT_FALSE(RemoveFolderUnlessInUse(theirs));
+  EXPECT_FALSE(RemoveFolderUnlessInUse(ours));  // this run's own hold counts too
+  EXPECT_TRUE(fs::exists(theirs));
+  EXPECT_TRUE(fs::exists(ours));
+  ::kill(other, SIGKILL);  // its hold goes with it, however it ends
+  ::waitpid(other, nullptr, 0);
+  EXPECT_TRUE(RemoveFolderUnlessInUse(theirs));
+  EXPECT_FALSE(fs::exists(theirs));
+  // Cleared by hand while held: holding it again makes it and its lock again.
+  fs::remove_all(ours);
+  EXPECT_TRUE(HoldFolderInUse(ours));
+  EXPECT_TRUE(fs::exists(fs::path(ours) / kFolderInUseLock));
+  EXPECT_FALSE(RemoveFolderUnlessInUse(ours));
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+}

@@ -269,6 +269,11 @@ TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {
   scene.LinkParent(i, 0);
   s->Texturer = true;
   s->TextureFile = "bois.jpg";
+  struct TPicture : TTextureSurface {
+    int Width() const override { return 4; }
+    int Height() const override { return 4; }
+  };
+  s->TextureSurface = std::make_shared<TPicture>();
   TScene preview;
   TScene::CopyAllObjects(preview, scene);
   ASSERT_EQ(preview.ObjectCount(), 2);
@@ -285,6 +290,7 @@ TEST_F(SceneTest, CloneIntoAnotherSceneCopiesWhatTheToolsNeed) {
   EXPECT_EQ(preview.ParentOf(1), -1);  // association is not copied
   EXPECT_TRUE(c->Texturer);
   EXPECT_EQ(c->TextureFile, "bois.jpg");
+  EXPECT_EQ(c->TextureSurface, s->TextureSurface) << "the picture is shared, not decoded again";
   // The light got its own device light in the preview, switched on.
   const TLight* l = preview.LightAt(0);
   EXPECT_EQ(l->Name(), "Lumière1");

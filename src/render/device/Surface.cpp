@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <new>
 
 namespace ixoral {
 
@@ -16,9 +17,15 @@ TSurface::TSurface(int width, int height) {
   if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide ||
       int64_t{width} * height > kMaxSurfacePixels)
     return;
+  // Pixels the memory cannot hold leave the surface invalid, refused as an oversized one is,
+  // rather than ending the program.
+  try {
+    FPixels.assign(size_t(width) * height, 0xFF000000u);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   FWidth = width;
   FHeight = height;
-  FPixels.assign(size_t(width) * height, 0xFF000000u);
 }
 
 void TSurface::AttachDepth(bool withStencil) {
