@@ -131,7 +131,7 @@ std::string Pos(const Vec3d& v) {
 // images in the archive; drawing and saving it need them. The reader's messages are told.
 bool Load(TScene& scene, const std::string& path, IPrompt& prompt, TTextureUse textures = TTextureUse::Extract) {
   scene.NewScene(false);
-  return ShowResult(prompt, LoadDocument(scene, path, {}, textures), TNoticeKind::Error);
+  return ShowResult(prompt, LoadDocument(scene, path, {}, textures), TNoticeKind::Error, path);
 }
 
 // Places the scene's last object at "X,Y,Z" (numbers with a decimal point).

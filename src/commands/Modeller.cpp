@@ -325,6 +325,8 @@ bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToo
         FScene.Device().LoadTexture(*solid, textureFile);
         solid->TextureFile = textureFile;
         FPastable.Chosen(textureFile);
+        // A picture from another document's texture folder stays as long as this run may save it.
+        HoldTextureFolderOf(textureFile, FPastable.ExtractedFolder);
         break;
       }
     }
@@ -431,7 +433,9 @@ bool TModeller::Open() {
 bool TModeller::OpenPath(const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
-    FPrompt.Error(kMsgFileAccess + path);
+    const bool folder = fs::is_directory(path, ec);
+    ShowFailure(FPrompt, FileAccessFailure(path, std::make_error_code(folder ? std::errc::is_a_directory
+                                                                             : std::errc::no_such_file_or_directory)));
     return false;
   }
   // Read once into a scene of its own: a document that cannot be read is reported and the
@@ -439,7 +443,7 @@ bool TModeller::OpenPath(const std::string& path) {
   if (!ShowResult(FPrompt,
                   FSession.Open(
                       path, [this] { return ConfirmClose(); }, OnProgress),
-                  TNoticeKind::Error))
+                  TNoticeKind::Error, path))
     return false;
   ClearHistory();
   FScene.RedrawViews();
@@ -523,7 +527,7 @@ bool TModeller::ExportModelFile(bool selectionOnly) {
   // A name of no known format is refused before any question.
   if (ModelFormatOf(*path) && !MayReplace(*path)) return false;
   options.Overwrite = true;
-  return ShowResult(FPrompt, ExportModel(FScene, *path, options), TNoticeKind::Information);
+  return ShowResult(FPrompt, ExportModel(FScene, *path, options), TNoticeKind::Information, *path);
 }
 
 bool TModeller::MayReplace(const std::string& path) {
@@ -536,10 +540,9 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
   switch (file.Type) {
     case TSaveType::PovRay: {
       if (askBeforeOverwrite && !MayReplace(file.Path)) return false;
-      // The font notes are shown; a scene file that cannot be written goes untold, as it always has.
+      // The font notes are shown, then why the scene file could not be written, if it could not.
       const TResult exported = ExportPovScene(FScene, ActiveView(), file.Path, true);
-      for (const std::string& notice : exported.Notices()) FPrompt.Error(notice);
-      return exported.Ok();
+      return ShowResult(FPrompt, exported, TNoticeKind::Error, file.Path);
     }
     case TSaveType::Bitmap:
     case TSaveType::Jpeg: {
@@ -556,13 +559,15 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
       if (sizeKnown && askBeforeOverwrite && !MayReplace(file.Path)) return false;
       return ShowResult(FPrompt,
                         ExportPicture(*FRenderer, ActiveView(), file.Path, choice->KeepCurrentSize, choice->Resolution,
-                                      file.Type == TSaveType::Bitmap ? 2 : 3, true, FSettings));
+                                      file.Type == TSaveType::Bitmap ? 2 : 3, true, FSettings),
+                        TNoticeKind::Information, file.Path);
     }
     case TSaveType::Document:
     default:
       // Declining to replace the file cancels the save without another word.
       if (askBeforeOverwrite && !MayReplace(file.Path)) return false;
-      if (!ShowResult(FPrompt, SaveDocument(FScene, file.Path, true, OnProgress))) return false;
+      if (!ShowResult(FPrompt, SaveDocument(FScene, file.Path, true, OnProgress), TNoticeKind::Information, file.Path))
+        return false;
       MarkSaved();
       if (FSettings) AddRecent(*FSettings, file.Path);
       FilesChanged();

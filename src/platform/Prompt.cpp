@@ -1,6 +1,7 @@
 // Scripted and standard-error implementations of the prompt interface.
 #include "platform/Prompt.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/Trace.h"
@@ -45,20 +46,65 @@ void TStderrPrompt::Error(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-void ShowFailure(IPrompt& prompt, const TError& error) {
-  if (!error.Reason.empty()) Trace(error.Message + " (" + error.Reason + ")");
-  if (error.Message.empty()) return;
-  prompt.Error(error.ReasonShown && !error.Reason.empty() ? error.Message + "\n" + error.Reason : error.Message);
+std::string ReasonOf(const std::error_code& code) {
+  if (!code) return {};
+  if (code.category() == std::generic_category() || code.category() == std::system_category()) {
+    switch (code.value()) {
+      case EACCES:
+      case EPERM:
+        return "Permission non accordée";
+      case ENOSPC:
+        return "Aucun espace disponible sur le périphérique";
+      case EDQUOT:
+        return "Quota de disque dépassé";
+      case EROFS:
+        return "Système de fichiers accessible en lecture seulement";
+      case ENOENT:
+        return "Aucun fichier ou dossier de ce type";
+      case EEXIST:
+        return "Le fichier existe déjà";
+      case EISDIR:
+        return "C'est un dossier";
+      case ENOTDIR:
+        return "Un élément du chemin n'est pas un dossier";
+      case ENAMETOOLONG:
+        return "Nom de fichier trop long";
+      case ELOOP:
+        return "Trop de niveaux de liens symboliques";
+      case EIO:
+        return "Erreur d'entrée/sortie";
+      case EFBIG:
+        return "Fichier trop volumineux";
+      case EMFILE:
+      case ENFILE:
+        return "Trop de fichiers ouverts";
+      case ENOMEM:
+        return "Mémoire insuffisante";
+      default:
+        break;
+    }
+  }
+  return code.message();
 }
 
-bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices) {
+void ShowFailure(IPrompt& prompt, const TError& error, const std::string& file) {
+  if (!error.Reason.empty()) Trace(error.Message + " (" + error.Reason + ")");
+  if (error.Message.empty()) return;
+  // The message stays word for word; the file it concerns, when the message does not name it,
+  // and why it failed follow on a line of their own.
+  std::string why = error.Reason;
+  if (!file.empty() && error.Message.find(file) == std::string::npos) why = why.empty() ? file : file + " : " + why;
+  prompt.Error(why.empty() ? error.Message : error.Message + "\n" + why);
+}
+
+bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices, const std::string& file) {
   for (const std::string& notice : result.Notices()) {
     if (notices == TNoticeKind::Error)
       prompt.Error(notice);
     else
       prompt.Information(notice);
   }
-  if (!result) ShowFailure(prompt, result.Error());
+  if (!result) ShowFailure(prompt, result.Error(), file);
   return result.Ok();
 }
 

@@ -60,14 +60,16 @@ class TStderrPrompt : public TScriptedPrompt {
   void Error(const std::string& text) override;
 };
 
-// Shows a failure's message as an error; a failure with nothing to tell shows nothing. The
-// system's reason goes to the trace log, beside the message, not to the user.
-void ShowFailure(IPrompt& prompt, const TError& error);
+// Shows a failure's message as an error, and on a second line the file it concerns (`file`, when
+// the message does not name it already) and its reason; a failure with nothing to tell shows
+// nothing. The reason also goes to the trace log.
+void ShowFailure(IPrompt& prompt, const TError& error, const std::string& file = {});
 // How the notes of a result reach the user.
 enum class TNoticeKind { Information, Error };
 // Shows a result: its notes in order, each as `notices` says, then its failure (ShowFailure).
 // Answers whether it succeeded.
-bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices = TNoticeKind::Information);
+bool ShowResult(IPrompt& prompt, const TResult& result, TNoticeKind notices = TNoticeKind::Information,
+                const std::string& file = {});
 // A failure handler (the settings store's) that shows what it is told through `prompt`.
 std::function<void(const TError&)> FailuresShownBy(IPrompt& prompt);
 

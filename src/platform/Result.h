@@ -20,17 +20,16 @@ struct TError {
   // The program's French message, to the letter. Empty for a refusal with nothing to tell (a
   // step the user declined, a device that would not start where the program never said a word).
   std::string Message;
-  // The system's own words where there are some ("Permission denied", "No space left on
-  // device"), kept apart so the command decides whether the user sees them.
+  // Why, where it is known: the system's refusal (ReasonOf: "Permission non accordée", "Aucun
+  // espace disponible sur le périphérique") or the program's own account of what it found (which
+  // entry of a damaged document and how). Shown on a line of its own under the message.
   std::string Reason;
-  // Whether the reason is the program's own account of what it found (which entry of a damaged
-  // document and how), shown to the user under the message; the system's words only go to the
-  // trace.
-  bool ReasonShown = false;
 };
 
-// The system's words for an error code; empty for no error.
-inline std::string ReasonOf(const std::error_code& code) { return code ? code.message() : std::string(); }
+// Why the system refused, in the user's language for the failures a user can mend (rights, a full
+// disk, a name that is not there, a folder in the way); the system's own words for the others.
+// Empty for no error.
+std::string ReasonOf(const std::error_code& code);
 
 // Success or failure, plus the notes a finished operation wants shown (a missing font, solids
 // left out), in the order they arose. A failure keeps the notes that came before it.

@@ -49,11 +49,7 @@ std::string ArchiveMessage(const char* pattern, int argument) {
 
 std::string ZLBEntry::FileNameUtf8() const { return Win1252ToUtf8(FileName); }
 
-TError TArchiveError::Error() const {
-  TError error(what(), FReason);
-  error.ReasonShown = true;
-  return error;
-}
+TError TArchiveError::Error() const { return TError(what(), FReason); }
 
 std::string EntryReason(const ZLBEntry& entry) {
   std::string name = Win1252ToUtf8(entry.StoredPath);
@@ -63,6 +59,16 @@ std::string EntryReason(const ZLBEntry& entry) {
 }
 
 namespace {
+
+// Why `path` cannot be read, as the system says it when opening it; empty when it opens.
+std::string OpenReason(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ReasonOf(std::error_code(errno, std::generic_category()));
+  struct stat st {};
+  const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return plain ? std::string() : ReasonOf(std::make_error_code(std::errc::is_a_directory));
+}
 
 [[noreturn]] void Fail(const std::string& message, std::string reason = {}) {
   throw TArchiveError(message, std::move(reason));
@@ -253,7 +259,7 @@ bool TZLBArchive::OpenArchive(const std::string& fileName) {
   std::error_code ec;
   if (!fs::exists(fileName, ec)) Fail(kArcNotFound);
   std::ifstream in(fileName, std::ios::binary);
-  if (!in || !fs::is_regular_file(fileName, ec)) Fail(ArchiveMessage(kArcCannotOpen, fileName));
+  if (!in || !fs::is_regular_file(fileName, ec)) Fail(ArchiveMessage(kArcCannotOpen, fileName), OpenReason(fileName));
   const uint64_t size = fs::file_size(fileName, ec);
   if (ec) Fail(ArchiveMessage(kArcCannotOpen, fileName));
   if (size < kZLBTrailerSize) Fail(kArcCorrupt, "fichier de " + Bytes(size) + ", trop court pour une archive");
@@ -438,11 +444,16 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
         std::string fileBytes;
         const std::string* bytes = input.Data;
         if (!bytes) {
-          if (!ReadWholeFile(input.SourcePath, fileBytes, kMaxEntrySize))
-            Fail(ArchiveMessage(kArcCannotOpen, input.SourcePath));
+          if (!ReadWholeFile(input.SourcePath, fileBytes, kMaxEntrySize)) {
+            const std::string why = OpenReason(input.SourcePath);
+            Fail(ArchiveMessage(kArcCannotOpen, input.SourcePath),
+                 why.empty() ? ReasonOf(std::make_error_code(std::errc::file_too_large)) : why);
+          }
           bytes = &fileBytes;
         }
-        if (bytes->size() > kMaxEntrySize) Fail(ArchiveMessage(kArcCannotOpen, input.SourcePath));
+        if (bytes->size() > kMaxEntrySize)
+          Fail(ArchiveMessage(kArcCannotOpen, input.SourcePath),
+               ReasonOf(std::make_error_code(std::errc::file_too_large)));
         const std::string label = input.Data ? input.EntryName : input.SourcePath;
         Progress(ArchiveMessage("Mise a jour du fichier : %s", label), 0, bytes->size());
         const auto packed = Deflate(*bytes, CompressionLevel);
@@ -488,7 +499,8 @@ bool TZLBArchive::AddEntries(const std::vector<TArchiveInput>& inputs) {
       trailer += static_cast<char>(packedDir ? 1 : 0);
       trailer.append(15, '\0');
       out += trailer;
-      if (!WriteOutputFile(name, out, &FWriteFailure, WriteMode)) Fail(ArchiveMessage(kArcCannotOpen, name));
+      if (!WriteOutputFile(name, out, &FWriteFailure, WriteMode))
+        Fail(ArchiveMessage(kArcCannotOpen, name), ReasonOf(FWriteFailure));
       CloseArchive();
       OpenArchive(name);
       written = true;

@@ -1,6 +1,6 @@
 # Runs ixoral-cli where the documents and exports fail and checks what it tells: status 1 and the
-# program's message on standard error (the system's reason is not printed; the archive's account
-# of a damaged document is). Run as:
+# program's message on standard error, then on a line of its own the file it concerns (when the
+# message does not name it) and why it failed. Run as:
 # cmake -DCLI=<ixoral-cli> -DWORK=<scratch folder> -P CheckBatchTool.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK}")
@@ -22,20 +22,22 @@ function(expect status message)
 endfunction()
 
 set(access "Erreur lors de l'acces au fichier : ")
+set(exists "\nLe fichier existe déjà")
+set(notfolder "\nUn élément du chemin n'est pas un dossier")
 # A document where a file stands in place of its folder.
 file(WRITE "${WORK}/plain" "x")
-expect(1 "${access}${WORK}/plain/scene.ixr" new "${WORK}/plain/scene.ixr")
+expect(1 "${access}${WORK}/plain/scene.ixr${notfolder}" new "${WORK}/plain/scene.ixr")
 # A document is replaced only with --force.
 expect(0 "" new "${WORK}/a.ixr" --insert cube)
-expect(1 "${access}${WORK}/a.ixr" new "${WORK}/a.ixr")
+expect(1 "${access}${WORK}/a.ixr${exists}" new "${WORK}/a.ixr")
 expect(0 "" new "${WORK}/a.ixr" --insert tore --force)
-expect(1 "${access}${WORK}/a.ixr" resave "${WORK}/a.ixr" "${WORK}/a.ixr")
+expect(1 "${access}${WORK}/a.ixr${exists}" resave "${WORK}/a.ixr" "${WORK}/a.ixr")
 # The same for a POV-Ray scene.
 expect(0 "" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
-expect(1 "${access}${WORK}/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
-expect(1 "${access}${WORK}/plain/a.pov" export-pov "${WORK}/a.ixr" "${WORK}/plain/a.pov")
+expect(1 "${access}${WORK}/a.pov${exists}" export-pov "${WORK}/a.ixr" "${WORK}/a.pov")
+expect(1 "${access}${WORK}/plain/a.pov${notfolder}" export-pov "${WORK}/a.ixr" "${WORK}/plain/a.pov")
 # A model export into a folder that cannot take it.
-expect(1 "${access}${WORK}/plain/a.stl" export "${WORK}/a.ixr" "${WORK}/plain/a.stl")
+expect(1 "${access}${WORK}/plain/a.stl${notfolder}" export "${WORK}/a.ixr" "${WORK}/plain/a.stl")
 # An archive is extracted over files already there only with --force.
 file(MAKE_DIRECTORY "${WORK}/out")
 expect(0 "" archive extract "${WORK}/a.ixr" "${WORK}/out")
@@ -44,11 +46,11 @@ expect(0 "" archive extract "${WORK}/a.ixr" "${WORK}/out" --force)
 # An OBJ export replaces its material file only with --force, even when the OBJ itself is gone.
 expect(0 "" export "${WORK}/a.ixr" "${WORK}/m.obj")
 file(REMOVE "${WORK}/m.obj")
-expect(1 "${access}${WORK}/m.mtl" export "${WORK}/a.ixr" "${WORK}/m.obj")
+expect(1 "${access}${WORK}/m.mtl${exists}" export "${WORK}/a.ixr" "${WORK}/m.obj")
 expect(0 "" export "${WORK}/a.ixr" "${WORK}/m.obj" --force)
-# Documents that cannot be read: the archive's message, and what it found wrong on a line of its own.
-expect(1 "le fichier est introuvable" info "${WORK}/absent.ixr")
-expect(1 "le fichier est corrompue\nfichier de 1 octet, trop court pour une archive" info "${WORK}/plain")
+# Documents that cannot be read: the archive's message, then the document and what was found wrong.
+expect(1 "le fichier est introuvable\n${WORK}/absent.ixr" info "${WORK}/absent.ixr")
+expect(1 "le fichier est corrompue\n${WORK}/plain : fichier de 1 octet, trop court pour une archive" info "${WORK}/plain")
 
 if(faults)
   list(JOIN faults "\n  " text)

@@ -355,9 +355,13 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   EXPECT_EQ(Scene.ObjectCount(), 4);
   ASSERT_EQ(Prompt.Shown().size(), 1u) << "the reader's message, once";
   EXPECT_EQ(Prompt.Shown()[0].Kind, TScriptedPrompt::TShown::Error);
-  EXPECT_EQ(Prompt.Shown()[0].Text, std::string(kArcCorrupt) + "\nfichier de 14 octets, trop court pour une archive");
+  // The message word for word, then the file it concerns and why, on a line of their own.
+  EXPECT_EQ(Prompt.Shown()[0].Text,
+            std::string(kArcCorrupt) + "\n" + broken + " : fichier de 14 octets, trop court pour une archive");
+  Prompt.ClearShown();
   EXPECT_FALSE(Modeller.OpenPath(Folder.Path().string()));  // a folder
   EXPECT_EQ(Scene.ObjectCount(), 4);
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgFileAccess + Folder.Path().string() + "\nC'est un dossier"});
 
   // A recent file that no longer exists is refused without a word.
   const std::string gone = SavedDocument("gone.ixr", 1);
@@ -398,7 +402,8 @@ TEST_F(ModellerTest, OpenSaveRecentAndTheirQuestions) {
   Files.Save.push_back({Folder.File("missing/x.ixr"), TSaveType::Document});
   Prompt.ClearShown();
   EXPECT_FALSE(Modeller.SaveAs());
-  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgFileAccess + Folder.File("missing/x.ixr")});
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgFileAccess + Folder.File("missing/x.ixr") +
+                                                     "\nAucun fichier ou dossier de ce type"});
   EXPECT_TRUE(Scene.FileName.empty());
   // Save as a POV-Ray scene.
   Files.Save.push_back({Folder.File("x.pov"), TSaveType::PovRay});

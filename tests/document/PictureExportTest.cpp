@@ -127,5 +127,5 @@ TEST_F(PictureExportTest, RefusedSizesAndKeptFiles) {
   const TResult nowhere = ExportPicture(Renderer, 0, PathOf("none/x.jpg"), false, 0, pfJpeg, false, nullptr);
   ASSERT_FALSE(nowhere);
   EXPECT_EQ(nowhere.Error().Message, "Erreur lors de l'acces au fichier : " + PathOf("none/x.jpg"));
-  EXPECT_EQ(nowhere.Error().Reason, std::make_error_code(std::errc::no_such_file_or_directory).message());
+  EXPECT_EQ(nowhere.Error().Reason, "Aucun fichier ou dossier de ce type");
 }
