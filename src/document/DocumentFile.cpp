@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <set>
 
 #include "document/SceneDocument.h"
 #include "platform/DataFiles.h"
@@ -29,9 +30,19 @@ TDocumentContents PrepareDocument(TScene& scene, const std::string& path) {
   TDocumentContents c;
   c.TextEntry = fs::path(path).filename().string() + ".tmp";
   c.Text = WriteSceneText(scene);
-  for (int i = 0; i < scene.ObjectCount(); ++i)
-    if (const TSolidObject* s = scene.SolidAt(i); s && s->Texturer)
-      c.Textures.push_back({fs::path(s->TextureFile).filename().string(), s->TextureFile});
+  // The k-th textured solid reads the k-th picture, so each has an entry of its own. Entries are
+  // keyed by file name: one picture on several solids, or two pictures under one name, go in
+  // under numbered names ("bois-2.bmp"), which the solids read back.
+  std::set<std::string> taken{ArchiveEntryKey(c.TextEntry)};
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const TSolidObject* s = scene.SolidAt(i);
+    if (!s || !s->Texturer) continue;
+    const fs::path file = fs::path(s->TextureFile).filename();
+    std::string entry = file.string();
+    for (int n = 2; !taken.insert(ArchiveEntryKey(entry)).second; ++n)
+      entry = file.stem().string() + "-" + std::to_string(n) + file.extension().string();
+    c.Textures.push_back({entry, s->TextureFile});
+  }
   return c;
 }
 

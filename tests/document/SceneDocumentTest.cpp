@@ -326,19 +326,46 @@ TEST_F(DocumentTest, AFailedSaveKeepsThePreviousDocument) {
   cube->TextureFile = (dir / "gone.jpg").string();
   EXPECT_FALSE(SaveDocument(scene, doc, true));
   EXPECT_EQ(ReadAll(doc), before);
-  // Two textures with one file name: the container's message, the old document intact.
-  std::ofstream(dir / "a.jpg") << "a";
-  fs::create_directories(dir / "other");
-  std::ofstream(dir / "other" / "a.jpg") << "b";
-  cube->TextureFile = (dir / "a.jpg").string();
-  Insert(scene, "cube", 2);
-  scene.SolidAt(2)->Texturer = true;
-  scene.SolidAt(2)->TextureFile = (dir / "other" / "a.jpg").string();
-  EXPECT_EQ(SaveDocument(scene, doc, true).Message(), kArcAlreadyExists);
-  EXPECT_EQ(ReadAll(doc), before);
   size_t files = 0;
   for ([[maybe_unused]] auto& e : fs::directory_iterator(dir)) ++files;
-  EXPECT_EQ(files, 3u);  // keep.ixr, a.jpg, other/: no temporary left behind
+  EXPECT_EQ(files, 1u);  // keep.ixr: no temporary left behind
+}
+
+TEST_F(DocumentTest, SolidsSharingAPictureOrAFileNameEachKeepTheirOwn) {
+  const uint32_t colours[2] = {0xFF102030, 0xFF405060};
+  fs::create_directories(dir / "other");
+  const fs::path pictures[2] = {dir / "bois.bmp", dir / "other" / "BOIS.bmp"};
+  for (int k = 0; k < 2; ++k) {
+    const uint32_t pixels[4] = {colours[k], colours[k], colours[k], colours[k]};
+    ASSERT_TRUE(WriteBmpFile(pictures[k].string(), 2, 2, pixels));
+  }
+  TScene scene;
+  // Two solids with one picture, and a third with another picture of the same name.
+  for (int k = 0; k < 3; ++k) {
+    Insert(scene, "cube", k);
+    scene.SolidAt(k)->Texturer = true;
+    scene.SolidAt(k)->TextureFile = pictures[k / 2].string();
+  }
+  const std::string doc = (dir / "shared.ixr").string();
+  ASSERT_TRUE(SaveDocument(scene, doc, false));
+  TZLBArchive archive;
+  archive.OpenArchive(doc);
+  ASSERT_EQ(archive.EntryCount(), 4);
+  EXPECT_EQ(archive.GetEntry(1).FileNameUtf8(), "bois.bmp");
+  EXPECT_EQ(archive.GetEntry(2).FileNameUtf8(), "bois-2.bmp");
+  EXPECT_EQ(archive.GetEntry(3).FileNameUtf8(), "BOIS-3.bmp");
+  archive.CloseArchive();
+  TScene loaded;
+  ASSERT_TRUE(LoadDocument(loaded, doc, (dir / "textures").string()));
+  for (int k = 0; k < 3; ++k) {
+    TImage image;
+    std::string message;
+    ASSERT_TRUE(loaded.SolidAt(k)->Texturer) << k;
+    ASSERT_TRUE(LoadImageFile(loaded.SolidAt(k)->TextureFile, image, message)) << message;
+    EXPECT_EQ(image.PixelAt(0, 0) | 0xFF000000u, colours[k / 2]) << k;
+  }
+  // Saved again, the numbered names are simply kept.
+  ASSERT_TRUE(SaveDocument(loaded, doc, true));
 }
 
 TEST_F(DocumentTest, TwoDocumentsKeepTheirOwnImageUnderOneName) {
