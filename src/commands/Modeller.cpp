@@ -524,9 +524,9 @@ bool TModeller::ExportModelFile(bool selectionOnly) {
   TModelExportOptions options;
   options.SelectionOnly = selectionOnly;
   if (selectionOnly) options.Objects = SelectedObjectsForExport(FScene);
-  // A name of no known format is refused before any question.
-  if (ModelFormatOf(*path) && !MayReplace(*path)) return false;
-  options.Overwrite = true;
+  // Each file the export would replace is asked about: the model, then an OBJ's material file
+  // and pictures (a name of no known format is refused before any question).
+  options.MayReplace = [this](const std::string& file) { return MayReplace(file); };
   return ShowResult(FPrompt, ExportModel(FScene, *path, options), TNoticeKind::Information, *path);
 }
 

@@ -332,7 +332,14 @@ TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOp
   const std::optional<TModelFormat> format = ModelFormatOf(path);
   if (!format) return TError(kMsgUnknownModelFormat + path);
   std::error_code ec;
-  if (!options.Overwrite && fs::exists(path, ec)) return ReplaceRefused(path);
+  // Whether an existing file may be replaced: allowed outright, asked, or refused.
+  const auto replaceAnswer = [&](const std::string& file) -> std::optional<TError> {
+    if (options.Overwrite || !fs::exists(fs::symlink_status(file, ec))) return std::nullopt;
+    if (!options.MayReplace) return ReplaceRefused(file);
+    if (!options.MayReplace(file)) return TError();  // declined: nothing to tell
+    return std::nullopt;
+  };
+  if (auto refused = replaceAnswer(path)) return *refused;
   TGathered g;
   if (TResult gathered = Gather(scene, options, *format == TModelFormat::Gltf, g); !gathered) return gathered;
 
@@ -353,9 +360,9 @@ TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOp
     if (file != path) order.push_back(file);
   order.push_back(path);
   // Its companions (the OBJ's material file, its pictures) replace nothing either unless allowed.
-  if (!options.Overwrite)
-    for (const std::string& file : order)
-      if (fs::exists(fs::symlink_status(file, ec))) return ReplaceRefused(file);
+  for (const std::string& file : order)
+    if (file != path)
+      if (auto refused = replaceAnswer(file)) return *refused;
   std::vector<std::string> created;
   for (const std::string& file : order) {
     const bool existed = fs::exists(file, ec);

@@ -4,6 +4,7 @@
 // its colour, transparency, specular power, texture coordinates and normals as drawn.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ struct TModelExportOptions {
   std::vector<int> Objects;
   bool SelectionOnly = false;  // which message an empty list of objects gives
   bool Overwrite = false;      // an existing file is replaced (the commands ask the user first)
+  // Without Overwrite: asked for each existing file the export would replace (the model, then
+  // the OBJ's material file and pictures) before anything is written; "no" cancels the export
+  // without a message.
+  std::function<bool(const std::string& file)> MayReplace;
 };
 
 // The scene's selection (current object first) as a list of objects to export.

@@ -455,6 +455,22 @@ TEST_F(ModellerTest, WritingOverAFileAsksFirst) {
   EXPECT_TRUE(Modeller.SaveAs());
   EXPECT_TRUE(Modeller.ExportModelFile(false));
   EXPECT_FALSE(untouched(pov) || untouched(stl));
+
+  // An OBJ whose material file alone is there: that file is asked about, and "No" writes nothing.
+  const std::string obj = Folder.File("mine.obj"), mtl = Folder.File("mine.mtl");
+  std::ofstream(mtl) << "mine";
+  Files.Export.push_back(obj);
+  Prompt.ClearShown();
+  Prompt.QueueAnswer(TAnswer::No);
+  EXPECT_FALSE(Modeller.ExportModelFile(false));
+  EXPECT_EQ(Prompt.Texts(), std::vector<std::string>{kMsgOverwrite + mtl});
+  EXPECT_TRUE(untouched(mtl));
+  EXPECT_FALSE(fs::exists(obj));
+  Files.Export.push_back(obj);
+  Prompt.QueueAnswer(TAnswer::Yes);
+  EXPECT_TRUE(Modeller.ExportModelFile(false));
+  EXPECT_FALSE(untouched(mtl));
+  EXPECT_TRUE(fs::exists(obj));
 }
 
 TEST_F(ModellerTest, OpeningTheThirdRecentFileMovesItFirst) {
