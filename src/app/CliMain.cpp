@@ -33,7 +33,9 @@ const char* kUsage =
     "      KIND: cube cubeperce cylindre cone pyramide tore sphere cercle paroiv paroih param texte\n"
     "  ixoral-cli info DOCUMENT          one line per object: index, kind, name, type, position\n"
     "  ixoral-cli resave DOCUMENT OUTPUT.ixr [--force]\n"
-    "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--force]   (N 0..3, default 3)\n"
+    "  ixoral-cli export-pov DOCUMENT OUTPUT.pov [--view N] [--as-written] [--force]   (N 0..3, default 3)\n"
+    "      deformed and textured solids as meshes, their pictures beside the scene as PNG;\n"
+    "      --as-written: every solid from its shape alone, as the scene description first was\n"
     "  ixoral-cli export DOCUMENT OUTPUT.(glb|obj|stl) [--selection NAME...] [--force]\n"
     "      the visible solids (or the named objects) in world placement: glTF 2.0 binary with\n"
     "      the lights, Wavefront OBJ with its material file and textures beside it, binary STL\n"
@@ -73,6 +75,7 @@ struct TArgs {
   std::vector<std::string> Inserts;
   std::vector<std::string> Places;  // one per insert, empty when not given
   bool Force = false;
+  bool AsWritten = false;
   int View = 3;
   bool ViewGiven = false;
   int Resolution = -1;
@@ -86,7 +89,9 @@ TArgs ParseArgs(int argc, char** argv, int from) {
   TArgs a;
   for (int i = from; i < argc; ++i) {
     const std::string s = argv[i];
-    if (s == "--force") {
+    if (s == "--as-written") {
+      a.AsWritten = true;
+    } else if (s == "--force") {
       a.Force = true;
     } else if (s == "--insert" && i + 1 < argc) {
       a.Inserts.push_back(argv[++i]);
@@ -201,7 +206,9 @@ int CmdExportPov(const TArgs& a) {
   TStderrPrompt prompt;
   TScene scene;
   if (!Load(scene, a.Positional[0], prompt, TTextureUse::Skip)) return 1;
-  return Finish(prompt, ExportPovScene(scene, a.View, a.Positional[1], a.Force), TNoticeKind::Error);
+  TPovExportOptions options;
+  options.AsWritten = a.AsWritten;
+  return Finish(prompt, ExportPovScene(scene, a.View, a.Positional[1], a.Force, options), TNoticeKind::Error);
 }
 
 // export DOCUMENT OUTPUT [--selection NAME...]: the names after the output are the objects.

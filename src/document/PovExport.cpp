@@ -1,22 +1,27 @@
 // Writes a scene as a POV-Ray scene description.
 #include "document/PovExport.h"
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <numbers>
 #include <sstream>
 
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
+#include "render/DisplayDevice.h"
 #include "scene/GlyphOutline.h"
 #include "storage/OutputFile.h"
+#include "tools/images/Image.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* kEol = "\r\n";
+using TFileWrites = std::vector<std::pair<std::string, std::string>>;  // path, bytes
 double Degrees(double radians) { return radians * 180 / std::numbers::pi; }
 }  // namespace
 
@@ -60,6 +65,38 @@ void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b,
   out << "  triangle {" << kEol << corner(a) << "," << kEol << corner(b) << "," << kEol << corner(c) << kEol << "  }"
       << kEol;
 }
+
+namespace {
+
+// The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
+// beside the scene) laid on by the mesh's texture coordinates; then the block's end.
+void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
+                                 const std::string& picture) {
+  out << "  scale " << FormatPovVector(s.Redim) << kEol;
+  out << FormatPovMatrix(s.RotationMatrix) << kEol;
+  out << "  translate " << FormatPovVector(translate) << kEol;
+  const D3DCOLOR c = s.Color;
+  const double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
+  const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
+  const double p = s.Specular;
+  const double v = p > 0 ? 5 - p + 0.1 : 0;
+  const double specularTerm = v == 0 ? 0 : (v < 4 ? 0.8 : 1.2);
+  const double diffuse = v == 0 ? 0.6 : (v < 4 ? 0.7 : 1.5);
+  out << "    texture { " << kEol;
+  if (picture.empty()) {
+    out << "      pigment { rgbt < " << FormatPovNumber(r) << ", " << FormatPovNumber(g) << ", " << FormatPovNumber(b)
+        << ", " << FormatPovNumber(t) << "> }" << kEol;
+  } else {
+    out << "      uv_mapping pigment { image_map { png " << FormatPovString(picture) << " interpolate 2";
+    if (t > 0) out << " transmit all " << FormatPovNumber(t);
+    out << " } }" << kEol;
+  }
+  out << "      finish { " << kEol << "        ambient 0" << kEol << "        specular "
+      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }"
+      << kEol << "    }" << kEol << "}" << kEol;
+}
+
+}  // namespace
 
 TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
   TResult written;
@@ -123,35 +160,158 @@ TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
       out << "  }" << kEol;
       break;
   }
-  out << "  scale " << FormatPovVector(s.Redim) << kEol;
-  out << FormatPovMatrix(s.RotationMatrix) << kEol;
-  out << "  translate " << FormatPovVector(translate) << kEol;
-  const D3DCOLOR c = s.Color;
-  const double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
-  const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
-  const double p = s.Specular;
-  const double v = p > 0 ? 5 - p + 0.1 : 0;
-  const double specularTerm = v == 0 ? 0 : (v < 4 ? 0.8 : 1.2);
-  const double diffuse = v == 0 ? 0.6 : (v < 4 ? 0.7 : 1.5);
-  out << "    texture { " << kEol << "      pigment { rgbt < " << FormatPovNumber(r) << ", " << FormatPovNumber(g)
-      << ", " << FormatPovNumber(b) << ", " << FormatPovNumber(t) << "> }" << kEol << "      finish { " << kEol
-      << "        ambient 0" << kEol << "        specular " << FormatPovNumber(specularTerm) << kEol
-      << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }" << kEol << "    }" << kEol << "}" << kEol;
+  WritePovPlacementAndTexture(out, s, translate, {});
   return written;
 }
 
-TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite) {
+namespace {
+
+// A coordinate of a mesh with the precision of the vertices themselves, "." as separator
+// whatever the locale.
+std::string MeshNumber(float v) {
+  char buf[32];
+  const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7).ptr;
+  return std::string(buf, end);
+}
+
+std::string MeshVector(float x, float y, float z) {
+  return "<" + MeshNumber(x) + "," + MeshNumber(y) + "," + MeshNumber(z) + ">";
+}
+
+bool Finite(const D3DVERTEX& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.nx) && std::isfinite(v.ny) &&
+         std::isfinite(v.nz) && std::isfinite(v.tu) && std::isfinite(v.tv);
+}
+
+// The triangles the views draw for the solid, three corners each; a triangle with a corner that
+// is not a finite number, or without area, is left out.
+std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
+  std::vector<D3DVERTEX> corners;
+  const auto add = [&](const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
+    if (!Finite(a) || !Finite(b) || !Finite(c)) return;
+    const Vec3d ab{b.x - a.x, b.y - a.y, b.z - a.z}, ac{c.x - a.x, c.y - a.y, c.z - a.z};
+    const Vec3d n = Cross(ab, ac);
+    if (n.x == 0 && n.y == 0 && n.z == 0) return;
+    for (D3DVERTEX v : {a, b, c}) {
+      // A corner without a normal takes its face's, so POV-Ray never meets a null one.
+      if (v.nx == 0 && v.ny == 0 && v.nz == 0) {
+        const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+        v.nx = float(n.x / len), v.ny = float(n.y / len), v.nz = float(n.z / len);
+      }
+      corners.push_back(v);
+    }
+  };
+  for (const auto& c : s.Composantes) {
+    const auto& v = c.Vertices;
+    switch (c.PrimitiveType) {
+      case D3DPT_TRIANGLELIST:
+        for (size_t k = 0; k + 2 < v.size(); k += 3) add(v[k], v[k + 1], v[k + 2]);
+        break;
+      case D3DPT_TRIANGLESTRIP:
+        for (size_t k = 2; k < v.size(); ++k) add(v[k - 2], v[k - 1], v[k]);
+        break;
+      case D3DPT_TRIANGLEFAN:
+        for (size_t k = 1; k + 1 < v.size(); ++k) add(v[0], v[k], v[k + 1]);
+        break;
+      default:
+        break;
+    }
+  }
+  return corners;
+}
+
+// The solid as the views draw it: a mesh of its own vertices with their normals (smooth where
+// the views are smooth) and, for a textured solid, their texture coordinates, in the same
+// placement and texture block as a primitive. A solid without any triangle is written as the
+// primitive it is.
+void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture) {
+  const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
+  if (corners.empty()) {
+    (void)WritePovSolid(out, s);
+    return;
+  }
+  const size_t n = corners.size();
+  out << "mesh2 {" << kEol << "  vertex_vectors { " << n;
+  for (const D3DVERTEX& v : corners) out << "," << kEol << "    " << MeshVector(v.x, v.y, v.z);
+  out << kEol << "  }" << kEol << "  normal_vectors { " << n;
+  for (const D3DVERTEX& v : corners) out << "," << kEol << "    " << MeshVector(v.nx, v.ny, v.nz);
+  out << kEol << "  }" << kEol;
+  if (!picture.empty()) {
+    // Direct3D counts v from the picture's top, POV-Ray from its bottom.
+    out << "  uv_vectors { " << n;
+    for (const D3DVERTEX& v : corners)
+      out << "," << kEol << "    <" << MeshNumber(v.tu) << "," << MeshNumber(1 - v.tv) << ">";
+    out << kEol << "  }" << kEol;
+  }
+  out << "  face_indices { " << n / 3;
+  for (size_t k = 0; k < n; k += 3) out << "," << kEol << "    <" << k << "," << k + 1 << "," << k + 2 << ">";
+  // Inside and outside, for the solid's part in a difference or an intersection.
+  out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
+  WritePovPlacementAndTexture(out, s, s.Position, picture);
+}
+
+bool Deformed(const TSolidObject& s) { return s.Bruit || s.Torsion || !s.ModifiedVertices.empty(); }
+
+bool HasNonAsciiText(const TScene& scene) {
+  for (int i = 0; i < scene.ObjectCount(); ++i)
+    if (const TSolidObject* s = scene.SolidAt(i); s && s->Afficher && s->ShapeType == stTexte3d)
+      for (unsigned char ch : s->GetTextParam(1))
+        if (ch >= 0x80) return true;
+  return false;
+}
+
+}  // namespace
+
+TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite,
+                       const TPovExportOptions& options) {
   std::error_code ec;
   if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
   const TVue& view = scene.Views[static_cast<size_t>(std::clamp(viewIndex, 0, 3))];
   std::ostringstream out;
   TResult exported;
+  // The textures, as the views draw them (the top-left power-of-two part of the picture), in PNG
+  // files beside the scene: "<scene>-texture-<n>.png", one per picture.
+  std::map<std::string, std::string> pictureNames;  // texture file -> picture name, "" if unreadable
+  TFileWrites pictures;
+  const auto pictureOf = [&](const TSolidObject& s) -> std::string {
+    if (options.AsWritten || !s.Texturer || s.TextureFile.empty()) return {};
+    if (auto known = pictureNames.find(s.TextureFile); known != pictureNames.end()) return known->second;
+    std::string& name = pictureNames[s.TextureFile];
+    TImage image, drawn;
+    std::string message, bytes;
+    if (LoadImageFile(s.TextureFile, image, message)) {
+      drawn.Width = TextureSide(image.Width);
+      drawn.Height = TextureSide(image.Height);
+      drawn.Pixels.resize(size_t(drawn.Width) * drawn.Height);
+      for (int y = 0; y < drawn.Height; ++y)
+        for (int x = 0; x < drawn.Width; ++x)
+          drawn.Pixels[size_t(y) * drawn.Width + x] =
+              0xFF000000u | image.PixelAt(std::min(x, image.Width - 1), std::min(y, image.Height - 1));
+      if (EncodePng(drawn, bytes)) {
+        name = fs::path(path).stem().string() + "-texture-" + std::to_string(pictures.size() + 1) + ".png";
+        pictures.push_back({(fs::path(path).parent_path() / name).string(), std::move(bytes)});
+        return name;
+      }
+    }
+    exported.AddNotice(kMsgPovTextureLeftOut + s.TextureFile);
+    return {};
+  };
   const auto writeSolid = [&](const TSolidObject& solid) {
+    if (!options.AsWritten) {
+      const std::string picture = pictureOf(solid);
+      if (!picture.empty() || Deformed(solid)) {
+        WritePovMeshSolid(out, solid, picture);
+        return;
+      }
+    }
     const TResult written = WritePovSolid(out, solid);
     for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
   };
-  // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma.
-  out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0 }" << kEol;
+  // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma. A
+  // text beyond ASCII is read as the UTF-8 it is.
+  const bool utf8 = !options.AsWritten && HasNonAsciiText(scene);
+  out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0" << (utf8 ? " charset utf8" : "") << " }"
+      << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
   out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
       << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
@@ -210,11 +370,15 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
       << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol << "translate "
       << FormatPovVector(view.Pos) << kEol << "}" << kEol;
-  std::error_code failure;
-  if (!WriteOutputFile(path, out.str(), &failure)) {
-    TResult failed = FileAccessFailure(path, failure);
-    for (const std::string& notice : exported.Notices()) failed.AddNotice(notice);
-    return failed;
+  // The pictures first, the scene that names them last.
+  pictures.push_back({path, out.str()});
+  for (const auto& [file, bytes] : pictures) {
+    std::error_code failure;
+    if (!WriteOutputFile(file, bytes, &failure)) {
+      TResult failed = FileAccessFailure(file, failure);
+      for (const std::string& notice : exported.Notices()) failed.AddNotice(notice);
+      return failed;
+    }
   }
   return exported;
 }

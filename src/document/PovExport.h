@@ -1,6 +1,7 @@
 // POV-Ray scene export: a camera from one view, the lights that are on, and every visible solid
-// (native primitives where POV-Ray has them, triangles otherwise) in one union carrying the
-// view's navigation transform; CSG children are written with their parent.
+// (native primitives where POV-Ray has them, triangles otherwise, meshes for deformed and
+// textured solids) in one union carrying the view's navigation transform; CSG children are
+// written with their parent.
 #pragma once
 
 #include <ostream>
@@ -31,9 +32,22 @@ void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b,
 // Writes the solid; a 3D text whose font file is not found is written with an empty font name,
 // the lookup's messages carried as notices (the window shows them as errors).
 TResult WritePovSolid(std::ostream& out, const TSolidObject& solid);
+inline constexpr const char* kMsgPovTextureLeftOut = "Cette texture ne peut être lue, l'objet est rendu sans elle : ";
+
+struct TPovExportOptions {
+  // Every solid from its shape alone, as the scene description was first written: no
+  // deformation, no texture, the text's bytes as they are.
+  bool AsWritten = false;
+};
+
 // Writes the scene file; an existing file is replaced only when `overwrite` is set (ReplaceRefused
-// otherwise). A file that cannot be written fails with kMsgFileAccess and the path. The solids'
-// notices come with the result, whatever it is.
-TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite);
+// otherwise). Unless written as it first was, a solid whose vertices were changed (noise,
+// torsion, hand edits) or that is textured is written as a mesh of the vertices the views draw,
+// its texture as a PNG picture beside the scene ("<scene>-texture-<n>.png", replaced with it); a
+// picture that cannot be read is named in a notice and the solid written without it. A file that
+// cannot be written fails with kMsgFileAccess and its path. The solids' notices come with the
+// result, whatever it is.
+TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bool overwrite,
+                       const TPovExportOptions& options = {});
 
 }  // namespace ixoral

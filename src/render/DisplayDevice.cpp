@@ -29,15 +29,14 @@ constexpr DWORD kAllStencilCaps = D3DSTENCILCAPS_KEEP | D3DSTENCILCAPS_ZERO | D3
                                   D3DSTENCILCAPS_INCRSAT | D3DSTENCILCAPS_DECRSAT | D3DSTENCILCAPS_INVERT |
                                   D3DSTENCILCAPS_INCR | D3DSTENCILCAPS_DECR;
 
-// The largest power of two not above `side`, at least 2.
+}  // namespace
+
 int TextureSide(int side) {
   const double r = std::round(std::log2(double(std::max(side, 1))));
   double t = std::max(2.0, std::pow(2.0, r));
   if (t > side) t = std::max(2.0, std::pow(2.0, r - 1));
   return static_cast<int>(t);
 }
-
-}  // namespace
 
 std::string TGuid::ToString() const {
   char buf[40];

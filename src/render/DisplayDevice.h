@@ -86,6 +86,10 @@ bool IsUsableTextureFormat(const TPixelFormat& format);
 // Symbolic name of a result code: "No error", the D3DERR_ names, else "Unrecognized Error".
 std::string ErrorName(HRESULT code);
 
+// A texture's side on the device: the largest power of two not above `side`, at least 2. A picture
+// is drawn from its top-left TextureSide(width) x TextureSide(height) pixels.
+int TextureSide(int side);
+
 // What shows a rectangle of the off-screen surface on the window; the user interface implements it.
 class IPresenter {
  public:

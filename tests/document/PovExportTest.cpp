@@ -12,6 +12,7 @@
 
 #include "document/SceneDocument.h"
 #include "scene/Curves.h"
+#include "tools/images/Image.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 
@@ -177,6 +178,66 @@ TEST_F(PovTest, AnExistingFileIsReplacedOnlyWhenAllowed) {
   EXPECT_EQ(s, "#version");
 }
 
+TEST_F(PovTest, DeformedAndTexturedSolidsAreWrittenAsTheViewsDrawThem) {
+  // A 4 x 3 picture: the views draw its top-left 4 x 2 part.
+  std::vector<uint32_t> pixels(12);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = 0xFF000000u | uint32_t(k * 0x101010);
+  const std::string bmp = (dir / "bois.bmp").string();
+  ASSERT_TRUE(WriteBmpFile(bmp, 4, 3, pixels.data()));
+  TScene scene;
+  TSolidObject* noisy = scene.SolidAt(Add(scene, CreateSphere(8, 8, kOpaqueWhite, 0.5), "Sphere1"));
+  noisy->SetNoise(7, true, 0.1, 0.0);
+  noisy->Composantes[0].Vertices[0].x = 0.654321f;          // what the noise moved
+  noisy->Composantes[0].Vertices.back().y = std::nanf("");  // a damaged vertex: its triangles are left out
+  for (const char* name : {"Cube1", "Cube2", "Cube3"}) {
+    TSolidObject* cube = scene.SolidAt(Add(scene, CreateCube(kOpaqueWhite, 1), name));
+    cube->Texturer = true;
+    cube->TextureFile = name == std::string("Cube3") ? (dir / "absent.bmp").string() : bmp;
+  }
+  auto text = CreateDefaultText3D([](const std::string&) { return false; });
+  text->SetTextParam(1, "Ixoral été");
+  scene.AddObject(std::move(text), "Texte1");
+
+  TResult exported = ExportPovScene(scene, 3, (dir / "scene.pov").string(), false);
+  ASSERT_TRUE(exported);
+  EXPECT_EQ(exported.Notices(), std::vector<std::string>{kMsgPovTextureLeftOut + (dir / "absent.bmp").string()});
+  std::ifstream in(dir / "scene.pov", std::ios::binary);
+  const std::string pov{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_NE(pov.find("global_settings { assumed_gamma 1.0 charset utf8 }"), std::string::npos);
+  EXPECT_NE(pov.find("\"Ixoral été\""), std::string::npos);
+  // The noisy sphere and the two textured cubes are meshes; the cube without its picture is a box.
+  EXPECT_EQ(Count(pov, "mesh2 {"), 3u);
+  EXPECT_EQ(Count(pov, "box {"), 1u);
+  EXPECT_EQ(Count(pov, "sphere {"), 0u);
+  EXPECT_NE(pov.find("<0.654321,"), std::string::npos);
+  EXPECT_EQ(pov.find("nan"), std::string::npos);
+  EXPECT_EQ(Count(pov, "uv_vectors"), 2u);
+  EXPECT_EQ(Count(pov, "inside_vector <0, 0, 1>"), 3u);
+  // One picture for both cubes, as the views draw it.
+  EXPECT_EQ(Count(pov, "uv_mapping pigment { image_map { png \"scene-texture-1.png\" interpolate 2 } }"), 2u);
+  EXPECT_FALSE(fs::exists(dir / "scene-texture-2.png"));
+  TImage picture;
+  std::string message;
+  ASSERT_TRUE(LoadImageFile((dir / "scene-texture-1.png").string(), picture, message)) << message;
+  ASSERT_EQ(picture.Width, 4);
+  ASSERT_EQ(picture.Height, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(picture.PixelAt(x, y) & 0xFFFFFFu, pixels[size_t(y * 4 + x)] & 0xFFFFFFu);
+
+  // As it was first written: shapes alone, the text's bytes as they are, no picture.
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  TPovExportOptions literal;
+  literal.AsWritten = true;
+  ASSERT_TRUE(ExportPovScene(scene, 3, (dir / "scene.pov").string(), false, literal));
+  std::ifstream again(dir / "scene.pov", std::ios::binary);
+  const std::string asWritten{std::istreambuf_iterator<char>(again), {}};
+  EXPECT_EQ(Count(asWritten, "mesh2"), 0u);
+  EXPECT_EQ(Count(asWritten, "sphere {"), 1u);
+  EXPECT_NE(asWritten.find("global_settings { assumed_gamma 1.0 }"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "scene-texture-1.png"));
+}
+
 TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
   TScene scene;
@@ -203,7 +264,14 @@ TEST_F(PovTest, PovRayRendersWhatWeWrite) {
   scene.SolidAt(h)->Relation = relIntersection;
   // A 3D text whose text needs escaping, and a curve.
   auto text = CreateDefaultText3D([](const std::string&) { return false; });
-  text->SetTextParam(1, "Ixoral \"quoted\" \\ text");
+  text->SetTextParam(1, "Ixoral été \"quoted\" \\ text");
+  // A textured and a deformed solid, written as meshes with a picture.
+  const uint32_t wood[4] = {0xFF804020, 0xFF603010, 0xFF804020, 0xFF603010};
+  ASSERT_TRUE(WriteBmpFile((dir / "bois.bmp").string(), 2, 2, wood));
+  TSolidObject* cube = scene.SolidAt(parent);
+  cube->Texturer = true;
+  cube->TextureFile = (dir / "bois.bmp").string();
+  scene.SolidAt(scene.IndexOfName("Sphere7"))->SetNoise(3, true, 0.1, 0.0);
   scene.AddObject(std::move(text), "Texte1");
   scene.AddObject(CreateDefaultCurve(), "Param1");
   const int l2 = ++scene.LightCount;

@@ -95,6 +95,8 @@ bool AcceptableImageSize(int64_t width, int64_t height, size_t available, int64_
 bool EncodeBmp(int width, int height, const uint32_t* pixels, std::string& out);
 // The same, written to a file (whole or not at all).
 bool WriteBmpFile(const std::string& path, int width, int height, const uint32_t* pixels);
+// The picture as the bytes of an 8-bit RGBA PNG file; false when the encoder fails.
+bool EncodePng(const TImage& image, std::string& out);
 
 // Messages of the decoders.
 inline constexpr const char* kMsgInvalidBitmap = "Bitmap image is not valid";
