@@ -13,6 +13,7 @@
 #include "platform/NumberFormat.h"
 #include "render/DisplayDevice.h"
 #include "scene/GlyphOutline.h"
+#include "scene/View.h"
 #include "storage/OutputFile.h"
 #include "tools/images/Image.h"
 
@@ -313,8 +314,20 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0" << (utf8 ? " charset utf8" : "") << " }"
       << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
-  out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
-      << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
+  const D3DMATRIX look = LookToMatrix(view.Camera);
+  const Vec3d ahead{look._13, look._23, look._33}, up{look._12, look._22, look._32};
+  if (options.AsWritten || (ahead.x == 0 && ahead.y == 0 && ahead.z == 0)) {
+    out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
+        << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
+  } else {
+    // The camera the views draw with: the centre of projection one unit ahead of the camera's
+    // position, a field whose half-width and half-height are both half the distance (the
+    // picture's proportions stretch it as they stretch the views), and the views' up.
+    const Vec3d eye = view.Camera.Position + ahead;
+    out << "camera {" << kEol << "location " << FormatPovVector(eye) << kEol << "right x" << kEol << "up y" << kEol
+        << "direction z" << kEol << "sky " << FormatPovVector(up) << kEol << "look_at " << FormatPovVector(eye + ahead)
+        << kEol << "}" << kEol;
+  }
   for (int i = 0; i < scene.ObjectCount(); ++i) {
     const TLight* l = scene.LightAt(i);
     if (!l || !l->Afficher) continue;

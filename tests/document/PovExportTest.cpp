@@ -64,8 +64,12 @@ TEST(PovFormat, NumbersVectorsAndMatrices) {
 TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
   TScene scene;
   const std::string pov = Export(scene);
-  EXPECT_NE(pov.find("camera {\r\nlocation < 0.000, 2.000, -2.000 >\r\nlook_at < 0.000, -1.000, 1.000 >\r\n}"),
-            std::string::npos);
+  // The perspective view's camera as the views draw with it: one unit ahead, a field of half-tangent
+  // one half both ways.
+  EXPECT_NE(pov.find("camera {\r\nlocation < 0.000, 1.293, -1.293 >\r\nright x\r\nup y\r\ndirection z\r\n"
+                     "sky < 0.000, 0.707, 0.707 >\r\nlook_at < 0.000, 0.586, -0.586 >\r\n}"),
+            std::string::npos)
+      << pov;
   EXPECT_NE(pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
                      "translate < 0.000, 0.000, 0.000 >\r\n}\r\n"),
             std::string::npos);
@@ -235,6 +239,8 @@ TEST_F(PovTest, DeformedAndTexturedSolidsAreWrittenAsTheViewsDrawThem) {
   EXPECT_EQ(Count(asWritten, "mesh2"), 0u);
   EXPECT_EQ(Count(asWritten, "sphere {"), 1u);
   EXPECT_NE(asWritten.find("global_settings { assumed_gamma 1.0 }"), std::string::npos);
+  EXPECT_NE(asWritten.find("camera {\r\nlocation < 0.000, 2.000, -2.000 >\r\nlook_at < 0.000, -1.000, 1.000 >\r\n}"),
+            std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "scene-texture-1.png"));
 }
 
