@@ -291,9 +291,22 @@ class TCharacterMesh {
   TTextBudget& FBudget;
 };
 
+// What the fill search found for one glyph, kept for its next occurrences in the same text: the
+// search looks at glyph units only, so a character met again fills exactly as before wherever it
+// stands. For each stroke, once searched to the end: the stroke tests it spent and the apexes of
+// the triangles it kept, in order.
+struct TGlyphFill {
+  struct TEdge {
+    bool Known = false;
+    uint64_t Tests = 0;
+    std::vector<uint32_t> Apexes;
+  };
+  std::vector<TEdge> Edges;
+};
+
 void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out, bool fill,
                                int64_t& pen, int64_t halfwidth, int32_t c, double d, int32_t h, double s,
-                               TTextBudget& budget) {
+                               TTextBudget& budget, TGlyphFill* known = nullptr) {
   TCharacterMesh mesh(out, budget);
   if (!strokes || strokes->Count() == 0) {
     pen += c;
@@ -308,9 +321,8 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     second[i] = TextPointTransform(list[i].x2, list[i].y2, bounds, a, halfwidth, pen, h, s);
   }
   const double front = d / 2, back = -d / 2;
-  std::vector<TBox> boxes(fill ? n : 0);
-  for (size_t k = 0; k < boxes.size(); ++k)
-    boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
+  std::vector<TBox> boxes;
+  if (known) known->Edges.resize(n);
 
   for (size_t i = 0; i < n; ++i) {
     const TTextPoint& A = first[i];
@@ -322,6 +334,32 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
     if (!fill) continue;
 
+    auto addTriangle = [&](size_t j) {
+      const TTextPoint& Q = first[j];
+      const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
+                      fq = TextVertex(Q, front, 0, 0, 1);
+      const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
+                      kq = TextVertex(Q, back, 0, 0, -1);
+      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
+    };
+    // A stroke searched before, whose whole search fits in what the budget has left (no check of
+    // the search could fail), is replayed: the same triangles and the same count of tests.
+    TGlyphFill::TEdge* edge = known ? &known->Edges[i] : nullptr;
+    if (edge && edge->Known && budget.FillTests + edge->Tests <= budget.MaxFillTests &&
+        budget.Vertices + 12 * (edge->Apexes.size() + 1) <= budget.MaxVertices) {
+      budget.FillTests += edge->Tests;
+      for (uint32_t j : edge->Apexes) addTriangle(j);
+      continue;
+    }
+    if (boxes.empty()) {
+      boxes.resize(n);
+      for (size_t k = 0; k < n; ++k)
+        boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
+    }
+
+    const uint64_t testsBefore = budget.FillTests;
+    std::vector<uint32_t> apexes;
+    bool complete = true;
     const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
     // A candidate is blocked when any stroke blocks it, whatever the order of the tests; the
     // stroke that blocked the previous apex usually blocks the next one too, so it goes first.
@@ -331,7 +369,10 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       const int64_t side =
           (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) - (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
-      if (!budget.CanSearch() || !budget.CanAdd(12)) break;
+      if (!budget.CanSearch() || !budget.CanAdd(12)) {
+        complete = false;
+        break;
+      }
       const TFillTriangle triangle(ga, gq, gb);
       const TBox box = TBox::Of(ga, gq, gb);
       // Every stroke still counts as a test, so the work bound stops the fill where it always
@@ -352,12 +393,13 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
         }
       }
       if (blocked) continue;
-      const TTextPoint& Q = first[j];
-      const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
-                      fq = TextVertex(Q, front, 0, 0, 1);
-      const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
-                      kq = TextVertex(Q, back, 0, 0, -1);
-      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
+      if (edge) apexes.push_back(static_cast<uint32_t>(j));
+      addTriangle(j);
+    }
+    if (edge && complete) {
+      edge->Known = true;
+      edge->Tests = budget.FillTests - testsBefore;
+      edge->Apexes = std::move(apexes);
     }
   }
   out.back().Vertices.shrink_to_fit();
@@ -460,8 +502,9 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   d = SafeScalar(d, 0.2);
   s = SafeScalar(s, 1.0);
 
-  // Each distinct character's strokes are read once for both passes.
+  // Each distinct character's strokes are read once for both passes, and its fill searched once.
   std::array<std::unique_ptr<TStrokeCollection>, 256> strokes;
+  std::array<TGlyphFill, 256> fills;
   std::array<bool, 256> read{};
   auto strokesOf = [&](uint8_t ch) -> const TStrokeCollection* {
     if (!read[ch]) {
@@ -492,7 +535,8 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   }
   int64_t pen = 0;
   for (char ch : bytes) {
-    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s, budget);
+    const auto code = static_cast<uint8_t>(ch);
+    BuildCharacterFromStrokes(strokesOf(code), a, one, fill, pen, halfwidth, c, d, h, s, budget, &fills[code]);
     for (auto& part : one) all.push_back(std::move(part));
   }
 
