@@ -10,6 +10,7 @@
 #include <limits>
 #include <ostream>
 #include <streambuf>
+#include <utility>
 
 #include "document/ModelExportData.h"
 
@@ -94,11 +95,18 @@ class TGlbBuilder {
   bool Write(std::string& out, std::string& error) {
     AddVertexViews();
     AddPictures();
+    // Sized once: tinygltf's records are copied, long names and all, whenever a list grows.
+    const size_t solids = FModel.Solids.size();
+    FGltf.accessors.reserve(3 * solids);
+    FGltf.materials.reserve(solids);
+    FGltf.meshes.reserve(solids);
+    FGltf.nodes.reserve(solids + FModel.Lights.size());
+    FScene.nodes.reserve(solids + FModel.Lights.size());
     size_t posAt = 0, uvAt = 0;
     for (size_t k = 0; k < FModel.Solids.size(); ++k) AddSolid(FModel.Solids[k], FPacked[k], posAt, uvAt);
     for (const TLightRecord& l : FModel.Lights) AddLight(l);
     Align4(FData);
-    FGltf.scenes.push_back(FScene);
+    FGltf.scenes.push_back(std::move(FScene));
     FGltf.defaultScene = 0;
 
     tinygltf::TinyGLTF writer;
@@ -205,7 +213,7 @@ class TGlbBuilder {
     a.type = type;
     a.minValues = min;
     a.maxValues = max;
-    FGltf.accessors.push_back(a);
+    FGltf.accessors.push_back(std::move(a));
     return int(FGltf.accessors.size()) - 1;
   }
 
@@ -221,7 +229,7 @@ class TGlbBuilder {
     if (s.Texture >= 0) mat.pbrMetallicRoughness.baseColorTexture.index = s.Texture;
     mat.alphaMode = alpha < 1 ? "BLEND" : "OPAQUE";
     mat.extras = tinygltf::Value(tinygltf::Value::Object{{"specularPower", tinygltf::Value(double(s.Specular))}});
-    FGltf.materials.push_back(mat);
+    FGltf.materials.push_back(std::move(mat));
     return int(FGltf.materials.size()) - 1;
   }
 
@@ -242,8 +250,8 @@ class TGlbBuilder {
 
     tinygltf::Mesh mesh;
     mesh.name = s.Name;
-    mesh.primitives.push_back(prim);
-    FGltf.meshes.push_back(mesh);
+    mesh.primitives.push_back(std::move(prim));
+    FGltf.meshes.push_back(std::move(mesh));
 
     tinygltf::Node node;
     node.name = s.Name;
@@ -252,7 +260,7 @@ class TGlbBuilder {
       node.extras = tinygltf::Value(tinygltf::Value::Object{{"relation", tinygltf::Value(s.Relation)},
                                                             {"relationParent", tinygltf::Value(s.RelationParent)},
                                                             {"note", tinygltf::Value(RelationNote(s))}});
-    FGltf.nodes.push_back(node);
+    FGltf.nodes.push_back(std::move(node));
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
 
@@ -273,7 +281,7 @@ class TGlbBuilder {
     if (l.Type != 1) node.rotation = AimRotation(l.Direction);
     node.extensions["KHR_lights_punctual"] =
         tinygltf::Value(tinygltf::Value::Object{{"light", tinygltf::Value(int(FGltf.lights.size()) - 1)}});
-    FGltf.nodes.push_back(node);
+    FGltf.nodes.push_back(std::move(node));
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
 
