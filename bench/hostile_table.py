@@ -5,8 +5,9 @@ Each document (hostile_documents.py's, the longest 3D text, and two texture bomb
 `ixoral-cli info`, `ixoral-cli render` (320 x 240), `ixoral-cli export` (glTF) and the modeller's
 `--screenshot` on Qt's offscreen platform. Every run must end refused ("Document trop volumineux")
 or done within the budget: 2 s of wall time and 500 MB of peak resident memory, both measured by
-/usr/bin/time. A cell reads "ok" or "refusé", the seconds (wall, then processor time in brackets)
-and the megabytes; "!" marks a run past the budget, "échec" one that failed otherwise.
+/usr/bin/time. A cell reads "ok", "refusé" (too large) or "illisible" (the program's message for a
+document it cannot read), the seconds (wall, then processor time in brackets) and the megabytes;
+"!" marks a run past the budget, "échec" one that crashed or ran out of time.
 
 Usage: hostile_table.py BUILD_FOLDER WORK_FOLDER [NAME...]
 """
@@ -21,6 +22,7 @@ import hostile_documents as hd  # noqa: E402
 
 SECONDS, MEGABYTES = 2.0, 500
 REFUSED = "Document trop volumineux"
+UNREADABLE = "Erreur lors de l'acces au fichier"
 
 
 def rle_tga(side):
@@ -78,9 +80,14 @@ def build(cli, folder, name):
 def measure(command, env):
     """(status, wall seconds, processor seconds, megabytes, standard error) of one run."""
     with tempfile.NamedTemporaryFile("r", suffix=".time") as times:
-        run = subprocess.run(["/usr/bin/time", "-q", "-o", times.name, "-f", "%e %U %S %M"] + command, env=env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
-        fields = times.read().split()[-4:]
+        try:
+            run = subprocess.run(["/usr/bin/time", "-q", "-o", times.name, "-f", "%e %U %S %M"] + command, env=env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
+        except subprocess.TimeoutExpired:
+            return -1, 120.0, 120.0, 0.0, "timeout"
+        # The last line of four numbers (a run ended by a signal is said on a line before).
+        lines = [line.split() for line in times.read().splitlines()]
+        fields = next((f for f in reversed(lines) if len(f) == 4), ["0", "0", "0", "0"])
     wall, user, system, kb = (float(v) for v in fields)
     return run.returncode, wall, user + system, kb / 1024, run.stderr.decode("utf-8", "replace")
 
@@ -91,6 +98,8 @@ def cell(result):
         word = "ok"
     elif REFUSED in err:
         word = "refusé"
+    elif status == 1 and UNREADABLE in err:
+        word = "illisible"  # refused with the program's message for a document it cannot read
     else:
         word = "échec"
     late = "!" if word == "échec" or wall > SECONDS or mb > MEGABYTES else ""
