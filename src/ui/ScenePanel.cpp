@@ -77,6 +77,7 @@ void TScenePanel::RequestRedraw() {
 
 void TScenePanel::RedrawNow() {
   FRedrawPending = false;
+  ++FDrawings;
   if (FInteraction)
     FInteraction->RedrawAll();
   else if (FRenderer)
