@@ -67,19 +67,24 @@ DOCS = {
 }
 
 
+def main_one(cli, folder, name):
+    """Writes the document `name` as FOLDER/name.ixr."""
+    text = os.path.join(folder, name + ".ixr.tmp")
+    with open(text, "wb") as f:
+        f.write(DOCS[name]())
+    doc = os.path.join(folder, name + ".ixr")
+    if os.path.exists(doc):
+        os.remove(doc)
+    subprocess.run([cli, "archive", "add", doc, text], check=True)
+    os.remove(text)
+
+
 def main():
     cli, folder = sys.argv[1], sys.argv[2]
     wanted = sys.argv[3:] or list(DOCS)
     os.makedirs(folder, exist_ok=True)
     for name in wanted:
-        text = os.path.join(folder, name + ".ixr.tmp")
-        with open(text, "wb") as f:
-            f.write(DOCS[name]())
-        doc = os.path.join(folder, name + ".ixr")
-        if os.path.exists(doc):
-            os.remove(doc)
-        subprocess.run([cli, "archive", "add", doc, text], check=True)
-        os.remove(text)
+        main_one(cli, folder, name)
 
 
 if __name__ == "__main__":

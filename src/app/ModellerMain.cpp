@@ -96,10 +96,9 @@ int main(int argc, char** argv) {
       return 1;                // the document was refused; its message is on standard error
     window.resize(1280, 800);  // what a newcomer's screen shows, whatever the platform's default
     window.show();
-    window.FlushPending();
-    QApplication::processEvents();
-    window.FlushPending();
-    QApplication::processEvents();
+    // The layout settles and the views are drawn once at their size (each resize asks for one
+    // drawing at the next turn of the event loop).
+    for (int k = 0; k < 2; ++k) QApplication::processEvents();
     const bool ok = window.grab().save(screenshot, "PNG");
     if (!ok) std::fprintf(stderr, "ixoral: cannot write %s\n", qPrintable(screenshot));
     return ok ? 0 : 1;

@@ -4,11 +4,13 @@
 #include <tiny_gltf.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <ostream>
 #include <streambuf>
+#include <utility>
 
 #include "document/ModelExportData.h"
 
@@ -74,8 +76,17 @@ namespace {
 // texture coordinates (three views), then the pictures; a mesh, material and node per solid, a
 // node per light.
 class TGlbBuilder {
+  // What the accessors of a packed solid need once its vertices are released.
+  struct TPacked {
+    size_t Count = 0;
+    std::array<double, 3> Min{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                              std::numeric_limits<double>::max()};
+    std::array<double, 3> Max{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
+                              std::numeric_limits<double>::lowest()};
+  };
+
  public:
-  explicit TGlbBuilder(const TModel& model) : FModel(model), FData(FGltf.buffers.emplace_back().data) {
+  explicit TGlbBuilder(TModel& model) : FModel(model), FData(FGltf.buffers.emplace_back().data) {
     FGltf.asset.version = "2.0";
     FGltf.asset.generator = "Ixoral";
     FScene.name = "Scène";
@@ -84,16 +95,30 @@ class TGlbBuilder {
   bool Write(std::string& out, std::string& error) {
     AddVertexViews();
     AddPictures();
+    // Sized once: tinygltf's records are copied, long names and all, whenever a list grows.
+    const size_t solids = FModel.Solids.size();
+    FGltf.accessors.reserve(3 * solids);
+    FGltf.materials.reserve(solids);
+    FGltf.meshes.reserve(solids);
+    FGltf.nodes.reserve(solids + FModel.Lights.size());
+    FScene.nodes.reserve(solids + FModel.Lights.size());
     size_t posAt = 0, uvAt = 0;
-    for (const TSolid& s : FModel.Solids) AddSolid(s, posAt, uvAt);
+    for (size_t k = 0; k < FModel.Solids.size(); ++k) AddSolid(FModel.Solids[k], FPacked[k], posAt, uvAt);
     for (const TLightRecord& l : FModel.Lights) AddLight(l);
     Align4(FData);
-    FGltf.scenes.push_back(FScene);
+    FGltf.scenes.push_back(std::move(FScene));
     FGltf.defaultScene = 0;
 
     tinygltf::TinyGLTF writer;
     out.clear();
-    out.reserve(FData.size() + 64 * (FGltf.accessors.size() + FGltf.nodes.size() + FGltf.materials.size()) + 4096);
+    // The buffer, and the JSON text: its entries and every name, written for the node, the mesh
+    // and the material of each solid (a scene of long names would otherwise grow the file twice).
+    size_t names = 0;
+    for (const TSolid& s : FModel.Solids)
+      names += 3 * s.Name.size() + (s.Relation.empty() ? 0 : 2 * (s.RelationParent.size() + s.Name.size()) + 256);
+    for (const TLightRecord& l : FModel.Lights) names += 2 * l.Name.size();
+    out.reserve(FData.size() + names + 160 * (FGltf.accessors.size() + FGltf.nodes.size() + FGltf.materials.size()) +
+                4096);
     TStringBuf buffer(out);
     std::ostream stream(&buffer);
     try {
@@ -119,40 +144,39 @@ class TGlbBuilder {
     return int(FGltf.bufferViews.size()) - 1;
   }
 
-  // One attribute of every vertex (of the textured solids only, for the mapping), packed: the
-  // block is sized once, then filled.
-  template <class TMember>
-  size_t AppendAttribute(TMember member, size_t components, bool texturedOnly) {
-    size_t count = 0;
-    for (const TSolid& s : FModel.Solids)
-      if (!texturedOnly || s.Texture >= 0) count += s.Vertices.size();
-    const size_t at = FData.size();
-    FData.resize(at + count * components * sizeof(float));
-    unsigned char* into = FData.data() + at;
-    for (const TSolid& s : FModel.Solids)
-      if (!texturedOnly || s.Texture >= 0)
-        for (const TVertex& v : s.Vertices) {
-          std::memcpy(into, (v.*member).data(), components * sizeof(float));
-          into += components * sizeof(float);
-        }
-    return at;
-  }
-
+  // Every vertex's position and normal, and the mapping of the textured solids' vertices, each in
+  // a packed block of the buffer sized once. A solid's vertices are released as soon as they are
+  // packed (its count and bounds kept for its accessors), so the export never holds the scene's
+  // triangles twice over beside the buffer.
   void AddVertexViews() {
     size_t vertexCount = 0, uvCount = 0;
     for (const TSolid& s : FModel.Solids) {
       vertexCount += s.Vertices.size();
       if (s.Texture >= 0) uvCount += s.Vertices.size();
     }
-    FData.reserve(vertexCount * 32 + 1024);
-    const size_t posOffset = AppendAttribute(&TVertex::P, 3, false);
-    FPosView = AddView(posOffset, FData.size() - posOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-    const size_t normalOffset = AppendAttribute(&TVertex::N, 3, false);
-    FNormalView = AddView(normalOffset, FData.size() - normalOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-    if (uvCount > 0) {
-      const size_t uvOffset = AppendAttribute(&TVertex::UV, 2, true);
-      FUvView = AddView(uvOffset, FData.size() - uvOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
+    FData.reserve(vertexCount * 24 + uvCount * 8 + 1024);
+    const size_t posOffset = FData.size();
+    const size_t normalOffset = posOffset + vertexCount * 12, uvOffset = normalOffset + vertexCount * 12;
+    FData.resize(uvOffset + uvCount * 8);
+    unsigned char *pos = FData.data() + posOffset, *normal = FData.data() + normalOffset, *uv = FData.data() + uvOffset;
+    for (TSolid& s : FModel.Solids) {
+      TPacked packed;
+      packed.Count = s.Vertices.size();
+      for (const TVertex& v : s.Vertices) {
+        for (size_t k = 0; k < 3; ++k)
+          packed.Min[k] = std::min(packed.Min[k], double(v.P[k])),
+          packed.Max[k] = std::max(packed.Max[k], double(v.P[k]));
+        std::memcpy(pos, v.P.data(), 12);
+        std::memcpy(normal, v.N.data(), 12);
+        pos += 12, normal += 12;
+        if (s.Texture >= 0) std::memcpy(uv, v.UV.data(), 8), uv += 8;
+      }
+      FPacked.push_back(packed);
+      std::vector<TVertex>().swap(s.Vertices);
     }
+    FPosView = AddView(posOffset, normalOffset - posOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
+    FNormalView = AddView(normalOffset, uvOffset - normalOffset, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
+    if (uvCount > 0) FUvView = AddView(uvOffset, uvCount * 8, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
   }
 
   // The pictures, embedded after the geometry, each used by one texture.
@@ -189,7 +213,7 @@ class TGlbBuilder {
     a.type = type;
     a.minValues = min;
     a.maxValues = max;
-    FGltf.accessors.push_back(a);
+    FGltf.accessors.push_back(std::move(a));
     return int(FGltf.accessors.size()) - 1;
   }
 
@@ -205,16 +229,14 @@ class TGlbBuilder {
     if (s.Texture >= 0) mat.pbrMetallicRoughness.baseColorTexture.index = s.Texture;
     mat.alphaMode = alpha < 1 ? "BLEND" : "OPAQUE";
     mat.extras = tinygltf::Value(tinygltf::Value::Object{{"specularPower", tinygltf::Value(double(s.Specular))}});
-    FGltf.materials.push_back(mat);
+    FGltf.materials.push_back(std::move(mat));
     return int(FGltf.materials.size()) - 1;
   }
 
   // `posAt` and `uvAt`: the solid's first vertex in the position and mapping views.
-  void AddSolid(const TSolid& s, size_t& posAt, size_t& uvAt) {
-    const size_t n = s.Vertices.size();
-    std::vector<double> mn(3, std::numeric_limits<double>::max()), mx(3, std::numeric_limits<double>::lowest());
-    for (const TVertex& v : s.Vertices)
-      for (size_t k = 0; k < 3; ++k) mn[k] = std::min(mn[k], double(v.P[k])), mx[k] = std::max(mx[k], double(v.P[k]));
+  void AddSolid(const TSolid& s, const TPacked& packed, size_t& posAt, size_t& uvAt) {
+    const size_t n = packed.Count;
+    const std::vector<double> mn(packed.Min.begin(), packed.Min.end()), mx(packed.Max.begin(), packed.Max.end());
     tinygltf::Primitive prim;
     prim.mode = TINYGLTF_MODE_TRIANGLES;
     prim.attributes["POSITION"] = AddAccessor(FPosView, posAt * 12, n, TINYGLTF_TYPE_VEC3, mn, mx);
@@ -228,8 +250,8 @@ class TGlbBuilder {
 
     tinygltf::Mesh mesh;
     mesh.name = s.Name;
-    mesh.primitives.push_back(prim);
-    FGltf.meshes.push_back(mesh);
+    mesh.primitives.push_back(std::move(prim));
+    FGltf.meshes.push_back(std::move(mesh));
 
     tinygltf::Node node;
     node.name = s.Name;
@@ -238,7 +260,7 @@ class TGlbBuilder {
       node.extras = tinygltf::Value(tinygltf::Value::Object{{"relation", tinygltf::Value(s.Relation)},
                                                             {"relationParent", tinygltf::Value(s.RelationParent)},
                                                             {"note", tinygltf::Value(RelationNote(s))}});
-    FGltf.nodes.push_back(node);
+    FGltf.nodes.push_back(std::move(node));
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
 
@@ -259,11 +281,12 @@ class TGlbBuilder {
     if (l.Type != 1) node.rotation = AimRotation(l.Direction);
     node.extensions["KHR_lights_punctual"] =
         tinygltf::Value(tinygltf::Value::Object{{"light", tinygltf::Value(int(FGltf.lights.size()) - 1)}});
-    FGltf.nodes.push_back(node);
+    FGltf.nodes.push_back(std::move(node));
     FScene.nodes.push_back(int(FGltf.nodes.size()) - 1);
   }
 
-  const TModel& FModel;
+  TModel& FModel;
+  std::vector<TPacked> FPacked;
   tinygltf::Model FGltf;
   std::vector<unsigned char>& FData;
   tinygltf::Scene FScene;
@@ -272,8 +295,6 @@ class TGlbBuilder {
 
 }  // namespace
 
-bool WriteGlb(const TModel& model, std::string& out, std::string& error) {
-  return TGlbBuilder(model).Write(out, error);
-}
+bool WriteGlb(TModel& model, std::string& out, std::string& error) { return TGlbBuilder(model).Write(out, error); }
 
 }  // namespace ixoral::modelexport

@@ -54,8 +54,8 @@ struct TModel {
 // A written file: its full path and bytes.
 using TFileSet = std::map<std::string, std::string>;
 
-// The whole ".glb" file.
-bool WriteGlb(const TModel& model, std::string& out, std::string& error);
+// The whole ".glb" file. The solids' vertices are released as they are packed into it.
+bool WriteGlb(TModel& model, std::string& out, std::string& error);
 // The OBJ, its material file and texture pictures (OBJ), or the binary STL, keyed by full path.
 // `renamed` lists the names the OBJ format could not hold as they were ("old → new").
 bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFileSet& files,

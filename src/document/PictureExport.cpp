@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <filesystem>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,36 @@ bool JpegBytes(int width, int height, const uint32_t* pixels, std::string& bytes
   return true;
 }
 
+// The solids' meshes of `source` lent to the copy drawn at the export size, object for object,
+// and given back when the drawing is done (or fails): copied, a scene of large meshes would be
+// held twice for one picture. The copy is made while the meshes are lent out, so it copies none.
+class TLentMeshes {
+ public:
+  explicit TLentMeshes(TScene& source) : FSource(source) {
+    for (int i = 0; i < source.ObjectCount(); ++i)
+      if (TSolidObject* s = source.SolidAt(i)) FHeld.emplace_back(i, std::move(s->Composantes));
+  }
+  // Puts each held mesh into the copy's object at the same place.
+  void LendTo(TScene& copy) {
+    FCopy = &copy;
+    for (auto& [i, parts] : FHeld)
+      if (TSolidObject* c = copy.SolidAt(i)) std::swap(c->Composantes, parts);
+  }
+  ~TLentMeshes() {
+    for (auto& [i, parts] : FHeld) {
+      if (TSolidObject* c = FCopy ? FCopy->SolidAt(i) : nullptr) std::swap(c->Composantes, parts);
+      if (TSolidObject* s = FSource.SolidAt(i)) s->Composantes = std::move(parts);
+    }
+  }
+  TLentMeshes(const TLentMeshes&) = delete;
+  TLentMeshes& operator=(const TLentMeshes&) = delete;
+
+ private:
+  TScene& FSource;
+  TScene* FCopy = nullptr;
+  std::vector<std::pair<int, TArrayOfComposante>> FHeld;
+};
+
 }  // namespace
 
 bool WriteJpegFile(const std::string& path, int width, int height, const uint32_t* pixels) {
@@ -155,7 +186,9 @@ TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& pat
     TSceneRenderer& r = drawn.Renderer;
     copy.FourViews = false;
     if (!r.InitDevice()) return TError();
+    TLentMeshes lent(renderer.Scene());
     TScene::CopyAllObjects(copy, renderer.Scene());
+    lent.LendTo(copy);
     copy.SelectObject(renderer.Scene().CurrentObject());
     r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
     r.DrawView(0);

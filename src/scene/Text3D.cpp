@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "platform/Encoding.h"
 #include "scene/LinearEquations.h"
@@ -211,6 +212,57 @@ struct TBox {
   }
 };
 
+// The strokes whose boxes meet a triangle's box, found a word of 64 strokes at a time and in the
+// strokes' order: each of the four conditions of TBox::Meets holds for a prefix of the strokes
+// sorted by one side of their boxes, kept as a set, and the four sets are crossed.
+class TBoxIndex {
+ public:
+  // The glyphs this serves have at most this many strokes: four sets of every prefix take n² / 16
+  // bytes (8 MB at the bound).
+  static constexpr size_t kMaxStrokes = 4096;
+
+  explicit TBoxIndex(const std::vector<TBox>& boxes) : FCount(boxes.size()), FWords((boxes.size() + 63) / 64) {
+    // Keys such that "meets" is "key <= limit": left, -right, bottom, -top.
+    const auto key = [](const TBox& b, size_t f) { return f == 0 ? b.X0 : f == 1 ? -b.X1 : f == 2 ? b.Y0 : -b.Y1; };
+    std::vector<size_t> order(FCount);
+    for (size_t f = 0; f < 4; ++f) {
+      for (size_t k = 0; k < FCount; ++k) order[k] = k;
+      std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(boxes[a], f) < key(boxes[b], f); });
+      FKeys[f].resize(FCount);
+      FSets[f].assign((FCount + 1) * FWords, 0);
+      for (size_t t = 0; t < FCount; ++t) {
+        FKeys[f][t] = key(boxes[order[t]], f);
+        uint64_t* next = &FSets[f][(t + 1) * FWords];
+        std::copy_n(&FSets[f][t * FWords], FWords, next);
+        next[order[t] / 64] |= uint64_t(1) << (order[t] % 64);
+      }
+    }
+  }
+
+  // Calls `blocks(k)` for the strokes k whose boxes meet `box`, in increasing order, until one
+  // answers true; that stroke, or the stroke count when none does.
+  template <class TBlocks>
+  size_t FirstBlocking(const TBox& box, TBlocks&& blocks) const {
+    const int64_t limits[4] = {box.X1 + kBoxMargin, kBoxMargin - box.X0, box.Y1 + kBoxMargin, kBoxMargin - box.Y0};
+    const uint64_t* sets[4];
+    for (size_t f = 0; f < 4; ++f) {
+      const auto end = std::upper_bound(FKeys[f].begin(), FKeys[f].end(), limits[f]);
+      sets[f] = &FSets[f][static_cast<size_t>(end - FKeys[f].begin()) * FWords];
+    }
+    for (size_t w = 0; w < FWords; ++w)
+      for (uint64_t bits = sets[0][w] & sets[1][w] & sets[2][w] & sets[3][w]; bits; bits &= bits - 1) {
+        const size_t k = w * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+        if (blocks(k)) return k;
+      }
+    return FCount;
+  }
+
+ private:
+  size_t FCount, FWords;
+  std::array<std::vector<int64_t>, 4> FKeys;
+  std::array<std::vector<uint64_t>, 4> FSets;
+};
+
 // Whether a stroke lies wholly beyond one edge line of the triangle (A, Q, B), more than
 // kBoxMargin units away: then it has no point inside, crosses no edge, and its midpoint is out.
 class TOutside {
@@ -291,9 +343,22 @@ class TCharacterMesh {
   TTextBudget& FBudget;
 };
 
+// What the fill search found for one glyph, kept for its next occurrences in the same text: the
+// search looks at glyph units only, so a character met again fills exactly as before wherever it
+// stands. For each stroke, once searched to the end: the stroke tests it spent and the apexes of
+// the triangles it kept, in order.
+struct TGlyphFill {
+  struct TEdge {
+    bool Known = false;
+    uint64_t Tests = 0;
+    std::vector<uint32_t> Apexes;
+  };
+  std::vector<TEdge> Edges;
+};
+
 void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArrayOfComposante& out, bool fill,
                                int64_t& pen, int64_t halfwidth, int32_t c, double d, int32_t h, double s,
-                               TTextBudget& budget) {
+                               TTextBudget& budget, TGlyphFill* known = nullptr) {
   TCharacterMesh mesh(out, budget);
   if (!strokes || strokes->Count() == 0) {
     pen += c;
@@ -308,9 +373,9 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     second[i] = TextPointTransform(list[i].x2, list[i].y2, bounds, a, halfwidth, pen, h, s);
   }
   const double front = d / 2, back = -d / 2;
-  std::vector<TBox> boxes(fill ? n : 0);
-  for (size_t k = 0; k < boxes.size(); ++k)
-    boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
+  std::vector<TBox> boxes;
+  std::unique_ptr<TBoxIndex> index;
+  if (known) known->Edges.resize(n);
 
   for (size_t i = 0; i < n; ++i) {
     const TTextPoint& A = first[i];
@@ -322,6 +387,33 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
     if (!fill) continue;
 
+    auto addTriangle = [&](size_t j) {
+      const TTextPoint& Q = first[j];
+      const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
+                      fq = TextVertex(Q, front, 0, 0, 1);
+      const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
+                      kq = TextVertex(Q, back, 0, 0, -1);
+      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
+    };
+    // A stroke searched before, whose whole search fits in what the budget has left (no check of
+    // the search could fail), is replayed: the same triangles and the same count of tests.
+    TGlyphFill::TEdge* edge = known ? &known->Edges[i] : nullptr;
+    if (edge && edge->Known && budget.FillTests + edge->Tests <= budget.MaxFillTests &&
+        budget.Vertices + 12 * (edge->Apexes.size() + 1) <= budget.MaxVertices) {
+      budget.FillTests += edge->Tests;
+      for (uint32_t j : edge->Apexes) addTriangle(j);
+      continue;
+    }
+    if (boxes.empty()) {
+      boxes.resize(n);
+      for (size_t k = 0; k < n; ++k)
+        boxes[k] = TBox::Of({list[k].x1, list[k].y1}, {list[k].x2, list[k].y2}, {list[k].x1, list[k].y1});
+      if (n <= TBoxIndex::kMaxStrokes) index = std::make_unique<TBoxIndex>(boxes);
+    }
+
+    const uint64_t testsBefore = budget.FillTests;
+    std::vector<uint32_t> apexes;
+    bool complete = true;
     const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
     // A candidate is blocked when any stroke blocks it, whatever the order of the tests; the
     // stroke that blocked the previous apex usually blocks the next one too, so it goes first.
@@ -331,7 +423,10 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       const int64_t side =
           (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) - (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
-      if (!budget.CanSearch() || !budget.CanAdd(12)) break;
+      if (!budget.CanSearch() || !budget.CanAdd(12)) {
+        complete = false;
+        break;
+      }
       const TFillTriangle triangle(ga, gq, gb);
       const TBox box = TBox::Of(ga, gq, gb);
       // Every stroke still counts as a test, so the work bound stops the fill where it always
@@ -343,7 +438,16 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       };
       bool blocked = lastBlocker < n && blocks(lastBlocker);
       budget.FillTests += lastBlocker < n ? 1 : 0;
-      for (size_t k = 0; k < n && !blocked; ++k) {
+      if (!blocked && index) {
+        // Only the strokes whose boxes meet the triangle's are looked at; the count is that of
+        // the strokes taken in order up to the first that blocks.
+        const size_t blocker = index->FirstBlocking(
+            box, [&](size_t k) { return k != lastBlocker && !outside.Holds(list[k]) && triangle.Blocked(list[k]); });
+        const size_t skipped = lastBlocker < std::min(blocker + 1, n) ? 1 : 0;
+        budget.FillTests += std::min(blocker + 1, n) - skipped;
+        if (blocker < n) blocked = true, lastBlocker = blocker;
+      }
+      for (size_t k = 0; k < n && !blocked && !index; ++k) {
         if (k == lastBlocker) continue;
         ++budget.FillTests;
         if (blocks(k)) {
@@ -352,12 +456,13 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
         }
       }
       if (blocked) continue;
-      const TTextPoint& Q = first[j];
-      const D3DVERTEX fa = TextVertex(A, front, 0, 0, 1), fb = TextVertex(B, front, 0, 0, 1),
-                      fq = TextVertex(Q, front, 0, 0, 1);
-      const D3DVERTEX ka = TextVertex(A, back, 0, 0, -1), kb = TextVertex(B, back, 0, 0, -1),
-                      kq = TextVertex(Q, back, 0, 0, -1);
-      mesh.AddGroup({fa, fb, fq, fa, fq, fb, ka, kb, kq, ka, kq, kb});
+      if (edge) apexes.push_back(static_cast<uint32_t>(j));
+      addTriangle(j);
+    }
+    if (edge && complete) {
+      edge->Known = true;
+      edge->Tests = budget.FillTests - testsBefore;
+      edge->Apexes = std::move(apexes);
     }
   }
   out.back().Vertices.shrink_to_fit();
@@ -460,8 +565,9 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   d = SafeScalar(d, 0.2);
   s = SafeScalar(s, 1.0);
 
-  // Each distinct character's strokes are read once for both passes.
+  // Each distinct character's strokes are read once for both passes, and its fill searched once.
   std::array<std::unique_ptr<TStrokeCollection>, 256> strokes;
+  std::array<TGlyphFill, 256> fills;
   std::array<bool, 256> read{};
   auto strokesOf = [&](uint8_t ch) -> const TStrokeCollection* {
     if (!read[ch]) {
@@ -492,7 +598,8 @@ std::unique_ptr<TSolidObject> CreateText3D(const std::string& text, TTTFToVector
   }
   int64_t pen = 0;
   for (char ch : bytes) {
-    BuildCharacterFromStrokes(strokesOf(static_cast<uint8_t>(ch)), a, one, fill, pen, halfwidth, c, d, h, s, budget);
+    const auto code = static_cast<uint8_t>(ch);
+    BuildCharacterFromStrokes(strokesOf(code), a, one, fill, pen, halfwidth, c, d, h, s, budget, &fills[code]);
     for (auto& part : one) all.push_back(std::move(part));
   }
 

@@ -526,7 +526,10 @@ void TfrmMain::Start(const QString& document, bool offerRecovery) {
     FProgress->hide();
     statusBar()->clearMessage();
   }
-  FlushPending();
+  // The views are drawn at the first turn of the event loop, at the size the window is shown at:
+  // drawn now, before the window has its size, the drawing would be made again at once.
+  FFlushScheduled = false;
+  FlushBrowser();
   if (FPanel) FPanel->RequestRedraw();
 }
 
@@ -649,7 +652,10 @@ void TfrmMain::OnSceneChange(const TSceneEvent& e) {
 void TfrmMain::ScheduleFlush() {
   if (FFlushScheduled) return;
   FFlushScheduled = true;
-  QTimer::singleShot(0, this, &TfrmMain::FlushPending);
+  // A flush made meanwhile took everything along: the queued call then has nothing to do.
+  QTimer::singleShot(0, this, [this] {
+    if (FFlushScheduled) FlushPending();
+  });
 }
 
 void TfrmMain::FlushPending() {

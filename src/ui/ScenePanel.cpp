@@ -69,11 +69,15 @@ void TScenePanel::Present(const TSurface&, const D3DRECT&, const D3DRECT&) {
 void TScenePanel::RequestRedraw() {
   if (FRedrawPending) return;
   FRedrawPending = true;
-  QTimer::singleShot(0, this, &TScenePanel::RedrawNow);
+  // A drawing made meanwhile (RedrawNow) answered the request: the queued call then has nothing to do.
+  QTimer::singleShot(0, this, [this] {
+    if (FRedrawPending) RedrawNow();
+  });
 }
 
 void TScenePanel::RedrawNow() {
   FRedrawPending = false;
+  ++FDrawings;
   if (FInteraction)
     FInteraction->RedrawAll();
   else if (FRenderer)

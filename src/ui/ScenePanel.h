@@ -27,6 +27,8 @@ class TScenePanel : public QWidget, public IPresenter {
   void RequestRedraw();
   // Draws now whatever was requested.
   void RedrawNow();
+  // How many times the panel's views were drawn (a drawing of every view counts once).
+  int Drawings() const { return FDrawings; }
   // The cursor of the current operation and axis.
   void UpdateCursor();
 
@@ -61,6 +63,7 @@ class TScenePanel : public QWidget, public IPresenter {
   QImage FImage;  // over the surface's pixels, never a copy
   const uint32_t* FWrapped = nullptr;
   bool FRedrawPending = false;
+  int FDrawings = 0;
 };
 
 // The cursor of an operation on an axis, drawn by the program (the arrow for the select mode).

@@ -54,9 +54,15 @@ TSurface ToSurface(const TImage& image) {
 
 }  // namespace
 
-TEST_F(PictureExportTest, BitmapAndJpegAt640x480ShowTheSingleViewCamera) {
+TEST_F(PictureExportTest, BitmapAndJpegAt640x480ShowTheSingleViewCameraAndGiveTheMeshesBack) {
+  std::vector<size_t> meshes;
+  for (int i = 0; i < Scene.ObjectCount(); ++i)
+    meshes.push_back(Scene.SolidAt(i) ? Scene.SolidAt(i)->VertexCount() : 0);
   ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.bmp"), false, 1, pfBitmap, false, nullptr));
   ASSERT_TRUE(ExportPicture(Renderer, 0, PathOf("a.jpg"), false, 1, pfJpeg, false, nullptr));
+  // The drawing borrowed the solids' meshes; the scene has them all back.
+  for (int i = 0; i < Scene.ObjectCount(); ++i)
+    EXPECT_EQ(Scene.SolidAt(i) ? Scene.SolidAt(i)->VertexCount() : 0, meshes[size_t(i)]) << i;
   const TImage bmp = Load(PathOf("a.bmp")), jpg = Load(PathOf("a.jpg"));
   ASSERT_EQ(bmp.Width, 640);
   ASSERT_EQ(bmp.Height, 480);

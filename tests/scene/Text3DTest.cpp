@@ -632,5 +632,39 @@ TEST(FontTest, TheFillKeepsItsMeshesAndTheLargestTextStopsAtTheWorkBound) {
     EXPECT_EQ(MeshDigest(*s), c.Digest) << c.Text;
   }
 }
+
+// A character met again replays the fill searched for its first occurrence; where the allowance
+// runs out inside a later occurrence, the search takes over. Meshes, tests spent and exhaustion
+// are those of the search made afresh for every character (digests taken from it).
+TEST(FontTest, ARepeatedCharacterFillsAsTheSearchDidUpToTheEndOfItsAllowance) {
+  if (ResolveFontFamily("Arial").File.find("LiberationSans-Regular") == std::string::npos)
+    GTEST_SKIP() << "the digests were taken with Liberation Sans";
+  struct TCase {
+    std::string Text, Font;
+    int Precision;
+    uint64_t AllowedTests;
+    size_t AllowedVertices, Vertices;
+    uint64_t Spent, Digest;
+    bool Exhausted;
+  };
+  const TCase cases[] = {
+      {"WWW", "Arial", 100, 100000000, SIZE_MAX, 1101564, 100000000, 0x3fd39e7ff9e8c2fbull, true},  // tests run out
+      {"WWW", "Arial", 100, UINT64_MAX, 1000000, 999996, 92421103, 0xbbf08aa0ddf552adull, true},    // vertices run out
+      {"oOoO o", "Times New Roman", 20, UINT64_MAX, SIZE_MAX, 1133556, 34731817, 0x8a31ab7eab523a71ull, false},
+  };
+  for (const TCase& c : cases) {
+    TTTFToVectorConverter converter;
+    converter.SetPrecision(c.Precision);
+    converter.Font.Name = c.Font;
+    TTextAllowance allowance;
+    allowance.FillTests = c.AllowedTests;
+    allowance.Vertices = c.AllowedVertices;
+    const auto s = CreateText3D(c.Text, converter, -200, true, 0xFFFFFFFF, 300, 0.2, 1400, 1.0, &allowance);
+    EXPECT_EQ(s->VertexCount(), c.Vertices) << c.Text;
+    EXPECT_EQ(MeshDigest(*s), c.Digest) << c.Text;
+    EXPECT_EQ(c.AllowedTests - allowance.FillTests, c.Spent) << c.Text;
+    EXPECT_EQ(allowance.Exhausted, c.Exhausted) << c.Text;
+  }
+}
 }  // namespace
 }  // namespace ixoral

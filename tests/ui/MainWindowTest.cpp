@@ -109,6 +109,28 @@ class MainWindowTest : public ::testing::Test {
 
 }  // namespace
 
+// A document opened at start is drawn once, at the size the window is shown at; requests made
+// before a drawing are answered by it, and requests in one turn of the event loop draw once.
+TEST_F(MainWindowTest, TheViewsAreDrawnOnceAtStartAndOncePerTurnOfRequests) {
+  Window = std::make_unique<TfrmMain>(Settings, &Prompt, &Files, &Clipboard);
+  Window->Start(QString::fromStdString(std::string(IXORAL_TEST_DATA_DIR) + "/../../data/samples/reference.ixr"));
+  TScenePanel* panel = Window->Panel();
+  EXPECT_EQ(panel->Drawings(), 0) << "nothing drawn before the window has its size";
+  Window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+  Settle();
+  EXPECT_EQ(panel->Drawings(), 1);
+  panel->RequestRedraw();
+  panel->RequestRedraw();
+  Window->FlushPending();
+  Settle();
+  EXPECT_EQ(panel->Drawings(), 2) << "the flush answered both requests";
+  panel->RequestRedraw();
+  panel->RequestRedraw();
+  Settle();
+  EXPECT_EQ(panel->Drawings(), 3);
+}
+
 TEST_F(MainWindowTest, ToolBoxInsertsAreNumberedAndNewStartsAgain) {
   TfrmMain& w = Open();
   for (int k = 0; k < 3; ++k) ClickToolBox("cube");
