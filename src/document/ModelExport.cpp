@@ -13,6 +13,7 @@
 #include <numbers>
 #include <thread>
 
+#include "document/MeshBoolean.h"
 #include "document/ModelExportData.h"
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
@@ -189,7 +190,80 @@ bool LoadPicture(const std::string& path, TPicture& picture) {
 struct TGathered {
   TModel Model;
   std::vector<std::string> Skipped;  // solids without triangles
+  // For each solid of the model: the object it comes from and the object its relation is with
+  // (-1 for none).
+  std::vector<int> Objects, RelationParents;
+  std::vector<std::string> Notices;
 };
+
+// The relations of the model's solids made into geometry, as POV-Ray draws them: a solid related
+// to a parent that is exported too becomes the parent (as its own relation leaves it) minus, or
+// intersected with, the solid, under the parent's name and colour; the parent is then not written
+// on its own. A chain F <- G <- H gives ((F op G) op H). A relation that cannot be computed (an
+// open surface, a mesh crossing itself) leaves both solids as they are, with its note in the file
+// and a notice naming them.
+void ApplyRelations(TGathered& g) {
+  const size_t n = g.Model.Solids.size();
+  std::map<int, size_t> at;
+  for (size_t k = 0; k < n; ++k) at[g.Objects[k]] = k;
+  const auto parentOf = [&](size_t k) -> std::optional<size_t> {
+    if (g.Model.Solids[k].Relation.empty()) return std::nullopt;
+    auto it = at.find(g.RelationParents[k]);
+    if (it == at.end() || it->second == k) return std::nullopt;
+    return it->second;
+  };
+  // Each solid's geometry once its own relation is applied, made from the top of its chain down.
+  std::vector<std::vector<TVertex>> result(n);
+  std::vector<char> made(n, 0), consumed(n, 0), applied(n, 0);
+  for (size_t k = 0; k < n; ++k) {
+    if (made[k]) continue;
+    std::vector<size_t> chain{k};
+    std::vector<char> seen(n, 0);
+    seen[k] = 1;
+    for (auto p = parentOf(k); p && !made[chain.back()] && !seen[*p]; p = parentOf(*p)) {
+      seen[*p] = 1;
+      chain.push_back(*p);
+    }
+    for (size_t c = chain.size(); c-- > 0;) {
+      const size_t j = chain[c];
+      if (made[j]) continue;
+      made[j] = 1;
+      result[j] = g.Model.Solids[j].Vertices;
+      const auto p = parentOf(j);
+      if (!p || !made[*p]) continue;
+      const TBoolean op = g.Model.Solids[j].Relation == "soustraction" ? TBoolean::Difference : TBoolean::Intersection;
+      std::vector<TVertex> combined;
+      if (ComputeBoolean(result[*p], g.Model.Solids[j].Vertices, op, combined)) {
+        result[j] = std::move(combined);
+        consumed[*p] = 1;
+        applied[j] = 1;
+      } else {
+        g.Notices.push_back(kMsgRelationNotApplied + g.Model.Solids[j].Name + " / " + g.Model.Solids[j].RelationParent);
+      }
+    }
+  }
+  std::vector<TSolid> solids;
+  for (size_t k = 0; k < n; ++k) {
+    if (consumed[k]) continue;  // written inside the solid related to it
+    if (applied[k]) {
+      // A parent is always consumed, so it is still in place here.
+      const TSolid& parent = g.Model.Solids[at[g.RelationParents[k]]];
+      if (result[k].empty()) {  // nothing is left of them
+        g.Skipped.push_back(parent.Name);
+        continue;
+      }
+      TSolid s;
+      s.Name = parent.Name;
+      s.Color = parent.Color;
+      s.Specular = parent.Specular;
+      s.Vertices = std::move(result[k]);  // the cut faces have no texture coordinates
+      solids.push_back(std::move(s));
+    } else {
+      solids.push_back(std::move(g.Model.Solids[k]));
+    }
+  }
+  g.Model.Solids = std::move(solids);
+}
 
 // Fills the model; fails with what keeps anything from being written.
 TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLights, TGathered& g) {
@@ -224,9 +298,11 @@ TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLight
       solid.Color = s->Color;
       solid.Specular = s->Specular;
       const TSolidObject* parent = scene.SolidAt(scene.ParentOf(i));
+      int relationParent = -1;
       if (s->Relation != relAucune && parent) {
         solid.Relation = s->Relation == relSoustraction ? "soustraction" : "intersection";
         solid.RelationParent = Utf8Name(parent->Name());
+        relationParent = scene.ParentOf(i);
       }
       if (solid.Vertices.empty()) {
         g.Skipped.push_back(solid.Name);
@@ -243,6 +319,8 @@ TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLight
         solid.Texture = it->second;
       }
       g.Model.Solids.push_back(std::move(solid));
+      g.Objects.push_back(i);
+      g.RelationParents.push_back(relationParent);
     } else if (const TLight* l = scene.LightAt(i); l && withLights) {
       D3DLIGHT7 d;
       if (l->DeviceIndex >= 1) scene.Device().GetLight(l->DeviceIndex, d);
@@ -266,6 +344,8 @@ TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLight
     if (!g.Skipped.empty()) return TError(kMsgExportNoTriangles + JoinNames(g.Skipped));
     return TError(options.SelectionOnly ? kMsgExportEmptySelection : kMsgExportEmptyScene);
   }
+  ApplyRelations(g);
+  if (g.Model.Solids.empty()) return TError(kMsgExportNoTriangles + JoinNames(g.Skipped));
   return {};
 }
 
@@ -342,6 +422,7 @@ TResult ExportModel(TScene& scene, const std::string& path, const TModelExportOp
   }
   TResult exported;
   if (!g.Skipped.empty()) exported.AddNotice(kMsgExportSkipped + JoinNames(g.Skipped));
+  for (const std::string& notice : g.Notices) exported.AddNotice(notice);
   if (!renamed.empty()) exported.AddNotice(kMsgNamesAdapted + JoinNames(renamed));
   return exported;
 }

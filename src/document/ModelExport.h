@@ -23,6 +23,10 @@ inline constexpr const char* kMsgExportSkipped = "Solides sans triangle, non exp
 inline constexpr const char* kMsgTextureUnreadable = "Impossible de lire la texture : ";
 inline constexpr const char* kMsgUnknownModelFormat = "Format d'export inconnu (glb, obj, stl) : ";
 inline constexpr const char* kMsgExportFailed = "L'export a échoué : ";
+// A subtraction or intersection that cannot be made into geometry (an open surface, a mesh that
+// crosses itself): both solids are written as they are. Followed by "solid / parent".
+inline constexpr const char* kMsgRelationNotApplied =
+    "Relation non appliquée, les deux solides sont exportés séparément : ";
 inline constexpr const char* kMsgNamesAdapted = "Noms adaptés au format du fichier : ";
 
 // The format of an output name by its extension (".glb", ".obj", ".stl", any case).

@@ -7,11 +7,15 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
+#include <numbers>
 
 #include "../support/TempFolder.h"
 #include "document/PictureExport.h"
@@ -159,7 +163,7 @@ TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
   TScene rich;
   BuildRichScene(rich, folder);
   ASSERT_TRUE(Export(rich, folder.File("rich.glb"), {}));
-  EXPECT_TRUE(told.empty());
+  EXPECT_TRUE(told.empty()) << told.front();
 
   // What the file says, read back by the same library that reads OBJ and STL.
   Assimp::Importer importer;
@@ -173,7 +177,7 @@ TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
   ExpectSameBounds(want, have);
   const std::string json = ReadAll(folder.File("rich.glb"));
   EXPECT_NE(json.find("KHR_lights_punctual"), std::string::npos);
-  EXPECT_NE(json.find("\"relation\":\"soustraction\""), std::string::npos);
+  EXPECT_EQ(json.find("\"relation\""), std::string::npos) << "the hole is cut, so no relation is left to note";
   EXPECT_NE(json.find("image/png"), std::string::npos);   // the bitmap, converted
   EXPECT_NE(json.find("image/jpeg"), std::string::npos);  // the JPEG, as it was
   EXPECT_NE(json.find("\"alphaMode\":\"BLEND\""), std::string::npos);
@@ -218,7 +222,7 @@ TEST_F(ModelExportTest, FacesTurnOutwardsAndMaterialsAndTexturesFollowTheSolids)
   BuildRichScene(scene, folder);
   ASSERT_TRUE(Export(scene, folder.File("rich.obj"), {}));
   const std::string obj = ReadAll(folder.File("rich.obj"));
-  EXPECT_NE(obj.find("# Trou : soustraction avec Cube_texturé"), std::string::npos) << obj.substr(0, 300);
+  EXPECT_EQ(obj.find("soustraction"), std::string::npos) << "the hole is cut: " << obj.substr(0, 300);
   // The pictures beside the file: the bitmap as PNG, the JPEG as it was.
   EXPECT_EQ(ReadAll(folder.File("rich_photo.jpg")), ReadAll(folder.File("photo.jpg")));
   EXPECT_EQ(ReadAll(folder.File("rich_damier.png")).substr(1, 3), "PNG");
@@ -357,4 +361,104 @@ TEST_F(ModelExportTest, RefusalsLeaveNoFileBehind) {
   EXPECT_EQ(left, (std::vector<std::string>{"abimee.bmp", "fichier", "garde.stl"}));
   EXPECT_EQ(scene.ObjectCount(), 1);
   EXPECT_EQ(textured.SolidAt(0)->TextureFile, folder.File("abimee.bmp"));
+}
+
+namespace {
+
+// A binary STL's triangles, three corners each.
+std::vector<std::array<float, 3>> StlCorners(const std::string& bytes) {
+  std::vector<std::array<float, 3>> corners;
+  if (bytes.size() < 84) return corners;
+  uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 80, 4);
+  for (size_t t = 0; t < count && 84 + 50 * (t + 1) <= bytes.size(); ++t)
+    for (int c = 0; c < 3; ++c) {
+      std::array<float, 3> p;
+      std::memcpy(p.data(), bytes.data() + 84 + 50 * t + 12 + 12 * size_t(c), 12);
+      corners.push_back(p);
+    }
+  return corners;
+}
+
+// The volume the triangles enclose (positive for faces turned outwards), and whether every edge
+// joins exactly two triangles that run along it in opposite directions.
+double SignedVolume(const std::vector<std::array<float, 3>>& v, bool& closed) {
+  double volume = 0;
+  std::map<std::pair<std::array<float, 3>, std::array<float, 3>>, int> edges;
+  for (size_t k = 0; k + 2 < v.size(); k += 3) {
+    const auto &a = v[k], &b = v[k + 1], &c = v[k + 2];
+    volume += (double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) -
+               double(a[1]) * (double(b[0]) * c[2] - double(b[2]) * c[0]) +
+               double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) /
+              6;
+    for (int e = 0; e < 3; ++e) ++edges[{v[k + size_t(e)], v[k + size_t((e + 1) % 3)]}];
+  }
+  closed = !edges.empty();
+  for (const auto& [edge, count] : edges) {
+    const auto back = edges.find({edge.second, edge.first});
+    closed = closed && count == 1 && back != edges.end() && back->second == 1;
+  }
+  return volume;
+}
+
+}  // namespace
+
+TEST_F(ModelExportTest, SubtractionsAndIntersectionsAreExportedAsTheCutSolids) {
+  // A cube of side 1 less a sphere of radius 0.5 centred on its top face.
+  TScene scene;
+  const int cube = scene.AddObject(CreateCube(0xFFFF8000, 1), "Cube1");
+  const int sphere = scene.AddObject(CreateSphere(48, 48, 0xFF00FF00, 0.5), "Sphere1");
+  scene.SolidAt(sphere)->SetPosition({0, 0.5, 0});
+  ASSERT_TRUE(scene.SetParent(sphere, cube));
+  ASSERT_TRUE(scene.SetRelation(sphere, cube, relSoustraction));
+  ASSERT_TRUE(Export(scene, folder.File("creuse.stl")));
+  EXPECT_TRUE(told.empty()) << told.front();
+  bool closed = false;
+  const double volume = SignedVolume(StlCorners(ReadAll(folder.File("creuse.stl"))), closed);
+  EXPECT_TRUE(closed);
+  EXPECT_NEAR(volume, 1 - std::numbers::pi / 12, 0.02 * (1 - std::numbers::pi / 12));
+  ASSERT_TRUE(Export(scene, folder.File("creuse.glb")));
+  std::string skip;
+  int errors = 0;
+  const std::string report = Validate(folder, folder.File("creuse.glb"), errors, skip);
+  if (skip.empty()) {
+    EXPECT_EQ(errors, 0) << report;
+  }
+  ASSERT_TRUE(Export(scene, folder.File("creuse.obj")));
+  const std::string obj = ReadAll(folder.File("creuse.obj"));
+  EXPECT_EQ(obj.find("soustraction"), std::string::npos) << "no note for a relation that was made";
+
+  // A chain: the cut cube, then intersected with a slab that keeps its lower half.
+  const int slab = scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Dalle");
+  scene.SolidAt(slab)->SetPosition({0, -0.5, 0});
+  scene.LinkParent(slab, sphere);
+  scene.SolidAt(slab)->Relation = relIntersection;
+  ASSERT_TRUE(Export(scene, folder.File("moitie.stl")));
+  EXPECT_NEAR(SignedVolume(StlCorners(ReadAll(folder.File("moitie.stl"))), closed), 0.5, 0.01);
+  EXPECT_TRUE(closed);
+
+  // A subtraction that leaves nothing: nothing to export, and said so.
+  TScene empty;
+  const int small = empty.AddObject(CreateCube(0xFFFFFFFF, 0.5), "Petit");
+  const int big = empty.AddObject(CreateCube(0xFFFFFFFF, 2), "Grand");
+  ASSERT_TRUE(empty.SetParent(big, small));
+  ASSERT_TRUE(empty.SetRelation(big, small, relSoustraction));
+  EXPECT_EQ(Export(empty, folder.File("vide.stl")).Message(), std::string(kMsgExportNoTriangles) + "Petit");
+  EXPECT_FALSE(fs::exists(folder.File("vide.stl")));
+
+  // A circle has no inside: both solids are written as they are, and the user is told.
+  TScene open;
+  const int box = open.AddObject(CreateCube(0xFFFFFFFF, 1), "Boite");
+  const int disc = open.AddObject(CreateCircle(16, 0xFFFFFFFF, 0.3), "Cercle1");
+  ASSERT_TRUE(open.SetParent(disc, box));
+  ASSERT_TRUE(open.SetRelation(disc, box, relSoustraction));
+  told.clear();
+  ASSERT_TRUE(Export(open, folder.File("ouvert.stl")));
+  EXPECT_EQ(told, std::vector<std::string>{std::string(kMsgRelationNotApplied) + "Cercle1 / Boite"});
+  size_t triangles = 0;
+  TBounds bounds;
+  SceneTriangles(open, triangles, bounds);
+  EXPECT_EQ(fs::file_size(folder.File("ouvert.stl")), 84 + 50 * triangles);
+  ASSERT_TRUE(Export(open, folder.File("ouvert.obj")));
+  EXPECT_NE(ReadAll(folder.File("ouvert.obj")).find("# Cercle1 : soustraction avec Boite"), std::string::npos);
 }
