@@ -107,3 +107,23 @@ static void BM_ExportModel(benchmark::State& state) {
   fs::remove(fs::path(path).replace_extension(".mtl"));
 }
 BENCHMARK(BM_ExportModel)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The same scene to STL with a tenth of its solids subtracted from a neighbour: in each run of
+// ten inserts, the sphere is moved onto the cube's corner and subtracted from it (50 mesh
+// booleans).
+static void BM_ExportModelWithRelations(benchmark::State& state) {
+  TScene scene;
+  Fill(scene, 500);
+  for (int run = 0; run < 50; ++run) {
+    const int cube = 1 + 10 * run, sphere = cube + 6;
+    scene.SolidAt(sphere)->SetPosition({0.25, 0.25, -0.25});
+    scene.LinkParent(sphere, cube);
+    scene.SolidAt(sphere)->Relation = relSoustraction;
+  }
+  const std::string path = TempPath("_relations.stl");
+  TModelExportOptions options;
+  options.Overwrite = true;
+  for (auto _ : state) benchmark::DoNotOptimize(ExportModel(scene, path, options).Ok());
+  fs::remove(path);
+}
+BENCHMARK(BM_ExportModelWithRelations)->Unit(benchmark::kMillisecond);
