@@ -251,7 +251,12 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   WritePovPlacementAndTexture(out, s, s.Position, picture);
 }
 
-bool Deformed(const TSolidObject& s) { return s.Bruit || s.Torsion || !s.ModifiedVertices.empty(); }
+// Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
+// or hand edits, and 3D text, whose glyphs the views build from the font at the text's own
+// precision and placement.
+bool DrawnAsMesh(const TSolidObject& s) {
+  return s.Bruit || s.Torsion || !s.ModifiedVertices.empty() || s.ShapeType == stTexte3d;
+}
 
 bool HasNonAsciiText(const TScene& scene) {
   for (int i = 0; i < scene.ObjectCount(); ++i)
@@ -300,7 +305,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   const auto writeSolid = [&](const TSolidObject& solid) {
     if (!options.AsWritten) {
       const std::string picture = pictureOf(solid);
-      if (!picture.empty() || Deformed(solid)) {
+      if (!picture.empty() || DrawnAsMesh(solid)) {
         WritePovMeshSolid(out, solid, picture);
         return;
       }

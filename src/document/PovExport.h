@@ -42,7 +42,7 @@ struct TPovExportOptions {
 
 // Writes the scene file; an existing file is replaced only when `overwrite` is set (ReplaceRefused
 // otherwise). Unless written as it first was, a solid whose vertices were changed (noise,
-// torsion, hand edits) or that is textured is written as a mesh of the vertices the views draw,
+// torsion, hand edits), a 3D text, and a textured solid are written as meshes of what the views draw,
 // its texture as a PNG picture beside the scene ("<scene>-texture-<n>.png", replaced with it); a
 // picture that cannot be read is named in a notice and the solid written without it. A file that
 // cannot be written fails with kMsgFileAccess and its path. The solids' notices come with the
