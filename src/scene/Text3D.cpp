@@ -262,8 +262,12 @@ struct TTextBudget {
   bool CanSearch() {
     if (FillTests < MaxFillTests) return true;
     if (Allowance && MaxFillTests < kMaxFillTests) Allowance->Exhausted = true;
+    FillStopped = true;
     return false;
   }
+  // Set once a search or a fill triangle was refused: neither bound ever gives back, so the rest
+  // of the text gets no further fill and its strokes are no longer searched for apexes.
+  bool FillStopped = false;
 };
 
 // Appends vertices group by group, starting a new triangle list once a component holds more
@@ -300,6 +304,12 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     return;
   }
   const TGlyphRect bounds = strokes->GetBounds();
+  // Once not one more wall fits, nothing of this character could be added: its strokes are not
+  // laid out, so a long text past the vertex bound costs no more than its width.
+  if (!budget.CanAdd(12)) {
+    pen += (int64_t(bounds.Right) - bounds.Left) + c / 5;
+    return;
+  }
   const std::vector<TStroke>& list = strokes->Strokes();
   const size_t n = list.size();
   std::vector<TTextPoint> first(n), second(n);
@@ -320,7 +330,7 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     const D3DVERTEX ap = TextVertex(A, front, nx, ny, 0), am = TextVertex(A, back, nx, ny, 0);
     const D3DVERTEX bp = TextVertex(B, front, nx, ny, 0), bm = TextVertex(B, back, nx, ny, 0);
     mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
-    if (!fill) continue;
+    if (!fill || budget.FillStopped) continue;
 
     const TTextPoint2 ga{list[i].x1, list[i].y1}, gb{list[i].x2, list[i].y2};
     // A candidate is blocked when any stroke blocks it, whatever the order of the tests; the
@@ -331,7 +341,11 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       const int64_t side =
           (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) - (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
-      if (!budget.CanSearch() || !budget.CanAdd(12)) break;
+      if (!budget.CanSearch()) break;
+      if (!budget.CanAdd(12)) {
+        budget.FillStopped = true;
+        break;
+      }
       const TFillTriangle triangle(ga, gq, gb);
       const TBox box = TBox::Of(ga, gq, gb);
       // Every stroke still counts as a test, so the work bound stops the fill where it always
