@@ -22,8 +22,8 @@ inline TLoadLimits FuzzLimits() {
   l.TextFillTests = 20000;
   l.TextBytes = 1u << 20;
   l.TextureBytes = 1u << 20;
-  l.TexturePixels = 256u << 10;  // a 512 x 512 texture
-  l.DecodedTexturePixels = 512u << 10;
+  l.TexturePixels = 64u << 10;  // a 256 x 256 texture
+  l.DecodedTexturePixels = 128u << 10;
   return l;
 }
 
