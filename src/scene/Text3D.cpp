@@ -314,8 +314,12 @@ struct TTextBudget {
   bool CanSearch() {
     if (FillTests < MaxFillTests) return true;
     if (Allowance && MaxFillTests < kMaxFillTests) Allowance->Exhausted = true;
+    FillStopped = true;
     return false;
   }
+  // Set once a search or a fill triangle was refused: neither bound ever gives back, so the rest
+  // of the text gets no further fill and its strokes are no longer searched for apexes.
+  bool FillStopped = false;
 };
 
 // Appends vertices group by group, starting a new triangle list once a component holds more
@@ -365,6 +369,12 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     return;
   }
   const TGlyphRect bounds = strokes->GetBounds();
+  // Once not one more wall fits, nothing of this character could be added: its strokes are not
+  // laid out, so a long text past the vertex bound costs no more than its width.
+  if (!budget.CanAdd(12)) {
+    pen += (int64_t(bounds.Right) - bounds.Left) + c / 5;
+    return;
+  }
   const std::vector<TStroke>& list = strokes->Strokes();
   const size_t n = list.size();
   std::vector<TTextPoint> first(n), second(n);
@@ -385,7 +395,7 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
     const D3DVERTEX ap = TextVertex(A, front, nx, ny, 0), am = TextVertex(A, back, nx, ny, 0);
     const D3DVERTEX bp = TextVertex(B, front, nx, ny, 0), bm = TextVertex(B, back, nx, ny, 0);
     mesh.AddGroup({ap, am, bp, ap, bp, am, bp, am, bm, bp, bm, am});
-    if (!fill) continue;
+    if (!fill || budget.FillStopped) continue;
 
     auto addTriangle = [&](size_t j) {
       const TTextPoint& Q = first[j];
@@ -423,7 +433,12 @@ void BuildCharacterFromStrokes(const TStrokeCollection* strokes, int32_t a, TArr
       const int64_t side =
           (int64_t(gb.y) - ga.y) * (int64_t(gq.x) - ga.x) - (int64_t(gb.x) - ga.x) * (int64_t(gq.y) - ga.y);
       if (side <= 0) continue;
-      if (!budget.CanSearch() || !budget.CanAdd(12)) {
+      if (!budget.CanSearch()) {
+        complete = false;
+        break;
+      }
+      if (!budget.CanAdd(12)) {
+        budget.FillStopped = true;
         complete = false;
         break;
       }
