@@ -50,7 +50,8 @@ bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh) {
       if (added) points.emplace_back(p[0], p[1], p[2]);
       face[size_t(c)] = it->second;
     }
-    faces.push_back(face);
+    // A triangle two of whose corners were joined has no area: left out.
+    if (face[0] != face[1] && face[1] != face[2] && face[0] != face[2]) faces.push_back(face);
   }
   if (faces.size() < 4) return false;
   // Triangles without area (the poles of a sphere) and repeated ones go first.
@@ -70,8 +71,8 @@ bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh) {
 bool ComputeBoolean(const std::vector<TVertex>& a, const std::vector<TVertex>& b, TBoolean op,
                     std::vector<TVertex>& out) {
   TMesh first, second, result;
-  if (!ClosedSurface(a, first) || !ClosedSurface(b, second)) return false;
   try {
+    if (!ClosedSurface(a, first) || !ClosedSurface(b, second)) return false;
     const bool computed = op == TBoolean::Difference ? PMP::corefine_and_compute_difference(first, second, result)
                                                      : PMP::corefine_and_compute_intersection(first, second, result);
     if (!computed) return false;
