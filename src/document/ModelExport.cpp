@@ -212,8 +212,11 @@ void ApplyRelations(TGathered& g) {
     if (it == at.end() || it->second == k) return std::nullopt;
     return it->second;
   };
-  // Each solid's geometry once its own relation is applied, made from the top of its chain down.
+  // Each solid's geometry once its own relation is applied, made from the top of its chain down:
+  // its own triangles until a relation replaces them (only computed results are held apart).
   std::vector<std::vector<TVertex>> result(n);
+  std::vector<const std::vector<TVertex>*> geometry(n);
+  for (size_t k = 0; k < n; ++k) geometry[k] = &g.Model.Solids[k].Vertices;
   std::vector<char> made(n, 0), consumed(n, 0), applied(n, 0);
   for (size_t k = 0; k < n; ++k) {
     if (made[k]) continue;
@@ -228,13 +231,13 @@ void ApplyRelations(TGathered& g) {
       const size_t j = chain[c];
       if (made[j]) continue;
       made[j] = 1;
-      result[j] = g.Model.Solids[j].Vertices;
       const auto p = parentOf(j);
       if (!p || !made[*p]) continue;
       const TBoolean op = g.Model.Solids[j].Relation == "soustraction" ? TBoolean::Difference : TBoolean::Intersection;
       std::vector<TVertex> combined;
-      if (ComputeBoolean(result[*p], g.Model.Solids[j].Vertices, op, combined)) {
+      if (ComputeBoolean(*geometry[*p], g.Model.Solids[j].Vertices, op, combined)) {
         result[j] = std::move(combined);
+        geometry[j] = &result[j];
         consumed[*p] = 1;
         applied[j] = 1;
       } else {
