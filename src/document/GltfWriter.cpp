@@ -199,7 +199,8 @@ class TGlbBuilder {
   }
 
   int AddAccessor(int view, size_t offset, size_t count, const char* type, const TPacked* bounds = nullptr) {
-    json a = {{"bufferView", view}, {"byteOffset", offset}, {"componentType", kFloat}, {"count", count}, {"type", type}};
+    json a = {
+        {"bufferView", view}, {"byteOffset", offset}, {"componentType", kFloat}, {"count", count}, {"type", type}};
     if (bounds) {
       a["min"] = bounds->Min;
       a["max"] = bounds->Max;
@@ -211,10 +212,11 @@ class TGlbBuilder {
   int AddMaterial(const TSolid& s) {
     const D3DCOLOR c = s.Color;
     const double alpha = ((c >> 24) & 0xFF) / 255.0;
-    json pbr = {{"baseColorFactor", {Linear(((c >> 16) & 0xFF) / 255.0), Linear(((c >> 8) & 0xFF) / 255.0),
-                                     Linear((c & 0xFF) / 255.0), alpha}},
-                {"metallicFactor", 0.0},
-                {"roughnessFactor", Roughness(s.Specular)}};
+    json pbr = {
+        {"baseColorFactor",
+         {Linear(((c >> 16) & 0xFF) / 255.0), Linear(((c >> 8) & 0xFF) / 255.0), Linear((c & 0xFF) / 255.0), alpha}},
+        {"metallicFactor", 0.0},
+        {"roughnessFactor", Roughness(s.Specular)}};
     if (s.Texture >= 0) pbr["baseColorTexture"] = {{"index", s.Texture}};
     FMaterials.push_back({{"name", s.Name},
                           {"pbrMetallicRoughness", std::move(pbr)},
