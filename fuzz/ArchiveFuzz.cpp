@@ -18,6 +18,7 @@
 
 #include "storage/Archive.h"
 #include "FuzzLimits.h"
+#include "FuzzScratch.h"
 
 namespace {
 
@@ -61,22 +62,8 @@ constexpr uint64_t kEntryBytes = 1u << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace fs = std::filesystem;
-  // One folder for the whole run, removed with its files when the run ends; in memory where the
-  // system has a memory file system, since every extracted file and texture is synced to its disk
-  // and the syncs, not the reader, would otherwise set the pace of the run.
-  static const struct TScratch {
-    fs::path Work = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-                    ("ixoral_fuzz_" + std::to_string(::getpid()));
-    TScratch() {
-      std::error_code ec;
-      fs::create_directories(Work, ec);
-    }
-    ~TScratch() {
-      std::error_code ec;
-      fs::remove_all(Work, ec);
-    }
-  } scratch;
-  const fs::path& work = scratch.Work;
+  static const ixoral::fuzz::TFuzzScratch scratch("ixoral_fuzz_");
+  const fs::path& work = scratch.Work();
   static const std::string path = (work / "doc.ixr").string();
   std::error_code ec;
   if (size == 0) return 0;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "FuzzLimits.h"
+#include "FuzzScratch.h"
 #include "render/SceneRenderer.h"
 #include "storage/Archive.h"
 #include "tools/images/Image.h"
@@ -115,23 +116,10 @@ std::string FixRaw(std::string bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // One folder for the whole run, in memory where the system has a memory file system (every
-  // texture is synced to its disk, and the syncs would otherwise set the pace of the run).
-  static const struct TScratch {
-    fs::path Work = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-                    ("ixoral_texture_fuzz_" + std::to_string(::getpid()));
-    TScratch() {
-      std::error_code ec;
-      fs::create_directories(Work, ec);
-    }
-    ~TScratch() {
-      std::error_code ec;
-      fs::remove_all(Work, ec);
-    }
-  } scratch;
+  static const ixoral::fuzz::TFuzzScratch scratch("ixoral_texture_fuzz_");
   if (size == 0) return 0;
-  const std::string path = (scratch.Work / "doc.ixr").string();
-  const std::string textures = (scratch.Work / "textures").string();
+  const std::string path = (scratch.Work() / "doc.ixr").string();
+  const std::string textures = (scratch.Work() / "textures").string();
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   const std::string archive = (data[0] & 1) ? BuildDescribed(bytes) : FixRaw(bytes);
   std::FILE* f = std::fopen(path.c_str(), "wb");
