@@ -12,6 +12,7 @@
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "render/DisplayDevice.h"
+#include "render/SceneRenderer.h"
 #include "scene/GlyphOutline.h"
 #include "scene/View.h"
 #include "storage/OutputFile.h"
@@ -72,7 +73,7 @@ namespace {
 // The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
 // beside the scene) laid on by the mesh's texture coordinates; then the block's end.
 void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
-                                 const std::string& picture) {
+                                 const std::string& picture, const std::string& ambient = "0") {
   out << "  scale " << FormatPovVector(s.Redim) << kEol;
   out << FormatPovMatrix(s.RotationMatrix) << kEol;
   out << "  translate " << FormatPovVector(translate) << kEol;
@@ -92,14 +93,13 @@ void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const
     if (t > 0) out << " transmit all " << FormatPovNumber(t);
     out << " } }" << kEol;
   }
-  out << "      finish { " << kEol << "        ambient 0" << kEol << "        specular "
+  out << "      finish { " << kEol << "        ambient " << ambient << kEol << "        specular "
       << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }"
       << kEol << "    }" << kEol << "}" << kEol;
 }
 
-}  // namespace
-
-TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
+// The solid as POV-Ray's own shape, its finish's ambient term `ambient`.
+TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const std::string& ambient) {
   TResult written;
   const double p1 = s.GetParam(1), p2 = s.GetParam(2);
   Vec3d translate = s.Position;
@@ -161,9 +161,13 @@ TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
       out << "  }" << kEol;
       break;
   }
-  WritePovPlacementAndTexture(out, s, translate, {});
+  WritePovPlacementAndTexture(out, s, translate, {}, ambient);
   return written;
 }
+
+}  // namespace
+
+TResult WritePovSolid(std::ostream& out, const TSolidObject& s) { return WritePovPrimitive(out, s, "0"); }
 
 namespace {
 
@@ -225,10 +229,11 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
 // the views are smooth) and, for a textured solid, their texture coordinates, in the same
 // placement and texture block as a primitive. A solid without any triangle is written as the
 // primitive it is.
-void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture) {
+void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture,
+                       const std::string& ambient) {
   const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
   if (corners.empty()) {
-    (void)WritePovSolid(out, s);
+    (void)WritePovPrimitive(out, s, ambient);
     return;
   }
   const size_t n = corners.size();
@@ -248,7 +253,7 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   for (size_t k = 0; k < n; k += 3) out << "," << kEol << "    <" << k << "," << k + 1 << "," << k + 2 << ">";
   // Inside and outside, for the solid's part in a difference or an intersection.
   out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
-  WritePovPlacementAndTexture(out, s, s.Position, picture);
+  WritePovPlacementAndTexture(out, s, s.Position, picture, ambient);
 }
 
 // Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
@@ -256,6 +261,119 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
 // precision and placement.
 bool DrawnAsMesh(const TSolidObject& s) {
   return s.Bruit || s.Torsion || !s.ModifiedVertices.empty() || s.ShapeType == stTexte3d;
+}
+
+// A light as the views light the scene: in the navigated frame of the view (the views move the
+// lights with the scene when the view is turned, scaled or moved), its direction a unit vector.
+struct TViewLight {
+  D3DLIGHT7 Light;
+  Vec3d Position, Direction;
+};
+
+std::vector<TViewLight> ViewLights(TScene& scene, const D3DMATRIX& navigation) {
+  std::vector<TViewLight> lights;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const TLight* l = scene.LightAt(i);
+    if (!l || !l->Afficher || l->DeviceIndex < 1) continue;
+    TViewLight v;
+    if (!scene.Device().GetLight(l->DeviceIndex, v.Light)) continue;
+    v.Position = ApplyMatrix(ToDouble(v.Light.dvPosition), navigation);
+    v.Direction = ToDouble(ApplyToDirection(v.Light.dvDirection, navigation));
+    const double len = Length(v.Direction);
+    v.Direction = len > 0 && std::isfinite(len) ? v.Direction * (1 / len) : Vec3d{0, 0, 1};
+    lights.push_back(v);
+  }
+  return lights;
+}
+
+// The share of a light that reaches `at`: its attenuation with distance and its spot cone, as the
+// views compute them for every vertex.
+double LightReach(const TViewLight& v, const Vec3d& at) {
+  const D3DLIGHT7& l = v.Light;
+  if (l.dltType == D3DLIGHT_DIRECTIONAL) return 1;
+  const Vec3d d = v.Position - at;
+  const double dist = Length(d);
+  if (!(dist <= l.dvRange)) return 0;
+  const double den = l.dvAttenuation0 + l.dvAttenuation1 * dist + l.dvAttenuation2 * dist * dist;
+  double reach = den > 0 ? 1 / den : 1;
+  if (l.dltType == D3DLIGHT_SPOT) {
+    const Vec3d toward = dist > 0 ? d * (1 / dist) : Vec3d{0, 0, -1};
+    const double rho = -Dot(toward, v.Direction);
+    const double cosTheta = std::cos(l.dvTheta * 0.5), cosPhi = std::cos(l.dvPhi * 0.5);
+    if (rho <= cosPhi) return 0;
+    if (rho <= cosTheta) {
+      const double t = (rho - cosPhi) / (cosTheta - cosPhi);
+      reach *= l.dvFalloff == 1.0f ? t : std::pow(t, double(l.dvFalloff));
+    }
+  }
+  return std::isfinite(reach) ? reach : 0;
+}
+
+// The ambient term of a solid's finish: the views give every vertex the ambient colour of each
+// light that reaches it, whichever way the face turns, so faces turned away from the lights are
+// not black. POV-Ray's ambient is one colour per solid: the mean over the solid's vertices (a
+// spread sample of at most 256 of them, in the navigated frame) stands for it.
+std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject& s, const D3DMATRIX& navigation) {
+  if (lights.empty()) return "0";
+  const D3DMATRIX toView = Multiply(WorldMatrix(s), navigation);
+  const size_t count = s.VertexCount(), step = std::max<size_t>(1, count / 256);
+  Vec3d sum{0, 0, 0};
+  size_t taken = 0, k = 0;
+  const auto add = [&](const Vec3d& at) {
+    for (const TViewLight& v : lights) {
+      const double reach = LightReach(v, at);
+      sum = sum + Vec3d{reach * v.Light.dcvAmbient.r, reach * v.Light.dcvAmbient.g, reach * v.Light.dcvAmbient.b};
+    }
+    ++taken;
+  };
+  for (const TComposante& c : s.Composantes)
+    for (const D3DVERTEX& v : c.Vertices)
+      if (k++ % step == 0) add(ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
+  if (taken == 0) add(ApplyMatrix(s.Position, navigation));
+  const auto clamp = [&](double x) { return std::isfinite(x) ? std::clamp(x / double(taken), 0.0, 1.0) : 0.0; };
+  return "rgb " + FormatPovVector(clamp(sum.x), clamp(sum.y), clamp(sum.z));
+}
+
+// A light as the views light: its diffuse colour, no shadow (the views draw none), the spot's
+// cone by its half angles, and a fade that follows the views' attenuation 1 / (a0 + a1 d + a2 d²).
+// POV-Ray fades by 2 / (1 + (d / f)^p): with p the power of the larger term, f^p = a0 / a and the
+// colour scaled by 1 / (2 a0) the two agree; without a constant term, f is small and the colour
+// scaled by 1 / (2 a f^p), which agrees beyond a few hundredths of a unit.
+void WriteViewLight(std::ostream& out, const TViewLight& v, const Vec3d& sceneCentre) {
+  const D3DLIGHT7& l = v.Light;
+  double scale = 1, fadeDistance = 0;
+  int fadePower = 0;
+  const double a0 = std::max(0.0, double(l.dvAttenuation0)), a1 = std::max(0.0, double(l.dvAttenuation1)),
+               a2 = std::max(0.0, double(l.dvAttenuation2));
+  if (l.dltType != D3DLIGHT_DIRECTIONAL) {
+    if (a1 == 0 && a2 == 0) {
+      if (a0 > 0) scale = 1 / a0;
+    } else {
+      // Both terms: the one that dominates at the scene's distance decides the power; the other
+      // is folded into it there.
+      const double d0 = std::max(Length(v.Position - sceneCentre), 1e-6);
+      fadePower = a2 * d0 * d0 > a1 * d0 ? 2 : 1;
+      const double a = fadePower == 2 ? a2 + a1 / d0 : a1 + a2 * d0;
+      constexpr double kSmallFade = 0.01;
+      const double fp = a0 > 0 ? a0 / a : std::pow(kSmallFade, fadePower);
+      fadeDistance = std::pow(fp, 1.0 / fadePower);
+      scale = 1 / (2 * a * fp);
+    }
+  }
+  const auto channel = [&](float c) { return std::isfinite(c * scale) ? std::max(0.0, c * scale) : 0.0; };
+  out << "light_source { " << FormatPovVector(v.Position) << " ," << kEol << "  color rgb "
+      << FormatPovVector(channel(l.dcvDiffuse.r), channel(l.dcvDiffuse.g), channel(l.dcvDiffuse.b)) << kEol;
+  const Vec3d target = v.Position + v.Direction;
+  if (l.dltType == D3DLIGHT_SPOT) {
+    out << "  spotlight" << kEol << "  radius " << FormatPovNumber(Degrees(l.dvTheta * 0.5)) << kEol << "  falloff "
+        << FormatPovNumber(Degrees(l.dvPhi * 0.5)) << kEol << "  tightness 0" << kEol << "  point_at "
+        << FormatPovVector(target) << kEol;
+  } else if (l.dltType == D3DLIGHT_DIRECTIONAL) {
+    out << "  parallel" << kEol << "  point_at " << FormatPovVector(target) << kEol;
+  }
+  if (fadePower > 0)
+    out << "  fade_distance " << MeshNumber(float(fadeDistance)) << kEol << "  fade_power " << fadePower << kEol;
+  out << "  shadowless" << kEol << "}" << kEol;
 }
 
 bool HasNonAsciiText(const TScene& scene) {
@@ -302,26 +420,45 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
     exported.AddNotice(kMsgPovTextureLeftOut + s.TextureFile);
     return {};
   };
+  // Unless written as first described, the lights are those the views light with.
+  const D3DMATRIX navigation = Multiply(Multiply(view.ScaleMatrix, view.RotationMatrix), view.TranslationMatrix);
+  std::vector<TViewLight> lights;
+  Vec3d sceneCentre{0, 0, 0};
+  if (!options.AsWritten) {
+    lights = ViewLights(scene, navigation);
+    int shown = 0;
+    for (int i = 0; i < scene.ObjectCount(); ++i)
+      if (const TSolidObject* s = scene.SolidAt(i); s && s->Afficher && IsFinite(s->Position))
+        sceneCentre = sceneCentre + ApplyMatrix(s->Position, navigation), ++shown;
+    if (shown > 0) sceneCentre = sceneCentre * (1.0 / shown);
+  }
   const auto writeSolid = [&](const TSolidObject& solid) {
     if (!options.AsWritten) {
       const std::string picture = pictureOf(solid);
+      const std::string ambient = AmbientOf(lights, solid, navigation);
       if (!picture.empty() || DrawnAsMesh(solid)) {
-        WritePovMeshSolid(out, solid, picture);
+        WritePovMeshSolid(out, solid, picture, ambient);
         return;
       }
+      const TResult written = WritePovPrimitive(out, solid, ambient);
+      for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
+      return;
     }
     const TResult written = WritePovSolid(out, solid);
     for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
   };
   // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma. A
-  // text beyond ASCII is read as the UTF-8 it is.
+  // text beyond ASCII is read as the UTF-8 it is. The views light display colours as they are:
+  // a working gamma of 2.2 has POV-Ray do the same, where 1.0 would light them as linear values
+  // and brighten every half-lit face on output.
   const bool utf8 = !options.AsWritten && HasNonAsciiText(scene);
-  out << "#version 3.7;" << kEol << "global_settings { assumed_gamma 1.0" << (utf8 ? " charset utf8" : "") << " }"
-      << kEol;
+  out << "#version 3.7;" << kEol << "global_settings { assumed_gamma " << (options.AsWritten ? "1.0" : "2.2")
+      << (utf8 ? " charset utf8" : "") << " }" << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
   const D3DMATRIX look = LookToMatrix(view.Camera);
   const Vec3d ahead{look._13, look._23, look._33}, up{look._12, look._22, look._32};
-  if (options.AsWritten || (ahead.x == 0 && ahead.y == 0 && ahead.z == 0)) {
+  const bool viewCamera = !options.AsWritten && !(ahead.x == 0 && ahead.y == 0 && ahead.z == 0);
+  if (!viewCamera) {
     out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
         << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
   } else {
@@ -333,7 +470,13 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
         << "direction z" << kEol << "sky " << FormatPovVector(up) << kEol << "look_at " << FormatPovVector(eye + ahead)
         << kEol << "}" << kEol;
   }
-  for (int i = 0; i < scene.ObjectCount(); ++i) {
+  if (!options.AsWritten && (options.Background & 0xFFFFFFu) != 0)  // POV-Ray's own background is black
+    out << "background { color rgb "
+        << FormatPovVector(((options.Background >> 16) & 0xFF) / 255.0, ((options.Background >> 8) & 0xFF) / 255.0,
+                           (options.Background & 0xFF) / 255.0)
+        << " }" << kEol;
+  for (const TViewLight& v : lights) WriteViewLight(out, v, sceneCentre);
+  for (int i = 0; i < scene.ObjectCount() && options.AsWritten; ++i) {
     const TLight* l = scene.LightAt(i);
     if (!l || !l->Afficher) continue;
     D3DLIGHT7 d;

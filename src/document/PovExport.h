@@ -38,6 +38,9 @@ struct TPovExportOptions {
   // Every solid from its shape alone, as the scene description was first written: no
   // deformation, no texture, the text's bytes as they are.
   bool AsWritten = false;
+  // The views' background colour, written unless black (POV-Ray's own) or written as first
+  // described.
+  D3DCOLOR Background = D3DRGB(0, 0, 0);
 };
 
 // Writes the scene file; an existing file is replaced only when `overwrite` is set (ReplaceRefused

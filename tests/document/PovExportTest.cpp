@@ -36,10 +36,10 @@ class PovTest : public ::testing::Test {
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
-  std::string Export(TScene& scene, int view = 3) {
+  std::string Export(TScene& scene, int view = 3, const TPovExportOptions& options = {}) {
     const auto path = dir / "scene.pov";
     fs::remove(path);
-    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), false));
+    EXPECT_TRUE(ExportPovScene(scene, view, path.string(), false, options));
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
@@ -158,11 +158,29 @@ TEST_F(PovTest, LightsThatAreOn) {
   scene.Device().SetLight(n, l);
   const int i = scene.AddObject(CreateAimedLight({0, 0, 0}, {1, 1, 1}, 0xFF0000FF, &scene), "L2");
   scene.LightAt(i)->DeviceIndex = n;
-  std::string pov = Export(scene);
-  EXPECT_EQ(Count(pov, "light_source {"), 2u);
-  EXPECT_EQ(Count(pov, "spotlight"), 1u);
-  EXPECT_NE(pov.find("  color < 0.000, 0.000, 1.000 >"), std::string::npos);
-  EXPECT_NE(pov.find("  radius 50.000"), std::string::npos);
+  scene.LightAt(i)->SetColor(0xFF0000FF);  // now that the light has its place in the device
+  const std::string literal = Export(scene, 3, {.AsWritten = true});
+  EXPECT_EQ(Count(literal, "light_source {"), 2u);
+  EXPECT_EQ(Count(literal, "spotlight"), 1u);
+  EXPECT_NE(literal.find("  color < 0.000, 0.000, 1.000 >"), std::string::npos);
+  EXPECT_NE(literal.find("  radius 50.000"), std::string::npos);
+  EXPECT_EQ(Count(literal, "shadowless"), 0u);
+  EXPECT_EQ(Count(literal, "background"), 0u);
+
+  // As the views light: the default spot by its half angles, shadowless, fading as 1 / d; the
+  // directional light parallel; the views' background.
+  Add(scene, CreateCube(kOpaqueWhite, 0.5), "Cube1");
+  const std::string lit = Export(scene, 3, {.Background = D3DRGB(0.2, 0.4, 0.6)});
+  EXPECT_EQ(Count(lit, "light_source {"), 2u);
+  EXPECT_EQ(Count(lit, "shadowless"), 2u);
+  EXPECT_NE(lit.find("  spotlight\r\n  radius 25.000\r\n  falloff 27.500\r\n  tightness 0"), std::string::npos) << lit;
+  EXPECT_NE(lit.find("  fade_distance 0.01\r\n  fade_power 1"), std::string::npos) << lit;
+  EXPECT_NE(lit.find("  color rgb < 0.000, 0.000, 1.000 >\r\n  parallel"), std::string::npos) << lit;
+  EXPECT_NE(lit.find("background { color rgb < 0.200, 0.400, 0.600 > }"), std::string::npos) << lit;
+  // The cube at the origin stands in the default spot's cone, 2.414 from it: its ambient is the
+  // spot's white ambient at that distance, plus the blue light's, which reaches everywhere.
+  EXPECT_NE(lit.find("        ambient rgb < 0.414, 0.414, 1.000 >"), std::string::npos) << lit;
+
   scene.LightAt(0)->SetVisible(false);
   EXPECT_EQ(Count(Export(scene), "light_source {"), 1u);
 }
@@ -207,7 +225,7 @@ TEST_F(PovTest, DeformedAndTexturedSolidsAreWrittenAsTheViewsDrawThem) {
   EXPECT_EQ(exported.Notices(), std::vector<std::string>{kMsgPovTextureLeftOut + (dir / "absent.bmp").string()});
   std::ifstream in(dir / "scene.pov", std::ios::binary);
   const std::string pov{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_NE(pov.find("global_settings { assumed_gamma 1.0 charset utf8 }"), std::string::npos);
+  EXPECT_NE(pov.find("global_settings { assumed_gamma 2.2 charset utf8 }"), std::string::npos);
   // The noisy sphere, the two textured cubes and the text (its glyphs as the views build them) are
   // meshes; the cube without its picture is a box.
   EXPECT_EQ(pov.find("\"Ixoral été\""), std::string::npos);

@@ -1,0 +1,193 @@
+// What POV-Ray renders from the export is what the views draw: a scene of every kind of solid the
+// export writes as a mesh (noise, torsion, hand-edited points, textures, 3D text) and as CSG is
+// drawn by the program and rendered by POV-Ray from the same view at the same size; the two
+// silhouettes must overlap and the textured solids must carry their picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "document/PictureExport.h"
+#include "document/PovExport.h"
+#include "render/SceneRenderer.h"
+#include "scene/Curves.h"
+#include "scene/Shapes.h"
+#include "scene/Text3D.h"
+#include "tools/images/Image.h"
+
+namespace ixoral {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 320, kHeight = 240;
+constexpr uint32_t kBackground = 0xFF00FF;  // a colour no solid of the scene has: magenta
+
+bool IsBackground(uint32_t pixel) {
+  const int r = int((pixel >> 16) & 0xFF), g = int((pixel >> 8) & 0xFF), b = int(pixel & 0xFF);
+  return std::abs(r - 255) + g + std::abs(b - 255) < 24;
+}
+
+struct TMeanColour {
+  double R = 0, G = 0, B = 0;
+  int Count = 0;
+};
+
+// The mean colour of `picture` where `mask` is not background.
+TMeanColour MeanWhere(const TImage& picture, const TImage& mask) {
+  TMeanColour m;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      if (IsBackground(mask.PixelAt(x, y))) continue;
+      const uint32_t p = picture.PixelAt(x, y);
+      m.R += (p >> 16) & 0xFF, m.G += (p >> 8) & 0xFF, m.B += p & 0xFF;
+      ++m.Count;
+    }
+  if (m.Count > 0) m.R /= m.Count, m.G /= m.Count, m.B /= m.Count;
+  return m;
+}
+
+class PovFidelityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
+    Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity";
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+    ASSERT_TRUE(Drawn.Renderer.InitDevice());
+    Drawn.Display.BackgroundColor = 0xFF000000u | kBackground;
+    Drawn.Display.RelationDisplay = true;  // the views draw subtractions and intersections as computed
+    BuildScene();
+  }
+
+  int Add(std::unique_ptr<TSolidObject> solid, const char* name, const Vec3d& at) {
+    const int i = Drawn.Scene.AddObject(std::move(solid), name);
+    Drawn.Scene.SolidAt(i)->SetPosition(at);  // placed once in the scene, as an insert is
+    return i;
+  }
+
+  // The fidelity scene around the origin, under the default light and a second, coloured one.
+  void BuildScene() {
+    TScene& scene = Drawn.Scene;
+    scene.NewScene(true);
+    // A picture in four coloured quarters, for the textured cube and torus.
+    std::vector<uint32_t> quarters(64 * 64);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x)
+        quarters[size_t(y) * 64 + size_t(x)] = (x < 32) == (y < 32) ? 0xFFE0A020u : 0xFF2060C0u;
+    const std::string picture = (Dir / "quarters.bmp").string();
+    ASSERT_TRUE(WriteBmpFile(picture, 64, 64, quarters.data()));
+
+    Add(CreateSphere(21, 42, 0xFFC0C0C0u, 0.5), "Bruit", {0, 0, 0});
+    scene.SolidAt(scene.IndexOfName("Bruit"))->SetNoise(5, true, 0.12, 0.0);
+    Add(CreateCylinder(20, 0xFF80C080u, 1, 0.3), "Torsion", {0, 0, 1.2});
+    scene.SolidAt(scene.IndexOfName("Torsion"))->SetTorsion({0, -0.5, 0}, {0, 0.5, 0}, 90);
+    // A cube with one corner pulled out, as the point editor leaves it.
+    TSolidObject* edited = scene.SolidAt(Add(CreateCube(0xFFC08080u, 0.5), "Points", {-1.2, 0, 1.2}));
+    for (int c = 0; c < edited->ComposanteCount(); ++c)
+      for (size_t v = 0; v < edited->Composantes[size_t(c)].Vertices.size(); ++v) {
+        D3DVERTEX& p = edited->Composantes[size_t(c)].Vertices[v];
+        if (p.x > 0.2f && p.y > 0.2f && p.z > 0.2f) {
+          p.x = p.y = p.z = 0.45f;
+          edited->AddModified(c, int(v));
+        }
+      }
+    for (const char* name : {"CubeBois", "ToreBois"}) {
+      const bool cube = name == std::string("CubeBois");
+      TSolidObject* s =
+          scene.SolidAt(Add(cube ? CreateCube(kOpaqueWhite, 0.6) : CreateTorus(20, 20, kOpaqueWhite, 0.2, 0.45), name,
+                            cube ? Vec3d{-1.2, 0, 0} : Vec3d{1.2, 0, 0}));
+      scene.Device().LoadTexture(*s, picture);
+      s->TextureFile = picture;
+    }
+    auto text = CreateDefaultText3D([](const std::string&) { return false; });
+    text->SetTextParam(1, "Ixoral été");
+    Add(std::move(text), "Texte", {-0.8, 0.6, -0.4});
+    scene.ClearSelection();
+  }
+
+  // The program's picture of the perspective view, and POV-Ray's of the export from that view.
+  // `name` names the files, kept for whoever wants to look at them.
+  void Render(TImage& ours, TImage& povray, const std::string& name) {
+    const std::string bmp = (Dir / (name + ".bmp")).string(), pov = (Dir / (name + ".pov")).string();
+    ASSERT_TRUE(ExportPicture(Drawn.Renderer, 3, bmp, true, 0, pfBitmap, true, nullptr));
+    TPovExportOptions options;
+    options.Background = 0xFF000000u | kBackground;
+    const TResult exported = ExportPovScene(Drawn.Scene, 3, pov, true, options);
+    ASSERT_TRUE(exported) << exported.Message();
+    EXPECT_TRUE(exported.Notices().empty());
+    const std::string command = "cd '" + Dir.string() + "' && povray +I" + name + ".pov +O" + name +
+                                "-povray.tga +FT +W" + std::to_string(kWidth) + " +H" + std::to_string(kHeight) +
+                                " -D -V +WL0 >" + name + ".log 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "see " << (Dir / (name + ".log")).string();
+    std::string message;
+    ASSERT_TRUE(LoadImageFile(bmp, ours, message)) << message;
+    ASSERT_TRUE(LoadImageFile((Dir / (name + "-povray.tga")).string(), povray, message)) << message;
+    ASSERT_EQ(ours.Width, kWidth);
+    ASSERT_EQ(povray.Width, kWidth);
+  }
+
+  TDisplayScene Drawn{kWidth, kHeight, nullptr, nullptr};
+  fs::path Dir;
+};
+
+// The share of the pixels showing a solid in either picture that show one in both.
+double SilhouetteOverlap(const TImage& a, const TImage& b) {
+  int both = 0, either = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const bool inA = !IsBackground(a.PixelAt(x, y)), inB = !IsBackground(b.PixelAt(x, y));
+      both += inA && inB;
+      either += inA || inB;
+    }
+  EXPECT_GT(either, kWidth * kHeight / 10) << "the scene is out of sight";
+  return either > 0 ? double(both) / either : 0;
+}
+
+TEST_F(PovFidelityTest, SilhouettesOverlapAndTexturesCarryTheirPicture) {
+  // The view turned and brought back so the whole scene is in sight: the lights turn with it.
+  Drawn.Scene.Views[3].SetViewScale({0.5, 0.5, 0.5});
+  Drawn.Scene.Views[3].SetViewRotation({0, 0.3, 0});
+  TImage ours, povray;
+  Render(ours, povray, "scene");
+  if (HasFatalFailure()) return;
+  const double iou = SilhouetteOverlap(ours, povray);
+  EXPECT_GE(iou, 0.95) << "pictures in " << Dir.string();
+  RecordProperty("SilhouetteIoU", std::to_string(iou));
+
+  // Each textured solid drawn alone: where the views show it, POV-Ray shows the picture, its hue
+  // (the colour whatever its brightness) within a tenth. The torus, lit evenly, keeps its whole
+  // mean colour within a tenth; the cube stands across the edge of the spot's cone, where the
+  // views' light changes from vertex to vertex and POV-Ray's ambient is one value per solid.
+  TScene& scene = Drawn.Scene;
+  for (const char* name : {"CubeBois", "ToreBois"}) {
+    for (int i = 0; i < scene.ObjectCount(); ++i)
+      if (T3dObject* o = scene.ObjectAt(i); o && scene.SolidAt(i)) o->SetVisible(o->Name() == name);
+    TImage alone, aloneByPovRay;
+    Render(alone, aloneByPovRay, name);
+    if (HasFatalFailure()) return;
+    const TMeanColour a = MeanWhere(alone, alone), b = MeanWhere(aloneByPovRay, alone);
+    ASSERT_GT(a.Count, 200) << name;
+    const double sa = a.R + a.G + a.B, sb = b.R + b.G + b.B;
+    ASSERT_GT(sb, 0) << name << " is black in POV-Ray's picture";
+    const auto distance = [](double r, double g, double bl, double r2, double g2, double b2) {
+      return std::sqrt((r - r2) * (r - r2) + (g - g2) * (g - g2) + (bl - b2) * (bl - b2));
+    };
+    const std::string both = std::string(name) + ": ours " + std::to_string(a.R) + "," + std::to_string(a.G) + "," +
+                             std::to_string(a.B) + " POV-Ray " + std::to_string(b.R) + "," + std::to_string(b.G) + "," +
+                             std::to_string(b.B);
+    EXPECT_LE(distance(a.R / sa, a.G / sa, a.B / sa, b.R / sb, b.G / sb, b.B / sb),
+              0.1 * distance(a.R / sa, a.G / sa, a.B / sa, 0, 0, 0))
+        << both;
+    if (name == std::string("ToreBois")) {
+      EXPECT_LE(distance(a.R, a.G, a.B, b.R, b.G, b.B), 0.1 * distance(a.R, a.G, a.B, 0, 0, 0)) << both;
+    }
+    for (int i = 0; i < scene.ObjectCount(); ++i)
+      if (scene.SolidAt(i)) scene.ObjectAt(i)->SetVisible(true);
+  }
+}
+
+}  // namespace
+}  // namespace ixoral
