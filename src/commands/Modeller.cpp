@@ -541,7 +541,9 @@ bool TModeller::SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite)
     case TSaveType::PovRay: {
       if (askBeforeOverwrite && !MayReplace(file.Path)) return false;
       // The font notes are shown, then why the scene file could not be written, if it could not.
-      const TResult exported = ExportPovScene(FScene, ActiveView(), file.Path, true);
+      TPovExportOptions options;
+      if (FRenderer) options.Background = FRenderer->Display().BackgroundColor;
+      const TResult exported = ExportPovScene(FScene, ActiveView(), file.Path, true, options);
       return ShowResult(FPrompt, exported, TNoticeKind::Error, file.Path);
     }
     case TSaveType::Bitmap:

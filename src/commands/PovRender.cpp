@@ -106,7 +106,9 @@ bool TPovRenderJob::Start(TScene& scene, int view, const TPovRenderOptions& opti
     return false;
   }
   // The font notes are shown; a failure is told by the job's own message.
-  const TResult exported = ExportPovScene(scene, view, FFolder.Path() + "/" + kPovSceneFile, false);
+  TPovExportOptions exportOptions;
+  exportOptions.Background = options.Background;
+  const TResult exported = ExportPovScene(scene, view, FFolder.Path() + "/" + kPovSceneFile, false, exportOptions);
   if (prompt)
     for (const std::string& notice : exported.Notices()) prompt->Error(notice);
   if (!exported) {

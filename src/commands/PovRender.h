@@ -39,6 +39,7 @@ struct TPovRenderOptions {
   int Resolution = 0;  // index among the export resolutions
   bool Antialias = true;
   std::string Program = "povray";  // a name found through PATH, or a path
+  D3DCOLOR Background = 0xFF000000u;  // the views' background colour, which the render shows too
 };
 
 // POV-Ray's arguments: the scene and picture file names (relative to the folder it runs in),

@@ -104,6 +104,7 @@ void TfrmMain::CreateFileActions() {
       w = new TFrmRenduPov(FModeller->Scene(), FModeller->ActiveView(), *FPrompt, this);
       w->setAttribute(Qt::WA_DeleteOnClose);
       w->ViewToRender = [this] { return FModeller ? FModeller->ActiveView() : 3; };
+      w->BackgroundToRender = [this] { return FDrawn ? FDrawn->Display.BackgroundColor : 0xFF000000u; };
     }
     w->show();
     w->raise();

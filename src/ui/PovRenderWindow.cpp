@@ -121,6 +121,7 @@ void TFrmRenduPov::StartRender() {
   options.Resolution = FSizes->currentIndex();
   options.Antialias = FAntialias->isChecked();
   options.Program = Program;
+  if (BackgroundToRender) options.Background = BackgroundToRender();
   FProgress->setValue(0);
   if (ViewToRender) FView = ViewToRender();
   if (!FJob.Start(FScene, FView, options, &FPrompt)) {

@@ -47,6 +47,8 @@ class TFrmRenduPov : public TDialogFrame {
   // The view a render shows, asked when it starts (the window's active view); without it the view
   // given at construction or by SetView.
   std::function<int()> ViewToRender;
+  // The views' background colour when a render starts; black without it.
+  std::function<uint32_t()> BackgroundToRender;
   // Where "&Enregistrer l'image..." asks for the file; tests answer it.
   std::function<QString()> ChooseSavePath;
   // Where the job's program is looked for (tests point it elsewhere).
