@@ -38,7 +38,7 @@ inline constexpr const char* kRenderFolderLabel = "rendu";
 struct TPovRenderOptions {
   int Resolution = 0;  // index among the export resolutions
   bool Antialias = true;
-  std::string Program = "povray";  // a name found through PATH, or a path
+  std::string Program = "povray";     // a name found through PATH, or a path
   D3DCOLOR Background = 0xFF000000u;  // the views' background colour, which the render shows too
 };
 
