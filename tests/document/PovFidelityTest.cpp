@@ -56,9 +56,10 @@ class PovFidelityTest : public ::testing::Test {
     Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity";
     fs::remove_all(Dir);
     fs::create_directories(Dir);
+    // The views draw subtractions and intersections as computed (a device with a stencil).
+    Drawn.Display.RelationDisplay = true;
     ASSERT_TRUE(Drawn.Renderer.InitDevice());
     Drawn.Display.BackgroundColor = 0xFF000000u | kBackground;
-    Drawn.Display.RelationDisplay = true;  // the views draw subtractions and intersections as computed
     BuildScene();
   }
 
@@ -102,6 +103,12 @@ class PovFidelityTest : public ::testing::Test {
       scene.Device().LoadTexture(*s, picture);
       s->TextureFile = picture;
     }
+    // A cube minus a sphere, and a curve.
+    const int block = Add(CreateCube(0xFF8080C0u, 0.6), "Bloc", {1.2, 0, 1.2});
+    const int hole = Add(CreateSphere(21, 42, 0xFF8080C0u, 0.25), "Trou", {1.2, 0.3, 1.2});
+    scene.SetParent(hole, block);
+    scene.SetRelation(hole, block, relSoustraction);
+    Add(CreateDefaultCurve(), "Courbe", {-1.2, 0, -1.2});
     auto text = CreateDefaultText3D([](const std::string&) { return false; });
     text->SetTextParam(1, "Ixoral été");
     Add(std::move(text), "Texte", {-0.8, 0.6, -0.4});
