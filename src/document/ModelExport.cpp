@@ -255,6 +255,8 @@ void ApplyRelations(TGathered& g) {
         g.Skipped.push_back(parent.Name);
         continue;
       }
+      if (parent.Texture >= 0 || g.Model.Solids[k].Texture >= 0)
+        g.Notices.push_back(kMsgRelationTextureLeftOut + parent.Name);
       TSolid s;
       s.Name = parent.Name;
       s.Color = parent.Color;

@@ -27,6 +27,9 @@ inline constexpr const char* kMsgExportFailed = "L'export a échoué : ";
 // crosses itself): both solids are written as they are. Followed by "solid / parent".
 inline constexpr const char* kMsgRelationNotApplied =
     "Relation non appliquée, les deux solides sont exportés séparément : ";
+// A computed relation whose solids carry a texture: the cut solid has no texture coordinates, so
+// it is written in its colour. Followed by the solid's name.
+inline constexpr const char* kMsgRelationTextureLeftOut = "Texture non exportée sur le solide découpé : ";
 inline constexpr const char* kMsgNamesAdapted = "Noms adaptés au format du fichier : ";
 
 // The format of an output name by its extension (".glb", ".obj", ".stl", any case).

@@ -163,7 +163,8 @@ TEST_F(ModelExportTest, TheSampleAndARichSceneAsGlbPassTheKhronosValidator) {
   TScene rich;
   BuildRichScene(rich, folder);
   ASSERT_TRUE(Export(rich, folder.File("rich.glb"), {}));
-  EXPECT_TRUE(told.empty()) << told.front();
+  // The textured cube is cut by its hole: the cut solid is written in the cube's colour.
+  EXPECT_EQ(told, std::vector<std::string>{std::string(kMsgRelationTextureLeftOut) + "Cube texturé"});
 
   // What the file says, read back by the same library that reads OBJ and STL.
   Assimp::Importer importer;
@@ -427,6 +428,16 @@ TEST_F(ModelExportTest, SubtractionsAndIntersectionsAreExportedAsTheCutSolids) {
   ASSERT_TRUE(Export(scene, folder.File("creuse.obj")));
   const std::string obj = ReadAll(folder.File("creuse.obj"));
   EXPECT_EQ(obj.find("soustraction"), std::string::npos) << "no note for a relation that was made";
+  // The cut solid has no texture coordinates: a textured cube is written in its colour, and told.
+  const std::string wood = folder.File("bois.bmp");
+  const uint32_t pixels[4] = {0xFF804020, 0xFF603010, 0xFF804020, 0xFF603010};
+  ASSERT_TRUE(WriteBmpFile(wood, 2, 2, pixels));
+  scene.SolidAt(cube)->Texturer = true;
+  scene.SolidAt(cube)->TextureFile = wood;
+  ASSERT_TRUE(Export(scene, folder.File("creuse-bois.stl")));
+  EXPECT_EQ(told, std::vector<std::string>{std::string(kMsgRelationTextureLeftOut) + "Cube1"});
+  scene.SolidAt(cube)->Texturer = false;
+  told.clear();
 
   // A chain: the cut cube, then intersected with a slab that keeps its lower half.
   const int slab = scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Dalle");
