@@ -25,8 +25,9 @@ using TKernel = CGAL::Exact_predicates_inexact_constructions_kernel;
 using TMesh = CGAL::Surface_mesh<TKernel::Point_3>;
 namespace PMP = CGAL::Polygon_mesh_processing;
 
-// The closed, outward-facing surface of a triangle soup; false when it is none.
-bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh) {
+// The closed, outward-facing surface of a triangle soup; false when it is none. `searchCrossings`:
+// whether to look for a surface crossing itself.
+bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh, bool searchCrossings) {
   std::vector<TKernel::Point_3> points;
   std::vector<std::array<size_t, 3>> faces;
   // Corners are joined when they lie within a millionth of the solid's size of each other: the
@@ -61,7 +62,7 @@ bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh) {
   PMP::orient_polygon_soup(points, faces);
   PMP::polygon_soup_to_polygon_mesh(points, faces, mesh);
   if (mesh.is_empty() || !CGAL::is_closed(mesh) || !CGAL::is_triangle_mesh(mesh)) return false;
-  if (PMP::does_self_intersect(mesh)) return false;
+  if (searchCrossings && PMP::does_self_intersect(mesh)) return false;
   if (!PMP::is_outward_oriented(mesh)) PMP::reverse_face_orientations(mesh);
   return true;
 }
@@ -69,10 +70,10 @@ bool ClosedSurface(const std::vector<TVertex>& soup, TMesh& mesh) {
 }  // namespace
 
 bool ComputeBoolean(const std::vector<TVertex>& a, const std::vector<TVertex>& b, TBoolean op,
-                    std::vector<TVertex>& out) {
+                    std::vector<TVertex>& out, bool aComputed) {
   TMesh first, second, result;
   try {
-    if (!ClosedSurface(a, first) || !ClosedSurface(b, second)) return false;
+    if (!ClosedSurface(a, first, !aComputed) || !ClosedSurface(b, second, true)) return false;
     const bool computed = op == TBoolean::Difference ? PMP::corefine_and_compute_difference(first, second, result)
                                                      : PMP::corefine_and_compute_intersection(first, second, result);
     if (!computed) return false;

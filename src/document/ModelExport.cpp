@@ -212,6 +212,10 @@ void ApplyRelations(TGathered& g) {
     if (it == at.end() || it->second == k) return std::nullopt;
     return it->second;
   };
+  for (size_t k = 0; k < n; ++k)
+    if (!g.Model.Solids[k].Relation.empty() && !at.contains(g.RelationParents[k]))
+      g.Notices.push_back(kMsgRelationParentNotExported + g.Model.Solids[k].Name + " / " +
+                          g.Model.Solids[k].RelationParent);
   // Each solid's geometry once its own relation is applied, made from the top of its chain down:
   // its own triangles until a relation replaces them (only computed results are held apart).
   std::vector<std::vector<TVertex>> result(n);
@@ -235,7 +239,7 @@ void ApplyRelations(TGathered& g) {
       if (!p || !made[*p]) continue;
       const TBoolean op = g.Model.Solids[j].Relation == "soustraction" ? TBoolean::Difference : TBoolean::Intersection;
       std::vector<TVertex> combined;
-      if (ComputeBoolean(*geometry[*p], g.Model.Solids[j].Vertices, op, combined)) {
+      if (ComputeBoolean(*geometry[*p], g.Model.Solids[j].Vertices, op, combined, geometry[*p] == &result[*p])) {
         result[j] = std::move(combined);
         geometry[j] = &result[j];
         consumed[*p] = 1;

@@ -27,6 +27,9 @@ inline constexpr const char* kMsgExportFailed = "L'export a échoué : ";
 // crosses itself): both solids are written as they are. Followed by "solid / parent".
 inline constexpr const char* kMsgRelationNotApplied =
     "Relation non appliquée, les deux solides sont exportés séparément : ";
+// A relation whose parent is not exported (hidden, or left out of the selection): the solid is
+// written whole, with its note where the format allows one. Followed by "solid / parent".
+inline constexpr const char* kMsgRelationParentNotExported = "Relation non appliquée, parent non exporté : ";
 // A computed relation whose solids carry a texture: the cut solid has no texture coordinates, so
 // it is written in its colour. Followed by the solid's name.
 inline constexpr const char* kMsgRelationTextureLeftOut = "Texture non exportée sur le solide découpé : ";

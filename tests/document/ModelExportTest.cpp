@@ -473,3 +473,44 @@ TEST_F(ModelExportTest, SubtractionsAndIntersectionsAreExportedAsTheCutSolids) {
   ASSERT_TRUE(Export(open, folder.File("ouvert.obj")));
   EXPECT_NE(ReadAll(folder.File("ouvert.obj")).find("# Cercle1 : soustraction avec Boite"), std::string::npos);
 }
+
+TEST_F(ModelExportTest, RelationsToNothingExportableAndLongChainsGiveAValidFile) {
+  // Parents that are not exported (a light, a hidden solid): the child is written whole, with the
+  // note a reader can see, and the file is complete. A light is no parent of a relation; a hidden
+  // solid is, and the user is told it was not applied.
+  TScene scene;
+  scene.NewScene(true);  // its default light is object 0
+  const int cube = scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
+  const int hidden = scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cache");
+  const int sphere = scene.AddObject(CreateSphere(8, 8, 0xFFFFFFFF, 0.5), "Sphere1");
+  scene.SolidAt(hidden)->SetVisible(false);
+  ASSERT_TRUE(scene.LinkParent(cube, 0));
+  scene.SolidAt(cube)->Relation = relSoustraction;
+  ASSERT_TRUE(scene.SetParent(sphere, hidden));
+  ASSERT_TRUE(scene.SetRelation(sphere, hidden, relIntersection));
+  ASSERT_TRUE(Export(scene, folder.File("orphelins.stl")));
+  EXPECT_EQ(told, std::vector<std::string>{std::string(kMsgRelationParentNotExported) + "Sphere1 / Cache"});
+  told.clear();
+  bool closed = false;
+  // The cube and the sphere (a tessellation of 8 x 8 of a ball of volume 0.52).
+  EXPECT_NEAR(SignedVolume(StlCorners(ReadAll(folder.File("orphelins.stl"))), closed), 1.45, 0.05);
+  ASSERT_TRUE(Export(scene, folder.File("orphelins.obj")));
+  EXPECT_NE(ReadAll(folder.File("orphelins.obj")).find("# Sphere1 : intersection avec Cache"), std::string::npos);
+  told.clear();
+
+  // 500 nested subtractions, computed in order: one closed solid. The small cubes stand beside
+  // the block, so each step's work stays small (cutting 500 notches into it takes seconds).
+  TScene chain;
+  int previous = chain.AddObject(CreateCube(0xFFFFFFFF, 10), "Bloc");
+  for (int k = 0; k < 500; ++k) {
+    const int small = chain.AddObject(CreateCube(0xFFFFFFFF, 0.01), "Petit" + std::to_string(k));
+    chain.SolidAt(small)->SetPosition({6 + 0.02 * k, 0, 0});
+    ASSERT_TRUE(chain.LinkParent(small, previous));
+    chain.SolidAt(small)->Relation = relSoustraction;
+    previous = small;
+  }
+  ASSERT_TRUE(Export(chain, folder.File("chaine.stl")));
+  EXPECT_TRUE(told.empty()) << told.front();
+  EXPECT_NEAR(SignedVolume(StlCorners(ReadAll(folder.File("chaine.stl"))), closed), 1000, 1e-3);
+  EXPECT_TRUE(closed);
+}
