@@ -116,6 +116,10 @@ void AddViewCommands(std::vector<TCommandInfo>& t) {
   t.push_back(Entry(SelectAgent, "actSelectionAgent", "&Sélectionner l'agent"));
   t.push_back(Entry(Options, "actOptions", "&Options"));
   t.push_back(Entry(Redraw, "actRedessiner", "&Redessiner toutes les vues"));
+  // Framing: plain keys the menus leave free.
+  t.push_back(Runs(Entry(FrameSelection, "actCadrerSelection", "&Cadrer la sélection", "F"),
+                   [](TModeller& m, int) { m.FrameSelection(); }));
+  t.push_back(Runs(Entry(FrameAll, "actToutCadrer", "&Tout cadrer", "Home"), [](TModeller& m, int) { m.FrameAll(); }));
   t.push_back(Switch(Grid, "actGrille", "&Grille", "Ctrl+G"));
   t.push_back(Switch(Explorer, "actExplorateur", "&Explorateur de scène", "Ctrl+E"));
   t.push_back(Switch(ToolBar, "actBarreOutils", "&Barre d'outils", "Ctrl+B"));

@@ -51,6 +51,8 @@ enum class TCommandId : uint8_t {
   SelectAgent,
   Options,
   Redraw,
+  FrameSelection,
+  FrameAll,
   Grid,
   Explorer,
   ToolBar,

@@ -337,6 +337,29 @@ bool TModeller::ApplyToolResult(const TToolTarget& target, TScene& preview, TToo
   });
 }
 
+void TModeller::FrameSelection() {
+  std::vector<int> objects;
+  for (int k = 0; k < FScene.SelectionCount(); ++k) objects.push_back(FScene.SelectedAt(k));
+  Frame(objects);
+}
+
+void TModeller::FrameAll() {
+  std::vector<int> objects(size_t(std::max(FScene.ObjectCount(), 0)));
+  for (size_t k = 0; k < objects.size(); ++k) objects[k] = int(k);
+  Frame(objects);
+}
+
+void TModeller::Frame(const std::vector<int>& objects) {
+  Step(
+      step::Vues,
+      [&] {
+        if (!FrameObjects(FScene, ActiveView(), objects)) return;
+        FScene.Notify(TSceneChange::ViewsChanged);
+        FScene.RedrawViews();
+      },
+      true);
+}
+
 void TModeller::ResetPosition() {
   Step(
       step::PositionInitiale,

@@ -189,6 +189,10 @@ class TModeller {
 
   // --- views ---
   void ResetPosition();  // "Position initiale" on the active view
+  // "Cadrer la sélection" and "Tout cadrer": the active view (and its companions) framed on the
+  // selected objects, or on every shown object; nothing happens when there is nothing to frame.
+  void FrameSelection();
+  void FrameAll();
 
   // --- files ---
   std::string Caption() const;
@@ -275,6 +279,7 @@ class TModeller {
   std::function<void()> OnHistoryChanged;
 
  private:
+  void Frame(const std::vector<int>& objects);
   bool SaveDocumentAs(const TChosenFile& file, bool askBeforeOverwrite);
   // Whether the file at `path` may be written: no file there, or the user agrees to replace it.
   bool MayReplace(const std::string& path);

@@ -142,16 +142,16 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOper
     Vec3d a = s;
     switch (axis) {
       case axX:
-        a.x += dy * k;
+        a.x += dy * m.ViewRadiansPerPixel;
         break;
       case axY:
-        a.y += dx * k;
+        a.y += dx * m.ViewRadiansPerPixel;
         break;
       case axZ:
-        a.z += dx * k;
+        a.z += dx * m.ViewRadiansPerPixel;
         break;
       default:
-        a.x += dy * k, a.y += dx * k;
+        a.x += dy * m.ViewRadiansPerPixel, a.y += dx * m.ViewRadiansPerPixel;
     }
     if (IsFinite(a)) ApplyViewRotation(scene, view, a);
   } else {
@@ -185,6 +185,38 @@ void CancelManipulation(TScene& scene, const TManipulation& m, TOperation op) {
     else
       o->SetScale(s);
   }
+}
+
+void BeginNavigation(const TScene& scene, TNavigation& n, int view, bool orbit, int viewWidth) {
+  n.View = std::clamp(view, 0, 3);
+  n.Orbit = orbit;
+  const TVue& v = scene.Views[size_t(n.View)];
+  n.StartRotation = v.Rot;
+  n.StartTranslation = v.Pos;
+  const D3DMATRIX look = LookToMatrix(v.Camera);
+  n.Right = {look._11, look._21, look._31};
+  n.Up = {look._12, look._22, look._32};
+  const double width = std::max(viewWidth, 1);
+  double distance = 0;
+  ViewAim(v, distance);
+  n.UnitsPerPixel = distance / width;  // the views show a width of `distance` at the aim
+  n.RadiansPerPixel = 2 * kPi / width;
+}
+
+void ContinueNavigation(TScene& scene, const TNavigation& n, double dx, double dy) {
+  if (n.Orbit) {
+    const Vec3d a{n.StartRotation.x + dy * n.RadiansPerPixel, n.StartRotation.y + dx * n.RadiansPerPixel,
+                  n.StartRotation.z};
+    if (IsFinite(a)) ApplyViewRotation(scene, n.View, a);
+  } else {
+    const Vec3d p = n.StartTranslation + n.Right * (dx * n.UnitsPerPixel) + n.Up * (dy * n.UnitsPerPixel);
+    if (IsFinite(p)) ApplyViewTranslation(scene, n.View, p);
+  }
+}
+
+void CancelNavigation(TScene& scene, const TNavigation& n) {
+  ApplyViewRotation(scene, n.View, n.StartRotation);
+  ApplyViewTranslation(scene, n.View, n.StartTranslation);
 }
 
 int ViewUnderMouse(int x, int y, int w, int h, int previous) {

@@ -16,7 +16,27 @@ enum TAxisConstraint : int { axFree = 0, axX = 1, axY = 2, axZ = 3 };
 struct TManipulation {
   std::vector<Vec3d> StartValues;
   D3DVECTOR ScreenRight{}, ScreenUp{}, ScreenForward{};
+  // How far a view turns per pixel when the rotation tool turns it (nothing selected).
+  double ViewRadiansPerPixel = kPi / 100;
 };
+
+// A middle-button drag: the perspective view orbits about the world's origin, the others (and
+// any view with Shift held) pan so the scene follows the pointer at the view's aim.
+struct TNavigation {
+  int View = 0;
+  bool Orbit = false;
+  Vec3d StartRotation, StartTranslation;
+  Vec3d Right, Up;  // the camera's screen axes in the world
+  double UnitsPerPixel = 0, RadiansPerPixel = 0;
+};
+
+// Starts a navigation of view `view`, `viewWidth` pixels wide: an orbit turns a full turn per
+// view width.
+void BeginNavigation(const TScene& scene, TNavigation& n, int view, bool orbit, int viewWidth);
+// dx: pixels to the right since the press; dy: pixels upwards.
+void ContinueNavigation(TScene& scene, const TNavigation& n, double dx, double dy);
+// Escape during a navigation: the view's navigation as it was at the press.
+void CancelNavigation(TScene& scene, const TNavigation& n);
 
 // Saves the start values (one per selected object, main object first, or the view's own) and the
 // screen axes of view `view`.

@@ -37,6 +37,12 @@ void TViewInteraction::RedrawAll() {
 void TViewInteraction::MouseMove(int x, int y) {
   FLastX = x;
   FLastY = y;
+  if (FNavigating) {
+    ContinueNavigation(FScene, FNavigation, x - FDragX, FDragY - y);
+    FScene.Notify(TSceneChange::ViewsChanged);
+    RedrawAll();
+    return;
+  }
   if (FDragging) {
     if (FOperation == opSelect) return;  // a drag in the select mode changes nothing
     const double dx = x - FDragX, dy = FDragY - y;
@@ -56,11 +62,21 @@ void TViewInteraction::MouseMove(int x, int y) {
   FRenderer.PresentView(FHover, FActive, FHover);
 }
 
-TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctrl) {
+TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctrl, bool shift) {
   TPressResult result;
   FLastX = x;
   FLastY = y;
+  if (FNavigating) return result;  // a second button during a navigation changes nothing
   if (!FDragging) FActive = ViewAt(x, y);
+  if (button == TMouseButton::Middle && !FDragging) {
+    const bool orbit = !shift && FScene.Views[size_t(FActive)].ViewType == vtPerspective;
+    BeginNavigation(FScene, FNavigation, FActive, orbit, ViewWidth());
+    FNavigating = true;
+    FDragX = x;
+    FDragY = y;
+    RedrawAll();
+    return result;
+  }
   if (button != TMouseButton::Left) {
     UpdateRendererFrames();
     return result;
@@ -94,6 +110,8 @@ TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctr
   FDragX = x;
   FDragY = y;
   BeginManipulation(FScene, FManipulation, FOperation, FActive);
+  // The rotation tool turns a view about one turn per view width.
+  FManipulation.ViewRadiansPerPixel = 2 * kPi / std::max(ViewWidth(), 1);
   FDragging = true;
   return result;
 }
@@ -101,6 +119,10 @@ TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctr
 bool TViewInteraction::Release(int x, int y, TMouseButton button) {
   FLastX = x;
   FLastY = y;
+  if (button == TMouseButton::Middle && FNavigating) {
+    FNavigating = false;
+    return false;
+  }
   if (button != TMouseButton::Left || !FDragging) return false;
   FDragging = false;
   const int active = ViewAt(x, y);
@@ -113,6 +135,13 @@ bool TViewInteraction::Release(int x, int y, TMouseButton button) {
 }
 
 bool TViewInteraction::Escape() {
+  if (FNavigating) {
+    CancelNavigation(FScene, FNavigation);
+    FNavigating = false;
+    FScene.Notify(TSceneChange::ViewsChanged);
+    RedrawAll();
+    return true;
+  }
   if (!FDragging || !FScene.HasSelection() || FOperation == opSelect) return false;
   CancelManipulation(FScene, FManipulation, FOperation);
   FScene.Notify(TSceneChange::ObjectChanged);
@@ -121,7 +150,7 @@ bool TViewInteraction::Escape() {
 }
 
 void TViewInteraction::Wheel(int x, int y, int angleDelta) {
-  if (angleDelta == 0 || FDragging) return;
+  if (angleDelta == 0 || FDragging || FNavigating) return;
   const int view = ViewAt(x, y);
   const Vec3d zoomed = ZoomedScale(FScene.Views[size_t(view)].Scale, angleDelta * 30.0 / 120.0);
   ApplyViewScale(FScene, view, zoomed);

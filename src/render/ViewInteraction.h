@@ -45,6 +45,8 @@ class TViewInteraction {
 
   // --- state ---
   bool Dragging() const { return FDragging; }
+  // A middle-button drag is navigating the view under the press.
+  bool Navigating() const { return FNavigating; }
   int ActiveView() const { return FActive; }
   int HoverView() const { return FHover; }
   // The panel's size in surface pixels; four views split it in quarters.
@@ -52,11 +54,14 @@ class TViewInteraction {
 
   // --- events, in panel pixels (x to the right, y downwards) ---
   void MouseMove(int x, int y);
-  TPressResult Press(int x, int y, TMouseButton button, bool ctrl);
-  // True when a drag ended (the inspector then shows the new values).
+  // The middle button navigates whatever the tool: it orbits the perspective view and pans the
+  // others, and pans any view with `shift` held.
+  TPressResult Press(int x, int y, TMouseButton button, bool ctrl, bool shift = false);
+  // True when a drag of the tool ended (the inspector then shows the new values); a navigation's
+  // end answers false.
   bool Release(int x, int y, TMouseButton button);
-  // Escape: during a drag with a selection, the selection goes back to where the press found it.
-  // True when something was restored.
+  // Escape: during a drag with a selection, the selection goes back to where the press found it;
+  // during a navigation, the view goes back. True when something was restored.
   bool Escape();
   // The wheel zooms the view under the pointer (perspective alone, or the three others
   // together), as a zoom drag of 30 pixels per notch of 120.
@@ -67,11 +72,14 @@ class TViewInteraction {
 
  private:
   int ViewAt(int x, int y) const;
+  int ViewWidth() const { return FScene.FourViews ? FWidth / 2 : FWidth; }
   void UpdateRendererFrames();
 
   TScene& FScene;
   TSceneRenderer& FRenderer;
   TManipulation FManipulation;
+  TNavigation FNavigation;
+  bool FNavigating = false;
   TOperation FOperation = opSelect;
   TAxisConstraint FAxis = axFree;
   bool FDragging = false;

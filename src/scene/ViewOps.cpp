@@ -146,6 +146,60 @@ void ResetObjectPlacement(T3dObject& o) {
   }
 }
 
+Vec3d ViewAim(const TVue& view, double& distance) {
+  Vec3d ahead = ToDouble(view.Camera.Direction);
+  NormalizeSafe(ahead);
+  if (Length(ahead) == 0) ahead = {0, 0, 1};
+  const Vec3d eye = view.Camera.Position + ahead;  // the centre of projection
+  distance = Dot(Vec3d{0, 0, 0} - eye, ahead);
+  if (!(distance >= 1.5)) distance = 1.5;  // behind, beside or too near: a little ahead instead
+  return eye + ahead * distance;
+}
+
+bool FrameObjects(TScene& scene, int active, const std::vector<int>& objects) {
+  Vec3d mn{HUGE_VAL, HUGE_VAL, HUGE_VAL}, mx{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  bool any = false;
+  const auto take = [&](const Vec3d& p) {
+    mn = {std::min(mn.x, p.x), std::min(mn.y, p.y), std::min(mn.z, p.z)};
+    mx = {std::max(mx.x, p.x), std::max(mx.y, p.y), std::max(mx.z, p.z)};
+  };
+  for (int i : objects) {
+    const T3dObject* o = scene.ObjectAt(i);
+    if (!o || !o->Afficher) continue;
+    std::vector<Vec3d> corners;
+    if (const TSolidObject* s = scene.SolidAt(i)) {
+      Vec3d lo, hi;
+      ComposantesBounds(s->Composantes, lo, hi);
+      const D3DMATRIX world = Multiply(Multiply(o->ScaleMatrix, o->RotationMatrix), o->TranslationMatrix);
+      for (int k = 0; k < 8; ++k)
+        corners.push_back(ApplyMatrix({k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z}, world));
+    } else {
+      corners.push_back(o->Position);
+    }
+    if (!std::all_of(corners.begin(), corners.end(), [](const Vec3d& c) { return IsFinite(c); })) continue;
+    for (const Vec3d& c : corners) take(c);
+    any = true;
+  }
+  if (!any) return false;
+  const Vec3d centre = (mn + mx) * 0.5;
+  const double radius = Length(mx - mn) * 0.5;
+  const TVue& view = scene.Views[size_t(std::clamp(active, 0, 3))];
+  double distance = 0;
+  const Vec3d aim = ViewAim(view, distance);
+  // The box's sphere fills four fifths of the view's half-height at the aim (half the distance
+  // ahead), and its front stays beyond the plane the views cut at, one unit ahead.
+  double scale = view.Scale.x;
+  if (radius > 0) scale = std::min(0.4 * distance, 0.8 * (distance - 1)) / radius;
+  if (!(scale > 0) || !std::isfinite(scale)) return false;
+  // The navigation takes a point p to (p * scale) turned, then moved: the box's centre to the aim.
+  const Vec3d turned = ApplyMatrix(centre * scale, RotationFromAngles(view.Rot));
+  const Vec3d move = aim - turned;
+  if (!IsFinite(move)) return false;
+  ApplyViewScale(scene, active, {scale, scale, scale});
+  ApplyViewTranslation(scene, active, move);
+  return true;
+}
+
 void ResetPosition(TScene& scene, int active) {
   if (T3dObject* o = scene.ObjectAt(scene.CurrentObject())) {
     ResetObjectPlacement(*o);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/Result.h"
 #include "scene/Scene.h"
@@ -28,6 +29,15 @@ void SetLayout(TScene& scene, bool four, int surfaceWidth, int surfaceHeight, TS
 void ApplyViewTranslation(TScene& scene, int active, const Vec3d& v);
 void ApplyViewRotation(TScene& scene, int active, const Vec3d& v);
 void ApplyViewScale(TScene& scene, int active, const Vec3d& v);
+
+// Where a view aims: the point of its axis nearest the world's origin, at least 1.5 ahead of the
+// centre of projection; `distance` is how far ahead it lies.
+Vec3d ViewAim(const TVue& view, double& distance);
+// "Cadrer la sélection", "Tout cadrer": the navigation of the active view (and its companions)
+// set so the objects' bounding box stands at the view's aim, filling most of the view, the view's
+// turn kept. Objects whose bounds are not finite numbers are left out; false, with nothing
+// changed, when none is left. A box of no size is centred without changing the zoom.
+bool FrameObjects(TScene& scene, int active, const std::vector<int>& objects);
 
 // "Position initiale": the main selected object back to its initial placement, or with nothing
 // selected the navigation of the active view (and its companions) reset.

@@ -384,9 +384,9 @@ void TfrmMain::CreateMenus() {
   fill->addAction(Action(TCommandId::Wireframe));
   QMenu* shade = view->addMenu(QStringLiteral("Mo&de d'illumination"));
   for (TCommandId n : {TCommandId::Flat, TCommandId::Gouraud, TCommandId::Phong}) shade->addAction(Action(n));
-  for (TCommandId n :
-       {TCommandId::SelectAgent, TCommandId::Options, TCommandId::Redraw, TCommandId::Grid, TCommandId::Explorer,
-        TCommandId::ToolBar, TCommandId::Properties, TCommandId::Axes, TCommandId::ToolBox})
+  for (TCommandId n : {TCommandId::SelectAgent, TCommandId::Options, TCommandId::Redraw, TCommandId::FrameSelection,
+                       TCommandId::FrameAll, TCommandId::Grid, TCommandId::Explorer, TCommandId::ToolBar,
+                       TCommandId::Properties, TCommandId::Axes, TCommandId::ToolBox})
     view->addAction(Action(n));
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Outils"));

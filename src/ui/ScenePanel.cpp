@@ -113,7 +113,8 @@ void TScenePanel::mousePressEvent(QMouseEvent* event) {
                               : event->button() == Qt::RightButton ? TMouseButton::Right
                                                                    : TMouseButton::Middle;
   if (button == TMouseButton::Left) emit PressStarting();
-  const TPressResult r = FInteraction->Press(p.x(), p.y(), button, event->modifiers() & Qt::ControlModifier);
+  const TPressResult r = FInteraction->Press(p.x(), p.y(), button, event->modifiers() & Qt::ControlModifier,
+                                             event->modifiers() & Qt::ShiftModifier);
   if (button == TMouseButton::Right) emit ContextMenuRequested(event->globalPosition().toPoint());
   if (!r.Notice.empty()) emit Informed(QString::fromStdString(r.Notice));
   if (r.Selection != TPressSelection::None) emit Pressed(static_cast<int>(r.Selection), r.Object);
@@ -128,7 +129,9 @@ void TScenePanel::mouseMoveEvent(QMouseEvent* event) {
 void TScenePanel::mouseReleaseEvent(QMouseEvent* event) {
   if (!FInteraction) return;
   const QPoint p = SurfacePoint(event->position());
-  const TMouseButton button = event->button() == Qt::LeftButton ? TMouseButton::Left : TMouseButton::Right;
+  const TMouseButton button = event->button() == Qt::LeftButton    ? TMouseButton::Left
+                              : event->button() == Qt::RightButton ? TMouseButton::Right
+                                                                   : TMouseButton::Middle;
   if (FInteraction->Release(p.x(), p.y(), button)) emit DragEnded();
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -222,4 +223,76 @@ TEST_F(ViewOpsTest, FlyThroughCameraPhases) {
   FlyThroughCamera(700, p);  // the very end of the loop stays finite
   EXPECT_TRUE(std::isfinite(p.y));
   EXPECT_NEAR(p.y, 5.25 - 2, 1e-9);
+}
+
+namespace {
+
+// Where a world point shows in view `view`, across the view from -1 to 1 (the views' projection:
+// twice the camera-space x and y over the depth ahead of the centre of projection).
+std::array<double, 3> Shown(const TScene& scene, int view, const Vec3d& p) {
+  const Vec3d c = ApplyMatrix(p, scene.Views[size_t(view)].ModelViewMatrix());
+  const double depth = c.z - 1;
+  return {2 * c.x / depth, 2 * c.y / depth, depth};
+}
+
+// The largest of |x|, |y| over the corners of a cube of side `side` at `at`, and the nearest depth.
+std::pair<double, double> Extent(const TScene& scene, int view, const Vec3d& at, double side) {
+  double most = 0, nearest = HUGE_VAL;
+  for (int k = 0; k < 8; ++k) {
+    const double h = side / 2;
+    const auto s = Shown(scene, view, {at.x + (k & 1 ? h : -h), at.y + (k & 2 ? h : -h), at.z + (k & 4 ? h : -h)});
+    most = std::max({most, std::abs(s[0]), std::abs(s[1])});
+    nearest = std::min(nearest, s[2]);
+  }
+  return {most, nearest};
+}
+
+}  // namespace
+
+TEST_F(ViewOpsTest, FramingPutsTheBoxInsideEveryViewItMovesWithAMargin) {
+  TScene scene;
+  scene.NewScene(false);
+  SetLayout(scene, true, 800, 600, nullptr);
+  const Vec3d at{7, -3, 12};
+  const int cube = AddCubeAt(scene, at);
+  scene.ObjectAt(cube)->SetScale({4, 4, 4});  // a cube of side 2
+  for (int view : {0, 3}) {
+    ASSERT_TRUE(FrameObjects(scene, view, {cube}));
+    // The fixed views move together: framed in "Face", the cube is framed in "Gauche" and "Haut".
+    for (int shown : view == 3 ? std::vector<int>{3} : std::vector<int>{0, 1, 2}) {
+      const auto [most, nearest] = Extent(scene, shown, at, 2);
+      EXPECT_LT(most, 0.95) << "view " << shown;
+      EXPECT_GT(most, 0.4) << "view " << shown;   // not lost in the middle either
+      EXPECT_GT(nearest, 1) << "view " << shown;  // beyond the plane the views cut at
+      const auto centre = Shown(scene, shown, at);
+      EXPECT_NEAR(centre[0], 0, 1e-5);  // the matrices are single precision
+      EXPECT_NEAR(centre[1], 0, 1e-5);
+    }
+  }
+}
+
+TEST_F(ViewOpsTest, FramingNothingUsableChangesNothingAndNeverGivesNaN) {
+  TScene scene;
+  scene.NewScene(false);
+  SetLayout(scene, true, 800, 600, nullptr);
+  EXPECT_FALSE(FrameObjects(scene, 0, {}));                   // an empty scene
+  EXPECT_FALSE(FrameObjects(scene, 0, {-1, 42}));             // no such objects
+  const int broken = AddCubeAt(scene, {std::nan(""), 0, 0});  // bounds from a hand edit
+  EXPECT_FALSE(FrameObjects(scene, 0, {broken}));
+  EXPECT_EQ(scene.Views[0].Scale.x, 1);
+  EXPECT_EQ(scene.Views[0].Pos.x, 0);
+  // A box of no size is centred, the zoom kept.
+  const int flat = AddCubeAt(scene, {1, 2, 3});
+  scene.ObjectAt(flat)->SetScale({0, 0, 0});
+  ASSERT_TRUE(FrameObjects(scene, 0, {flat}));
+  EXPECT_EQ(scene.Views[0].Scale.x, 1);
+  EXPECT_NEAR(Shown(scene, 0, {1, 2, 3})[0], 0, 1e-5);
+  // Far away and huge, and a view scaled to a millionth: finite numbers, the box in sight.
+  const int far = AddCubeAt(scene, {1e15, 0, 0});
+  scene.ObjectAt(far)->SetScale({1e12, 1e12, 1e12});
+  ApplyViewScale(scene, 3, {1e-6, 1e-6, 1e-6});
+  ASSERT_TRUE(FrameObjects(scene, 3, {far}));
+  const TVue& v = scene.Views[3];
+  EXPECT_TRUE(IsFinite(v.Scale) && IsFinite(v.Pos) && IsFinite(v.Rot));
+  EXPECT_LT(Extent(scene, 3, {1e15, 0, 0}, 0.5e12).first, 0.95);
 }

@@ -252,6 +252,8 @@ TEST_F(MainWindowTest, EveryMenuItemWithItsCaptionAndShortcut) {
       {TCommandId::SelectAgent, "&Sélectionner l'agent", {}},
       {TCommandId::Options, "&Options", {}},
       {TCommandId::Redraw, "&Redessiner toutes les vues", {}},
+      {TCommandId::FrameSelection, "&Cadrer la sélection", QKeySequence("F")},
+      {TCommandId::FrameAll, "&Tout cadrer", QKeySequence("Home")},
       {TCommandId::Grid, "&Grille", QKeySequence("Ctrl+G")},
       {TCommandId::Explorer, "&Explorateur de scène", QKeySequence("Ctrl+E")},
       {TCommandId::ToolBar, "&Barre d'outils", QKeySequence("Ctrl+B")},
@@ -352,6 +354,58 @@ TEST_F(MainWindowTest, DragInTheFaceViewMovesTheCubeAndEscapeRestoresIt) {
   EXPECT_FALSE(w.Interaction()->Dragging());
   EXPECT_EQ(w.Interaction()->ActiveView(), 1);           // the release took the view under the pointer
   EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);  // the move cursor
+}
+
+TEST_F(MainWindowTest, MiddleDragOrbitsAndPansAndFFramesTheSelection) {
+  TfrmMain& w = Open();
+  ClickToolBox("cube");
+  TScene& scene = *w.Scene();
+  const int cube = scene.CurrentObject();
+  TScenePanel* panel = w.Panel();
+  const int viewWidth = panel->width() / 2;  // four views
+  // The middle button in "Perspective" (bottom right) orbits, whatever the tool: a quarter of the
+  // view's width turns it a quarter turn; Escape puts it back.
+  const QPoint perspective(3 * panel->width() / 4, 3 * panel->height() / 4);
+  QTest::mouseMove(panel, perspective);
+  QTest::mousePress(panel, Qt::MiddleButton, {}, perspective);
+  for (int k = 1; k <= 4; ++k) QTest::mouseMove(panel, perspective + QPoint(k * viewWidth / 16, 0));
+  EXPECT_TRUE(w.Interaction()->Navigating());
+  EXPECT_NEAR(scene.Views[3].Rot.y, kPi / 2, 0.1);  // the surface is a few pixels narrower than the panel
+  EXPECT_EQ(scene.ObjectAt(cube)->Position.x, 0);   // the selection stays where it is
+  QTest::keyClick(panel, Qt::Key_Escape);
+  EXPECT_EQ(scene.Views[3].Rot.y, 0);
+  QTest::mouseRelease(panel, Qt::MiddleButton, {}, perspective);
+  EXPECT_FALSE(w.Interaction()->Navigating());
+
+  // In "Face" it pans: the scene follows the pointer at the view's aim (the origin), 40 pixels
+  // being 40 / (width / 2) of the half-width.
+  const QPoint face(panel->width() / 4, panel->height() / 4);
+  QTest::mouseMove(panel, face);
+  QTest::mousePress(panel, Qt::MiddleButton, {}, face);
+  for (int k = 1; k <= 4; ++k) QTest::mouseMove(panel, face + QPoint(10 * k, 0));
+  QTest::mouseRelease(panel, Qt::MiddleButton, {}, face + QPoint(40, 0));
+  const Vec3d origin = ApplyMatrix(Vec3d{0, 0, 0}, scene.Views[0].ModelViewMatrix());
+  EXPECT_NEAR(2 * origin.x / (origin.z - 1), 40.0 / (viewWidth / 2.0), 0.02);
+  EXPECT_NE(scene.Views[1].Pos.x, 0);  // "Gauche" and "Haut" move with "Face"
+  EXPECT_EQ(scene.Views[3].Pos.x, 0);
+
+  // F frames the selection in the active view ("Face") and its companions: the cube, moved far
+  // away, comes back to the middle, filling much of the view.
+  scene.ObjectAt(cube)->SetPosition({6, 4, 0});
+  QTest::keyClick(panel, Qt::Key_F);
+  Settle();
+  const Vec3d centre = ApplyMatrix(Vec3d{6, 4, 0}, scene.Views[0].ModelViewMatrix());
+  EXPECT_NEAR(2 * centre.x / (centre.z - 1), 0, 1e-4);
+  EXPECT_NEAR(2 * centre.y / (centre.z - 1), 0, 1e-4);
+  const Vec3d corner = ApplyMatrix(Vec3d{6.25, 4.25, -0.25}, scene.Views[0].ModelViewMatrix());
+  const double reach = 2 * corner.x / (corner.z - 1);
+  EXPECT_GT(reach, 0.3);
+  EXPECT_LT(reach, 0.95);
+  // Home frames every shown object: the cube and the light.
+  QTest::keyClick(panel, Qt::Key_Home);
+  Settle();
+  EXPECT_LT(scene.Views[0].Scale.x, 1);
+  Screenshot(&w, "main-window-framed");
 }
 
 TEST_F(MainWindowTest, ClickingInAViewSelectsAndClickingNothingClears) {
