@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "scene/ViewOps.h"
 
@@ -53,52 +54,71 @@ void BeginManipulation(TScene& scene, TManipulation& m, TOperation op, int view)
   m.ScreenRight = Axis(1, 0, 0, axes);
 }
 
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation op, double dx, double dy,
-                          TAxisConstraint axis) {
-  if (op < opMove || op > opResize || m.StartValues.empty()) return;
+TDragValues ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation op, double dx, double dy,
+                                 TAxisConstraint axis, bool snap) {
+  TDragValues done;
+  if (op < opMove || op > opResize || m.StartValues.empty()) return done;
   const D3DVECTOR& r = m.ScreenRight;
   const D3DVECTOR& u = m.ScreenUp;
   const D3DVECTOR& f = m.ScreenForward;
   const double k = kRadiansPerPixel;
+  const auto nearest = [](double v, double step) { return std::round(v / step) * step; };
   if (scene.HasSelection()) {
     const int n = std::min<int>(scene.SelectionCount(), int(m.StartValues.size()));
-    for (int i = 0; i < n; ++i) {
-      T3dObject* o = scene.ObjectAt(scene.SelectedAt(i));
-      if (!o) continue;
-      const Vec3d& s = m.StartValues[size_t(i)];
-      if (op == opMove) {
-        Vec3d p;
-        switch (axis) {
-          case axX:
-            p = Plus(s, r, dx / 200, r, 0);
-            break;
-          case axY:
-            p = Plus(s, u, dy / 200, u, 0);
-            break;
-          case axZ:
-            p = Plus(s, f, dy / 200, f, 0);
-            break;
-          default:
-            p = Plus(s, r, dx / 200, u, dy / 200);
-        }
-        if (IsFinite(p)) o->SetPosition(p);
-      } else if (op == opRotate) {
-        Vec3d a;
-        switch (axis) {
-          case axX:
-            a = {dy * k, 0, 0};
-            break;
-          case axY:
-            a = {0, dx * k, 0};
-            break;
-          case axZ:
-            a = {0, 0, -dy * k};
-            break;
-          default:
-            a = {dy * k, dx * k, 0};
-        }
-        if (IsFinite(a)) o->Rotate(a, {r, u, f}, &scene);
-      } else {
+    done.Operation = op;
+    if (op == opMove) {
+      // One move for every selected object: the main object's, snapped where the drag changes it.
+      const Vec3d& s = m.StartValues[0];
+      Vec3d p;
+      switch (axis) {
+        case axX:
+          p = Plus(s, r, dx / 200, r, 0);
+          break;
+        case axY:
+          p = Plus(s, u, dy / 200, u, 0);
+          break;
+        case axZ:
+          p = Plus(s, f, dy / 200, f, 0);
+          break;
+        default:
+          p = Plus(s, r, dx / 200, u, dy / 200);
+      }
+      if (snap) {
+        if (std::abs(p.x - s.x) > 1e-12) p.x = nearest(p.x, kGridStep);
+        if (std::abs(p.y - s.y) > 1e-12) p.y = nearest(p.y, kGridStep);
+        if (std::abs(p.z - s.z) > 1e-12) p.z = nearest(p.z, kGridStep);
+      }
+      const Vec3d delta = p - s;
+      if (!IsFinite(delta)) return done;
+      for (int i = 0; i < n; ++i)
+        if (T3dObject* o = scene.ObjectAt(scene.SelectedAt(i)); o && IsFinite(m.StartValues[size_t(i)] + delta))
+          o->SetPosition(m.StartValues[size_t(i)] + delta);
+      done.Values = delta;
+    } else if (op == opRotate) {
+      Vec3d a;
+      switch (axis) {
+        case axX:
+          a = {dy * k, 0, 0};
+          break;
+        case axY:
+          a = {0, dx * k, 0};
+          break;
+        case axZ:
+          a = {0, 0, -dy * k};
+          break;
+        default:
+          a = {dy * k, dx * k, 0};
+      }
+      if (snap) a = {nearest(a.x, kSnapAngle), nearest(a.y, kSnapAngle), nearest(a.z, kSnapAngle)};
+      if (!IsFinite(a)) return done;
+      for (int i = 0; i < n; ++i)
+        if (T3dObject* o = scene.ObjectAt(scene.SelectedAt(i))) o->Rotate(a, {r, u, f}, &scene);
+      done.Values = a;
+    } else {
+      for (int i = 0; i < n; ++i) {
+        T3dObject* o = scene.ObjectAt(scene.SelectedAt(i));
+        if (!o) continue;
+        const Vec3d& s = m.StartValues[size_t(i)];
         Vec3d z = s;
         const TAxisConstraint ax = o->IsLight() ? axX : axis;
         switch (ax) {
@@ -116,10 +136,19 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOper
             z = {s.x * g, s.y * g, s.z * g};
           }
         }
-        if (IsFinite(z)) o->SetScale(z);
+        // Snapped: each size a whole number of tenths of what it was at the press, never none.
+        const auto snapped = [&](double size, double start) {
+          if (!snap || start == 0) return size;
+          return start * std::max(kSnapFactor, nearest(size / start, kSnapFactor));
+        };
+        z = {snapped(z.x, s.x), snapped(z.y, s.y), snapped(z.z, s.z)};
+        if (!IsFinite(z)) continue;
+        o->SetScale(z);
+        if (i == 0) done.Values = {s.x != 0 ? z.x / s.x : 1, s.y != 0 ? z.y / s.y : 1, s.z != 0 ? z.z / s.z : 1};
       }
     }
-    return;
+    done.Valid = IsFinite(done.Values);
+    return done;
   }
   const Vec3d& s = m.StartValues[0];
   if (op == opMove) {
@@ -158,6 +187,7 @@ void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOper
     const Vec3d z = ZoomedScale(s, dy);
     if (IsFinite(z)) ApplyViewScale(scene, view, z);
   }
+  return done;
 }
 
 Vec3d ZoomedScale(const Vec3d& s, double dy) {
@@ -169,6 +199,31 @@ Vec3d ZoomedScale(const Vec3d& s, double dy) {
   if (s.z + e * k < 0) e = -s.z / k;
   const double g = e * k;
   return {s.x + g, s.y + g, s.z + g};
+}
+
+std::string DragValuesText(const TDragValues& v) {
+  if (!v.Valid) return {};
+  const auto number = [](double x, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, x);
+    std::string out = text;
+    if (out == "-0.000" || out == "-0.00" || out == "-0.0") out.erase(0, 1);
+    std::replace(out.begin(), out.end(), '.', ',');
+    return out;
+  };
+  switch (v.Operation) {
+    case opMove:
+      return "ΔX " + number(v.Values.x, 3) + "  ΔY " + number(v.Values.y, 3) + "  ΔZ " + number(v.Values.z, 3);
+    case opRotate: {
+      const double d = 180 / kPi;
+      return "Rotation X " + number(v.Values.x * d, 1) + "°  Y " + number(v.Values.y * d, 1) + "°  Z " +
+             number(v.Values.z * d, 1) + "°";
+    }
+    case opResize:
+      return "Échelle X " + number(v.Values.x, 2) + "  Y " + number(v.Values.y, 2) + "  Z " + number(v.Values.z, 2);
+    default:
+      return {};
+  }
 }
 
 void CancelManipulation(TScene& scene, const TManipulation& m, TOperation op) {

@@ -3,6 +3,7 @@
 // the selected objects, or pans, turns or zooms the view when nothing is selected.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "scene/Scene.h"
@@ -38,13 +39,33 @@ void ContinueNavigation(TScene& scene, const TNavigation& n, double dx, double d
 // Escape during a navigation: the view's navigation as it was at the press.
 void CancelNavigation(TScene& scene, const TNavigation& n);
 
+// The grid the views draw, one line every fifth of a unit: what a move snaps to.
+inline constexpr double kGridStep = 0.2;
+// What a rotation and a resize snap to.
+inline constexpr double kSnapAngle = kPi / 12;  // 15 degrees
+inline constexpr double kSnapFactor = 0.1;
+
+// What a drag step did to the main selected object, for the status bar: the move since the press
+// (world units), the turn about the screen axes (radians), or the size factors against the press.
+struct TDragValues {
+  bool Valid = false;
+  TOperation Operation = opSelect;
+  Vec3d Values;
+};
+
+// The status bar's text for a drag step: "ΔX 0,200  ΔY 0,000  ΔZ 0,000", "Rotation X 15,0°
+// Y 0,0°  Z 0,0°" or "Échelle X 1,10  Y 1,10  Z 1,10"; empty when nothing was done.
+std::string DragValuesText(const TDragValues& values);
+
 // Saves the start values (one per selected object, main object first, or the view's own) and the
 // screen axes of view `view`.
 void BeginManipulation(TScene& scene, TManipulation& m, TOperation operation, int view);
 // dx: pixels to the right since the press; dy: pixels upwards. Results that are not finite numbers
-// are not applied.
-void ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation operation, double dx, double dy,
-                          TAxisConstraint axis);
+// are not applied. `snap` (Ctrl held): the main object's position lands on the grid where the drag
+// changes it (the others move with it), turns on multiples of 15 degrees, sizes on tenths of the
+// size at the press.
+TDragValues ContinueManipulation(TScene& scene, const TManipulation& m, int view, TOperation operation, double dx,
+                                 double dy, TAxisConstraint axis, bool snap = false);
 // A view's navigation scale after a zoom drag of dy pixels upwards from `start`: each component
 // grows by pi/1000 per pixel and none goes below zero.
 Vec3d ZoomedScale(const Vec3d& start, double dy);

@@ -34,7 +34,7 @@ void TViewInteraction::RedrawAll() {
   FRenderer.RedrawViews(FActive, FHover, true);
 }
 
-void TViewInteraction::MouseMove(int x, int y) {
+void TViewInteraction::MouseMove(int x, int y, bool snap) {
   FLastX = x;
   FLastY = y;
   if (FNavigating) {
@@ -46,7 +46,7 @@ void TViewInteraction::MouseMove(int x, int y) {
   if (FDragging) {
     if (FOperation == opSelect) return;  // a drag in the select mode changes nothing
     const double dx = x - FDragX, dy = FDragY - y;
-    ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy, FAxis);
+    FDragStatus = DragValuesText(ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy, FAxis, snap));
     FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
     RedrawAll();
     return;
@@ -125,6 +125,7 @@ bool TViewInteraction::Release(int x, int y, TMouseButton button) {
   }
   if (button != TMouseButton::Left || !FDragging) return false;
   FDragging = false;
+  FDragStatus.clear();
   const int active = ViewAt(x, y);
   if (active != FActive) {
     FActive = active;
@@ -144,6 +145,7 @@ bool TViewInteraction::Escape() {
   }
   if (!FDragging || !FScene.HasSelection() || FOperation == opSelect) return false;
   CancelManipulation(FScene, FManipulation, FOperation);
+  FDragStatus.clear();
   FScene.Notify(TSceneChange::ObjectChanged);
   RedrawAll();
   return true;

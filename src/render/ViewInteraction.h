@@ -53,7 +53,10 @@ class TViewInteraction {
   void SetPanelSize(int width, int height);
 
   // --- events, in panel pixels (x to the right, y downwards) ---
-  void MouseMove(int x, int y);
+  // `snap` (Ctrl held): the drag snaps to the grid, to 15 degrees or to tenths of the size.
+  void MouseMove(int x, int y, bool snap = false);
+  // What the last drag step did, as the status bar shows it; empty outside a drag of the selection.
+  const std::string& DragStatus() const { return FDragStatus; }
   // The middle button navigates whatever the tool: it orbits the perspective view and pans the
   // others, and pans any view with `shift` held.
   TPressResult Press(int x, int y, TMouseButton button, bool ctrl, bool shift = false);
@@ -80,6 +83,7 @@ class TViewInteraction {
   TManipulation FManipulation;
   TNavigation FNavigation;
   bool FNavigating = false;
+  std::string FDragStatus;
   TOperation FOperation = opSelect;
   TAxisConstraint FAxis = axFree;
   bool FDragging = false;

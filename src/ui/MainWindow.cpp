@@ -337,6 +337,8 @@ void TfrmMain::CreateWorkingArea() {
   connect(FPanel, &TScenePanel::PressStarting, this, [this] {
     if (FModeller) FModeller->BeginDrag();
   });
+  connect(FPanel, &TScenePanel::DragValues, this, [this](const QString& text) { statusBar()->showMessage(text); });
+  connect(FPanel, &TScenePanel::EscapePressed, this, [this] { statusBar()->clearMessage(); });
   connect(FPanel, &TScenePanel::DragEnded, this, [this] {
     if (FModeller) FModeller->EndDrag();
   });

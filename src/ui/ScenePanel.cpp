@@ -123,7 +123,8 @@ void TScenePanel::mousePressEvent(QMouseEvent* event) {
 void TScenePanel::mouseMoveEvent(QMouseEvent* event) {
   if (!FInteraction) return;
   const QPoint p = SurfacePoint(event->position());
-  FInteraction->MouseMove(p.x(), p.y());
+  FInteraction->MouseMove(p.x(), p.y(), event->modifiers() & Qt::ControlModifier);
+  if (!FInteraction->DragStatus().empty()) emit DragValues(QString::fromStdString(FInteraction->DragStatus()));
 }
 
 void TScenePanel::mouseReleaseEvent(QMouseEvent* event) {

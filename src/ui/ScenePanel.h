@@ -42,6 +42,8 @@ class TScenePanel : public QWidget, public IPresenter {
   // What a press has to tell the user, shown by the window as an information.
   void Informed(const QString& text);
   void DragEnded();
+  // What a drag step did ("ΔX 0,200  ΔY ..."), for the status bar.
+  void DragValues(const QString& text);
   void ContextMenuRequested(const QPoint& globalPosition);
   void EscapePressed();
 

@@ -7,6 +7,8 @@
 #include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -406,6 +408,49 @@ TEST_F(MainWindowTest, MiddleDragOrbitsAndPansAndFFramesTheSelection) {
   Settle();
   EXPECT_LT(scene.Views[0].Scale.x, 1);
   Screenshot(&w, "main-window-framed");
+}
+
+TEST_F(MainWindowTest, CtrlDragLandsOnTheGridAndTheStatusBarTellsTheMove) {
+  TfrmMain& w = Open();
+  ClickToolBox("cube");
+  TScene& scene = *w.Scene();
+  const int cube = scene.CurrentObject();
+  ClickToolBar(TCommandId::ModeMove);
+  TScenePanel* panel = w.Panel();
+  const QPoint start(panel->width() / 4, panel->height() / 4);  // inside "Face"
+  QTest::mouseMove(panel, start);
+  QTest::mousePress(panel, Qt::LeftButton, {}, start);
+  // Ctrl held while moving: 53 and 29 pixels (0.265 and 0.145 units) land on 0.2 and 0.2.
+  const auto move = [&](QPoint to, Qt::KeyboardModifiers mods) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(to), panel->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, mods);
+    QApplication::sendEvent(panel, &e);
+  };
+  move(start + QPoint(30, -10), Qt::ControlModifier);
+  move(start + QPoint(53, -29), Qt::ControlModifier);
+  const Vec3d p = scene.ObjectAt(cube)->Position;
+  EXPECT_NEAR(p.x, 0.2, 1e-9);
+  EXPECT_NEAR(p.y, 0.2, 1e-9);
+  EXPECT_EQ(p.z, 0);
+  EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("ΔX 0,200  ΔY 0,200  ΔZ 0,000"));
+  // Without Ctrl the same place is not snapped, and the status bar follows.
+  move(start + QPoint(53, -29), Qt::NoModifier);
+  EXPECT_NEAR(scene.ObjectAt(cube)->Position.x, 0.265, 1e-9);
+  EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("ΔX 0,265  ΔY 0,145  ΔZ 0,000"));
+  move(start + QPoint(53, -29), Qt::ControlModifier);
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, start + QPoint(53, -29));
+  Settle();
+  w.FlushPending();
+  EXPECT_NEAR(scene.ObjectAt(cube)->Position.x, 0.2, 1e-9);
+  EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("ΔX 0,200  ΔY 0,200  ΔZ 0,000"));
+
+  // A rotation snaps to 15 degrees: 40 pixels (0.4 pi, 72 degrees) give 75.
+  ClickToolBar(TCommandId::ModeRotate);
+  QTest::mousePress(panel, Qt::LeftButton, {}, start);
+  move(start + QPoint(40, 0), Qt::ControlModifier);
+  EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("Rotation X 0,0°  Y 75,0°  Z 0,0°"));
+  QTest::keyClick(panel, Qt::Key_Escape);  // back as it was, and nothing left in the status bar
+  EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, start + QPoint(40, 0));
 }
 
 TEST_F(MainWindowTest, ClickingInAViewSelectsAndClickingNothingClears) {
