@@ -49,6 +49,7 @@ TSceneRenderer::TSceneRenderer(TScene& scene, TDisplayDevice& display, TSettings
                LineVertex(0, 0, 0, D3DRGB(0, 1, 0)), LineVertex(0, 0.5, 0, D3DRGB(0, 1, 0)),
                LineVertex(0, 0, 0, D3DRGB(0, 0, 1)), LineVertex(0, 0, 0.5, D3DRGB(0, 0, 1))};
   FSubscription = scene.Observe([this](const TSceneEvent& e) {
+    ObjectsChanged(e);
     if (e.Change == TSceneChange::RedrawRequested && AutoRedraw) RedrawViews(ActiveView, HoverView);
   });
 }
@@ -167,7 +168,39 @@ void TSceneRenderer::LinesMode(bool on) {
     d.LightEnable(DWORD(i), on ? false : (size_t(i) < FSavedLights.size() && FSavedLights[size_t(i)]));
 }
 
+void TSceneRenderer::ObjectsChanged(const TSceneEvent& e) {
+  switch (e.Change) {
+    case TSceneChange::ObjectChanged:
+      if (e.Index < 0)
+        FBoxes.ForgetAll();
+      else
+        FBoxes.Forget(FScene.ObjectAt(e.Index));
+      break;
+    case TSceneChange::ObjectAdded:
+      FBoxes.Forget(FScene.ObjectAt(e.Index));
+      break;
+    case TSceneChange::SceneCleared:
+    case TSceneChange::SceneLoaded:
+      FBoxes.ForgetAll();
+      break;
+    default:
+      break;
+  }
+}
+
+bool TSceneRenderer::Hidden(const TSolidObject& s) { return BoxOutsideClipVolume(FBoxes.Of(s), WorldMatrix(s), FClip); }
+
+void TSceneRenderer::SetSkippedStates() {
+  if (!FSkipped) return;
+  IRenderDevice& d = Device();
+  d.SetMaterial(FSkipped->Material);
+  d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*FSkipped));
+  d.SetTexture(0, nullptr);
+  FSkipped = nullptr;
+}
+
 void TSceneRenderer::DrawComposantes(const TSolidObject& s) {
+  if (FStatesOnly) return;
   for (const TComposante& c : s.Composantes)
     if (!c.Vertices.empty())
       Device().DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX, c.Vertices.data(),
@@ -184,10 +217,22 @@ void TSceneRenderer::DrawSolidCulled(const TSolidObject& s, DWORD cull) {
 
 void TSceneRenderer::DrawSolid(const TSolidObject& s) {
   IRenderDevice& d = Device();
-  if (s.Texturer) d.SetTexture(0, s.TextureSurface);
   const TSolidObject* parent = FScene.SolidById(s.ParentId());
-  if (FDisplay.RelationDisplay && s.Relation != relAucune && s.ShowRelation && parent) {
+  const bool related = FDisplay.RelationDisplay && s.Relation != relAucune && s.ShowRelation && parent;
+  // A relation shows nothing when both of its solids are out of sight, but the states its
+  // drawing leaves are those the next solid starts from. The previews of the tool dialogs, which
+  // change their one object's mesh in place, draw it always.
+  const bool hidden = SkipHidden && !IsolateObject && Hidden(s) && (!related || Hidden(*parent));
+  if (hidden && !related) {
+    FSkipped = &s;
+    return;
+  }
+  SetSkippedStates();
+  if (s.Texturer) d.SetTexture(0, s.TextureSurface);
+  if (related) {
+    FStatesOnly = hidden;
     DrawRelation(s, *parent, s.Relation);
+    FStatesOnly = false;
   } else {
     d.SetMaterial(s.Material);
     d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(s));
@@ -294,7 +339,14 @@ void TSceneRenderer::DrawView(int index) {
   // 2, 3.
   d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
   d.SetViewport(view.Viewport);
-  d.SetTransform(D3DTRANSFORMSTATE_VIEW, view.ModelViewMatrix());
+  const D3DMATRIX viewMatrix = view.ModelViewMatrix();
+  d.SetTransform(D3DTRANSFORMSTATE_VIEW, viewMatrix);
+  D3DMATRIX projection;
+  d.GetTransform(D3DTRANSFORMSTATE_PROJECTION, projection);
+  FClip = ClipSpaceOf(viewMatrix, projection);
+  FSkipped = nullptr;
+  // Boxes of objects that are gone are let go of now and then.
+  if (FBoxes.Size() > 2 * size_t(sc.ObjectCount()) + 64) FBoxes.ForgetAll();
   DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   if (d.RenderTarget().HasStencil()) clear |= D3DCLEAR_STENCIL;
   d.Clear(0, nullptr, clear, FDisplay.BackgroundColor, 1.0f, 0);
@@ -359,6 +411,7 @@ void TSceneRenderer::DrawView(int index) {
   }
   // 10.
   for (const TDeferred& t : deferred) DrawSolid(*t.Solid);
+  SetSkippedStates();
   // 11. Guide line.
   if (ShowGuideLine) DrawGuideLine();
   // 12.
@@ -368,6 +421,7 @@ void TSceneRenderer::DrawView(int index) {
 }
 
 void TSceneRenderer::DrawLightSymbol(const TLight& l) {
+  SetSkippedStates();
   IRenderDevice& d = Device();
   DWORD fill = D3DFILL_SOLID;
   d.GetRenderState(D3DRENDERSTATE_FILLMODE, fill);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/DisplayDevice.h"
+#include "render/ViewCulling.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -61,6 +62,13 @@ class TSceneRenderer {
   std::vector<D3DLVERTEX> MarkerLines;
   std::array<Vec3d, 2> GuidePoints{};
   D3DRECT DisplayRect{0, 0, 0, 0};
+  // Solids whose mesh lies wholly outside a view are not given to the device: they could not
+  // leave a pixel there. Off, every shown solid is drawn (the pictures are the same).
+  bool SkipHidden = true;
+
+  // Forgets the kept mesh boxes, for a caller that changed a mesh in place without a change
+  // notice from the scene.
+  void ForgetMeshBoxes() { FBoxes.ForgetAll(); }
 
   // Four views in the quarters of the surface, or view 0 alone (see SetLayout of the views).
   void SetLayout(bool four);
@@ -103,6 +111,12 @@ class TSceneRenderer {
   void DrawRelation(const TSolidObject& a, const TSolidObject& b, uint8_t relation);
   void DrawSolidCulled(const TSolidObject& s, DWORD cull);
   void DrawComposantes(const TSolidObject& s);
+  // True when `s` cannot show in the view being drawn.
+  bool Hidden(const TSolidObject& s);
+  // The states a skipped solid would have left (world, material, no texture), given to the
+  // device before anything else is drawn.
+  void SetSkippedStates();
+  void ObjectsChanged(const TSceneEvent& e);
 
   TScene& FScene;
   TDisplayDevice& FDisplay;
@@ -111,6 +125,11 @@ class TSceneRenderer {
   DWORD FFillMode = D3DFILL_SOLID;
   DWORD FShadeMode = D3DSHADE_GOURAUD;
   TSceneSubscription FSubscription;
+  TMeshBoxCache FBoxes;
+  TClipSpace FClip;
+  // While true, DrawRelation only sets the states its drawing leaves.
+  bool FStatesOnly = false;
+  const TSolidObject* FSkipped = nullptr;
 };
 
 // A scene drawn on a display device of its own, with its renderer: the main window's scene, the
