@@ -223,6 +223,7 @@ void TSceneRenderer::DrawSolid(const TSolidObject& s) {
   // drawing leaves are those the next solid starts from. The previews of the tool dialogs, which
   // change their one object's mesh in place, draw it always.
   const bool hidden = SkipHidden && !IsolateObject && Hidden(s) && (!related || Hidden(*parent));
+  FSkippedCount += hidden ? 1 : 0;
   if (hidden && !related) {
     FSkipped = &s;
     return;
@@ -345,6 +346,7 @@ void TSceneRenderer::DrawView(int index) {
   d.GetTransform(D3DTRANSFORMSTATE_PROJECTION, projection);
   FClip = ClipSpaceOf(viewMatrix, projection);
   FSkipped = nullptr;
+  FSkippedCount = 0;
   // Boxes of objects that are gone are let go of now and then.
   if (FBoxes.Size() > 2 * size_t(sc.ObjectCount()) + 64) FBoxes.ForgetAll();
   DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;

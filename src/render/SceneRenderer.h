@@ -65,6 +65,8 @@ class TSceneRenderer {
   // Solids whose mesh lies wholly outside a view are not given to the device: they could not
   // leave a pixel there. Off, every shown solid is drawn (the pictures are the same).
   bool SkipHidden = true;
+  // Solids the last DrawView left out (relations count once).
+  int SkippedSolids() const { return FSkippedCount; }
 
   // Forgets the kept mesh boxes, for a caller that changed a mesh in place without a change
   // notice from the scene.
@@ -130,6 +132,7 @@ class TSceneRenderer {
   // While true, DrawRelation only sets the states its drawing leaves.
   bool FStatesOnly = false;
   const TSolidObject* FSkipped = nullptr;
+  int FSkippedCount = 0;
 };
 
 // A scene drawn on a display device of its own, with its renderer: the main window's scene, the
