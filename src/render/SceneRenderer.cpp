@@ -171,7 +171,9 @@ void TSceneRenderer::LinesMode(bool on) {
 void TSceneRenderer::ObjectsChanged(const TSceneEvent& e) {
   switch (e.Change) {
     case TSceneChange::ObjectChanged:
-      if (e.Index < 0)
+      if (FPlacementOnly)
+        break;
+      else if (e.Index < 0)
         FBoxes.ForgetAll();
       else
         FBoxes.Forget(FScene.ObjectAt(e.Index));

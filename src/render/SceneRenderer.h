@@ -72,6 +72,22 @@ class TSceneRenderer {
   // notice from the scene.
   void ForgetMeshBoxes() { FBoxes.ForgetAll(); }
 
+  // While one lives, the scene's change notices are about placements alone (a drag in a view
+  // moves, turns and resizes): the meshes, and the boxes kept for them, stay as they are.
+  class TPlacementChange {
+   public:
+    explicit TPlacementChange(TSceneRenderer& renderer) : FRenderer(renderer), FWas(renderer.FPlacementOnly) {
+      renderer.FPlacementOnly = true;
+    }
+    ~TPlacementChange() { FRenderer.FPlacementOnly = FWas; }
+    TPlacementChange(const TPlacementChange&) = delete;
+    TPlacementChange& operator=(const TPlacementChange&) = delete;
+
+   private:
+    TSceneRenderer& FRenderer;
+    bool FWas;
+  };
+
   // Four views in the quarters of the surface, or view 0 alone (see SetLayout of the views).
   void SetLayout(bool four);
   // The blue cube of the point editors around P; P becomes the second guide point.
@@ -131,6 +147,7 @@ class TSceneRenderer {
   TClipSpace FClip;
   // While true, DrawRelation only sets the states its drawing leaves.
   bool FStatesOnly = false;
+  bool FPlacementOnly = false;
   const TSolidObject* FSkipped = nullptr;
   int FSkippedCount = 0;
 };

@@ -41,6 +41,7 @@ void TViewInteraction::MouseMove(int x, int y) {
     if (FOperation == opSelect) return;  // a drag in the select mode changes nothing
     const double dx = x - FDragX, dy = FDragY - y;
     ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy, FAxis);
+    const TSceneRenderer::TPlacementChange placement(FRenderer);
     FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
     RedrawAll();
     return;
@@ -115,6 +116,7 @@ bool TViewInteraction::Release(int x, int y, TMouseButton button) {
 bool TViewInteraction::Escape() {
   if (!FDragging || !FScene.HasSelection() || FOperation == opSelect) return false;
   CancelManipulation(FScene, FManipulation, FOperation);
+  const TSceneRenderer::TPlacementChange placement(FRenderer);
   FScene.Notify(TSceneChange::ObjectChanged);
   RedrawAll();
   return true;

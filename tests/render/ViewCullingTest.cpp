@@ -13,6 +13,7 @@
 #include "TempFolder.h"
 #include "platform/Settings.h"
 #include "render/SceneRenderer.h"
+#include "render/ViewInteraction.h"
 #include "render/ViewCulling.h"
 #include "scene/Shapes.h"
 
@@ -182,6 +183,30 @@ TEST_F(ViewCulling, AMeshChangedInPlaceIsMeasuredAgainAfterItsChangeNotice) {
   Scene().SolidAt(i)->Composantes.push_back({});
   ExpectSameAsDrawingEverything("new storage");
   EXPECT_EQ(4, Skipped);
+}
+
+TEST_F(ViewCulling, ObjectsDraggedOutOfSightAndBackAreLeftOutOnlyWhileAway) {
+  Make(false, 400, 300);
+  const int cube = Add("cube", {0, 0, 0});
+  Add("sphere", {0.6, 0, 0});
+  Scene().AddToSelection(cube);
+  TViewInteraction interaction(Scene(), Renderer());
+  interaction.SetPanelSize(400, 300);
+  interaction.SetOperation(opMove);
+  interaction.Press(100, 75, TMouseButton::Left, false);
+  // Far to the right of the front view: the other views lose it too, or show it at their edge.
+  interaction.MouseMove(3000, 75);
+  ExpectSameAsDrawingEverything("dragged away");
+  EXPECT_GE(Skipped, 1);
+  interaction.MouseMove(110, 75);
+  ExpectSameAsDrawingEverything("dragged back");
+  EXPECT_EQ(0, Skipped);
+  // Escape puts it back where the press found it.
+  interaction.MouseMove(3000, 75);
+  EXPECT_TRUE(interaction.Escape());
+  ExpectSameAsDrawingEverything("after Escape");
+  EXPECT_EQ(0, Skipped);
+  interaction.Release(100, 75, TMouseButton::Left);
 }
 
 // The box test alone, under the device's projection and an identity view: the clip volume is
