@@ -63,14 +63,21 @@ class TSceneRenderer {
   std::array<Vec3d, 2> GuidePoints{};
   D3DRECT DisplayRect{0, 0, 0, 0};
   // Solids whose mesh lies wholly outside a view are not given to the device: they could not
-  // leave a pixel there. Off, every shown solid is drawn (the pictures are the same).
+  // leave a pixel there. And when only the placements of some opaque solids changed since a
+  // view was last drawn (a drag), only the rows of the view they cover, before or after, are
+  // drawn again over the picture kept. Off, every shown solid is drawn everywhere (the pictures
+  // are the same).
   bool SkipHidden = true;
+  // Rows the last DrawView drew again: the whole viewport, or only those a drag changed.
+  int RedrawnRows() const { return FRowsTo - FRowsFrom; }
   // Solids the last DrawView left out (relations count once).
   int SkippedSolids() const { return FSkippedCount; }
 
   // Forgets the kept mesh boxes, for a caller that changed a mesh in place without a change
   // notice from the scene.
   void ForgetMeshBoxes() { FBoxes.ForgetAll(); }
+  // Forgets the views' kept pictures: the next drawing of each view is whole.
+  void ForgetPictures();
 
   // While one lives, the scene's change notices are about placements alone (a drag in a view
   // moves, turns and resizes): the meshes, and the boxes kept for them, stay as they are.
@@ -135,6 +142,15 @@ class TSceneRenderer {
   // device before anything else is drawn.
   void SetSkippedStates();
   void ObjectsChanged(const TSceneEvent& e);
+  // What a view's picture is made of, apart from the placements of the objects.
+  std::vector<uint8_t> ViewKey(const TVue& view);
+  // Chooses the rows of view `index` to draw again (FRowsFrom, FRowsTo) and puts the kept
+  // picture back when that is fewer than all of them; then remembers what the view is drawn from.
+  void PrepareRows(int index, const TVue& view);
+  void KeepPicture(int index, const TVue& view);
+  // Rows that the drawing of `box` placed by `world` may touch, with a margin; false when that
+  // cannot be told (some of it at or behind the eye).
+  bool RowsOf(const TMeshBox& box, const D3DMATRIX& world, const D3DVIEWPORT7& vp, int& from, int& to) const;
 
   TScene& FScene;
   TDisplayDevice& FDisplay;
@@ -150,6 +166,26 @@ class TSceneRenderer {
   bool FPlacementOnly = false;
   const TSolidObject* FSkipped = nullptr;
   int FSkippedCount = 0;
+  // Rows of the surface the view being drawn changes.
+  int FRowsFrom = 0, FRowsTo = 0;
+  bool FRowsOnly = false;
+  D3DVIEWPORT7 FViewport;
+  struct TObjectState {
+    const T3dObject* Object = nullptr;
+    TObjectId Id = kNoObject;
+    uint64_t Looks = 0;  // everything but the placement that shows
+    D3DMATRIX Scale, Rotation, Translation;
+  };
+  struct TPictureMemory {
+    bool Valid = false;
+    std::vector<uint8_t> Key;
+    std::vector<TObjectState> Objects;
+    std::vector<uint32_t> Colour;
+    std::vector<float> Depth;
+    std::vector<uint8_t> Stencil;
+  };
+  std::array<TPictureMemory, 4> FPictures;
+  std::vector<TObjectState> FNowObjects;
 };
 
 // A scene drawn on a display device of its own, with its renderer: the main window's scene, the

@@ -3,6 +3,8 @@
 // placements no one would make on purpose; the box test and the kept boxes on their own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -207,6 +209,113 @@ TEST_F(ViewCulling, ObjectsDraggedOutOfSightAndBackAreLeftOutOnlyWhileAway) {
   ExpectSameAsDrawingEverything("after Escape");
   EXPECT_EQ(0, Skipped);
   interaction.Release(100, 75, TMouseButton::Left);
+}
+
+TEST_F(ViewCulling, ARowWindowChangesItsRowsAsAWholeDrawingAndNoOthers) {
+  Make(true);
+  const char* const kinds[] = {"cube", "sphere", "tore", "cone", "paroih"};
+  for (int k = 0; k < 10; ++k) Add(kinds[k % 5], {0.4 * k - 2, 0.1 * k, -0.2 * k});
+  Scene().SetParent(1, 0);
+  Scene().SetRelation(1, 0, relSoustraction);
+  Renderer().ShowGrid = Renderer().ShowAxes = true;
+  const TPlanes whole = Draw(false);
+  IRenderDevice& d = *Renderer().Display().Device();
+  const int w = d.RenderTarget().Width();
+  for (const auto& [from, to] : {std::pair{0, 1}, std::pair{37, 38}, std::pair{50, 131}, std::pair{170, 400}}) {
+    d.RenderTarget().Fill(0x12345678);
+    ASSERT_TRUE(d.SetRowWindow(from, to));
+    const TPlanes part = Draw(false);
+    ASSERT_TRUE(d.SetRowWindow(0, INT_MAX));
+    for (int y = 0; y < d.RenderTarget().Height(); ++y) {
+      const bool inside = y >= from && y < to;
+      for (int x = 0; x < w; ++x) {
+        const size_t i = size_t(y) * size_t(w) + size_t(x);
+        ASSERT_EQ(inside ? whole.Colour[i] : 0x12345678u, part.Colour[i]) << x << ", " << y;
+        if (inside) ASSERT_EQ(whole.Stencil[i], part.Stencil[i]) << x << ", " << y;
+      }
+    }
+  }
+}
+
+// Two copies of one random scene, one drawn whole every time and one drawing again only what a
+// drag changed, given the same mouse events: after each step both surfaces hold the same pixels.
+class KeptPictures : public ::testing::Test {
+ protected:
+  struct TRig {
+    TDisplayScene Drawn{320, 240, &Options(true), nullptr};
+    TViewInteraction Interaction{Drawn.Scene, Drawn.Renderer};
+  };
+  void Build(TRig& rig, unsigned seed, bool keep) {
+    std::mt19937 random(seed);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    TScene& sc = rig.Drawn.Scene;
+    TSceneRenderer& r = rig.Drawn.Renderer;
+    sc.FourViews = true;
+    ASSERT_TRUE(r.InitDevice());
+    sc.NewScene(true);
+    r.SkipHidden = keep;
+    r.ShowGrid = r.ShowAxes = true;
+    r.SetFillMode(seed % 3 == 0 ? D3DFILL_WIREFRAME : D3DFILL_SOLID);
+    const char* const kinds[] = {"cube", "sphere", "tore", "cone", "paroiv"};
+    for (int k = 0; k < 30; ++k) {
+      const TInsertDefault* d = FindInsertDefault(kinds[random() % 5]);
+      const int i = sc.AddObject(d->Create(), d->Prefix);
+      sc.ObjectAt(i)->SetPosition({uniform(-3, 3), uniform(-3, 3), uniform(-3, 3)});
+      sc.ObjectAt(i)->RotationMatrix = RotationFromAngles({uniform(-3, 3), uniform(-3, 3), uniform(-3, 3)});
+      // Now and then a transparent solid or a subtraction, which are drawn again whole.
+      if (random() % 10 == 0) sc.ObjectAt(i)->SetColor(D3DRGBA(1, 0.5, 0.2, 0.5));
+      if (k > 0 && random() % 10 == 0 && sc.SetParent(i, i - 1)) sc.SetRelation(i, i - 1, relSoustraction);
+    }
+    for (int k = 0; k < 3; ++k) sc.AddToSelection(int(random() % 30) + 1);
+    rig.Interaction.SetPanelSize(320, 240);
+  }
+};
+
+TEST_F(KeptPictures, DragsGiveTheSamePicturesAsWholeRedraws) {
+  int partial = 0;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    TRig whole, kept;
+    Build(whole, seed, false);
+    Build(kept, seed, true);
+    std::mt19937 random(seed * 7919);
+    auto both = [&](auto&& f) { f(whole), f(kept); };
+    for (int step = 0; step < 24; ++step) {
+      const int x = int(random() % 320), y = int(random() % 240);
+      switch (random() % 8) {
+        case 0:  // a press somewhere, with an operation
+          both([&, op = TOperation(1 + random() % 3)](TRig& r) {
+            r.Interaction.SetOperation(op);
+            r.Interaction.Press(x, y, TMouseButton::Left, false);
+          });
+          break;
+        case 1:
+          both([&](TRig& r) { r.Interaction.Release(x, y, TMouseButton::Left); });
+          break;
+        case 2:
+          both([&](TRig& r) { r.Interaction.Escape(); });
+          break;
+        case 3:
+          both([&](TRig& r) { r.Interaction.RedrawAll(); });
+          break;
+        default:  // mouse moves: drag steps, or the hovered view's frame outside a drag
+          both([&](TRig& r) { r.Interaction.MouseMove(x, y); });
+          if (kept.Interaction.Dragging()) both([&](TRig& r) { r.Interaction.MouseMove(x + 3, y - 2); });
+          break;
+      }
+      if (!kept.Interaction.Dragging() && random() % 6 == 0) both([&](TRig& r) { r.Interaction.Wheel(x, y, 120); });
+      both([&](TRig& r) { r.Interaction.RedrawAll(); });
+      const TSceneRenderer& r = kept.Drawn.Renderer;
+      partial += r.RedrawnRows() < int(kept.Drawn.Scene.Views[3].Viewport.dwHeight) ? 1 : 0;
+      TSurface& a = whole.Drawn.Renderer.Display().Device()->RenderTarget();
+      TSurface& b = kept.Drawn.Renderer.Display().Device()->RenderTarget();
+      const size_t n = size_t(a.Width()) * size_t(a.Height());
+      ASSERT_TRUE(std::equal(a.Pixels(), a.Pixels() + n, b.Pixels())) << "seed " << seed << " step " << step;
+      ASSERT_EQ(0, std::memcmp(a.Depth(), b.Depth(), n * sizeof(float))) << "seed " << seed << " step " << step;
+      ASSERT_TRUE(std::equal(a.Stencil(), a.Stencil() + n, b.Stencil())) << "seed " << seed << " step " << step;
+    }
+  }
+  // Most steps draw only some rows of the last view again, or none.
+  EXPECT_GT(partial, 40);
 }
 
 // The box test alone, under the device's projection and an identity view: the clip volume is
