@@ -364,7 +364,9 @@ void TSceneRenderer::PrepareRows(int index, const TVue& view) {
     st.Scale = o.ScaleMatrix, st.Rotation = o.RotationMatrix, st.Translation = o.TranslationMatrix;
   }
   std::vector<uint8_t> key = SkipHidden ? ViewKey(view) : std::vector<uint8_t>{};
-  bool rows = SkipHidden && m.Valid && !ShowGuideLine && m.Key == key && m.Objects.size() == size_t(n);
+  // The tool dialogs' previews change their one object's mesh in place and are drawn whole.
+  bool rows =
+      SkipHidden && m.Valid && !ShowGuideLine && !IsolateObject && m.Key == key && m.Objects.size() == size_t(n);
   int from = INT_MAX, to = INT_MIN;
   const int main = sc.CurrentObject();
   for (int i = 0; rows && i < n; ++i) {
