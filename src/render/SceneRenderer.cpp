@@ -380,16 +380,18 @@ void TSceneRenderer::PrepareRows(int index, const TVue& view) {
         SameMatrix(was.Translation, now.Translation))
       continue;
     // A moved light lights everything; a transparent solid's place in the drawing order, and a
-    // relation's stencil drawing, depend on more than its own rows. A hidden solid shows nowhere,
-    // unless as the selection's marks or the main object's marker.
+    // relation's stencil drawing (a parent is drawn by its child's relation even when hidden),
+    // depend on more than its own rows. A hidden solid shows nowhere else, unless as the
+    // selection's marks or the main object's marker.
     const TSolidObject* s = sc.SolidAt(i);
+    for (int j = 0; s && j < n && rows; ++j) {
+      const TSolidObject* c = sc.SolidAt(j);
+      if (FDisplay.RelationDisplay && c && c->Relation != relAucune && c->ParentId() == s->Id()) rows = false;
+    }
+    if (!rows) break;
     if (!s || !s->Afficher || (s->Color >> 24) < 255 || (FDisplay.RelationDisplay && s->Relation != relAucune)) {
       rows = s && !s->Afficher && !sc.IsSelected(i) && i != main;
       continue;
-    }
-    for (int j = 0; j < n && rows; ++j) {
-      const TSolidObject* c = sc.SolidAt(j);
-      if (FDisplay.RelationDisplay && c && c->Relation != relAucune && c->ParentId() == s->Id()) rows = false;
     }
     // The mesh, and what is drawn in its frame: selection marks, the axes and the marker cube.
     TMeshBox box = FBoxes.Of(*s);
