@@ -353,6 +353,10 @@ void TSceneRenderer::PrepareRows(int index, const TVue& view) {
   FViewport = vp;
   FRowsFrom = int(vp.dwY), FRowsTo = int(vp.dwY + vp.dwHeight);
   FRowsOnly = false;
+  // A view the device could not take (outside the surface) draws where the last one was: its
+  // picture is not kept.
+  D3DVIEWPORT7 actual;
+  FKeepable = SkipHidden && Device().GetViewport(actual) == D3D_OK && std::memcmp(&actual, &vp, sizeof vp) == 0;
   TPictureMemory& m = FPictures[size_t(index)];
   const TScene& sc = FScene;
   const int n = sc.ObjectCount();
@@ -365,8 +369,7 @@ void TSceneRenderer::PrepareRows(int index, const TVue& view) {
   }
   std::vector<uint8_t> key = SkipHidden ? ViewKey(view) : std::vector<uint8_t>{};
   // The tool dialogs' previews change their one object's mesh in place and are drawn whole.
-  bool rows =
-      SkipHidden && m.Valid && !ShowGuideLine && !IsolateObject && m.Key == key && m.Objects.size() == size_t(n);
+  bool rows = FKeepable && m.Valid && !ShowGuideLine && !IsolateObject && m.Key == key && m.Objects.size() == size_t(n);
   int from = INT_MAX, to = INT_MIN;
   const int main = sc.CurrentObject();
   for (int i = 0; rows && i < n; ++i) {
@@ -438,7 +441,7 @@ void TSceneRenderer::KeepPicture(int index, const TVue& view) {
   if (FRowsOnly) Device().SetRowWindow(0, INT_MAX);
   const bool rowsOnly = FRowsOnly;
   FRowsOnly = false;
-  if (!SkipHidden) return;
+  if (!FKeepable) return;
   const D3DVIEWPORT7& vp = view.Viewport;
   TSurface& t = Device().RenderTarget();
   const size_t w = vp.dwWidth, n = w * vp.dwHeight, pitch = size_t(t.Width());

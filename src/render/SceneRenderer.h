@@ -169,6 +169,7 @@ class TSceneRenderer {
   // Rows of the surface the view being drawn changes.
   int FRowsFrom = 0, FRowsTo = 0;
   bool FRowsOnly = false;
+  bool FKeepable = false;
   D3DVIEWPORT7 FViewport;
   struct TObjectState {
     const T3dObject* Object = nullptr;
