@@ -1,15 +1,18 @@
 // Redrawing the reference scene as the main window does: the ten default inserts around the
 // origin under the default light, grid and axes on, nothing selected, solid fill, Gouraud, the
 // four views on the main window's surface for a 1920 x 1080 screen (round(1920 / 1.33) x
-// round(1080 / 1.19) = 1444 x 908). Also the same with 100 objects (ten of each insert) and 1000
-// (a hundred of each), and the parts of one redraw: clearing alone, and drawing with next to
-// nothing to rasterise. IXORAL_RENDER_THREADS sets the device's threads (default: one per core).
+// round(1080 / 1.19) = 1444 x 908). Also the same with 100 objects (ten of each insert), 1000
+// (a hundred of each) and 10,000, a drag step at 1000, and the parts of one redraw: clearing
+// alone, and drawing with next to nothing to rasterise. The redraws are whole ones: the pictures
+// the renderer keeps for views whose objects have not moved are forgotten first.
+// IXORAL_RENDER_THREADS sets the device's threads (default: one per core).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
 
 #include "render/SceneRenderer.h"
+#include "render/ViewInteraction.h"
 #include "scene/Shapes.h"
 
 namespace ixoral {
@@ -47,6 +50,7 @@ struct TReferenceScene {
 void BM_ReferenceSceneFourViews(benchmark::State& state) {
   TReferenceScene s(1);
   for (auto _ : state) {
+    s.Renderer.ForgetPictures();
     s.Renderer.RedrawViews(0, 0, false);
     benchmark::ClobberMemory();
   }
@@ -56,6 +60,7 @@ BENCHMARK(BM_ReferenceSceneFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.
 void BM_HundredObjectsFourViews(benchmark::State& state) {
   TReferenceScene s(10);
   for (auto _ : state) {
+    s.Renderer.ForgetPictures();
     s.Renderer.RedrawViews(0, 0, false);
     benchmark::ClobberMemory();
   }
@@ -65,11 +70,45 @@ BENCHMARK(BM_HundredObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.
 void BM_ThousandObjectsFourViews(benchmark::State& state) {
   TReferenceScene s(100);
   for (auto _ : state) {
+    s.Renderer.ForgetPictures();
     s.Renderer.RedrawViews(0, 0, false);
     benchmark::ClobberMemory();
   }
 }
 BENCHMARK(BM_ThousandObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Ten thousand objects, the ten inserts a thousand times along Y: most of them above the side
+// views and behind the top view's camera.
+void BM_TenThousandObjectsFourViews(benchmark::State& state) {
+  TReferenceScene s(1000);
+  for (auto _ : state) {
+    s.Renderer.ForgetPictures();
+    s.Renderer.RedrawViews(0, 0, false);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_TenThousandObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One step of a drag in the 1,000-object scene, as the view panel gives it: the sphere at the
+// origin selected, pressed in the front view and moved by a pixel, then every view drawn again. Argument:
+// hidden solids left out (1) or all drawn (0).
+void BM_DragStepThousandObjects(benchmark::State& state) {
+  TReferenceScene s(100);
+  s.Renderer.SkipHidden = state.range(0) != 0;
+  TViewInteraction interaction(s.Scene, s.Renderer);
+  interaction.SetPanelSize(kW, kH);
+  interaction.SetOperation(opMove);
+  s.Scene.AddToSelection(2);
+  const int x = kW / 4, y = kH / 4;
+  interaction.Press(x, y, TMouseButton::Left, false);
+  int step = 0;
+  for (auto _ : state) {
+    interaction.MouseMove(x + (++step % 20), y);
+    benchmark::ClobberMemory();
+  }
+  interaction.Release(x, y, TMouseButton::Left);
+}
+BENCHMARK(BM_DragStepThousandObjects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The clearing share: each view's clear of colour, depth and stencil, as DrawView does it.
 void BM_ReferenceSceneClearOnly(benchmark::State& state) {
@@ -94,6 +133,7 @@ void BM_ReferenceSceneWithoutFill(benchmark::State& state) {
   TReferenceScene s(1);
   for (TVue& v : s.Scene.Views) v.SetViewScale({1e-4, 1e-4, 1e-4});
   for (auto _ : state) {
+    s.Renderer.ForgetPictures();
     s.Renderer.RedrawViews(0, 0, false);
     benchmark::ClobberMemory();
   }

@@ -2,7 +2,9 @@
 #include "render/SceneRenderer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <list>
 #include <stdexcept>
 
@@ -28,6 +30,73 @@ D3DMATRIX ViewProjection() {
   return p;
 }
 
+template <class T>
+void Append(std::vector<uint8_t>& key, const T& value) {
+  const auto* b = reinterpret_cast<const uint8_t*>(&value);
+  key.insert(key.end(), b, b + sizeof value);
+}
+
+// A 64-bit hash of the bytes of what an object shows, eight at a time.
+struct TLooksHash {
+  uint64_t H = 14695981039346656037ull;
+  void Word(uint64_t w) {
+    H = (H ^ w) * 0x9E3779B97F4A7C15ull;
+    H ^= H >> 29;
+  }
+  void Add(const void* data, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(data);
+    for (; n >= 8; n -= 8, b += 8) {
+      uint64_t w;
+      std::memcpy(&w, b, 8);
+      Word(w);
+    }
+    uint64_t tail = n;
+    for (size_t i = 0; i < n; ++i) tail = (tail << 8) | b[i];
+    Word(tail);
+  }
+  template <class T>
+  void Value(const T& v) {
+    Add(&v, sizeof v);
+  }
+};
+
+// What an object looks like in a view apart from where it is: its drawing states, its mesh's
+// storage, its relation, and its selection marks when they are drawn.
+uint64_t Looks(const T3dObject& o, bool selected) {
+  TLooksHash h;
+  h.Value(o.Afficher), h.Value(o.Color), h.Value(o.BoxCenter);
+  auto mesh = [&h](const TComposante& c) {
+    h.Value(c.PrimitiveType), h.Value(c.Vertices.data()), h.Value(c.Vertices.size());
+  };
+  if (o.IsLight()) {
+    const auto& l = static_cast<const TLight&>(o);
+    h.Value(l.SymbolMaterial);
+    mesh(l.Symbol);
+  } else {
+    const auto& s = static_cast<const TSolidObject&>(o);
+    h.Value(s.Material), h.Value(s.Relation), h.Value(s.ShowRelation), h.Value(s.ParentId());
+    h.Value(s.Texturer), h.Value(s.TextureSurface.get());
+    for (const TComposante& c : s.Composantes) mesh(c);
+  }
+  if (selected) h.Add(o.SelectionMarks.data(), sizeof o.SelectionMarks);
+  return h.H;
+}
+
+bool SameMatrix(const D3DMATRIX& a, const D3DMATRIX& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The box of some line vertices, joined to `box`; unusable when one is not a finite number.
+template <class It>
+void JoinLines(TMeshBox& box, It first, It last) {
+  for (It v = first; v != last; ++v) {
+    const float p[3] = {v->x, v->y, v->z};
+    for (int k = 0; k < 3; ++k) {
+      if (!std::isfinite(p[k])) box.Usable = false;
+      box.Lo[k] = std::min(box.Lo[k], p[k]);
+      box.Hi[k] = std::max(box.Hi[k], p[k]);
+    }
+  }
+}
+
 }  // namespace
 
 D3DMATRIX WorldMatrix(const T3dObject& o) {
@@ -49,11 +118,13 @@ TSceneRenderer::TSceneRenderer(TScene& scene, TDisplayDevice& display, TSettings
                LineVertex(0, 0, 0, D3DRGB(0, 1, 0)), LineVertex(0, 0.5, 0, D3DRGB(0, 1, 0)),
                LineVertex(0, 0, 0, D3DRGB(0, 0, 1)), LineVertex(0, 0, 0.5, D3DRGB(0, 0, 1))};
   FSubscription = scene.Observe([this](const TSceneEvent& e) {
+    ObjectsChanged(e);
     if (e.Change == TSceneChange::RedrawRequested && AutoRedraw) RedrawViews(ActiveView, HoverView);
   });
 }
 
 bool TSceneRenderer::InitDevice() {
+  ForgetPictures();
   if (!FDisplay.InitDisplay() || !FDisplay.Device()) return false;
   ConfigureDevice();
   SetLayout(FScene.FourViews);
@@ -61,6 +132,7 @@ bool TSceneRenderer::InitDevice() {
 }
 
 bool TSceneRenderer::Resize(int width, int height) {
+  ForgetPictures();
   if (!FDisplay.Resize(width, height)) return false;
   if (FDisplay.Device()) ConfigureDevice();
   // Each view gets its viewport on the new surface, the surface is shown whole on the window,
@@ -167,7 +239,237 @@ void TSceneRenderer::LinesMode(bool on) {
     d.LightEnable(DWORD(i), on ? false : (size_t(i) < FSavedLights.size() && FSavedLights[size_t(i)]));
 }
 
+void TSceneRenderer::ForgetPictures() {
+  for (TPictureMemory& m : FPictures) m.Valid = false;
+}
+
+void TSceneRenderer::ObjectsChanged(const TSceneEvent& e) {
+  // Selection and views are part of what a picture is kept with; a renamed object looks the same.
+  const bool kept = e.Change == TSceneChange::RedrawRequested || e.Change == TSceneChange::SelectionChanged ||
+                    e.Change == TSceneChange::ViewsChanged || e.Change == TSceneChange::ObjectRenamed ||
+                    (e.Change == TSceneChange::ObjectChanged && FPlacementOnly);
+  if (!kept) ForgetPictures();
+  switch (e.Change) {
+    case TSceneChange::ObjectChanged:
+      if (FPlacementOnly)
+        break;
+      else if (e.Index < 0)
+        FBoxes.ForgetAll();
+      else
+        FBoxes.Forget(FScene.ObjectAt(e.Index));
+      break;
+    case TSceneChange::ObjectAdded:
+      FBoxes.Forget(FScene.ObjectAt(e.Index));
+      break;
+    case TSceneChange::SceneCleared:
+    case TSceneChange::SceneLoaded:
+      FBoxes.ForgetAll();
+      break;
+    default:
+      break;
+  }
+}
+
+bool TSceneRenderer::Hidden(const TSolidObject& s) {
+  const TMeshBox& box = FBoxes.Of(s);
+  const D3DMATRIX world = WorldMatrix(s);
+  if (BoxOutsideClipVolume(box, world, FClip)) return true;
+  int from = 0, to = 0;
+  return FRowsOnly && box.Usable && RowsOf(box, world, FViewport, from, to) && (to <= FRowsFrom || from >= FRowsTo);
+}
+
+bool TSceneRenderer::RowsOf(const TMeshBox& box, const D3DMATRIX& world, const D3DVIEWPORT7& vp, int& from,
+                            int& to) const {
+  if (!box.Usable) return false;
+  double m[4][4] = {};
+  for (int i = 0; i < 4; ++i)
+    for (int k = 0; k < 4; ++k)
+      for (int j = 0; j < 4; ++j) m[i][j] += double(world.m[i][k]) * FClip.M[k][j];
+  double lo = INFINITY, hi = -INFINITY;
+  for (int corner = 0; corner < 8; ++corner) {
+    const double p[3] = {(corner & 1) ? box.Hi[0] : box.Lo[0], (corner & 2) ? box.Hi[1] : box.Lo[1],
+                         (corner & 4) ? box.Hi[2] : box.Lo[2]};
+    double c[4];
+    for (int j = 0; j < 4; ++j) c[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + m[3][j];
+    // Wholly in front of the near plane, nothing is clipped there and each point of the box
+    // projects between its corners; otherwise the rows cannot be told from them.
+    if (!(c[2] > 0) || !(c[3] > 0)) return false;
+    const double y = double(vp.dwY) + (1 - c[1] / c[3]) * 0.5 * double(vp.dwHeight);
+    lo = std::min(lo, y), hi = std::max(hi, y);
+  }
+  if (!std::isfinite(lo) || !std::isfinite(hi)) return false;
+  // Two rows of margin for the device's rounding and the width of lines.
+  const double top = double(vp.dwY), bottom = double(vp.dwY) + vp.dwHeight;
+  from = int(std::clamp(std::floor(lo) - 2, top, bottom));
+  to = int(std::clamp(std::ceil(hi) + 3, top, bottom));
+  return true;
+}
+
+std::vector<uint8_t> TSceneRenderer::ViewKey(const TVue& view) {
+  std::vector<uint8_t> k;
+  k.reserve(2048);
+  IRenderDevice& d = Device();
+  const TScene& sc = FScene;
+  Append(k, &d), Append(k, FDisplay.OffscreenSurface()), Append(k, FDisplay.SurfaceWidth);
+  Append(k, FDisplay.SurfaceHeight);
+  Append(k, view.ModelViewMatrix()), Append(k, view.Viewport);
+  Append(k, ShowGrid), Append(k, ShowAxes), Append(k, ShowSelectionMarks), Append(k, ShowAllLights);
+  Append(k, ShowGuideLine), Append(k, ShowMarker), Append(k, IsolateObject), Append(k, IsolatedIndex);
+  Append(k, GuidePoints), Append(k, MarkerLines.size());
+  for (const D3DLVERTEX& v : MarkerLines) Append(k, v);
+  Append(k, FDisplay.BackgroundColor), Append(k, FDisplay.RelationDisplay);
+  Append(k, sc.ObjectCount()), Append(k, sc.LightCount), Append(k, sc.CurrentObject());
+  Append(k, sc.SelectionCount());
+  for (int i = 0; i < sc.SelectionCount(); ++i) Append(k, sc.SelectedAt(i));
+  // The device's states as this view starts from them.
+  for (DWORD s = 0; s < kRenderStateCount; ++s) {
+    DWORD v = 0;
+    d.GetRenderState(D3DRENDERSTATETYPE(s), v);
+    Append(k, v);
+  }
+  for (DWORD s = 0; s < kTextureStageStateCount; ++s) {
+    DWORD v = 0;
+    d.GetTextureStageState(0, D3DTEXTURESTAGESTATETYPE(s), v);
+    Append(k, v);
+  }
+  D3DMATRIX projection;
+  d.GetTransform(D3DTRANSFORMSTATE_PROJECTION, projection);
+  Append(k, projection);
+  D3DMATERIAL7 material;
+  d.GetMaterial(material);
+  Append(k, material);
+  for (int i = 0; i <= sc.LightCount; ++i) {
+    D3DLIGHT7 l;
+    bool on = false;
+    Append(k, d.GetLight(DWORD(i), l) == D3D_OK ? l : D3DLIGHT7{});
+    d.GetLightEnable(DWORD(i), on);
+    Append(k, on);
+  }
+  return k;
+}
+
+void TSceneRenderer::PrepareRows(int index, const TVue& view) {
+  const D3DVIEWPORT7& vp = view.Viewport;
+  FViewport = vp;
+  FRowsFrom = int(vp.dwY), FRowsTo = int(vp.dwY + vp.dwHeight);
+  FRowsOnly = false;
+  // A view the device could not take (outside the surface) draws where the last one was: its
+  // picture is not kept.
+  D3DVIEWPORT7 actual;
+  FKeepable = SkipHidden && Device().GetViewport(actual) == D3D_OK && std::memcmp(&actual, &vp, sizeof vp) == 0;
+  TPictureMemory& m = FPictures[size_t(index)];
+  const TScene& sc = FScene;
+  const int n = sc.ObjectCount();
+  FNowObjects.resize(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    const T3dObject& o = *sc.ObjectAt(i);
+    TObjectState& st = FNowObjects[size_t(i)];
+    st.Object = &o, st.Id = o.Id(), st.Looks = Looks(o, sc.IsSelected(i));
+    st.Scale = o.ScaleMatrix, st.Rotation = o.RotationMatrix, st.Translation = o.TranslationMatrix;
+  }
+  std::vector<uint8_t> key = SkipHidden ? ViewKey(view) : std::vector<uint8_t>{};
+  // The tool dialogs' previews change their one object's mesh in place and are drawn whole.
+  bool rows = FKeepable && m.Valid && !ShowGuideLine && !IsolateObject && m.Key == key && m.Objects.size() == size_t(n);
+  int from = INT_MAX, to = INT_MIN;
+  const int main = sc.CurrentObject();
+  for (int i = 0; rows && i < n; ++i) {
+    const TObjectState& was = m.Objects[size_t(i)];
+    const TObjectState& now = FNowObjects[size_t(i)];
+    if (was.Object != now.Object || was.Id != now.Id || was.Looks != now.Looks) {
+      rows = false;
+      break;
+    }
+    if (SameMatrix(was.Scale, now.Scale) && SameMatrix(was.Rotation, now.Rotation) &&
+        SameMatrix(was.Translation, now.Translation))
+      continue;
+    // A moved light lights everything; a transparent solid's place in the drawing order, and a
+    // relation's stencil drawing (a parent is drawn by its child's relation even when hidden),
+    // depend on more than its own rows. A hidden solid shows nowhere else, unless as the
+    // selection's marks or the main object's marker.
+    const TSolidObject* s = sc.SolidAt(i);
+    for (int j = 0; s && j < n && rows; ++j) {
+      const TSolidObject* c = sc.SolidAt(j);
+      if (FDisplay.RelationDisplay && c && c->Relation != relAucune && c->ParentId() == s->Id()) rows = false;
+    }
+    if (!rows) break;
+    if (!s || !s->Afficher || (s->Color >> 24) < 255 || (FDisplay.RelationDisplay && s->Relation != relAucune)) {
+      rows = s && !s->Afficher && !sc.IsSelected(i) && i != main;
+      continue;
+    }
+    // The mesh, and what is drawn in its frame: selection marks, the axes and the marker cube.
+    TMeshBox box = FBoxes.Of(*s);
+    if (sc.IsSelected(i)) JoinLines(box, s->SelectionMarks.begin(), s->SelectionMarks.end());
+    if (i == main) {
+      JoinLines(box, AxisLines.begin(), AxisLines.end());
+      JoinLines(box, MarkerLines.begin(), MarkerLines.end());
+    }
+    const TObjectState* placements[2] = {&was, &now};
+    for (const TObjectState* p : placements) {
+      if (!rows) break;
+      const D3DMATRIX world = Multiply(Multiply(p->Scale, p->Rotation), p->Translation);
+      if (BoxOutsideClipVolume(box, world, FClip)) continue;
+      int a = 0, b = 0;
+      if (!RowsOf(box, world, vp, a, b)) rows = false;
+      from = std::min(from, a), to = std::max(to, b);
+    }
+  }
+  m.Key = std::move(key);
+  m.Objects.swap(FNowObjects);
+  m.Valid = false;
+  if (!rows) return;
+  if (from > to) from = to = FRowsFrom;  // nothing moved where this view sees it
+  if (!Device().SetRowWindow(from, to)) return;
+  FRowsOnly = true;
+  FRowsFrom = from, FRowsTo = to;
+  // The picture as this view left it, outside the rows drawn again: frames or other drawings
+  // over it since are undone.
+  TSurface& t = Device().RenderTarget();
+  const size_t w = vp.dwWidth, pitch = size_t(t.Width());
+  for (size_t y = 0; y < vp.dwHeight; ++y) {
+    if (int(vp.dwY + y) == from) y += size_t(to - from);
+    if (y >= vp.dwHeight) break;
+    const size_t at = (vp.dwY + y) * pitch + vp.dwX, kept = y * w;
+    std::copy_n(m.Colour.data() + kept, w, t.Pixels() + at);
+    if (t.HasDepth() && m.Depth.size() == m.Colour.size()) std::copy_n(m.Depth.data() + kept, w, t.Depth() + at);
+    if (t.HasStencil() && m.Stencil.size() == m.Colour.size())
+      std::copy_n(m.Stencil.data() + kept, w, t.Stencil() + at);
+  }
+}
+
+void TSceneRenderer::KeepPicture(int index, const TVue& view) {
+  TPictureMemory& m = FPictures[size_t(index)];
+  if (FRowsOnly) Device().SetRowWindow(0, INT_MAX);
+  const bool rowsOnly = FRowsOnly;
+  FRowsOnly = false;
+  if (!FKeepable) return;
+  const D3DVIEWPORT7& vp = view.Viewport;
+  TSurface& t = Device().RenderTarget();
+  const size_t w = vp.dwWidth, n = w * vp.dwHeight, pitch = size_t(t.Width());
+  if (!rowsOnly) {
+    m.Colour.resize(n);
+    m.Depth.resize(t.HasDepth() ? n : 0);
+    m.Stencil.resize(t.HasStencil() ? n : 0);
+  }
+  for (int row = FRowsFrom; row < FRowsTo; ++row) {
+    const size_t y = size_t(row) - vp.dwY, at = size_t(row) * pitch + vp.dwX, kept = y * w;
+    std::copy_n(t.Pixels() + at, w, m.Colour.data() + kept);
+    if (!m.Depth.empty()) std::copy_n(t.Depth() + at, w, m.Depth.data() + kept);
+    if (!m.Stencil.empty()) std::copy_n(t.Stencil() + at, w, m.Stencil.data() + kept);
+  }
+  m.Valid = true;
+}
+
+void TSceneRenderer::SetSkippedStates() {
+  if (!FSkipped) return;
+  IRenderDevice& d = Device();
+  d.SetMaterial(FSkipped->Material);
+  d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*FSkipped));
+  d.SetTexture(0, nullptr);
+  FSkipped = nullptr;
+}
+
 void TSceneRenderer::DrawComposantes(const TSolidObject& s) {
+  if (FStatesOnly) return;
   for (const TComposante& c : s.Composantes)
     if (!c.Vertices.empty())
       Device().DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(c.PrimitiveType), D3DFVF_VERTEX, c.Vertices.data(),
@@ -184,10 +486,23 @@ void TSceneRenderer::DrawSolidCulled(const TSolidObject& s, DWORD cull) {
 
 void TSceneRenderer::DrawSolid(const TSolidObject& s) {
   IRenderDevice& d = Device();
-  if (s.Texturer) d.SetTexture(0, s.TextureSurface);
   const TSolidObject* parent = FScene.SolidById(s.ParentId());
-  if (FDisplay.RelationDisplay && s.Relation != relAucune && s.ShowRelation && parent) {
+  const bool related = FDisplay.RelationDisplay && s.Relation != relAucune && s.ShowRelation && parent;
+  // A relation shows nothing when both of its solids are out of sight, but the states its
+  // drawing leaves are those the next solid starts from. The previews of the tool dialogs, which
+  // change their one object's mesh in place, draw it always.
+  const bool hidden = SkipHidden && !IsolateObject && Hidden(s) && (!related || Hidden(*parent));
+  FSkippedCount += hidden ? 1 : 0;
+  if (hidden && !related) {
+    FSkipped = &s;
+    return;
+  }
+  SetSkippedStates();
+  if (s.Texturer) d.SetTexture(0, s.TextureSurface);
+  if (related) {
+    FStatesOnly = hidden;
     DrawRelation(s, *parent, s.Relation);
+    FStatesOnly = false;
   } else {
     d.SetMaterial(s.Material);
     d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(s));
@@ -294,7 +609,16 @@ void TSceneRenderer::DrawView(int index) {
   // 2, 3.
   d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
   d.SetViewport(view.Viewport);
-  d.SetTransform(D3DTRANSFORMSTATE_VIEW, view.ModelViewMatrix());
+  const D3DMATRIX viewMatrix = view.ModelViewMatrix();
+  d.SetTransform(D3DTRANSFORMSTATE_VIEW, viewMatrix);
+  D3DMATRIX projection;
+  d.GetTransform(D3DTRANSFORMSTATE_PROJECTION, projection);
+  FClip = ClipSpaceOf(viewMatrix, projection);
+  FSkipped = nullptr;
+  FSkippedCount = 0;
+  PrepareRows(index, view);
+  // Boxes of objects that are gone are let go of now and then.
+  if (FBoxes.Size() > 2 * size_t(sc.ObjectCount()) + 64) FBoxes.ForgetAll();
   DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   if (d.RenderTarget().HasStencil()) clear |= D3DCLEAR_STENCIL;
   d.Clear(0, nullptr, clear, FDisplay.BackgroundColor, 1.0f, 0);
@@ -359,15 +683,18 @@ void TSceneRenderer::DrawView(int index) {
   }
   // 10.
   for (const TDeferred& t : deferred) DrawSolid(*t.Solid);
+  SetSkippedStates();
   // 11. Guide line.
   if (ShowGuideLine) DrawGuideLine();
   // 12.
   d.EndScene();
   // 13. The axes of the selected solid (or the world's), always on top.
   if (ShowAxes) DrawAxes((main && main->Afficher && !main->IsLight()) ? main : nullptr);
+  KeepPicture(index, view);
 }
 
 void TSceneRenderer::DrawLightSymbol(const TLight& l) {
+  SetSkippedStates();
   IRenderDevice& d = Device();
   DWORD fill = D3DFILL_SOLID;
   d.GetRenderState(D3DRENDERSTATE_FILLMODE, fill);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/DisplayDevice.h"
+#include "render/ViewCulling.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -61,6 +62,38 @@ class TSceneRenderer {
   std::vector<D3DLVERTEX> MarkerLines;
   std::array<Vec3d, 2> GuidePoints{};
   D3DRECT DisplayRect{0, 0, 0, 0};
+  // Solids whose mesh lies wholly outside a view are not given to the device: they could not
+  // leave a pixel there. And when only the placements of some opaque solids changed since a
+  // view was last drawn (a drag), only the rows of the view they cover, before or after, are
+  // drawn again over the picture kept. Off, every shown solid is drawn everywhere (the pictures
+  // are the same).
+  bool SkipHidden = true;
+  // Rows the last DrawView drew again: the whole viewport, or only those a drag changed.
+  int RedrawnRows() const { return FRowsTo - FRowsFrom; }
+  // Solids the last DrawView left out (relations count once).
+  int SkippedSolids() const { return FSkippedCount; }
+
+  // Forgets the kept mesh boxes, for a caller that changed a mesh in place without a change
+  // notice from the scene.
+  void ForgetMeshBoxes() { FBoxes.ForgetAll(); }
+  // Forgets the views' kept pictures: the next drawing of each view is whole.
+  void ForgetPictures();
+
+  // While one lives, the scene's change notices are about placements alone (a drag in a view
+  // moves, turns and resizes): the meshes, and the boxes kept for them, stay as they are.
+  class TPlacementChange {
+   public:
+    explicit TPlacementChange(TSceneRenderer& renderer) : FRenderer(renderer), FWas(renderer.FPlacementOnly) {
+      renderer.FPlacementOnly = true;
+    }
+    ~TPlacementChange() { FRenderer.FPlacementOnly = FWas; }
+    TPlacementChange(const TPlacementChange&) = delete;
+    TPlacementChange& operator=(const TPlacementChange&) = delete;
+
+   private:
+    TSceneRenderer& FRenderer;
+    bool FWas;
+  };
 
   // Four views in the quarters of the surface, or view 0 alone (see SetLayout of the views).
   void SetLayout(bool four);
@@ -103,6 +136,21 @@ class TSceneRenderer {
   void DrawRelation(const TSolidObject& a, const TSolidObject& b, uint8_t relation);
   void DrawSolidCulled(const TSolidObject& s, DWORD cull);
   void DrawComposantes(const TSolidObject& s);
+  // True when `s` cannot show in the view being drawn.
+  bool Hidden(const TSolidObject& s);
+  // The states a skipped solid would have left (world, material, no texture), given to the
+  // device before anything else is drawn.
+  void SetSkippedStates();
+  void ObjectsChanged(const TSceneEvent& e);
+  // What a view's picture is made of, apart from the placements of the objects.
+  std::vector<uint8_t> ViewKey(const TVue& view);
+  // Chooses the rows of view `index` to draw again (FRowsFrom, FRowsTo) and puts the kept
+  // picture back when that is fewer than all of them; then remembers what the view is drawn from.
+  void PrepareRows(int index, const TVue& view);
+  void KeepPicture(int index, const TVue& view);
+  // Rows that the drawing of `box` placed by `world` may touch, with a margin; false when that
+  // cannot be told (some of it at or behind the eye).
+  bool RowsOf(const TMeshBox& box, const D3DMATRIX& world, const D3DVIEWPORT7& vp, int& from, int& to) const;
 
   TScene& FScene;
   TDisplayDevice& FDisplay;
@@ -111,6 +159,34 @@ class TSceneRenderer {
   DWORD FFillMode = D3DFILL_SOLID;
   DWORD FShadeMode = D3DSHADE_GOURAUD;
   TSceneSubscription FSubscription;
+  TMeshBoxCache FBoxes;
+  TClipSpace FClip;
+  // While true, DrawRelation only sets the states its drawing leaves.
+  bool FStatesOnly = false;
+  bool FPlacementOnly = false;
+  const TSolidObject* FSkipped = nullptr;
+  int FSkippedCount = 0;
+  // Rows of the surface the view being drawn changes.
+  int FRowsFrom = 0, FRowsTo = 0;
+  bool FRowsOnly = false;
+  bool FKeepable = false;
+  D3DVIEWPORT7 FViewport;
+  struct TObjectState {
+    const T3dObject* Object = nullptr;
+    TObjectId Id = kNoObject;
+    uint64_t Looks = 0;  // everything but the placement that shows
+    D3DMATRIX Scale, Rotation, Translation;
+  };
+  struct TPictureMemory {
+    bool Valid = false;
+    std::vector<uint8_t> Key;
+    std::vector<TObjectState> Objects;
+    std::vector<uint32_t> Colour;
+    std::vector<float> Depth;
+    std::vector<uint8_t> Stencil;
+  };
+  std::array<TPictureMemory, 4> FPictures;
+  std::vector<TObjectState> FNowObjects;
 };
 
 // A scene drawn on a display device of its own, with its renderer: the main window's scene, the

@@ -47,6 +47,7 @@ void TViewInteraction::MouseMove(int x, int y, bool snap) {
     if (FOperation == opSelect) return;  // a drag in the select mode changes nothing
     const double dx = x - FDragX, dy = FDragY - y;
     FDragStatus = DragValuesText(ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy, FAxis, snap));
+    const TSceneRenderer::TPlacementChange placement(FRenderer);
     FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
     RedrawAll();
     return;
@@ -146,6 +147,7 @@ bool TViewInteraction::Escape() {
   if (!FDragging || !FScene.HasSelection() || FOperation == opSelect) return false;
   CancelManipulation(FScene, FManipulation, FOperation);
   FDragStatus.clear();
+  const TSceneRenderer::TPlacementChange placement(FRenderer);
   FScene.Notify(TSceneChange::ObjectChanged);
   RedrawAll();
   return true;

@@ -124,9 +124,12 @@ void SetUpPiece(TRecording& q, size_t i, const TBands& bands) {
   }
 }
 
-// Draws a band: the primitives that touch it, piece after piece, in the order they were given.
-void DrawBand(const TRecording& q, size_t band, const TBands& bands) {
-  const int y0 = int(band) * bands.Rows, y1 = std::min(bands.Height, y0 + bands.Rows);
+// Draws a band, within rows from .. to - 1: the primitives that touch it, piece after piece, in
+// the order they were given.
+void DrawBand(const TRecording& q, size_t band, const TBands& bands, int from, int to) {
+  const int y0 = std::max(from, int(band) * bands.Rows);
+  const int y1 = std::min({bands.Height, int(band) * bands.Rows + bands.Rows, to});
+  if (y0 >= y1) return;
   for (size_t i = 0; i < q.Pieces.size(); ++i) {
     const TBinned& b = q.Binned[i];
     for (uint32_t k = b.Start[band]; k < b.Start[band + 1]; ++k) {
@@ -151,6 +154,12 @@ void ClearRecording(TRecording& q) {
 
 }  // namespace
 
+bool TSoftwareDevice::SetRowWindow(int y0, int y1) {
+  Flush();
+  FQueue->RowsFrom = y0, FQueue->RowsTo = y1;
+  return true;
+}
+
 void TSoftwareDevice::Flush() {
   TQueue& q = *FQueue;
   if (q.Commands.empty()) return;
@@ -170,7 +179,12 @@ void TSoftwareDevice::Flush() {
   CutIntoPieces(q);
   forEach(q.Pieces.size(), [&q, &bands](size_t i) { SetUpPiece(q, i, bands); });
   // 2. Each band draws its primitives in the order they were given.
-  forEach(size_t(bands.Count), [&q, &bands](size_t band) { DrawBand(q, band, bands); });
+  // Outside the row window nothing changes.
+  const int from = std::clamp(q.RowsFrom, 0, bands.Height), to = std::clamp(q.RowsTo, from, bands.Height);
+  const size_t firstBand = size_t(from / bands.Rows);
+  const size_t lastBand = to > from ? size_t((to - 1) / bands.Rows) + 1 : firstBand;
+  forEach(lastBand - firstBand,
+          [&q, &bands, firstBand, from, to](size_t k) { DrawBand(q, firstBand + k, bands, from, to); });
   ClearRecording(q);
   FState->PixIndex = FState->VertexIndex = UINT32_MAX;
 }

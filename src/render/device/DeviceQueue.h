@@ -2,6 +2,7 @@
 // order given, their vertices and state snapshots, and what the flush's set-up makes of them.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -62,6 +63,8 @@ struct TRecording {
 struct TSoftwareDevice::TQueue : device::TRecording {
   std::shared_ptr<TRenderThreads> Threads;
   int BandRows;
+  // Rows the flush may change: RowsFrom .. RowsTo - 1.
+  int RowsFrom = 0, RowsTo = INT_MAX;
   TQueue(std::shared_ptr<TRenderThreads> threads, int bandRows) : Threads(std::move(threads)), BandRows(bandRows) {}
 };
 

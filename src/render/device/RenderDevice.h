@@ -46,6 +46,13 @@ class IRenderDevice {
   virtual void Flush() = 0;
   // D3DSTENCILCAPS_ flags of the stencil operations the device performs.
   virtual DWORD StencilCaps() const = 0;
+  // Limits what clears and drawings change to rows y0 .. y1 - 1 of the surface (the whole
+  // surface again with 0 and INT_MAX); each row comes out as if everything had been drawn. False
+  // when the device cannot, and then draws everywhere.
+  virtual bool SetRowWindow(int y0, int y1) {
+    (void)y0, (void)y1;
+    return false;
+  }
 };
 
 }  // namespace ixoral

@@ -73,6 +73,8 @@ class TSoftwareDevice final : public IRenderDevice {
   TSurface& RenderTarget() override;
   void Flush() override;
   DWORD StencilCaps() const override;
+  // The drawing given so far is done first, in the window it was given with.
+  bool SetRowWindow(int y0, int y1) override;
 
   // A vertex after transformation and lighting: clip-space position, diffuse and specular colours
   // (0..255) and texture coordinates.
