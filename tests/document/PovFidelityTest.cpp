@@ -11,6 +11,8 @@
 
 #include "document/PictureExport.h"
 #include "document/PovExport.h"
+#include "TempFolder.h"
+#include "platform/Settings.h"
 #include "render/SceneRenderer.h"
 #include "scene/Curves.h"
 #include "scene/Shapes.h"
@@ -56,9 +58,8 @@ class PovFidelityTest : public ::testing::Test {
     Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity";
     fs::remove_all(Dir);
     fs::create_directories(Dir);
-    // The views draw subtractions and intersections as computed (a device with a stencil).
-    Drawn.Display.RelationDisplay = true;
     ASSERT_TRUE(Drawn.Renderer.InitDevice());
+    ASSERT_TRUE(Drawn.Display.RelationDisplay);
     Drawn.Display.BackgroundColor = 0xFF000000u | kBackground;
     BuildScene();
   }
@@ -103,11 +104,15 @@ class PovFidelityTest : public ::testing::Test {
       scene.Device().LoadTexture(*s, picture);
       s->TextureFile = picture;
     }
-    // A cube minus a sphere, and a curve.
+    // A cube minus a sphere, a cylinder intersected with a cube, and a curve.
     const int block = Add(CreateCube(0xFF8080C0u, 0.6), "Bloc", {1.2, 0, 1.2});
     const int hole = Add(CreateSphere(21, 42, 0xFF8080C0u, 0.25), "Trou", {1.2, 0.3, 1.2});
     scene.SetParent(hole, block);
     scene.SetRelation(hole, block, relSoustraction);
+    const int box = Add(CreateCube(0xFFC0C080u, 0.5), "Boite", {1.2, 0, -1.2});
+    const int rod = Add(CreateCylinder(20, 0xFFC0C080u, 1, 0.3), "Tige", {1.2, 0, -1.2});
+    scene.SetParent(rod, box);
+    scene.SetRelation(rod, box, relIntersection);
     Add(CreateDefaultCurve(), "Courbe", {-1.2, 0, -1.2});
     auto text = CreateDefaultText3D([](const std::string&) { return false; });
     text->SetTextParam(1, "Ixoral été");
@@ -136,7 +141,15 @@ class PovFidelityTest : public ::testing::Test {
     ASSERT_EQ(povray.Width, kWidth);
   }
 
-  TDisplayScene Drawn{kWidth, kHeight, nullptr, nullptr};
+  // The views draw subtractions and intersections as computed (the option "OpBool" gives a
+  // device with a stencil).
+  static TSettingsStore& RelationsShown() {
+    static test::TTempFolder folder("pov-fidelity");
+    static TSettingsStore store(folder.File("settings.ini"));
+    store.WriteString("\\Affichage", "OpBool", "1");
+    return store;
+  }
+  TDisplayScene Drawn{kWidth, kHeight, &RelationsShown(), nullptr};
   fs::path Dir;
 };
 
