@@ -5,8 +5,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <sstream>
 
 #include "document/SceneDocument.h"
@@ -72,11 +74,8 @@ namespace {
 
 // The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
 // beside the scene) laid on by the mesh's texture coordinates; then the block's end.
-void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
-                                 const std::string& picture, const std::string& ambient = "0") {
-  out << "  scale " << FormatPovVector(s.Redim) << kEol;
-  out << FormatPovMatrix(s.RotationMatrix) << kEol;
-  out << "  translate " << FormatPovVector(translate) << kEol;
+// The texture block of the solid: its colour or picture, and a finish with `ambient`.
+void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string& picture, const std::string& ambient) {
   const D3DCOLOR c = s.Color;
   const double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
   const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
@@ -95,7 +94,16 @@ void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const
   }
   out << "      finish { " << kEol << "        ambient " << ambient << kEol << "        specular "
       << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }"
-      << kEol << "    }" << kEol << "}" << kEol;
+      << kEol << "    }" << kEol;
+}
+
+void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
+                                 const std::string& picture, const std::string& ambient = "0") {
+  out << "  scale " << FormatPovVector(s.Redim) << kEol;
+  out << FormatPovMatrix(s.RotationMatrix) << kEol;
+  out << "  translate " << FormatPovVector(translate) << kEol;
+  WritePovTexture(out, s, picture, ambient);
+  out << "}" << kEol;
 }
 
 // The solid as POV-Ray's own shape, its finish's ambient term `ambient`.
@@ -229,8 +237,11 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
 // the views are smooth) and, for a textured solid, their texture coordinates, in the same
 // placement and texture block as a primitive. A solid without any triangle is written as the
 // primitive it is.
-void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture,
-                       const std::string& ambient) {
+// The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
+using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
+
+void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture, const std::string& ambient,
+                       const TCornerAmbient& cornerAmbient = {}) {
   const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
   if (corners.empty()) {
     (void)WritePovPrimitive(out, s, ambient);
@@ -249,8 +260,36 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
       out << "," << kEol << "    <" << MeshNumber(v.tu) << "," << MeshNumber(1 - v.tv) << ">";
     out << kEol << "  }" << kEol;
   }
+  // The views light each corner with the ambient colour of the lights that reach it; POV-Ray
+  // blends a triangle's three corner textures the same way. The levels are kept to 1/64 of each
+  // channel, at most 256 of them; beyond, the solid keeps its one mean ambient.
+  std::vector<uint16_t> level;
+  std::vector<Vec3d> levels;
+  if (cornerAmbient) {
+    std::map<std::array<int, 3>, uint16_t> known;
+    level.reserve(n);
+    for (const D3DVERTEX& v : corners) {
+      const std::optional<Vec3d> a = cornerAmbient(v);
+      if (!a) break;
+      const auto step = [](double x) { return int(std::lround(std::clamp(x, 0.0, 1.0) * 64)); };
+      const std::array<int, 3> key{step(a->x), step(a->y), step(a->z)};
+      const auto [it, added] = known.emplace(key, uint16_t(levels.size()));
+      if (added) levels.push_back({key[0] / 64.0, key[1] / 64.0, key[2] / 64.0});
+      if (levels.size() > 256) break;
+      level.push_back(it->second);
+    }
+    if (level.size() != n) level.clear(), levels.clear();
+  }
+  if (!level.empty()) {
+    out << "  texture_list { " << levels.size() << kEol;
+    for (const Vec3d& a : levels) WritePovTexture(out, s, picture, "rgb " + FormatPovVector(a));
+    out << "  }" << kEol;
+  }
   out << "  face_indices { " << n / 3;
-  for (size_t k = 0; k < n; k += 3) out << "," << kEol << "    <" << k << "," << k + 1 << "," << k + 2 << ">";
+  for (size_t k = 0; k < n; k += 3) {
+    out << "," << kEol << "    <" << k << "," << k + 1 << "," << k + 2 << ">";
+    if (!level.empty()) out << ", " << level[k] << ", " << level[k + 1] << ", " << level[k + 2];
+  }
   // Inside and outside, for the solid's part in a difference or an intersection.
   out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
   WritePovPlacementAndTexture(out, s, s.Position, picture, ambient);
@@ -313,6 +352,16 @@ double LightReach(const TViewLight& v, const Vec3d& at) {
 // light that reaches it, whichever way the face turns, so faces turned away from the lights are
 // not black. POV-Ray's ambient is one colour per solid: the mean over the solid's vertices (a
 // spread sample of at most 256 of them, in the navigated frame) stands for it.
+// The sum of the ambient colours of the lights that reach `at` (in the navigated frame).
+Vec3d AmbientAt(const std::vector<TViewLight>& lights, const Vec3d& at) {
+  Vec3d sum{0, 0, 0};
+  for (const TViewLight& v : lights) {
+    const double reach = LightReach(v, at);
+    sum = sum + Vec3d{reach * v.Light.dcvAmbient.r, reach * v.Light.dcvAmbient.g, reach * v.Light.dcvAmbient.b};
+  }
+  return sum;
+}
+
 std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject& s, const D3DMATRIX& navigation) {
   if (lights.empty()) return "0";
   const D3DMATRIX toView = Multiply(WorldMatrix(s), navigation);
@@ -320,10 +369,7 @@ std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject&
   Vec3d sum{0, 0, 0};
   size_t taken = 0, k = 0;
   const auto add = [&](const Vec3d& at) {
-    for (const TViewLight& v : lights) {
-      const double reach = LightReach(v, at);
-      sum = sum + Vec3d{reach * v.Light.dcvAmbient.r, reach * v.Light.dcvAmbient.g, reach * v.Light.dcvAmbient.b};
-    }
+    sum = sum + AmbientAt(lights, at);
     ++taken;
   };
   for (const TComposante& c : s.Composantes)
@@ -437,7 +483,14 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
       const std::string picture = pictureOf(solid);
       const std::string ambient = AmbientOf(lights, solid, navigation);
       if (!picture.empty() || DrawnAsMesh(solid)) {
-        WritePovMeshSolid(out, solid, picture, ambient);
+        TCornerAmbient perCorner;
+        if (!lights.empty())
+          perCorner = [&,
+                       toView = Multiply(WorldMatrix(solid), navigation)](const D3DVERTEX& v) -> std::optional<Vec3d> {
+            const Vec3d a = AmbientAt(lights, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
+            return IsFinite(a) ? std::optional<Vec3d>(a) : std::nullopt;
+          };
+        WritePovMeshSolid(out, solid, picture, ambient, perCorner);
         return;
       }
       const TResult written = WritePovPrimitive(out, solid, ambient);
