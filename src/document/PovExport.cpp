@@ -74,8 +74,18 @@ namespace {
 
 // The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
 // beside the scene) laid on by the mesh's texture coordinates; then the block's end.
-// The texture block of the solid: its colour or picture, and a finish with `ambient`.
-void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string& picture, const std::string& ambient) {
+// What a finish says beyond the solid's own colour and shine: its ambient term, and the size of
+// its highlight where it follows the views' power.
+struct TFinishTerms {
+  std::string Ambient = "0";
+  std::optional<double> Roughness;
+  std::optional<double> Diffuse;  // in place of the one the shine gives
+  // Faces seen from inside let the light through, as the views draw no face from behind.
+  bool HideInterior = false;
+};
+
+// The texture block of the solid: its colour or picture, and its finish.
+void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms) {
   const D3DCOLOR c = s.Color;
   const double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
   const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
@@ -92,22 +102,26 @@ void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string
     if (t > 0) out << " transmit all " << FormatPovNumber(t);
     out << " } }" << kEol;
   }
-  out << "      finish { " << kEol << "        ambient " << ambient << kEol << "        specular "
-      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(diffuse) << kEol << "      }"
-      << kEol << "    }" << kEol;
+  out << "      finish { " << kEol << "        ambient " << terms.Ambient << kEol << "        specular "
+      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(terms.Diffuse.value_or(diffuse))
+      << kEol;
+  if (terms.Roughness) out << "        roughness " << FormatPovNumber(*terms.Roughness) << kEol;
+  out << "      }" << kEol << "    }" << kEol;
 }
 
 void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
-                                 const std::string& picture, const std::string& ambient = "0") {
+                                 const std::string& picture, const TFinishTerms& terms = {}) {
   out << "  scale " << FormatPovVector(s.Redim) << kEol;
   out << FormatPovMatrix(s.RotationMatrix) << kEol;
   out << "  translate " << FormatPovVector(translate) << kEol;
-  WritePovTexture(out, s, picture, ambient);
+  WritePovTexture(out, s, picture, terms);
+  // Where the plane the views cut at opens a solid, its inside is not drawn.
+  if (terms.HideInterior) out << "    interior_texture { pigment { rgbt 1 } }" << kEol;
   out << "}" << kEol;
 }
 
-// The solid as POV-Ray's own shape, its finish's ambient term `ambient`.
-TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const std::string& ambient) {
+// The solid as POV-Ray's own shape, with the finish terms given.
+TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const TFinishTerms& terms) {
   TResult written;
   const double p1 = s.GetParam(1), p2 = s.GetParam(2);
   Vec3d translate = s.Position;
@@ -169,13 +183,17 @@ TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const std::s
       out << "  }" << kEol;
       break;
   }
-  WritePovPlacementAndTexture(out, s, translate, {}, ambient);
+  // Only POV-Ray's own shapes have a certain inside; the triangles of the others face either way.
+  TFinishTerms own = terms;
+  own.HideInterior = terms.HideInterior && (s.ShapeType == stCube || s.ShapeType == stCylindre ||
+                                            s.ShapeType == stTore || s.ShapeType == stSphere || s.ShapeType == stCone);
+  WritePovPlacementAndTexture(out, s, translate, {}, own);
   return written;
 }
 
 }  // namespace
 
-TResult WritePovSolid(std::ostream& out, const TSolidObject& s) { return WritePovPrimitive(out, s, "0"); }
+TResult WritePovSolid(std::ostream& out, const TSolidObject& s) { return WritePovPrimitive(out, s, {}); }
 
 namespace {
 
@@ -240,11 +258,11 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
 // The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
 using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
 
-void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture, const std::string& ambient,
+void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms,
                        const TCornerAmbient& cornerAmbient = {}) {
   const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
   if (corners.empty()) {
-    (void)WritePovPrimitive(out, s, ambient);
+    (void)WritePovPrimitive(out, s, terms);
     return;
   }
   const size_t n = corners.size();
@@ -282,7 +300,8 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   }
   if (!level.empty()) {
     out << "  texture_list { " << levels.size() << kEol;
-    for (const Vec3d& a : levels) WritePovTexture(out, s, picture, "rgb " + FormatPovVector(a));
+    for (const Vec3d& a : levels)
+      WritePovTexture(out, s, picture, {"rgb " + FormatPovVector(a), terms.Roughness, terms.Diffuse});
     out << "  }" << kEol;
   }
   out << "  face_indices { " << n / 3;
@@ -292,7 +311,7 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   }
   // Inside and outside, for the solid's part in a difference or an intersection.
   out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
-  WritePovPlacementAndTexture(out, s, s.Position, picture, ambient);
+  WritePovPlacementAndTexture(out, s, s.Position, picture, terms);
 }
 
 // Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
@@ -481,7 +500,11 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   const auto writeSolid = [&](const TSolidObject& solid) {
     if (!options.AsWritten) {
       const std::string picture = pictureOf(solid);
-      const std::string ambient = AmbientOf(lights, solid, navigation);
+      // The views' highlight: Blinn's (n.h)^power, which POV-Ray's specular gives with a
+      // roughness of 1 / power.
+      // The views' diffuse light is the material's whole colour.
+      TFinishTerms terms{AmbientOf(lights, solid, navigation), {}, 1.0};
+      if (solid.Specular > 0) terms.Roughness = std::min(1.0, 1.0 / solid.Specular);
       if (!picture.empty() || DrawnAsMesh(solid)) {
         TCornerAmbient perCorner;
         if (!lights.empty())
@@ -490,10 +513,11 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
             const Vec3d a = AmbientAt(lights, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
             return IsFinite(a) ? std::optional<Vec3d>(a) : std::nullopt;
           };
-        WritePovMeshSolid(out, solid, picture, ambient, perCorner);
+        WritePovMeshSolid(out, solid, picture, terms, perCorner);
         return;
       }
-      const TResult written = WritePovPrimitive(out, solid, ambient);
+      terms.HideInterior = true;
+      const TResult written = WritePovPrimitive(out, solid, terms);
       for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
       return;
     }
@@ -583,7 +607,15 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   }
   out << kEol << "scale " << FormatPovVector(view.Scale) << kEol << "rotate "
       << FormatPovVector(Degrees(view.Rot.x), Degrees(view.Rot.y), Degrees(view.Rot.z)) << kEol << "translate "
-      << FormatPovVector(view.Pos) << kEol << "}" << kEol;
+      << FormatPovVector(view.Pos) << kEol;
+  if (viewCamera) {
+    // The views draw nothing nearer than one unit ahead of the centre of projection: what comes
+    // closer is cut away at that plane (written after the placement, so in the camera's frame).
+    const Vec3d eye = view.Camera.Position + ahead;
+    out << "clipped_by { plane { " << FormatPovVector(ahead * -1.0) << ", " << MeshNumber(float(-(Dot(ahead, eye) + 1)))
+        << " } }" << kEol;
+  }
+  out << "}" << kEol;
   // The pictures first, the scene that names them last.
   pictures.push_back({path, out.str()});
   for (const auto& [file, bytes] : pictures) {

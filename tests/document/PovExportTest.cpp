@@ -70,8 +70,17 @@ TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
                      "sky < 0.000, 0.707, 0.707 >\r\nlook_at < 0.000, 0.586, -0.586 >\r\n}"),
             std::string::npos)
       << pov;
-  EXPECT_NE(pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
-                     "translate < 0.000, 0.000, 0.000 >\r\n}\r\n"),
+  // Cut where the views cut: one unit ahead of the centre of projection, at 1.828 - 1 from the
+  // origin along the view.
+  EXPECT_NE(
+      pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
+               "translate < 0.000, 0.000, 0.000 >\r\nclipped_by { plane { < 0.000, 0.707, -0.707 >, 0.8284271 } }"
+               "\r\n}\r\n"),
+      std::string::npos)
+      << pov;
+  const std::string literal = Export(scene, 3, {.AsWritten = true});
+  EXPECT_NE(literal.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
+                         "translate < 0.000, 0.000, 0.000 >\r\n}\r\n"),
             std::string::npos);
 }
 
@@ -81,7 +90,12 @@ TEST_F(PovTest, SolidBlocks) {
   const std::string pov = Export(scene);
   EXPECT_NE(pov.find("box { < -0.250, -0.250, -0.250 >,\r\n< 0.250, 0.250, 0.250 >\r\n"), std::string::npos);
   EXPECT_NE(pov.find("      pigment { rgbt < 1.000, 1.000, 1.000, 0.000> }"), std::string::npos);
-  EXPECT_NE(pov.find("        specular 0.800\r\n        diffuse 0.700"), std::string::npos);
+  // The shine as first described; lit as the views light, the whole colour is diffuse and the
+  // highlight's size follows the power (1.5 here).
+  EXPECT_NE(Export(scene, 3, {.AsWritten = true}).find("        specular 0.800\r\n        diffuse 0.700\r\n      }"),
+            std::string::npos);
+  EXPECT_NE(pov.find("        specular 0.800\r\n        diffuse 1.000\r\n        roughness 0.667"), std::string::npos)
+      << pov;
   // A triangle list of 40 vertices: 13 triangles, the partial group ignored.
   auto odd = std::make_unique<TSolidObject>();
   TComposante c;
