@@ -72,8 +72,6 @@ void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b,
 
 namespace {
 
-// The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
-// beside the scene) laid on by the mesh's texture coordinates; then the block's end.
 // What a finish says beyond the solid's own colour and shine: its ambient term, and the size of
 // its highlight where it follows the views' power.
 struct TFinishTerms {
@@ -109,6 +107,8 @@ void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string
   out << "      }" << kEol << "    }" << kEol;
 }
 
+// The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
+// beside the scene) laid on by the mesh's texture coordinates; then the block's end.
 void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
                                  const std::string& picture, const TFinishTerms& terms = {}) {
   out << "  scale " << FormatPovVector(s.Redim) << kEol;
@@ -251,13 +251,13 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
   return corners;
 }
 
-// The solid as the views draw it: a mesh of its own vertices with their normals (smooth where
-// the views are smooth) and, for a textured solid, their texture coordinates, in the same
-// placement and texture block as a primitive. A solid without any triangle is written as the
-// primitive it is.
 // The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
 using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
 
+// The solid as the views draw it: a mesh of its own vertices with their normals (smooth where
+// the views are smooth) and, for a textured solid, their texture coordinates, in the same
+// placement and texture block as a primitive, each corner with its ambient light when given. A
+// solid without any triangle is written as the primitive it is.
 void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms,
                        const TCornerAmbient& cornerAmbient = {}) {
   const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
