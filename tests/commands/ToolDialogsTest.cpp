@@ -51,14 +51,15 @@ class ToolDialogsTest : public ::testing::Test {
     Main.Scene.SolidAt(Cube)->SetPosition({5, 0, 0});
     Drawn.Scene.FourViews = false;
     EXPECT_TRUE(Drawn.Renderer.InitDevice());
-    SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
+    Target = SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
+    EXPECT_EQ(Target.PreviewIndex, Cube) << "the light before the cube is copied with it";
     Observer = Main.Scene.Observe([this](const TSceneEvent& e) {
       if (e.Change == TSceneChange::ObjectChanged) ++Changes;
       if (e.Change != TSceneChange::RedrawRequested) ++Events;
     });
   }
   TSolidObject& SceneCube() { return *Main.Scene.SolidAt(Cube); }
-  TSolidObject& PreviewCube() { return *Drawn.Scene.SolidAt(Cube); }
+  TSolidObject& PreviewCube() { return *Drawn.Scene.SolidAt(Target.PreviewIndex); }
 
   test::TTempFolder Folder{"tooldialogs"};
   TScriptedPrompt Prompt;
@@ -67,6 +68,7 @@ class ToolDialogsTest : public ::testing::Test {
   TDisplayScene Drawn;
   TModeller Modeller;
   int Cube = -1;
+  TToolTarget Target;
   int Changes = 0;
   int Events = 0;  // every notification but the redraw requests
   TSceneSubscription Observer;
@@ -408,8 +410,7 @@ TEST_F(ToolDialogsTest, ADialogKeepsItsOwnObjectWhenOthersAreDeletedBehindIt) {
   const int torus = Modeller.Insert(TInsertCommand::Tore);
   TDisplayScene preview(280, 257, nullptr, nullptr);
   ASSERT_TRUE(preview.Renderer.InitDevice());
-  SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
-  const TToolTarget target = ToolTargetAt(Main.Scene, torus);
+  const TToolTarget target = SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
   const std::string name = Main.Scene.ObjectAt(torus)->Name();
   Prompt.QueueAnswer(TAnswer::Yes);  // "Voulez-vous réelement supprimer ..."
   ASSERT_TRUE(Modeller.Delete(sphere));
