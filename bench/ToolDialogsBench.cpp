@@ -81,8 +81,8 @@ BENCHMARK(BM_NoiseApplySphere)->Unit(benchmark::kMillisecond);
 static void BM_OpenNoisePreviewThousand(benchmark::State& state) {
   TScene scene;
   scene.NewScene(true);
-  const char* const kinds[10] = {"cube", "cubeperce", "sphere", "cylindre", "cone",
-                                 "pyramide", "tore", "cercle", "paroiv", "paroih"};
+  const char* const kinds[10] = {"cube",     "cubeperce", "sphere", "cylindre", "cone",
+                                 "pyramide", "tore",      "cercle", "paroiv",   "paroih"};
   for (int c = 0; c < 100; ++c)
     for (const char* kind : kinds) {
       const TInsertDefault* d = FindInsertDefault(kind);
