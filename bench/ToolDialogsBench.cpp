@@ -1,10 +1,12 @@
-// The tool dialogs' previews: one redraw while dragging a point in the envelope dialog, and one
-// "&Appliquer" of noise on a sphere.
+// The tool dialogs' previews: one redraw while dragging a point in the envelope dialog, one
+// "&Appliquer" of noise on a sphere, and opening the noise dialog's preview in a scene of 1,000
+// objects.
 #include <benchmark/benchmark.h>
 
 #include "commands/Modeller.h"
 #include "commands/ToolDialogs.h"
 #include "render/SceneRenderer.h"
+#include "scene/Shapes.h"
 
 using namespace ixoral;
 
@@ -33,11 +35,11 @@ static void BM_EnvelopeDragStep(benchmark::State& state) {
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) std::abort();
   drawn.Renderer.AutoRedraw = false;
-  SetUpPreview(drawn.Scene, drawn.Renderer, main.Scene, main.Index);
+  const TToolTarget target = SetUpPreview(drawn.Scene, drawn.Renderer, main.Scene, main.Index);
   drawn.Scene.Views[0].SetViewType(vtFace);
   drawn.Renderer.ShowMarker = true;
   drawn.Renderer.ShowSelectionMarks = false;
-  TEnvelopeEditor editor(drawn.Scene, drawn.Renderer, main.Index);
+  TEnvelopeEditor editor(drawn.Scene, drawn.Renderer, target.PreviewIndex);
   // Find a pixel over a vertex: sweep until the editor offers one.
   int px = w / 2, py = h / 2;
   for (int y = 0; y < h && !editor.HasCurrent(); y += 3)
@@ -72,5 +74,34 @@ static void BM_NoiseApplySphere(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NoiseApplySphere)->Unit(benchmark::kMillisecond);
+
+// Opening the noise dialog on the middle object of 1,000, under the default light: the ten default
+// inserts a hundred times each (argument 0) or 1,000 default spheres of 5,292 vertices (argument
+// 1). The preview's display scene of 280 x 257 and its device, the preview set up on the object,
+// its fill, and the first picture.
+static void BM_OpenNoisePreviewThousand(benchmark::State& state) {
+  TScene scene;
+  scene.NewScene(true);
+  const char* const kinds[10] = {"cube",     "cubeperce", "sphere", "cylindre", "cone",
+                                 "pyramide", "tore",      "cercle", "paroiv",   "paroih"};
+  for (int c = 0; c < 1000; ++c) {
+    const TInsertDefault* d = FindInsertDefault(state.range(0) == 1 ? "sphere" : kinds[c % 10]);
+    const int i = scene.AddObject(d->Create(), d->Prefix);
+    scene.ObjectAt(i)->SetPosition({0.1 * (c % 10), 0.3 * (c / 10), 0});
+  }
+  const int index = scene.ObjectCount() / 2;
+  for (auto _ : state) {
+    TDisplayScene drawn(280, 257, nullptr, nullptr);
+    drawn.Scene.FourViews = false;
+    if (!drawn.Renderer.InitDevice()) std::abort();
+    drawn.Renderer.AutoRedraw = false;
+    drawn.Renderer.ShowAxes = drawn.Renderer.ShowGrid = false;
+    const TToolTarget target = SetUpPreview(drawn.Scene, drawn.Renderer, scene, index);
+    SetPreviewFill(drawn.Scene, drawn.Renderer, scene, target, true);
+    drawn.Renderer.RedrawViews();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_OpenNoisePreviewThousand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

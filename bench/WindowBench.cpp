@@ -1,7 +1,7 @@
 // The modeller window's own costs, on Qt's offscreen platform: start-up to the window shown (the
 // splash's wait aside), one mouse move of a drag to the new picture on the panel, and the
-// 1,000th insert with the browser's update, and the property inspector shown for a newly selected
-// object.
+// 1,000th insert with the browser's update, the property inspector shown for a newly selected
+// object, and the noise dialog opened on one object of 1,000.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -15,6 +15,7 @@
 #include "ui/Properties.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
+#include "ui/ToolDialogs.h"
 
 using namespace ixoral;
 
@@ -103,6 +104,23 @@ void BM_RedrawOf1000Objects(benchmark::State& state) {
   for (auto _ : state) shown.Window.Panel()->RedrawNow();
 }
 BENCHMARK(BM_RedrawOf1000Objects)->Unit(benchmark::kMillisecond);
+
+// The noise dialog opened on the 500th of 1,000 cubes, from its making to its first picture shown,
+// then closed.
+void BM_NoiseDialogOpenAt1000Objects(benchmark::State& state) {
+  TShownWindow shown(1000);
+  TfrmMain& w = shown.Window;
+  for (auto _ : state) {
+    TFrmBruit d(&w, *w.Modeller(), shown.Prompt, &Store(), 500);
+    d.show();
+    Settle();
+    state.PauseTiming();
+    d.close();
+    Settle();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_NoiseDialogOpenAt1000Objects)->Unit(benchmark::kMillisecond);
 
 // Counts the paints a widget receives.
 struct TPaintCounter : QObject {

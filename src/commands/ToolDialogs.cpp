@@ -35,13 +35,26 @@ bool ReadToolNumber(const std::string& text, double& value, std::string& message
 
 // ---------------------------------------------------------------- preview
 
-void SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index) {
-  TScene::CopyAllObjects(preview, scene);
-  preview.SelectObject(index);
+TToolTarget SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index) {
+  TToolTarget target;
+  const bool valid = scene.ObjectAt(index) != nullptr;
+  // Lights take the device's light numbers in the order they are copied: the scene's order keeps
+  // each one's number, and the object's place among them keeps the drawing order of the symbols.
+  const int n = scene.ObjectCount();
+  for (int i = 0; i < n; ++i) {
+    if (i == index && valid) {
+      target = {preview.ObjectCount(), scene.IdAt(index)};
+      TScene::CloneObjectInto(preview, i, scene);
+    } else if (scene.IsLight(i)) {
+      TScene::CloneObjectInto(preview, i, scene);
+    }
+  }
+  preview.SelectObject(target.PreviewIndex);
   renderer.IsolateObject = true;
-  renderer.IsolatedIndex = index;
+  renderer.IsolatedIndex = target.PreviewIndex;
   renderer.ShowSelectionMarks = false;
   ResetPosition(preview, 0);
+  return target;
 }
 
 void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid) {

@@ -31,12 +31,17 @@ struct TToolTarget {
   int PreviewIndex = -1;
   TObjectId Object = kNoObject;
 };
-// The target of a preview set up on object `index` of `scene`.
+// The target of object `index` of `scene` in a preview holding a copy of every object of the
+// scene in the same order (for a preview made by SetUpPreview, take the target it answers).
 inline TToolTarget ToolTargetAt(const TScene& scene, int index) { return {index, scene.IdAt(index)}; }
 
-// The preview scene of a tool dialog: the scene's objects copied in, `index` selected and alone on
-// show, at the origin with no rotation and unit scale.
-void SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index);
+// The preview scene of a tool dialog: a copy of object `index` and of the scene's lights, in the
+// scene's order (the lights light it as in the scene), the object selected and alone on show, at
+// the origin with no rotation and unit scale. The other solids are not copied: a preview draws
+// only its object, and a copy keeps no parent, so it draws no relation. Answers the object's
+// place in the preview and its identity in the scene (no place, kNoObject, when `index` names
+// no object).
+TToolTarget SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index);
 // The dialog colour (0.5, 0.5, 0) in "Filaire", the object's colour in the scene in "Solide".
 inline constexpr D3DCOLOR kPreviewWireColour = 0xFF7F7F00;
 void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid);

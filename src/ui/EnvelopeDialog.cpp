@@ -62,7 +62,7 @@ TFrmEnveloppe::TFrmEnveloppe(QWidget* parent, TModeller& modeller, IPrompt& prom
     FDrawn->Scene.Views[0].SetViewType(vtFace);
     FDrawn->Renderer.ShowMarker = true;
     FDrawn->Renderer.ShowSelectionMarks = false;
-    FEditor = std::make_unique<TEnvelopeEditor>(FDrawn->Scene, FDrawn->Renderer, FIndex);
+    FEditor = std::make_unique<TEnvelopeEditor>(FDrawn->Scene, FDrawn->Renderer, FShown);
   }
   resize(600, 440);
   Redraw();

@@ -79,7 +79,7 @@ TFrmBruit::TFrmBruit(QWidget* parent, TModeller& modeller, IPrompt& prompt, TSet
     if (k == 1)
       FDrawn->Scene.ClearSelection();
     else
-      FDrawn->Scene.SelectObject(FIndex);
+      FDrawn->Scene.SelectObject(FShown);
   });
   tools->addWidget(FAxes);
   tools->addWidget(FTarget);

@@ -85,7 +85,7 @@ void TFrmMeshEdit::FillTable() {
 
 void TFrmMeshEdit::CellLeft(int row, int column, int newRow, int newColumn) {
   if (FFilling || !FDrawn) return;
-  TSolidObject* solid = FDrawn->Scene.SolidAt(FIndex);
+  TSolidObject* solid = FDrawn->Scene.SolidAt(FShown);
   if (row >= 0 && column >= 1 && solid) {
     QTableWidgetItem* item = FTable->item(row, column);
     const std::string previous = FGrid.Cell(row + 1, column);

@@ -78,7 +78,7 @@ TScenePanel* TPreviewDialog::CreateObjectPreview(int width, int height, bool int
   d.Renderer.AutoRedraw = false;
   d.Renderer.ShowAxes = false;
   d.Renderer.ShowGrid = false;
-  SetUpPreview(d.Scene, d.Renderer, FMain, FIndex);
+  FShown = SetUpPreview(d.Scene, d.Renderer, FMain, FIndex).PreviewIndex;
   if (interaction) {
     FInteraction = std::make_unique<TViewInteraction>(d.Scene, d.Renderer);
     FInteraction->SetOperation(FFirstOperation);
@@ -260,7 +260,7 @@ QVBoxLayout* TPreviewDialog::CreatePreviewColumn(const QString& zoomCaption) {
 
 void TPreviewDialog::PlaceFromBars() {
   if (!FDrawn) return;
-  PlacePreviewObject(FDrawn->Scene, FIndex, FZoom ? FZoom->value() : 100, FVertical ? FVertical->value() : 0,
+  PlacePreviewObject(FDrawn->Scene, FShown, FZoom ? FZoom->value() : 100, FVertical ? FVertical->value() : 0,
                      FHorizontal ? FHorizontal->value() : 0);
 }
 

@@ -51,10 +51,10 @@ class TPreviewDialog : public TDialogFrame {
   TPreviewToolBar* ToolBar() const { return FToolBar; }
   QPushButton* ApplyButton() const { return FApply; }
   QPushButton* OkButton() const { return FOk; }
-  // The object a tool dialog works on: its place in the preview scene (where it was in the main
-  // scene when the dialog opened) and, by identity, in the main scene. -1 for the editors.
-  int Index() const { return FIndex; }
-  TToolTarget Target() const { return {FIndex, FObject}; }
+  // The object a tool dialog works on: its place in the preview scene and, by identity, in the
+  // main scene. -1 for the editors and without a preview.
+  int Index() const { return FShown; }
+  TToolTarget Target() const { return {FShown, FObject}; }
   // Draws the preview again.
   void Redraw();
 
@@ -142,8 +142,9 @@ class TPreviewDialog : public TDialogFrame {
   IPrompt& FPrompt;
   TScene& FMain;
   TSettingsStore* FSettings;
-  int FIndex;
+  int FIndex;  // the object's place in the main scene when the dialog opened
   TObjectId FObject;
+  int FShown = -1;  // the object's place in the preview scene
   std::unique_ptr<TDisplayScene> FDrawn;
   std::unique_ptr<TViewInteraction> FInteraction;
   TScenePanel* FPanel = nullptr;

@@ -135,7 +135,7 @@ bool TFrmTexturer::ApplyTexture() {
   const QString path = CurrentPath();
   if (path.isEmpty() || !FDrawn) return false;
   std::string message;
-  if (!ApplyTexturePreview(FDrawn->Scene, FIndex, FromQt(path), message)) {
+  if (!ApplyTexturePreview(FDrawn->Scene, FShown, FromQt(path), message)) {
     FPrompt.Error(message);
     return false;
   }

@@ -100,7 +100,7 @@ void TFrmTorsion::ShowPoints() {
 
 void TFrmTorsion::PlaceMarkers() {
   if (!FDrawn) return;
-  FDrawn->Renderer.SetObjectPointMarker(FIndex, FTorsion.Fixed);
+  FDrawn->Renderer.SetObjectPointMarker(FShown, FTorsion.Fixed);
   FDrawn->Renderer.SetMarker(FTorsion.Rotating);
   FAxisNote->setText(TorsionAxisIsNull(FTorsion.Fixed, FTorsion.Rotating) ? QString::fromUtf8(kMsgNoTorsionAxis)
                                                                           : QString());
@@ -137,7 +137,7 @@ bool TFrmTorsion::PanelEvent(QEvent* event) {
   auto* e = static_cast<QMouseEvent*>(event);
   const QPoint p = SurfacePoint(e->position());
   if (event->type() == QEvent::MouseButtonPress) {
-    if (const T3dObject* o = FDrawn->Scene.ObjectAt(FIndex)) FFrame = DragDirections(*o);
+    if (const T3dObject* o = FDrawn->Scene.ObjectAt(FShown)) FFrame = DragDirections(*o);
     FDragFrom = p;
     FDragStart = FMoveFixed->isChecked() ? FTorsion.Fixed : FTorsion.Rotating;
     FDragging = true;

@@ -16,6 +16,7 @@
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
 #include "platform/NumberFormat.h"
+#include "scene/ViewOps.h"
 #include "tools/Deformations.h"
 #include "tools/images/Image.h"
 
@@ -51,14 +52,15 @@ class ToolDialogsTest : public ::testing::Test {
     Main.Scene.SolidAt(Cube)->SetPosition({5, 0, 0});
     Drawn.Scene.FourViews = false;
     EXPECT_TRUE(Drawn.Renderer.InitDevice());
-    SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
+    Target = SetUpPreview(Drawn.Scene, Drawn.Renderer, Main.Scene, Cube);
+    EXPECT_EQ(Target.PreviewIndex, Cube) << "the light before the cube is copied with it";
     Observer = Main.Scene.Observe([this](const TSceneEvent& e) {
       if (e.Change == TSceneChange::ObjectChanged) ++Changes;
       if (e.Change != TSceneChange::RedrawRequested) ++Events;
     });
   }
   TSolidObject& SceneCube() { return *Main.Scene.SolidAt(Cube); }
-  TSolidObject& PreviewCube() { return *Drawn.Scene.SolidAt(Cube); }
+  TSolidObject& PreviewCube() { return *Drawn.Scene.SolidAt(Target.PreviewIndex); }
 
   test::TTempFolder Folder{"tooldialogs"};
   TScriptedPrompt Prompt;
@@ -67,6 +69,7 @@ class ToolDialogsTest : public ::testing::Test {
   TDisplayScene Drawn;
   TModeller Modeller;
   int Cube = -1;
+  TToolTarget Target;
   int Changes = 0;
   int Events = 0;  // every notification but the redraw requests
   TSceneSubscription Observer;
@@ -408,8 +411,7 @@ TEST_F(ToolDialogsTest, ADialogKeepsItsOwnObjectWhenOthersAreDeletedBehindIt) {
   const int torus = Modeller.Insert(TInsertCommand::Tore);
   TDisplayScene preview(280, 257, nullptr, nullptr);
   ASSERT_TRUE(preview.Renderer.InitDevice());
-  SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
-  const TToolTarget target = ToolTargetAt(Main.Scene, torus);
+  const TToolTarget target = SetUpPreview(preview.Scene, preview.Renderer, Main.Scene, torus);
   const std::string name = Main.Scene.ObjectAt(torus)->Name();
   Prompt.QueueAnswer(TAnswer::Yes);  // "Voulez-vous réelement supprimer ..."
   ASSERT_TRUE(Modeller.Delete(sphere));
@@ -435,4 +437,108 @@ TEST_F(ToolDialogsTest, ADialogKeepsItsOwnObjectWhenOthersAreDeletedBehindIt) {
   const std::string after = WriteSceneText(Main.Scene);
   EXPECT_FALSE(Modeller.ApplyToolResult(target, preview.Scene, TModeller::TToolResult::WholeObject));
   EXPECT_EQ(WriteSceneText(Main.Scene), after);
+}
+
+namespace {
+
+// The colour and depth a preview holds after drawing its one view.
+std::vector<uint32_t> PreviewPicture(TDisplayScene& d) {
+  d.Renderer.DrawView(0);
+  TSurface& s = d.Renderer.Display().Device()->RenderTarget();
+  const size_t n = size_t(s.Width()) * size_t(s.Height());
+  std::vector<uint32_t> p(s.Pixels(), s.Pixels() + n);
+  if (s.HasDepth()) p.insert(p.end(), s.Depth(), s.Depth() + n);
+  return p;
+}
+
+}  // namespace
+
+TEST_F(ToolDialogsTest, APreviewAtAThousandObjectsShowsAndEditsItsOwnObjectOnly) {
+  // A thousand objects (cubes, pyramids and cones, each placed, coloured and some see-through)
+  // with lights before, between and after them; the dialog opens on object k, past the middle
+  // light.
+  const char* const kinds[3] = {"cube", "pyramide", "cone"};
+  auto add = [&](int n) {
+    for (int c = 0; c < n; ++c) {
+      const TInsertDefault* d = FindInsertDefault(kinds[c % 3]);
+      const int i = Main.Scene.AddObject(d->Create(), d->Prefix);
+      Main.Scene.ObjectAt(i)->SetPosition({0.01 * (i % 17), 0.02 * (i % 13), 0.03 * (i % 7)});
+      Main.Scene.ObjectAt(i)->SetColor((i % 5 == 0 ? 0x80000000u : 0xFF000000u) | uint32_t(i * 2654435761u >> 8));
+    }
+  };
+  add(498);  // after the fixture's light and cube
+  TScene::CloneObjectInto(Main.Scene, 0, Main.Scene);
+  Main.Scene.LightAt(Main.Scene.ObjectCount() - 1)->SetColor(0xFFFF2020);
+  add(499);
+  TScene::CloneObjectInto(Main.Scene, 0, Main.Scene);
+  ASSERT_EQ(Main.Scene.ObjectCount(), 1001);
+  const int k = 700;
+  const std::vector<TObjectId> ids = [&] {
+    std::vector<TObjectId> all;
+    for (int i = 0; i < Main.Scene.ObjectCount(); ++i) all.push_back(Main.Scene.IdAt(i));
+    return all;
+  }();
+
+  TDisplayScene fresh(280, 257, nullptr, nullptr);
+  fresh.Scene.FourViews = false;
+  ASSERT_TRUE(fresh.Renderer.InitDevice());
+  const TToolTarget target = SetUpPreview(fresh.Scene, fresh.Renderer, Main.Scene, k);
+  // The three lights in order, the object between the second and the third.
+  ASSERT_EQ(fresh.Scene.ObjectCount(), 4);
+  EXPECT_EQ(target.PreviewIndex, 2);
+  EXPECT_EQ(target.Object, Main.Scene.IdAt(k));
+  EXPECT_EQ(fresh.Scene.ObjectAt(2)->Name(), Main.Scene.ObjectAt(k)->Name());
+  EXPECT_TRUE(fresh.Scene.IsLight(0) && fresh.Scene.IsLight(1) && fresh.Scene.IsLight(3));
+  EXPECT_EQ(fresh.Scene.LightCount, 3);
+  EXPECT_EQ(fresh.Scene.CurrentObject(), 2);
+  EXPECT_TRUE(SameMesh(*fresh.Scene.SolidAt(2), *Main.Scene.SolidAt(k)));
+
+  // The same picture as a preview holding every object with the others left out of the drawing,
+  // light symbols shown, before and after a try of noise.
+  TDisplayScene whole(280, 257, nullptr, nullptr);
+  whole.Scene.FourViews = false;
+  ASSERT_TRUE(whole.Renderer.InitDevice());
+  TScene::CopyAllObjects(whole.Scene, Main.Scene);
+  whole.Scene.SelectObject(k);
+  whole.Renderer.IsolateObject = true;
+  whole.Renderer.IsolatedIndex = k;
+  whole.Renderer.ShowSelectionMarks = false;
+  ResetPosition(whole.Scene, 0);
+  const TToolTarget all = ToolTargetAt(Main.Scene, k);
+  for (TDisplayScene* d : {&fresh, &whole}) d->Renderer.ShowAllLights = true;
+  SetPreviewFill(fresh.Scene, fresh.Renderer, Main.Scene, target, true);
+  SetPreviewFill(whole.Scene, whole.Renderer, Main.Scene, all, true);
+  const std::vector<uint32_t> plain = PreviewPicture(fresh);
+  EXPECT_TRUE(plain == PreviewPicture(whole));
+  TNoiseChoice choice;
+  choice.Range = 3;
+  std::string message;
+  ASSERT_TRUE(ApplyNoisePreview(fresh.Scene, Main.Scene, target, choice, 4242, message)) << message;
+  ASSERT_TRUE(ApplyNoisePreview(whole.Scene, Main.Scene, all, choice, 4242, message)) << message;
+  EXPECT_TRUE(SameMesh(*fresh.Scene.SolidAt(2), *whole.Scene.SolidAt(k)));
+  const std::vector<uint32_t> noisy = PreviewPicture(fresh);
+  EXPECT_TRUE(noisy == PreviewPicture(whole));
+  EXPECT_FALSE(noisy == plain) << "the object is on show";
+
+  // "&OK" changes object k, and no other.
+  std::vector<std::vector<D3DVERTEX>> before;
+  for (int i = 0; i < Main.Scene.ObjectCount(); ++i)
+    before.push_back(Main.Scene.IsSolid(i) ? Vertices(*Main.Scene.SolidAt(i)) : std::vector<D3DVERTEX>{});
+  Changes = 0;
+  ASSERT_TRUE(Modeller.ApplyToolResult(target, fresh.Scene, TModeller::TToolResult::WholeObject));
+  EXPECT_EQ(Changes, 1);
+  ASSERT_EQ(Main.Scene.ObjectCount(), 1001);
+  int changed = 0;
+  for (int i = 0; i < Main.Scene.ObjectCount(); ++i) {
+    EXPECT_EQ(Main.Scene.IdAt(i), ids[size_t(i)]);
+    if (!Main.Scene.IsSolid(i)) continue;
+    const auto now = Vertices(*Main.Scene.SolidAt(i));
+    const auto& was = before[size_t(i)];
+    const bool same =
+        now.size() == was.size() && std::memcmp(now.data(), was.data(), now.size() * sizeof(D3DVERTEX)) == 0;
+    changed += same ? 0 : 1;
+    EXPECT_EQ(Main.Scene.SolidAt(i)->Bruit, i == k) << i;
+  }
+  EXPECT_EQ(changed, 1);
+  EXPECT_TRUE(SameMesh(*Main.Scene.SolidAt(k), *fresh.Scene.SolidAt(2)));
 }

@@ -27,6 +27,7 @@
 #include "WindowTestUtil.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
+#include "scene/Shapes.h"
 #include "tools/Deformations.h"
 #include "tools/images/Image.h"
 #include "ui/MainWindow.h"
@@ -600,4 +601,75 @@ TEST_F(ToolDialogsWindowTest, PreviewToolRowsAndAppliquerButtonsReachEachDialogs
   Run<TFrmMeshEdit>(TCommandId::PointMode,
                     [&](TFrmMeshEdit& d) { EXPECT_EQ(d.Panel()->cursor().pixmap().toImage(), cursorOf(opRotate)); });
   EXPECT_EQ(Text(), before);
+}
+
+TEST_F(ToolDialogsWindowTest, ToolDialogsOpenedAtAThousandObjectsEditTheirOwnObjectOnly) {
+  Open();
+  TScene& scene = *Window->Scene();
+  for (int c = 0; c < 1000; ++c) {
+    const TInsertDefault* d = FindInsertDefault(c % 2 ? "cube" : "pyramide");
+    const int i = scene.AddObject(d->Create(), d->Prefix);
+    scene.ObjectAt(i)->SetPosition({0.01 * (i % 17), 0.02 * (i % 13), 0});
+  }
+  scene.Notify(TSceneChange::SceneLoaded);
+  Window->FlushPending();
+  const int count = scene.ObjectCount();
+  auto snapshot = [&] {
+    std::vector<std::vector<D3DVERTEX>> all;
+    for (int i = 0; i < count; ++i)
+      all.push_back(scene.IsSolid(i) ? Vertices(*scene.SolidAt(i)) : std::vector<D3DVERTEX>{});
+    return all;
+  };
+  // The objects whose mesh differs from `before`.
+  auto changed = [&](const std::vector<std::vector<D3DVERTEX>>& before) {
+    std::vector<int> which;
+    for (int i = 0; i < count; ++i)
+      if (scene.IsSolid(i) && !SameVertices(Vertices(*scene.SolidAt(i)), before[size_t(i)])) which.push_back(i);
+    return which;
+  };
+
+  // Noise on object 700: the preview holds the light and the object, not the thousand.
+  Cube = 700;
+  Window->Modeller()->SelectFromBrowser(Cube);
+  Window->FlushPending();
+  auto before = snapshot();
+  std::vector<D3DVERTEX> shown;
+  Run<TFrmBruit>(TCommandId::Noise, [&](TFrmBruit& d) {
+    ASSERT_NE(d.Preview(), nullptr);
+    EXPECT_EQ(d.Preview()->ObjectCount(), 2);
+    ASSERT_TRUE(d.Preview()->SolidAt(d.Index()));
+    EXPECT_EQ(d.Preview()->ObjectAt(d.Index())->Name(), Solid().Name());
+    EXPECT_TRUE(SameVertices(Vertices(*d.Preview()->SolidAt(d.Index())), before[size_t(Cube)]));
+    Child<QRadioButton>(&d, "Plage3")->click();
+    ASSERT_TRUE(d.ApplyNoise(4321));
+    shown = Vertices(*d.Preview()->SolidAt(d.Index()));
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(changed(before), std::vector<int>{Cube});
+  EXPECT_TRUE(SameVertices(Vertices(Solid()), shown));
+  for (int i = 0; i < count; ++i)
+    if (scene.IsSolid(i)) {
+      EXPECT_EQ(scene.SolidAt(i)->Bruit, i == Cube) << i;
+    }
+
+  // A torsion, zoomed by the bar, on object 300.
+  Cube = 300;
+  Window->Modeller()->SelectFromBrowser(Cube);
+  Window->FlushPending();
+  before = snapshot();
+  Run<TFrmTorsion>(TCommandId::Torsion, [&](TFrmTorsion& d) {
+    Child<QSlider>(&d, "Angle")->setValue(50);
+    d.ApplyTorsion();
+    Child<QSlider>(&d, "Zoom")->setValue(150);
+    EXPECT_EQ(d.Preview()->SolidAt(d.Index())->Redim, (Vec3d{1.5, 1.5, 1.5}));
+    shown = Vertices(*d.Preview()->SolidAt(d.Index()));
+    QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(changed(before), std::vector<int>{Cube});
+  EXPECT_TRUE(SameVertices(Vertices(Solid()), shown));
+  EXPECT_EQ(Solid().Redim, (Vec3d{1.5, 1.5, 1.5}));
+  for (int i = 0; i < count; ++i)
+    if (scene.IsSolid(i)) {
+      EXPECT_EQ(scene.SolidAt(i)->Torsion, i == Cube) << i;
+    }
 }
