@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "document/ModelExportData.h"
+#include "platform/LargePages.h"
 
 namespace ixoral::modelexport {
 namespace {
@@ -163,6 +164,7 @@ class TGlbBuilder {
     const size_t json = names + 600 * FModel.Solids.size() + 200 * FModel.Pictures.size() + 4096;
     const size_t normalOffset = vertexCount * 12, uvOffset = 2 * normalOffset;
     FOut.reserve(uvOffset + uvCount * 8 + pictures + json);
+    AdviseLargePages(FOut.data(), FOut.capacity());
     FOut.resize(uvOffset + uvCount * 8);
     char *pos = FOut.data(), *normal = FOut.data() + normalOffset, *uv = FOut.data() + uvOffset;
     FPacked.reserve(FModel.Solids.size());

@@ -17,6 +17,7 @@
 #include "document/ModelExportData.h"
 #include "document/SceneDocument.h"
 #include "platform/Encoding.h"
+#include "platform/LargePages.h"
 #include "render/SceneRenderer.h"
 #include "storage/OutputFile.h"
 #include "tools/images/Image.h"
@@ -128,6 +129,7 @@ void AddComposantes(TSolid& out, const TSolidObject& s) {
       triangles += n - 2;
   }
   out.Vertices.reserve(3 * triangles);
+  AdviseLargePages(out.Vertices.data(), out.Vertices.capacity() * sizeof(TVertex));
   for (const TComposante& c : s.Composantes) {
     const auto& v = c.Vertices;
     if (v.size() < 3) continue;
