@@ -72,11 +72,10 @@ TEST_F(PovTest, AnEmptySceneStillClosesItsUnion) {
       << pov;
   // Cut where the views cut: one unit ahead of the centre of projection, at 1.828 - 1 from the
   // origin along the view.
-  EXPECT_NE(
-      pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
-               "translate < 0.000, 0.000, 0.000 >\r\nclipped_by { plane { < 0.000, 0.707, -0.707 >, 0.8284271 } }"
-               "\r\n}\r\n"),
-      std::string::npos)
+  EXPECT_NE(pov.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
+                     "translate < 0.000, 0.000, 0.000 >\r\nclipped_by { plane { < 0.000, 0.707, -0.707 >, 0.8284271 } }"
+                     "\r\n}\r\n"),
+            std::string::npos)
       << pov;
   const std::string literal = Export(scene, 3, {.AsWritten = true});
   EXPECT_NE(literal.find("union {\r\n\r\nscale < 1.000, 1.000, 1.000 >\r\nrotate < 0.000, 0.000, 0.000 >\r\n"
