@@ -5,6 +5,8 @@
 // (a hundred of each) and 10,000, a drag step at 1000, and the parts of one redraw: clearing
 // alone, and drawing with next to nothing to rasterise. The redraws are whole ones: the pictures
 // the renderer keeps for views whose objects have not moved are forgotten first.
+// The reference scene's redraw and drag step take the look as argument: 0 "Classique", 1
+// "Moderne" with edge smoothing (8 samples), 2 "Moderne" without.
 // IXORAL_RENDER_THREADS sets the device's threads (default: one per core).
 #include <benchmark/benchmark.h>
 
@@ -47,15 +49,20 @@ struct TReferenceScene {
   }
 };
 
+void SetLook(TSceneRenderer& r, int64_t arg) {
+  r.Look = {arg == 0 ? TViewStyle::Classique : TViewStyle::Moderne, arg == 1 ? 8 : 0};
+}
+
 void BM_ReferenceSceneFourViews(benchmark::State& state) {
   TReferenceScene s(1);
+  SetLook(s.Renderer, state.range(0));
   for (auto _ : state) {
     s.Renderer.ForgetPictures();
     s.Renderer.RedrawViews(0, 0, false);
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_ReferenceSceneFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReferenceSceneFourViews)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_HundredObjectsFourViews(benchmark::State& state) {
   TReferenceScene s(10);
@@ -109,6 +116,25 @@ void BM_DragStepThousandObjects(benchmark::State& state) {
   interaction.Release(x, y, TMouseButton::Left);
 }
 BENCHMARK(BM_DragStepThousandObjects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// A drag step in the reference scene, the sphere selected (outlined in "Moderne"), per look.
+void BM_DragStepReference(benchmark::State& state) {
+  TReferenceScene s(1);
+  SetLook(s.Renderer, state.range(0));
+  TViewInteraction interaction(s.Scene, s.Renderer);
+  interaction.SetPanelSize(kW, kH);
+  interaction.SetOperation(opMove);
+  s.Scene.AddToSelection(2);
+  const int x = kW / 4, y = kH / 4;
+  interaction.Press(x, y, TMouseButton::Left, false);
+  int step = 0;
+  for (auto _ : state) {
+    interaction.MouseMove(x + (++step % 20), y);
+    benchmark::ClobberMemory();
+  }
+  interaction.Release(x, y, TMouseButton::Left);
+}
+BENCHMARK(BM_DragStepReference)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The clearing share: each view's clear of colour, depth and stencil, as DrawView does it.
 void BM_ReferenceSceneClearOnly(benchmark::State& state) {

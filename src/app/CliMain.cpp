@@ -40,11 +40,12 @@ const char* kUsage =
     "      the visible solids (or the named objects) in world placement: glTF 2.0 binary with\n"
     "      the lights, Wavefront OBJ with its material file and textures beside it, binary STL\n"
     "  ixoral-cli render DOCUMENT OUTPUT.(bmp|jpg) [--view N] [--resolution K | --size WxH]\n"
-    "             [--four-views] [--force]\n"
+    "             [--four-views] [--style classique|moderne] [--force]\n"
     "      a picture of the scene: by default the single-view camera at 800x600; --view N draws\n"
     "      view N (0 Face, 1 Gauche, 2 Haut, 3 Perspective) with its camera; --four-views the four\n"
     "      views as the modeller shows them. K: 0 320x240, 1 640x480, 2 800x600, 3 1024x768,\n"
-    "      4 1600x1200\n"
+    "      4 1600x1200. --style moderne: the modeller's modern look (fill light, gradient,\n"
+    "      smoothed edges); classique, the default, draws as the views always did\n"
     "  ixoral-cli text DOCUMENT          the scene text, bytes unchanged, on standard output\n"
     "  ixoral-cli archive list ARCHIVE\n"
     "  ixoral-cli archive extract ARCHIVE FOLDER [--force]\n"
@@ -81,6 +82,7 @@ struct TArgs {
   int Resolution = -1;
   std::string Size;
   bool FourViews = false;
+  TViewStyle Style = TViewStyle::Classique;
   bool Selection = false;
   std::string Error;
 };
@@ -119,6 +121,8 @@ TArgs ParseArgs(int argc, char** argv, int from) {
       a.Selection = true;  // the names follow among the positional arguments
     } else if (s == "--four-views") {
       a.FourViews = true;
+    } else if (s == "--style" && i + 1 < argc) {
+      if (!ViewStyleFromName(argv[++i], a.Style)) a.Error = std::string("Style inconnu : ") + argv[i];
     } else if (s.rfind("--", 0) == 0) {
       a.Error = "Option inconnue : " + s;
     } else {
@@ -267,6 +271,7 @@ int CmdRender(const TArgs& a) {
   if (a.FourViews) {
     // As the modeller shows it: grid and axes on, view 0 active.
     renderer.ShowGrid = renderer.ShowAxes = true;
+    renderer.Look.Style = a.Style;
     std::error_code ec;
     if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
     renderer.RedrawViews(0, 0, false);
@@ -275,7 +280,8 @@ int CmdRender(const TArgs& a) {
     std::error_code ec;
     if (fs::exists(output, ec) && !a.Force) return Fail(kMsgOverwrite + output);
     // An existing output was refused above without --force.
-    if (Finish(prompt, ExportPicture(renderer, a.View, output, a.ViewGiven, resolution, format, true, nullptr)) != 0)
+    if (Finish(prompt,
+               ExportPicture(renderer, a.View, output, a.ViewGiven, resolution, format, true, nullptr, a.Style)) != 0)
       return 1;
   }
   std::printf("%s\t%dx%d\n", output.c_str(), size.Width, size.Height);

@@ -21,6 +21,7 @@ TOptionsState ReadOptions(TSettingsStore& settings, bool toolboxFixed) {
   const std::string background = settings.ReadString("\\Options", "CouleurFond");
   s.Background = !background.empty() && ColorFromText(background, rgb) ? rgb : 0;
   s.ToolboxFixed = toolboxFixed;
+  s.Look = ReadViewLook(&settings, TViewStyle::Moderne);
   return s;
 }
 
@@ -87,6 +88,7 @@ bool WriteOptions(TSettingsStore& settings, const TOptionsState& opened, const T
     if (!chosen.Driver.empty()) settings.WriteString("\\Affichage", "Driver", chosen.Driver);
   }
   settings.WriteString("\\Options", "CouleurFond", ColorToText(chosen.Background));
+  if (chosen.Look != opened.Look) WriteViewLook(settings, chosen.Look);
   return chosen.Mode != opened.Mode || chosen.SaveViews != opened.SaveViews ||
          chosen.BooleanOperations != opened.BooleanOperations || chosen.Driver != opened.Driver;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/Settings.h"
 #include "render/DisplayDevice.h"
+#include "render/ViewStyle.h"
 
 namespace ixoral {
 
@@ -31,6 +32,7 @@ struct TOptionsState {
   std::string Driver;              // the braced identifier; empty: the primary display driver
   uint32_t Background = 0;         // 0xRRGGBB; black when none is stored
   bool ToolboxFixed = false;
+  TViewLook Look{TViewStyle::Moderne};  // "Style" and "Anticrenelage"; "Moderne" for a new user
 };
 
 // One driver of the list with what "Carte sélectionnée" shows of it.
@@ -51,7 +53,8 @@ int SelectDriver(const std::vector<TDriverEntry>& drivers, const std::string& st
 // how it went, line by line; the probe's devices are released afterwards.
 std::vector<std::string> TestDisplay(TDisplayDevice& probe, int driver, int mode, bool booleanOperations);
 // "&OK": writes what the dialog shows; true when a restart is needed for it to take effect (the
-// mode, the view records, the boolean operations or the driver changed).
+// mode, the view records, the boolean operations or the driver changed; the look of the views
+// changes at once).
 bool WriteOptions(TSettingsStore& settings, const TOptionsState& opened, const TOptionsState& chosen);
 // A colour as the settings store keeps it: the window system's name of a standard colour
 // ("clBlack"...), else "$00BBGGRR".

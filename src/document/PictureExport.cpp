@@ -44,6 +44,7 @@ struct TFileCloser {
 struct TSavedDisplay {
   TSceneRenderer& R;
   bool Marks, Grid, Axes, Four;
+  TViewLook Look;
   std::array<TVue, 4> Views;
   explicit TSavedDisplay(TSceneRenderer& r)
       : R(r),
@@ -51,9 +52,11 @@ struct TSavedDisplay {
         Grid(r.ShowGrid),
         Axes(r.ShowAxes),
         Four(r.Scene().FourViews),
+        Look(r.Look),
         Views(r.Scene().Views) {}
   ~TSavedDisplay() {
     R.ShowSelectionMarks = Marks, R.ShowGrid = Grid, R.ShowAxes = Axes;
+    R.Look = Look;
     R.Scene().FourViews = Four;
     R.Scene().Views = Views;
   }
@@ -154,7 +157,7 @@ bool WritePicture(const std::string& path, const TSurface& surface, int format, 
 }
 
 TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize, int resolution,
-                      int format, bool overwrite, TSettingsStore* settings) {
+                      int format, bool overwrite, TSettingsStore* settings, TViewStyle style) {
   if (format != pfBitmap && format != pfJpeg) return TError();
   if (!keepCurrentSize && (resolution < 0 || resolution >= int(ExportResolutions.size())))
     return TError(kMsgUnknownResolution + std::to_string(resolution));
@@ -171,6 +174,7 @@ TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& pat
     TScene& scene = r.Scene();
     const TVue source = scene.Views[size_t(std::clamp(view, 0, 3))];
     r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
+    r.Look.Style = style;
     r.SetLayout(false);
     TVue& v0 = scene.Views[0];
     v0.CameraMatrix = source.CameraMatrix;
@@ -191,6 +195,8 @@ TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& pat
     lent.LendTo(copy);
     copy.SelectObject(renderer.Scene().CurrentObject());
     r.ShowSelectionMarks = r.ShowGrid = r.ShowAxes = false;
+    r.Look = renderer.Look;
+    r.Look.Style = style;
     r.DrawView(0);
     written = WritePicture(path, *r.Display().OffscreenSurface(), format, &failure);
   }

@@ -29,9 +29,10 @@ int ResolutionIndex(int width, int height);
 // resolution `resolution` (0..4) draws a copy of the objects with the single-view camera. An
 // existing file is replaced only when `overwrite` is set (ReplaceRefused otherwise). Fails with
 // kMsgUnknownResolution and the number, kMsgFileAccess and the path for a file not written, and
-// with nothing to tell for an unknown format or a device that cannot draw.
+// with nothing to tell for an unknown format or a device that cannot draw. The picture is drawn
+// in `style` whatever the views use ("Classique" unless asked).
 TResult ExportPicture(TSceneRenderer& renderer, int view, const std::string& path, bool keepCurrentSize, int resolution,
-                      int format, bool overwrite, TSettingsStore* settings);
+                      int format, bool overwrite, TSettingsStore* settings, TViewStyle style = TViewStyle::Classique);
 
 // Writes 32-bit pixels (rows top-down) as a JPEG file at the library's default quality.
 bool WriteJpegFile(const std::string& path, int width, int height, const uint32_t* pixels);

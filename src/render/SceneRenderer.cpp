@@ -2,6 +2,7 @@
 #include "render/SceneRenderer.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -113,6 +114,14 @@ TSceneRenderer::TSceneRenderer(TScene& scene, TDisplayDevice& display, TSettings
     GridLines.push_back(LineVertex(10, 0, s, grey));
     GridLines.push_back(LineVertex(s, 0, -10, grey));
     GridLines.push_back(LineVertex(s, 0, 10, grey));
+    FWallGrids[0].push_back(LineVertex(0, -10, s, grey));
+    FWallGrids[0].push_back(LineVertex(0, 10, s, grey));
+    FWallGrids[0].push_back(LineVertex(0, s, -10, grey));
+    FWallGrids[0].push_back(LineVertex(0, s, 10, grey));
+    FWallGrids[1].push_back(LineVertex(-10, s, 0, grey));
+    FWallGrids[1].push_back(LineVertex(10, s, 0, grey));
+    FWallGrids[1].push_back(LineVertex(s, -10, 0, grey));
+    FWallGrids[1].push_back(LineVertex(s, 10, 0, grey));
   }
   AxisLines = {LineVertex(0, 0, 0, D3DRGB(1, 0, 0)), LineVertex(0.5, 0, 0, D3DRGB(1, 0, 0)),
                LineVertex(0, 0, 0, D3DRGB(0, 1, 0)), LineVertex(0, 0.5, 0, D3DRGB(0, 1, 0)),
@@ -233,6 +242,11 @@ void TSceneRenderer::SetShadeMode(DWORD mode) {
 void TSceneRenderer::LinesMode(bool on) {
   IRenderDevice& d = Device();
   d.LightEnable(0, on);
+  // The fill light lights solids only, and only in "Moderne".
+  if (FFillOn || (!on && Modern())) {
+    FFillOn = !on && Modern();
+    d.LightEnable(kFillLightIndex, FFillOn);
+  }
   d.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, on ? 0 : 1);
   d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, on ? 0 : 1);
   for (int i = 1; i <= FScene.LightCount; ++i)
@@ -318,6 +332,7 @@ std::vector<uint8_t> TSceneRenderer::ViewKey(const TVue& view) {
   Append(k, GuidePoints), Append(k, MarkerLines.size());
   for (const D3DLVERTEX& v : MarkerLines) Append(k, v);
   Append(k, FDisplay.BackgroundColor), Append(k, FDisplay.RelationDisplay);
+  Append(k, int(Look.Style)), Append(k, Look.EdgeSamples);
   Append(k, sc.ObjectCount()), Append(k, sc.LightCount), Append(k, sc.CurrentObject());
   Append(k, sc.SelectionCount());
   for (int i = 0; i < sc.SelectionCount(); ++i) Append(k, sc.SelectedAt(i));
@@ -462,7 +477,7 @@ void TSceneRenderer::KeepPicture(int index, const TVue& view) {
 void TSceneRenderer::SetSkippedStates() {
   if (!FSkipped) return;
   IRenderDevice& d = Device();
-  d.SetMaterial(FSkipped->Material);
+  d.SetMaterial(MaterialOf(*FSkipped));
   d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*FSkipped));
   d.SetTexture(0, nullptr);
   FSkipped = nullptr;
@@ -480,7 +495,7 @@ void TSceneRenderer::DrawSolidCulled(const TSolidObject& s, DWORD cull) {
   IRenderDevice& d = Device();
   d.SetRenderState(D3DRENDERSTATE_CULLMODE, cull);
   d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(s));
-  d.SetMaterial(s.Material);
+  d.SetMaterial(MaterialOf(s));
   DrawComposantes(s);
 }
 
@@ -504,7 +519,7 @@ void TSceneRenderer::DrawSolid(const TSolidObject& s) {
     DrawRelation(s, *parent, s.Relation);
     FStatesOnly = false;
   } else {
-    d.SetMaterial(s.Material);
+    d.SetMaterial(MaterialOf(s));
     d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(s));
     DrawComposantes(s);
   }
@@ -622,12 +637,20 @@ void TSceneRenderer::DrawView(int index) {
   DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   if (d.RenderTarget().HasStencil()) clear |= D3DCLEAR_STENCIL;
   d.Clear(0, nullptr, clear, FDisplay.BackgroundColor, 1.0f, 0);
+  if (Modern()) {
+    PaintGradient(d.RenderTarget(), view.Viewport, FRowsFrom, FRowsTo, FDisplay.BackgroundColor);
+    d.SetLight(kFillLightIndex, FillLight(viewMatrix));
+    KeepLightsAtViewScale(viewMatrix);
+  }
   d.BeginScene();
   D3DMATRIX identity = Identity();
   d.SetTransform(D3DTRANSFORMSTATE_WORLD, identity);
   LinesMode(true);
   // 4. Grid.
-  if (ShowGrid) d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, GridLines.data(), DWORD(GridLines.size()));
+  if (ShowGrid) {
+    const std::vector<D3DLVERTEX>& grid = GridFor(view);
+    d.DrawPrimitive(D3DPT_LINELIST, D3DFVF_LVERTEX, grid.data(), DWORD(grid.size()));
+  }
   T3dObject* main = sc.ObjectAt(sc.CurrentObject());
   // 5. Point marker in the main object's frame.
   if (ShowMarker && !MarkerLines.empty()) {
@@ -646,6 +669,12 @@ void TSceneRenderer::DrawView(int index) {
   // 7.
   LinesMode(false);
   d.SetRenderState(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
+  // The view's zoom scales the normals too; "Moderne" shades by their directions alone.
+  DWORD normalize = 0;
+  if (Modern()) {
+    d.GetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, normalize);
+    d.SetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, 1);
+  }
   // 8. Parents drawn by their child's relation.
   std::vector<char> byRelation(size_t(sc.ObjectCount()), 0);
   if (FDisplay.RelationDisplay)
@@ -684,6 +713,13 @@ void TSceneRenderer::DrawView(int index) {
   // 10.
   for (const TDeferred& t : deferred) DrawSolid(*t.Solid);
   SetSkippedStates();
+  if (FFillOn) {
+    d.LightEnable(kFillLightIndex, false);
+    FFillOn = false;
+  }
+  for (const auto& [i, light] : FScaledLights) d.SetLight(DWORD(i), light);
+  FScaledLights.clear();
+  if (Modern()) d.SetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, normalize);
   // 11. Guide line.
   if (ShowGuideLine) DrawGuideLine();
   // 12.
@@ -691,6 +727,101 @@ void TSceneRenderer::DrawView(int index) {
   // 13. The axes of the selected solid (or the world's), always on top.
   if (ShowAxes) DrawAxes((main && main->Afficher && !main->IsLight()) ? main : nullptr);
   KeepPicture(index, view);
+  // The picture kept is the device's; what "Moderne" adds over it is done again on each drawing,
+  // over the whole view, so that a view drawn by rows looks the same as one drawn whole.
+  if (Modern()) FinishModern(view);
+}
+
+D3DMATERIAL7 TSceneRenderer::MaterialOf(const TSolidObject& s) const {
+  if (!Modern()) return s.Material;
+  // A solid's colour is its ambient reflection; "Moderne" gives it a diffuse one too, so that
+  // faces are shaded by the angle at which light meets them and the faces of a box part.
+  D3DMATERIAL7 m = s.Material;
+  const float a = m.diffuse.a;
+  m.diffuse = {m.ambient.r * kModernDiffuse, m.ambient.g * kModernDiffuse, m.ambient.b * kModernDiffuse, a};
+  m.ambient = {m.ambient.r * kModernAmbient, m.ambient.g * kModernAmbient, m.ambient.b * kModernAmbient, m.ambient.a};
+  return m;
+}
+
+void TSceneRenderer::KeepLightsAtViewScale(const D3DMATRIX& view) {
+  // The device lights in the camera's frame, where the view's zoom has scaled every distance:
+  // a light's reach and its fall with distance are scaled back, so that zooming out does not
+  // bring the lights closer. Their records are put back once the solids are drawn.
+  FScaledLights.clear();
+  const double det = double(view._11) * (double(view._22) * view._33 - double(view._23) * view._32) -
+                     double(view._12) * (double(view._21) * view._33 - double(view._23) * view._31) +
+                     double(view._13) * (double(view._21) * view._32 - double(view._22) * view._31);
+  const double scale = std::cbrt(std::abs(det));
+  if (!std::isfinite(scale) || scale < 1e-12 || std::abs(scale - 1) < 1e-9) return;
+  IRenderDevice& d = Device();
+  for (int i = 1; i <= FScene.LightCount; ++i) {
+    D3DLIGHT7 l;
+    if (d.GetLight(DWORD(i), l) != D3D_OK || l.dltType == D3DLIGHT_DIRECTIONAL) continue;
+    FScaledLights.emplace_back(i, l);
+    l.dvRange = float(std::min(double(l.dvRange) * scale, double(FLT_MAX)));
+    l.dvAttenuation1 = float(l.dvAttenuation1 / scale);
+    l.dvAttenuation2 = float(std::min(l.dvAttenuation2 / (scale * scale), double(FLT_MAX)));
+    d.SetLight(DWORD(i), l);
+  }
+}
+
+const std::vector<D3DLVERTEX>& TSceneRenderer::GridFor(const TVue& view) const {
+  if (!Modern() || view.ViewType == vtPerspective) return GridLines;
+  // The world axis the view looks along most: its third column of the view's linear part.
+  const D3DMATRIX m = view.ModelViewMatrix();
+  D3DMATRIX inv;
+  if (!Invert(m, inv)) return GridLines;
+  const double along[3] = {std::abs(double(inv.m[2][0])), std::abs(double(inv.m[2][1])), std::abs(double(inv.m[2][2]))};
+  if (along[0] > along[1] && along[0] > along[2]) return FWallGrids[0];
+  if (along[2] > along[1] && along[2] > along[0]) return FWallGrids[1];
+  return GridLines;
+}
+
+void TSceneRenderer::FinishModern(const TVue& view) {
+  IRenderDevice& d = Device();
+  TScene& sc = FScene;
+  // The selected solids shown, drawn whole (behind others too) on a cleared depth plane, then
+  // outlined in the selection's colour where that plane was not reached.
+  std::vector<const TSolidObject*> marked;
+  if (ShowSelectionMarks && d.RenderTarget().HasDepth())
+    for (int k = 0; k < sc.SelectionCount(); ++k) {
+      const int i = sc.SelectedAt(k);
+      const TSolidObject* s = sc.SolidAt(i);
+      if (s && s->Afficher && (!IsolateObject || i == IsolatedIndex)) marked.push_back(s);
+    }
+  if (!marked.empty()) {
+    constexpr D3DRENDERSTATETYPE kChanged[] = {
+        D3DRENDERSTATE_ZENABLE,       D3DRENDERSTATE_ZWRITEENABLE,     D3DRENDERSTATE_ZFUNC,
+        D3DRENDERSTATE_STENCILENABLE, D3DRENDERSTATE_ALPHABLENDENABLE, D3DRENDERSTATE_SRCBLEND,
+        D3DRENDERSTATE_DESTBLEND,     D3DRENDERSTATE_CULLMODE,         D3DRENDERSTATE_LIGHTING,
+        D3DRENDERSTATE_FILLMODE};
+    DWORD was[std::size(kChanged)];
+    for (size_t i = 0; i < std::size(kChanged); ++i) d.GetRenderState(kChanged[i], was[i]);
+    D3DMATRIX world;
+    d.GetTransform(D3DTRANSFORMSTATE_WORLD, world);
+    d.Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1, 0);
+    d.BeginScene();
+    d.SetRenderState(D3DRENDERSTATE_ZENABLE, 1);
+    d.SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, 1);
+    d.SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_ALWAYS);
+    d.SetRenderState(D3DRENDERSTATE_STENCILENABLE, 0);
+    d.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+    d.SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
+    d.SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    d.SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    d.SetRenderState(D3DRENDERSTATE_LIGHTING, 0);
+    d.SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    for (const TSolidObject* s : marked) {
+      d.SetTransform(D3DTRANSFORMSTATE_WORLD, WorldMatrix(*s));
+      DrawComposantes(*s);
+    }
+    d.EndScene();
+    for (size_t i = 0; i < std::size(kChanged); ++i) d.SetRenderState(kChanged[i], was[i]);
+    d.SetTransform(D3DTRANSFORMSTATE_WORLD, world);
+    const int width = std::max(1, int(std::lround(2 * PixelRatio)));
+    OutlineDrawn(d.RenderTarget(), view.Viewport, width, D3DRGBA(1, 0.78, 0.1, 1));
+  }
+  SmoothEdges(d.RenderTarget(), view.Viewport, Look.EdgeSamples);
 }
 
 void TSceneRenderer::DrawLightSymbol(const TLight& l) {

@@ -10,6 +10,7 @@
 
 #include "render/DisplayDevice.h"
 #include "render/ViewCulling.h"
+#include "render/ViewStyle.h"
 #include "scene/Scene.h"
 
 namespace ixoral {
@@ -47,6 +48,9 @@ class TSceneRenderer {
   int ActiveView = 0;  // the views' frames in automatic redraws: sunken active, raised hover
   int HoverView = 0;
   bool ShowGrid = false;
+  // "Classique" draws the views as they always were; "Moderne" adds the fill light, the
+  // gradient, the selection's outline, the grid facing each view and smoothed edges.
+  TViewLook Look;
   // Device pixels per pixel of the window showing the views (2 on a doubled screen): the views'
   // captions and frames grow with it to keep the size a person reads.
   double PixelRatio = 1;
@@ -126,6 +130,15 @@ class TSceneRenderer {
   IRenderDevice& Device() { return *FDisplay.Device(); }
   void ConfigureDevice();
   void LinesMode(bool on);
+  bool Modern() const { return Look.Style == TViewStyle::Moderne; }
+  // The material a solid is drawn with in the style of the views.
+  D3DMATERIAL7 MaterialOf(const TSolidObject& s) const;
+  // The grid of the plane the view faces most ("Moderne"), else the ground's.
+  const std::vector<D3DLVERTEX>& GridFor(const TVue& view) const;
+  // "Moderne": the scene's lights as they would be without the view's zoom, for this view.
+  void KeepLightsAtViewScale(const D3DMATRIX& view);
+  // The selected solids' silhouettes outlined, then the edges smoothed, over the whole view.
+  void FinishModern(const TVue& view);
   void DrawSolid(const TSolidObject& solid);
   // A light's cone, in wire lines, where the light is shown.
   void DrawLightSymbol(const TLight& light);
@@ -164,6 +177,9 @@ class TSceneRenderer {
   // While true, DrawRelation only sets the states its drawing leaves.
   bool FStatesOnly = false;
   bool FPlacementOnly = false;
+  bool FFillOn = false;
+  std::vector<std::pair<int, D3DLIGHT7>> FScaledLights;  // records to put back after the solids
+  std::array<std::vector<D3DLVERTEX>, 2> FWallGrids;     // the grids of the x = 0 and z = 0 planes
   const TSolidObject* FSkipped = nullptr;
   int FSkippedCount = 0;
   // Rows of the surface the view being drawn changes.

@@ -198,6 +198,7 @@ void TfrmMain::CreateScene() {
   }
   FDrawn->Renderer.AutoRedraw = false;  // the panel draws once per turn of the event loop
   FDrawn->Renderer.ShowGrid = FDrawn->Renderer.ShowAxes = true;
+  FDrawn->Renderer.Look = ReadViewLook(&FSettings, TViewStyle::Moderne);
   FInteraction = std::make_unique<TViewInteraction>(FDrawn->Scene, FDrawn->Renderer);
   FModeller = std::make_unique<TModeller>(FDrawn->Scene, *FPrompt, *FClipboard, &FSettings, FFiles, &FDrawn->Renderer,
                                           FInteraction.get());

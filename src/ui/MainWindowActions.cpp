@@ -148,6 +148,7 @@ void TfrmMain::CreateViewActions() {
       if (FDrawn) {
         FDrawn->Display.BackgroundColor = D3DRGBA(((background >> 16) & 0xFF) / 255.0,
                                                   ((background >> 8) & 0xFF) / 255.0, (background & 0xFF) / 255.0, 1);
+        FDrawn->Renderer.Look = ReadViewLook(&FSettings, TViewStyle::Moderne);
       }
       SetToolBoxFixed(fixed);
       UpdateSidePanel();

@@ -2,6 +2,7 @@
 #include "ui/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QColorDialog>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -78,6 +79,8 @@ TFrmOptions::TFrmOptions(QWidget* parent, TSettingsStore& settings, IPrompt& pro
   FSaveViews->setChecked(FOpened.SaveViews);
   FToolbox->setChecked(FOpened.ToolboxFixed);
   SetBackground(FOpened.Background);
+  FStyle->setCurrentIndex(FOpened.Look.Style == TViewStyle::Moderne ? 1 : 0);
+  FEdges->setCurrentIndex(std::max(0, FEdges->findData(FOpened.Look.EdgeSamples)));
   ShowCard();
   RefreshTestButton();
   ShowPage(0);
@@ -135,6 +138,22 @@ void TFrmOptions::CreateDisplayPage() {
   FLog->setObjectName(QStringLiteral("Journal"));
   FLog->setMaximumHeight(70);
   d->addWidget(FLog, 5, 0, 1, 2);
+  // How the views look: the classic drawing, or the modern one with its edge smoothing.
+  auto* look = new QHBoxLayout;
+  look->addWidget(new QLabel(QStringLiteral("Style des vues"), display));
+  FStyle = new QComboBox(display);
+  FStyle->setObjectName(QStringLiteral("StyleVues"));
+  for (const char* name : kViewStyleNames) FStyle->addItem(QString::fromUtf8(name));
+  look->addWidget(FStyle);
+  look->addWidget(new QLabel(QStringLiteral("Anticrénelage"), display));
+  FEdges = new QComboBox(display);
+  FEdges->setObjectName(QStringLiteral("Anticrenelage"));
+  for (int samples : kEdgeSampleChoices)
+    FEdges->addItem(samples == 0 ? QStringLiteral("Aucun") : QStringLiteral("%1 échantillons").arg(samples), samples);
+  FEdges->setToolTip(QStringLiteral("Lissage des arêtes en style Moderne : pixels suivis le long de chaque arête"));
+  look->addWidget(FEdges);
+  look->addStretch(1);
+  d->addLayout(look, 6, 0, 1, 2);
   FPages->addWidget(display);
 }
 
@@ -213,6 +232,8 @@ TOptionsState TFrmOptions::Chosen() const {
     s.Driver = FEntries[static_cast<size_t>(row)].Guid.value_or("");
   s.Background = FBackground;
   s.ToolboxFixed = FToolbox->isChecked();
+  s.Look.Style = FStyle->currentIndex() == 1 ? TViewStyle::Moderne : TViewStyle::Classique;
+  s.Look.EdgeSamples = FEdges->currentData().toInt();
   return s;
 }
 

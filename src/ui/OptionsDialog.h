@@ -11,6 +11,7 @@
 #include "ui/DialogFrame.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -37,6 +38,8 @@ class TFrmOptions : public TDialogFrame {
   QCheckBox* ToolboxFixed() const { return FToolbox; }
   QPushButton* TestButton() const { return FTest; }
   QPushButton* Swatch() const { return FSwatch; }
+  QComboBox* ViewStyle() const { return FStyle; }
+  QComboBox* EdgeSamples() const { return FEdges; }
   QStackedWidget* Pages() const { return FPages; }
   // The field of "Carte sélectionnée" named `caption` ("Description :", "Driver :"...).
   QString CardField(const QString& caption) const;
@@ -68,6 +71,8 @@ class TFrmOptions : public TDialogFrame {
   QListWidget* FModes = nullptr;
   QListWidget* FLog = nullptr;
   QCheckBox* FBoolean = nullptr;
+  QComboBox* FStyle = nullptr;
+  QComboBox* FEdges = nullptr;
   QCheckBox* FSaveViews = nullptr;
   QCheckBox* FToolbox = nullptr;
   QPushButton* FTest = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
@@ -650,6 +651,37 @@ TEST(Splash, AQuestionAtStartComesAboveItAndTheSplashLeavesFirst) {
   TQtPrompt prompt;
   EXPECT_FALSE(prompt.YesNo("Voulez-vous récupérer la scène ?"));
   EXPECT_FALSE(splashShown);
+}
+
+TEST_F(MainWindowTest, ANewUserSeesTheModernLookAndTheOptionsSwitchItBackAtOnce) {
+  TfrmMain& w = Open();
+  ASSERT_NE(w.Renderer(), nullptr);
+  EXPECT_EQ(w.Renderer()->Look, (TViewLook{TViewStyle::Moderne, kDefaultEdgeSamples}));
+  // "Classique" chosen with the keyboard in "Affichage", and "Aucun" for the smoothing; "&OK".
+  QTimer::singleShot(0, [&] {
+    QWidget* options = QApplication::activeModalWidget();
+    ASSERT_NE(options, nullptr);
+    auto* style = options->findChild<QComboBox*>(QStringLiteral("StyleVues"));
+    auto* edges = options->findChild<QComboBox*>(QStringLiteral("Anticrenelage"));
+    ASSERT_TRUE(style && edges);
+    EXPECT_EQ(style->currentText(), "Moderne");
+    EXPECT_EQ(edges->currentText(), "8 échantillons");
+    style->setFocus();
+    QTest::keyClick(style, Qt::Key_Up);
+    edges->setFocus();
+    QTest::keyClick(edges, Qt::Key_Home);
+    QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+  });
+  w.Action(TCommandId::Options)->trigger();
+  Settle();
+  QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+  EXPECT_TRUE(Prompt.Shown().empty());  // no restart needed
+  EXPECT_EQ(w.Renderer()->Look, (TViewLook{TViewStyle::Classique, 0}));
+  EXPECT_EQ(Settings.ReadString("\\Affichage", "Style"), "Classique");
+  EXPECT_EQ(Settings.ReadString("\\Affichage", "Anticrenelage"), "0");
+  // The views were drawn again in the classic look: a black background, no gradient.
+  const TSurface& t = *w.Renderer()->Display().OffscreenSurface();
+  EXPECT_EQ(t.Pixel(t.Width() / 4, 3) & 0xFFFFFF, 0u);
 }
 
 TEST_F(MainWindowTest, TheFloatingToolBoxStaysWhereItIsThroughOptionsAndCtrlT) {

@@ -1,0 +1,109 @@
+// The views' look: the stored choice read back whatever the settings file holds, the selection's
+// outline only where a selection is shown, and the grid facing the flat views.
+#include "render/ViewStyle.h"
+
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "platform/Settings.h"
+#include "render/SceneRenderer.h"
+#include "scene/Shapes.h"
+
+namespace ixoral::test {
+namespace {
+
+TEST(ViewLook, StoredChoicesReadBackAndAnythingElseFallsBack) {
+  TTempFolder folder("view-look");
+  TSettingsStore store(folder.File("settings.ini"));
+  EXPECT_EQ(ReadViewLook(nullptr, TViewStyle::Moderne).Style, TViewStyle::Moderne);
+  EXPECT_EQ(ReadViewLook(&store, TViewStyle::Moderne), (TViewLook{TViewStyle::Moderne, kDefaultEdgeSamples}));
+  EXPECT_EQ(ReadViewLook(&store, TViewStyle::Classique).Style, TViewStyle::Classique);
+  WriteViewLook(store, {TViewStyle::Classique, 16});
+  EXPECT_EQ(ReadViewLook(&store, TViewStyle::Moderne), (TViewLook{TViewStyle::Classique, 16}));
+  const struct {
+    const char* Style;
+    const char* Samples;
+    TViewStyle Read;
+    int ReadSamples;
+  } cases[] = {{"moderne", "5", TViewStyle::Moderne, 4},
+               {"CLASSIQUE", "100000", TViewStyle::Classique, 16},
+               {"Baroque", "-3", TViewStyle::Moderne, 8},
+               {"", "huit", TViewStyle::Moderne, 8},
+               {"Moderne ", "0", TViewStyle::Moderne, 0},
+               {"Classique", "8x", TViewStyle::Classique, 8},
+               {"Classique", "99999999999999999999", TViewStyle::Classique, 16}};
+  for (const auto& c : cases) {
+    store.WriteString("\\Affichage", "Style", c.Style);
+    store.WriteString("\\Affichage", "Anticrenelage", c.Samples);
+    EXPECT_EQ(ReadViewLook(&store, TViewStyle::Moderne), (TViewLook{c.Read, c.ReadSamples}))
+        << c.Style << " / " << c.Samples;
+  }
+}
+
+class ModernViews : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Drawn.Scene.FourViews = true;
+    ASSERT_TRUE(Drawn.Renderer.InitDevice());
+    Drawn.Scene.NewScene(true);
+    const TInsertDefault* d = FindInsertDefault("cube");
+    Cube = Drawn.Scene.AddObject(d->Create(), d->Prefix);
+    Drawn.Scene.ClearSelection();
+    Drawn.Renderer.Look = {TViewStyle::Moderne, 0};
+  }
+  // Pixels of `colour` over the four views.
+  int Count(uint32_t colour) {
+    for (int v = 0; v < 4; ++v) Drawn.Renderer.DrawView(v);
+    const TSurface& t = Drawn.Renderer.Display().Device()->RenderTarget();
+    int n = 0;
+    for (int y = 0; y < t.Height(); ++y)
+      for (int x = 0; x < t.Width(); ++x) n += (t.Pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return n;
+  }
+  TDisplayScene Drawn{320, 240, nullptr, nullptr};
+  int Cube = -1;
+};
+
+TEST_F(ModernViews, TheSelectionIsOutlinedOnlyWhereItIsShown) {
+  const uint32_t outline = D3DRGBA(1, 0.78, 0.1, 1);
+  EXPECT_EQ(Count(outline), 0);
+  Drawn.Scene.SelectObject(Cube);
+  const int shown = Count(outline);
+  // Two pixels wide around a cube seen in four views.
+  EXPECT_GT(shown, 400);
+  Drawn.Renderer.ShowSelectionMarks = false;
+  EXPECT_EQ(Count(outline), 0);
+  Drawn.Renderer.ShowSelectionMarks = true;
+  Drawn.Scene.ObjectAt(Cube)->SetVisible(false);
+  EXPECT_EQ(Count(outline), 0);
+  Drawn.Scene.ObjectAt(Cube)->SetVisible(true);
+  Drawn.Renderer.Look.Style = TViewStyle::Classique;
+  EXPECT_EQ(Count(outline), 0);
+}
+
+TEST_F(ModernViews, TheGridFacesTheFlatViews) {
+  Drawn.Scene.ObjectAt(Cube)->SetVisible(false);
+  Drawn.Renderer.ShowGrid = true;
+  Drawn.Renderer.Look.Style = TViewStyle::Classique;
+  const uint32_t grey = D3DRGB(0.5, 0.5, 0.5);
+  // Classic: seen edge on from the front and the left, the ground's grid is one line there.
+  Drawn.Renderer.DrawView(0);
+  const TSurface& t = Drawn.Renderer.Display().Device()->RenderTarget();
+  const D3DVIEWPORT7 face = Drawn.Scene.Views[0].Viewport;
+  auto greyIn = [&](const D3DVIEWPORT7& vp) {
+    int n = 0;
+    for (DWORD y = vp.dwY; y < vp.dwY + vp.dwHeight; ++y)
+      for (DWORD x = vp.dwX; x < vp.dwX + vp.dwWidth; ++x)
+        n += (t.Pixel(int(x), int(y)) & 0xFFFFFF) == (grey & 0xFFFFFF);
+    return n;
+  };
+  const int classic = greyIn(face);
+  Drawn.Renderer.Look.Style = TViewStyle::Moderne;
+  for (int v = 0; v < 4; ++v) Drawn.Renderer.DrawView(v);
+  EXPECT_GT(greyIn(face), 4 * classic);
+  EXPECT_GT(greyIn(Drawn.Scene.Views[1].Viewport), 4 * classic);
+  EXPECT_GT(greyIn(Drawn.Scene.Views[2].Viewport), 4 * classic);
+}
+
+}  // namespace
+}  // namespace ixoral::test
