@@ -730,6 +730,26 @@ void TSceneRenderer::DrawView(int index) {
   // The picture kept is the device's; what "Moderne" adds over it is done again on each drawing,
   // over the whole view, so that a view drawn by rows looks the same as one drawn whole.
   if (Modern()) FinishModern(view);
+  if (HandleOperation != opSelect)
+    if (const std::optional<THandleSet> h = HandlesIn(index))
+      DrawHandles(d.RenderTarget(), view.Viewport, *h, HandleOperation, HeldAxis, PixelRatio);
+}
+
+std::optional<THandleSet> TSceneRenderer::HandlesIn(int index) const {
+  if (index < 0 || index > 3 || !ShowSelectionMarks) return std::nullopt;
+  const T3dObject* main = FScene.ObjectAt(FScene.CurrentObject());
+  if (!main || !main->Afficher || !FScene.IsSelected(FScene.CurrentObject())) return std::nullopt;
+  const TVue& view = FScene.Views[size_t(index)];
+  const TClipSpace clip = ClipSpaceOf(view.ModelViewMatrix(), ViewProjection());
+  const double p[3] = {main->TranslationMatrix._41, main->TranslationMatrix._42, main->TranslationMatrix._43};
+  double c[4];
+  for (int j = 0; j < 4; ++j) c[j] = p[0] * clip.M[0][j] + p[1] * clip.M[1][j] + p[2] * clip.M[2][j] + clip.M[3][j];
+  if (!(c[3] > 1e-9) || !(c[2] >= 0) || !std::isfinite(c[0] / c[3]) || !std::isfinite(c[1] / c[3])) return std::nullopt;
+  const D3DVIEWPORT7& vp = view.Viewport;
+  const double x = double(vp.dwX) + (1 + c[0] / c[3]) * 0.5 * double(vp.dwWidth);
+  const double y = double(vp.dwY) + (1 - c[1] / c[3]) * 0.5 * double(vp.dwHeight);
+  if (std::abs(x) > 1e6 || std::abs(y) > 1e6) return std::nullopt;
+  return HandlesAt(x, y, PixelRatio);
 }
 
 D3DMATERIAL7 TSceneRenderer::MaterialOf(const TSolidObject& s) const {

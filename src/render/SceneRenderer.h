@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/DisplayDevice.h"
+#include "render/Handles.h"
 #include "render/ViewCulling.h"
 #include "render/ViewStyle.h"
 #include "scene/Scene.h"
@@ -51,6 +52,12 @@ class TSceneRenderer {
   // "Classique" draws the views as they always were; "Moderne" adds the fill light, the
   // gradient, the selection's outline, the grid facing each view and smoothed edges.
   TViewLook Look;
+  // The tool the views are used with: outside selection, the main selected object shows the
+  // handles of that tool, `HeldAxis` brighter while a drag holds to it.
+  TOperation HandleOperation = opSelect;
+  TAxisConstraint HeldAxis = axFree;
+  // The handles in view `index`, where the main selected object is shown in front of the eye.
+  std::optional<THandleSet> HandlesIn(int index) const;
   // Device pixels per pixel of the window showing the views (2 on a doubled screen): the views'
   // captions and frames grow with it to keep the size a person reads.
   double PixelRatio = 1;

@@ -46,7 +46,8 @@ void TViewInteraction::MouseMove(int x, int y, bool snap) {
   if (FDragging) {
     if (FOperation == opSelect) return;  // a drag in the select mode changes nothing
     const double dx = x - FDragX, dy = FDragY - y;
-    FDragStatus = DragValuesText(ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy, FAxis, snap));
+    FDragStatus = DragValuesText(ContinueManipulation(FScene, FManipulation, FActive, FOperation, dx, dy,
+                                                      FHandleAxis != axFree ? FHandleAxis : FAxis, snap));
     const TSceneRenderer::TPlacementChange placement(FRenderer);
     FScene.Notify(FScene.HasSelection() ? TSceneChange::ObjectChanged : TSceneChange::ViewsChanged);
     RedrawAll();
@@ -107,6 +108,12 @@ TPressResult TViewInteraction::Press(int x, int y, TMouseButton button, bool ctr
       result.Selection = TPressSelection::Selected;
     }
   }
+  // A press on a handle of the selection holds the drag to that handle's axis.
+  FHandleAxis = axFree;
+  if (FOperation != opSelect && FScene.HasSelection())
+    if (const std::optional<THandleSet> h = FRenderer.HandlesIn(FActive))
+      FHandleAxis = HandleUnder(*h, x, y, FRenderer.PixelRatio);
+  FRenderer.HeldAxis = FHandleAxis;
   RedrawAll();
   FDragX = x;
   FDragY = y;
@@ -126,6 +133,7 @@ bool TViewInteraction::Release(int x, int y, TMouseButton button) {
   }
   if (button != TMouseButton::Left || !FDragging) return false;
   FDragging = false;
+  FHandleAxis = FRenderer.HeldAxis = axFree;
   FDragStatus.clear();
   const int active = ViewAt(x, y);
   if (active != FActive) {
@@ -147,6 +155,7 @@ bool TViewInteraction::Escape() {
   if (!FDragging || !FScene.HasSelection() || FOperation == opSelect) return false;
   CancelManipulation(FScene, FManipulation, FOperation);
   FDragStatus.clear();
+  FHandleAxis = FRenderer.HeldAxis = axFree;
   const TSceneRenderer::TPlacementChange placement(FRenderer);
   FScene.Notify(TSceneChange::ObjectChanged);
   RedrawAll();

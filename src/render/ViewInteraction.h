@@ -40,7 +40,10 @@ class TViewInteraction {
   // --- the mode chosen on the tool bar and in the menus ---
   TOperation Operation() const { return FOperation; }
   TAxisConstraint Axis() const { return FAxis; }
-  void SetOperation(TOperation operation) { FOperation = operation; }
+  void SetOperation(TOperation operation) {
+    FOperation = operation;
+    FRenderer.HandleOperation = operation;
+  }
   void SetAxis(TAxisConstraint axis) { FAxis = axis; }
 
   // --- state ---
@@ -86,6 +89,8 @@ class TViewInteraction {
   std::string FDragStatus;
   TOperation FOperation = opSelect;
   TAxisConstraint FAxis = axFree;
+  // The axis of the handle a drag was started on (axFree: none; the tool bar's axis holds).
+  TAxisConstraint FHandleAxis = axFree;
   bool FDragging = false;
   int FDragX = 0, FDragY = 0;
   int FLastX = 0, FLastY = 0;

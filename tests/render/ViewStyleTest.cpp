@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "TempFolder.h"
 #include "platform/Settings.h"
+#include "render/Handles.h"
 #include "render/SceneRenderer.h"
 #include "scene/Shapes.h"
 
@@ -103,6 +106,32 @@ TEST_F(ModernViews, TheGridFacesTheFlatViews) {
   EXPECT_GT(greyIn(face), 4 * classic);
   EXPECT_GT(greyIn(Drawn.Scene.Views[1].Viewport), 4 * classic);
   EXPECT_GT(greyIn(Drawn.Scene.Views[2].Viewport), 4 * classic);
+}
+
+TEST(Handles, APressTakesTheHandleUnderItAndOnlyAwayFromTheObject) {
+  const THandleSet h = HandlesAt(100, 100, 1);
+  EXPECT_EQ(HandleUnder(h, 158, 101, 1), axX);    // X's arrow
+  EXPECT_EQ(HandleUnder(h, 99, 50, 1), axY);      // up the Y stroke
+  EXPECT_EQ(HandleUnder(h, 65, 135, 1), axZ);     // down to the left
+  EXPECT_EQ(HandleUnder(h, 104, 98, 1), axFree);  // on the object: a free drag
+  EXPECT_EQ(HandleUnder(h, 130, 130, 1), axFree);
+  EXPECT_EQ(HandleUnder(h, 175, 100, 1), axFree);  // beyond the end
+  // Doubled pixels: twice as long, twice the reach.
+  EXPECT_EQ(HandleUnder(HandlesAt(100, 100, 2), 215, 112, 2), axX);
+  EXPECT_EQ(HandleUnder(h, std::nan(""), 100, 1), axFree);
+  EXPECT_EQ(HandleUnder(HandlesAt(1e300, 100, 1), 158, 100, 1), axFree);
+  // Drawn only inside the viewport, whatever the place.
+  TSurface t(200, 200);
+  t.Fill(0);
+  D3DVIEWPORT7 vp;
+  vp.dwX = 0, vp.dwY = 0, vp.dwWidth = 100, vp.dwHeight = 100;
+  DrawHandles(t, vp, HandlesAt(90, 50, 1), opResize, axFree, 1);
+  DrawHandles(t, vp, HandlesAt(1e300, -1e300, 1), opRotate, axFree, 1);
+  int outside = 0, inside = 0;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 200; ++x) ((x < 100 && y < 100) ? inside : outside) += t.Pixel(x, y) != 0;
+  EXPECT_GT(inside, 100);
+  EXPECT_EQ(outside, 0);
 }
 
 }  // namespace

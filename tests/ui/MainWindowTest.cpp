@@ -359,6 +359,57 @@ TEST_F(MainWindowTest, DragInTheFaceViewMovesTheCubeAndEscapeRestoresIt) {
   EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);  // the move cursor
 }
 
+TEST_F(MainWindowTest, AHandleDragMovesAlongItsAxisOnly) {
+  TfrmMain& w = Open();
+  ClickToolBox("cube");
+  TScene& scene = *w.Scene();
+  const int cube = scene.CurrentObject();
+  // No handles in the selection mode; the move tool's arrows in every view once chosen.
+  ASSERT_EQ(w.Interaction()->Operation(), opSelect);
+  ClickToolBar(TCommandId::ModeMove);
+  Settle();
+  const std::optional<THandleSet> h = w.Renderer()->HandlesIn(0);
+  ASSERT_TRUE(h.has_value());
+  TScenePanel* panel = w.Panel();
+  ASSERT_EQ(panel->width(), w.Renderer()->SurfaceWidth());  // panel pixels are surface pixels here
+  const TSurface& t = *w.Renderer()->Display().OffscreenSurface();
+  const auto [xEndX, xEndY] = h->End(0);
+  EXPECT_EQ(t.Pixel(int(std::lround((h->X + xEndX) / 2)), int(std::lround(h->Y))) & 0xFFFFFF, 0xE03C3Cu);
+  const auto drag = [&](double fromX, double fromY, QPoint by) {
+    const QPoint from(int(std::lround(fromX)), int(std::lround(fromY)));
+    QTest::mouseMove(panel, from);
+    QTest::mousePress(panel, Qt::LeftButton, {}, from);
+    for (int k = 1; k <= 4; ++k) QTest::mouseMove(panel, from + by * k / 4);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, from + by);
+    Settle();
+  };
+  // X's arrow dragged up and to the right: the cube goes right only, 40 pixels of 200 a unit.
+  drag(xEndX - 5, xEndY, QPoint(40, -30));
+  Vec3d p = scene.ObjectAt(cube)->Position;
+  EXPECT_NEAR(p.x, 0.2, 1e-6);
+  EXPECT_EQ(p.y, 0);
+  EXPECT_EQ(p.z, 0);
+  // Y's arrow, where the cube is now: up only. The tool bar's axis was never changed.
+  const std::optional<THandleSet> moved = w.Renderer()->HandlesIn(0);
+  ASSERT_TRUE(moved.has_value());
+  EXPECT_GT(moved->X, h->X + 10);  // the handles followed the cube
+  const auto [yEndX, yEndY] = moved->End(1);
+  drag(yEndX, yEndY + 5, QPoint(40, -30));
+  p = scene.ObjectAt(cube)->Position;
+  EXPECT_NEAR(p.x, 0.2, 1e-6);
+  EXPECT_NEAR(p.y, 0.15, 1e-6);
+  EXPECT_EQ(p.z, 0);
+  EXPECT_EQ(w.Interaction()->Axis(), axFree);
+  // Pressed on the cube itself, away from the handles: a free move as before.
+  const std::optional<THandleSet> now = w.Renderer()->HandlesIn(0);
+  drag(now->X, now->Y, QPoint(20, -20));
+  p = scene.ObjectAt(cube)->Position;
+  EXPECT_NEAR(p.x, 0.3, 1e-6);
+  EXPECT_NEAR(p.y, 0.25, 1e-6);
+  EXPECT_TRUE(Prompt.Shown().empty());
+  Screenshot(&w, "main-window-handles");
+}
+
 TEST_F(MainWindowTest, MiddleDragOrbitsAndPansAndFFramesTheSelection) {
   TfrmMain& w = Open();
   ClickToolBox("cube");
@@ -444,14 +495,16 @@ TEST_F(MainWindowTest, CtrlDragLandsOnTheGridAndTheStatusBarTellsTheMove) {
   EXPECT_NEAR(scene.ObjectAt(cube)->Position.x, 0.2, 1e-9);
   EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("ΔX 0,200  ΔY 0,200  ΔZ 0,000"));
 
-  // A rotation snaps to 15 degrees: 40 pixels (0.4 pi, 72 degrees) give 75.
+  // A rotation snaps to 15 degrees: 40 pixels (0.4 pi, 72 degrees) give 75. Pressed above the
+  // view's centre, off the handles the cube now shows there.
   ClickToolBar(TCommandId::ModeRotate);
-  QTest::mousePress(panel, Qt::LeftButton, {}, start);
-  move(start + QPoint(40, 0), Qt::ControlModifier);
+  const QPoint off = start + QPoint(0, -30);
+  QTest::mousePress(panel, Qt::LeftButton, {}, off);
+  move(off + QPoint(40, 0), Qt::ControlModifier);
   EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("Rotation X 0,0°  Y 75,0°  Z 0,0°"));
   QTest::keyClick(panel, Qt::Key_Escape);  // back as it was, and nothing left in the status bar
   EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
-  QTest::mouseRelease(panel, Qt::LeftButton, {}, start + QPoint(40, 0));
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, off + QPoint(40, 0));
 }
 
 TEST_F(MainWindowTest, ClickingInAViewSelectsAndClickingNothingClears) {
