@@ -26,8 +26,8 @@ inline constexpr int kDefaultEdgeSamples = 8;
 inline constexpr int kFillLightIndex = (1 << 16) - 1;
 
 // What of a solid's colour "Moderne" reflects as ambient and as diffuse light.
-inline constexpr float kModernAmbient = 0.75f;
-inline constexpr float kModernDiffuse = 0.5f;
+inline constexpr float kModernAmbient = 0.6f;
+inline constexpr float kModernDiffuse = 0.35f;
 
 struct TViewLook {
   TViewStyle Style = TViewStyle::Classique;
