@@ -59,21 +59,33 @@ TError TooLarge(const std::string& path, uint64_t triangles) {
   return TError(kMsgMeshTooLarge + path + " (" + std::to_string(triangles) + " triangles)");
 }
 
-// Reads a whole regular file of at most `limit` bytes. A device or a pipe named like a mesh would
-// never end, or end in something else: only regular files are read.
+// Opens a regular file of at most `limit` bytes. A device or a pipe named like a mesh would never
+// end, or end in something else: only regular files are read.
 enum class TRead { Ok, Missing, NotRegular, TooLarge, Failed };
-TRead ReadRegularFile(const std::string& path, uint64_t limit, std::string& bytes, uint64_t& size) {
+TRead OpenRegularFile(const std::string& path, uint64_t limit, std::ifstream& in, uint64_t& size) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return TRead::Missing;
   if (!S_ISREG(st.st_mode)) return TRead::NotRegular;
   size = uint64_t(st.st_size);
   if (size > limit) return TRead::TooLarge;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return TRead::Failed;
-  bytes.resize(size_t(size));
-  in.read(bytes.data(), std::streamsize(size));
-  if (uint64_t(in.gcount()) != size) return TRead::Failed;
-  return TRead::Ok;
+  in.open(path, std::ios::binary);
+  return in ? TRead::Ok : TRead::Failed;
+}
+
+// Reads the next `n` bytes of `in` onto the end of `bytes`.
+bool ReadMore(std::ifstream& in, std::string& bytes, size_t n) {
+  const size_t at = bytes.size();
+  bytes.resize(at + n);
+  in.read(bytes.data() + at, std::streamsize(n));
+  return size_t(in.gcount()) == n;
+}
+
+TRead ReadRegularFile(const std::string& path, uint64_t limit, std::string& bytes, uint64_t& size) {
+  std::ifstream in;
+  const TRead opened = OpenRegularFile(path, limit, in, size);
+  if (opened != TRead::Ok) return opened;
+  bytes.clear();
+  return ReadMore(in, bytes, size_t(size)) ? TRead::Ok : TRead::Failed;
 }
 
 // Whether `p` (absolute, normalised) lies inside `folder` (canonical).
@@ -180,25 +192,26 @@ uint32_t Le32(const std::string& b, size_t at) {
 // A binary STL is an 80-byte header, a triangle count and 50 bytes a triangle: the count must give
 // the file's size exactly (the library would otherwise size its mesh on the count). Anything else
 // must be ASCII text opening with "solid".
-std::optional<TError> CheckStl(const std::string& path, const std::string& b, const TMeshImportLimits& limits) {
-  if (b.size() >= 84) {
+// Only the file's first bytes and its size are needed: garbage is refused before it is read.
+std::optional<TError> CheckStl(const std::string& path, const std::string& b, uint64_t size,
+                               const TMeshImportLimits& limits) {
+  if (size >= 84 && b.size() >= 84) {
     const uint64_t count = Le32(b, 80);
-    if (84 + 50 * count == b.size()) {
+    if (84 + 50 * count == size) {
       if (count > limits.Triangles) return TooLarge(path, count);
       return std::nullopt;
     }
     // The library's test of a binary file counts in 32 bits: a count that wraps around to the
     // file's size would be taken for the truth.
-    if (uint32_t(84 + 50 * count) == uint32_t(b.size()))
+    if (uint32_t(84 + 50 * count) == uint32_t(size))
       return Unreadable(
           path, "nombre de triangles déclaré (" + std::to_string(count) + ") sans rapport avec la taille du fichier");
   }
   size_t at = 0;
   while (at < b.size() && std::isspace(static_cast<unsigned char>(b[at]))) ++at;
   if (b.compare(at, 5, "solid") != 0)
-    return Unreadable(path, b.size() >= 84
-                                ? "ni STL binaire (taille sans rapport avec le nombre de triangles), ni texte"
-                                : "ni STL binaire, ni texte");
+    return Unreadable(path, size >= 84 ? "ni STL binaire (taille sans rapport avec le nombre de triangles), ni texte"
+                                       : "ni STL binaire, ni texte");
   return std::nullopt;
 }
 
@@ -474,10 +487,17 @@ std::optional<TError> CheckGltfJson(const std::string& path, std::string_view te
   return std::nullopt;
 }
 
-std::optional<TError> CheckGlb(const std::string& path, const std::string& b, const TMeshImportLimits& limits,
-                               size_t& materials) {
+std::optional<TError> CheckGlbHead(const std::string& path, const std::string& b, uint64_t size) {
   if (b.size() < 20 || b.compare(0, 4, "glTF") != 0) return Unreadable(path, "en-tête glTF binaire absent");
   if (Le32(b, 4) != 2) return Unreadable(path, "seul glTF 2.0 est lu");
+  if (Le32(b, 8) > size || 20 + uint64_t(Le32(b, 12)) > size)
+    return Unreadable(path, "morceaux du glTF binaire incohérents avec sa taille");
+  return std::nullopt;
+}
+
+std::optional<TError> CheckGlb(const std::string& path, const std::string& b, const TMeshImportLimits& limits,
+                               size_t& materials) {
+  if (auto refused = CheckGlbHead(path, b, b.size())) return refused;
   const uint64_t length = Le32(b, 8), json = Le32(b, 12);
   if (length > b.size() || 20 + json > length || b.compare(16, 4, "JSON") != 0)
     return Unreadable(path, "morceaux du glTF binaire incohérents avec sa taille");
@@ -769,7 +789,8 @@ TExpected<TMeshImport> ImportMesh(const std::string& path, const TMeshImportLimi
   if (ec) return Unreadable(path, ReasonOf(ec));
   auto bytes = std::make_shared<std::string>();
   uint64_t size = 0;
-  switch (ReadRegularFile(absolute.string(), limits.FileBytes, *bytes, size)) {
+  std::ifstream in;
+  switch (OpenRegularFile(absolute.string(), limits.FileBytes, in, size)) {
     case TRead::Ok:
       break;
     case TRead::Missing:
@@ -781,13 +802,26 @@ TExpected<TMeshImport> ImportMesh(const std::string& path, const TMeshImportLimi
     case TRead::Failed:
       return Unreadable(path, ReasonOf(std::make_error_code(std::errc::io_error)));
   }
+  // The head first: what it declares must fit before the rest is read.
+  constexpr size_t kHead = 64 << 10;
+  const size_t head = size_t(std::min<uint64_t>(size, kHead));
+  if (!ReadMore(in, *bytes, head)) return Unreadable(path, ReasonOf(std::make_error_code(std::errc::io_error)));
+  std::optional<TError> refused;
+  if (*format == TMeshFormat::Stl)
+    refused = CheckStl(path, *bytes, size, limits);
+  else if (*format == TMeshFormat::Glb && size > 0)
+    refused = CheckGlbHead(path, *bytes, size);
+  else if (*format == TMeshFormat::Ply && size > 0 &&
+           (bytes->compare(0, 3, "ply") != 0 || bytes->find("end_header") == std::string::npos))
+    refused = Unreadable(path, "en-tête PLY absent ou incomplet");
+  if (refused && size > 0) return *refused;
+  if (!ReadMore(in, *bytes, size_t(size) - head))
+    return Unreadable(path, ReasonOf(std::make_error_code(std::errc::io_error)));
   if (bytes->empty()) return TError(kMsgMeshEmpty + path, "fichier vide");
 
-  std::optional<TError> refused;
   size_t gltfMaterials = 0;
   switch (*format) {
     case TMeshFormat::Stl:
-      refused = CheckStl(path, *bytes, limits);
       break;
     case TMeshFormat::Ply:
       refused = CheckPly(path, *bytes, limits);
