@@ -28,6 +28,7 @@
 #include <unordered_map>
 
 #include "platform/Encoding.h"
+#include "platform/LargePages.h"
 
 namespace ixoral {
 namespace fs = std::filesystem;
@@ -644,6 +645,7 @@ class TConverter {
     std::vector<D3DVERTEX>& v = m.Triangles.Vertices;
     m.Triangles.PrimitiveType = D3DPT_TRIANGLELIST;
     v.reserve(3 * size_t(Triangles(mesh)));
+    AdviseLargePages(v.data(), v.capacity() * sizeof(D3DVERTEX));
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
       const aiFace& face = mesh.mFaces[f];
       if (face.mNumIndices != 3) continue;  // points and lines are no surface
@@ -805,6 +807,8 @@ TExpected<TMeshImport> ImportMesh(const std::string& path, const TMeshImportLimi
   // The head first: what it declares must fit before the rest is read.
   constexpr size_t kHead = 64 << 10;
   const size_t head = size_t(std::min<uint64_t>(size, kHead));
+  bytes->reserve(size_t(size));
+  AdviseLargePages(bytes->data(), bytes->capacity());
   if (!ReadMore(in, *bytes, head)) return Unreadable(path, ReasonOf(std::make_error_code(std::errc::io_error)));
   std::optional<TError> refused;
   if (*format == TMeshFormat::Stl)
