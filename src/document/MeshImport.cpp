@@ -223,6 +223,7 @@ struct TPlyProperty {
   int Size = 0;       // a scalar's bytes; for a list, its items'
   int CountSize = 0;  // a list's count bytes; 0 for a scalar
   bool SignedCount = false;
+  bool Corners = false;  // a face's list of vertex indices
 };
 struct TPlyElement {
   std::string Name;
@@ -297,6 +298,7 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
         if (words.size() < 5) return Unreadable(path, "liste PLY incomplète");
         p.CountSize = PlyTypeSize(words[2], &p.SignedCount);
         p.Size = PlyTypeSize(words[3]);
+        p.Corners = elements.back().Name == "face" && words[4].rfind("vertex_ind", 0) == 0;
         if (p.CountSize == 0) return Unreadable(path, "type PLY inconnu : " + words[2]);
       } else {
         p.Size = PlyTypeSize(words[1]);
@@ -311,6 +313,8 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
     if (e.Name == "vertex" && e.Count > 3 * uint64_t(limits.Triangles)) return TooLarge(path, e.Count / 3);
   }
   const auto truncated = [&] { return Unreadable(path, "données PLY plus courtes que l'en-tête ne l'annonce"); };
+  // The library's checks stop the program on a face without a corner.
+  const auto noCorner = [&] { return Unreadable(path, "face PLY sans sommet"); };
   size_t at = data;
   if (format == 0) {
     // Text: each value a word; a list's count must leave room for its words.
@@ -334,6 +338,7 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
             n = n * 10 + uint64_t(c - '0');
           }
           if (n > (b.size() - at) / 2 + 1) return truncated();
+          if (p.Corners && n == 0) return noCorner();
           for (uint64_t i = 0; i < n; ++i)
             if (!word(w)) return truncated();
         }
@@ -362,6 +367,7 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
           return Unreadable(path, "longueur de liste PLY négative");
         at += size_t(p.CountSize);
         if (n > (b.size() - at) / uint64_t(p.Size)) return truncated();
+        if (p.Corners && n == 0) return noCorner();
         at += size_t(n) * size_t(p.Size);
       }
   }

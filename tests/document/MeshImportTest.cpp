@@ -459,6 +459,10 @@ TEST_F(MeshImportRefusalTest, PlyCountsBeyondTheBytes) {
                                                      U32(4000000000u) + U32(0) + U32(1) + U32(2)),
              Outcome("liste.ply")),
             Unreadable("liste.ply"));
+  // A face without a corner stops the library's own checks: refused before.
+  EXPECT_EQ((WriteFile(folder.File("vide.ply"), header + "3" + props + face + std::string(36, '\0') + U32(0)),
+             Outcome("vide.ply")),
+            Unreadable("vide.ply"));
   EXPECT_EQ((WriteFile(folder.File("texte.ply"), "ply\nformat ascii 1.0\nelement vertex 3" + props + face +
                                                      "0 0 0\n1 0 0\n0 1 0\n999999999 0 1 2\n"),
              Outcome("texte.ply")),
