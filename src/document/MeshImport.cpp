@@ -258,17 +258,17 @@ int PlyTypeSize(const std::string& t, bool* isSigned = nullptr) {
 
 std::optional<TError> CheckPly(const std::string& path, const std::string& b, const TMeshImportLimits& limits) {
   constexpr size_t kMaxHeader = 64 << 10;
-  const size_t end = b.find("end_header");
-  if (b.compare(0, 3, "ply") != 0 || end == std::string::npos || end > kMaxHeader)
-    return Unreadable(path, "en-tête PLY absent ou incomplet");
-  size_t data = b.find('\n', end);
-  data = data == std::string::npos ? b.size() : data + 1;
+  const auto badHeader = [&] { return Unreadable(path, "en-tête PLY absent ou incomplet"); };
+  if (b.compare(0, 3, "ply") != 0) return badHeader();
+  // The header is lines of the words below up to a line "end_header": the library's own reading
+  // of a header runs past the file's end on anything else.
   std::vector<TPlyElement> elements;
   int format = -1;  // 0 ascii, 1 little endian, 2 big endian
-  size_t line = 0;
-  while (line < end) {
+  size_t line = 0, data = 0;
+  for (bool first = true; data == 0; first = false) {
+    if (line >= std::min(b.size(), kMaxHeader)) return badHeader();
     size_t next = b.find('\n', line);
-    if (next == std::string::npos || next > end) next = end;
+    if (next == std::string::npos) return badHeader();
     std::vector<std::string> words;
     for (size_t k = line; k < next;) {
       while (k < next && std::isspace(static_cast<unsigned char>(b[k]))) ++k;
@@ -278,7 +278,21 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
       k = w;
     }
     line = next + 1;
-    if (words.empty()) continue;
+    if (first) {
+      if (words.size() != 1 || words[0] != "ply") return badHeader();
+      continue;
+    }
+    if (words.empty()) return badHeader();
+    if (words[0] == "end_header") {
+      if (words.size() != 1) return badHeader();
+      data = line;
+    } else if (words[0] == "comment" || words[0] == "obj_info") {
+      continue;
+    } else if ((words[0] != "format" && words[0] != "element" && words[0] != "property") ||
+               (words[0] == "format" && words.size() != 3) || (words[0] == "element" && words.size() != 3) ||
+               (words[0] == "property" && words.size() < 3)) {
+      return badHeader();
+    }
     if (words[0] == "format" && words.size() >= 2) {
       format = words[1] == "ascii"                  ? 0
                : words[1] == "binary_little_endian" ? 1
@@ -308,6 +322,9 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
     }
   }
   if (format < 0) return Unreadable(path, "format PLY inconnu");
+  if (std::none_of(elements.begin(), elements.end(),
+                   [](const TPlyElement& e) { return e.Name == "vertex" && !e.Properties.empty(); }))
+    return Unreadable(path, "aucun sommet dans l'en-tête PLY");
   for (const TPlyElement& e : elements) {
     if (e.Name == "face" && e.Count > limits.Triangles) return TooLarge(path, e.Count);
     if (e.Name == "vertex" && e.Count > 3 * uint64_t(limits.Triangles)) return TooLarge(path, e.Count / 3);

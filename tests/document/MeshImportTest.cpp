@@ -467,6 +467,11 @@ TEST_F(MeshImportRefusalTest, PlyCountsBeyondTheBytes) {
                                                      "0 0 0\n1 0 0\n0 1 0\n999999999 0 1 2\n"),
              Outcome("texte.ply")),
             Unreadable("texte.ply"));
+  // A header the library would read past the file's end: its last line is no "end_header".
+  EXPECT_EQ((WriteFile(folder.File("entete.ply"),
+                       "ply\nformat ascii 1.0\nelement vertex 3" + props + "end_header_header\n0 0 0\n"),
+             Outcome("entete.ply")),
+            Unreadable("entete.ply"));
   EXPECT_EQ((WriteFile(folder.File("sans-fin.ply"), "ply\nformat ascii 1.0\n" + std::string(70000, ' ')),
              Outcome("sans-fin.ply")),
             Unreadable("sans-fin.ply"));
