@@ -391,6 +391,73 @@ std::optional<TError> CheckPly(const std::string& path, const std::string& b, co
   return std::nullopt;
 }
 
+// Every index an OBJ face, line or point gives (position / texture / normal) must name an entry
+// the file has: positive ones among all of that kind, negative ones among those before it. The
+// library writes through texture coordinates a face names even when the file has none.
+std::optional<TError> CheckObj(const std::string& path, const std::string& b) {
+  const auto lines = [&](const auto& each) -> std::optional<TError> {
+    for (size_t at = 0; at < b.size();) {
+      size_t end = b.find('\n', at);
+      if (end == std::string::npos) end = b.size();
+      const std::string_view line = std::string_view(b).substr(at, end - at);
+      at = end + 1;
+      size_t k = 0;
+      while (k < line.size() && (line[k] == ' ' || line[k] == '\t')) ++k;
+      size_t w = k;
+      while (w < line.size() && !std::isspace(static_cast<unsigned char>(line[w]))) ++w;
+      if (auto refused = each(line.substr(k, w - k), line.substr(w))) return refused;
+    }
+    return std::nullopt;
+  };
+  std::array<int64_t, 3> total{0, 0, 0};  // v, vt, vn
+  const auto kindOf = [](std::string_view word) { return word == "v" ? 0 : word == "vt" ? 1 : word == "vn" ? 2 : -1; };
+  (void)lines([&](std::string_view word, std::string_view) -> std::optional<TError> {
+    if (const int kind = kindOf(word); kind >= 0) ++total[size_t(kind)];
+    return std::nullopt;
+  });
+  std::array<int64_t, 3> seen{0, 0, 0};
+  const auto bad = [&](std::string_view token) {
+    return Unreadable(path, "indice de sommet hors limites : " + std::string(token.substr(0, 40)));
+  };
+  return lines([&](std::string_view word, std::string_view rest) -> std::optional<TError> {
+    if (const int kind = kindOf(word); kind >= 0) {
+      ++seen[size_t(kind)];
+      return std::nullopt;
+    }
+    if (word != "f" && word != "l" && word != "p") return std::nullopt;
+    for (size_t k = 0; k < rest.size();) {
+      while (k < rest.size() && std::isspace(static_cast<unsigned char>(rest[k]))) ++k;
+      if (k < rest.size() && rest[k] == '#') break;
+      size_t w = k;
+      while (w < rest.size() && !std::isspace(static_cast<unsigned char>(rest[w]))) ++w;
+      const std::string_view token = rest.substr(k, w - k);
+      k = w;
+      if (token.empty() || token == "\\") continue;
+      size_t part = 0;
+      for (size_t p = 0; p <= token.size(); ++part) {
+        size_t q = token.find('/', p);
+        if (q == std::string_view::npos) q = token.size();
+        const std::string_view number = token.substr(p, q - p);
+        p = q + 1;
+        if (part > 2) return bad(token);
+        if (number.empty()) {
+          if (part == 0) return bad(token);
+          continue;
+        }
+        size_t d = number[0] == '-' || number[0] == '+' ? 1 : 0;
+        if (d == number.size() || number.size() > 12) return bad(token);
+        int64_t value = 0;
+        for (; d < number.size(); ++d) {
+          if (number[d] < '0' || number[d] > '9') return bad(token);
+          value = value * 10 + (number[d] - '0');
+        }
+        if (value == 0 || value > (number[0] == '-' ? seen[part] : total[part])) return bad(token);
+      }
+    }
+    return std::nullopt;
+  });
+}
+
 // How deep the JSON's arrays and objects nest: the library's JSON reader goes down one call per
 // level, so a deep file would run it out of stack.
 bool JsonNestsWithin(std::string_view text, int limit) {
@@ -860,6 +927,7 @@ TExpected<TMeshImport> ImportMesh(const std::string& path, const TMeshImportLimi
       refused = CheckGlb(path, *bytes, limits, gltfMaterials);
       break;
     case TMeshFormat::Obj:
+      refused = CheckObj(path, *bytes);
       break;
   }
   if (refused) return *refused;

@@ -366,6 +366,14 @@ TEST_F(MeshImportRefusalTest, ObjWithBadIndicesOrInvalidCoordinates) {
   EXPECT_EQ(Outcome("indices.obj"), Unreadable("indices.obj"));
   WriteFile(folder.File("negatif.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 -7\n");
   EXPECT_EQ(Outcome("negatif.obj"), Unreadable("negatif.obj"));
+  // Texture coordinates or normals named where the file has none: the library would write
+  // through them.
+  WriteFile(folder.File("vt.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1/1 2/1 3/1\n");
+  EXPECT_EQ(Outcome("vt.obj"), Unreadable("vt.obj"));
+  WriteFile(folder.File("vn.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nf 1//1 2//1 3//2\n");
+  EXPECT_EQ(Outcome("vn.obj"), Unreadable("vn.obj"));
+  WriteFile(folder.File("relatif.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nf -0 1 2\n");
+  EXPECT_EQ(Outcome("relatif.obj"), Unreadable("relatif.obj"));
   // One triangle with a coordinate that is no number is left out, and said; the other is kept.
   WriteFile(folder.File("nan.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nv nan 0 0\nv 0 inf 1\nf 1 2 3\nf 1 2 4\nf 5 2 3\n");
   EXPECT_EQ(Outcome("nan.obj"), "|" + std::string(kMsgMeshNonFinite) + folder.File("nan.obj") + " (2 triangles)");
