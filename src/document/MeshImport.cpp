@@ -127,6 +127,21 @@ class TBytesStream final : public Assimp::IOStream {
   size_t FAt = 0;
 };
 
+// A material file from its first "newmtl" line on: the library writes the statements before it
+// into a material that does not exist.
+std::string MaterialsFromFirst(const std::string& b) {
+  for (size_t at = 0; at < b.size();) {
+    size_t k = at;
+    while (k < b.size() && (b[k] == ' ' || b[k] == '\t')) ++k;
+    if (b.compare(k, 6, "newmtl") == 0 && k + 6 < b.size() && (b[k + 6] == ' ' || b[k + 6] == '\t'))
+      return b.substr(at);
+    const size_t end = b.find('\n', at);
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return {};
+}
+
 // The mesh file is served from the bytes already read and looked over; any other file the
 // library asks for (an OBJ's material file, a glTF buffer) is read only from inside the mesh's
 // folder, only when it is a regular file within the size limit, and read-only.
@@ -151,6 +166,7 @@ class TConfinedIOSystem final : public Assimp::IOSystem {
       if (size > FLimit) TooLargeFile = Relative(file);
       return nullptr;
     }
+    if (Lower(fs::path(file).extension().string()) == ".mtl") *bytes = MaterialsFromFirst(*bytes);
     return new TBytesStream(std::move(bytes));
   }
   void Close(Assimp::IOStream* stream) override { delete stream; }
@@ -419,43 +435,45 @@ std::optional<TError> CheckObj(const std::string& path, const std::string& b) {
   const auto bad = [&](std::string_view token) {
     return Unreadable(path, "indice de sommet hors limites : " + std::string(token.substr(0, 40)));
   };
-  return lines([&](std::string_view word, std::string_view rest) -> std::optional<TError> {
-    if (const int kind = kindOf(word); kind >= 0) {
-      ++seen[size_t(kind)];
-      return std::nullopt;
-    }
-    if (word != "f" && word != "l" && word != "p") return std::nullopt;
-    for (size_t k = 0; k < rest.size();) {
-      while (k < rest.size() && std::isspace(static_cast<unsigned char>(rest[k]))) ++k;
-      if (k < rest.size() && rest[k] == '#') break;
-      size_t w = k;
-      while (w < rest.size() && !std::isspace(static_cast<unsigned char>(rest[w]))) ++w;
-      const std::string_view token = rest.substr(k, w - k);
-      k = w;
-      if (token.empty() || token == "\\") continue;
-      size_t part = 0;
-      for (size_t p = 0; p <= token.size(); ++part) {
-        size_t q = token.find('/', p);
-        if (q == std::string_view::npos) q = token.size();
-        const std::string_view number = token.substr(p, q - p);
-        p = q + 1;
-        if (part > 2) return bad(token);
-        if (number.empty()) {
-          if (part == 0) return bad(token);
-          continue;
+  const std::optional<TError> refused =
+      lines([&](std::string_view word, std::string_view rest) -> std::optional<TError> {
+        if (const int kind = kindOf(word); kind >= 0) {
+          ++seen[size_t(kind)];
+          return std::nullopt;
         }
-        size_t d = number[0] == '-' || number[0] == '+' ? 1 : 0;
-        if (d == number.size() || number.size() > 12) return bad(token);
-        int64_t value = 0;
-        for (; d < number.size(); ++d) {
-          if (number[d] < '0' || number[d] > '9') return bad(token);
-          value = value * 10 + (number[d] - '0');
+        if (word != "f" && word != "l" && word != "p") return std::nullopt;
+        for (size_t k = 0; k < rest.size();) {
+          while (k < rest.size() && std::isspace(static_cast<unsigned char>(rest[k]))) ++k;
+          if (k < rest.size() && rest[k] == '#') break;
+          size_t w = k;
+          while (w < rest.size() && !std::isspace(static_cast<unsigned char>(rest[w]))) ++w;
+          const std::string_view token = rest.substr(k, w - k);
+          k = w;
+          if (token.empty() || token == "\\") continue;
+          size_t part = 0;
+          for (size_t p = 0; p <= token.size(); ++part) {
+            size_t q = token.find('/', p);
+            if (q == std::string_view::npos) q = token.size();
+            const std::string_view number = token.substr(p, q - p);
+            p = q + 1;
+            if (part > 2) return bad(token);
+            if (number.empty()) {
+              if (part == 0) return bad(token);
+              continue;
+            }
+            size_t d = number[0] == '-' || number[0] == '+' ? 1 : 0;
+            if (d == number.size() || number.size() > 12) return bad(token);
+            int64_t value = 0;
+            for (; d < number.size(); ++d) {
+              if (number[d] < '0' || number[d] > '9') return bad(token);
+              value = value * 10 + (number[d] - '0');
+            }
+            if (value == 0 || value > (number[0] == '-' ? seen[part] : total[part])) return bad(token);
+          }
         }
-        if (value == 0 || value > (number[0] == '-' ? seen[part] : total[part])) return bad(token);
-      }
-    }
-    return std::nullopt;
-  });
+        return std::nullopt;
+      });
+  return refused;
 }
 
 // How deep the JSON's arrays and objects nest: the library's JSON reader goes down one call per

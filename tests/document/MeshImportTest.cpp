@@ -374,6 +374,18 @@ TEST_F(MeshImportRefusalTest, ObjWithBadIndicesOrInvalidCoordinates) {
   EXPECT_EQ(Outcome("vn.obj"), Unreadable("vn.obj"));
   WriteFile(folder.File("relatif.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nf -0 1 2\n");
   EXPECT_EQ(Outcome("relatif.obj"), Unreadable("relatif.obj"));
+  // Texture coordinates for some corners of one mesh only: the library refuses the file.
+  WriteFile(folder.File("partiel.obj"),
+            "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.5 0.25\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n"
+            "f 1//1 3//1 2//1 # retournée\n");
+  EXPECT_EQ(Outcome("partiel.obj"), Unreadable("partiel.obj"));
+  // A material file whose statements come before its first material: the library would write
+  // them into a material that does not exist. They are left out.
+  WriteFile(folder.File("avant.mtl"), "Kd 1 0 0\nmap_Kd avant.png\nnewmtl bleu\nKd 0 0 1\n");
+  WriteFile(folder.File("avant.obj"), "mtllib avant.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl bleu\nf 1 2 3\n");
+  const TExpected<TMeshImport> before = ImportMesh(folder.File("avant.obj"));
+  ASSERT_TRUE(before);
+  EXPECT_EQ(before->Meshes.at(0).Color, 0xFF0000FFu);
   // One triangle with a coordinate that is no number is left out, and said; the other is kept.
   WriteFile(folder.File("nan.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nv nan 0 0\nv 0 inf 1\nf 1 2 3\nf 1 2 4\nf 5 2 3\n");
   EXPECT_EQ(Outcome("nan.obj"), "|" + std::string(kMsgMeshNonFinite) + folder.File("nan.obj") + " (2 triangles)");
