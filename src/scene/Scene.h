@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -184,8 +185,9 @@ class TScene {
 
  private:
   class TSelectionBatch;
-  void RemoveSingle(int r);
-  int FirstChildNotIn(TObjectId parent, const std::vector<TObjectId>& excluded) const;
+  // The places of the solids naming each parent, in index order.
+  using TChildPlaces = std::unordered_map<TObjectId, std::set<int>>;
+  void RemoveSingle(int r, TChildPlaces& children);
   void IndexName(const std::string& name, int delta);
   void SelectionChanged();
 
