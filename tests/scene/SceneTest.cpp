@@ -489,8 +489,7 @@ struct TIndexModel {
     while (!stack.empty()) {
       int child = -1;
       for (int j = 0; j < static_cast<int>(Names.size()) && child < 0; ++j)
-        if (Parents[static_cast<size_t>(j)] == stack.back() &&
-            std::find(stack.begin(), stack.end(), j) == stack.end())
+        if (Parents[static_cast<size_t>(j)] == stack.back() && std::find(stack.begin(), stack.end(), j) == stack.end())
           child = j;
       if (child >= 0) {
         stack.push_back(child);
