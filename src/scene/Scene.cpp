@@ -152,6 +152,45 @@ bool TScene::RestoreIds(const std::vector<TObjectId>& ids) {
   return true;
 }
 
+bool TScene::ArrangeObjects(const std::vector<int>& order, const std::vector<TObjectId>& ids) {
+  if (order.size() != ids.size()) return false;
+  std::vector<char> taken(FObjects.size(), 0);
+  std::unordered_map<TObjectId, int> index;
+  index.reserve(ids.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int from = order[k];
+    if (from < 0 || from >= ObjectCount() || taken[static_cast<size_t>(from)]) return false;
+    taken[static_cast<size_t>(from)] = 1;
+    if (ids[k] == kNoObject || !index.emplace(ids[k], static_cast<int>(k)).second) return false;
+  }
+  // Links to an object that changes its id follow it.
+  std::unordered_map<TObjectId, TObjectId> renamed;
+  for (size_t k = 0; k < order.size(); ++k)
+    if (const TObjectId was = FObjects[static_cast<size_t>(order[k])]->FId; was != ids[k]) renamed[was] = ids[k];
+  std::vector<std::unique_ptr<T3dObject>> arranged;
+  arranged.reserve(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    arranged.push_back(std::move(FObjects[static_cast<size_t>(order[k])]));
+    arranged.back()->FId = ids[k];
+    FNextId = std::max(FNextId, ids[k] + 1);
+  }
+  // What is left is freed one at a time, from the end (a light reaches the device as it goes).
+  for (size_t k = FObjects.size(); k-- > 0;)
+    if (FObjects[k]) {
+      IndexName(FObjects[k]->Name(), -1);
+      FObjects[k].reset();
+    }
+  FObjects = std::move(arranged);
+  if (!renamed.empty())
+    for (auto& object : FObjects)
+      if (!object->IsLight()) {
+        auto& solid = static_cast<TSolidObject&>(*object);
+        if (const auto it = renamed.find(solid.FParent); it != renamed.end()) solid.FParent = it->second;
+      }
+  FIndexOfId = std::move(index);
+  return true;
+}
+
 int TScene::IndexOfName(const std::string& name) const {
   if (!NameExists(name)) return -1;
   for (int i = 0; i < ObjectCount(); ++i)

@@ -96,6 +96,11 @@ class TScene {
   // objects it reads back under the identity they had). False, changing nothing, when the count
   // differs or an id is repeated or kNoObject. Observers hear HierarchyChanged when an id changed.
   bool RestoreIds(const std::vector<TObjectId>& ids);
+  // Puts the list in a new order: place k takes the object now at order[k], under ids[k]. The
+  // objects order does not name are freed; parent links follow the ids given. False, changing
+  // nothing, when the two lists differ in length, an index is outside the list or repeated, or
+  // an id is repeated or kNoObject. Observers are told nothing: the caller knows what changed.
+  bool ArrangeObjects(const std::vector<int>& order, const std::vector<TObjectId>& ids);
   bool IsSolid(int i) const;
   bool IsLight(int i) const;
   TSolidObject* SolidAt(int i) const;
