@@ -633,6 +633,8 @@ void TfrmMain::OnSceneChange(const TSceneEvent& e) {
     }
     case TSceneChange::ObjectRemoved:
     case TSceneChange::ObjectRenamed:
+      FTreeStale = true;
+      break;
     case TSceneChange::HierarchyChanged:
     case TSceneChange::SceneCleared:
     case TSceneChange::SceneLoaded:
@@ -671,9 +673,11 @@ void TfrmMain::FlushBrowser() {
   TScene& scene = FDrawn->Scene;
   if (FTreeDirty) {
     FBrowser->Rebuild(scene, scene.CurrentObject());
-    FTreeDirty = false;
+    FTreeDirty = FTreeStale = false;
     FSelectionDirty = false;
-  } else if (FSelectionDirty) {
+  } else if (FTreeStale || FSelectionDirty) {
+    if (FTreeStale) FBrowser->Update(scene);
+    FTreeStale = false;
     FSelectionDirty = false;
     // The browser follows the current object; a fixed node stays selected while nothing is.
     const int shown = FBrowser->ObjectOf(FBrowser->currentItem());

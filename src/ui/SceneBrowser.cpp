@@ -14,6 +14,8 @@ namespace {
 // Where a node keeps the identity of its object; the name it stands for stays in Qt::UserRole,
 // apart from the text while that is being edited.
 constexpr int kIdRole = Qt::UserRole + 1;
+// And the place its object had in the list when the node was last placed.
+constexpr int kIndexRole = Qt::UserRole + 2;
 }  // namespace
 
 TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
@@ -57,6 +59,7 @@ QTreeWidgetItem* TSceneBrowser::AddNode(QTreeWidgetItem* parent, const TBrowserN
   if (node.Kind == TNodeKind::Object && Scene) {
     const TObjectId id = Scene->IdAt(node.Object);
     item->setData(0, kIdRole, QVariant::fromValue(id));
+    item->setData(0, kIndexRole, node.Object);
     FItems.insert(id, item);
     flags |= Qt::ItemIsEditable;
     if (Scene && Scene->IsSolid(node.Object)) flags |= Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
@@ -97,6 +100,94 @@ void TSceneBrowser::AppendObject(const TScene& scene, int index) {
   AddNode(parent, node);
   parent->setExpanded(true);
   FQuiet = false;
+}
+
+void TSceneBrowser::Update(const TScene& scene) {
+  if (!FObjects || Scene != &scene || !UpdateInPlace(scene)) Rebuild(scene, scene.CurrentObject());
+}
+
+void TSceneBrowser::PlaceAmongSiblings(QTreeWidgetItem* parent, QTreeWidgetItem* item, int index) {
+  // Siblings stand in object order: the first whose object comes after this one's is the place.
+  int lo = 0, hi = parent->childCount();
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (parent->child(mid)->data(0, kIndexRole).toInt() < index)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  parent->insertChild(lo, item);
+}
+
+bool TSceneBrowser::UpdateInPlace(const TScene& scene) {
+  // The nodes whose objects are gone, and those whose objects moved in the list.
+  std::vector<QTreeWidgetItem*> gone, moved;
+  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
+    const int index = scene.IndexOf(it.key());
+    if (index < 0)
+      gone.push_back(it.value());
+    else if (index != it.value()->data(0, kIndexRole).toInt())
+      moved.push_back(it.value());
+  }
+  // A node that goes takes its children along: they must be going too, else the groups changed.
+  for (QTreeWidgetItem* item : gone)
+    for (int c = 0; c < item->childCount(); ++c)
+      if (scene.IndexOf(item->child(c)->data(0, kIdRole).value<TObjectId>()) >= 0) return false;
+  // Every object left must hang where the scene says, under the node it had.
+  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
+    const int index = scene.IndexOf(it.key());
+    if (index < 0) continue;
+    const QTreeWidgetItem* parent = it.value()->parent();
+    const int p = scene.ParentOf(index);
+    const bool root = parent == FObjects || parent == FLights;
+    if (root ? (p >= 0 && scene.IsSolid(p)) : (p < 0 || parent != FItems.value(scene.IdAt(p), nullptr))) return false;
+  }
+  FQuiet = true;
+  setUpdatesEnabled(false);
+  // Children first: a node deleted with its parent is already gone.
+  std::vector<TObjectId> goneIds;
+  for (QTreeWidgetItem* item : gone) goneIds.push_back(item->data(0, kIdRole).value<TObjectId>());
+  for (const TObjectId id : goneIds) {
+    QTreeWidgetItem* item = FItems.value(id, nullptr);
+    if (!item) continue;
+    std::vector<QTreeWidgetItem*> branch{item};
+    for (size_t k = 0; k < branch.size(); ++k) {
+      FItems.remove(branch[k]->data(0, kIdRole).value<TObjectId>());
+      for (int c = 0; c < branch[k]->childCount(); ++c) branch.push_back(branch[k]->child(c));
+    }
+    delete item;
+  }
+  // Moved nodes leave their place first, then each takes its new one (their children with them).
+  for (QTreeWidgetItem* item : moved) {
+    QTreeWidgetItem* parent = item->parent();
+    parent->takeChild(parent->indexOfChild(item));
+    item->setData(0, kIndexRole, scene.IndexOf(item->data(0, kIdRole).value<TObjectId>()));
+  }
+  for (QTreeWidgetItem* item : moved) {
+    const int index = item->data(0, kIndexRole).toInt();
+    const int p = scene.ParentOf(index);
+    QTreeWidgetItem* parent = p >= 0 && scene.IsSolid(p) ? FItems.value(scene.IdAt(p))
+                              : scene.IsLight(index)     ? FLights
+                                                         : FObjects;
+    PlaceAmongSiblings(parent, item, index);
+    // Taken out and put back, a branch comes back folded: the tree is shown unfolded.
+    std::vector<QTreeWidgetItem*> branch{item};
+    for (size_t k = 0; k < branch.size(); ++k) {
+      branch[k]->setExpanded(true);
+      for (int c = 0; c < branch[k]->childCount(); ++c) branch.push_back(branch[k]->child(c));
+    }
+  }
+  // Names.
+  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
+    const QString name = ToQt(scene.ObjectAt(scene.IndexOf(it.key()))->Name());
+    if (it.value()->data(0, Qt::UserRole).toString() != name) {
+      it.value()->setText(0, name);
+      it.value()->setData(0, Qt::UserRole, name);
+    }
+  }
+  setUpdatesEnabled(true);
+  FQuiet = false;
+  return FItems.size() == scene.ObjectCount();
 }
 
 QTreeWidgetItem* TSceneBrowser::FindNode(const std::string& name) const {
