@@ -128,7 +128,7 @@ bool ReadEverythingAgain(TScene& scene, const TSceneSnapshot& target) {
 
 // A digest of what a step may change in an object without a notification: placement, colour,
 // flags, parameters, shape, texture, deformation settings and grouping. The mesh itself is left
-// out (it changes with a notification); its size is in.
+// out (it changes with a notification); its number of parts is in.
 uint64_t PrintOf(const TScene& scene, int i) {
   const T3dObject* o = scene.ObjectAt(i);
   thread_local std::string b;  // one buffer for every object: a sweep allocates nothing
@@ -145,7 +145,6 @@ uint64_t PrintOf(const TScene& scene, int i) {
     put(s->ShapeType), put(s->VectHaut), put(s->Relation), put(s->ShowRelation), put(s->PivotStyle);
     put(s->Texturer), put(s->Bruit), put(s->Torsion), put(scene.ParentIdOf(i));
     put(s->Composantes.size()), put(s->ModifiedVertices.size());
-    for (const auto& c : s->Composantes) put(c.Vertices.size());
     b += s->TextureFile;
     if (s->NoiseParams) put(s->NoiseParams->Min), put(s->NoiseParams->Max), put(s->NoiseParams->Seed);
     if (s->TorsionParams)
