@@ -624,18 +624,18 @@ void TfrmMain::OnSceneChange(const TSceneEvent& e) {
   switch (e.Change) {
     case TSceneChange::ObjectAdded: {
       const TSolidObject* s = FDrawn->Scene.SolidAt(e.Index);
-      if (!FTreeDirty && (!s || FDrawn->Scene.ParentOf(e.Index) < 0))
+      if (!FTreeDirty && !FTreeStale && (!s || FDrawn->Scene.ParentOf(e.Index) < 0))
         FBrowser->AppendObject(FDrawn->Scene, e.Index);
       else
-        FTreeDirty = true;
+        FTreeStale = true;
       FSelectionDirty = true;
       break;
     }
     case TSceneChange::ObjectRemoved:
     case TSceneChange::ObjectRenamed:
+    case TSceneChange::HierarchyChanged:
       FTreeStale = true;
       break;
-    case TSceneChange::HierarchyChanged:
     case TSceneChange::SceneCleared:
     case TSceneChange::SceneLoaded:
       FTreeDirty = true;

@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <algorithm>
 
 #include "ui/QtPlatform.h"
 
@@ -120,74 +121,82 @@ void TSceneBrowser::PlaceAmongSiblings(QTreeWidgetItem* parent, QTreeWidgetItem*
 }
 
 bool TSceneBrowser::UpdateInPlace(const TScene& scene) {
-  // The nodes whose objects are gone, and those whose objects moved in the list.
-  std::vector<QTreeWidgetItem*> gone, moved;
-  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
-    const int index = scene.IndexOf(it.key());
-    if (index < 0)
-      gone.push_back(it.value());
-    else if (index != it.value()->data(0, kIndexRole).toInt())
-      moved.push_back(it.value());
-  }
-  // A node that goes takes its children along: they must be going too, else the groups changed.
-  for (QTreeWidgetItem* item : gone)
-    for (int c = 0; c < item->childCount(); ++c)
-      if (scene.IndexOf(item->child(c)->data(0, kIdRole).value<TObjectId>()) >= 0) return false;
-  // Every object left must hang where the scene says, under the node it had.
-  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
-    const int index = scene.IndexOf(it.key());
-    if (index < 0) continue;
-    const QTreeWidgetItem* parent = it.value()->parent();
-    const int p = scene.ParentOf(index);
-    const bool root = parent == FObjects || parent == FLights;
-    if (root ? (p >= 0 && scene.IsSolid(p)) : (p < 0 || parent != FItems.value(scene.IdAt(p), nullptr))) return false;
-  }
+  const int n = scene.ObjectCount();
+  // The node an object's node hangs from, as BuildBrowserTree places it.
+  auto wantedParent = [&](int i) -> QTreeWidgetItem* {
+    if (scene.IsLight(i)) return FLights;
+    const int p = scene.ParentOf(i);
+    return p >= 0 && p != i && scene.IsSolid(p) ? FItems.value(scene.IdAt(p), nullptr) : FObjects;
+  };
   FQuiet = true;
   setUpdatesEnabled(false);
-  // Children first: a node deleted with its parent is already gone.
-  std::vector<TObjectId> goneIds;
-  for (QTreeWidgetItem* item : gone) goneIds.push_back(item->data(0, kIdRole).value<TObjectId>());
-  for (const TObjectId id : goneIds) {
-    QTreeWidgetItem* item = FItems.value(id, nullptr);
-    if (!item) continue;
-    std::vector<QTreeWidgetItem*> branch{item};
-    for (size_t k = 0; k < branch.size(); ++k) {
-      FItems.remove(branch[k]->data(0, kIdRole).value<TObjectId>());
-      for (int c = 0; c < branch[k]->childCount(); ++c) branch.push_back(branch[k]->child(c));
+  struct TDone {
+    TSceneBrowser& B;
+    ~TDone() {
+      B.setUpdatesEnabled(true);
+      B.FQuiet = false;
     }
+  } done{*this};
+  // Nodes whose objects are gone: their children that stay are taken out to be placed again.
+  std::vector<QTreeWidgetItem*> gone, loose;
+  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it)
+    if (scene.IndexOf(it.key()) < 0) gone.push_back(it.value());
+  for (QTreeWidgetItem* item : gone)
+    for (QTreeWidgetItem* child : item->takeChildren())
+      if (scene.IndexOf(child->data(0, kIdRole).value<TObjectId>()) >= 0) loose.push_back(child);
+  for (QTreeWidgetItem* item : gone) {
+    FItems.remove(item->data(0, kIdRole).value<TObjectId>());
     delete item;
   }
-  // Moved nodes leave their place first, then each takes its new one (their children with them).
-  for (QTreeWidgetItem* item : moved) {
+  // New objects get a node; a node whose object moved in the list or changed parent is taken out.
+  for (int i = 0; i < n; ++i)
+    if (!FItems.contains(scene.IdAt(i))) {
+      TBrowserNode node{TNodeKind::Object, scene.ObjectAt(i)->Name(), i, {}};
+      loose.push_back(AddNode(nullptr, node));
+    }
+  for (int i = 0; i < n; ++i) {
+    QTreeWidgetItem* item = FItems.value(scene.IdAt(i));
     QTreeWidgetItem* parent = item->parent();
-    parent->takeChild(parent->indexOfChild(item));
-    item->setData(0, kIndexRole, scene.IndexOf(item->data(0, kIdRole).value<TObjectId>()));
+    if (parent && (parent != wantedParent(i) || item->data(0, kIndexRole).toInt() != i)) {
+      parent->takeChild(parent->indexOfChild(item));
+      loose.push_back(item);
+    }
+    item->setData(0, kIndexRole, i);
+    const QString name = ToQt(scene.ObjectAt(i)->Name());
+    if (item->data(0, Qt::UserRole).toString() != name) {
+      item->setText(0, name);
+      item->setData(0, Qt::UserRole, name);
+    }
   }
-  for (QTreeWidgetItem* item : moved) {
+  // Each loose node takes its place among its siblings, its branch with it.
+  std::sort(loose.begin(), loose.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+    return a->data(0, kIndexRole).toInt() < b->data(0, kIndexRole).toInt();
+  });
+  for (QTreeWidgetItem* item : loose) {
     const int index = item->data(0, kIndexRole).toInt();
-    const int p = scene.ParentOf(index);
-    QTreeWidgetItem* parent = p >= 0 && scene.IsSolid(p) ? FItems.value(scene.IdAt(p))
-                              : scene.IsLight(index)     ? FLights
-                                                         : FObjects;
+    QTreeWidgetItem* parent = wantedParent(index);
+    if (!parent) return false;
+    // A damaged parent cycle is listed as a rebuild lists it.
+    for (const QTreeWidgetItem* up = parent; up; up = up->parent())
+      if (up == item) return false;
     PlaceAmongSiblings(parent, item, index);
-    // Taken out and put back, a branch comes back folded: the tree is shown unfolded.
+  }
+  // Taken out and put back, a branch comes back folded: the tree is shown unfolded.
+  for (QTreeWidgetItem* item : loose) {
     std::vector<QTreeWidgetItem*> branch{item};
     for (size_t k = 0; k < branch.size(); ++k) {
       branch[k]->setExpanded(true);
       for (int c = 0; c < branch[k]->childCount(); ++c) branch.push_back(branch[k]->child(c));
     }
+    for (QTreeWidgetItem* up = item->parent(); up && !up->isExpanded(); up = up->parent()) up->setExpanded(true);
   }
-  // Names.
-  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it) {
-    const QString name = ToQt(scene.ObjectAt(scene.IndexOf(it.key()))->Name());
-    if (it.value()->data(0, Qt::UserRole).toString() != name) {
-      it.value()->setText(0, name);
-      it.value()->setData(0, Qt::UserRole, name);
-    }
+  // Every node hangs from the tree (none left floating in a cycle).
+  for (QTreeWidgetItem* item : loose) {
+    const QTreeWidgetItem* top = item;
+    while (top->parent()) top = top->parent();
+    if (top != FRoot) return false;
   }
-  setUpdatesEnabled(true);
-  FQuiet = false;
-  return FItems.size() == scene.ObjectCount();
+  return FItems.size() == n;
 }
 
 QTreeWidgetItem* TSceneBrowser::FindNode(const std::string& name) const {

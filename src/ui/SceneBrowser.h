@@ -20,11 +20,11 @@ class TSceneBrowser : public QTreeWidget {
   void Rebuild(const TScene& scene, int selected);
   // A new object's node appended under "Objets" or "Lumières" (a solid without a parent).
   void AppendObject(const TScene& scene, int index);
-  // The tree brought in line with the scene after objects were deleted or renamed, without
-  // building it again: the nodes of deleted objects go, the nodes of objects that moved in the
-  // list take their place among their siblings, texts follow names. The tree is then what
-  // Rebuild gives; where it could not be (groups changed), it is built again. The selected node
-  // is left to the caller.
+  // The tree brought in line with the scene without building it again: the nodes of deleted
+  // objects go, new objects get theirs, the nodes of objects that moved in the list or changed
+  // group take their place among their siblings, texts follow names. The tree is then what
+  // Rebuild gives; a damaged parent cycle has it built again. The selected node is left to the
+  // caller.
   void Update(const TScene& scene);
   // Selects the node named `name` (or "Scène" when empty) without telling anyone.
   void SelectQuietly(const std::string& name);

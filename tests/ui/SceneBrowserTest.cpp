@@ -1,5 +1,5 @@
-// The browser brought up to date after deletions and renames: the same tree as one built again,
-// with the nodes of the objects left kept as they were.
+// The browser brought up to date after deletions, renames, inserts and regroupings: the same tree
+// as one built again, with the nodes of the objects left kept as they were.
 #include <gtest/gtest.h>
 
 #include <QStringList>
@@ -30,7 +30,7 @@ QStringList Listing(const TSceneBrowser& browser) {
 
 }  // namespace
 
-TEST(SceneBrowserTest, DeletionsAndRenamesUpdateTheTreeAsARebuildWouldShowIt) {
+TEST(SceneBrowserTest, ChangesUpdateTheTreeAsARebuildWouldShowIt) {
   TScene scene;
   scene.NewScene(true);
   uint32_t seed = 4242;
@@ -53,12 +53,23 @@ TEST(SceneBrowserTest, DeletionsAndRenamesUpdateTheTreeAsARebuildWouldShowIt) {
     }
   TSceneBrowser browser;
   browser.Rebuild(scene, -1);
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < 80; ++round) {
     const int object = 1 + static_cast<int>(next(static_cast<uint32_t>(scene.ObjectCount() - 1)));
-    if (next(3) == 0) {
-      scene.RenameObject(object, "R" + std::to_string(round));
-    } else {
-      scene.DeleteObject(object);
+    const int other = 1 + static_cast<int>(next(static_cast<uint32_t>(scene.ObjectCount() - 1)));
+    switch (next(5)) {
+      case 0:
+        scene.RenameObject(object, "R" + std::to_string(round));
+        break;
+      case 1:  // a new solid, sometimes straight into a group
+        scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "N" + std::to_string(round));
+        if (next(2) == 0) scene.SetParent(scene.ObjectCount() - 1, other);
+        break;
+      case 2:  // regrouped, or taken out of its group
+        scene.SetParent(object, next(3) == 0 ? -1 : other);
+        break;
+      default:
+        scene.DeleteObject(object);
+        break;
     }
     // A node whose object stays is the same node afterwards: nothing was built again.
     const int kept = next(static_cast<uint32_t>(scene.ObjectCount()));
