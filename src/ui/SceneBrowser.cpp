@@ -157,11 +157,12 @@ bool TSceneBrowser::UpdateInPlace(const TScene& scene) {
   for (int i = 0; i < n; ++i) {
     QTreeWidgetItem* item = FItems.value(scene.IdAt(i));
     QTreeWidgetItem* parent = item->parent();
-    if (parent && (parent != wantedParent(i) || item->data(0, kIndexRole).toInt() != i)) {
+    const bool moved = item->data(0, kIndexRole).toInt() != i;
+    if (parent && (moved || parent != wantedParent(i))) {
       parent->takeChild(parent->indexOfChild(item));
       loose.push_back(item);
     }
-    item->setData(0, kIndexRole, i);
+    if (moved) item->setData(0, kIndexRole, i);
     const QString name = ToQt(scene.ObjectAt(i)->Name());
     if (item->data(0, Qt::UserRole).toString() != name) {
       item->setText(0, name);
