@@ -12,6 +12,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "scene/Scene.h"
@@ -53,13 +55,27 @@ struct TObjectFlags {
   bool operator==(const TObjectFlags&) const = default;
 };
 
-// The scene's state as a step keeps it.
+// One object as a step keeps it: its record written without its parent (so that it does not
+// depend on where the parent stands in the list), the parent by identity, and the flags.
+struct TObjectState {
+  std::string Record;
+  TObjectId Parent = kNoObject;
+  TObjectFlags Flags;
+  bool operator==(const TObjectState&) const = default;
+};
+
+// The state of one object of the scene now.
+TObjectState ObjectStateAt(TScene& scene, int i);
+
+// The scene's state as a step keeps it: the order of every object by identity, and the states of
+// the objects kept — every object's in a whole snapshot, only those a step changed or took away
+// once the history has recorded it (the others are as the scene has them).
 struct TSceneSnapshot {
-  std::vector<std::string> Records;  // one per object, in order
-  std::vector<TObjectId> Ids;        // the identity of each, in the same order
-  std::vector<TObjectFlags> Flags;   // and what its record leaves out
+  std::vector<TObjectId> Ids;  // every object, in order
+  std::unordered_map<TObjectId, TObjectState> States;
   TScene::TSelectionState Selection;
   std::optional<std::array<TVue, 4>> Views;  // kept by the steps that change the views
+  bool Whole = true;                         // States holds every object of Ids
   size_t Bytes() const;
 };
 
@@ -69,7 +85,7 @@ TSceneSnapshot TakeSnapshot(TScene& scene, bool views = false);
 // Returns false when a record could not be read (the objects read stay; the state is reported
 // as it is).
 bool RestoreSnapshot(TScene& scene, const TSceneSnapshot& snapshot);
-// Whether two states hold the same objects and, when both kept them, the same views; the
+// Whether two whole states hold the same objects and, when both kept them, the same views; the
 // selection is not compared.
 bool SameState(const TSceneSnapshot& a, const TSceneSnapshot& b);
 
@@ -82,6 +98,13 @@ class THistory {
   // that state (a command that failed or changed nothing leaves nothing to undo). Clears what
   // could be redone. Returns whether a step was recorded.
   bool Record(const std::string& name, TSceneSnapshot before, TScene& scene);
+  // The state before a step on `scene`, as Record takes it: the history keeps the states of the
+  // scene's objects as they were after its last step and takes from there the states of the
+  // objects a step changes, so that a step costs what it changes rather than what the scene
+  // holds. The objects changed are those the scene's notifications name, and those whose
+  // placement, colour, flags, parameters or grouping differ from a digest kept of each (changes
+  // made without a notification, or told as "several objects").
+  TSceneSnapshot Before(TScene& scene, bool views = false);
 
   bool CanUndo() const { return !FUndo.empty(); }
   bool CanRedo() const { return !FRedo.empty(); }
@@ -111,6 +134,11 @@ class THistory {
   };
   void Trim();
   bool Move(std::deque<TStep>& from, std::deque<TStep>& to, TScene& scene);
+  // What the history knows of the tracked scene's objects: brought up to date, and the ids told
+  // changed since taken out.
+  void Follow(TScene& scene);
+  void Sweep(TScene& scene);
+  void Refresh(TScene& scene);
 
   size_t FMaxSteps;
   size_t FMaxBytes;
@@ -120,6 +148,13 @@ class THistory {
   uint64_t FLastState = 0;
   std::deque<TStep> FUndo;
   std::deque<TStep> FRedo;
+  TScene* FTracked = nullptr;
+  TSceneSubscription FSubscription;
+  std::unordered_map<TObjectId, TObjectState> FKnown;  // the tracked scene's objects after the last step
+  std::unordered_set<TObjectId> FChanged;              // told changed since
+  bool FAllChanged = true;                             // anything may have changed: read them all again
+  std::unordered_map<TObjectId, uint64_t> FPrints;     // a digest of each known object's fields
+  bool FRestoring = false;                             // the history itself changes the scene
 };
 
 }  // namespace ixoral

@@ -410,7 +410,7 @@ std::string TModeller::RedoCaption() const {
   return name.empty() ? std::string(kRedoCaption) : std::string(kRedoCaption) + " " + name;
 }
 
-void TModeller::BeginDrag() { FDragBefore = TakeSnapshot(FScene); }
+void TModeller::BeginDrag() { FDragBefore = FSession.History().Before(FScene); }
 
 void TModeller::EndDrag() {
   if (!FDragBefore) return;

@@ -244,7 +244,7 @@ class TModeller {
       explicit TDepth(int& d) : D(d) { ++D; }
       ~TDepth() { --D; }
     };
-    TSceneSnapshot before = TakeSnapshot(FScene, views);
+    TSceneSnapshot before = FSession.History().Before(FScene, views);
     if constexpr (std::is_void_v<decltype(change())>) {
       {
         TDepth depth(FStepDepth);

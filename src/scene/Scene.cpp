@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iterator>
 #include <string_view>
+#include <unordered_set>
 
 #include "scene/Shapes.h"
 
@@ -148,6 +149,45 @@ bool TScene::RestoreIds(const std::vector<TObjectId>& ids) {
   FIndexOfId = std::move(index);
   // Whoever holds objects by id (the browser's nodes) takes them again, as after a regrouping.
   if (changed) Notify(TSceneChange::HierarchyChanged);
+  return true;
+}
+
+bool TScene::ArrangeObjects(const std::vector<int>& order, const std::vector<TObjectId>& ids) {
+  if (order.size() != ids.size()) return false;
+  std::vector<char> taken(FObjects.size(), 0);
+  std::unordered_map<TObjectId, int> index;
+  index.reserve(ids.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int from = order[k];
+    if (from < 0 || from >= ObjectCount() || taken[static_cast<size_t>(from)]) return false;
+    taken[static_cast<size_t>(from)] = 1;
+    if (ids[k] == kNoObject || !index.emplace(ids[k], static_cast<int>(k)).second) return false;
+  }
+  // Links to an object that changes its id follow it.
+  std::unordered_map<TObjectId, TObjectId> renamed;
+  for (size_t k = 0; k < order.size(); ++k)
+    if (const TObjectId was = FObjects[static_cast<size_t>(order[k])]->FId; was != ids[k]) renamed[was] = ids[k];
+  std::vector<std::unique_ptr<T3dObject>> arranged;
+  arranged.reserve(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    arranged.push_back(std::move(FObjects[static_cast<size_t>(order[k])]));
+    arranged.back()->FId = ids[k];
+    FNextId = std::max(FNextId, ids[k] + 1);
+  }
+  // What is left is freed one at a time, from the end (a light reaches the device as it goes).
+  for (size_t k = FObjects.size(); k-- > 0;)
+    if (FObjects[k]) {
+      IndexName(FObjects[k]->Name(), -1);
+      FObjects[k].reset();
+    }
+  FObjects = std::move(arranged);
+  if (!renamed.empty())
+    for (auto& object : FObjects)
+      if (!object->IsLight()) {
+        auto& solid = static_cast<TSolidObject&>(*object);
+        if (const auto it = renamed.find(solid.FParent); it != renamed.end()) solid.FParent = it->second;
+      }
+  FIndexOfId = std::move(index);
   return true;
 }
 
@@ -503,43 +543,62 @@ void TScene::CreateDefaultLight() {
   Device().LightEnable(1, true);
 }
 
-void TScene::RemoveSingle(int r) {
+void TScene::RemoveSingle(int r, TChildPlaces& children) {
   const int last = ObjectCount() - 1;
   const TObjectId gone = FObjects[static_cast<size_t>(r)]->FId;
   IndexName(FObjects[static_cast<size_t>(r)]->Name(), -1);
   FIndexOfId.erase(gone);
-  FObjects[static_cast<size_t>(r)].reset();
+  if (const TSolidObject* s = SolidAt(r); s && s->FParent != kNoObject) {
+    const auto it = children.find(s->FParent);
+    if (it != children.end()) it->second.erase(r);
+  }
   // A damaged document may leave children of r behind: they become free objects. The others
   // keep their parents whatever moves, as links are by identity.
-  for (int k = 0; k <= last; ++k)
-    if (k != r && IsSolid(k) && SolidAt(k)->FParent == gone) SolidAt(k)->FParent = kNoObject;
+  if (const auto orphans = children.find(gone); orphans != children.end()) {
+    for (const int k : orphans->second)
+      if (k != r) SolidAt(k)->FParent = kNoObject;
+    children.erase(orphans);
+  }
+  FObjects[static_cast<size_t>(r)].reset();
   if (r != last) {
+    if (const TSolidObject* moved = SolidAt(last); moved && moved->FParent != kNoObject) {
+      auto& places = children[moved->FParent];
+      places.erase(last);
+      places.insert(r);
+    }
     FObjects[static_cast<size_t>(r)] = std::move(FObjects[static_cast<size_t>(last)]);
     FIndexOfId[FObjects[static_cast<size_t>(r)]->FId] = r;
   }
   FObjects.pop_back();
 }
 
-int TScene::FirstChildNotIn(TObjectId parent, const std::vector<TObjectId>& excluded) const {
-  for (int j = 0; j < ObjectCount(); ++j)
-    if (IsSolid(j) && SolidAt(j)->FParent == parent &&
-        std::find(excluded.begin(), excluded.end(), IdAt(j)) == excluded.end())
-      return j;
-  return -1;
-}
-
 void TScene::DeleteObject(int i) {
   if (i < 0 || i >= ObjectCount()) return;
+  // Where the children of each parent stand now, kept up to date as the list shrinks: each
+  // removal then costs what it moves, not a pass over the whole list.
+  TChildPlaces children;
+  for (int k = 0; k < ObjectCount(); ++k)
+    if (const TSolidObject* s = SolidAt(k); s && s->FParent != kNoObject) children[s->FParent].insert(k);
   // Descendants go first, depth first in index order (the order the list's swaps depend on);
   // the objects still to be removed are held by identity, whatever places they move to.
   std::vector<TObjectId> stack{IdAt(i)};
+  std::unordered_set<TObjectId> held{IdAt(i)};
+  auto firstChild = [&](TObjectId parent) {
+    const auto it = children.find(parent);
+    if (it == children.end()) return -1;
+    for (const int j : it->second)
+      if (!held.count(IdAt(j))) return j;
+    return -1;
+  };
   while (!stack.empty()) {
-    const int child = FirstChildNotIn(stack.back(), stack);
+    const int child = firstChild(stack.back());
     if (child >= 0) {
       stack.push_back(IdAt(child));
+      held.insert(stack.back());
       continue;
     }
-    RemoveSingle(IndexOf(stack.back()));
+    RemoveSingle(IndexOf(stack.back()), children);
+    held.erase(stack.back());
     stack.pop_back();
   }
   // The selection keeps the objects that are left (it holds them by identity); without its main

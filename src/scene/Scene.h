@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -95,6 +96,11 @@ class TScene {
   // objects it reads back under the identity they had). False, changing nothing, when the count
   // differs or an id is repeated or kNoObject. Observers hear HierarchyChanged when an id changed.
   bool RestoreIds(const std::vector<TObjectId>& ids);
+  // Puts the list in a new order: place k takes the object now at order[k], under ids[k]. The
+  // objects order does not name are freed; parent links follow the ids given. False, changing
+  // nothing, when the two lists differ in length, an index is outside the list or repeated, or
+  // an id is repeated or kNoObject. Observers are told nothing: the caller knows what changed.
+  bool ArrangeObjects(const std::vector<int>& order, const std::vector<TObjectId>& ids);
   bool IsSolid(int i) const;
   bool IsLight(int i) const;
   TSolidObject* SolidAt(int i) const;
@@ -184,8 +190,9 @@ class TScene {
 
  private:
   class TSelectionBatch;
-  void RemoveSingle(int r);
-  int FirstChildNotIn(TObjectId parent, const std::vector<TObjectId>& excluded) const;
+  // The places of the solids naming each parent, in index order.
+  using TChildPlaces = std::unordered_map<TObjectId, std::set<int>>;
+  void RemoveSingle(int r, TChildPlaces& children);
   void IndexName(const std::string& name, int delta);
   void SelectionChanged();
 

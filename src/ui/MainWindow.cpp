@@ -625,16 +625,18 @@ void TfrmMain::OnSceneChange(const TSceneEvent& e) {
   switch (e.Change) {
     case TSceneChange::ObjectAdded: {
       const TSolidObject* s = FDrawn->Scene.SolidAt(e.Index);
-      if (!FTreeDirty && (!s || FDrawn->Scene.ParentOf(e.Index) < 0))
+      if (!FTreeDirty && !FTreeStale && (!s || FDrawn->Scene.ParentOf(e.Index) < 0))
         FBrowser->AppendObject(FDrawn->Scene, e.Index);
       else
-        FTreeDirty = true;
+        FTreeStale = true;
       FSelectionDirty = true;
       break;
     }
     case TSceneChange::ObjectRemoved:
     case TSceneChange::ObjectRenamed:
     case TSceneChange::HierarchyChanged:
+      FTreeStale = true;
+      break;
     case TSceneChange::SceneCleared:
     case TSceneChange::SceneLoaded:
       FTreeDirty = true;
@@ -672,9 +674,11 @@ void TfrmMain::FlushBrowser() {
   TScene& scene = FDrawn->Scene;
   if (FTreeDirty) {
     FBrowser->Rebuild(scene, scene.CurrentObject());
-    FTreeDirty = false;
+    FTreeDirty = FTreeStale = false;
     FSelectionDirty = false;
-  } else if (FSelectionDirty) {
+  } else if (FTreeStale || FSelectionDirty) {
+    if (FTreeStale) FBrowser->Update(scene);
+    FTreeStale = false;
     FSelectionDirty = false;
     // The browser follows the current object; a fixed node stays selected while nothing is.
     const int shown = FBrowser->ObjectOf(FBrowser->currentItem());

@@ -165,6 +165,7 @@ class TfrmMain : public QMainWindow {
 
   bool FFlushScheduled = false;
   bool FTreeDirty = true;
+  bool FTreeStale = false;  // objects or groups changed: the browser updates its nodes
   bool FSelectionDirty = false;
   bool FClosing = false;
   bool FCloseAnimated = true;

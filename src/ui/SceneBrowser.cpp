@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <algorithm>
 
 #include "ui/QtPlatform.h"
 
@@ -14,6 +15,8 @@ namespace {
 // Where a node keeps the identity of its object; the name it stands for stays in Qt::UserRole,
 // apart from the text while that is being edited.
 constexpr int kIdRole = Qt::UserRole + 1;
+// And the place its object had in the list when the node was last placed.
+constexpr int kIndexRole = Qt::UserRole + 2;
 }  // namespace
 
 TSceneBrowser::TSceneBrowser(QWidget* parent) : QTreeWidget(parent) {
@@ -57,6 +60,7 @@ QTreeWidgetItem* TSceneBrowser::AddNode(QTreeWidgetItem* parent, const TBrowserN
   if (node.Kind == TNodeKind::Object && Scene) {
     const TObjectId id = Scene->IdAt(node.Object);
     item->setData(0, kIdRole, QVariant::fromValue(id));
+    item->setData(0, kIndexRole, node.Object);
     FItems.insert(id, item);
     flags |= Qt::ItemIsEditable;
     if (Scene && Scene->IsSolid(node.Object)) flags |= Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
@@ -97,6 +101,103 @@ void TSceneBrowser::AppendObject(const TScene& scene, int index) {
   AddNode(parent, node);
   parent->setExpanded(true);
   FQuiet = false;
+}
+
+void TSceneBrowser::Update(const TScene& scene) {
+  if (!FObjects || Scene != &scene || !UpdateInPlace(scene)) Rebuild(scene, scene.CurrentObject());
+}
+
+void TSceneBrowser::PlaceAmongSiblings(QTreeWidgetItem* parent, QTreeWidgetItem* item, int index) {
+  // Siblings stand in object order: the first whose object comes after this one's is the place.
+  int lo = 0, hi = parent->childCount();
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (parent->child(mid)->data(0, kIndexRole).toInt() < index)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  parent->insertChild(lo, item);
+}
+
+bool TSceneBrowser::UpdateInPlace(const TScene& scene) {
+  const int n = scene.ObjectCount();
+  // The node an object's node hangs from, as BuildBrowserTree places it.
+  auto wantedParent = [&](int i) -> QTreeWidgetItem* {
+    if (scene.IsLight(i)) return FLights;
+    const int p = scene.ParentOf(i);
+    return p >= 0 && p != i && scene.IsSolid(p) ? FItems.value(scene.IdAt(p), nullptr) : FObjects;
+  };
+  FQuiet = true;
+  setUpdatesEnabled(false);
+  struct TDone {
+    TSceneBrowser& B;
+    ~TDone() {
+      B.setUpdatesEnabled(true);
+      B.FQuiet = false;
+    }
+  } done{*this};
+  // Nodes whose objects are gone: their children that stay are taken out to be placed again.
+  std::vector<QTreeWidgetItem*> gone, loose;
+  for (auto it = FItems.cbegin(); it != FItems.cend(); ++it)
+    if (scene.IndexOf(it.key()) < 0) gone.push_back(it.value());
+  for (QTreeWidgetItem* item : gone)
+    for (QTreeWidgetItem* child : item->takeChildren())
+      if (scene.IndexOf(child->data(0, kIdRole).value<TObjectId>()) >= 0) loose.push_back(child);
+  for (QTreeWidgetItem* item : gone) {
+    FItems.remove(item->data(0, kIdRole).value<TObjectId>());
+    delete item;
+  }
+  // New objects get a node; a node whose object moved in the list or changed parent is taken out.
+  for (int i = 0; i < n; ++i)
+    if (!FItems.contains(scene.IdAt(i))) {
+      TBrowserNode node{TNodeKind::Object, scene.ObjectAt(i)->Name(), i, {}};
+      loose.push_back(AddNode(nullptr, node));
+    }
+  for (int i = 0; i < n; ++i) {
+    QTreeWidgetItem* item = FItems.value(scene.IdAt(i));
+    QTreeWidgetItem* parent = item->parent();
+    const bool moved = item->data(0, kIndexRole).toInt() != i;
+    if (parent && (moved || parent != wantedParent(i))) {
+      parent->takeChild(parent->indexOfChild(item));
+      loose.push_back(item);
+    }
+    if (moved) item->setData(0, kIndexRole, i);
+    const QString name = ToQt(scene.ObjectAt(i)->Name());
+    if (item->data(0, Qt::UserRole).toString() != name) {
+      item->setText(0, name);
+      item->setData(0, Qt::UserRole, name);
+    }
+  }
+  // Each loose node takes its place among its siblings, its branch with it.
+  std::sort(loose.begin(), loose.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+    return a->data(0, kIndexRole).toInt() < b->data(0, kIndexRole).toInt();
+  });
+  for (QTreeWidgetItem* item : loose) {
+    const int index = item->data(0, kIndexRole).toInt();
+    QTreeWidgetItem* parent = wantedParent(index);
+    if (!parent) return false;
+    // A damaged parent cycle is listed as a rebuild lists it.
+    for (const QTreeWidgetItem* up = parent; up; up = up->parent())
+      if (up == item) return false;
+    PlaceAmongSiblings(parent, item, index);
+  }
+  // Taken out and put back, a branch comes back folded: the tree is shown unfolded.
+  for (QTreeWidgetItem* item : loose) {
+    std::vector<QTreeWidgetItem*> branch{item};
+    for (size_t k = 0; k < branch.size(); ++k) {
+      branch[k]->setExpanded(true);
+      for (int c = 0; c < branch[k]->childCount(); ++c) branch.push_back(branch[k]->child(c));
+    }
+    for (QTreeWidgetItem* up = item->parent(); up && !up->isExpanded(); up = up->parent()) up->setExpanded(true);
+  }
+  // Every node hangs from the tree (none left floating in a cycle).
+  for (QTreeWidgetItem* item : loose) {
+    const QTreeWidgetItem* top = item;
+    while (top->parent()) top = top->parent();
+    if (top != FRoot) return false;
+  }
+  return FItems.size() == n;
 }
 
 QTreeWidgetItem* TSceneBrowser::FindNode(const std::string& name) const {

@@ -20,6 +20,12 @@ class TSceneBrowser : public QTreeWidget {
   void Rebuild(const TScene& scene, int selected);
   // A new object's node appended under "Objets" or "Lumières" (a solid without a parent).
   void AppendObject(const TScene& scene, int index);
+  // The tree brought in line with the scene without building it again: the nodes of deleted
+  // objects go, new objects get theirs, the nodes of objects that moved in the list or changed
+  // group take their place among their siblings, texts follow names. The tree is then what
+  // Rebuild gives; a damaged parent cycle has it built again. The selected node is left to the
+  // caller.
+  void Update(const TScene& scene);
   // Selects the node named `name` (or "Scène" when empty) without telling anyone.
   void SelectQuietly(const std::string& name);
   // Selects the node of object `index` (or "Scène" for -1) without telling anyone.
@@ -52,6 +58,9 @@ class TSceneBrowser : public QTreeWidget {
 
  private:
   QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const TBrowserNode& node);
+  // Where `item` stands among `parent`'s children, kept in object order.
+  void PlaceAmongSiblings(QTreeWidgetItem* parent, QTreeWidgetItem* item, int index);
+  bool UpdateInPlace(const TScene& scene);
   bool AcceptsDrop(const QTreeWidgetItem* dragged, const QTreeWidgetItem* target) const;
 
   QTreeWidgetItem* FRoot = nullptr;

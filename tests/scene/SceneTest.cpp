@@ -456,3 +456,122 @@ TEST_F(SceneTest, ObjectsKeepTheirIdentityWhileDeletionsMoveThemInTheList) {
   EXPECT_FALSE(scene.RestoreIds({ia, kNoObject, ic}));
   EXPECT_EQ(scene.IndexOf(ia), 0);
 }
+
+namespace {
+
+// The list as a document stores it, with parents as indices, removed one object at a time by the
+// stored rules: the last object moves into the freed place and the solids naming the old last
+// index name the new one; descendants go first, depth first in index order, the indices still
+// to be removed following the objects they name.
+struct TIndexModel {
+  std::vector<std::string> Names;
+  std::vector<int> Parents;
+
+  explicit TIndexModel(const TScene& scene) {
+    for (int i = 0; i < scene.ObjectCount(); ++i) {
+      Names.push_back(scene.ObjectAt(i)->Name());
+      Parents.push_back(scene.ParentOf(i));
+    }
+  }
+  void RemoveSingle(int r, std::vector<int>& pending) {
+    const int last = static_cast<int>(Names.size()) - 1;
+    Names[static_cast<size_t>(r)] = Names.back();
+    Parents[static_cast<size_t>(r)] = Parents.back();
+    Names.pop_back();
+    Parents.pop_back();
+    for (int& p : Parents)
+      if (p == last) p = r;
+    for (int& p : pending)
+      if (p == last) p = r;
+  }
+  void Delete(int i) {
+    std::vector<int> stack{i};
+    while (!stack.empty()) {
+      int child = -1;
+      for (int j = 0; j < static_cast<int>(Names.size()) && child < 0; ++j)
+        if (Parents[static_cast<size_t>(j)] == stack.back() && std::find(stack.begin(), stack.end(), j) == stack.end())
+          child = j;
+      if (child >= 0) {
+        stack.push_back(child);
+        continue;
+      }
+      const int r = stack.back();
+      stack.pop_back();
+      RemoveSingle(r, stack);
+    }
+  }
+  // Each object's name with its parent's name ("" without one), in list order.
+  std::vector<std::pair<std::string, std::string>> Listing() const {
+    std::vector<std::pair<std::string, std::string>> l;
+    for (size_t k = 0; k < Names.size(); ++k)
+      l.emplace_back(Names[k], Parents[k] >= 0 ? Names[static_cast<size_t>(Parents[k])] : std::string());
+    return l;
+  }
+};
+
+std::vector<std::pair<std::string, std::string>> Listing(const TScene& scene) {
+  std::vector<std::pair<std::string, std::string>> l;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const int p = scene.ParentOf(i);
+    l.emplace_back(scene.ObjectAt(i)->Name(), p >= 0 ? scene.ObjectAt(p)->Name() : std::string());
+  }
+  return l;
+}
+
+// `n` cubes in random groups: each object's parent is one ranked before it in a random order,
+// so the groups are trees spread anywhere in the list.
+void AddRandomForest(TScene& scene, int n, uint32_t& seed, int freeOneIn) {
+  auto next = [&](uint32_t m) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % m;
+  };
+  const int first = scene.ObjectCount();
+  for (int k = 0; k < n; ++k) scene.AddObject(CreateCube(kOpaqueWhite, 0.5), "O" + std::to_string(first + k));
+  std::vector<int> rank(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) rank[static_cast<size_t>(k)] = first + k;
+  for (int k = n - 1; k > 0; --k) std::swap(rank[static_cast<size_t>(k)], rank[next(static_cast<uint32_t>(k + 1))]);
+  for (int k = 1; k < n; ++k)
+    if (next(static_cast<uint32_t>(freeOneIn)) != 0)
+      scene.LinkParent(rank[static_cast<size_t>(k)], rank[next(static_cast<uint32_t>(k))]);
+}
+
+}  // namespace
+
+TEST_F(SceneTest, DeletingGroupsLeavesTheOrderAndParentsOfOneByOneRemoval) {
+  uint32_t seed = 2024;
+  for (int round = 0; round < 6; ++round) {
+    scene.NewScene(true);
+    AddRandomForest(scene, 150, seed, 2 + round);
+    AddCube("Libre");
+    while (scene.ObjectCount() > 1) {
+      seed = seed * 1103515245u + 12345u;
+      const int victim = static_cast<int>((seed >> 8) % static_cast<uint32_t>(scene.ObjectCount()));
+      TIndexModel expected(scene);
+      expected.Delete(victim);
+      scene.DeleteObject(victim);
+      ASSERT_EQ(Listing(scene), expected.Listing()) << "round " << round << ", deleting " << victim;
+    }
+  }
+}
+
+TEST_F(SceneTest, DeletingAGroupOfAThousandKeepsTheOthersInPlace) {
+  // Two thousand objects: the head of a group of a thousand (nested up to four deep) near the
+  // start, its members between free objects and other small groups.
+  scene.NewScene(true);
+  uint32_t seed = 77;
+  AddRandomForest(scene, 200, seed, 4);
+  const int head = AddCube("Tete");
+  int previous = head;
+  for (int k = 0; k < 1000; ++k) {
+    const int i = AddCube("G" + std::to_string(k));
+    scene.LinkParent(i, k % 4 == 0 ? head : previous);
+    previous = i;
+    if (k < 800) AddCube("L" + std::to_string(k));
+  }
+  TIndexModel expected(scene);
+  expected.Delete(head);
+  scene.DeleteObject(head);
+  EXPECT_EQ(scene.ObjectCount(), 1001);
+  EXPECT_EQ(Listing(scene), expected.Listing());
+  for (int i = 0; i < scene.ObjectCount(); ++i) EXPECT_EQ(scene.IndexOf(scene.IdAt(i)), i);
+}
