@@ -133,7 +133,7 @@ uint64_t PrintOf(const TScene& scene, int i) {
   const T3dObject* o = scene.ObjectAt(i);
   thread_local std::string b;  // one buffer for every object: a sweep allocates nothing
   b.clear();
-  auto put = [&b](const auto& v) { b.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  auto put = [](const auto& v) { b.append(reinterpret_cast<const char*>(&v), sizeof v); };
   b += o->Name();
   b += '\0';
   // The matrices follow from these (as a record keeps them); the rotation's axes are in them.
