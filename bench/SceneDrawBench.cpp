@@ -96,12 +96,9 @@ void BM_TenThousandObjectsFourViews(benchmark::State& state) {
 }
 BENCHMARK(BM_TenThousandObjectsFourViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// One step of a drag in the 1,000-object scene, as the view panel gives it: the sphere at the
-// origin selected, pressed in the front view and moved by a pixel, then every view drawn again. Argument:
-// hidden solids left out (1) or all drawn (0).
-void BM_DragStepThousandObjects(benchmark::State& state) {
-  TReferenceScene s(100);
-  s.Renderer.SkipHidden = state.range(0) != 0;
+// Drag steps as the view panel gives them: the sphere at the origin selected, pressed in the
+// front view and moved by a pixel at a time, every view drawn again after each.
+void DragSteps(TReferenceScene& s, benchmark::State& state) {
   TViewInteraction interaction(s.Scene, s.Renderer);
   interaction.SetPanelSize(kW, kH);
   interaction.SetOperation(opMove);
@@ -115,24 +112,20 @@ void BM_DragStepThousandObjects(benchmark::State& state) {
   }
   interaction.Release(x, y, TMouseButton::Left);
 }
+
+// A drag step in the 1,000-object scene. Argument: hidden solids left out (1) or all drawn (0).
+void BM_DragStepThousandObjects(benchmark::State& state) {
+  TReferenceScene s(100);
+  s.Renderer.SkipHidden = state.range(0) != 0;
+  DragSteps(s, state);
+}
 BENCHMARK(BM_DragStepThousandObjects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // A drag step in the reference scene, the sphere selected (outlined in "Moderne"), per look.
 void BM_DragStepReference(benchmark::State& state) {
   TReferenceScene s(1);
   SetLook(s.Renderer, state.range(0));
-  TViewInteraction interaction(s.Scene, s.Renderer);
-  interaction.SetPanelSize(kW, kH);
-  interaction.SetOperation(opMove);
-  s.Scene.AddToSelection(2);
-  const int x = kW / 4, y = kH / 4;
-  interaction.Press(x, y, TMouseButton::Left, false);
-  int step = 0;
-  for (auto _ : state) {
-    interaction.MouseMove(x + (++step % 20), y);
-    benchmark::ClobberMemory();
-  }
-  interaction.Release(x, y, TMouseButton::Left);
+  DragSteps(s, state);
 }
 BENCHMARK(BM_DragStepReference)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
