@@ -61,7 +61,8 @@ std::string EncodeMesh(const TArrayOfComposante& composantes) {
     PutU32(out, uint32_t(c.PrimitiveType));
     PutU32(out, uint32_t(c.Vertices.size()));
     if constexpr (std::endian::native == std::endian::little) {
-      out.append(reinterpret_cast<const char*>(c.Vertices.data()), c.Vertices.size() * kVertexBytes);
+      if (!c.Vertices.empty())
+        out.append(reinterpret_cast<const char*>(c.Vertices.data()), c.Vertices.size() * kVertexBytes);
     } else {
       for (const D3DVERTEX& v : c.Vertices)
         for (float f : {v.x, v.y, v.z, v.nx, v.ny, v.nz, v.tu, v.tv}) PutU32(out, std::bit_cast<uint32_t>(f));
@@ -105,7 +106,7 @@ TExpected<TArrayOfComposante> DecodeMesh(std::string_view bytes, const std::stri
     at += kComposanteHeaderBytes;
     c.Vertices.resize(n);
     if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(c.Vertices.data(), payload.data() + at, n * kVertexBytes);
+      if (n > 0) std::memcpy(c.Vertices.data(), payload.data() + at, n * kVertexBytes);
     } else {
       for (size_t i = 0; i < n; ++i) {
         float f[8];
