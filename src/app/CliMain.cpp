@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/Modeller.h"
+#include "document/MeshSolids.h"
 #include "document/ModelExport.h"
 #include "document/PictureExport.h"
 #include "document/PovExport.h"
@@ -46,6 +47,9 @@ const char* kUsage =
     "      views as the modeller shows them. K: 0 320x240, 1 640x480, 2 800x600, 3 1024x768,\n"
     "      4 1600x1200. --style moderne: the modeller's modern look (fill light, gradient,\n"
     "      smoothed edges); classique, the default, draws as the views always did\n"
+    "  ixoral-cli import DOCUMENT MESH... --output OUTPUT.ixr [--force]\n"
+    "      the document (\"-\": a new scene) with one solid per mesh of each file added, saved:\n"
+    "      STL, OBJ (with its materials), glTF 2.0 (.gltf, .glb) and PLY\n"
     "  ixoral-cli text DOCUMENT          the scene text, bytes unchanged, on standard output\n"
     "  ixoral-cli archive list ARCHIVE\n"
     "  ixoral-cli archive extract ARCHIVE FOLDER [--force]\n"
@@ -84,6 +88,7 @@ struct TArgs {
   bool FourViews = false;
   TViewStyle Style = TViewStyle::Classique;
   bool Selection = false;
+  std::string Output;
   std::string Error;
 };
 
@@ -119,6 +124,8 @@ TArgs ParseArgs(int argc, char** argv, int from) {
       a.Size = argv[++i];
     } else if (s == "--selection") {
       a.Selection = true;  // the names follow among the positional arguments
+    } else if (s == "--output" && i + 1 < argc) {
+      a.Output = argv[++i];
     } else if (s == "--four-views") {
       a.FourViews = true;
     } else if (s == "--style" && i + 1 < argc) {
@@ -233,6 +240,23 @@ int CmdExport(const TArgs& a) {
     options.Objects.push_back(i);
   }
   return Finish(prompt, ExportModel(scene, a.Positional[1], options));
+}
+
+int CmdImport(const TArgs& a) {
+  if (a.Positional.size() < 2 || a.Output.empty()) return Usage();
+  std::error_code ec;
+  if (fs::exists(a.Output, ec) && !a.Force) return Fail(kMsgOverwrite + a.Output);
+  TStderrPrompt prompt;
+  TScene scene;
+  if (a.Positional[0] == "-")
+    scene.NewScene(true);
+  else if (!Load(scene, a.Positional[0], prompt))
+    return 1;
+  const std::vector<std::string> meshes(a.Positional.begin() + 1, a.Positional.end());
+  const TExpected<TAddedSolids> added = ImportMeshFiles(scene, meshes);
+  if (!added) return Finish(prompt, added.Error());
+  for (const std::string& notice : added->Notices) prompt.Information(notice);
+  return Finish(prompt, SaveDocument(scene, a.Output, a.Force));
 }
 
 // The picture format of an output name by its extension: 2 bitmap, 3 JPEG, 0 unknown.
@@ -378,6 +402,7 @@ int main(int argc, char** argv) {
   if (cmd == "resave") return CmdResave(args);
   if (cmd == "export-pov") return CmdExportPov(args);
   if (cmd == "export") return CmdExport(args);
+  if (cmd == "import") return CmdImport(args);
   if (cmd == "text") return CmdText(args);
   if (cmd == "render") return CmdRender(args);
   if (cmd == "archive") return CmdArchive(args);

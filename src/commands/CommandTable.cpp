@@ -80,6 +80,10 @@ void AddFileCommands(std::vector<TCommandInfo>& t) {
                    [](TModeller& m, int) { m.ExportModelFile(false); }));
   t.push_back(Runs(Entry(ExportSelection, "actExporterSelection", "La s&élection..."),
                    [](TModeller& m, int) { m.ExportModelFile(true); }));
+  TCommandInfo import =
+      Runs(Entry(Import, "actImporter", "&Importer...", "Ctrl+Shift+I"), [](TModeller& m, int) { m.ImportMeshes(); });
+  import.Busy = "Importation...";
+  t.push_back(import);
 }
 
 void AddEditCommands(std::vector<TCommandInfo>& t) {
@@ -164,6 +168,8 @@ void AddOperationCommands(std::vector<TCommandInfo>& t) {
                    [](TModeller& m, int) { m.ResetPosition(); }));
   t.push_back(Runs(Entry(Associate, "actAssocier", "Associer"), [](TModeller& m, int) { m.Associate(); }));
   t.push_back(Runs(Entry(Dissociate, "actDissocier", "Dissocier"), [](TModeller& m, int n) { m.Dissociate(n); }));
+  t.push_back(Runs(Entry(ApplyRelation, "actAppliquerRelation", "Appliquer la relation"),
+                   [](TModeller& m, int) { m.ApplyRelationOfSelection(); }));
   t.push_back(WithIcon(Choice(Entry(ModeSelect, "actBtnSelection", "Selectionner un objet"), G::Operation), "selection",
                        "Selectionner un objet"));
   t.push_back(WithIcon(Choice(Entry(ModeMove, "actBtnTranslation", "Translation"), G::Operation), "translation",

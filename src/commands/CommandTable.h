@@ -32,6 +32,7 @@ enum class TCommandId : uint8_t {
   PovRender,
   ExportScene,
   ExportSelection,
+  Import,
   // "&Edition"
   Undo,
   Redo,
@@ -98,6 +99,7 @@ enum class TCommandId : uint8_t {
   ResetPosition,
   Associate,
   Dissociate,
+  ApplyRelation,
   // The tool bar's four operation buttons and its lights switch
   ModeSelect,
   ModeMove,

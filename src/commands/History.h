@@ -44,6 +44,8 @@ inline constexpr const char* Lumiere = "Lumière";
 inline constexpr const char* Vues = "Vues";
 inline constexpr const char* Deformation = "Déformation";
 inline constexpr const char* Texture = "Texture";
+inline constexpr const char* Importation = "Importation";
+inline constexpr const char* Relation = "Relation";
 }  // namespace step
 
 // What an object's record leaves out and a step must keep: whether the object is shown, whether

@@ -9,6 +9,7 @@
 #include "commands/Preferences.h"
 #include "commands/ToolDialogs.h"
 #include "document/PictureExport.h"
+#include "document/MeshSolids.h"
 #include "document/ModelExport.h"
 #include "document/PovExport.h"
 #include "document/SceneDocument.h"
@@ -551,6 +552,44 @@ bool TModeller::ExportModelFile(bool selectionOnly) {
   // and pictures (a name of no known format is refused before any question).
   options.MayReplace = [this](const std::string& file) { return MayReplace(file); };
   return ShowResult(FPrompt, ExportModel(FScene, *path, options), TNoticeKind::Information, *path);
+}
+
+bool TModeller::ImportMeshes() {
+  if (!FFiles) return false;
+  const std::vector<std::string> paths = Files().ChooseMeshFiles();
+  return !paths.empty() && ImportMeshPaths(paths);
+}
+
+bool TModeller::ImportMeshPaths(const std::vector<std::string>& paths) {
+  return Step(step::Importation, [&] {
+    const TExpected<TAddedSolids> added = ImportMeshFiles(FScene, paths);
+    if (!added) {
+      ShowFailure(FPrompt, added.Error());
+      return false;
+    }
+    for (const std::string& notice : added->Notices) FPrompt.Information(notice);
+    if (added->Objects.empty()) return false;
+    FScene.SelectObject(added->Objects.front());
+    for (size_t k = 1; k < added->Objects.size(); ++k) FScene.AddToSelection(added->Objects[k]);
+    Frame(added->Objects);
+    FScene.RedrawViews();
+    return true;
+  });
+}
+
+bool TModeller::ApplyRelationOfSelection() {
+  return Step(step::Relation, [&] {
+    const TExpected<TAddedSolids> made = ApplyRelation(FScene, FScene.CurrentObject());
+    if (!made) {
+      ShowFailure(FPrompt, made.Error());
+      return false;
+    }
+    for (const std::string& notice : made->Notices) FPrompt.Information(notice);
+    FScene.Notify(TSceneChange::HierarchyChanged);
+    SelectFromBrowser(made->Objects.front());
+    FScene.RedrawViews();
+    return true;
+  });
 }
 
 bool TModeller::MayReplace(const std::string& path) {

@@ -72,6 +72,9 @@ const std::array<TInsertCommandInfo, kInsertCommandCount>& InsertCommands();
 const TInsertCommandInfo& InsertCommandInfo(TInsertCommand command);
 const TInsertCommandInfo* FindInsertCommand(const std::string& keyword);
 
+inline constexpr const char* kFilterImport =
+    "Maillages (*.stl *.obj *.gltf *.glb *.ply)|*.stl;*.obj;*.gltf;*.glb;*.ply|STL (*.stl)|*.stl|Wavefront OBJ "
+    "(*.obj)|*.obj|glTF (*.gltf *.glb)|*.gltf;*.glb|PLY (*.ply)|*.ply";
 inline constexpr const char* kFilterExport =
     "glTF binaire (*.glb)|*.glb|Wavefront OBJ (*.obj)|*.obj|STL binaire (*.stl)|*.stl";
 
@@ -101,6 +104,8 @@ class IFileChooser {
   virtual std::optional<TResolutionChoice> ChooseResolution() = 0;
   // The file an export writes (its extension names the format, kFilterExport).
   virtual std::optional<std::string> ChooseExportFile() { return std::nullopt; }
+  // The mesh files to import (kFilterImport); none when the user cancels.
+  virtual std::vector<std::string> ChooseMeshFiles() { return {}; }
   // Told before each dialog the folder of the document being edited, where that dialog starts
   // (empty for a scene never saved: it starts where the last one was left).
   virtual void StartIn(const std::string& folder) { (void)folder; }
@@ -215,6 +220,14 @@ class TModeller {
   // "Exporter": the visible solids and lights, or with `selectionOnly` the selected objects, to
   // the file chosen, in the format its extension names (glTF binary, OBJ, STL).
   bool ExportModelFile(bool selectionOnly);
+  // "Importer": each mesh of the files chosen becomes a solid, in one step; the new solids are
+  // selected and the views framed on them. A file that cannot be read is reported and nothing is
+  // added.
+  bool ImportMeshes();
+  bool ImportMeshPaths(const std::vector<std::string>& paths);
+  // "Appliquer la relation": the current solid and the solids related to it replaced by one mesh
+  // solid holding the computed result, in one step.
+  bool ApplyRelationOfSelection();
   // The save question, asked before the window closes, "Nouveau" clears the scene or a document
   // replaces it (only once the scene holds more than its light); false keeps the scene.
   bool ConfirmClose();

@@ -8,6 +8,7 @@
 #include "platform/NumberFormat.h"
 #include "scene/Curves.h"
 #include "scene/GlyphOutline.h"
+#include "scene/MeshStore.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 #include "tools/Deformations.h"
@@ -103,6 +104,10 @@ void AddShapeSection(uint8_t type, std::vector<TPropertyField>& out) {
       out.push_back(List("font", "Fonte", PropertyFontFamilies()));
       out.push_back(Check("rempli", "Remplir texte"));
       out.push_back(List("n", "Précision", kTextPrecisionItems));
+      break;
+    case stMaillage:  // shown, never edited: the mesh is what its file or its relation made
+      out.push_back(Text("triangles", "Triangles"));
+      out.push_back(Text("source", "Fichier source"));
       break;
     default:
       break;  // "Cercle Simple", "User", "ParamUser": no shape section
@@ -301,6 +306,12 @@ bool RegenerateShape(TSolidObject& s, const TEditReader& edits, const TPropertyL
       s.SetTextParam(2, font);
       break;
     }
+    case stMaillage: {
+      const auto mesh = FindMesh(s.GetTextParam(1));
+      if (!mesh) return false;
+      parts = *mesh;
+      break;
+    }
     default:
       return false;
   }
@@ -324,6 +335,7 @@ bool AnyShapeFieldUsed(const TSolidObject& s, const TEditReader& edits, const TP
         if (f.Key == "rempli" && edits.Checked(f.Key)) return true;
         break;
       case TPropertyKind::Text:
+        if (s.ShapeType == stMaillage) break;
         if (const TPropertyEdit* e = edits.Find(f.Key); e && !e->Text.empty()) return true;
         break;
       default:
@@ -554,6 +566,12 @@ TPropertyValues ReadProperties(const TScene& scene, int index) {
       if (f.Kind == TPropertyKind::Number)
         if (const int slot = ParamSlot(s->ShapeType, f.Key)) v[f.Key].Text = param(slot);
     if (s->ShapeType == stPyramide) v["precision"].Visible = false;
+    if (s->ShapeType == stMaillage) {
+      v["triangles"].Text = std::to_string(TriangleCount(s->Composantes));
+      v["triangles"].Enabled = false;
+      v["source"].Text = s->GetTextParam(2).empty() ? "(relation appliquée)" : s->GetTextParam(2);
+      v["source"].Enabled = false;
+    }
     if (s->ShapeType == stParam) {
       const float which = s->GetParam(4);
       const int w = std::isfinite(which) ? static_cast<int>(std::nearbyint(which)) : -1;

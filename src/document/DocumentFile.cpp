@@ -3,16 +3,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <set>
 
+#include "document/MeshArchive.h"
 #include "document/SceneDocument.h"
 #include "platform/DataFiles.h"
 #include "platform/Encoding.h"
 #include "platform/RunFolder.h"
 #include "platform/Trace.h"
+#include "scene/MeshStore.h"
 #include "storage/Archive.h"
 #include "storage/OutputFile.h"
 #include "tools/images/Image.h"
@@ -43,6 +46,12 @@ TDocumentContents PrepareDocument(TScene& scene, const std::string& path) {
       entry = file.stem().string() + "-" + std::to_string(n) + file.extension().string();
     c.Textures.push_back({entry, s->TextureFile});
   }
+  std::set<std::string> meshes;
+  for (int i = 0; i < scene.ObjectCount(); ++i) {
+    const TSolidObject* s = scene.SolidAt(i);
+    if (!s || s->ShapeType != stMaillage || !meshes.insert(s->GetTextParam(1)).second) continue;
+    if (auto mesh = FindMesh(s->GetTextParam(1))) c.Meshes.push_back({s->GetTextParam(1) + kMeshEntryExtension, mesh});
+  }
   return c;
 }
 
@@ -51,6 +60,13 @@ TResult WriteDocumentContents(const TDocumentContents& contents, const std::stri
   std::vector<TArchiveInput> inputs;
   inputs.push_back({contents.TextEntry, "", &contents.Text});
   for (const auto& [entry, file] : contents.Textures) inputs.push_back({entry, file, nullptr});
+  // The meshes are encoded here, off the thread that owns the scene: the store's meshes never change.
+  std::vector<std::string> meshBytes;
+  meshBytes.reserve(contents.Meshes.size());
+  for (const auto& [entry, mesh] : contents.Meshes) {
+    meshBytes.push_back(EncodeMesh(*mesh));
+    inputs.push_back({entry, "", &meshBytes.back()});
+  }
 
   // Two textures under one file name cannot both be stored: refused before anything is written,
   // so the previous document stays as it was.
@@ -253,6 +269,31 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
   try {
     archive.OpenArchive(path);
     if (archive.EntryCount() < 1) return FileAccessFailure(path);
+    // The meshes come last, each under its own name: kept for the run before the text names them.
+    int meshesFrom = archive.EntryCount();
+    while (meshesFrom > 1 && archive.GetEntry(meshesFrom - 1).FileNameUtf8().ends_with(kMeshEntryExtension))
+      --meshesFrom;
+    uint64_t meshVertices = 0;
+    for (int e = meshesFrom; e < archive.EntryCount(); ++e) {
+      const std::string name = archive.GetEntry(e).FileNameUtf8();
+      const std::string key = name.substr(0, name.size() - std::strlen(kMeshEntryExtension));
+      std::string bytes;
+      archive.ExtractToStream(e, bytes);
+      TExpected<TArrayOfComposante> mesh = DecodeMesh(bytes, TerminalSafe(name));
+      if (!mesh) {
+        restore.Restore();
+        return mesh.Error();
+      }
+      for (const TComposante& c : *mesh) meshVertices += c.Vertices.size();
+      if (meshVertices > limits.Vertices) return tooLarge("plus de " + std::to_string(limits.Vertices) + " sommets");
+      // The name is the mesh's content: another content under it is a damaged (or forged) entry,
+      // which must not take the place of the mesh of that name in this run.
+      if (!IsMeshKey(key) || MeshKey(*mesh) != key) {
+        restore.Restore();
+        return TError(kMsgMeshEntryDamaged + TerminalSafe(name));
+      }
+      KeepMesh(std::move(mesh.Value()));
+    }
     std::string text;
     archive.ExtractToStream(0, text, limits.TextBytes);
     std::string refusal;
@@ -276,7 +317,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     for (int i = 0; i < scene.ObjectCount(); ++i) {
       TSolidObject* s = scene.SolidAt(i);
       if (!s || !s->Texturer) continue;
-      if (k >= archive.EntryCount()) {
+      if (k >= meshesFrom) {
         DropTexture(*s, "Texture absente du document, objet sans texture : ");
         continue;
       }

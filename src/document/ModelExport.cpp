@@ -363,6 +363,12 @@ TResult Gather(TScene& scene, const TModelExportOptions& options, bool withLight
 }  // namespace
 
 namespace modelexport {
+std::vector<TVertex> WorldTriangles(const TSolidObject& solid) {
+  TSolid out;
+  AddComposantes(out, solid);
+  return std::move(out.Vertices);
+}
+
 std::string RelationNote(const TSolid& solid) {
   if (solid.Relation.empty()) return {};
   return solid.Name + " : " + solid.Relation + " avec " + solid.RelationParent +

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "scene/D3DTypes.h"
+#include "scene/Objects.h"
 
 namespace ixoral::modelexport {
 
@@ -60,6 +61,9 @@ bool WriteGlb(TModel& model, std::string& out, std::string& error);
 // `renamed` lists the names the OBJ format could not hold as they were ("old → new").
 bool WriteWithAssimp(const TModel& model, const std::string& path, bool obj, TFileSet& files,
                      std::vector<std::string>& renamed, std::string& error);
+
+// The solid's drawn triangles in world placement, as the writers receive them.
+std::vector<TVertex> WorldTriangles(const TSolidObject& solid);
 
 // The note written where a format allows one about the CSG relations it cannot express.
 std::string RelationNote(const TSolid& solid);

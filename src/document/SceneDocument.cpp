@@ -17,6 +17,7 @@
 #include "platform/NumberFormat.h"
 #include "platform/Trace.h"
 #include "scene/EvalExpr.h"
+#include "scene/MeshStore.h"
 #include "scene/Regenerate.h"
 #include "scene/Shapes.h"
 #include "storage/Archive.h"
@@ -151,6 +152,10 @@ void WriteSolid(TRecordWriter& w, const TSolidObject& s, int parent) {
     case stParamUser:
       for (int i = 1; i <= 5; ++i) P(i);
       for (int i = 1; i <= 3; ++i) w.Text(s.GetTextParam(i));
+      break;
+    case stMaillage:
+      w.Text(s.GetTextParam(1));
+      w.Text(s.GetTextParam(2));
       break;
     default:
       break;
@@ -408,6 +413,7 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     if (type == stTexte3d) t[0] = r.Text(), t[1] = r.Text();
     for (int i = 0; i < ShapeParamCounts[static_cast<size_t>(type)]; ++i) p[static_cast<size_t>(i)] = r.Single();
     if (type == stParamUser) t[0] = r.Text(), t[1] = r.Text(), t[2] = r.Text();
+    if (type == stMaillage) t[0] = r.Text(), t[1] = r.Text();
   }
   if (!r.Ok() || !r.AtEnd()) return {};
 
@@ -423,7 +429,11 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
     if ((budget.CurveWork += CurveWork(type, t)) > budget.Limits.CurveWork)
       return budget.Refuse("courbes paramétriques trop longues à calculer"), "";
   }
-  if (budget.Vertices + PrimitiveVertices(type, p) > budget.Limits.Vertices)
+  uint64_t planned = PrimitiveVertices(type, p);
+  if (type == stMaillage)  // each mesh solid holds a copy of its mesh: counted before it is made
+    if (const auto mesh = FindMesh(t[0]))
+      for (const TComposante& c : *mesh) planned += c.Vertices.size();
+  if (budget.Vertices + planned > budget.Limits.Vertices)
     return budget.Refuse("plus de " + std::to_string(budget.Limits.Vertices) + " sommets"), "";
   TTextAllowance allowance;
   allowance.Vertices = budget.Limits.Vertices - std::min(budget.Vertices, budget.Limits.Vertices);
@@ -436,6 +446,8 @@ std::string ParseSolid(TScene& scene, TFieldReader& r, const std::string& name, 
   std::unique_ptr<TSolidObject> solid;
   if (type >= 0 && type < kShapeTypeCount)
     solid = RegenerateSolid(static_cast<uint8_t>(type), stored, colour, &allowance);
+  // A mesh this run does not keep (a damaged document, a record copied in another run) fails.
+  if (!solid && type == stMaillage) return {};
   if (!solid) return "-";  // no generator for this shape: the record is skipped
   solid->ShapeType = static_cast<uint8_t>(type);
   if (type == stTexte3d) {
@@ -903,7 +915,11 @@ TExpected<std::string> PasteFromClipboard(TScene& scene, IClipboard& clipboard, 
   budget.Pastable = &pastable;
   std::string name;
   try {
-    name = ParseObject(scene, SplitRecord(text), &budget);
+    const std::vector<std::string> fields = SplitRecord(text);
+    name = ParseObject(scene, fields, &budget);
+    if (name.empty() && !budget.Refused() && fields.size() > 3 && fields[0] == "SolidObject" &&
+        fields[3] == std::to_string(stMaillage))
+      return TError(kMsgMeshNotPasted);
   } catch (const std::bad_alloc&) {
     // A texture the memory cannot hold: the solid is built, textured, before it joins the scene,
     // so nothing was added.

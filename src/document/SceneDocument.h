@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -170,7 +171,14 @@ struct TDocumentContents {
   std::string TextEntry;  // the scene text's entry name
   std::string Text;
   std::vector<std::pair<std::string, std::string>> Textures;  // entry name, file
+  // The meshes of the mesh solids, each once, after the textures: entry name (the mesh's name and
+  // kMeshEntryExtension), mesh.
+  std::vector<std::pair<std::string, std::shared_ptr<const TArrayOfComposante>>> Meshes;
 };
+inline constexpr const char* kMeshEntryExtension = ".ixmh";
+// A mesh solid whose mesh this run does not hold: a record copied in another run of the program.
+inline constexpr const char* kMsgMeshNotPasted =
+    "Ce maillage vient d'une autre session d'Ixoral : importez son fichier ou ouvrez son document";
 TDocumentContents PrepareDocument(TScene& scene, const std::string& path);
 // `mode` is how the archive replaces what is at `path` (the recovery copy, the program's own file,
 // replaces a link; a saved document keeps what it replaces).

@@ -9,10 +9,10 @@
 namespace ixoral {
 
 const std::array<const char*, kShapeTypeCount> ShapeTypeNames = {
-    "Cube", "Cube Percé", "Cylindre",      "Cercle",          "Cercle Simple", "Tore",     "Sphère",   "Pyramide",
-    "Cone", "Param",      "Plan Vertical", "Plan Horizontal", "User",          "Texte 3d", "ParamUser"};
-const std::array<int, kShapeTypeCount> ShapeParamCounts = {1, 2, 3, 2, 0, 4, 3, 3, 3, 5, 1, 1, 0, 7, 5};
-const std::array<int, kShapeTypeCount> ShapeTextParamCounts = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3};
+    "Cube", "Cube Percé", "Cylindre",      "Cercle",          "Cercle Simple", "Tore",     "Sphère",    "Pyramide",
+    "Cone", "Param",      "Plan Vertical", "Plan Horizontal", "User",          "Texte 3d", "ParamUser", "Maillage"};
+const std::array<int, kShapeTypeCount> ShapeParamCounts = {1, 2, 3, 2, 0, 4, 3, 3, 3, 5, 1, 1, 0, 7, 5, 0};
+const std::array<int, kShapeTypeCount> ShapeTextParamCounts = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 2};
 const std::array<const char*, 3> RelationNames = {"Aucune", "Soustraction", "Intersection"};
 
 D3DCOLORVALUE ColorValue(D3DCOLOR c, float alpha) {

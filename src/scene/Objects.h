@@ -61,8 +61,11 @@ enum TShapeType : uint8_t {
   stUser = 12,
   stTexte3d = 13,
   stParamUser = 14,
+  // A mesh no generator makes again (imported from a file, or a relation's computed result): its
+  // components are kept in the run's mesh store, named in text parameter 1.
+  stMaillage = 15,
 };
-inline constexpr int kShapeTypeCount = 15;
+inline constexpr int kShapeTypeCount = 16;
 extern const std::array<const char*, kShapeTypeCount> ShapeTypeNames;
 // How many Params and TextParams each shape code uses (what a document stores).
 extern const std::array<int, kShapeTypeCount> ShapeParamCounts;

@@ -2,6 +2,7 @@
 #include "scene/Regenerate.h"
 
 #include "scene/Curves.h"
+#include "scene/MeshStore.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
 
@@ -14,6 +15,12 @@ bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArray
       return BuildCurveComposantes(shapeType, params, out);
     case stTexte3d:
       return BuildTextComposantes(shapeType, params, out);
+    case stMaillage: {
+      const auto mesh = FindMesh(params.GetTextParam(1));
+      if (!mesh) return false;
+      out = *mesh;
+      return true;
+    }
     default:
       return BuildPrimitiveComposantes(shapeType, params, out);
   }
@@ -27,6 +34,8 @@ std::unique_ptr<TSolidObject> RegenerateSolid(uint8_t shapeType, const TSolidObj
       return RebuildCurveObject(shapeType, params, colour);
     case stTexte3d:
       return RebuildText3DObject(params, colour, textAllowance);
+    case stMaillage:
+      return CreateMeshSolid(params.GetTextParam(1), params.GetTextParam(2), colour);
     default:
       return RebuildPrimitiveObject(shapeType, params, colour);
   }

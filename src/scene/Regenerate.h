@@ -7,8 +7,9 @@
 
 namespace ixoral {
 
-// Primitives (codes 0-3, 5-8, 10, 11), built-in and user curves (9, 14) and 3D text (13).
-// False for shapes without a generator ("Cercle Simple", "User").
+// Primitives (codes 0-3, 5-8, 10, 11), built-in and user curves (9, 14), 3D text (13) and kept
+// meshes (15, from the run's mesh store). False for shapes without a generator ("Cercle Simple",
+// "User") and for a mesh this run does not keep.
 bool RegenerateComposantes(uint8_t shapeType, const TSolidObject& params, TArrayOfComposante& out);
 
 // A new solid made by the shape's create function from the stored Params and TextParams, so its

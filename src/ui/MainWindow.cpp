@@ -359,6 +359,7 @@ void TfrmMain::CreateMenus() {
     FFileMenu->addAction(Action(n));
   FFileMenu->addSeparator();
   FFileMenu->addAction(Action(TCommandId::PovRender));
+  FFileMenu->addAction(Action(TCommandId::Import));
   QMenu* exportMenu = FFileMenu->addMenu(QStringLiteral("E&xporter"));
   exportMenu->setObjectName(QStringLiteral("mnuExporter"));
   exportMenu->addAction(Action(TCommandId::ExportScene));
@@ -409,9 +410,9 @@ void TfrmMain::CreateMenus() {
   FOperationsMenu->setObjectName(QStringLiteral("mnuOperations"));
   using enum TCommandId;
   const std::optional<TCommandId> ops[] = {
-      OpSelect,  std::nullopt, OpMove,       OpMoveX,       OpMoveY,      OpMoveZ,   std::nullopt,
-      OpRotate,  OpRotateX,    OpRotateY,    OpRotateZ,     std::nullopt, OpResize,  OpResizeX,
-      OpResizeY, OpResizeZ,    std::nullopt, ResetPosition, std::nullopt, Associate, Dissociate};
+      OpSelect,     std::nullopt,  OpMove,       OpMoveX,      OpMoveY,    OpMoveZ,      std::nullopt, OpRotate,
+      OpRotateX,    OpRotateY,     OpRotateZ,    std::nullopt, OpResize,   OpResizeX,    OpResizeY,    OpResizeZ,
+      std::nullopt, ResetPosition, std::nullopt, Associate,    Dissociate, ApplyRelation};
   for (const auto& n : ops) n ? (void)FOperationsMenu->addAction(Action(*n)) : (void)FOperationsMenu->addSeparator();
   menuBar()->addMenu(FOperationsMenu);
   QMenu* help = new QMenu(QStringLiteral("?"), this);

@@ -451,6 +451,7 @@ void TProperties::Fill() {
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
       e->setText(ToQt(v.Text));
       e->setCursorPosition(0);
+      e->setReadOnly(!v.Enabled);
       SetFieldColours(e, false);
     } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
       const QSignalBlocker quiet(c);

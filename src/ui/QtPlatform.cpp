@@ -122,6 +122,15 @@ std::optional<std::string> TQtFileChooser::ChooseExportFile() {
   return FromQt(path);
 }
 
+std::vector<std::string> TQtFileChooser::ChooseMeshFiles() {
+  const QStringList paths = QFileDialog::getOpenFileNames(FParent, QStringLiteral("Importer"), FFolder,
+                                                          FileDialogFilters(kFilterImport).join(";;"));
+  std::vector<std::string> out;
+  for (const QString& path : paths) out.push_back(FromQt(path));
+  if (!paths.isEmpty()) FFolder = QFileInfo(paths.front()).absolutePath();
+  return out;
+}
+
 void TQtFileChooser::StartIn(const std::string& folder) {
   if (!folder.empty()) FFolder = ToQt(folder);
 }

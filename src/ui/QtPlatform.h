@@ -52,6 +52,7 @@ class TQtFileChooser : public IFileChooser {
   std::optional<TChosenFile> ChooseFileToSave() override;
   std::optional<TResolutionChoice> ChooseResolution() override;
   std::optional<std::string> ChooseExportFile() override;
+  std::vector<std::string> ChooseMeshFiles() override;
   void StartIn(const std::string& folder) override;
 
  private:

@@ -15,6 +15,7 @@
 #include "TempFolder.h"
 #include "commands/BrowserTree.h"
 #include "commands/Preferences.h"
+#include "document/ModelExport.h"
 #include "document/SceneDocument.h"
 #include "scene/Shapes.h"
 
@@ -529,4 +530,42 @@ TEST_F(ModellerTest, ACorruptDocumentLeavesTheSceneItsHistoryAndItsFileNameAsThe
     EXPECT_EQ(Modeller.History().UndoCount(), steps);
     EXPECT_TRUE(Modeller.Modified());
   }
+}
+
+TEST_F(ModellerTest, ImportAndBakingARelationAreEachOneStepThatUndoes) {
+  // A cube exported to STL and imported: one step, the new solid selected.
+  Modeller.Insert(TInsertCommand::Cube);
+  const std::string stl = Folder.File("cube.stl");
+  ASSERT_TRUE(ExportModel(Scene, stl, {}));
+  Files.Import.push_back({stl});
+  ASSERT_TRUE(Modeller.ImportMeshes());
+  EXPECT_EQ(Names(), "Lumière1,Cube1,cube");
+  EXPECT_EQ(Scene.CurrentObject(), 2);
+  EXPECT_EQ(Modeller.UndoCaption(), "&Annuler Importation");
+  ASSERT_TRUE(Modeller.Undo());
+  EXPECT_EQ(Names(), "Lumière1,Cube1");
+  ASSERT_TRUE(Modeller.Redo());
+
+  // The imported cube less the inserted one moved half out of it, baked, then undone.
+  Scene.SolidAt(1)->SetPosition({0.25, 0, 0});
+  ASSERT_TRUE(Scene.SetParent(1, 2));
+  ASSERT_TRUE(Scene.SetRelation(1, 2, relSoustraction));
+  Scene.SelectObject(2);
+  ASSERT_TRUE(Modeller.ApplyRelationOfSelection());
+  EXPECT_EQ(Names(), "Lumière1,cube");
+  EXPECT_TRUE(Prompt.Shown().empty());
+  EXPECT_EQ(Scene.SolidAt(1)->GetTextParam(2), "");
+  ASSERT_TRUE(Modeller.Undo());
+  EXPECT_EQ(Names(), "Lumière1,Cube1,cube");
+  EXPECT_EQ(Scene.SolidAt(1)->Relation, relSoustraction);
+  EXPECT_EQ(Scene.ParentOf(1), 2);
+
+  // A file that cannot be read: told, and no step.
+  const std::string empty = Folder.File("vide.obj");
+  std::ofstream(empty).flush();
+  const std::string caption = Modeller.UndoCaption();
+  EXPECT_FALSE(Modeller.ImportMeshPaths({empty}));
+  ASSERT_EQ(Prompt.Shown().size(), 1u);
+  EXPECT_NE(Prompt.Shown()[0].Text.find("vide.obj"), std::string::npos);
+  EXPECT_EQ(Modeller.UndoCaption(), caption);
 }

@@ -15,11 +15,13 @@ struct TScriptedFiles : IFileChooser {
   std::deque<TChosenFile> Save;
   TResolutionChoice Resolution;
   std::deque<std::string> Export;
+  std::deque<std::vector<std::string>> Import;
 
   std::optional<std::string> ChooseDocumentToOpen() override { return Next(Open); }
   std::optional<TChosenFile> ChooseFileToSave() override { return Next(Save); }
   std::optional<TResolutionChoice> ChooseResolution() override { return Resolution; }
   std::optional<std::string> ChooseExportFile() override { return Next(Export); }
+  std::vector<std::string> ChooseMeshFiles() override { return Next(Import).value_or(std::vector<std::string>{}); }
   void StartIn(const std::string& folder) override { StartedIn.push_back(folder); }
   std::vector<std::string> StartedIn;  // the folder each dialog was told to start in
 
