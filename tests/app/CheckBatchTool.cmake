@@ -51,6 +51,16 @@ expect(0 "" export "${WORK}/a.ixr" "${WORK}/m.obj" --force)
 # Documents that cannot be read: the archive's message, then the document and what was found wrong.
 expect(1 "le fichier est introuvable\n${WORK}/absent.ixr" info "${WORK}/absent.ixr")
 expect(1 "le fichier est corrompue\n${WORK}/plain : fichier de 1 octet, trop court pour une archive" info "${WORK}/plain")
+# Meshes imported: a new scene or a document with the meshes added; unreadable files are named.
+expect(0 "" import - "${WORK}/m.obj" --output "${WORK}/i.ixr")
+expect(1 "Voulez vous ecraser : ${WORK}/i.ixr" import - "${WORK}/m.obj" --output "${WORK}/i.ixr")
+expect(0 "" import "${WORK}/i.ixr" "${WORK}/m.obj" --output "${WORK}/i.ixr" --force)
+execute_process(COMMAND "${CLI}" info "${WORK}/i.ixr" OUTPUT_VARIABLE listed)
+if(NOT listed MATCHES "\tm\t15\t" OR NOT listed MATCHES "\tMaillage1\t15\t")
+  list(APPEND faults "import: the two meshes are not listed as mesh solids: ${listed}")
+endif()
+file(WRITE "${WORK}/vide.stl" "")
+expect(1 "Aucun maillage dans : ${WORK}/vide.stl\nfichier vide" import - "${WORK}/vide.stl" --output "${WORK}/v.ixr")
 
 if(faults)
   list(JOIN faults "\n  " text)
