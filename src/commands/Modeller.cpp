@@ -9,6 +9,7 @@
 #include "commands/Preferences.h"
 #include "commands/ToolDialogs.h"
 #include "document/PictureExport.h"
+#include "document/MeshImport.h"
 #include "document/MeshSolids.h"
 #include "document/ModelExport.h"
 #include "document/PovExport.h"
@@ -503,7 +504,8 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
   return true;
 }
 
-bool TModeller::AcceptsDroppedFiles(const std::vector<std::string>& paths) {
+namespace {
+bool IsDroppedDocument(const std::vector<std::string>& paths) {
   if (paths.size() != 1) return false;
   const std::filesystem::path p(paths.front());
   std::string extension = p.extension().string();
@@ -513,8 +515,21 @@ bool TModeller::AcceptsDroppedFiles(const std::vector<std::string>& paths) {
   return extension == ".ixr" && std::filesystem::is_regular_file(p, ec);
 }
 
+bool AreDroppedMeshes(const std::vector<std::string>& paths) {
+  std::error_code ec;
+  return !paths.empty() && std::all_of(paths.begin(), paths.end(), [&](const std::string& p) {
+    return IsMeshFileName(p) && std::filesystem::is_regular_file(p, ec);
+  });
+}
+}  // namespace
+
+bool TModeller::AcceptsDroppedFiles(const std::vector<std::string>& paths) {
+  return IsDroppedDocument(paths) || AreDroppedMeshes(paths);
+}
+
 bool TModeller::OpenDroppedFiles(const std::vector<std::string>& paths) {
-  return AcceptsDroppedFiles(paths) && OpenPath(paths.front());
+  if (IsDroppedDocument(paths)) return OpenPath(paths.front());
+  return AreDroppedMeshes(paths) && ImportMeshPaths(paths);
 }
 
 bool TModeller::OpenRecent(int position) {

@@ -208,7 +208,8 @@ class TModeller {
   bool OpenPath(const std::string& path);
   bool OpenRecent(int position);  // 1 ... 5
   // Files dropped on the window: one ".ixr" document (in any case) that exists is opened as
-  // "Ouvrir" would (with the save question); anything else is not taken. `Accepts` answers
+  // "Ouvrir" would (with the save question); mesh files that exist are imported as "Importer"
+  // would; anything else is not taken. `Accepts` answers
   // while the files are dragged over the window.
   static bool AcceptsDroppedFiles(const std::vector<std::string>& paths);
   bool OpenDroppedFiles(const std::vector<std::string>& paths);

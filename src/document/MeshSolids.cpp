@@ -93,8 +93,8 @@ using modelexport::TVertex;
 std::vector<int> RelatedTo(const TScene& scene, int parent) {
   std::vector<int> out;
   for (int i = 0; i < scene.ObjectCount(); ++i)
-    if (const TSolidObject* s = scene.SolidAt(i); s && i != parent && s->Relation != relAucune &&
-                                                  scene.ParentOf(i) == parent)
+    if (const TSolidObject* s = scene.SolidAt(i);
+        s && i != parent && s->Relation != relAucune && scene.ParentOf(i) == parent)
       out.push_back(i);
   return out;
 }
@@ -131,8 +131,8 @@ TExpected<TAddedSolids> ApplyRelation(TScene& scene, int object) {
   std::vector<TVertex> world = modelexport::WorldTriangles(root);
   for (size_t k = 0; k < order.size(); ++k) {
     const TSolidObject& related = *scene.SolidAt(order[k]);
-    const auto op = related.Relation == relSoustraction ? modelexport::TBoolean::Difference
-                                                        : modelexport::TBoolean::Intersection;
+    const auto op =
+        related.Relation == relSoustraction ? modelexport::TBoolean::Difference : modelexport::TBoolean::Intersection;
     std::vector<TVertex> combined;
     if (!modelexport::ComputeBoolean(world, modelexport::WorldTriangles(related), op, combined, k > 0))
       return TError(kMsgRelationFailed + related.Name() + " / " + scene.ObjectAt(scene.ParentOf(order[k]))->Name());

@@ -13,7 +13,8 @@ namespace ixoral {
 // The name a mesh solid takes when its file's name is taken: "Maillage" and the first free number.
 inline constexpr const char* kMeshSolidPrefix = "Maillage";
 inline constexpr const char* kMsgNoRelationToApply = "Aucune relation à appliquer sur : ";
-inline constexpr const char* kMsgRelationFailed = "Relation impossible à calculer (surface ouverte ou qui se recoupe) : ";
+inline constexpr const char* kMsgRelationFailed =
+    "Relation impossible à calculer (surface ouverte ou qui se recoupe) : ";
 inline constexpr const char* kMsgRelationEmpty = "Il ne reste rien du solide après la relation : ";
 inline constexpr const char* kMsgRelationTextureLost = "La texture n'est pas reprise sur le solide découpé : ";
 

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -23,9 +24,12 @@
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "WindowTestUtil.h"
+#include "document/ModelExport.h"
 #include "document/SceneDocument.h"
+#include "scene/MeshStore.h"
 #include "scene/Shapes.h"
 #include "ui/MainWindow.h"
+#include "ui/Properties.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/QtPlatform.h"
@@ -774,4 +778,78 @@ TEST_F(MainWindowTest, TheFloatingToolBoxStaysWhereItIsThroughOptionsAndCtrlT) {
   Key(Qt::Key_T, Qt::ControlModifier);
   EXPECT_TRUE(box->isVisible());
   EXPECT_EQ(box->pos(), moved);
+}
+
+// A model from another program brought in, moved, cut by a cube, baked, undone, saved and opened.
+TEST_F(MainWindowTest, AnImportedMeshIsMovedCutBakedUndoneSavedAndOpenedAgain) {
+  const std::string stl = Folder.File("boule.stl");
+  {
+    TScene source;
+    source.AddObject(CreateSphere(16, 16, 0xFFFFFFFF, 0.5), "Sphere1");
+    ASSERT_TRUE(ExportModel(source, stl, {}));
+  }
+  TfrmMain& w = Open();
+  TScene& scene = *w.Scene();
+  Files.Import.push_back({stl});
+  Key(Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_EQ(ObjectNodes(), (QStringList{"boule"}));
+  const int mesh = scene.IndexOfName("boule");
+  EXPECT_EQ(scene.SolidAt(mesh)->ShapeType, stMaillage);
+  auto* triangles = qobject_cast<QLineEdit*>(w.Properties()->Control(QStringLiteral("triangles")));
+  ASSERT_NE(triangles, nullptr);
+  EXPECT_EQ(triangles->text(), "512");
+  EXPECT_TRUE(triangles->isReadOnly());
+
+  // Moved with the move tool's X arrow.
+  ClickToolBar(TCommandId::ModeMove);
+  const std::optional<THandleSet> h = w.Renderer()->HandlesIn(0);
+  ASSERT_TRUE(h.has_value());
+  const auto [xEndX, xEndY] = h->End(0);
+  const QPoint from(int(std::lround(xEndX - 5)), int(std::lround(xEndY)));
+  TScenePanel* panel = w.Panel();
+  QTest::mouseMove(panel, from);
+  QTest::mousePress(panel, Qt::LeftButton, {}, from);
+  for (int k = 1; k <= 4; ++k) QTest::mouseMove(panel, from + QPoint(10 * k, 0));
+  QTest::mouseRelease(panel, Qt::LeftButton, {}, from + QPoint(40, 0));
+  Settle();
+  EXPECT_NEAR(scene.ObjectAt(mesh)->Position.x, 0.2, 1e-6);
+
+  // A cube subtracted from it, then the relation baked from the menu.
+  ClickToolBox("cube");
+  const int cube = scene.IndexOfName("Cube1");
+  scene.SolidAt(cube)->SetPosition({0.6, 0.3, 0});
+  ASSERT_TRUE(scene.SetParent(cube, mesh));
+  ASSERT_TRUE(scene.SetRelation(cube, mesh, relSoustraction));
+  ClickNode("boule");
+  w.Action(TCommandId::ApplyRelation)->trigger();
+  Settle();
+  EXPECT_TRUE(Prompt.Shown().empty()) << Prompt.Shown().front().Text;
+  ASSERT_EQ(ObjectNodes(), (QStringList{"boule"}));
+  const auto meshNow = [&] { return scene.SolidAt(scene.IndexOfName("boule")); };
+  ASSERT_NE(meshNow(), nullptr);
+  EXPECT_EQ(scene.IndexOfName("Cube1"), -1);
+  const size_t baked = TriangleCount(meshNow()->Composantes);
+  EXPECT_NE(baked, 512u);
+  EXPECT_NEAR(meshNow()->Position.x, 0.2, 1e-6);
+
+  // Undone: the mesh and the cube come back, related; done again, then saved and opened again.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ObjectNodes(), (QStringList{"boule"}));  // the cube is the mesh's child in the tree
+  ASSERT_NE(scene.SolidAt(scene.IndexOfName("Cube1")), nullptr);
+  EXPECT_EQ(scene.SolidAt(scene.IndexOfName("Cube1"))->Relation, relSoustraction);
+  EXPECT_EQ(TriangleCount(meshNow()->Composantes), 512u);
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  ASSERT_EQ(scene.IndexOfName("Cube1"), -1);
+  const std::string doc = Folder.File("boule.ixr");
+  Files.Save.push_back({doc, TSaveType::Document});
+  Key(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_TRUE(fs::exists(doc));
+  Files.Open.push_back(doc);
+  Key(Qt::Key_O, Qt::ControlModifier);
+  EXPECT_TRUE(Prompt.Shown().empty()) << Prompt.Shown().front().Text;
+  ASSERT_EQ(ObjectNodes(), (QStringList{"boule"}));
+  ASSERT_NE(meshNow(), nullptr);
+  EXPECT_EQ(TriangleCount(meshNow()->Composantes), baked);
+  EXPECT_NEAR(meshNow()->Position.x, 0.2, 1e-6);
+  Screenshot(&w, "main-window-baked-mesh");
 }
