@@ -1,10 +1,12 @@
 // Writes a scene as a POV-Ray scene description.
 #include "document/PovExport.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <concepts>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -226,7 +228,8 @@ TResult WritePovPrimitive(TPovText& out, const TSolidObject& s, const TFinishTer
       out << "  }" << kEol;
       break;
   }
-  // Only POV-Ray's own shapes have a certain inside; the triangles of the others face either way.
+  // Of the solids written here, only POV-Ray's own shapes have a certain inside; the triangles of
+  // the others face either way.
   TFinishTerms own = terms;
   own.HideInterior = terms.HideInterior && (s.ShapeType == stCube || s.ShapeType == stCylindre ||
                                             s.ShapeType == stTore || s.ShapeType == stSphere || s.ShapeType == stCone);
@@ -278,14 +281,19 @@ bool Finite(const D3DVERTEX& v) {
 // and always in the same order, so that each part of a mesh can walk them again rather than
 // keep millions of them; a triangle with a corner that is not a finite number, or without area,
 // is left out.
+// The views draw the side of a triangle (a, b, c) whose corners turn clockwise on screen, as
+// Direct3D does, taking every other triangle of a strip as (a, c, b) so that the whole strip turns
+// one way. POV-Ray's outside is the side whose corners turn the other way: `povOutside` gives each
+// triangle as (a, c, b) of the views' order, so the side the views draw is POV-Ray's outside.
+// Otherwise the corners come as the solid gives them.
 template <typename F>
-void ForEachDrawnCorner(const TSolidObject& s, F&& corner) {
+void ForEachDrawnCorner(const TSolidObject& s, bool povOutside, F&& corner) {
   const auto add = [&](const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
     if (!Finite(a) || !Finite(b) || !Finite(c)) return;
     const Vec3d ab{b.x - a.x, b.y - a.y, b.z - a.z}, ac{c.x - a.x, c.y - a.y, c.z - a.z};
     const Vec3d n = Cross(ab, ac);
     if (n.x == 0 && n.y == 0 && n.z == 0) return;
-    for (D3DVERTEX v : {a, b, c}) {
+    for (D3DVERTEX v : {a, povOutside ? c : b, povOutside ? b : c}) {
       // A corner without a normal takes its face's, so POV-Ray never meets a null one.
       if (v.nx == 0 && v.ny == 0 && v.nz == 0) {
         const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
@@ -301,7 +309,11 @@ void ForEachDrawnCorner(const TSolidObject& s, F&& corner) {
         for (size_t k = 0; k + 2 < v.size(); k += 3) add(v[k], v[k + 1], v[k + 2]);
         break;
       case D3DPT_TRIANGLESTRIP:
-        for (size_t k = 2; k < v.size(); ++k) add(v[k - 2], v[k - 1], v[k]);
+        for (size_t k = 2; k < v.size(); ++k)
+          if (k % 2 == 0 || !povOutside)
+            add(v[k - 2], v[k - 1], v[k]);
+          else
+            add(v[k - 2], v[k], v[k - 1]);
         break;
       case D3DPT_TRIANGLEFAN:
         for (size_t k = 1; k + 1 < v.size(); ++k) add(v[0], v[k], v[k + 1]);
@@ -310,6 +322,40 @@ void ForEachDrawnCorner(const TSolidObject& s, F&& corner) {
         break;
     }
   }
+}
+
+// True when the views draw some face of the solid from both sides: the same three corners are
+// given again turning the other way (every face of a 3D text, the walls, the circle's two discs).
+// Such a face has no inside to hide, and POV-Ray would meet either of the two copies first.
+bool DrawnOnBothSides(const TSolidObject& s) {
+  if (s.ShapeType == stTexte3d) return true;  // each glyph face is given both ways
+  // A triangle is known by its corners' positions, from the least one on, in their turn.
+  const auto key = [](const std::array<const D3DVERTEX*, 3>& t) {
+    std::array<std::array<uint32_t, 3>, 3> p;
+    for (size_t i = 0; i < 3; ++i) {
+      const float at[3] = {t[i]->x + 0.0f, t[i]->y + 0.0f, t[i]->z + 0.0f};  // -0 as 0
+      std::memcpy(p[i].data(), at, sizeof at);
+    }
+    const size_t first = size_t(std::min_element(p.begin(), p.end()) - p.begin());
+    uint64_t h = 0x9E3779B97F4A7C15u;
+    for (size_t i = 0; i < 3; ++i)
+      for (uint32_t w : p[(first + i) % 3]) h = (h ^ w) * 0x100000001B3u, h ^= h >> 29;
+    return h;
+  };
+  std::vector<uint64_t> turned, other;
+  std::array<D3DVERTEX, 3> t;
+  size_t k = 0;
+  ForEachDrawnCorner(s, false, [&](const D3DVERTEX& v) {
+    t[k++] = v;
+    if (k < 3) return;
+    k = 0;
+    turned.push_back(key({&t[0], &t[1], &t[2]}));
+    other.push_back(key({&t[0], &t[2], &t[1]}));
+  });
+  std::sort(turned.begin(), turned.end());
+  for (uint64_t h : other)
+    if (std::binary_search(turned.begin(), turned.end(), h)) return true;
+  return false;
 }
 
 // The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
@@ -322,11 +368,15 @@ using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
 void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms,
                        const TCornerAmbient& cornerAmbient = {}) {
   size_t n = 0;
-  ForEachDrawnCorner(s, [&](const D3DVERTEX&) { ++n; });
+  ForEachDrawnCorner(s, false, [&](const D3DVERTEX&) { ++n; });
   if (n == 0) {
     (void)WritePovPrimitive(out, s, terms);
     return;
   }
+  // A face the views draw from both sides keeps its inside; the others turn their drawn side out.
+  TFinishTerms meshTerms = terms;
+  meshTerms.HideInterior = terms.HideInterior && !DrawnOnBothSides(s);
+  const bool povOutside = meshTerms.HideInterior;
   // The views light each corner with the ambient colour of the lights that reach it; POV-Ray
   // blends a triangle's three corner textures the same way. The levels are kept to 1/64 of each
   // channel, at most 256 of them; beyond, the solid keeps its one mean ambient.
@@ -336,7 +386,7 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
     std::map<std::array<int, 3>, uint16_t> known;
     level.reserve(n);
     bool kept = true;
-    ForEachDrawnCorner(s, [&](const D3DVERTEX& v) {
+    ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
       if (!kept) return;
       const std::optional<Vec3d> a = cornerAmbient(v);
       if (!a) {
@@ -363,12 +413,12 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
   out.Reserve(n * (2 * kVector + (picture.empty() ? 0 : kUv) + kFace / 3 + 1) + (levels.size() + 1) * 1024);
   std::string& text = out.Bytes;
   out << "mesh2 {" << kEol << "  vertex_vectors { " << n;
-  ForEachDrawnCorner(s, [&](const D3DVERTEX& v) {
+  ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
     text.append(",\r\n    ");
     AppendMeshVector(text, v.x, v.y, v.z);
   });
   out << kEol << "  }" << kEol << "  normal_vectors { " << n;
-  ForEachDrawnCorner(s, [&](const D3DVERTEX& v) {
+  ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
     text.append(",\r\n    ");
     AppendMeshVector(text, v.nx, v.ny, v.nz);
   });
@@ -376,7 +426,7 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
   if (!picture.empty()) {
     // Direct3D counts v from the picture's top, POV-Ray from its bottom.
     out << "  uv_vectors { " << n;
-    ForEachDrawnCorner(s, [&](const D3DVERTEX& v) {
+    ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
       text.append(",\r\n    <");
       AppendMeshNumber(text, v.tu);
       text += ',';
@@ -398,7 +448,7 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
   }
   // Inside and outside, for the solid's part in a difference or an intersection.
   out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
-  WritePovPlacementAndTexture(out, s, s.Position, picture, terms);
+  WritePovPlacementAndTexture(out, s, s.Position, picture, meshTerms);
 }
 
 // Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
@@ -600,6 +650,9 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
             const Vec3d a = AmbientAt(lights, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
             return IsFinite(a) ? std::optional<Vec3d>(a) : std::nullopt;
           };
+        // Seen from behind, a face of the mesh is not drawn (the views cull it): where the plane
+        // the views cut at opens the solid, or where a surface is open, what lies behind shows.
+        terms.HideInterior = true;
         WritePovMeshSolid(out, solid, picture, terms, perCorner);
         return;
       }
