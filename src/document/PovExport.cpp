@@ -345,7 +345,8 @@ bool DrawnOnBothSides(const TSolidObject& s) {
   std::vector<uint64_t> turned, other;
   std::array<D3DVERTEX, 3> t;
   size_t k = 0;
-  ForEachDrawnCorner(s, false, [&](const D3DVERTEX& v) {
+  // In one turn for all (a strip's triangles given as the views take them).
+  ForEachDrawnCorner(s, true, [&](const D3DVERTEX& v) {
     t[k++] = v;
     if (k < 3) return;
     k = 0;
