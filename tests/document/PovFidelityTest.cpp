@@ -57,7 +57,9 @@ class PovFidelityTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
-    Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity";
+    // A folder per case: ctest runs them side by side.
+    Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity" /
+          ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(Dir);
     fs::create_directories(Dir);
     ASSERT_TRUE(Drawn.Renderer.InitDevice());
