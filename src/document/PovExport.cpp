@@ -1,17 +1,22 @@
 // Writes a scene as a POV-Ray scene description.
 #include "document/PovExport.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <concepts>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <numbers>
 #include <optional>
-#include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "document/SceneDocument.h"
+#include "platform/LargePages.h"
 #include "platform/NumberFormat.h"
 #include "render/DisplayDevice.h"
 #include "render/SceneRenderer.h"
@@ -27,6 +32,38 @@ namespace {
 constexpr const char* kEol = "\r\n";
 using TFileWrites = std::vector<std::pair<std::string, std::string>>;  // path, bytes
 double Degrees(double radians) { return radians * 180 / std::numbers::pi; }
+
+// The scene description as it is written: one string that becomes the file's bytes as it is, so
+// a mesh of millions of corners is neither copied out of a stream nor held twice. Numbers are
+// written as a stream writes them; a floating value must go through its formatter.
+class TPovText {
+ public:
+  TPovText& operator<<(std::string_view text) {
+    Bytes.append(text);
+    return *this;
+  }
+  TPovText& operator<<(char c) {
+    Bytes.push_back(c);
+    return *this;
+  }
+  template <std::integral T>
+  requires(!std::same_as<T, char> && !std::same_as<T, bool>) TPovText& operator<<(T v) {
+    char buf[24];
+    Bytes.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    return *this;
+  }
+  template <std::floating_point T>
+  TPovText& operator<<(T) = delete;
+  // Room for `more` bytes beyond what is written, growing at least twofold so that many solids
+  // in a row do not copy the text again and again. Room never written to costs no memory.
+  void Reserve(size_t more) {
+    if (Bytes.capacity() - Bytes.size() >= more) return;
+    Bytes.reserve(std::max(Bytes.size() + more, Bytes.capacity() * 2));
+    // A mesh's text is hundreds of megabytes at most: in large pages, far fewer faults.
+    AdviseLargePages(Bytes.data(), Bytes.capacity());
+  }
+  std::string Bytes;
+};
 }  // namespace
 
 std::string FormatPovNumber(double v) { return FormatNumber(static_cast<float>(v), '.'); }
@@ -62,12 +99,20 @@ TExpected<std::string> FindFontFile(const std::string& fontName) {
   return TError(kMsgFontFileNotFound);
 }
 
-void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
+namespace {
+void WritePovTriangle(TPovText& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
   auto corner = [](const D3DVERTEX& v) {
     return "  <" + FormatPovNumber(v.x) + "," + FormatPovNumber(v.y) + "," + FormatPovNumber(v.z) + ">";
   };
   out << "  triangle {" << kEol << corner(a) << "," << kEol << corner(b) << "," << kEol << corner(c) << kEol << "  }"
       << kEol;
+}
+}  // namespace
+
+void WritePovTriangle(std::ostream& out, const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
+  TPovText text;
+  WritePovTriangle(text, a, b, c);
+  out << text.Bytes;
 }
 
 namespace {
@@ -83,7 +128,7 @@ struct TFinishTerms {
 };
 
 // The texture block of the solid: its colour or picture, and its finish.
-void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms) {
+void WritePovTexture(TPovText& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms) {
   const D3DCOLOR c = s.Color;
   const double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
   const double t = 1 - ((c >> 24) & 0xFF) / 255.0;
@@ -109,7 +154,7 @@ void WritePovTexture(std::ostream& out, const TSolidObject& s, const std::string
 
 // The solid's placement, then its texture: its colour, or the picture `picture` (a PNG file
 // beside the scene) laid on by the mesh's texture coordinates; then the block's end.
-void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const Vec3d& translate,
+void WritePovPlacementAndTexture(TPovText& out, const TSolidObject& s, const Vec3d& translate,
                                  const std::string& picture, const TFinishTerms& terms = {}) {
   out << "  scale " << FormatPovVector(s.Redim) << kEol;
   out << FormatPovMatrix(s.RotationMatrix) << kEol;
@@ -121,7 +166,7 @@ void WritePovPlacementAndTexture(std::ostream& out, const TSolidObject& s, const
 }
 
 // The solid as POV-Ray's own shape, with the finish terms given.
-TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const TFinishTerms& terms) {
+TResult WritePovPrimitive(TPovText& out, const TSolidObject& s, const TFinishTerms& terms) {
   TResult written;
   const double p1 = s.GetParam(1), p2 = s.GetParam(2);
   Vec3d translate = s.Position;
@@ -183,7 +228,8 @@ TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const TFinis
       out << "  }" << kEol;
       break;
   }
-  // Only POV-Ray's own shapes have a certain inside; the triangles of the others face either way.
+  // Of the solids written here, only POV-Ray's own shapes have a certain inside; the triangles of
+  // the others face either way.
   TFinishTerms own = terms;
   own.HideInterior = terms.HideInterior && (s.ShapeType == stCube || s.ShapeType == stCylindre ||
                                             s.ShapeType == stTore || s.ShapeType == stSphere || s.ShapeType == stCone);
@@ -193,20 +239,37 @@ TResult WritePovPrimitive(std::ostream& out, const TSolidObject& s, const TFinis
 
 }  // namespace
 
-TResult WritePovSolid(std::ostream& out, const TSolidObject& s) { return WritePovPrimitive(out, s, {}); }
+TResult WritePovSolid(std::ostream& out, const TSolidObject& s) {
+  TPovText text;
+  TResult written = WritePovPrimitive(text, s, {});
+  out << text.Bytes;
+  return written;
+}
 
 namespace {
 
 // A coordinate of a mesh with the precision of the vertices themselves, "." as separator
 // whatever the locale.
-std::string MeshNumber(float v) {
+constexpr size_t kMeshNumberMax = 16;  // "-1.234567e-38" and room to spare
+void AppendMeshNumber(std::string& to, float v) {
   char buf[32];
-  const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7).ptr;
-  return std::string(buf, end);
+  to.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7).ptr);
 }
 
-std::string MeshVector(float x, float y, float z) {
-  return "<" + MeshNumber(x) + "," + MeshNumber(y) + "," + MeshNumber(z) + ">";
+std::string MeshNumber(float v) {
+  std::string s;
+  AppendMeshNumber(s, v);
+  return s;
+}
+
+void AppendMeshVector(std::string& to, float x, float y, float z) {
+  to += '<';
+  AppendMeshNumber(to, x);
+  to += ',';
+  AppendMeshNumber(to, y);
+  to += ',';
+  AppendMeshNumber(to, z);
+  to += '>';
 }
 
 bool Finite(const D3DVERTEX& v) {
@@ -214,22 +277,29 @@ bool Finite(const D3DVERTEX& v) {
          std::isfinite(v.nz) && std::isfinite(v.tu) && std::isfinite(v.tv);
 }
 
-// The triangles the views draw for the solid, three corners each; a triangle with a corner that
-// is not a finite number, or without area, is left out.
-std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
-  std::vector<D3DVERTEX> corners;
+// Calls `corner` with the corners of the triangles the views draw for the solid, three by three
+// and always in the same order, so that each part of a mesh can walk them again rather than
+// keep millions of them; a triangle with a corner that is not a finite number, or without area,
+// is left out.
+// The views draw the side of a triangle (a, b, c) whose corners turn clockwise on screen, as
+// Direct3D does, taking every other triangle of a strip as (a, c, b) so that the whole strip turns
+// one way. POV-Ray's outside is the side whose corners turn the other way: `povOutside` gives each
+// triangle as (a, c, b) of the views' order, so the side the views draw is POV-Ray's outside.
+// Otherwise the corners come as the solid gives them.
+template <typename F>
+void ForEachDrawnCorner(const TSolidObject& s, bool povOutside, F&& corner) {
   const auto add = [&](const D3DVERTEX& a, const D3DVERTEX& b, const D3DVERTEX& c) {
     if (!Finite(a) || !Finite(b) || !Finite(c)) return;
     const Vec3d ab{b.x - a.x, b.y - a.y, b.z - a.z}, ac{c.x - a.x, c.y - a.y, c.z - a.z};
     const Vec3d n = Cross(ab, ac);
     if (n.x == 0 && n.y == 0 && n.z == 0) return;
-    for (D3DVERTEX v : {a, b, c}) {
+    for (D3DVERTEX v : {a, povOutside ? c : b, povOutside ? b : c}) {
       // A corner without a normal takes its face's, so POV-Ray never meets a null one.
       if (v.nx == 0 && v.ny == 0 && v.nz == 0) {
         const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
         v.nx = float(n.x / len), v.ny = float(n.y / len), v.nz = float(n.z / len);
       }
-      corners.push_back(v);
+      corner(std::as_const(v));
     }
   };
   for (const auto& c : s.Composantes) {
@@ -239,7 +309,11 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
         for (size_t k = 0; k + 2 < v.size(); k += 3) add(v[k], v[k + 1], v[k + 2]);
         break;
       case D3DPT_TRIANGLESTRIP:
-        for (size_t k = 2; k < v.size(); ++k) add(v[k - 2], v[k - 1], v[k]);
+        for (size_t k = 2; k < v.size(); ++k)
+          if (k % 2 == 0 || !povOutside)
+            add(v[k - 2], v[k - 1], v[k]);
+          else
+            add(v[k - 2], v[k], v[k - 1]);
         break;
       case D3DPT_TRIANGLEFAN:
         for (size_t k = 1; k + 1 < v.size(); ++k) add(v[0], v[k], v[k + 1]);
@@ -248,7 +322,41 @@ std::vector<D3DVERTEX> DrawnTriangles(const TSolidObject& s) {
         break;
     }
   }
-  return corners;
+}
+
+// True when the views draw some face of the solid from both sides: the same three corners are
+// given again turning the other way (every face of a 3D text, the walls, the circle's two discs).
+// Such a face has no inside to hide, and POV-Ray would meet either of the two copies first.
+bool DrawnOnBothSides(const TSolidObject& s) {
+  if (s.ShapeType == stTexte3d) return true;  // each glyph face is given both ways
+  // A triangle is known by its corners' positions, from the least one on, in their turn.
+  const auto key = [](const std::array<const D3DVERTEX*, 3>& t) {
+    std::array<std::array<uint32_t, 3>, 3> p;
+    for (size_t i = 0; i < 3; ++i) {
+      const float at[3] = {t[i]->x + 0.0f, t[i]->y + 0.0f, t[i]->z + 0.0f};  // -0 as 0
+      std::memcpy(p[i].data(), at, sizeof at);
+    }
+    const size_t first = size_t(std::min_element(p.begin(), p.end()) - p.begin());
+    uint64_t h = 0x9E3779B97F4A7C15u;
+    for (size_t i = 0; i < 3; ++i)
+      for (uint32_t w : p[(first + i) % 3]) h = (h ^ w) * 0x100000001B3u, h ^= h >> 29;
+    return h;
+  };
+  std::vector<uint64_t> turned, other;
+  std::array<D3DVERTEX, 3> t;
+  size_t k = 0;
+  // In one turn for all (a strip's triangles given as the views take them).
+  ForEachDrawnCorner(s, true, [&](const D3DVERTEX& v) {
+    t[k++] = v;
+    if (k < 3) return;
+    k = 0;
+    turned.push_back(key({&t[0], &t[1], &t[2]}));
+    other.push_back(key({&t[0], &t[2], &t[1]}));
+  });
+  std::sort(turned.begin(), turned.end());
+  for (uint64_t h : other)
+    if (std::binary_search(turned.begin(), turned.end(), h)) return true;
+  return false;
 }
 
 // The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
@@ -258,26 +366,18 @@ using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
 // the views are smooth) and, for a textured solid, their texture coordinates, in the same
 // placement and texture block as a primitive, each corner with its ambient light when given. A
 // solid without any triangle is written as the primitive it is.
-void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms,
+void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& picture, const TFinishTerms& terms,
                        const TCornerAmbient& cornerAmbient = {}) {
-  const std::vector<D3DVERTEX> corners = DrawnTriangles(s);
-  if (corners.empty()) {
+  size_t n = 0;
+  ForEachDrawnCorner(s, false, [&](const D3DVERTEX&) { ++n; });
+  if (n == 0) {
     (void)WritePovPrimitive(out, s, terms);
     return;
   }
-  const size_t n = corners.size();
-  out << "mesh2 {" << kEol << "  vertex_vectors { " << n;
-  for (const D3DVERTEX& v : corners) out << "," << kEol << "    " << MeshVector(v.x, v.y, v.z);
-  out << kEol << "  }" << kEol << "  normal_vectors { " << n;
-  for (const D3DVERTEX& v : corners) out << "," << kEol << "    " << MeshVector(v.nx, v.ny, v.nz);
-  out << kEol << "  }" << kEol;
-  if (!picture.empty()) {
-    // Direct3D counts v from the picture's top, POV-Ray from its bottom.
-    out << "  uv_vectors { " << n;
-    for (const D3DVERTEX& v : corners)
-      out << "," << kEol << "    <" << MeshNumber(v.tu) << "," << MeshNumber(1 - v.tv) << ">";
-    out << kEol << "  }" << kEol;
-  }
+  // A face the views draw from both sides keeps its inside; the others turn their drawn side out.
+  TFinishTerms meshTerms = terms;
+  meshTerms.HideInterior = terms.HideInterior && !DrawnOnBothSides(s);
+  const bool povOutside = meshTerms.HideInterior;
   // The views light each corner with the ambient colour of the lights that reach it; POV-Ray
   // blends a triangle's three corner textures the same way. The levels are kept to 1/64 of each
   // channel, at most 256 of them; beyond, the solid keeps its one mean ambient.
@@ -286,17 +386,55 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   if (cornerAmbient) {
     std::map<std::array<int, 3>, uint16_t> known;
     level.reserve(n);
-    for (const D3DVERTEX& v : corners) {
+    bool kept = true;
+    ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
+      if (!kept) return;
       const std::optional<Vec3d> a = cornerAmbient(v);
-      if (!a) break;
+      if (!a) {
+        kept = false;
+        return;
+      }
       const auto step = [](double x) { return int(std::lround(std::clamp(x, 0.0, 1.0) * 64)); };
       const std::array<int, 3> key{step(a->x), step(a->y), step(a->z)};
       const auto [it, added] = known.emplace(key, uint16_t(levels.size()));
       if (added) levels.push_back({key[0] / 64.0, key[1] / 64.0, key[2] / 64.0});
-      if (levels.size() > 256) break;
+      if (levels.size() > 256) {
+        kept = false;
+        return;
+      }
       level.push_back(it->second);
-    }
+    });
     if (level.size() != n) level.clear(), levels.clear();
+  }
+  // The corners' lines, at their longest: vertex and normal vectors, texture coordinates, and a
+  // triangle's indices with its three texture levels. Written straight into the scene's text.
+  constexpr size_t kLead = 7;  // ",\r\n    "
+  constexpr size_t kVector = kLead + 3 * kMeshNumberMax + 4, kUv = kLead + 2 * kMeshNumberMax + 3;
+  constexpr size_t kFace = kLead + 3 * 20 + 4 + 3 * 7;
+  out.Reserve(n * (2 * kVector + (picture.empty() ? 0 : kUv) + kFace / 3 + 1) + (levels.size() + 1) * 1024);
+  std::string& text = out.Bytes;
+  out << "mesh2 {" << kEol << "  vertex_vectors { " << n;
+  ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
+    text.append(",\r\n    ");
+    AppendMeshVector(text, v.x, v.y, v.z);
+  });
+  out << kEol << "  }" << kEol << "  normal_vectors { " << n;
+  ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
+    text.append(",\r\n    ");
+    AppendMeshVector(text, v.nx, v.ny, v.nz);
+  });
+  out << kEol << "  }" << kEol;
+  if (!picture.empty()) {
+    // Direct3D counts v from the picture's top, POV-Ray from its bottom.
+    out << "  uv_vectors { " << n;
+    ForEachDrawnCorner(s, povOutside, [&](const D3DVERTEX& v) {
+      text.append(",\r\n    <");
+      AppendMeshNumber(text, v.tu);
+      text += ',';
+      AppendMeshNumber(text, 1 - v.tv);
+      text += '>';
+    });
+    out << kEol << "  }" << kEol;
   }
   if (!level.empty()) {
     out << "  texture_list { " << levels.size() << kEol;
@@ -306,12 +444,12 @@ void WritePovMeshSolid(std::ostream& out, const TSolidObject& s, const std::stri
   }
   out << "  face_indices { " << n / 3;
   for (size_t k = 0; k < n; k += 3) {
-    out << "," << kEol << "    <" << k << "," << k + 1 << "," << k + 2 << ">";
+    out << ",\r\n    <" << k << ',' << k + 1 << ',' << k + 2 << '>';
     if (!level.empty()) out << ", " << level[k] << ", " << level[k + 1] << ", " << level[k + 2];
   }
   // Inside and outside, for the solid's part in a difference or an intersection.
   out << kEol << "  }" << kEol << "  inside_vector <0, 0, 1>" << kEol;
-  WritePovPlacementAndTexture(out, s, s.Position, picture, terms);
+  WritePovPlacementAndTexture(out, s, s.Position, picture, meshTerms);
 }
 
 // Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
@@ -404,7 +542,7 @@ std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject&
 // POV-Ray fades by 2 / (1 + (d / f)^p): with p the power of the larger term, f^p = a0 / a and the
 // colour scaled by 1 / (2 a0) the two agree; without a constant term, f is small and the colour
 // scaled by 1 / (2 a f^p), which agrees beyond a few hundredths of a unit.
-void WriteViewLight(std::ostream& out, const TViewLight& v, const Vec3d& sceneCentre) {
+void WriteViewLight(TPovText& out, const TViewLight& v, const Vec3d& sceneCentre) {
   const D3DLIGHT7& l = v.Light;
   double scale = 1, fadeDistance = 0;
   int fadePower = 0;
@@ -456,7 +594,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   std::error_code ec;
   if (fs::exists(path, ec) && !overwrite) return ReplaceRefused(path);
   const TVue& view = scene.Views[static_cast<size_t>(std::clamp(viewIndex, 0, 3))];
-  std::ostringstream out;
+  TPovText out;
   TResult exported;
   // The textures, as the views draw them (the top-left power-of-two part of the picture), in PNG
   // files beside the scene: "<scene>-texture-<n>.png", one per picture.
@@ -513,6 +651,9 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
             const Vec3d a = AmbientAt(lights, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
             return IsFinite(a) ? std::optional<Vec3d>(a) : std::nullopt;
           };
+        // Seen from behind, a face of the mesh is not drawn (the views cull it): where the plane
+        // the views cut at opens the solid, or where a surface is open, what lies behind shows.
+        terms.HideInterior = true;
         WritePovMeshSolid(out, solid, picture, terms, perCorner);
         return;
       }
@@ -521,7 +662,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
       for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
       return;
     }
-    const TResult written = WritePovSolid(out, solid);
+    const TResult written = WritePovPrimitive(out, solid, {});
     for (const std::string& notice : written.Notices()) exported.AddNotice(notice);
   };
   // POV-Ray 3.7 warns about scenes that name neither their language version nor their gamma. A
@@ -617,7 +758,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   }
   out << "}" << kEol;
   // The pictures first, the scene that names them last.
-  pictures.push_back({path, out.str()});
+  pictures.push_back({path, std::move(out.Bytes)});
   for (const auto& [file, bytes] : pictures) {
     std::error_code failure;
     if (!WriteOutputFile(file, bytes, &failure)) {

@@ -232,6 +232,14 @@ TEST_F(PovTest, DeformedAndTexturedSolidsAreWrittenAsTheViewsDrawThem) {
   auto text = CreateDefaultText3D([](const std::string&) { return false; });
   text->SetTextParam(1, "Ixoral été");
   scene.AddObject(std::move(text), "Texte1");
+  // Both faces of the wall come as neighbours in one list; the circle's are two fans.
+  std::pair<std::unique_ptr<TSolidObject>, const char*> flats[] = {{CreateWall(kOpaqueWhite, 1), "Paroi1"},
+                                                                   {CreateCircle(12, kOpaqueWhite, 0.5), "Cercle1"}};
+  for (auto& [shape, name] : flats) {
+    TSolidObject* flat = scene.SolidAt(Add(scene, std::move(shape), name));
+    flat->Texturer = true;
+    flat->TextureFile = bmp;
+  }
 
   TResult exported = ExportPovScene(scene, 3, (dir / "scene.pov").string(), false);
   ASSERT_TRUE(exported);
@@ -242,15 +250,21 @@ TEST_F(PovTest, DeformedAndTexturedSolidsAreWrittenAsTheViewsDrawThem) {
   // The noisy sphere, the two textured cubes and the text (its glyphs as the views build them) are
   // meshes; the cube without its picture is a box.
   EXPECT_EQ(pov.find("\"Ixoral été\""), std::string::npos);
-  EXPECT_EQ(Count(pov, "mesh2 {"), 4u);
+  EXPECT_EQ(Count(pov, "mesh2 {"), 6u);
   EXPECT_EQ(Count(pov, "box {"), 1u);
   EXPECT_EQ(Count(pov, "sphere {"), 0u);
   EXPECT_NE(pov.find("<0.654321,"), std::string::npos);
   EXPECT_EQ(pov.find("nan"), std::string::npos);
-  EXPECT_EQ(Count(pov, "uv_vectors"), 2u);
-  EXPECT_EQ(Count(pov, "inside_vector <0, 0, 1>"), 4u);
-  // One picture for both cubes, as the views draw it.
-  EXPECT_EQ(Count(pov, "uv_mapping pigment { image_map { png \"scene-texture-1.png\" interpolate 2 } }"), 2u);
+  EXPECT_EQ(Count(pov, "uv_vectors"), 4u);
+  EXPECT_EQ(Count(pov, "inside_vector <0, 0, 1>"), 6u);
+  // The views draw the sphere's and the cubes' faces from one side, whose back POV-Ray leaves
+  // clear (the box too); the faces of the text, the wall and the circle are given both ways and
+  // show both sides.
+  EXPECT_EQ(Count(pov, "interior_texture { pigment { rgbt 1 } }"), 4u);
+  const size_t textAt = pov.find("mesh2 {", pov.find("mesh2 {", pov.find("mesh2 {", pov.find("mesh2 {") + 1) + 1) + 1);
+  EXPECT_EQ(pov.find("interior_texture", textAt), std::string::npos);  // after: the text, the wall, the circle
+  // One picture for the cubes, the wall and the circle, as the views draw it.
+  EXPECT_EQ(Count(pov, "uv_mapping pigment { image_map { png \"scene-texture-1.png\" interpolate 2 } }"), 4u);
   EXPECT_FALSE(fs::exists(dir / "scene-texture-2.png"));
   TImage picture;
   std::string message;

@@ -18,6 +18,7 @@
 #include "scene/Curves.h"
 #include "scene/Shapes.h"
 #include "scene/Text3D.h"
+#include "scene/View.h"
 #include "tools/images/Image.h"
 
 namespace ixoral {
@@ -56,7 +57,9 @@ class PovFidelityTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::system("povray --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "povray is not installed";
-    Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity";
+    // A folder per case: ctest runs them side by side.
+    Dir = fs::path(IXORAL_TEST_OUTPUT_DIR) / "pov-fidelity" /
+          ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(Dir);
     fs::create_directories(Dir);
     ASSERT_TRUE(Drawn.Renderer.InitDevice());
@@ -212,6 +215,34 @@ TEST_F(PovFidelityTest, SilhouettesOverlapAndTexturesCarryTheirPicture) {
     for (int i = 0; i < scene.ObjectCount(); ++i)
       if (scene.SolidAt(i)) scene.ObjectAt(i)->SetVisible(true);
   }
+}
+
+// A mesh the plane the views cut at opens: the views draw no face from behind, so through the
+// opening the solid behind it shows, in POV-Ray's picture as in theirs.
+TEST_F(PovFidelityTest, AMeshOpenedByTheNearPlaneShowsWhatLiesBehindIt) {
+  TScene& scene = Drawn.Scene;
+  TVue& view = scene.Views[3];
+  view.SetViewScale({1, 1, 1});
+  view.SetViewRotation({0, 0, 0});
+  view.SetViewTranslation({0, 0, 0});
+  // The noise sphere (a mesh drawn from one side) centred on the plane, which lies two units
+  // ahead of the camera's position; the torsion cylinder further on, seen through it.
+  const D3DMATRIX look = LookToMatrix(view.Camera);
+  const Vec3d ahead{look._13, look._23, look._33};
+  for (int i = 0; i < scene.ObjectCount(); ++i)
+    if (T3dObject* o = scene.ObjectAt(i); o && scene.SolidAt(i))
+      o->SetVisible(o->Name() == "Bruit" || o->Name() == "Torsion");
+  scene.SolidAt(scene.IndexOfName("Bruit"))->SetPosition(view.Camera.Position + ahead * 2.0);
+  scene.SolidAt(scene.IndexOfName("Torsion"))->SetPosition(view.Camera.Position + ahead * 3.2);
+  TImage ours, povray;
+  Render(ours, povray, "opened");
+  if (HasFatalFailure()) return;
+  int onlyPovRay = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      onlyPovRay += IsBackground(ours.PixelAt(x, y)) && !IsBackground(povray.PixelAt(x, y));
+  EXPECT_LT(onlyPovRay, kWidth * kHeight / 100) << "the inside shows in " << Dir.string();
+  EXPECT_GE(SilhouetteOverlap(ours, povray), 0.95) << "pictures in " << Dir.string();
 }
 
 }  // namespace
