@@ -453,10 +453,10 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
 }
 
 // Solids POV-Ray's own shapes would not draw as the views do: vertices changed by noise, torsion
-// or hand edits, and 3D text, whose glyphs the views build from the font at the text's own
-// precision and placement.
+// or hand edits, 3D text, whose glyphs the views build from the font at the text's own precision
+// and placement, and mesh solids, which have no shape but their triangles.
 bool DrawnAsMesh(const TSolidObject& s) {
-  return s.Bruit || s.Torsion || !s.ModifiedVertices.empty() || s.ShapeType == stTexte3d;
+  return s.Bruit || s.Torsion || !s.ModifiedVertices.empty() || s.ShapeType == stTexte3d || s.ShapeType == stMaillage;
 }
 
 // A light as the views light the scene: in the navigated frame of the view (the views move the
