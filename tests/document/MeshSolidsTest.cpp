@@ -19,6 +19,7 @@
 #include "scene/Shapes.h"
 #include "storage/Archive.h"
 #include "tools/Deformations.h"
+#include "tools/images/Image.h"
 
 using namespace ixoral;
 using ixoral::test::TTempFolder;
@@ -240,4 +241,38 @@ TEST(MeshSolids, AnUnreadableFileAddsNothingAndNamesTheFile) {
   ASSERT_FALSE(added);
   EXPECT_NE(added.Error().Message.find("vide.stl"), std::string::npos) << added.Error().Message;
   EXPECT_EQ(scene.ObjectCount(), 0);
+}
+
+TEST(MeshSolids, ATexturedMeshKeepsItsPictureThroughImportSaveAndOpen) {
+  TTempFolder folder("meshsolids");
+  const std::string picture = folder.File("damier.bmp");
+  const uint32_t pixels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  ASSERT_TRUE(WriteBmpFile(picture, 2, 2, pixels));
+  TScene source;
+  const int cube = source.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
+  source.SolidAt(cube)->Texturer = true;
+  source.SolidAt(cube)->TextureFile = picture;
+  fs::create_directory(folder.File("obj"));
+  const std::string obj = folder.File("obj/caisse.obj");
+  ASSERT_TRUE(ExportModel(source, obj, {}));
+
+  // A plain cube first, so that the textured mesh is not the first solid of the document.
+  TScene scene;
+  scene.AddObject(CreateCube(0xFFFFFFFF, 1), "Cube1");
+  const TExpected<TAddedSolids> added = ImportMeshFiles(scene, {obj}, folder.File("textures"));
+  ASSERT_TRUE(added) << added.Error().Message;
+  const TSolidObject& mesh = *scene.SolidAt(added->Objects.at(0));
+  ASSERT_TRUE(mesh.Texturer);
+  EXPECT_EQ(fs::path(mesh.TextureFile).parent_path(), fs::path(folder.File("obj")));
+
+  const std::string doc = folder.File("caisse.ixr");
+  ASSERT_TRUE(SaveDocument(scene, doc, false));
+  TScene loaded;
+  const TResult read = LoadDocument(loaded, doc, folder.File("textures"));
+  ASSERT_TRUE(read) << read.Message();
+  const TSolidObject& back = *loaded.SolidAt(loaded.IndexOfName("caisse"));
+  EXPECT_TRUE(back.Texturer);
+  EXPECT_EQ(ReadAll(back.TextureFile), ReadAll(mesh.TextureFile));
+  EXPECT_TRUE(SameVertices(back.Composantes, mesh.Composantes));
+  EXPECT_FALSE(loaded.SolidAt(loaded.IndexOfName("Cube1"))->Texturer);
 }
