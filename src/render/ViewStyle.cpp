@@ -275,8 +275,12 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
       RowLuma(pixels + size_t(y0 + y) * pitch + size_t(x0), w, luma + size_t(y) * size_t(w));
   });
   // The changes of each band, read from the picture as drawn: they are written only once every
-  // band is done.
-  std::vector<std::vector<TEdgeChange>> changes(static_cast<size_t>(bands));
+  // band is done. Kept from one call to the next like the brightness, so that a frame's lists
+  // grow into memory already there.
+  thread_local std::vector<std::vector<TEdgeChange>> keptChanges;
+  if (keptChanges.size() < size_t(bands)) keptChanges.resize(size_t(bands));
+  for (std::vector<TEdgeChange>& band : keptChanges) band.clear();
+  std::vector<TEdgeChange>* const changes = keptChanges.data();
   forEachBand([&](size_t band) {
     int from, to;
     bandRows(band, from, to);
@@ -302,7 +306,7 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
       }
     }
   });
-  for (const std::vector<TEdgeChange>& band : changes)
+  for (const std::vector<TEdgeChange>& band : keptChanges)
     for (const TEdgeChange& c : band) target.Pixels()[c.At] = c.Colour;
 }
 
