@@ -214,7 +214,7 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, c
   const ptrdiff_t step = alongX ? 1 : ptrdiff_t(w), across = alongX ? ptrdiff_t(oy) * w : ox;
   const int room[2] = {alongX ? x : y, alongX ? w - 1 - x : h - 1 - y};  // steps back, on
   const uint8_t* here = row + x;
-  auto far = [&](const uint8_t* q) { return std::abs(int(q[0]) + int(q[across]) - edge2) >= limit2; };
+  auto far = [&](const uint8_t* q) { return int(std::abs(int(q[0]) + int(q[across]) - edge2) >= limit2); };
   auto ends = [&](int dir, int& dist, int& endLuma2) {
     const int count = std::min(samples, room[dir > 0]);
     const ptrdiff_t stride = dir * step;
