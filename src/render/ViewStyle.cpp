@@ -187,10 +187,20 @@ IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, co
   }
 }
 
+// What the walks along a row of the last pixel smoothed found, for the next pixel of the row on
+// the same edge (same side across, same brightness): the tests of the positions they share are
+// not made again. Positions are columns of the view.
+struct TRowWalks {
+  int X = -2, Across = 0, Edge2 = -1, Limit2 = -1;
+  int Ahead = -1;    // the nearest position past X that leaves the edge, or -1
+  int AheadTo = -1;  // positions X+1 .. AheadTo are tested (up to Ahead when there is one)
+  int Behind = -1;   // the nearest position before X that leaves the edge, or -1
+};
+
 // The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
 // `colour(x, y)`; false where it stays as it is.
 template <class TColour>
-bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour,
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour, TRowWalks& walks,
                  uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
   const uint8_t* up = row - w;
@@ -236,8 +246,38 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, c
     endLuma2 = edge2;
   };
   int dn, dp, ln, lp;
-  ends(-1, dn, ln);
-  ends(1, dp, lp);
+  if (alongX) {
+    // Along the row, from what the previous pixel's walks found when it lay just before on the
+    // same edge: one new position behind (that pixel itself) and those past the last tested.
+    const int back = std::min(samples, x), on = std::min(samples, w - 1 - x);
+    if (walks.X == x - 1 && walks.Across == oy && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
+      if (far(here - 1)) walks.Behind = x - 1;
+      if (walks.Ahead == x) walks.Ahead = -1, walks.AheadTo = x;
+    } else {
+      walks.Across = oy, walks.Edge2 = edge2, walks.Limit2 = limit2;
+      walks.Behind = -1;
+      for (int i = 1; i <= back && walks.Behind < 0; ++i)
+        if (far(here - i)) walks.Behind = x - i;
+      walks.Ahead = -1, walks.AheadTo = x;
+    }
+    walks.X = x;
+    for (int at = walks.AheadTo + 1; walks.Ahead < 0 && at <= x + on; ++at) {
+      walks.AheadTo = at;
+      if (far(row + at)) walks.Ahead = at;
+    }
+    auto found = [&](int at, int dist, int limit, int& d, int& l2) {
+      if (at >= 0 && dist <= limit) {
+        d = dist, l2 = int(row[at]) + int(row[at + across]);
+      } else {
+        d = limit, l2 = edge2;
+      }
+    };
+    found(walks.Behind, x - walks.Behind, back, dn, ln);
+    found(walks.Ahead, walks.Ahead - x, on, dp, lp);
+  } else {
+    ends(-1, dn, ln);
+    ends(1, dp, lp);
+  }
   // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
   // the step turns towards this pixel's side.
   const int nearEnd2 = dn < dp ? ln : lp;
@@ -300,9 +340,11 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
     bandRows(band, from, to);
     std::vector<uint8_t> marks(size_t(w), 0);
     std::vector<TEdgeChange>& out = changes[band];
+    TRowWalks walks;
     for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
       const uint8_t* row = luma + size_t(y) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
+      walks = TRowWalks();
       for (int x = 1; x < w - 1;) {
         // Eight unmarked pixels at a time are passed over at once.
         if (x + 8 <= w - 1) {
@@ -314,7 +356,7 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           }
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, mixed))
+        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, walks, mixed))
           out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
         ++x;
       }
