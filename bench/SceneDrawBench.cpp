@@ -6,15 +6,20 @@
 // alone, and drawing with next to nothing to rasterise. The redraws are whole ones: the pictures
 // the renderer keeps for views whose objects have not moved are forgotten first.
 // The reference scene's redraw and drag step take the look as argument: 0 "Classique", 1
-// "Moderne" with edge smoothing (8 samples), 2 "Moderne" without, 3 with 4 samples.
+// "Moderne" with edge smoothing (8 samples), 2 "Moderne" without, 3 with 4 samples; the edge
+// smoothing is also timed alone.
 // IXORAL_RENDER_THREADS sets the device's threads (default: one per core).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "render/SceneRenderer.h"
 #include "render/ViewInteraction.h"
+#include "render/ViewStyle.h"
+#include "render/device/RenderThreads.h"
 #include "scene/Shapes.h"
 
 namespace ixoral {
@@ -128,6 +133,27 @@ void BM_DragStepReference(benchmark::State& state) {
   DragSteps(s, state);
 }
 BENCHMARK(BM_DragStepReference)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The edge smoothing alone over the reference scene's four views as "Moderne" draws them (no
+// smoothing yet), on the device's threads; the picture is put back outside the timing each time.
+// Argument: samples followed along an edge.
+void BM_ReferenceSceneEdgeSmoothing(benchmark::State& state) {
+  TReferenceScene s(1);
+  SetLook(s.Renderer, 2);
+  s.Renderer.ForgetPictures();
+  s.Renderer.RedrawViews(0, 0, false);
+  TSurface& target = s.Renderer.Display().Device()->RenderTarget();
+  const std::vector<uint32_t> drawn(target.Pixels(), target.Pixels() + size_t(kW) * kH);
+  TRenderThreads* threads = s.Renderer.Display().RenderThreads().get();
+  for (auto _ : state) {
+    for (const TVue& v : s.Scene.Views) SmoothEdges(target, v.Viewport, int(state.range(0)), threads);
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    std::copy(drawn.begin(), drawn.end(), target.Pixels());
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReferenceSceneEdgeSmoothing)->Arg(4)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // The clearing share: each view's clear of colour, depth and stencil, as DrawView does it.
 void BM_ReferenceSceneClearOnly(benchmark::State& state) {

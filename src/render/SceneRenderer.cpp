@@ -841,7 +841,7 @@ void TSceneRenderer::FinishModern(const TVue& view) {
     const int width = std::max(1, int(std::lround(2 * PixelRatio)));
     OutlineDrawn(d.RenderTarget(), view.Viewport, width, D3DRGBA(1, 0.78, 0.1, 1));
   }
-  SmoothEdges(d.RenderTarget(), view.Viewport, Look.EdgeSamples);
+  SmoothEdges(d.RenderTarget(), view.Viewport, Look.EdgeSamples, FDisplay.RenderThreads().get());
 }
 
 void TSceneRenderer::DrawLightSymbol(const TLight& l) {

@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <strings.h>
 
-#include <thread>
-
 #include "platform/Settings.h"
+#include "render/device/RenderThreads.h"
 #include "scene/VectorMath.h"
 
 namespace ixoral {
@@ -150,7 +151,152 @@ void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& vp, int width, D3DCOLOR 
   }
 }
 
-void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples) {
+namespace {
+
+// One pixel's change of colour, written once every row has been read.
+struct TEdgeChange {
+  size_t At;
+  uint32_t Colour;
+};
+
+// The two byte loops below are compiled twice on x86, for AVX2 and for any processor, and the
+// loader picks the one the processor runs.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define IXORAL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define IXORAL_VECTOR_CLONES
+#endif
+
+// A row's brightness. The bytes written alias nothing read (`__restrict`), so the loop is vector
+// code.
+IXORAL_VECTOR_CLONES void RowLuma(const uint32_t* __restrict colours, int w, uint8_t* __restrict out) {
+  for (int x = 0; x < w; ++x) out[x] = uint8_t(Luma(colours[x]));
+}
+
+// Per row, which pixels are worth a closer look: those whose brightness and their four
+// neighbours' spread by at least max(24, brightest / 8). Plain loops over bytes, which the
+// compiler turns into vector code; most pixels of a view stop here.
+IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, const uint8_t* down, int w,
+                                       uint8_t* __restrict marks) {
+  for (int x = 1; x < w - 1; ++x) {
+    const uint8_t a = row[x], n = up[x], s = down[x], e = row[x + 1], wv = row[x - 1];
+    const uint8_t lo = std::min(std::min(std::min(a, n), std::min(s, e)), wv);
+    const uint8_t hi = std::max(std::max(std::max(a, n), std::max(s, e)), wv);
+    const uint8_t threshold = std::max(uint8_t(24), uint8_t(hi >> 3));
+    marks[x] = uint8_t(hi - lo) >= threshold;
+  }
+}
+
+// What the walks along a row of the last pixel smoothed found, for the next pixel of the row on
+// the same edge (same side across, same brightness): the tests of the positions they share are
+// not made again. Positions are columns of the view.
+struct TRowWalks {
+  int X = -2, Across = 0, Edge2 = -1, Limit2 = -1;
+  int Ahead = -1;    // the nearest position past X that leaves the edge, or -1
+  int AheadTo = -1;  // positions X+1 .. AheadTo are tested (up to Ahead when there is one)
+  int Behind = -1;   // the nearest position before X that leaves the edge, or -1
+};
+
+// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
+// `colour(x, y)`; false where it stays as it is.
+template <class TColour>
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour, TRowWalks& walks,
+                 uint32_t& result) {
+  const uint8_t* row = luma + size_t(y) * size_t(w);
+  const uint8_t* up = row - w;
+  const uint8_t* down = row + w;
+  const int m = row[x], n = up[x], s = down[x], e = row[x + 1], wv = row[x - 1];
+  const int range = std::max({m, n, s, e, wv}) - std::min({m, n, s, e, wv});
+  const int nw = up[x - 1], ne = up[x + 1], sw = down[x - 1], se = down[x + 1];
+  // A step between rows (the edge runs along x) or between columns.
+  const int acrossRows = 2 * std::abs(n + s - 2 * m) + std::abs(nw + sw - 2 * wv) + std::abs(ne + se - 2 * e);
+  const int acrossCols = 2 * std::abs(e + wv - 2 * m) + std::abs(nw + ne - 2 * n) + std::abs(sw + se - 2 * s);
+  const bool alongX = acrossRows >= acrossCols;
+  const int before = alongX ? n : wv, after = alongX ? s : e;
+  const bool towardsAfter = std::abs(after - m) >= std::abs(before - m);
+  const int other = towardsAfter ? after : before;
+  const int ox = alongX ? 0 : (towardsAfter ? 1 : -1), oy = alongX ? (towardsAfter ? 1 : -1) : 0;
+  // Half way between this pixel and the one across the edge; the edge ends where that mean
+  // leaves it by a quarter of the step.
+  const int edge2 = m + other;  // twice the edge's brightness
+  const int limit2 = std::max(2, std::abs(other - m) / 2);
+  // Pixel pairs (this side, across) stepped along the edge; the walk stops at the view's side.
+  const ptrdiff_t step = alongX ? 1 : ptrdiff_t(w), across = alongX ? ptrdiff_t(oy) * w : ox;
+  const int room[2] = {alongX ? x : y, alongX ? w - 1 - x : h - 1 - y};  // steps back, on
+  const uint8_t* here = row + x;
+  auto far = [&](const uint8_t* q) { return int(std::abs(int(q[0]) + int(q[across]) - edge2) >= limit2); };
+  auto ends = [&](int dir, int& dist, int& endLuma2) {
+    const int count = std::min(samples, room[dir > 0]);
+    const ptrdiff_t stride = dir * step;
+    int i = 1;
+    // Four steps with one test while they fit; the step that ends the edge is then found singly.
+    for (; i + 3 <= count; i += 4) {
+      const uint8_t* q = here + stride * i;
+      if (far(q) | far(q + stride) | far(q + 2 * stride) | far(q + 3 * stride)) break;
+    }
+    for (; i <= count; ++i) {
+      const uint8_t* q = here + stride * i;
+      if (far(q)) {
+        dist = i;
+        endLuma2 = int(q[0]) + int(q[across]);
+        return;
+      }
+    }
+    dist = count;
+    endLuma2 = edge2;
+  };
+  int dn, dp, ln, lp;
+  if (alongX) {
+    // Along the row, from what the previous pixel's walks found when it lay just before on the
+    // same edge: one new position behind (that pixel itself) and those past the last tested.
+    const int back = std::min(samples, x), on = std::min(samples, w - 1 - x);
+    if (walks.X == x - 1 && walks.Across == oy && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
+      if (far(here - 1)) walks.Behind = x - 1;
+      if (walks.Ahead == x) walks.Ahead = -1, walks.AheadTo = x;
+    } else {
+      walks.Across = oy, walks.Edge2 = edge2, walks.Limit2 = limit2;
+      walks.Behind = -1;
+      for (int i = 1; i <= back && walks.Behind < 0; ++i)
+        if (far(here - i)) walks.Behind = x - i;
+      walks.Ahead = -1, walks.AheadTo = x;
+    }
+    walks.X = x;
+    for (int at = walks.AheadTo + 1; walks.Ahead < 0 && at <= x + on; ++at) {
+      walks.AheadTo = at;
+      if (far(row + at)) walks.Ahead = at;
+    }
+    auto found = [&](int at, int dist, int limit, int& d, int& l2) {
+      if (at >= 0 && dist <= limit) {
+        d = dist, l2 = int(row[at]) + int(row[at + across]);
+      } else {
+        d = limit, l2 = edge2;
+      }
+    };
+    found(walks.Behind, x - walks.Behind, back, dn, ln);
+    found(walks.Ahead, walks.Ahead - x, on, dp, lp);
+  } else {
+    ends(-1, dn, ln);
+    ends(1, dp, lp);
+  }
+  // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
+  // the step turns towards this pixel's side.
+  const int nearEnd2 = dn < dp ? ln : lp;
+  const bool turnsHere = (nearEnd2 - edge2 < 0) != (2 * m - edge2 < 0);
+  int t = 0;
+  if (turnsHere && dn + dp > 0) t = 128 - (256 * std::min(dn, dp)) / (dn + dp);
+  // Lone pixels brighter or darker than all around are softened too.
+  const int mean = (2 * (n + s + e + wv) + nw + ne + sw + se) / 12;
+  int sub = std::clamp((256 * std::abs(mean - m)) / range, 0, 256);
+  sub = (((sub * sub) >> 8) * 192) >> 8;
+  t = std::max(t, sub / 2);
+  if (t <= 0) return false;
+  result = Mix(colour(x, y), colour(x + ox, y + oy), std::min(t, 128));
+  return true;
+}
+
+}  // namespace
+
+void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderThreads* threads) {
   if (samples <= 0) return;
   const int x0 = int(vp.dwX), x1 = std::min<int>(int(vp.dwX + vp.dwWidth), target.Width());
   const int y0 = int(vp.dwY), y1 = std::min<int>(int(vp.dwY + vp.dwHeight), target.Height());
@@ -158,98 +304,66 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples) {
   if (w < 3 || h < 3) return;
   const size_t pitch = size_t(target.Width());
   const uint32_t* pixels = target.Pixels();
-  std::vector<uint8_t> luma(size_t(w) * size_t(h));
-  auto L = [&](int x, int y) { return int(luma[size_t(y) * size_t(w) + size_t(x)]); };
-  auto C = [&](int x, int y) { return pixels[size_t(y0 + y) * pitch + size_t(x0 + x)]; };
-  struct TChange {
-    size_t At;
-    uint32_t Colour;
+  auto colour = [&](int x, int y) { return pixels[size_t(y0 + y) * pitch + size_t(x0 + x)]; };
+  // The view's brightness, kept from one call to the next on this thread: every byte is written
+  // before it is read. The bands below, on other threads too, reach it through `luma`.
+  thread_local std::vector<uint8_t> kept;
+  kept.resize(size_t(w) * size_t(h));
+  uint8_t* const luma = kept.data();
+  // Bands of rows, a few per drawing thread so that a busy core holds up little.
+  const int bands = threads && threads->Count() > 1 ? std::min(h, 4 * threads->Count()) : 1;
+  auto bandRows = [&](size_t band, int& from, int& to) {
+    from = int(int64_t(h) * int64_t(band) / bands);
+    to = int(int64_t(h) * int64_t(band + 1) / bands);
   };
-  // Brightness of rows from..to-1, then the changes of rows from..to-1 (read from the picture as
-  // drawn: they are written only once both halves are done).
-  auto brightness = [&](int from, int to) {
-    for (int y = from; y < to; ++y) {
-      const uint32_t* p = pixels + size_t(y0 + y) * pitch + size_t(x0);
-      uint8_t* l = luma.data() + size_t(y) * size_t(w);
-      for (int x = 0; x < w; ++x) l[x] = uint8_t(Luma(p[x]));
-    }
+  auto forEachBand = [&](const std::function<void(size_t)>& task) {
+    if (bands > 1)
+      threads->ForEach(size_t(bands), task);
+    else
+      task(0);
   };
-  auto smooth = [&](int from, int to, std::vector<TChange>& changes) {
+  forEachBand([&](size_t band) {
+    int from, to;
+    bandRows(band, from, to);
+    for (int y = from; y < to; ++y)
+      RowLuma(pixels + size_t(y0 + y) * pitch + size_t(x0), w, luma + size_t(y) * size_t(w));
+  });
+  // The changes of each band, read from the picture as drawn: they are written only once every
+  // band is done. Kept from one call to the next like the brightness, so that a frame's lists
+  // grow into memory already there.
+  thread_local std::vector<std::vector<TEdgeChange>> keptChanges;
+  if (keptChanges.size() < size_t(bands)) keptChanges.resize(size_t(bands));
+  for (std::vector<TEdgeChange>& band : keptChanges) band.clear();
+  std::vector<TEdgeChange>* const changes = keptChanges.data();
+  forEachBand([&](size_t band) {
+    int from, to;
+    bandRows(band, from, to);
+    std::vector<uint8_t> marks(size_t(w), 0);
+    std::vector<TEdgeChange>& out = changes[band];
+    TRowWalks walks;
     for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
-      const uint8_t* up = luma.data() + size_t(y - 1) * size_t(w);
-      const uint8_t* row = up + w;
-      const uint8_t* down = row + w;
-      for (int x = 1; x < w - 1; ++x) {
-        const int m = row[x], n = up[x], s = down[x], e = row[x + 1], wv = row[x - 1];
-        const int lo = std::min({m, n, s, e, wv}), hi = std::max({m, n, s, e, wv});
-        const int range = hi - lo;
-        if (range < std::max(24, hi >> 3)) continue;
-        const int nw = up[x - 1], ne = up[x + 1], sw = down[x - 1], se = down[x + 1];
-        // A step between rows (the edge runs along x) or between columns.
-        const int acrossRows = 2 * std::abs(n + s - 2 * m) + std::abs(nw + sw - 2 * wv) + std::abs(ne + se - 2 * e);
-        const int acrossCols = 2 * std::abs(e + wv - 2 * m) + std::abs(nw + ne - 2 * n) + std::abs(sw + se - 2 * s);
-        const bool alongX = acrossRows >= acrossCols;
-        const int before = alongX ? n : wv, after = alongX ? s : e;
-        const bool towardsAfter = std::abs(after - m) >= std::abs(before - m);
-        const int other = towardsAfter ? after : before;
-        const int ox = alongX ? 0 : (towardsAfter ? 1 : -1), oy = alongX ? (towardsAfter ? 1 : -1) : 0;
-        const int sx = alongX ? 1 : 0, sy = alongX ? 0 : 1;
-        // Half way between this pixel and the one across the edge; the edge ends where that mean
-        // leaves it by a quarter of the step.
-        const int edge2 = m + other;  // twice the edge's brightness
-        const int limit2 = std::max(2, std::abs(other - m) / 2);
-        auto ends = [&](int dir, int& dist, int& endLuma2) {
-          dist = samples;
-          endLuma2 = edge2;
-          for (int i = 1; i <= samples; ++i) {
-            const int px = x + dir * sx * i, py = y + dir * sy * i;
-            const int qx = px + ox, qy = py + oy;
-            if (px < 0 || py < 0 || px >= w || py >= h || qx < 0 || qy < 0 || qx >= w || qy >= h) {
-              dist = i - 1;
-              return;
-            }
-            const int l2 = L(px, py) + L(qx, qy);
-            if (std::abs(l2 - edge2) >= limit2) {
-              dist = i;
-              endLuma2 = l2;
-              return;
-            }
+      const uint8_t* row = luma + size_t(y) * size_t(w);
+      MarkContrast(row - w, row, row + w, w, marks.data());
+      walks = TRowWalks();
+      for (int x = 1; x < w - 1;) {
+        // Eight unmarked pixels at a time are passed over at once.
+        if (x + 8 <= w - 1) {
+          uint64_t eight;
+          std::memcpy(&eight, marks.data() + x, 8);
+          if (eight == 0) {
+            x += 8;
+            continue;
           }
-        };
-        int dn, dp, ln, lp;
-        ends(-1, dn, ln);
-        ends(1, dp, lp);
-        // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
-        // the step turns towards this pixel's side.
-        const int nearEnd2 = dn < dp ? ln : lp;
-        const bool turnsHere = (nearEnd2 - edge2 < 0) != (2 * m - edge2 < 0);
-        int t = 0;
-        if (turnsHere && dn + dp > 0) t = 128 - (256 * std::min(dn, dp)) / (dn + dp);
-        // Lone pixels brighter or darker than all around are softened too.
-        const int mean = (2 * (n + s + e + wv) + nw + ne + sw + se) / 12;
-        int sub = std::clamp((256 * std::abs(mean - m)) / range, 0, 256);
-        sub = (((sub * sub) >> 8) * 192) >> 8;
-        t = std::max(t, sub / 2);
-        if (t <= 0) continue;
-        changes.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), Mix(C(x, y), C(x + ox, y + oy), std::min(t, 128))});
+        }
+        uint32_t mixed;
+        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, walks, mixed))
+          out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
+        ++x;
       }
     }
-  };
-  // Two halves of the view at once: the views are drawn on every core, and this after them.
-  std::vector<TChange> upper, lower;
-  const int half = h / 2;
-  {
-    std::thread other([&] { brightness(half, h); });
-    brightness(0, half);
-    other.join();
-  }
-  {
-    std::thread other([&] { smooth(half, h, lower); });
-    smooth(0, half, upper);
-    other.join();
-  }
-  for (const std::vector<TChange>* changes : {&upper, &lower})
-    for (const TChange& c : *changes) target.Pixels()[c.At] = c.Colour;
+  });
+  for (const std::vector<TEdgeChange>& band : keptChanges)
+    for (const TEdgeChange& c : band) target.Pixels()[c.At] = c.Colour;
 }
 
 }  // namespace ixoral

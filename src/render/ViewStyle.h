@@ -14,6 +14,7 @@
 namespace ixoral {
 
 class TSettingsStore;
+class TRenderThreads;
 
 enum class TViewStyle : uint8_t { Classique = 0, Moderne = 1 };
 
@@ -57,7 +58,8 @@ void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& viewport, int width, D3D
 
 // Smooths the stair steps of the viewport's edges: where the brightness jumps, a pixel is mixed
 // with its neighbour across the edge by how far it lies along the step, found by following the
-// edge up to `samples` pixels each way. 0 leaves the picture as it is.
-void SmoothEdges(TSurface& target, const D3DVIEWPORT7& viewport, int samples);
+// edge up to `samples` pixels each way. 0 leaves the picture as it is. Bands of rows are shared
+// out over `threads` when given; the pixels are the same whatever the threads.
+void SmoothEdges(TSurface& target, const D3DVIEWPORT7& viewport, int samples, TRenderThreads* threads = nullptr);
 
 }  // namespace ixoral

@@ -1,15 +1,17 @@
 // The views' look: the stored choice read back whatever the settings file holds, the selection's
-// outline only where a selection is shown, and the grid facing the flat views.
+// outline only where a selection is shown, the grid facing the flat views, and the edge smoothing.
 #include "render/ViewStyle.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "TempFolder.h"
 #include "platform/Settings.h"
 #include "render/Handles.h"
 #include "render/SceneRenderer.h"
+#include "render/device/RenderThreads.h"
 #include "scene/Shapes.h"
 
 namespace ixoral::test {
@@ -106,6 +108,80 @@ TEST_F(ModernViews, TheGridFacesTheFlatViews) {
   EXPECT_GT(greyIn(face), 4 * classic);
   EXPECT_GT(greyIn(Drawn.Scene.Views[1].Viewport), 4 * classic);
   EXPECT_GT(greyIn(Drawn.Scene.Views[2].Viewport), 4 * classic);
+}
+
+// Smoothing, on pictures made by hand: a bright shape with a shallow slanted side on a dark ground.
+TSurface SlopeOnDark(int w, int h) {
+  TSurface s(w, h);
+  s.Fill(0xFF101010u);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (y > 30 + x / 7) s.SetPixel(x, y, 0xFFF0F0F0u);
+  return s;
+}
+
+TEST(EdgeSmoothing, AStairEdgeIsBlendedAlongItOnlyAndOnlyInsideTheView) {
+  const TSurface drawn = SlopeOnDark(200, 120);
+  TSurface s = drawn;
+  SmoothEdges(s, {20, 10, 150, 100, 0, 1}, 0);
+  EXPECT_TRUE(std::equal(s.Pixels(), s.Pixels() + 200 * 120, drawn.Pixels()));
+  SmoothEdges(s, {20, 10, 150, 100, 0, 1}, 8);
+  int blended = 0;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const uint32_t was = drawn.Pixel(x, y), now = s.Pixel(x, y);
+      const bool inside = x >= 20 && x < 170 && y >= 10 && y < 110;
+      const bool nearEdge = std::abs(y - (30 + x / 7)) <= 1 || std::abs(y - (31 + (x + 1) / 7)) <= 1;
+      if (!inside || !nearEdge) {
+        EXPECT_EQ(now, was) << x << "," << y;
+        continue;
+      }
+      // A mix of the two sides, grey in every channel, never outside them.
+      const int r = int((now >> 16) & 0xFF);
+      EXPECT_EQ(now & 0xFF000000u, 0xFF000000u);
+      EXPECT_EQ(r, int(now & 0xFF));
+      EXPECT_TRUE(r >= 0x10 && r <= 0xF0) << r;
+      blended += now != was;
+    }
+  // Every step of 7 pixels has pixels mixed along it, inside the view.
+  EXPECT_GT(blended, 150 / 7 * 3);
+}
+
+TEST(EdgeSmoothing, TheDrawingThreadsGiveTheSamePixelsAsOneThread) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 12; ++round) {
+    const int w = 40 + int(random() % 300), h = 30 + int(random() % 200);
+    TSurface s = SlopeOnDark(w, h);
+    for (int k = 0; k < 40; ++k) {
+      const int cx = int(random() % unsigned(w)), cy = int(random() % unsigned(h)), r = int(random() % 30);
+      const uint32_t c = 0xFF000000u | uint32_t(random() & 0xFFFFFF);
+      for (int y = std::max(0, cy - r); y < std::min(h, cy + r); ++y)
+        for (int x = std::max(0, cx - r); x < std::min(w, cx + r); ++x)
+          if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) s.SetPixel(x, y, c);
+      s.SetPixel(int(random() % unsigned(w)), int(random() % unsigned(h)), 0xFFFFFFFFu);
+    }
+    // Views reaching past the picture too.
+    const D3DVIEWPORT7 view{
+        DWORD(random() % 5), DWORD(random() % 5), DWORD(w - 2 + int(random() % 9)), DWORD(h - 4), 0, 1};
+    const int samples = kEdgeSampleChoices[1 + round % 3];
+    TSurface alone = s;
+    SmoothEdges(alone, view, samples);
+    for (int count : {2, 3, 5}) {
+      TRenderThreads threads(count);
+      TSurface shared = s;
+      SmoothEdges(shared, view, samples, &threads);
+      ASSERT_TRUE(std::equal(alone.Pixels(), alone.Pixels() + size_t(w) * size_t(h), shared.Pixels()))
+          << "round " << round << ", " << count << " threads";
+    }
+  }
+  // Views too small or wholly off the picture are left alone.
+  TSurface s = SlopeOnDark(50, 50);
+  const TSurface drawn = s;
+  TRenderThreads threads(2);
+  for (const D3DVIEWPORT7& view :
+       {D3DVIEWPORT7{0, 0, 2, 50, 0, 1}, D3DVIEWPORT7{60, 0, 10, 10, 0, 1}, D3DVIEWPORT7{0, 48, 50, 80, 0, 1}})
+    SmoothEdges(s, view, 16, &threads);
+  EXPECT_TRUE(std::equal(s.Pixels(), s.Pixels() + 50 * 50, drawn.Pixels()));
 }
 
 TEST(Handles, APressTakesTheHandleUnderItAndOnlyAwayFromTheObject) {
