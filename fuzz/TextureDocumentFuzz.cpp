@@ -7,8 +7,11 @@
 // right. An odd first byte describes the document instead: the rest is cut at each "\n@@\n"
 // into the scene text, then the pictures, each behind a byte that picks its format in the
 // registry's order (bmp, ico, jpg, png, tif, bw, rgb, cel, tga) by its low seven bits, as the decoder harness's inputs
-// are. The harness stores them uncompressed in an archive of its own making, so that mutations
-// reach the decoders instead of all breaking a compressed stream.
+// are; a part behind the byte 0xFF is a mesh entry instead, stored last under the name its
+// content gives it (when it decodes), and "@MAILLAGE@" in the scene text stands for the first
+// mesh's name, so that mesh solid records reach a mesh. The harness stores them uncompressed in
+// an archive of its own making, so that mutations reach the decoders instead of all breaking a
+// compressed stream.
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +24,9 @@
 
 #include "FuzzLimits.h"
 #include "FuzzScratch.h"
+#include "document/MeshArchive.h"
+#include "document/SceneDocument.h"
+#include "scene/MeshStore.h"
 #include "render/SceneRenderer.h"
 #include "storage/Archive.h"
 #include "tools/images/Image.h"
@@ -72,18 +78,33 @@ void AppendTrailer(std::string& out, uint32_t count, uint32_t directoryOffset) {
 // uncompressed, as the reader accepts them. Made here rather than by the archive writer, whose
 // compression state alone would cost more than the load.
 std::string BuildDescribed(const std::string& in) {
-  const std::vector<std::string> parts = SplitParts(in);
+  std::vector<std::string> parts = SplitParts(in);
   const auto& formats = ixoral::ImageFormats();
+  // The meshes after the pictures, each named after its content.
+  std::vector<std::pair<std::string, std::string>> entries{{"doc.ixr.tmp", parts.front()}}, meshes;
+  for (size_t k = 1; k < parts.size(); ++k) {
+    std::string bytes = parts[k];
+    if (bytes.empty()) continue;
+    const bool mesh = uint8_t(bytes[0]) == 0xFF;
+    const ixoral::TImageFormat& format = formats[(uint8_t(bytes[0]) & 0x7F) % formats.size()];
+    bytes.erase(0, 1);
+    if (!mesh) {
+      entries.push_back({"texture" + std::to_string(k) + "." + format.Extensions.front(), bytes});
+      continue;
+    }
+    const auto decoded = ixoral::DecodeMesh(bytes, "fuzz");
+    const std::string key = decoded ? ixoral::MeshKey(*decoded) : "maillage-0000000000000000";
+    meshes.push_back({key + ixoral::kMeshEntryExtension, bytes});
+  }
+  if (!meshes.empty()) {
+    const std::string key = meshes.front().first.substr(0, meshes.front().first.size() - 5);
+    std::string& text = entries.front().second;
+    for (size_t at; (at = text.find("@MAILLAGE@")) != std::string::npos;) text.replace(at, 10, key);
+  }
+  entries.insert(entries.end(), meshes.begin(), meshes.end());
   std::string blocks, directory;
   uint32_t count = 0;
-  for (size_t k = 0; k < parts.size(); ++k) {
-    std::string name = "doc.ixr.tmp", bytes = parts[k];
-    if (k > 0) {
-      if (bytes.empty()) continue;
-      const ixoral::TImageFormat& format = formats[(uint8_t(bytes[0]) & 0x7F) % formats.size()];
-      name = "texture" + std::to_string(k) + "." + format.Extensions.front();
-      bytes.erase(0, 1);
-    }
+  for (const auto& [name, bytes] : entries) {
     std::string record(1, static_cast<char>(name.size()));
     record += name;
     record.resize(512, '\0');  // the name, then an empty folder

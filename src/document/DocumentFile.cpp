@@ -274,6 +274,7 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
     while (meshesFrom > 1 && archive.GetEntry(meshesFrom - 1).FileNameUtf8().ends_with(kMeshEntryExtension))
       --meshesFrom;
     uint64_t meshVertices = 0;
+    std::vector<TArrayOfComposante> meshes;  // kept for the run only once every entry is sound
     for (int e = meshesFrom; e < archive.EntryCount(); ++e) {
       const std::string name = archive.GetEntry(e).FileNameUtf8();
       const std::string key = name.substr(0, name.size() - std::strlen(kMeshEntryExtension));
@@ -292,8 +293,9 @@ TResult LoadDocument(TScene& scene, const std::string& path, const std::string& 
         restore.Restore();
         return TError(kMsgMeshEntryDamaged + TerminalSafe(name));
       }
-      KeepMesh(std::move(mesh.Value()));
+      meshes.push_back(std::move(mesh.Value()));
     }
+    for (TArrayOfComposante& mesh : meshes) KeepMesh(std::move(mesh));
     std::string text;
     archive.ExtractToStream(0, text, limits.TextBytes);
     std::string refusal;
