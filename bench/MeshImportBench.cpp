@@ -97,6 +97,23 @@ static void BM_MeshEntryMillionTriangles(benchmark::State& state) {
 }
 BENCHMARK(BM_MeshEntryMillionTriangles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The whole of "Importer" on the file: read, kept in the run's mesh store and added as a solid.
+static void BM_ImportIntoSceneMillionTriangles(benchmark::State& state) {
+  const std::string path = TempPath("_scene.stl");
+  {
+    const std::string bytes = WavySheetStl();
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+  }
+  for (auto _ : state) {
+    TScene scene;
+    const auto added = ImportMeshFiles(scene, {path}, TempPath("_textures"));
+    if (!added) state.SkipWithError(added.Error().Message.c_str());
+    benchmark::DoNotOptimize(scene.ObjectCount());
+  }
+  fs::remove(path);
+}
+BENCHMARK(BM_ImportIntoSceneMillionTriangles)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 static void BM_ImportedMillionTrianglesFourViews(benchmark::State& state) {
   const std::string path = TempPath("_drawn.stl");
   {
