@@ -275,4 +275,14 @@ TEST(MeshSolids, ATexturedMeshKeepsItsPictureThroughImportSaveAndOpen) {
   EXPECT_EQ(ReadAll(back.TextureFile), ReadAll(mesh.TextureFile));
   EXPECT_TRUE(SameVertices(back.Composantes, mesh.Composantes));
   EXPECT_FALSE(loaded.SolidAt(loaded.IndexOfName("Cube1"))->Texturer);
+
+  // A glTF binary carries its picture inside: written to a folder of the texture folder.
+  const std::string glb = folder.File("caisse.glb");
+  ASSERT_TRUE(ExportModel(source, glb, {}));
+  const TExpected<TAddedSolids> embedded = ImportMeshFiles(scene, {glb}, folder.File("textures"));
+  ASSERT_TRUE(embedded) << embedded.Error().Message;
+  const TSolidObject& inside = *scene.SolidAt(embedded->Objects.at(0));
+  ASSERT_TRUE(inside.Texturer);
+  EXPECT_EQ(inside.TextureFile.rfind(folder.File("textures") + "/", 0), 0u) << inside.TextureFile;
+  EXPECT_EQ(ReadAll(inside.TextureFile).compare(0, 4, "\x89PNG"), 0);
 }
