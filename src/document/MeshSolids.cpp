@@ -11,7 +11,7 @@
 #include "document/MeshImport.h"
 #include "document/ModelExportData.h"
 #include "document/SceneDocument.h"
-#include "platform/Trace.h"
+#include "render/SceneRenderer.h"
 #include "scene/MeshStore.h"
 #include "scene/Shapes.h"
 #include "storage/OutputFile.h"
@@ -144,7 +144,7 @@ TExpected<TAddedSolids> ApplyRelation(TScene& scene, int object) {
   // Back into the top solid's own frame and the program's convention: z mirrored back, each
   // triangle's winding turned back (the world triangles are counter-clockwise in front). A normal
   // goes back through the transpose of the world matrix (it went out through its inverse).
-  const D3DMATRIX w = Multiply(Multiply(root.ScaleMatrix, root.RotationMatrix), root.TranslationMatrix);
+  const D3DMATRIX w = WorldMatrix(root);
   D3DMATRIX local;
   if (!Invert(w, local)) return TError(kMsgRelationFailed + root.Name());
   TComposante mesh;
