@@ -187,21 +187,22 @@ IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, co
   }
 }
 
-// What the walks along a row of the last pixel smoothed found, for the next pixel of the row on
-// the same edge (same side across, same brightness): the tests of the positions they share are
-// not made again. Positions are columns of the view.
-struct TRowWalks {
-  int X = -2, Across = 0, Edge2 = -1, Limit2 = -1;
-  int Ahead = -1;    // the nearest position past X that leaves the edge, or -1
-  int AheadTo = -1;  // positions X+1 .. AheadTo are tested (up to Ahead when there is one)
-  int Behind = -1;   // the nearest position before X that leaves the edge, or -1
+// What the walks along an edge of the last pixel smoothed on it found, for the next pixel on the
+// same edge (same side across, same brightness): the tests of the positions they share are not
+// made again. Kept per row for edges along it (positions are columns) and per column for edges
+// down it (positions are rows).
+struct TEdgeWalks {
+  int At = -2, Across = 0, Edge2 = -1, Limit2 = -1;
+  int Ahead = -1;    // the nearest position past At that leaves the edge, or -1
+  int AheadTo = -1;  // positions At+1 .. AheadTo are tested (up to Ahead when there is one)
+  int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
 // The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
 // `colour(x, y)`; false where it stays as it is.
 template <class TColour>
-bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour, TRowWalks& walks,
-                 uint32_t& result) {
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour,
+                 TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
   const uint8_t* up = row - w;
   const uint8_t* down = row + w;
@@ -222,62 +223,44 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, c
   const int limit2 = std::max(2, std::abs(other - m) / 2);
   // Pixel pairs (this side, across) stepped along the edge; the walk stops at the view's side.
   const ptrdiff_t step = alongX ? 1 : ptrdiff_t(w), across = alongX ? ptrdiff_t(oy) * w : ox;
-  const int room[2] = {alongX ? x : y, alongX ? w - 1 - x : h - 1 - y};  // steps back, on
   const uint8_t* here = row + x;
   auto far = [&](const uint8_t* q) { return int(std::abs(int(q[0]) + int(q[across]) - edge2) >= limit2); };
-  auto ends = [&](int dir, int& dist, int& endLuma2) {
-    const int count = std::min(samples, room[dir > 0]);
-    const ptrdiff_t stride = dir * step;
-    int i = 1;
-    // Four steps with one test while they fit; the step that ends the edge is then found singly.
-    for (; i + 3 <= count; i += 4) {
-      const uint8_t* q = here + stride * i;
-      if (far(q) | far(q + stride) | far(q + 2 * stride) | far(q + 3 * stride)) break;
-    }
-    for (; i <= count; ++i) {
-      const uint8_t* q = here + stride * i;
-      if (far(q)) {
-        dist = i;
-        endLuma2 = int(q[0]) + int(q[across]);
-        return;
-      }
-    }
-    dist = count;
-    endLuma2 = edge2;
-  };
-  int dn, dp, ln, lp;
-  if (alongX) {
-    // Along the row, from what the previous pixel's walks found when it lay just before on the
-    // same edge: one new position behind (that pixel itself) and those past the last tested.
-    const int back = std::min(samples, x), on = std::min(samples, w - 1 - x);
-    if (walks.X == x - 1 && walks.Across == oy && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
-      if (far(here - 1)) walks.Behind = x - 1;
-      if (walks.Ahead == x) walks.Ahead = -1, walks.AheadTo = x;
+  // From what the previous pixel's walks found when it lay just before on the same edge (at
+  // `at` - 1): one new position behind (that pixel itself) and those past the last tested. `first`
+  // is the position's pixel at 0, `at` this pixel's position, `last` the view's last position.
+  auto walk = [&](TEdgeWalks& walks, const uint8_t* first, int at, int last, int& dn, int& ln, int& dp, int& lp) {
+    const int back = std::min(samples, at), on = std::min(samples, last - at);
+    if (walks.At == at - 1 && walks.Across == across && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
+      if (far(here - step)) walks.Behind = at - 1;
+      if (walks.Ahead == at) walks.Ahead = -1, walks.AheadTo = at;
     } else {
-      walks.Across = oy, walks.Edge2 = edge2, walks.Limit2 = limit2;
+      walks.Across = int(across), walks.Edge2 = edge2, walks.Limit2 = limit2;
       walks.Behind = -1;
       for (int i = 1; i <= back && walks.Behind < 0; ++i)
-        if (far(here - i)) walks.Behind = x - i;
-      walks.Ahead = -1, walks.AheadTo = x;
+        if (far(here - step * i)) walks.Behind = at - i;
+      walks.Ahead = -1, walks.AheadTo = at;
     }
-    walks.X = x;
-    for (int at = walks.AheadTo + 1; walks.Ahead < 0 && at <= x + on; ++at) {
-      walks.AheadTo = at;
-      if (far(row + at)) walks.Ahead = at;
+    walks.At = at;
+    for (int p = walks.AheadTo + 1; walks.Ahead < 0 && p <= at + on; ++p) {
+      walks.AheadTo = p;
+      if (far(first + step * p)) walks.Ahead = p;
     }
-    auto found = [&](int at, int dist, int limit, int& d, int& l2) {
-      if (at >= 0 && dist <= limit) {
-        d = dist, l2 = int(row[at]) + int(row[at + across]);
+    auto found = [&](int end, int dist, int limit, int& d, int& l2) {
+      if (end >= 0 && dist <= limit) {
+        const uint8_t* q = first + step * end;
+        d = dist, l2 = int(q[0]) + int(q[across]);
       } else {
         d = limit, l2 = edge2;
       }
     };
-    found(walks.Behind, x - walks.Behind, back, dn, ln);
-    found(walks.Ahead, walks.Ahead - x, on, dp, lp);
-  } else {
-    ends(-1, dn, ln);
-    ends(1, dp, lp);
-  }
+    found(walks.Behind, at - walks.Behind, back, dn, ln);
+    found(walks.Ahead, walks.Ahead - at, on, dp, lp);
+  };
+  int dn, dp, ln, lp;
+  if (alongX)
+    walk(rowWalks, row, x, w - 1, dn, ln, dp, lp);
+  else
+    walk(columnWalks, luma + x, y, h - 1, dn, ln, dp, lp);
   // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
   // the step turns towards this pixel's side.
   const int nearEnd2 = dn < dp ? ln : lp;
@@ -340,11 +323,12 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
     bandRows(band, from, to);
     std::vector<uint8_t> marks(size_t(w), 0);
     std::vector<TEdgeChange>& out = changes[band];
-    TRowWalks walks;
+    TEdgeWalks rowWalks;
+    std::vector<TEdgeWalks> columnWalks(static_cast<size_t>(w));
     for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
       const uint8_t* row = luma + size_t(y) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
-      walks = TRowWalks();
+      rowWalks = TEdgeWalks();
       for (int x = 1; x < w - 1;) {
         // Eight unmarked pixels at a time are passed over at once.
         if (x + 8 <= w - 1) {
@@ -356,7 +340,7 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           }
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, walks, mixed))
+        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, rowWalks, columnWalks[size_t(x)], mixed))
           out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
         ++x;
       }
