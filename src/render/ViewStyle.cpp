@@ -2,6 +2,7 @@
 #include "render/ViewStyle.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -187,6 +188,19 @@ IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, co
   }
 }
 
+// Quotients n / d for 0 <= n < 2^16 and 0 < d < 256 by a multiplication instead of a division:
+// with r = ⌈2^32 / d⌉, r * d exceeds 2^32 by less than d, so n * r / 2^32 exceeds n / d by less
+// than n / 2^32 < 1 / d and has the same whole part.
+struct TReciprocals {
+  uint64_t Of[256] = {};
+  constexpr TReciprocals() {
+    for (uint64_t d = 1; d < 256; ++d) Of[d] = ((uint64_t(1) << 32) + d - 1) / d;
+  }
+};
+constexpr TReciprocals kReciprocals;
+
+inline int SmallQuotient(int n, int d) { return int((uint64_t(n) * kReciprocals.Of[d]) >> 32); }
+
 // What the walks along an edge of the last pixel smoothed on it found, for the next pixel on the
 // same edge (same side across, same brightness): the tests of the positions they share are not
 // made again. Kept per row for edges along it (positions are columns) and per column for edges
@@ -266,10 +280,15 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, c
   const int nearEnd2 = dn < dp ? ln : lp;
   const bool turnsHere = (nearEnd2 - edge2 < 0) != (2 * m - edge2 < 0);
   int t = 0;
-  if (turnsHere && dn + dp > 0) t = 128 - (256 * std::min(dn, dp)) / (dn + dp);
+  if (turnsHere && dn + dp > 0) {
+    // The nearer end is at most half way: 256 * min < 2^16 while dn + dp < 256.
+    const int half = 256 * std::min(dn, dp), whole = dn + dp;
+    t = 128 - (whole < 256 ? SmallQuotient(half, whole) : half / whole);
+  }
   // Lone pixels brighter or darker than all around are softened too.
   const int mean = (2 * (n + s + e + wv) + nw + ne + sw + se) / 12;
-  int sub = std::clamp((256 * std::abs(mean - m)) / range, 0, 256);
+  // A marked pixel's range is at least 24, and a brightness at most 255 from the mean.
+  int sub = std::min(SmallQuotient(256 * std::abs(mean - m), range), 256);
   sub = (((sub * sub) >> 8) * 192) >> 8;
   t = std::max(t, sub / 2);
   if (t <= 0) return false;
@@ -330,7 +349,8 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
       MarkContrast(row - w, row, row + w, w, marks.data());
       rowWalks = TEdgeWalks();
       for (int x = 1; x < w - 1;) {
-        // Eight unmarked pixels at a time are passed over at once.
+        // Eight pixels' marks at a time: none marked are passed over at once, else the first
+        // marked one is gone to straight away (its byte is the lowest set on little-endian).
         if (x + 8 <= w - 1) {
           uint64_t eight;
           std::memcpy(&eight, marks.data() + x, 8);
@@ -338,6 +358,7 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
             x += 8;
             continue;
           }
+          if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
         if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, rowWalks, columnWalks[size_t(x)], mixed))
