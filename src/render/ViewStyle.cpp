@@ -175,8 +175,9 @@ IXORAL_VECTOR_CLONES void RowLuma(const uint32_t* __restrict colours, int w, uin
 }
 
 // Per row, which pixels are worth a closer look: those whose brightness and their four
-// neighbours' spread by at least max(24, brightest / 8). Plain loops over bytes, which the
-// compiler turns into vector code; most pixels of a view stop here.
+// neighbours' spread by at least max(24, brightest / 8), marked with that spread (0 for the
+// others). Plain loops over bytes, which the compiler turns into vector code; most pixels of a
+// view stop here.
 IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, const uint8_t* down, int w,
                                        uint8_t* __restrict marks) {
   for (int x = 1; x < w - 1; ++x) {
@@ -184,7 +185,8 @@ IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, co
     const uint8_t lo = std::min(std::min(std::min(a, n), std::min(s, e)), wv);
     const uint8_t hi = std::max(std::max(std::max(a, n), std::max(s, e)), wv);
     const uint8_t threshold = std::max(uint8_t(24), uint8_t(hi >> 3));
-    marks[x] = uint8_t(hi - lo) >= threshold;
+    const uint8_t range = uint8_t(hi - lo);
+    marks[x] = range >= threshold ? range : 0;
   }
 }
 
@@ -213,15 +215,14 @@ struct TEdgeWalks {
 };
 
 // The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
-// `colour(x, y)`; false where it stays as it is.
+// `colour(x, y)`, `range` the spread its mark holds; false where it stays as it is.
 template <class TColour>
-bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour,
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const TColour& colour,
                  TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
   const uint8_t* up = row - w;
   const uint8_t* down = row + w;
   const int m = row[x], n = up[x], s = down[x], e = row[x + 1], wv = row[x - 1];
-  const int range = std::max({m, n, s, e, wv}) - std::min({m, n, s, e, wv});
   const int nw = up[x - 1], ne = up[x + 1], sw = down[x - 1], se = down[x + 1];
   // A step between rows (the edge runs along x) or between columns.
   const int acrossRows = 2 * std::abs(n + s - 2 * m) + std::abs(nw + sw - 2 * wv) + std::abs(ne + se - 2 * e);
@@ -361,7 +362,8 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, rowWalks, columnWalks[size_t(x)], mixed))
+        if (marks[size_t(x)] &&
+            SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, colour, rowWalks, columnWalks[size_t(x)], mixed))
           out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
         ++x;
       }
