@@ -214,11 +214,11 @@ struct TEdgeWalks {
   int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
-// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
-// `colour(x, y)`, `range` the spread its mark holds; false where it stays as it is.
-template <class TColour>
-bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const TColour& colour,
-                 TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
+// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma`, `range`
+// the spread its mark holds, `colour` the pixel in the picture (whose rows are `pitch` apart);
+// false where it stays as it is.
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const uint32_t* colour,
+                 ptrdiff_t pitch, TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
   const uint8_t* up = row - w;
   const uint8_t* down = row + w;
@@ -293,7 +293,7 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int
   sub = (((sub * sub) >> 8) * 192) >> 8;
   t = std::max(t, sub / 2);
   if (t <= 0) return false;
-  result = Mix(colour(x, y), colour(x + ox, y + oy), std::min(t, 128));
+  result = Mix(colour[0], colour[oy * pitch + ox], std::min(t, 128));
   return true;
 }
 
@@ -307,7 +307,6 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
   if (w < 3 || h < 3) return;
   const size_t pitch = size_t(target.Width());
   const uint32_t* pixels = target.Pixels();
-  auto colour = [&](int x, int y) { return pixels[size_t(y0 + y) * pitch + size_t(x0 + x)]; };
   // The view's brightness, kept from one call to the next on this thread: every byte is written
   // before it is read. The bands below, on other threads too, reach it through `luma`.
   thread_local std::vector<uint8_t> kept;
@@ -349,6 +348,7 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
       const uint8_t* row = luma + size_t(y) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
       rowWalks = TEdgeWalks();
+      const size_t rowAt = size_t(y0 + y) * pitch + size_t(x0);
       for (int x = 1; x < w - 1;) {
         // Eight pixels' marks at a time: none marked are passed over at once, else the first
         // marked one is gone to straight away (its byte is the lowest set on little-endian).
@@ -362,9 +362,9 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
-        if (marks[size_t(x)] &&
-            SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, colour, rowWalks, columnWalks[size_t(x)], mixed))
-          out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
+        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
+                                            ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
+          out.push_back({rowAt + size_t(x), mixed});
         ++x;
       }
     }
