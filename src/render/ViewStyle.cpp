@@ -2,6 +2,7 @@
 #include "render/ViewStyle.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -174,8 +175,9 @@ IXORAL_VECTOR_CLONES void RowLuma(const uint32_t* __restrict colours, int w, uin
 }
 
 // Per row, which pixels are worth a closer look: those whose brightness and their four
-// neighbours' spread by at least max(24, brightest / 8). Plain loops over bytes, which the
-// compiler turns into vector code; most pixels of a view stop here.
+// neighbours' spread by at least max(24, brightest / 8), marked with that spread (0 for the
+// others). Plain loops over bytes, which the compiler turns into vector code; most pixels of a
+// view stop here.
 IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, const uint8_t* down, int w,
                                        uint8_t* __restrict marks) {
   for (int x = 1; x < w - 1; ++x) {
@@ -183,30 +185,44 @@ IXORAL_VECTOR_CLONES void MarkContrast(const uint8_t* up, const uint8_t* row, co
     const uint8_t lo = std::min(std::min(std::min(a, n), std::min(s, e)), wv);
     const uint8_t hi = std::max(std::max(std::max(a, n), std::max(s, e)), wv);
     const uint8_t threshold = std::max(uint8_t(24), uint8_t(hi >> 3));
-    marks[x] = uint8_t(hi - lo) >= threshold;
+    const uint8_t range = uint8_t(hi - lo);
+    marks[x] = range >= threshold ? range : 0;
   }
 }
 
-// What the walks along a row of the last pixel smoothed found, for the next pixel of the row on
-// the same edge (same side across, same brightness): the tests of the positions they share are
-// not made again. Positions are columns of the view.
-struct TRowWalks {
-  int X = -2, Across = 0, Edge2 = -1, Limit2 = -1;
-  int Ahead = -1;    // the nearest position past X that leaves the edge, or -1
-  int AheadTo = -1;  // positions X+1 .. AheadTo are tested (up to Ahead when there is one)
-  int Behind = -1;   // the nearest position before X that leaves the edge, or -1
+// Quotients n / d for 0 <= n < 2^16 and 0 < d < 256 by a multiplication instead of a division:
+// with r = ⌈2^32 / d⌉, r * d exceeds 2^32 by less than d, so n * r / 2^32 exceeds n / d by less
+// than n / 2^32 < 1 / d and has the same whole part.
+struct TReciprocals {
+  uint64_t Of[256] = {};
+  constexpr TReciprocals() {
+    for (uint64_t d = 1; d < 256; ++d) Of[d] = ((uint64_t(1) << 32) + d - 1) / d;
+  }
+};
+constexpr TReciprocals kReciprocals;
+
+inline int SmallQuotient(int n, int d) { return int((uint64_t(n) * kReciprocals.Of[d]) >> 32); }
+
+// What the walks along an edge of the last pixel smoothed on it found, for the next pixel on the
+// same edge (same side across, same brightness): the tests of the positions they share are not
+// made again. Kept per row for edges along it (positions are columns) and per column for edges
+// down it (positions are rows).
+struct TEdgeWalks {
+  int At = -2, Across = 0, Edge2 = -1, Limit2 = -1;
+  int Ahead = -1;    // the nearest position past At that leaves the edge, or -1
+  int AheadTo = -1;  // positions At+1 .. AheadTo are tested (up to Ahead when there is one)
+  int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
-// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma` and colours
-// `colour(x, y)`; false where it stays as it is.
-template <class TColour>
-bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, const TColour& colour, TRowWalks& walks,
-                 uint32_t& result) {
+// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma`, `range`
+// the spread its mark holds, `colour` the pixel in the picture (whose rows are `pitch` apart);
+// false where it stays as it is.
+bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const uint32_t* colour,
+                 ptrdiff_t pitch, TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
   const uint8_t* up = row - w;
   const uint8_t* down = row + w;
   const int m = row[x], n = up[x], s = down[x], e = row[x + 1], wv = row[x - 1];
-  const int range = std::max({m, n, s, e, wv}) - std::min({m, n, s, e, wv});
   const int nw = up[x - 1], ne = up[x + 1], sw = down[x - 1], se = down[x + 1];
   // A step between rows (the edge runs along x) or between columns.
   const int acrossRows = 2 * std::abs(n + s - 2 * m) + std::abs(nw + sw - 2 * wv) + std::abs(ne + se - 2 * e);
@@ -222,75 +238,62 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int samples, c
   const int limit2 = std::max(2, std::abs(other - m) / 2);
   // Pixel pairs (this side, across) stepped along the edge; the walk stops at the view's side.
   const ptrdiff_t step = alongX ? 1 : ptrdiff_t(w), across = alongX ? ptrdiff_t(oy) * w : ox;
-  const int room[2] = {alongX ? x : y, alongX ? w - 1 - x : h - 1 - y};  // steps back, on
   const uint8_t* here = row + x;
   auto far = [&](const uint8_t* q) { return int(std::abs(int(q[0]) + int(q[across]) - edge2) >= limit2); };
-  auto ends = [&](int dir, int& dist, int& endLuma2) {
-    const int count = std::min(samples, room[dir > 0]);
-    const ptrdiff_t stride = dir * step;
-    int i = 1;
-    // Four steps with one test while they fit; the step that ends the edge is then found singly.
-    for (; i + 3 <= count; i += 4) {
-      const uint8_t* q = here + stride * i;
-      if (far(q) | far(q + stride) | far(q + 2 * stride) | far(q + 3 * stride)) break;
-    }
-    for (; i <= count; ++i) {
-      const uint8_t* q = here + stride * i;
-      if (far(q)) {
-        dist = i;
-        endLuma2 = int(q[0]) + int(q[across]);
-        return;
-      }
-    }
-    dist = count;
-    endLuma2 = edge2;
-  };
-  int dn, dp, ln, lp;
-  if (alongX) {
-    // Along the row, from what the previous pixel's walks found when it lay just before on the
-    // same edge: one new position behind (that pixel itself) and those past the last tested.
-    const int back = std::min(samples, x), on = std::min(samples, w - 1 - x);
-    if (walks.X == x - 1 && walks.Across == oy && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
-      if (far(here - 1)) walks.Behind = x - 1;
-      if (walks.Ahead == x) walks.Ahead = -1, walks.AheadTo = x;
+  // From what the previous pixel's walks found when it lay just before on the same edge (at
+  // `at` - 1): one new position behind (that pixel itself) and those past the last tested. `first`
+  // is the position's pixel at 0, `at` this pixel's position, `last` the view's last position.
+  auto walk = [&](TEdgeWalks& walks, const uint8_t* first, int at, int last, int& dn, int& ln, int& dp, int& lp) {
+    const int back = std::min(samples, at), on = std::min(samples, last - at);
+    if (walks.At == at - 1 && walks.Across == across && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
+      if (far(here - step)) walks.Behind = at - 1;
+      if (walks.Ahead == at) walks.Ahead = -1, walks.AheadTo = at;
     } else {
-      walks.Across = oy, walks.Edge2 = edge2, walks.Limit2 = limit2;
+      walks.Across = int(across), walks.Edge2 = edge2, walks.Limit2 = limit2;
       walks.Behind = -1;
       for (int i = 1; i <= back && walks.Behind < 0; ++i)
-        if (far(here - i)) walks.Behind = x - i;
-      walks.Ahead = -1, walks.AheadTo = x;
+        if (far(here - step * i)) walks.Behind = at - i;
+      walks.Ahead = -1, walks.AheadTo = at;
     }
-    walks.X = x;
-    for (int at = walks.AheadTo + 1; walks.Ahead < 0 && at <= x + on; ++at) {
-      walks.AheadTo = at;
-      if (far(row + at)) walks.Ahead = at;
+    walks.At = at;
+    for (int p = walks.AheadTo + 1; walks.Ahead < 0 && p <= at + on; ++p) {
+      walks.AheadTo = p;
+      if (far(first + step * p)) walks.Ahead = p;
     }
-    auto found = [&](int at, int dist, int limit, int& d, int& l2) {
-      if (at >= 0 && dist <= limit) {
-        d = dist, l2 = int(row[at]) + int(row[at + across]);
+    auto found = [&](int end, int dist, int limit, int& d, int& l2) {
+      if (end >= 0 && dist <= limit) {
+        const uint8_t* q = first + step * end;
+        d = dist, l2 = int(q[0]) + int(q[across]);
       } else {
         d = limit, l2 = edge2;
       }
     };
-    found(walks.Behind, x - walks.Behind, back, dn, ln);
-    found(walks.Ahead, walks.Ahead - x, on, dp, lp);
-  } else {
-    ends(-1, dn, ln);
-    ends(1, dp, lp);
-  }
+    found(walks.Behind, at - walks.Behind, back, dn, ln);
+    found(walks.Ahead, walks.Ahead - at, on, dp, lp);
+  };
+  int dn, dp, ln, lp;
+  if (alongX)
+    walk(rowWalks, row, x, w - 1, dn, ln, dp, lp);
+  else
+    walk(columnWalks, luma + x, y, h - 1, dn, ln, dp, lp);
   // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
   // the step turns towards this pixel's side.
   const int nearEnd2 = dn < dp ? ln : lp;
   const bool turnsHere = (nearEnd2 - edge2 < 0) != (2 * m - edge2 < 0);
   int t = 0;
-  if (turnsHere && dn + dp > 0) t = 128 - (256 * std::min(dn, dp)) / (dn + dp);
+  if (turnsHere && dn + dp > 0) {
+    // The nearer end is at most half way: 256 * min < 2^16 while dn + dp < 256.
+    const int half = 256 * std::min(dn, dp), whole = dn + dp;
+    t = 128 - (whole < 256 ? SmallQuotient(half, whole) : half / whole);
+  }
   // Lone pixels brighter or darker than all around are softened too.
   const int mean = (2 * (n + s + e + wv) + nw + ne + sw + se) / 12;
-  int sub = std::clamp((256 * std::abs(mean - m)) / range, 0, 256);
+  // A marked pixel's range is at least 24, and a brightness at most 255 from the mean.
+  int sub = std::min(SmallQuotient(256 * std::abs(mean - m), range), 256);
   sub = (((sub * sub) >> 8) * 192) >> 8;
   t = std::max(t, sub / 2);
   if (t <= 0) return false;
-  result = Mix(colour(x, y), colour(x + ox, y + oy), std::min(t, 128));
+  result = Mix(colour[0], colour[oy * pitch + ox], std::min(t, 128));
   return true;
 }
 
@@ -304,7 +307,6 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
   if (w < 3 || h < 3) return;
   const size_t pitch = size_t(target.Width());
   const uint32_t* pixels = target.Pixels();
-  auto colour = [&](int x, int y) { return pixels[size_t(y0 + y) * pitch + size_t(x0 + x)]; };
   // The view's brightness, kept from one call to the next on this thread: every byte is written
   // before it is read. The bands below, on other threads too, reach it through `luma`.
   thread_local std::vector<uint8_t> kept;
@@ -340,13 +342,16 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
     bandRows(band, from, to);
     std::vector<uint8_t> marks(size_t(w), 0);
     std::vector<TEdgeChange>& out = changes[band];
-    TRowWalks walks;
+    TEdgeWalks rowWalks;
+    std::vector<TEdgeWalks> columnWalks(static_cast<size_t>(w));
     for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
       const uint8_t* row = luma + size_t(y) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
-      walks = TRowWalks();
+      rowWalks = TEdgeWalks();
+      const size_t rowAt = size_t(y0 + y) * pitch + size_t(x0);
       for (int x = 1; x < w - 1;) {
-        // Eight unmarked pixels at a time are passed over at once.
+        // Eight pixels' marks at a time: none marked are passed over at once, else the first
+        // marked one is gone to straight away (its byte is the lowest set on little-endian).
         if (x + 8 <= w - 1) {
           uint64_t eight;
           std::memcpy(&eight, marks.data() + x, 8);
@@ -354,10 +359,12 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
             x += 8;
             continue;
           }
+          if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, samples, colour, walks, mixed))
-          out.push_back({size_t(y0 + y) * pitch + size_t(x0 + x), mixed});
+        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
+                                            ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
+          out.push_back({rowAt + size_t(x), mixed});
         ++x;
       }
     }

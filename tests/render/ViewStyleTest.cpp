@@ -147,6 +147,31 @@ TEST(EdgeSmoothing, AStairEdgeIsBlendedAlongItOnlyAndOnlyInsideTheView) {
   EXPECT_GT(blended, 150 / 7 * 3);
 }
 
+// Edges down the columns are followed as far as those along the rows: a picture turned a
+// quarter (rows for columns) is smoothed into the turned result, on one thread and on several.
+TEST(EdgeSmoothing, AnEdgeDownTheColumnsIsSmoothedAsTheSameEdgeAlongTheRows) {
+  const int w = 200, h = 120;
+  const TSurface rows = SlopeOnDark(w, h);
+  TSurface columns(h, w);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) columns.SetPixel(y, x, rows.Pixel(x, y));
+  TRenderThreads threads(3);
+  for (int samples : {4, 8, 16})
+    for (TRenderThreads* on : {static_cast<TRenderThreads*>(nullptr), &threads}) {
+      TSurface r = rows, c = columns;
+      SmoothEdges(r, {0, 0, DWORD(w), DWORD(h), 0, 1}, samples, on);
+      SmoothEdges(c, {0, 0, DWORD(h), DWORD(w), 0, 1}, samples, on);
+      int differ = 0, blended = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          differ += r.Pixel(x, y) != c.Pixel(y, x);
+          blended += r.Pixel(x, y) != rows.Pixel(x, y);
+        }
+      EXPECT_EQ(differ, 0) << samples << " samples";
+      EXPECT_GT(blended, w / 7 * 3);
+    }
+}
+
 TEST(EdgeSmoothing, TheDrawingThreadsGiveTheSamePixelsAsOneThread) {
   std::mt19937 random(11);
   for (int round = 0; round < 12; ++round) {
