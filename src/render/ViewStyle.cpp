@@ -161,8 +161,16 @@ struct TEdgeChange {
 };
 
 // The two byte loops below are compiled twice on x86, for AVX2 and for any processor, and the
-// loader picks the one the processor runs.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// loader picks the one the processor runs. Not under the thread sanitizer: the loader's choice runs
+// before its runtime is ready and the program stops at start.
+#if defined(__SANITIZE_THREAD__)
+#define IXORAL_NO_CLONES 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define IXORAL_NO_CLONES 1
+#endif
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(IXORAL_NO_CLONES)
 #define IXORAL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define IXORAL_VECTOR_CLONES
