@@ -122,7 +122,11 @@ namespace {
 struct TFinishTerms {
   std::string Ambient = "0";
   std::optional<double> Roughness;
-  std::optional<double> Diffuse;  // in place of the one the shine gives
+  std::optional<double> Diffuse;   // in place of the one the shine gives
+  std::optional<double> Specular;  // likewise
+  // The most light a corner's ambient term may carry: 1 for a colour, more for a picture, whose
+  // highlight is carried as a larger ambient of it.
+  double MostLight = 1;
   // Faces seen from inside let the light through, as the views draw no face from behind.
   bool HideInterior = false;
 };
@@ -146,8 +150,8 @@ void WritePovTexture(TPovText& out, const TSolidObject& s, const std::string& pi
     out << " } }" << kEol;
   }
   out << "      finish { " << kEol << "        ambient " << terms.Ambient << kEol << "        specular "
-      << FormatPovNumber(specularTerm) << kEol << "        diffuse " << FormatPovNumber(terms.Diffuse.value_or(diffuse))
-      << kEol;
+      << FormatPovNumber(terms.Specular.value_or(specularTerm)) << kEol << "        diffuse "
+      << FormatPovNumber(terms.Diffuse.value_or(diffuse)) << kEol;
   if (terms.Roughness) out << "        roughness " << FormatPovNumber(*terms.Roughness) << kEol;
   out << "      }" << kEol << "    }" << kEol;
 }
@@ -359,6 +363,10 @@ bool DrawnOnBothSides(const TSolidObject& s) {
   return false;
 }
 
+// The most light a textured corner's ambient term carries: the views' ambient and highlight are
+// each at most 1, and a highlight over a dark picture is carried as a larger ambient of that picture.
+constexpr double kMostCornerLight = 8;
+
 // The ambient light the views give a corner of a mesh (in the solid's own frame), or none.
 using TCornerAmbient = std::function<std::optional<Vec3d>(const D3DVERTEX&)>;
 
@@ -394,7 +402,7 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
         kept = false;
         return;
       }
-      const auto step = [](double x) { return int(std::lround(std::clamp(x, 0.0, 1.0) * 64)); };
+      const auto step = [&](double x) { return int(std::lround(std::clamp(x, 0.0, terms.MostLight) * 64)); };
       const std::array<int, 3> key{step(a->x), step(a->y), step(a->z)};
       const auto [it, added] = known.emplace(key, uint16_t(levels.size()));
       if (added) levels.push_back({key[0] / 64.0, key[1] / 64.0, key[2] / 64.0});
@@ -439,7 +447,7 @@ void WritePovMeshSolid(TPovText& out, const TSolidObject& s, const std::string& 
   if (!level.empty()) {
     out << "  texture_list { " << levels.size() << kEol;
     for (const Vec3d& a : levels)
-      WritePovTexture(out, s, picture, {"rgb " + FormatPovVector(a), terms.Roughness, terms.Diffuse});
+      WritePovTexture(out, s, picture, {"rgb " + FormatPovVector(a), terms.Roughness, terms.Diffuse, terms.Specular});
     out << "  }" << kEol;
   }
   out << "  face_indices { " << n / 3;
@@ -505,10 +513,8 @@ double LightReach(const TViewLight& v, const Vec3d& at) {
   return std::isfinite(reach) ? reach : 0;
 }
 
-// The ambient term of a solid's finish: the views give every vertex the ambient colour of each
-// light that reaches it, whichever way the face turns, so faces turned away from the lights are
-// not black. POV-Ray's ambient is one colour per solid: the mean over the solid's vertices (a
-// spread sample of at most 256 of them, in the navigated frame) stands for it.
+// The views give every vertex the ambient colour of each light that reaches it, whichever way the
+// face turns, so faces turned away from the lights are not black.
 // The sum of the ambient colours of the lights that reach `at` (in the navigated frame).
 Vec3d AmbientAt(const std::vector<TViewLight>& lights, const Vec3d& at) {
   Vec3d sum{0, 0, 0};
@@ -519,21 +525,116 @@ Vec3d AmbientAt(const std::vector<TViewLight>& lights, const Vec3d& at) {
   return sum;
 }
 
-std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject& s, const D3DMATRIX& navigation) {
+// Of each colour, the three channels each times the other's.
+Vec3d Times(const Vec3d& a, const Vec3d& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
+
+// The finish of a textured solid lit as the views light it, from its material. The views give a
+// vertex ma · (sum of the lights' ambient) + md · (sum of their diffuse, by the angle) and, over
+// the picture they modulate it with, ms · (sum of their specular, by the highlight), each light's
+// part times its attenuation and spot. POV-Ray multiplies its ambient and diffuse by the picture,
+// as the views modulate it. `Ambient` is what each light's ambient colour is multiplied by.
+struct TViewFinish {
+  Vec3d Ambient{1, 1, 1};    // times each light's ambient colour
+  Vec3d Highlight{0, 0, 0};  // times the views' highlight
+  TFinishTerms Terms;
+};
+
+// `meanTexel`: the mean colour of the solid's picture.
+TViewFinish ViewFinishOf(const TSolidObject& s, const Vec3d& meanTexel) {
+  const D3DMATERIAL7& m = s.Material;
+  const Vec3d ma{m.ambient.r, m.ambient.g, m.ambient.b}, md{m.diffuse.r, m.diffuse.g, m.diffuse.b},
+      ms{m.specular.r, m.specular.g, m.specular.b};
+  const auto relative = [](const Vec3d& v, const Vec3d& to) {
+    const auto ratio = [](double x, double p) { return p > 0 && std::isfinite(x) ? std::max(0.0, x) / p : 0.0; };
+    return Vec3d{ratio(v.x, to.x), ratio(v.y, to.y), ratio(v.z, to.z)};
+  };
+  const auto finite = [](double x) { return std::isfinite(x) ? std::max(0.0, x) : 0.0; };
+  TViewFinish f;
+  f.Ambient = {finite(ma.x), finite(ma.y), finite(ma.z)};
+  f.Terms.Diffuse = (finite(md.x) + finite(md.y) + finite(md.z)) / 3;
+  // The views add the highlight over the picture, unmodulated; POV-Ray's ambient multiplies the
+  // picture: over its mean colour, the highlight adds the same light on the whole.
+  f.Highlight = relative(ms, meanTexel);
+  f.Terms.Specular = 0;
+  return f;
+}
+
+// What the views add at a corner of a solid, beyond its diffuse light: the ambient colour of each
+// light that reaches it, whichever way the face turns, and the highlight. Both are in the
+// navigated frame, times the material's colours relative to the pigment POV-Ray is given.
+// The views light a corner with its normal as the solid's transform and the view's zoom leave it,
+// not made unit (the generators' normals are not unit either). Their highlight comes out as
+// though seen from the side opposite the camera: on a sphere lit from the left, a crescent on
+// its far rim rather than a spot facing the camera, and none on a face turned to the camera.
+// POV-Ray's own highlight cannot be turned that way, so the views' highlight is carried in the
+// corner's light instead, and POV-Ray's is off.
+class TCornerLight {
+ public:
+  TCornerLight(const std::vector<TViewLight>& lights, const TSolidObject& s, const D3DMATRIX& navigation,
+               const Vec3d& eye, const Vec3d& ambient, const Vec3d& highlight)
+      : Lights(lights),
+        ToView(Multiply(WorldMatrix(s), navigation)),
+        Eye(eye),
+        Ambient(ambient),
+        Highlight(highlight),
+        Power(s.Material.power) {
+    Shiny = Power > 0 && std::isfinite(Power) && (highlight.x > 0 || highlight.y > 0 || highlight.z > 0) &&
+            Invert(ToView, Inverse);
+  }
+
+  Vec3d operator()(const D3DVERTEX& v) const {
+    const Vec3d at = ApplyMatrix(Vec3d{v.x, v.y, v.z}, ToView);
+    Vec3d sum = Times(AmbientAt(Lights, at), Ambient);
+    if (!Shiny) return sum;
+    // A normal goes through the inverse transpose: n'_j = sum_i n_i inverse[j][i].
+    const Vec3d n{v.nx * Inverse._11 + v.ny * Inverse._12 + v.nz * Inverse._13,
+                  v.nx * Inverse._21 + v.ny * Inverse._22 + v.nz * Inverse._23,
+                  v.nx * Inverse._31 + v.ny * Inverse._32 + v.nz * Inverse._33};
+    const double eyeLength = Length(at - Eye);
+    if (!(eyeLength > 0)) return sum;
+    const Vec3d away = (at - Eye) * (1 / eyeLength);
+    Vec3d shine{0, 0, 0};
+    for (const TViewLight& l : Lights) {
+      const D3DCOLORVALUE& c = l.Light.dcvSpecular;
+      if (c.r <= 0 && c.g <= 0 && c.b <= 0) continue;
+      const double reach = LightReach(l, at);
+      if (!(reach > 0)) continue;
+      Vec3d toward = l.Light.dltType == D3DLIGHT_DIRECTIONAL ? l.Direction * -1.0 : l.Position - at;
+      const double d = Length(toward);
+      if (!(d > 0)) continue;
+      toward = toward * (1 / d);
+      if (!(Dot(n, toward) > 0)) continue;
+      const Vec3d h = toward + away;
+      const double hl = Length(h), nh = hl > 0 ? Dot(n, h) / hl : 0;
+      if (!(nh > 0)) continue;
+      const double f = reach * std::pow(nh, Power);
+      shine = shine + Vec3d{f * c.r, f * c.g, f * c.b};
+    }
+    const auto unit = [](double x) { return std::isfinite(x) ? std::clamp(x, 0.0, 1.0) : 0.0; };
+    return sum + Times(Vec3d{unit(shine.x), unit(shine.y), unit(shine.z)}, Highlight);
+  }
+
+ private:
+  const std::vector<TViewLight>& Lights;
+  D3DMATRIX ToView, Inverse;
+  Vec3d Eye, Ambient, Highlight;
+  double Power;
+  bool Shiny = false;
+};
+
+// The ambient term of a POV-Ray shape: one colour per solid, the mean of the views' corner light
+// over its vertices (a spread sample of at most 256 of them).
+std::string AmbientOf(const std::vector<TViewLight>& lights, const TSolidObject& s, const D3DMATRIX& navigation,
+                      const TCornerLight& corner, double most) {
   if (lights.empty()) return "0";
-  const D3DMATRIX toView = Multiply(WorldMatrix(s), navigation);
   const size_t count = s.VertexCount(), step = std::max<size_t>(1, count / 256);
   Vec3d sum{0, 0, 0};
   size_t taken = 0, k = 0;
-  const auto add = [&](const Vec3d& at) {
-    sum = sum + AmbientAt(lights, at);
-    ++taken;
-  };
   for (const TComposante& c : s.Composantes)
     for (const D3DVERTEX& v : c.Vertices)
-      if (k++ % step == 0) add(ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
-  if (taken == 0) add(ApplyMatrix(s.Position, navigation));
-  const auto clamp = [&](double x) { return std::isfinite(x) ? std::clamp(x / double(taken), 0.0, 1.0) : 0.0; };
+      if (k++ % step == 0) sum = sum + corner(v), ++taken;
+  if (taken == 0) sum = AmbientAt(lights, ApplyMatrix(s.Position, navigation)), taken = 1;
+  const auto clamp = [&](double x) { return std::isfinite(x) ? std::clamp(x / double(taken), 0.0, most) : 0.0; };
   return "rgb " + FormatPovVector(clamp(sum.x), clamp(sum.y), clamp(sum.z));
 }
 
@@ -599,6 +700,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   // The textures, as the views draw them (the top-left power-of-two part of the picture), in PNG
   // files beside the scene: "<scene>-texture-<n>.png", one per picture.
   std::map<std::string, std::string> pictureNames;  // texture file -> picture name, "" if unreadable
+  std::map<std::string, Vec3d> meanTexels;          // picture name -> its mean colour
   TFileWrites pictures;
   const auto pictureOf = [&](const TSolidObject& s) -> std::string {
     if (options.AsWritten || !s.Texturer || s.TextureFile.empty()) return {};
@@ -615,8 +717,13 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
           drawn.Pixels[size_t(y) * drawn.Width + x] =
               0xFF000000u | image.PixelAt(std::min(x, image.Width - 1), std::min(y, image.Height - 1));
       if (EncodePng(drawn, bytes)) {
+        Vec3d mean{0, 0, 0};
+        for (uint32_t p : drawn.Pixels)
+          mean = mean + Vec3d{double((p >> 16) & 0xFF), double((p >> 8) & 0xFF), double(p & 0xFF)};
+        mean = mean * (1 / (255.0 * double(std::max<size_t>(1, drawn.Pixels.size()))));
         name = fs::path(path).stem().string() + "-texture-" + std::to_string(pictures.size() + 1) + ".png";
         pictures.push_back({(fs::path(path).parent_path() / name).string(), std::move(bytes)});
+        meanTexels[name] = mean;
         return name;
       }
     }
@@ -638,17 +745,30 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   const auto writeSolid = [&](const TSolidObject& solid) {
     if (!options.AsWritten) {
       const std::string picture = pictureOf(solid);
-      // The views' highlight: Blinn's (n.h)^power, which POV-Ray's specular gives with a
-      // roughness of 1 / power.
-      // The views' diffuse light is the material's whole colour.
-      TFinishTerms terms{AmbientOf(lights, solid, navigation), {}, 1.0};
-      if (solid.Specular > 0) terms.Roughness = std::min(1.0, 1.0 / solid.Specular);
+      // A picture is lit as the views light it: no diffuse colour in the material, each corner's
+      // ambient and highlight carried in its own light. A colour keeps POV-Ray's own shading (its
+      // diffuse light and highlight), which is what a plain primitive has always been written with.
+      TFinishTerms terms;
+      terms.Diffuse = 1.0;  // the views' diffuse light is the colour's whole
+      Vec3d ambientTimes{1, 1, 1}, highlightTimes{0, 0, 0};
+      if (!picture.empty()) {
+        const TViewFinish finish = ViewFinishOf(solid, meanTexels[picture]);
+        terms = finish.Terms;
+        terms.MostLight = kMostCornerLight;
+        ambientTimes = finish.Ambient;
+        highlightTimes = finish.Highlight;
+      } else if (solid.Specular > 0) {
+        // The views' highlight: Blinn's (n.h)^power, which POV-Ray's specular gives with a
+        // roughness of 1 / power.
+        terms.Roughness = std::min(1.0, 1.0 / solid.Specular);
+      }
+      const TCornerLight corner(lights, solid, navigation, view.Camera.Position, ambientTimes, highlightTimes);
+      terms.Ambient = AmbientOf(lights, solid, navigation, corner, terms.MostLight);
       if (!picture.empty() || DrawnAsMesh(solid)) {
         TCornerAmbient perCorner;
         if (!lights.empty())
-          perCorner = [&,
-                       toView = Multiply(WorldMatrix(solid), navigation)](const D3DVERTEX& v) -> std::optional<Vec3d> {
-            const Vec3d a = AmbientAt(lights, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView));
+          perCorner = [&corner](const D3DVERTEX& v) -> std::optional<Vec3d> {
+            const Vec3d a = corner(v);
             return IsFinite(a) ? std::optional<Vec3d>(a) : std::nullopt;
           };
         // Seen from behind, a face of the mesh is not drawn (the views cull it): where the plane
