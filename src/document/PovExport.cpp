@@ -742,6 +742,24 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
         sceneCentre = sceneCentre + ApplyMatrix(s->Position, navigation), ++shown;
     if (shown > 0) sceneCentre = sceneCentre * (1.0 / shown);
   }
+  const D3DMATRIX look = LookToMatrix(view.Camera);
+  const Vec3d ahead{look._13, look._23, look._33}, up{look._12, look._22, look._32};
+  const bool viewCamera = !options.AsWritten && !(ahead.x == 0 && ahead.y == 0 && ahead.z == 0);
+  // A solid of triangles the views draw from one side only, reaching the plane the views cut at:
+  // the plane opens it, and the views show what lies behind through the opening, never its
+  // inside. As a union of triangles POV-Ray would show the inside; as a mesh with its drawn side
+  // out, it hides it. Elsewhere such a solid keeps its union of triangles.
+  const auto openedByNearPlane = [&](const TSolidObject& solid) {
+    if (!viewCamera || solid.ShapeType == stCube || solid.ShapeType == stCylindre || solid.ShapeType == stTore ||
+        solid.ShapeType == stSphere || solid.ShapeType == stCone || solid.ShapeType == stTexte3d)
+      return false;
+    const D3DMATRIX toView = Multiply(WorldMatrix(solid), navigation);
+    const double nearest = Dot(ahead, view.Camera.Position + ahead) + 1;
+    for (const TComposante& c : solid.Composantes)
+      for (const D3DVERTEX& v : c.Vertices)
+        if (Dot(ahead, ApplyMatrix(Vec3d{v.x, v.y, v.z}, toView)) <= nearest) return !DrawnOnBothSides(solid);
+    return false;
+  };
   const auto writeSolid = [&](const TSolidObject& solid) {
     if (!options.AsWritten) {
       const std::string picture = pictureOf(solid);
@@ -764,7 +782,7 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
       }
       const TCornerLight corner(lights, solid, navigation, view.Camera.Position, ambientTimes, highlightTimes);
       terms.Ambient = AmbientOf(lights, solid, navigation, corner, terms.MostLight);
-      if (!picture.empty() || DrawnAsMesh(solid)) {
+      if (!picture.empty() || DrawnAsMesh(solid) || openedByNearPlane(solid)) {
         TCornerAmbient perCorner;
         if (!lights.empty())
           perCorner = [&corner](const D3DVERTEX& v) -> std::optional<Vec3d> {
@@ -793,9 +811,6 @@ TResult ExportPovScene(TScene& scene, int viewIndex, const std::string& path, bo
   out << "#version 3.7;" << kEol << "global_settings { assumed_gamma " << (options.AsWritten ? "1.0" : "2.2")
       << (utf8 ? " charset utf8" : "") << " }" << kEol;
   out << "#include \"colors.inc\"" << kEol << "#include \"textures.inc\"" << kEol;
-  const D3DMATRIX look = LookToMatrix(view.Camera);
-  const Vec3d ahead{look._13, look._23, look._33}, up{look._12, look._22, look._32};
-  const bool viewCamera = !options.AsWritten && !(ahead.x == 0 && ahead.y == 0 && ahead.z == 0);
   if (!viewCamera) {
     out << "camera {" << kEol << "location " << FormatPovVector(view.Camera.Position) << kEol << "look_at "
         << FormatPovVector(ToDouble(view.Camera.Direction)) << kEol << "}" << kEol;
