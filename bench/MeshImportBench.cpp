@@ -59,14 +59,18 @@ std::string TempPath(const char* name) {
   return (fs::temp_directory_path() / (std::string("ixoral_bench_") + std::to_string(::getpid()) + name)).string();
 }
 
+// The million-triangle sheet written as a binary STL in the temporary folder; its path.
+std::string WriteSheetFile(const char* name) {
+  const std::string path = TempPath(name);
+  const std::string bytes = WavySheetStl();
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+  return path;
+}
+
 }  // namespace
 
 static void BM_ImportBinaryStlMillionTriangles(benchmark::State& state) {
-  const std::string path = TempPath("_sheet.stl");
-  {
-    const std::string bytes = WavySheetStl();
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-  }
+  const std::string path = WriteSheetFile("_sheet.stl");
   for (auto _ : state) {
     const auto read = ImportMesh(path);
     if (!read) state.SkipWithError(read.Error().Message.c_str());
@@ -77,11 +81,7 @@ static void BM_ImportBinaryStlMillionTriangles(benchmark::State& state) {
 BENCHMARK(BM_ImportBinaryStlMillionTriangles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void BM_MeshEntryMillionTriangles(benchmark::State& state) {
-  const std::string path = TempPath("_entry.stl");
-  {
-    const std::string bytes = WavySheetStl();
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-  }
+  const std::string path = WriteSheetFile("_entry.stl");
   const auto read = ImportMesh(path);
   fs::remove(path);
   if (!read) {
@@ -99,11 +99,7 @@ BENCHMARK(BM_MeshEntryMillionTriangles)->Unit(benchmark::kMillisecond)->UseRealT
 
 // The whole of "Importer" on the file: read, kept in the run's mesh store and added as a solid.
 static void BM_ImportIntoSceneMillionTriangles(benchmark::State& state) {
-  const std::string path = TempPath("_scene.stl");
-  {
-    const std::string bytes = WavySheetStl();
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-  }
+  const std::string path = WriteSheetFile("_scene.stl");
   for (auto _ : state) {
     TScene scene;
     const auto added = ImportMeshFiles(scene, {path}, TempPath("_textures"));
@@ -115,11 +111,7 @@ static void BM_ImportIntoSceneMillionTriangles(benchmark::State& state) {
 BENCHMARK(BM_ImportIntoSceneMillionTriangles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void BM_ImportedMillionTrianglesFourViews(benchmark::State& state) {
-  const std::string path = TempPath("_drawn.stl");
-  {
-    const std::string bytes = WavySheetStl();
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-  }
+  const std::string path = WriteSheetFile("_drawn.stl");
   TDisplayScene drawn{1444, 908, nullptr, nullptr};
   drawn.Scene.FourViews = true;
   if (!drawn.Renderer.InitDevice()) std::abort();
