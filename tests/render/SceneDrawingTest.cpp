@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "RenderTestUtil.h"
 #include "TempFolder.h"
@@ -153,6 +154,50 @@ TEST(SceneDrawing, WireframeAndFlatShading) {
   rig.Renderer.SetShadeMode(D3DSHADE_FLAT);
   DrawSingle(rig, vtPerspective);
   ExpectMatchesReference(rig.Surface(), "scene-flat");
+}
+
+// Flat shading colours each face in one colour and must cover exactly the pixels Gouraud shading
+// covers: no shard of a face beyond the solid's outline, whatever the torus's turn and the views'
+// zoom, turn and shift (on a background no face can take).
+TEST(SceneDrawing, FlatShadingCoversWhatGouraudCovers) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> turn(-3.2, 3.2), zoom(0.2, 3), shift(-1, 1);
+  TSceneRig rig(320, 240, true);
+  rig.Drawn.Display.BackgroundColor = 0xFFFF00FFu;
+  TSurface& surface = rig.Surface();
+  const size_t pixels = size_t(surface.Width()) * size_t(surface.Height());
+  T3dObject& torus = *rig.Scene.ObjectAt(rig.Add("tore", {0, 0, 0}));
+  size_t seen = 0;  // torus pixels over all rounds: the comparison is not of empty pictures
+  for (int round = 0; round < 40; ++round) {
+    torus.SetDirection({turn(rng), turn(rng), turn(rng)});
+    for (TVue& v : rig.Scene.Views) {
+      const double s = zoom(rng);
+      v.SetViewScale({s, s, s});
+      v.SetViewRotation({turn(rng) * 0.3, turn(rng) * 0.3, 0});
+      v.SetViewTranslation({shift(rng), shift(rng), shift(rng)});
+    }
+    std::vector<uint32_t> gouraud;
+    for (const DWORD mode : {D3DSHADE_GOURAUD, D3DSHADE_FLAT}) {
+      rig.Renderer.SetShadeMode(mode);
+      rig.Renderer.ForgetPictures();
+      rig.Renderer.RedrawViews(0, 0, false);
+      if (mode == D3DSHADE_GOURAUD) {
+        gouraud.assign(surface.Pixels(), surface.Pixels() + pixels);
+        continue;
+      }
+      int beyond = 0, short_ = 0;
+      for (size_t k = 0; k < pixels; ++k) {
+        const bool flat = (surface.Pixels()[k] & 0xFFFFFFu) != 0xFF00FFu,
+                   smooth = (gouraud[k] & 0xFFFFFFu) != 0xFF00FFu;
+        beyond += flat && !smooth;
+        short_ += smooth && !flat;
+        seen += smooth;
+      }
+      EXPECT_EQ(beyond, 0) << "round " << round;
+      EXPECT_EQ(short_, 0) << "round " << round;
+    }
+  }
+  EXPECT_GT(seen, pixels * 40 / 20);
 }
 
 TEST(SceneDrawing, SelectedObjectShowsItsMarksAndItsOwnAxes) {
