@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <strings.h>
 
 #include "platform/Settings.h"
@@ -222,9 +221,11 @@ struct TEdgeWalks {
   int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
-// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma`, `range`
-// the spread its mark holds, `colour` the pixel in the picture (whose rows are `pitch` apart);
-// false where it stays as it is.
+// The smoothing of one marked pixel (x, y) of a view w wide whose brightness is `luma`, h rows of
+// it (y counted from the first), `range` the spread its mark holds, `colour` the pixel in the
+// picture (whose rows are `pitch` apart); false where it stays as it is. The rows held end where
+// the view does or more than `samples` + 1 rows from y, so that the walks down a column find
+// what they would over the whole view.
 bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const uint32_t* colour,
                  ptrdiff_t pitch, TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
@@ -314,49 +315,60 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
   const int w = x1 - x0, h = y1 - y0;
   if (w < 3 || h < 3) return;
   const size_t pitch = size_t(target.Width());
-  const uint32_t* pixels = target.Pixels();
-  // The view's brightness, kept from one call to the next on this thread: every byte is written
-  // before it is read. The bands below, on other threads too, reach it through `luma`.
-  thread_local std::vector<uint8_t> kept;
-  kept.resize(size_t(w) * size_t(h));
-  uint8_t* const luma = kept.data();
+  uint32_t* const pixels = target.Pixels();
   // Bands of rows, a few per drawing thread so that a busy core holds up little.
   const int bands = threads && threads->Count() > 1 ? std::min(h, 4 * threads->Count()) : 1;
-  auto bandRows = [&](size_t band, int& from, int& to) {
-    from = int(int64_t(h) * int64_t(band) / bands);
-    to = int(int64_t(h) * int64_t(band + 1) / bands);
-  };
-  auto forEachBand = [&](const std::function<void(size_t)>& task) {
-    if (bands > 1)
-      threads->ForEach(size_t(bands), task);
-    else
-      task(0);
-  };
-  forEachBand([&](size_t band) {
-    int from, to;
-    bandRows(band, from, to);
-    for (int y = from; y < to; ++y)
-      RowLuma(pixels + size_t(y0 + y) * pitch + size_t(x0), w, luma + size_t(y) * size_t(w));
-  });
-  // The changes of each band, read from the picture as drawn: they are written only once every
-  // band is done. Kept from one call to the next like the brightness, so that a frame's lists
-  // grow into memory already there.
+  // How far past its rows a band reads: the walks down a column go `samples` rows each way and
+  // look one row across.
+  const int reach = std::min(h, samples + 1);
+  // The changes a band cannot write itself, made once every band is done. Kept from one call to
+  // the next, so that a frame's lists grow into memory already there.
   thread_local std::vector<std::vector<TEdgeChange>> keptChanges;
   if (keptChanges.size() < size_t(bands)) keptChanges.resize(size_t(bands));
   for (std::vector<TEdgeChange>& band : keptChanges) band.clear();
-  std::vector<TEdgeChange>* const changes = keptChanges.data();
-  forEachBand([&](size_t band) {
-    int from, to;
-    bandRows(band, from, to);
+  std::vector<TEdgeChange>* const deferred = keptChanges.data();
+  auto smoothBand = [&](size_t band) {
+    const int from = std::max(1, int(int64_t(h) * int64_t(band) / bands));
+    const int to = std::min(h - 1, int(int64_t(h) * int64_t(band + 1) / bands));
+    if (from >= to) return;
+    // The band's brightness and that of the rows around it which it reads, worked out a row at a
+    // time just ahead of the smoothing, while the row's colours are still at hand. Kept from one
+    // call to the next on each thread: every byte is written before it is read.
+    const int first = std::max(0, from - reach), end = std::min(h, to + reach);
+    thread_local std::vector<uint8_t> keptLuma;
+    keptLuma.resize(size_t(end - first) * size_t(w));
+    uint8_t* const luma = keptLuma.data();
+    int lumaTo = first;
+    auto lumaUpTo = [&](int row) {
+      for (; lumaTo < std::min(row, end); ++lumaTo)
+        RowLuma(pixels + size_t(y0 + lumaTo) * pitch + size_t(x0), w, luma + size_t(lumaTo - first) * size_t(w));
+    };
+    // A row's colours are read by the smoothing of the rows next to it, and its brightness by
+    // the bands next to it within `reach` of their ends: the band writes its changes to a row
+    // once the next row is smoothed, but those that near another band only when every band is
+    // done.
+    const bool bandAbove = band > 0, bandBelow = band + 1 < size_t(bands);
+    std::vector<TEdgeChange>& later = deferred[band];
+    thread_local std::vector<TEdgeChange> kept[2];
+    std::vector<TEdgeChange>*last = &kept[0], *now = &kept[1];
+    last->clear();
+    auto write = [&](std::vector<TEdgeChange>& changes, int row) {
+      if ((bandAbove && row < from + reach) || (bandBelow && row >= to - reach))
+        later.insert(later.end(), changes.begin(), changes.end());
+      else
+        for (const TEdgeChange& c : changes) pixels[c.At] = c.Colour;
+      changes.clear();
+    };
     std::vector<uint8_t> marks(size_t(w), 0);
-    std::vector<TEdgeChange>& out = changes[band];
     TEdgeWalks rowWalks;
     std::vector<TEdgeWalks> columnWalks(static_cast<size_t>(w));
-    for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
-      const uint8_t* row = luma + size_t(y) * size_t(w);
+    for (int y = from; y < to; ++y) {
+      lumaUpTo(y + reach + 1);
+      const uint8_t* row = luma + size_t(y - first) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
       rowWalks = TEdgeWalks();
       const size_t rowAt = size_t(y0 + y) * pitch + size_t(x0);
+      now->clear();
       for (int x = 1; x < w - 1;) {
         // Eight pixels' marks at a time: none marked are passed over at once, else the first
         // marked one is gone to straight away (its byte is the lowest set on little-endian).
@@ -370,15 +382,23 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
-                                            ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
-          out.push_back({rowAt + size_t(x), mixed});
+        if (marks[size_t(x)] &&
+            SmoothPixel(luma, w, end - first, x, y - first, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
+                        ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
+          now->push_back({rowAt + size_t(x), mixed});
         ++x;
       }
+      if (y > from) write(*last, y - 1);
+      std::swap(last, now);
     }
-  });
+    write(*last, to - 1);
+  };
+  if (bands > 1)
+    threads->ForEach(size_t(bands), smoothBand);
+  else
+    smoothBand(0);
   for (const std::vector<TEdgeChange>& band : keptChanges)
-    for (const TEdgeChange& c : band) target.Pixels()[c.At] = c.Colour;
+    for (const TEdgeChange& c : band) pixels[c.At] = c.Colour;
 }
 
 }  // namespace ixoral
