@@ -226,8 +226,8 @@ struct TEdgeWalks {
 // The smoothing of one marked pixel (x, y) of a view w wide whose brightness is `luma`, h rows of
 // it (y counted from the first), `range` the spread its mark holds, `colour` the pixel in the
 // picture (whose rows are `pitch` apart); false where it stays as it is. The rows held end where
-// the view does or more than `samples` + 1 rows from y, so that the walks down a column find
-// what they would over the whole view.
+// the view does or at least `samples` rows from y, so that the walks down a column find what they
+// would over the whole view.
 bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const uint32_t* colour,
                  ptrdiff_t pitch, TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
@@ -318,9 +318,9 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
   uint32_t* const pixels = target.Pixels();
   // Bands of rows, a few per drawing thread so that a busy core holds up little.
   const int bands = threads && threads->Count() > 1 ? std::min(h, 4 * threads->Count()) : 1;
-  // How far past its rows a band reads: the walks down a column go `samples` rows each way and
-  // look one row across.
-  const int reach = std::min(h, samples + 1);
+  // How far past its rows a band reads: the walks down a column go `samples` rows each way (the
+  // pixels across such an edge are in the same row), a pixel's neighbours one row.
+  const int reach = std::min(h, samples);
   // The changes a band cannot write itself, made once every band is done. Kept from one call to
   // the next, so that a frame's lists grow into memory already there.
   thread_local std::vector<std::vector<TEdgeChange>> keptChanges;
