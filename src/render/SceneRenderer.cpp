@@ -634,7 +634,12 @@ void TSceneRenderer::DrawView(int index) {
   PrepareRows(index, view);
   // Boxes of objects that are gone are let go of now and then.
   if (FBoxes.Size() > 2 * size_t(sc.ObjectCount()) + 64) FBoxes.ForgetAll();
-  DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+  // "Moderne" paints its gradient over every pixel the clear would colour (the view's rows being
+  // drawn), unless the device kept the last view's place because it could not take this one.
+  D3DVIEWPORT7 actual;
+  const bool painted =
+      Modern() && d.GetViewport(actual) == D3D_OK && std::memcmp(&actual, &view.Viewport, sizeof actual) == 0;
+  DWORD clear = (painted ? DWORD(0) : DWORD(D3DCLEAR_TARGET)) | D3DCLEAR_ZBUFFER;
   if (d.RenderTarget().HasStencil()) clear |= D3DCLEAR_STENCIL;
   d.Clear(0, nullptr, clear, FDisplay.BackgroundColor, 1.0f, 0);
   if (Modern()) {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <strings.h>
 
 #include "platform/Settings.h"
@@ -26,10 +25,12 @@ inline int Blue(uint32_t c) { return int(c & 0xFF); }
 // Brightness 0..255 as the eye weighs the three primaries.
 inline int Luma(uint32_t c) { return (Red(c) * 54 + Green(c) * 183 + Blue(c) * 19) >> 8; }
 
-// a + (b - a) * t, each channel, t in 0..256.
+// a + (b - a) * t, each channel, t in 0..256: (a * (256 - t) + b * t) / 256 rounded down, the three
+// channels at once, 16 bits apart in one word (each sum is below 2^16).
 inline uint32_t Mix(uint32_t a, uint32_t b, int t) {
-  auto ch = [t](int x, int y) { return uint32_t(x + (((y - x) * t) >> 8)); };
-  return (a & 0xFF000000u) | ch(Red(a), Red(b)) << 16 | ch(Green(a), Green(b)) << 8 | ch(Blue(a), Blue(b));
+  auto spread = [](uint32_t c) { return uint64_t(c & 0xFF0000u) << 16 | uint64_t(c & 0xFF00u) << 8 | (c & 0xFFu); };
+  const uint64_t m = (spread(a) * uint64_t(256 - t) + spread(b) * uint64_t(t)) >> 8;
+  return (a & 0xFF000000u) | uint32_t(m >> 16 & 0xFF0000u) | uint32_t(m >> 8 & 0xFF00u) | uint32_t(m & 0xFFu);
 }
 
 }  // namespace
@@ -222,9 +223,11 @@ struct TEdgeWalks {
   int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
-// The smoothing of one marked pixel (x, y) of a view w × h whose brightness is `luma`, `range`
-// the spread its mark holds, `colour` the pixel in the picture (whose rows are `pitch` apart);
-// false where it stays as it is.
+// The smoothing of one marked pixel (x, y) of a view w wide whose brightness is `luma`, h rows of
+// it (y counted from the first), `range` the spread its mark holds, `colour` the pixel in the
+// picture (whose rows are `pitch` apart); false where it stays as it is. The rows held end where
+// the view does or at least `samples` rows from y, so that the walks down a column find what they
+// would over the whole view.
 bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int samples, const uint32_t* colour,
                  ptrdiff_t pitch, TEdgeWalks& rowWalks, TEdgeWalks& columnWalks, uint32_t& result) {
   const uint8_t* row = luma + size_t(y) * size_t(w);
@@ -280,10 +283,8 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int
     found(walks.Ahead, walks.Ahead - at, on, dp, lp);
   };
   int dn, dp, ln, lp;
-  if (alongX)
-    walk(rowWalks, row, x, w - 1, dn, ln, dp, lp);
-  else
-    walk(columnWalks, luma + x, y, h - 1, dn, ln, dp, lp);
+  walk(alongX ? rowWalks : columnWalks, alongX ? row : luma + x, alongX ? x : y, alongX ? w - 1 : h - 1, dn, ln, dp,
+       lp);
   // The pixel lies on the step's near half: mix by how close it is to the nearer end, where
   // the step turns towards this pixel's side.
   const int nearEnd2 = dn < dp ? ln : lp;
@@ -314,49 +315,60 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
   const int w = x1 - x0, h = y1 - y0;
   if (w < 3 || h < 3) return;
   const size_t pitch = size_t(target.Width());
-  const uint32_t* pixels = target.Pixels();
-  // The view's brightness, kept from one call to the next on this thread: every byte is written
-  // before it is read. The bands below, on other threads too, reach it through `luma`.
-  thread_local std::vector<uint8_t> kept;
-  kept.resize(size_t(w) * size_t(h));
-  uint8_t* const luma = kept.data();
+  uint32_t* const pixels = target.Pixels();
   // Bands of rows, a few per drawing thread so that a busy core holds up little.
   const int bands = threads && threads->Count() > 1 ? std::min(h, 4 * threads->Count()) : 1;
-  auto bandRows = [&](size_t band, int& from, int& to) {
-    from = int(int64_t(h) * int64_t(band) / bands);
-    to = int(int64_t(h) * int64_t(band + 1) / bands);
-  };
-  auto forEachBand = [&](const std::function<void(size_t)>& task) {
-    if (bands > 1)
-      threads->ForEach(size_t(bands), task);
-    else
-      task(0);
-  };
-  forEachBand([&](size_t band) {
-    int from, to;
-    bandRows(band, from, to);
-    for (int y = from; y < to; ++y)
-      RowLuma(pixels + size_t(y0 + y) * pitch + size_t(x0), w, luma + size_t(y) * size_t(w));
-  });
-  // The changes of each band, read from the picture as drawn: they are written only once every
-  // band is done. Kept from one call to the next like the brightness, so that a frame's lists
-  // grow into memory already there.
+  // How far past its rows a band reads: the walks down a column go `samples` rows each way (the
+  // pixels across such an edge are in the same row), a pixel's neighbours one row.
+  const int reach = std::min(h, samples);
+  // The changes a band cannot write itself, made once every band is done. Kept from one call to
+  // the next, so that a frame's lists grow into memory already there.
   thread_local std::vector<std::vector<TEdgeChange>> keptChanges;
   if (keptChanges.size() < size_t(bands)) keptChanges.resize(size_t(bands));
   for (std::vector<TEdgeChange>& band : keptChanges) band.clear();
-  std::vector<TEdgeChange>* const changes = keptChanges.data();
-  forEachBand([&](size_t band) {
-    int from, to;
-    bandRows(band, from, to);
+  std::vector<TEdgeChange>* const deferred = keptChanges.data();
+  auto smoothBand = [&](size_t band) {
+    const int from = std::max(1, int(int64_t(h) * int64_t(band) / bands));
+    const int to = std::min(h - 1, int(int64_t(h) * int64_t(band + 1) / bands));
+    if (from >= to) return;
+    // The band's brightness and that of the rows around it which it reads, worked out a row at a
+    // time just ahead of the smoothing, while the row's colours are still at hand. Kept from one
+    // call to the next on each thread: every byte is written before it is read.
+    const int first = std::max(0, from - reach), end = std::min(h, to + reach);
+    thread_local std::vector<uint8_t> keptLuma;
+    keptLuma.resize(size_t(end - first) * size_t(w));
+    uint8_t* const luma = keptLuma.data();
+    int lumaTo = first;
+    auto lumaUpTo = [&](int row) {
+      for (; lumaTo < std::min(row, end); ++lumaTo)
+        RowLuma(pixels + size_t(y0 + lumaTo) * pitch + size_t(x0), w, luma + size_t(lumaTo - first) * size_t(w));
+    };
+    // A row's colours are read by the smoothing of the rows next to it, and its brightness by
+    // the bands next to it within `reach` of their ends: the band writes its changes to a row
+    // once the next row is smoothed, but those that near another band only when every band is
+    // done.
+    const bool bandAbove = band > 0, bandBelow = band + 1 < size_t(bands);
+    std::vector<TEdgeChange>& later = deferred[band];
+    thread_local std::vector<TEdgeChange> kept[2];
+    std::vector<TEdgeChange>*last = &kept[0], *now = &kept[1];
+    last->clear();
+    auto write = [&](std::vector<TEdgeChange>& changes, int row) {
+      if ((bandAbove && row < from + reach) || (bandBelow && row >= to - reach))
+        later.insert(later.end(), changes.begin(), changes.end());
+      else
+        for (const TEdgeChange& c : changes) pixels[c.At] = c.Colour;
+      changes.clear();
+    };
     std::vector<uint8_t> marks(size_t(w), 0);
-    std::vector<TEdgeChange>& out = changes[band];
     TEdgeWalks rowWalks;
     std::vector<TEdgeWalks> columnWalks(static_cast<size_t>(w));
-    for (int y = std::max(from, 1); y < std::min(to, h - 1); ++y) {
-      const uint8_t* row = luma + size_t(y) * size_t(w);
+    for (int y = from; y < to; ++y) {
+      lumaUpTo(y + reach + 1);
+      const uint8_t* row = luma + size_t(y - first) * size_t(w);
       MarkContrast(row - w, row, row + w, w, marks.data());
       rowWalks = TEdgeWalks();
       const size_t rowAt = size_t(y0 + y) * pitch + size_t(x0);
+      now->clear();
       for (int x = 1; x < w - 1;) {
         // Eight pixels' marks at a time: none marked are passed over at once, else the first
         // marked one is gone to straight away (its byte is the lowest set on little-endian).
@@ -370,15 +382,23 @@ void SmoothEdges(TSurface& target, const D3DVIEWPORT7& vp, int samples, TRenderT
           if constexpr (std::endian::native == std::endian::little) x += std::countr_zero(eight) / 8;
         }
         uint32_t mixed;
-        if (marks[size_t(x)] && SmoothPixel(luma, w, h, x, y, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
-                                            ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
-          out.push_back({rowAt + size_t(x), mixed});
+        if (marks[size_t(x)] &&
+            SmoothPixel(luma, w, end - first, x, y - first, marks[size_t(x)], samples, pixels + rowAt + size_t(x),
+                        ptrdiff_t(pitch), rowWalks, columnWalks[size_t(x)], mixed))
+          now->push_back({rowAt + size_t(x), mixed});
         ++x;
       }
+      if (y > from) write(*last, y - 1);
+      std::swap(last, now);
     }
-  });
+    write(*last, to - 1);
+  };
+  if (bands > 1)
+    threads->ForEach(size_t(bands), smoothBand);
+  else
+    smoothBand(0);
   for (const std::vector<TEdgeChange>& band : keptChanges)
-    for (const TEdgeChange& c : band) target.Pixels()[c.At] = c.Colour;
+    for (const TEdgeChange& c : band) pixels[c.At] = c.Colour;
 }
 
 }  // namespace ixoral

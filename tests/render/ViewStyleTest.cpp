@@ -172,19 +172,25 @@ TEST(EdgeSmoothing, AnEdgeDownTheColumnsIsSmoothedAsTheSameEdgeAlongTheRows) {
     }
 }
 
+// The slope with `discs` discs of random colours and as many lone white pixels over it.
+TSurface SlopeAndDiscs(std::mt19937& random, int w, int h, int discs) {
+  TSurface s = SlopeOnDark(w, h);
+  for (int k = 0; k < discs; ++k) {
+    const int cx = int(random() % unsigned(w)), cy = int(random() % unsigned(h)), r = int(random() % 30);
+    const uint32_t c = 0xFF000000u | uint32_t(random() & 0xFFFFFF);
+    for (int y = std::max(0, cy - r); y < std::min(h, cy + r); ++y)
+      for (int x = std::max(0, cx - r); x < std::min(w, cx + r); ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) s.SetPixel(x, y, c);
+    s.SetPixel(int(random() % unsigned(w)), int(random() % unsigned(h)), 0xFFFFFFFFu);
+  }
+  return s;
+}
+
 TEST(EdgeSmoothing, TheDrawingThreadsGiveTheSamePixelsAsOneThread) {
   std::mt19937 random(11);
   for (int round = 0; round < 12; ++round) {
     const int w = 40 + int(random() % 300), h = 30 + int(random() % 200);
-    TSurface s = SlopeOnDark(w, h);
-    for (int k = 0; k < 40; ++k) {
-      const int cx = int(random() % unsigned(w)), cy = int(random() % unsigned(h)), r = int(random() % 30);
-      const uint32_t c = 0xFF000000u | uint32_t(random() & 0xFFFFFF);
-      for (int y = std::max(0, cy - r); y < std::min(h, cy + r); ++y)
-        for (int x = std::max(0, cx - r); x < std::min(w, cx + r); ++x)
-          if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) s.SetPixel(x, y, c);
-      s.SetPixel(int(random() % unsigned(w)), int(random() % unsigned(h)), 0xFFFFFFFFu);
-    }
+    const TSurface s = SlopeAndDiscs(random, w, h, 40);
     // Views reaching past the picture too.
     const D3DVIEWPORT7 view{
         DWORD(random() % 5), DWORD(random() % 5), DWORD(w - 2 + int(random() % 9)), DWORD(h - 4), 0, 1};
@@ -197,6 +203,21 @@ TEST(EdgeSmoothing, TheDrawingThreadsGiveTheSamePixelsAsOneThread) {
       SmoothEdges(shared, view, samples, &threads);
       ASSERT_TRUE(std::equal(alone.Pixels(), alone.Pixels() + size_t(w) * size_t(h), shared.Pixels()))
           << "round " << round << ", " << count << " threads";
+    }
+  }
+  // Views tall enough for each band to change its middle rows while the others still read theirs,
+  // and edges crossing from one band into the next.
+  for (int samples : {4, 16}) {
+    const TSurface s = SlopeAndDiscs(random, 90, 900, 300);
+    const D3DVIEWPORT7 view{3, 1, 85, 897, 0, 1};
+    TSurface alone = s;
+    SmoothEdges(alone, view, samples);
+    for (int count : {2, 3}) {
+      TRenderThreads threads(count);
+      TSurface shared = s;
+      SmoothEdges(shared, view, samples, &threads);
+      ASSERT_TRUE(std::equal(alone.Pixels(), alone.Pixels() + 90 * 900, shared.Pixels()))
+          << samples << " samples, " << count << " threads";
     }
   }
   // Views too small or wholly off the picture are left alone.
