@@ -24,6 +24,7 @@
 #include <filesystem>
 
 #include "commands/Help.h"
+#include "commands/ToolDialogs.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "platform/Prompt.h"
@@ -358,7 +359,8 @@ QImage TFrmRendu::RenderView(int width, int height) const {
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) return {};
   if (FWhite->isChecked()) drawn.Display.BackgroundColor = D3DRGBA(1, 1, 1, 1);
-  TScene::CopyAllObjects(drawn.Scene, FMain);
+  // The objects without their meshes, which the drawing borrows from the scene for its time.
+  TMeshLoan meshes(FMain, drawn.Scene);
   TScene::CopyDeviceLights(FMain, drawn.Scene);
   drawn.Scene.ClearSelection();
   // The chosen view's camera and navigation, in the first view.
@@ -374,7 +376,7 @@ QImage TFrmRendu::RenderView(int width, int height) const {
   to.Rot = from.Rot;
   to.Scale = from.Scale;
   drawn.Renderer.ShowGrid = drawn.Renderer.ShowAxes = drawn.Renderer.ShowSelectionMarks = false;
-  drawn.Renderer.DrawView(0);
+  meshes.During([&] { drawn.Renderer.DrawView(0); });
   const TSurface* s = drawn.Display.OffscreenSurface();
   return QImage(reinterpret_cast<const uchar*>(s->Pixels()), s->Width(), s->Height(), s->Width() * 4,
                 QImage::Format_RGB32)

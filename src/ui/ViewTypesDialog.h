@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 
+#include "commands/ToolDialogs.h"
 #include "render/SceneRenderer.h"
 #include "ui/DialogFrame.h"
 
@@ -40,6 +41,7 @@ class TfrmParams : public TDialogFrame {
   TModeller& FModeller;
   TSettingsStore& FSettings;
   std::unique_ptr<TDisplayScene> FDrawn;
+  std::unique_ptr<TMeshLoan> FMeshes;  // the scene's meshes, lent to each drawing
   TScenePanel* FPanel = nullptr;
   std::array<QComboBox*, 4> FLists{};
   int FHighlighted = 0;
