@@ -100,10 +100,12 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
     TScene::CopyDeviceLights(modeller.Scene(), preview);
     preview.ClearSelection();
     Panel()->AroundWork = [this](const std::function<void()>& work) { FMeshes->During(work); };
-    FMeshes->During([&] {
-      FEditor = std::make_unique<TLightEditor>(modeller.Scene(), preview);
-      Redraw();
-    });
+    // Drawn once, when the panel is shown at its size, not at each step of the light's making.
+    const bool drawing = FDrawn->Renderer.AutoRedraw;
+    FDrawn->Renderer.AutoRedraw = false;
+    FEditor = std::make_unique<TLightEditor>(modeller.Scene(), preview);
+    FDrawn->Renderer.AutoRedraw = drawing;
+    Panel()->RequestRedraw();
     ShowFields(FieldsOfRecord(FEditor->Record()));
   } else {
     FOk->setEnabled(false);

@@ -278,7 +278,10 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
     m.Aspect = aspect > 0 && std::isfinite(aspect) ? aspect : 4.0 / 3.0;
     return m;
   }());
-  FViews->setCurrentIndex(3);  // the fourth view, the perspective
+  {
+    const QSignalBlocker quiet(FViews);  // drawn once, below
+    FViews->setCurrentIndex(3);          // the fourth view, the perspective
+  }
   ReadPrinter();
   RedrawPicture();
   resize(760, 470);

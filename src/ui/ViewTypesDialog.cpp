@@ -69,7 +69,9 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
   FDrawn->Scene.ClearSelection();
   FPanel->AroundWork = [this](const std::function<void()>& work) { FMeshes->During(work); };
   FPanel->Attach(&FDrawn->Renderer, nullptr);
-  ApplyLists();
+  // Drawn once, when the panel is shown at its size.
+  SetViewTypes();
+  FPanel->RequestRedraw();
 }
 
 TfrmParams::~TfrmParams() {
@@ -77,13 +79,17 @@ TfrmParams::~TfrmParams() {
   if (FPanel) FPanel->AroundWork = nullptr;
 }
 
-void TfrmParams::ApplyLists() {
-  if (!FDrawn) return;
+void TfrmParams::SetViewTypes() {
   for (int v = 0; v < 4; ++v) {
     const int chosen = FLists[static_cast<size_t>(v)]->currentIndex();
     // No choice: the view's own default type (Face, Gauche, Haut, Perspective in turn).
     FDrawn->Scene.Views[static_cast<size_t>(v)].SetViewType(chosen >= 0 ? chosen : v);
   }
+}
+
+void TfrmParams::ApplyLists() {
+  if (!FDrawn) return;
+  SetViewTypes();
   Redraw();
 }
 

@@ -34,6 +34,7 @@ class TfrmParams : public TDialogFrame {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void SetViewTypes();
   void ApplyLists();
   void Confirm();
   void Redraw();
