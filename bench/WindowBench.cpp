@@ -1,8 +1,8 @@
 // The modeller window's own costs, on Qt's offscreen platform: start-up to the window shown (the
 // splash's wait aside), one mouse move of a drag to the new picture on the panel, and the
 // 1,000th insert with the browser's update, the property inspector shown for a newly selected
-// object, the noise dialog opened on one object of 1,000, and the browser after a delete in a
-// scene of 10,000.
+// object, the noise dialog, the light editor, the view types and the print dialog opened in a
+// scene of 1,000 objects, and the browser after a delete in a scene of 10,000.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -13,11 +13,14 @@
 #include "platform/DataFiles.h"
 #include "scene/Scene.h"
 #include "scene/Shapes.h"
+#include "ui/LightDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/PrintDialog.h"
 #include "ui/Properties.h"
 #include "ui/SceneBrowser.h"
 #include "ui/ScenePanel.h"
 #include "ui/ToolDialogs.h"
+#include "ui/ViewTypesDialog.h"
 
 using namespace ixoral;
 
@@ -38,12 +41,12 @@ void Settle() {
 struct TShownWindow {
   TScriptedPrompt Prompt{TAnswer::No};
   TfrmMain Window{Store(), &Prompt};
-  explicit TShownWindow(int cubes, const QString& document = {}) {
+  explicit TShownWindow(int cubes, const QString& document = {}, TInsertCommand kind = TInsertCommand::Cube) {
     Window.Start(document);
     Window.resize(1280, 800);
     Window.show();
     Settle();
-    while (Window.Scene()->ObjectCount() < cubes + 1) Window.Modeller()->Insert(TInsertCommand::Cube);
+    while (Window.Scene()->ObjectCount() < cubes + 1) Window.Modeller()->Insert(kind);
     Window.FlushPending();
   }
 };
@@ -123,6 +126,45 @@ void BM_NoiseDialogOpenAt1000Objects(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NoiseDialogOpenAt1000Objects)->Unit(benchmark::kMillisecond);
+
+// The light editor, the view types and the print dialog opened in a scene of 1,000 cubes
+// (argument 0) or 1,000 default spheres of 5,292 vertices (argument 1), from their making to their
+// first picture shown, then closed.
+template <class TOpen>
+void OpenDialogAt1000Objects(benchmark::State& state, TOpen open) {
+  TShownWindow shown(1000, {}, state.range(0) == 1 ? TInsertCommand::Sphere : TInsertCommand::Cube);
+  for (auto _ : state) {
+    std::unique_ptr<QDialog> d = open(shown);
+    d->show();
+    Settle();
+    state.PauseTiming();
+    d->close();
+    d.reset();
+    Settle();
+    state.ResumeTiming();
+  }
+}
+
+void BM_LightDialogOpenAt1000Objects(benchmark::State& state) {
+  OpenDialogAt1000Objects(state, [](TShownWindow& s) -> std::unique_ptr<QDialog> {
+    return std::make_unique<TfrmLight>(&s.Window, *s.Window.Modeller(), Store(), s.Prompt);
+  });
+}
+BENCHMARK(BM_LightDialogOpenAt1000Objects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_ViewTypesDialogOpenAt1000Objects(benchmark::State& state) {
+  OpenDialogAt1000Objects(state, [](TShownWindow& s) -> std::unique_ptr<QDialog> {
+    return std::make_unique<TfrmParams>(&s.Window, *s.Window.Modeller(), Store());
+  });
+}
+BENCHMARK(BM_ViewTypesDialogOpenAt1000Objects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_PrintDialogOpenAt1000Objects(benchmark::State& state) {
+  OpenDialogAt1000Objects(state, [](TShownWindow& s) -> std::unique_ptr<QDialog> {
+    return std::make_unique<TFrmRendu>(&s.Window, *s.Window.Scene(), &Store(), s.Prompt, 4.0 / 3.0);
+  });
+}
+BENCHMARK(BM_PrintDialogOpenAt1000Objects)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Counts the paints a widget receives.
 struct TPaintCounter : QObject {

@@ -3,9 +3,14 @@
 // and this run's recovery copy with the rules of when it is written.
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "commands/History.h"
 #include "commands/Recovery.h"
@@ -35,6 +40,42 @@ class TRecoverySchedule {
   int FObjects = 0;
 };
 
+// A document read on a thread of its own into a scene of its own, while the thread that started
+// it goes on with its events; that thread takes the scene in at the end (TDocumentSession's
+// FinishOpen). The reader shares nothing with the user's scene: the meshes it keeps go through the
+// mesh store's lock, the fonts of text solids through the glyph caches' lock, and the textures are
+// loaded on the user's device only as the scene is taken in.
+class TDocumentLoad {
+ public:
+  // Starts reading `path`; the views are the user's, kept where the document carries none.
+  TDocumentLoad(std::string path, const std::array<TVue, 4>& views);
+  ~TDocumentLoad();  // waits for the read
+  TDocumentLoad(const TDocumentLoad&) = delete;
+  TDocumentLoad& operator=(const TDocumentLoad&) = delete;
+
+  const std::string& Path() const { return FPath; }
+  // Whether the read has ended, waiting up to `wait` for it.
+  bool Ended(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) const;
+  // The newest progress the reader reported since the last call, told to `progress` on the
+  // calling thread (reports in between are dropped: only the newest is worth showing).
+  void ForwardProgress(const TDocumentProgress& progress);
+  // Once ended: how the read went, and the scene it filled.
+  TResult Result();
+  TScene& Loaded() { return FLoaded; }
+  // The thread the reader ran on (set once it started).
+  std::thread::id ReaderThread() const;
+
+ private:
+  std::string FPath;
+  TScene FLoaded;
+  std::future<TResult> FRead;
+  mutable std::mutex FLock;  // what follows, written by the reader
+  std::string FMessage;
+  int FPercent = 0;
+  uint64_t FReports = 0, FForwarded = 0;
+  std::thread::id FReader;
+};
+
 class TDocumentSession {
  public:
   explicit TDocumentSession(TScene& scene) : FScene(scene) {}
@@ -57,6 +98,14 @@ class TDocumentSession {
   // when `mayReplace` said no.
   TResult Open(const std::string& path, const std::function<bool()>& mayReplace,
                const TDocumentProgress& progress = {});
+  // Open in two halves, for a caller that keeps its events turning while the document is read:
+  // StartOpen begins the read on a thread of its own (false while another is under way), and
+  // FinishOpen, once Load()->Ended(), does what Open does after the read. Until then nothing of
+  // the session or its scene changes.
+  bool StartOpen(const std::string& path);
+  bool Loading() const { return FLoad != nullptr; }
+  TDocumentLoad* Load() { return FLoad.get(); }
+  TResult FinishOpen(const std::function<bool()>& mayReplace);
 
   // --- this run's recovery copy ---
   // The session writes this run's copy from now on (null: none, the folder being unusable).
@@ -78,6 +127,7 @@ class TDocumentSession {
 
  private:
   TScene& FScene;
+  std::unique_ptr<TDocumentLoad> FLoad;
   THistory FHistory;
   uint64_t FSavedState = 0;
   std::unique_ptr<TRecovery> FRecovery;

@@ -455,7 +455,21 @@ bool TModeller::Open() {
   return OpenPath(*path);
 }
 
+TResult TModeller::ReadDocument(const std::string& path, const std::function<bool()>& mayReplace) {
+  if (!FSession.StartOpen(path)) return TError();  // one document at a time
+  TDocumentLoad& load = *FSession.Load();
+  const std::function<bool()> ended = [&] {
+    load.ForwardProgress(OnProgress);
+    return load.Ended();
+  };
+  if (!WhileLoading || !WhileLoading(ended))
+    while (!load.Ended(std::chrono::milliseconds(20))) load.ForwardProgress(OnProgress);
+  load.ForwardProgress(OnProgress);
+  return FSession.FinishOpen(mayReplace);
+}
+
 bool TModeller::OpenPath(const std::string& path) {
+  if (Loading()) return false;
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
     const bool folder = fs::is_directory(path, ec);
@@ -465,10 +479,7 @@ bool TModeller::OpenPath(const std::string& path) {
   }
   // Read once into a scene of its own: a document that cannot be read is reported and the
   // user's scene is neither questioned nor cleared; the save question comes before it is replaced.
-  if (!ShowResult(FPrompt,
-                  FSession.Open(
-                      path, [this] { return ConfirmClose(); }, OnProgress),
-                  TNoticeKind::Error, path))
+  if (!ShowResult(FPrompt, ReadDocument(path, [this] { return ConfirmClose(); }), TNoticeKind::Error, path))
     return false;
   ClearHistory();
   FScene.RedrawViews();
@@ -479,7 +490,7 @@ bool TModeller::OpenPath(const std::string& path) {
 
 bool TModeller::OfferRecovery(TRecovery& recovery) {
   const std::vector<std::string> left = recovery.LeftBehind();
-  if (left.empty()) return false;
+  if (left.empty() || Loading()) return false;
   const std::string& document = left.front();
   if (!FPrompt.YesNo(kMsgRecover)) {
     TRecovery::Remove(document);
@@ -487,8 +498,7 @@ bool TModeller::OfferRecovery(TRecovery& recovery) {
   }
   // The reader's own message is not shown: an unreadable copy has a message of its own.
   bool read = false;
-  if (!FSession.Open(
-          document, [&] { return read = true, ConfirmClose(); }, OnProgress)) {
+  if (!ReadDocument(document, [&] { return read = true, ConfirmClose(); })) {
     if (!read) FPrompt.Error(kMsgRecoveryUnreadable + TRecovery::SetAside(document));
     return false;
   }

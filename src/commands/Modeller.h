@@ -291,6 +291,14 @@ class TModeller {
   std::function<void(const std::string& message, int percent)> OnProgress;
   // Told after every step recorded, undone or redone, and when the history is cleared.
   std::function<void()> OnHistoryChanged;
+  // A document is read on a thread of its own. Meanwhile the window keeps its events turning
+  // here: given a poll that passes the read's progress on to OnProgress and answers whether the
+  // read ended, it returns true once the poll said so; false at once lets the modeller wait by
+  // itself (nothing to keep alive: the window not shown yet, the batch tool, tests).
+  std::function<bool(const std::function<bool()>& ended)> WhileLoading;
+  // Whether a document is being read. The window takes no command meanwhile, and a second open
+  // is refused; the user's scene is untouched until the read ends.
+  bool Loading() const { return FSession.Loading(); }
 
  private:
   void Frame(const std::vector<int>& objects);
@@ -302,6 +310,9 @@ class TModeller {
   void FilesChanged();
   void Recorded(const char* name, TSceneSnapshot before);
   void ClearHistory();
+  // Reads the document at `path` off this thread (WhileLoading turning the window's events
+  // meanwhile), then takes it in as TDocumentSession::Open does.
+  TResult ReadDocument(const std::string& path, const std::function<bool()>& mayReplace);
 
   TScene& FScene;
   IPrompt& FPrompt;

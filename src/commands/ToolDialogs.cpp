@@ -57,6 +57,64 @@ TToolTarget SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scen
   return target;
 }
 
+TMeshLoan::TMeshLoan(TScene& scene, TScene& preview) : FScene(scene), FPreview(preview) {
+  const int first = preview.ObjectCount();
+  const int n = scene.ObjectCount();
+  // The meshes step aside while the objects are copied, so that the copies take none.
+  std::vector<TArrayOfComposante> aside(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    if (TSolidObject* s = scene.SolidAt(i)) {
+      std::swap(aside[size_t(i)], s->Composantes);
+      FSolids.emplace_back(first + i, scene.IdAt(i));
+    }
+  const auto giveBack = [&] {
+    for (int i = 0; i < n; ++i)
+      if (TSolidObject* s = scene.SolidAt(i)) std::swap(aside[size_t(i)], s->Composantes);
+  };
+  try {
+    TScene::CopyAllObjects(preview, scene);
+  } catch (...) {
+    giveBack();
+    throw;
+  }
+  giveBack();
+}
+
+TMeshLoan::~TMeshLoan() {
+  if (FLent) Swap();
+}
+
+void TMeshLoan::Swap() {
+  for (const auto& [copy, id] : FSolids) {
+    TSolidObject* c = FPreview.SolidAt(copy);
+    TSolidObject* s = FScene.SolidById(id);
+    if (c && s) std::swap(c->Composantes, s->Composantes);
+  }
+}
+
+void TMeshLoan::During(const std::function<void()>& work) {
+  if (FLent) {
+    work();
+    return;
+  }
+  struct TLoan {
+    TMeshLoan& L;
+    explicit TLoan(TMeshLoan& l) : L(l) {
+      L.Swap();
+      L.FLent = true;
+      L.FPreview.Notify(TSceneChange::ObjectChanged);
+    }
+    ~TLoan() {
+      L.Swap();
+      L.FLent = false;
+      L.FPreview.Notify(TSceneChange::ObjectChanged);
+    }
+    TLoan(const TLoan&) = delete;
+    TLoan& operator=(const TLoan&) = delete;
+  } loan(*this);
+  work();
+}
+
 void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid) {
   renderer.SetFillMode(solid ? D3DFILL_SOLID : D3DFILL_WIREFRAME);
   if (IRenderDevice* device = renderer.Display().Device())

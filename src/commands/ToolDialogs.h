@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/SceneRenderer.h"
@@ -42,6 +44,32 @@ inline TToolTarget ToolTargetAt(const TScene& scene, int index) { return {index,
 // place in the preview and its identity in the scene (no place, kNoObject, when `index` names
 // no object).
 TToolTarget SetUpPreview(TScene& preview, TSceneRenderer& renderer, TScene& scene, int index);
+// The preview of a dialog that shows every object of the scene (the light editor, the view types,
+// the print preview) without copying their meshes: the objects are copied into the preview with
+// their meshes left out, and each drawing or pick borrows the scene's meshes, object for object,
+// for its own time. The scene must not change while the preview lives: its dialog is modal.
+class TMeshLoan {
+ public:
+  // Copies every object of `scene` after those `preview` holds; the solids' copies hold no mesh.
+  TMeshLoan(TScene& scene, TScene& preview);
+  TMeshLoan(const TMeshLoan&) = delete;
+  TMeshLoan& operator=(const TMeshLoan&) = delete;
+  ~TMeshLoan();
+
+  // Runs `work` with the scene's meshes in the preview's copies, then gives them back. The
+  // preview is told its objects changed both times, so that nothing its renderer keeps of them
+  // (bounds, kept pictures) outlives the loan. A loan inside a loan is part of it.
+  void During(const std::function<void()>& work);
+  bool Lent() const { return FLent; }
+
+ private:
+  void Swap();
+  TScene& FScene;
+  TScene& FPreview;
+  std::vector<std::pair<int, TObjectId>> FSolids;  // the copy's place in the preview, the solid
+  bool FLent = false;
+};
+
 // The dialog colour (0.5, 0.5, 0) in "Filaire", the object's colour in the scene in "Solide".
 inline constexpr D3DCOLOR kPreviewWireColour = 0xFF7F7F00;
 void SetPreviewFill(TScene& preview, TSceneRenderer& renderer, TScene& scene, const TToolTarget& target, bool solid);

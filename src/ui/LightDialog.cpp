@@ -92,15 +92,21 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
   AddLastColumn(side, {});
   resize(780, 420);
 
-  // The preview holds the scene's objects and lights, and the new light, selected.
+  // The preview holds the scene's objects (their meshes lent to each drawing and pick) and lights,
+  // and the new light, selected.
   if (FDrawn) {
     TScene& preview = FDrawn->Scene;
-    TScene::CopyAllObjects(preview, modeller.Scene());
+    FMeshes = std::make_unique<TMeshLoan>(modeller.Scene(), preview);
     TScene::CopyDeviceLights(modeller.Scene(), preview);
     preview.ClearSelection();
+    Panel()->AroundWork = [this](const std::function<void()>& work) { FMeshes->During(work); };
+    // Drawn once, when the panel is shown at its size, not at each step of the light's making.
+    const bool drawing = FDrawn->Renderer.AutoRedraw;
+    FDrawn->Renderer.AutoRedraw = false;
     FEditor = std::make_unique<TLightEditor>(modeller.Scene(), preview);
+    FDrawn->Renderer.AutoRedraw = drawing;
+    Panel()->RequestRedraw();
     ShowFields(FieldsOfRecord(FEditor->Record()));
-    Redraw();
   } else {
     FOk->setEnabled(false);
   }
@@ -117,11 +123,13 @@ TfrmLight::TfrmLight(QWidget* parent, TModeller& modeller, TSettingsStore& setti
     preview.ClearSelection();
     // With nothing selected, the preview's drags move its view.
     if (on) preview.SelectObject(FEditor->PreviewIndex());
-    Redraw();
+    FMeshes->During([this] { Redraw(); });
   });
 }
 
 TfrmLight::~TfrmLight() {
+  // The panel outlives the loan it works in (a child goes with the dialog's frame).
+  if (Panel()) Panel()->AroundWork = nullptr;
   if (FEditor && !FDone) FEditor->Cancel();
 }
 
@@ -157,8 +165,10 @@ bool TfrmLight::ApplyFields() {
   f.Centre = {values[3], values[4], values[5]};
   f.OuterAngle = values[6];
   f.LitAngle = values[7];
-  FEditor->Apply(f);
-  Redraw();
+  FMeshes->During([&] {
+    FEditor->Apply(f);
+    Redraw();
+  });
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "commands/Editors.h"
+#include "commands/ToolDialogs.h"
 #include "ui/PreviewDialog.h"
 
 class QComboBox;
@@ -49,6 +50,7 @@ class TfrmLight : public TPreviewDialog {
   void ShowFields(const TLightFields& f);
   void KindChanged(int index);
 
+  std::unique_ptr<TMeshLoan> FMeshes;
   std::unique_ptr<TLightEditor> FEditor;
   QComboBox* FKind = nullptr;
   TColourSwatch* FSwatch = nullptr;

@@ -8,6 +8,7 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -79,6 +80,36 @@ QWidget* SectionTitle(const QString& title, QWidget* parent, const std::function
   row->addWidget(x);
   return bar;
 }
+
+// While a document is read, the user's input goes nowhere: the views repaint, the progress moves
+// and the window can be moved, but no command, key, click, wheel or drop reaches the scene.
+class TInputHold : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TabletPress:
+      case QEvent::TabletRelease:
+        return true;
+      default:
+        return QObject::eventFilter(watched, event);
+    }
+  }
+};
 
 void Paint(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
@@ -209,6 +240,7 @@ void TfrmMain::CreateScene() {
     FModeller->Session().Settled();
   };
   FModeller->OnProgress = [this](const std::string& message, int percent) { ShowProgress(message, percent); };
+  FModeller->WhileLoading = [this](const std::function<bool()>& ended) { return WaitForDocument(ended); };
   FModeller->OnHistoryChanged = [this] {
     RefreshHistoryActions();
     // A large change is written at once; the rest waits for the timer.
@@ -581,6 +613,10 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FModeller && FModeller->Loading()) {  // the read ends first; the save question follows it
+    event->ignore();
+    return;
+  }
   if (FShrink.isActive()) {  // already closing: the animation ends it
     event->ignore();
     return;
@@ -700,9 +736,28 @@ void TfrmMain::ShowProgress(const std::string& message, int percent) {
   FProgress->setValue(std::clamp(percent, 0, 100));
   // Shown while a document is under way; the archive's idle reports (0 %) and its end hide it.
   FProgress->setVisible(percent > 0 && percent < 100);
-  // Painted now (the document is read or written on this thread), without running any other event
-  // while the scene is half read.
+  // Painted now: a document is written on this thread, which turns no event until it is done.
   statusBar()->repaint();
+}
+
+bool TfrmMain::WaitForDocument(const std::function<bool()>& ended) {
+  // Before the window is shown there is nothing to keep alive: the modeller waits by itself.
+  if (!isVisible()) return false;
+  if (ended()) return true;
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(15);
+  connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (ended()) loop.quit();
+  });
+  TInputHold hold;
+  qApp->installEventFilter(&hold);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  poll.start();
+  loop.exec();
+  QApplication::restoreOverrideCursor();
+  qApp->removeEventFilter(&hold);
+  return true;
 }
 
 int TfrmMain::SelectedNodeObject() const { return FBrowser->ObjectOf(FBrowser->currentItem()); }

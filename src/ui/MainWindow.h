@@ -123,6 +123,8 @@ class TfrmMain : public QMainWindow {
   void SetWireframe(bool wireframe);
   void StorePreferencesAndViews();
   void ShowProgress(const std::string& message, int percent);
+  // The window's events turn, input held back, until `ended` says the document being read is in.
+  bool WaitForDocument(const std::function<bool()>& ended);
   void CreateProperties();
   void ShrinkTick();
   void CreateAssistant();

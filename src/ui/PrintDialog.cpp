@@ -24,6 +24,7 @@
 #include <filesystem>
 
 #include "commands/Help.h"
+#include "commands/ToolDialogs.h"
 #include "document/SceneDocument.h"
 #include "platform/NumberFormat.h"
 #include "platform/Prompt.h"
@@ -277,7 +278,10 @@ TFrmRendu::TFrmRendu(QWidget* parent, TScene& main, TSettingsStore* settings, IP
     m.Aspect = aspect > 0 && std::isfinite(aspect) ? aspect : 4.0 / 3.0;
     return m;
   }());
-  FViews->setCurrentIndex(3);  // the fourth view, the perspective
+  {
+    const QSignalBlocker quiet(FViews);  // drawn once, below
+    FViews->setCurrentIndex(3);          // the fourth view, the perspective
+  }
   ReadPrinter();
   RedrawPicture();
   resize(760, 470);
@@ -358,7 +362,8 @@ QImage TFrmRendu::RenderView(int width, int height) const {
   drawn.Scene.FourViews = false;
   if (!drawn.Renderer.InitDevice()) return {};
   if (FWhite->isChecked()) drawn.Display.BackgroundColor = D3DRGBA(1, 1, 1, 1);
-  TScene::CopyAllObjects(drawn.Scene, FMain);
+  // The objects without their meshes, which the drawing borrows from the scene for its time.
+  TMeshLoan meshes(FMain, drawn.Scene);
   TScene::CopyDeviceLights(FMain, drawn.Scene);
   drawn.Scene.ClearSelection();
   // The chosen view's camera and navigation, in the first view.
@@ -374,7 +379,7 @@ QImage TFrmRendu::RenderView(int width, int height) const {
   to.Rot = from.Rot;
   to.Scale = from.Scale;
   drawn.Renderer.ShowGrid = drawn.Renderer.ShowAxes = drawn.Renderer.ShowSelectionMarks = false;
-  drawn.Renderer.DrawView(0);
+  meshes.During([&] { drawn.Renderer.DrawView(0); });
   const TSurface* s = drawn.Display.OffscreenSurface();
   return QImage(reinterpret_cast<const uchar*>(s->Pixels()), s->Width(), s->Height(), s->Width() * 4,
                 QImage::Format_RGB32)

@@ -78,10 +78,24 @@ void TScenePanel::RequestRedraw() {
 void TScenePanel::RedrawNow() {
   FRedrawPending = false;
   ++FDrawings;
-  if (FInteraction)
-    FInteraction->RedrawAll();
-  else if (FRenderer)
-    FRenderer->RedrawViews();
+  const auto draw = [this] {
+    if (FInteraction)
+      FInteraction->RedrawAll();
+    else if (FRenderer)
+      FRenderer->RedrawViews();
+  };
+  if (AroundWork)
+    AroundWork(draw);
+  else
+    draw();
+}
+
+bool TScenePanel::event(QEvent* event) {
+  // A paint only shows what was drawn.
+  if (!AroundWork || event->type() == QEvent::Paint) return QWidget::event(event);
+  bool taken = false;
+  AroundWork([&] { taken = QWidget::event(event); });
+  return taken;
 }
 
 void TScenePanel::paintEvent(QPaintEvent* event) {

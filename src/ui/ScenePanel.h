@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "render/DisplayDevice.h"
 #include "render/ViewInteraction.h"
@@ -31,6 +32,9 @@ class TScenePanel : public QWidget, public IPresenter {
   int Drawings() const { return FDrawings; }
   // The cursor of the current operation and axis.
   void UpdateCursor();
+  // What the panel's drawings and the mouse's work on its views run inside (a preview that borrows
+  // the scene's meshes for their time); unset, they simply run.
+  std::function<void(const std::function<void()>& work)> AroundWork;
 
   // The surface size for the panel's size on this screen.
   QSize SurfaceSizeFor(const QSize& logical) const;
@@ -48,6 +52,7 @@ class TScenePanel : public QWidget, public IPresenter {
   void EscapePressed();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

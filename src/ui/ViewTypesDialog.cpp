@@ -54,7 +54,8 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
   connect(buttons.Close, &QPushButton::clicked, this, &TfrmParams::reject);
   resize(680, 360);
 
-  // The preview: the main scene's objects and lights, the grid on, view 0 highlighted.
+  // The preview: the main scene's objects (their meshes lent to each drawing) and lights, the grid
+  // on, view 0 highlighted.
   FDrawn = std::make_unique<TDisplayScene>(400, 300, &settings, FPanel);
   FDrawn->Scene.FourViews = true;
   if (!FDrawn->Renderer.InitDevice()) {
@@ -63,28 +64,38 @@ TfrmParams::TfrmParams(QWidget* parent, TModeller& modeller, TSettingsStore& set
   }
   FDrawn->Renderer.AutoRedraw = false;
   FDrawn->Renderer.ShowGrid = true;
-  TScene::CopyAllObjects(FDrawn->Scene, modeller.Scene());
+  FMeshes = std::make_unique<TMeshLoan>(modeller.Scene(), FDrawn->Scene);
   TScene::CopyDeviceLights(modeller.Scene(), FDrawn->Scene);
   FDrawn->Scene.ClearSelection();
+  FPanel->AroundWork = [this](const std::function<void()>& work) { FMeshes->During(work); };
   FPanel->Attach(&FDrawn->Renderer, nullptr);
-  ApplyLists();
+  // Drawn once, when the panel is shown at its size.
+  SetViewTypes();
+  FPanel->RequestRedraw();
 }
 
-TfrmParams::~TfrmParams() = default;
+TfrmParams::~TfrmParams() {
+  // The panel outlives the loan it draws in (a child goes with the dialog's frame).
+  if (FPanel) FPanel->AroundWork = nullptr;
+}
 
-void TfrmParams::ApplyLists() {
-  if (!FDrawn) return;
+void TfrmParams::SetViewTypes() {
   for (int v = 0; v < 4; ++v) {
     const int chosen = FLists[static_cast<size_t>(v)]->currentIndex();
     // No choice: the view's own default type (Face, Gauche, Haut, Perspective in turn).
     FDrawn->Scene.Views[static_cast<size_t>(v)].SetViewType(chosen >= 0 ? chosen : v);
   }
+}
+
+void TfrmParams::ApplyLists() {
+  if (!FDrawn) return;
+  SetViewTypes();
   Redraw();
 }
 
 void TfrmParams::Redraw() {
   if (!FDrawn) return;
-  FDrawn->Renderer.RedrawViews(FHighlighted, FHighlighted, true);
+  FMeshes->During([this] { FDrawn->Renderer.RedrawViews(FHighlighted, FHighlighted, true); });
 }
 
 void TfrmParams::HoverAt(const QPoint& p) {

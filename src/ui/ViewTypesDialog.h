@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 
+#include "commands/ToolDialogs.h"
 #include "render/SceneRenderer.h"
 #include "ui/DialogFrame.h"
 
@@ -33,6 +34,7 @@ class TfrmParams : public TDialogFrame {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void SetViewTypes();
   void ApplyLists();
   void Confirm();
   void Redraw();
@@ -40,6 +42,7 @@ class TfrmParams : public TDialogFrame {
   TModeller& FModeller;
   TSettingsStore& FSettings;
   std::unique_ptr<TDisplayScene> FDrawn;
+  std::unique_ptr<TMeshLoan> FMeshes;  // the scene's meshes, lent to each drawing
   TScenePanel* FPanel = nullptr;
   std::array<QComboBox*, 4> FLists{};
   int FHighlighted = 0;

@@ -542,3 +542,73 @@ TEST_F(ToolDialogsTest, APreviewAtAThousandObjectsShowsAndEditsItsOwnObjectOnly)
   EXPECT_EQ(changed, 1);
   EXPECT_TRUE(SameMesh(*Main.Scene.SolidAt(k), *fresh.Scene.SolidAt(2)));
 }
+
+// The light editor, view types and print previews show every object with the scene's meshes lent
+// to each drawing: the same pictures as a whole copy in all four views (a drawing made between
+// loans keeps nothing of a loan), the scene's meshes back after each, the copies meshless between.
+TEST_F(ToolDialogsTest, APreviewBorrowingTheScenesMeshesDrawsAsAWholeCopyAndGivesThemBack) {
+  const char* const kinds[4] = {"sphere", "pyramide", "tore", "cone"};
+  for (int c = 0; c < 60; ++c) {
+    const TInsertDefault* d = FindInsertDefault(kinds[c % 4]);
+    const int i = Main.Scene.AddObject(d->Create(), d->Prefix);
+    Main.Scene.ObjectAt(i)->SetPosition({0.3 * (c % 5) - 0.6, 0.25 * (c % 7) - 0.7, 0.2 * (c % 3)});
+    Main.Scene.ObjectAt(i)->SetColor(0xFF000000u | uint32_t(i * 2654435761u >> 8));
+  }
+  TScene::CloneObjectInto(Main.Scene, 0, Main.Scene);  // a second light, after the solids
+  std::vector<std::vector<D3DVERTEX>> meshes;
+  for (int i = 0; i < Main.Scene.ObjectCount(); ++i)
+    meshes.push_back(Main.Scene.IsSolid(i) ? Vertices(*Main.Scene.SolidAt(i)) : std::vector<D3DVERTEX>{});
+  const std::string text = WriteSceneText(Main.Scene);
+
+  TDisplayScene whole(320, 240, nullptr, nullptr), lent(320, 240, nullptr, nullptr);
+  TScene::CopyAllObjects(whole.Scene, Main.Scene);
+  TMeshLoan loan(Main.Scene, lent.Scene);
+  ASSERT_EQ(lent.Scene.ObjectCount(), Main.Scene.ObjectCount());
+  for (TDisplayScene* d : {&whole, &lent}) {
+    d->Scene.FourViews = true;
+    ASSERT_TRUE(d->Renderer.InitDevice());
+    TScene::CopyDeviceLights(Main.Scene, d->Scene);
+    d->Scene.ClearSelection();
+  }
+  const auto picture = [](TDisplayScene& d) {
+    d.Renderer.RedrawViews();
+    TSurface& s = d.Renderer.Display().Device()->RenderTarget();
+    return std::vector<uint32_t>(s.Pixels(), s.Pixels() + size_t(s.Width()) * size_t(s.Height()));
+  };
+  const auto meshless = [&] {
+    for (int i = 0; i < lent.Scene.ObjectCount(); ++i)
+      if (lent.Scene.IsSolid(i) && !lent.Scene.SolidAt(i)->Composantes.empty()) return false;
+    return true;
+  };
+  EXPECT_TRUE(meshless());
+  const auto scene = [&] {
+    for (int i = 0; i < Main.Scene.ObjectCount(); ++i) {
+      if (!Main.Scene.IsSolid(i)) continue;
+      const auto now = Vertices(*Main.Scene.SolidAt(i));
+      const auto& was = meshes[size_t(i)];
+      if (now.size() != was.size() || std::memcmp(now.data(), was.data(), now.size() * sizeof(D3DVERTEX)) != 0)
+        return false;
+    }
+    return WriteSceneText(Main.Scene) == text;
+  };
+  for (int type : {vtFace, vtHaut, vtGauche, vtPerspective}) {
+    SCOPED_TRACE(type);
+    for (TDisplayScene* d : {&whole, &lent}) d->Scene.Views[1].SetViewType(type);
+    std::vector<uint32_t> shown;
+    loan.During([&] { shown = picture(lent); });
+    EXPECT_TRUE(shown == picture(whole));
+    EXPECT_FALSE(loan.Lent());
+    EXPECT_TRUE(meshless());
+    EXPECT_TRUE(scene());
+    // Drawn once outside a loan (only lights and grid), then lent again: nothing kept of it.
+    (void)picture(lent);
+    loan.During([&] { shown = picture(lent); });
+    EXPECT_TRUE(shown == picture(whole));
+  }
+  // A loan inside a loan is the same loan: the meshes go back once, at the end.
+  loan.During([&] {
+    loan.During([] {});
+    EXPECT_FALSE(lent.Scene.SolidAt(5)->Composantes.empty());
+  });
+  EXPECT_TRUE(scene());
+}

@@ -853,3 +853,38 @@ TEST_F(MainWindowTest, AnImportedMeshIsMovedCutBakedUndoneSavedAndOpenedAgain) {
   EXPECT_NEAR(meshNow()->Position.x, 0.2, 1e-6);
   Screenshot(&w, "main-window-baked-mesh");
 }
+
+// A document of 10,000 objects opened with Ctrl+O is read while the window's events turn: a timer
+// fires and the status bar shows the progress before the scene arrives, keys pressed meanwhile
+// reach no command, and the scene then arrives whole with no message.
+TEST_F(MainWindowTest, ALargeDocumentIsReadWhileTheEventLoopTurnsAndInputIsHeldBack) {
+  const std::string document = SavedDocument("grand.ixr", 10000);
+  TfrmMain& w = Open();
+  TScene& scene = *w.Scene();
+  const bool grid = w.Action(TCommandId::Grid)->isChecked();
+  int ticksWhileLoading = 0, scenesSeen = 0;
+  bool progressShown = false;
+  QTimer tick;
+  tick.setInterval(1);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (!w.Modeller()->Loading()) return;
+    ++ticksWhileLoading;
+    scenesSeen = std::max(scenesSeen, scene.ObjectCount());
+    progressShown |= !w.statusBar()->currentMessage().isEmpty();
+    // "Nouveau" and the grid's switch, typed while the document is read: held back.
+    QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(&w, Qt::Key_G, Qt::ControlModifier);
+  });
+  tick.start();
+  Files.Open.push_back(document);
+  Key(Qt::Key_O, Qt::ControlModifier);
+  tick.stop();
+  EXPECT_GE(ticksWhileLoading, 1) << "the event loop turned while the document was read";
+  EXPECT_EQ(scenesSeen, 1) << "the user's scene (its light) until the read ended";
+  EXPECT_TRUE(progressShown);
+  EXPECT_TRUE(Prompt.Shown().empty()) << Prompt.Shown().front().Text;
+  EXPECT_EQ(scene.ObjectCount(), 10001);
+  EXPECT_EQ(w.windowTitle(), QString::fromStdString("IXORAL - " + document));
+  EXPECT_EQ(w.Action(TCommandId::Grid)->isChecked(), grid);
+  EXPECT_EQ(ObjectNodes().size(), 10000);
+}
