@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/Trace.h"
+#include "render/device/RenderThreads.h"
 #include "scene/ViewOps.h"
 
 namespace ixoral {
@@ -438,17 +439,30 @@ void TSceneRenderer::PrepareRows(int index, const TVue& view) {
   FRowsFrom = from, FRowsTo = to;
   // The picture as this view left it, outside the rows drawn again: frames or other drawings
   // over it since are undone.
+  const int top = int(vp.dwY), bottom = int(vp.dwY + vp.dwHeight);
+  CopyKeptRows(m, vp, top, std::clamp(from, top, bottom), false);
+  CopyKeptRows(m, vp, std::clamp(to, top, bottom), bottom, false);
+}
+
+void TSceneRenderer::CopyKeptRows(TPictureMemory& m, const D3DVIEWPORT7& vp, int from, int to, bool keep) {
   TSurface& t = Device().RenderTarget();
   const size_t w = vp.dwWidth, pitch = size_t(t.Width());
-  for (size_t y = 0; y < vp.dwHeight; ++y) {
-    if (int(vp.dwY + y) == from) y += size_t(to - from);
-    if (y >= vp.dwHeight) break;
-    const size_t at = (vp.dwY + y) * pitch + vp.dwX, kept = y * w;
-    std::copy_n(m.Colour.data() + kept, w, t.Pixels() + at);
-    if (t.HasDepth() && m.Depth.size() == m.Colour.size()) std::copy_n(m.Depth.data() + kept, w, t.Depth() + at);
-    if (t.HasStencil() && m.Stencil.size() == m.Colour.size())
-      std::copy_n(m.Stencil.data() + kept, w, t.Stencil() + at);
-  }
+  const bool depth = t.HasDepth() && m.Depth.size() == m.Colour.size();
+  const bool stencil = t.HasStencil() && m.Stencil.size() == m.Colour.size();
+  ForEachRowSlice(FDisplay.RenderThreads().get(), from, to, [&](int a, int b) {
+    for (int row = a; row < b; ++row) {
+      const size_t at = size_t(row) * pitch + vp.dwX, kept = (size_t(row) - vp.dwY) * w;
+      if (keep) {
+        std::copy_n(t.Pixels() + at, w, m.Colour.data() + kept);
+        if (depth) std::copy_n(t.Depth() + at, w, m.Depth.data() + kept);
+        if (stencil) std::copy_n(t.Stencil() + at, w, m.Stencil.data() + kept);
+      } else {
+        std::copy_n(m.Colour.data() + kept, w, t.Pixels() + at);
+        if (depth) std::copy_n(m.Depth.data() + kept, w, t.Depth() + at);
+        if (stencil) std::copy_n(m.Stencil.data() + kept, w, t.Stencil() + at);
+      }
+    }
+  });
 }
 
 void TSceneRenderer::KeepPicture(int index, const TVue& view) {
@@ -459,18 +473,13 @@ void TSceneRenderer::KeepPicture(int index, const TVue& view) {
   if (!FKeepable) return;
   const D3DVIEWPORT7& vp = view.Viewport;
   TSurface& t = Device().RenderTarget();
-  const size_t w = vp.dwWidth, n = w * vp.dwHeight, pitch = size_t(t.Width());
+  const size_t w = vp.dwWidth, n = w * vp.dwHeight;
   if (!rowsOnly) {
     m.Colour.resize(n);
     m.Depth.resize(t.HasDepth() ? n : 0);
     m.Stencil.resize(t.HasStencil() ? n : 0);
   }
-  for (int row = FRowsFrom; row < FRowsTo; ++row) {
-    const size_t y = size_t(row) - vp.dwY, at = size_t(row) * pitch + vp.dwX, kept = y * w;
-    std::copy_n(t.Pixels() + at, w, m.Colour.data() + kept);
-    if (!m.Depth.empty()) std::copy_n(t.Depth() + at, w, m.Depth.data() + kept);
-    if (!m.Stencil.empty()) std::copy_n(t.Stencil() + at, w, m.Stencil.data() + kept);
-  }
+  CopyKeptRows(m, vp, FRowsFrom, FRowsTo, true);
   m.Valid = true;
 }
 
@@ -643,7 +652,8 @@ void TSceneRenderer::DrawView(int index) {
   if (d.RenderTarget().HasStencil()) clear |= D3DCLEAR_STENCIL;
   d.Clear(0, nullptr, clear, FDisplay.BackgroundColor, 1.0f, 0);
   if (Modern()) {
-    PaintGradient(d.RenderTarget(), view.Viewport, FRowsFrom, FRowsTo, FDisplay.BackgroundColor);
+    PaintGradient(d.RenderTarget(), view.Viewport, FRowsFrom, FRowsTo, FDisplay.BackgroundColor,
+                  FDisplay.RenderThreads().get());
     d.SetLight(kFillLightIndex, FillLight(viewMatrix));
     KeepLightsAtViewScale(viewMatrix);
   }

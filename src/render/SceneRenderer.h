@@ -209,6 +209,9 @@ class TSceneRenderer {
     std::vector<uint8_t> Stencil;
   };
   std::array<TPictureMemory, 4> FPictures;
+  // Copies surface rows from .. to - 1 of the view at `vp` into its kept picture (`keep`), or
+  // back from it, on the drawing threads.
+  void CopyKeptRows(TPictureMemory& m, const D3DVIEWPORT7& vp, int from, int to, bool keep);
   std::vector<TObjectState> FNowObjects;
 };
 

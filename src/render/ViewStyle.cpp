@@ -88,18 +88,21 @@ D3DLIGHT7 FillLight(const D3DMATRIX& viewMatrix) {
   return l;
 }
 
-void PaintGradient(TSurface& target, const D3DVIEWPORT7& vp, int rowFrom, int rowTo, D3DCOLOR background) {
+void PaintGradient(TSurface& target, const D3DVIEWPORT7& vp, int rowFrom, int rowTo, D3DCOLOR background,
+                   TRenderThreads* threads) {
   const int x0 = int(vp.dwX), x1 = std::min<int>(int(vp.dwX + vp.dwWidth), target.Width());
   const int y0 = std::max<int>(int(vp.dwY), rowFrom);
   const int y1 = std::min({int(vp.dwY + vp.dwHeight), rowTo, target.Height()});
   if (x0 >= x1 || vp.dwHeight == 0) return;
   // Towards a light slate blue at the top, a third of the way.
   const uint32_t top = Mix(background, 0xFF9EA8BCu, 92);
-  for (int y = y0; y < y1; ++y) {
-    const int t = int(256 - (int64_t(y - int(vp.dwY)) * 256) / int64_t(vp.dwHeight));
-    std::fill_n(target.Pixels() + size_t(y) * size_t(target.Width()) + size_t(x0), size_t(x1 - x0),
-                Mix(background, top, t));
-  }
+  ForEachRowSlice(threads, y0, y1, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      const int t = int(256 - (int64_t(y - int(vp.dwY)) * 256) / int64_t(vp.dwHeight));
+      std::fill_n(target.Pixels() + size_t(y) * size_t(target.Width()) + size_t(x0), size_t(x1 - x0),
+                  Mix(background, top, t));
+    }
+  });
 }
 
 void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& vp, int width, D3DCOLOR colour) {

@@ -50,7 +50,8 @@ D3DLIGHT7 FillLight(const D3DMATRIX& viewMatrix);
 
 // The viewport's rows from..to-1 filled with a vertical gradient: `background` at the bottom,
 // lighter towards the top.
-void PaintGradient(TSurface& target, const D3DVIEWPORT7& viewport, int rowFrom, int rowTo, D3DCOLOR background);
+void PaintGradient(TSurface& target, const D3DVIEWPORT7& viewport, int rowFrom, int rowTo, D3DCOLOR background,
+                   TRenderThreads* threads = nullptr);
 
 // A line `width` pixels wide in `colour` around the viewport's pixels whose depth is below 1
 // (those something was drawn on since the depth plane was cleared), drawn outside them.

@@ -382,6 +382,21 @@ TEST(RenderThreads, EveryTaskRunsOnceWhateverTheCounts) {
   EXPECT_EQ(TRenderThreads(1000).Count(), 64);
 }
 
+TEST(RenderThreads, RowSlicesCoverEachRowOnce) {
+  TRenderThreads pool(3);
+  for (TRenderThreads* threads : {static_cast<TRenderThreads*>(nullptr), &pool})
+    for (const auto& [from, to] : {std::pair{0, 0}, {5, 3}, {-2, 40}, {0, 64}, {7, 908}, {100, 101 + 33 * 64}}) {
+      std::vector<std::atomic<int>> runs(size_t(std::max(0, to - from)));
+      std::atomic<bool> outside{false};
+      ForEachRowSlice(threads, from, to, [&](int a, int b) {
+        if (a < from || b > to || a >= b) outside = true;
+        for (int y = std::max(a, from); y < std::min(b, to); ++y) runs[size_t(y - from)]++;
+      });
+      EXPECT_FALSE(outside) << from << ".." << to;
+      for (size_t i = 0; i < runs.size(); ++i) ASSERT_EQ(runs[i].load(), 1) << from << ".." << to << " row " << i;
+    }
+}
+
 TEST(RenderThreads, CountFromTheEnvironment) {
   const char* saved = std::getenv("IXORAL_RENDER_THREADS");
   const std::string keep = saved ? saved : "";

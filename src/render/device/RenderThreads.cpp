@@ -92,4 +92,21 @@ void TRenderThreads::WorkerLoop() {
   }
 }
 
+void ForEachRowSlice(TRenderThreads* threads, int from, int to, const std::function<void(int, int)>& slice) {
+  // Below this many rows a pass is not worth waking the other threads for.
+  constexpr int kFewRows = 64;
+  if (from >= to) return;
+  const int count = threads ? threads->Count() : 1;
+  if (count < 2 || to - from < kFewRows) {
+    slice(from, to);
+    return;
+  }
+  // Two slices per thread, so that a thread held up elsewhere holds up little.
+  const int slices = std::min(2 * count, (to - from) / (kFewRows / 2));
+  threads->ForEach(size_t(slices), [&](size_t k) {
+    const int64_t rows = int64_t(to - from);
+    slice(from + int(rows * int64_t(k) / slices), from + int(rows * int64_t(k + 1) / slices));
+  });
+}
+
 }  // namespace ixoral

@@ -53,4 +53,9 @@ class TRenderThreads {
   std::atomic<size_t> FFinished{0};
 };
 
+// Calls slice(a, b) for pieces a .. b - 1 of the rows from .. to - 1, covering each row once,
+// spread over `threads`; on the caller's thread alone without threads or with few rows. For
+// whole-view passes bound by memory (copies, fills), which two cores move faster than one.
+void ForEachRowSlice(TRenderThreads* threads, int from, int to, const std::function<void(int, int)>& slice);
+
 }  // namespace ixoral
