@@ -8,6 +8,10 @@
 #include <cstring>
 #include <strings.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Settings.h"
 #include "render/device/RenderThreads.h"
 #include "scene/VectorMath.h"
@@ -226,6 +230,47 @@ struct TEdgeWalks {
   int Behind = -1;   // the nearest position before At that leaves the edge, or -1
 };
 
+#if defined(__SSE2__)
+// Eight positions along a row at once: bit i is set where the pixel pair q[i], q[i + across]
+// leaves the edge, its sum `limit2` or more away from `edge2` (the test `far` below makes).
+inline unsigned FarInEight(const uint8_t* q, ptrdiff_t across, __m128i edge2, __m128i belowLimit) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero);
+  const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + across)), zero);
+  const __m128i d = _mm_sub_epi16(_mm_add_epi16(a, b), edge2);
+  const __m128i far = _mm_cmpgt_epi16(_mm_max_epi16(d, _mm_sub_epi16(zero, d)), belowLimit);
+  return unsigned(_mm_movemask_epi8(_mm_packs_epi16(far, zero)));
+}
+#endif
+
+// The nearest positions before and after `at` on a row whose pixel pair leaves the edge (-1
+// where none), looked for eight at a time over at least `back` positions before and `on` after,
+// as the walks of SmoothPixel look one by one; an end found further than those is not one, and
+// the caller drops it as the walks do. False where that would read outside the row, or without
+// the vector unit.
+bool RowEdgeEnds(const uint8_t* row, int at, int last, ptrdiff_t across, int edge2, int limit2, int back, int on,
+                 int& behind, int& ahead) {
+#if defined(__SSE2__)
+  const int eightsBack = (back + 7) / 8, eightsOn = (on + 7) / 8;
+  if (at < 8 * eightsBack || at + 8 * eightsOn > last) return false;
+  const __m128i e = _mm_set1_epi16(short(edge2)), below = _mm_set1_epi16(short(limit2 - 1));
+  behind = ahead = -1;
+  for (int k = 1; k <= eightsBack && behind < 0; ++k) {
+    const unsigned m = FarInEight(row + at - 8 * k, across, e, below);  // positions at - 8k + i
+    if (m) behind = at - 8 * k + std::bit_width(m) - 1;
+  }
+  for (int k = 0; k < eightsOn && ahead < 0; ++k) {
+    const unsigned m = FarInEight(row + at + 1 + 8 * k, across, e, below);  // positions at + 1 + 8k + i
+    if (m) ahead = at + 1 + 8 * k + std::countr_zero(m);
+  }
+  return true;
+#else
+  (void)row, (void)at, (void)last, (void)across, (void)edge2, (void)limit2, (void)back, (void)on;
+  (void)behind, (void)ahead;
+  return false;
+#endif
+}
+
 // The smoothing of one marked pixel (x, y) of a view w wide whose brightness is `luma`, h rows of
 // it (y counted from the first), `range` the spread its mark holds, `colour` the pixel in the
 // picture (whose rows are `pitch` apart); false where it stays as it is. The rows held end where
@@ -259,20 +304,28 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int
   // is the position's pixel at 0, `at` this pixel's position, `last` the view's last position.
   auto walk = [&](TEdgeWalks& walks, const uint8_t* first, int at, int last, int& dn, int& ln, int& dp, int& lp) {
     const int back = std::min(samples, at), on = std::min(samples, last - at);
-    if (walks.At == at - 1 && walks.Across == across && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
-      if (far(here - step)) walks.Behind = at - 1;
-      if (walks.Ahead == at) walks.Ahead = -1, walks.AheadTo = at;
+    // Along a row, away from its ends, the positions are tested eight at a time; the walks'
+    // record is then let go, and the next pixel it serves starts afresh.
+    int behind, ahead;
+    if (step == 1 && RowEdgeEnds(first, at, last, across, edge2, limit2, back, on, behind, ahead)) {
+      walks.At = -2;
     } else {
-      walks.Across = int(across), walks.Edge2 = edge2, walks.Limit2 = limit2;
-      walks.Behind = -1;
-      for (int i = 1; i <= back && walks.Behind < 0; ++i)
-        if (far(here - step * i)) walks.Behind = at - i;
-      walks.Ahead = -1, walks.AheadTo = at;
-    }
-    walks.At = at;
-    for (int p = walks.AheadTo + 1; walks.Ahead < 0 && p <= at + on; ++p) {
-      walks.AheadTo = p;
-      if (far(first + step * p)) walks.Ahead = p;
+      if (walks.At == at - 1 && walks.Across == across && walks.Edge2 == edge2 && walks.Limit2 == limit2) {
+        if (far(here - step)) walks.Behind = at - 1;
+        if (walks.Ahead == at) walks.Ahead = -1, walks.AheadTo = at;
+      } else {
+        walks.Across = int(across), walks.Edge2 = edge2, walks.Limit2 = limit2;
+        walks.Behind = -1;
+        for (int i = 1; i <= back && walks.Behind < 0; ++i)
+          if (far(here - step * i)) walks.Behind = at - i;
+        walks.Ahead = -1, walks.AheadTo = at;
+      }
+      walks.At = at;
+      for (int p = walks.AheadTo + 1; walks.Ahead < 0 && p <= at + on; ++p) {
+        walks.AheadTo = p;
+        if (far(first + step * p)) walks.Ahead = p;
+      }
+      behind = walks.Behind, ahead = walks.Ahead;
     }
     auto found = [&](int end, int dist, int limit, int& d, int& l2) {
       if (end >= 0 && dist <= limit) {
@@ -282,8 +335,8 @@ bool SmoothPixel(const uint8_t* luma, int w, int h, int x, int y, int range, int
         d = limit, l2 = edge2;
       }
     };
-    found(walks.Behind, at - walks.Behind, back, dn, ln);
-    found(walks.Ahead, walks.Ahead - at, on, dp, lp);
+    found(behind, at - behind, back, dn, ln);
+    found(ahead, ahead - at, on, dp, lp);
   };
   int dn, dp, ln, lp;
   walk(alongX ? rowWalks : columnWalks, alongX ? row : luma + x, alongX ? x : y, alongX ? w - 1 : h - 1, dn, ln, dp,
