@@ -2,6 +2,7 @@
 #include "render/device/RenderThreads.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +10,25 @@ namespace ixoral {
 
 namespace {
 constexpr int kMaxThreads = 64;
+// How long a thread watches for the next round, or the caller for the last tasks, before it
+// sleeps: a picture is a series of rounds with a little work on the caller's thread in between,
+// and a sleeping thread takes tens of microseconds to wake.
+constexpr std::chrono::microseconds kSpin{200};
+}  // namespace
+
+template <typename TDone>
+bool TRenderThreads::SpinUntil(TDone done) const {
+  if (!FSpin) return done();
+  const auto until = std::chrono::steady_clock::now() + kSpin;
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (done()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+    if (std::chrono::steady_clock::now() >= until) return done();
+  }
 }
 
 int TRenderThreads::DefaultCount() {
@@ -23,6 +43,7 @@ int TRenderThreads::DefaultCount() {
 
 TRenderThreads::TRenderThreads(int count) {
   const int workers = std::clamp(count, 1, kMaxThreads) - 1;
+  FSpin = unsigned(workers) < std::thread::hardware_concurrency();
   FWorkers.reserve(size_t(workers));
   for (int i = 0; i < workers; ++i) FWorkers.emplace_back([this] { WorkerLoop(); });
 }
@@ -69,9 +90,10 @@ void TRenderThreads::ForEach(size_t n, const std::function<void(size_t)>& task) 
   FWake.notify_all();
   Take(round, &task, n);
   // Tasks other threads took and have not finished yet.
-  if (FFinished.load(std::memory_order_acquire) != n) {
+  auto finished = [&] { return FFinished.load(std::memory_order_acquire) == n; };
+  if (!SpinUntil(finished)) {
     std::unique_lock<std::mutex> lock(FMutex);
-    FDone.wait(lock, [&] { return FFinished.load(std::memory_order_acquire) == n; });
+    FDone.wait(lock, finished);
   }
 }
 
@@ -80,9 +102,13 @@ void TRenderThreads::WorkerLoop() {
   for (;;) {
     const std::function<void(size_t)>* task;
     size_t n;
+    auto woken = [&] {
+      return FQuit.load(std::memory_order_acquire) || FGeneration.load(std::memory_order_acquire) != seen;
+    };
+    SpinUntil(woken);
     {
       std::unique_lock<std::mutex> lock(FMutex);
-      FWake.wait(lock, [&] { return FQuit || FGeneration != seen; });
+      FWake.wait(lock, woken);
       if (FQuit) return;
       seen = FGeneration;
       task = FTask;

@@ -35,16 +35,23 @@ class TRenderThreads {
 
  private:
   void WorkerLoop();
+  // Waits up to a moment, without sleeping, for `done` to hold; true if it did. Only while
+  // there are no more threads than cores: else a waiting thread would hold up a working one.
+  template <typename TDone>
+  bool SpinUntil(TDone done) const;
   // Runs the tasks of round `round` left to take; returns when there are none. The task is
   // called only while its round lasts.
   void Take(uint32_t round, const std::function<void(size_t)>* task, size_t n);
 
   std::vector<std::thread> FWorkers;
+  bool FSpin = false;
   std::mutex FTurn;  // held by the caller whose round it is
   std::mutex FMutex;
   std::condition_variable FWake, FDone;
-  uint64_t FGeneration = 0;  // the round, under FMutex with the task and count
-  bool FQuit = false;
+  // The round: changed under FMutex with the task and count, and watched without it by threads
+  // waiting a moment for the next round before they sleep.
+  std::atomic<uint64_t> FGeneration{0};
+  std::atomic<bool> FQuit{false};
   const std::function<void(size_t)>* FTask = nullptr;
   size_t FCount = 0;
   // The round (high half) and its next task (low half): a worker that wakes after its round is
