@@ -109,6 +109,28 @@ void PaintGradient(TSurface& target, const D3DVIEWPORT7& vp, int rowFrom, int ro
   });
 }
 
+namespace {
+
+// Whether any of n depths is below 1 (drawn on). Most rows of a view are not: they are passed
+// over by a smallest-value search on the depths' bits as signed integers, which the compiler
+// makes vector code. Bits of a depth of 1 or more (or infinite or not a number) with the sign
+// clear are at least those of 1; any other depth is looked at as a number.
+bool AnyBelowOne(const float* z, int n) {
+  constexpr int32_t kOne = 0x3F800000;
+  int32_t least = kOne;
+  for (int x = 0; x < n; ++x) {
+    int32_t bits;
+    std::memcpy(&bits, z + x, sizeof bits);
+    least = std::min(least, bits);
+  }
+  if (least >= kOne) return false;
+  for (int x = 0; x < n; ++x)
+    if (z[x] < 1.0f) return true;
+  return false;
+}
+
+}  // namespace
+
 void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& vp, int width, D3DCOLOR colour) {
   if (!target.HasDepth() || width <= 0) return;
   const int x0 = int(vp.dwX), x1 = std::min<int>(int(vp.dwX + vp.dwWidth), target.Width());
@@ -119,6 +141,7 @@ void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& vp, int width, D3DCOLOR 
   int left = x1, right = x0 - 1, top = y1, bottom = y0 - 1;
   for (int y = y0; y < y1; ++y) {
     const float* z = target.Depth() + size_t(y) * pitch;
+    if (!AnyBelowOne(z + x0, x1 - x0)) continue;
     int first = x0;
     while (first < x1 && !(z[first] < 1.0f)) ++first;
     if (first == x1) continue;
@@ -138,21 +161,23 @@ void OutlineDrawn(TSurface& target, const D3DVIEWPORT7& vp, int width, D3DCOLOR 
     const float* z = target.Depth() + (size_t(top) + y) * pitch + size_t(left);
     for (size_t x = 0; x < w; ++x) drawn[y * w + x] = z[x] < 1.0f;
   }
+  // Each grown row is the union of its source rows shifted by up to `width`: whole rows of
+  // bytes or-ed together, which the compiler makes vector code.
   const size_t k = size_t(width);
+  auto orInto = [](uint8_t* __restrict to, const uint8_t* __restrict from, size_t n) {
+    for (size_t x = 0; x < n; ++x) to[x] |= from[x];
+  };
   for (size_t y = 0; y < h; ++y) {
     const uint8_t* d = drawn.data() + y * w;
-    for (size_t x = 0; x < w; ++x) {
-      uint8_t any = 0;
-      for (size_t i = x >= k ? x - k : 0; i <= std::min(w - 1, x + k) && !any; ++i) any = d[i];
-      rows[y * w + x] = any;
+    uint8_t* r = rows.data() + y * w;
+    for (size_t o = 0; o <= std::min(k, w - 1); ++o) {
+      orInto(r, d + o, w - o);
+      orInto(r + o, d, w - o);
     }
   }
   for (size_t y = 0; y < h; ++y)
-    for (size_t x = 0; x < w; ++x) {
-      uint8_t any = 0;
-      for (size_t i = y >= k ? y - k : 0; i <= std::min(h - 1, y + k) && !any; ++i) any = rows[i * w + x];
-      grown[y * w + x] = any;
-    }
+    for (size_t i = y >= k ? y - k : 0; i <= std::min(h - 1, y + k); ++i)
+      orInto(grown.data() + y * w, rows.data() + i * w, w);
   for (size_t y = 0; y < h; ++y) {
     uint32_t* p = target.Pixels() + (size_t(top) + y) * pitch + size_t(left);
     for (size_t x = 0; x < w; ++x)
