@@ -62,8 +62,7 @@ bool Decode(const uint8_t* data, size_t size, std::vector<uint32_t>* pixels, int
   err.Manager.emit_message = OnMessage;
   err.Message[0] = 0;
   if (setjmp(err.Jump)) {
-    std::strncpy(message, err.Message, JMSG_LENGTH_MAX - 1);
-    message[JMSG_LENGTH_MAX - 1] = 0;
+    std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.Message);
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
