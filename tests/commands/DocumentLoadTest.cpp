@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "CubeScenes.h"
 #include "TempFolder.h"
 #include "commands/Modeller.h"
 #include "scene/MeshStore.h"
@@ -24,11 +25,10 @@ class DocumentLoadTest : public ::testing::Test {
   // that the whole run shares (the mesh store, the fonts) is in it.
   std::string Document(const std::string& name, int cubes) {
     TScene s;
-    s.NewScene(true);
+    test::FillWithCubes(s, cubes);
     TScriptedPrompt quiet;
     TMemoryClipboard clip;
     TModeller m(s, quiet, clip, nullptr, nullptr);
-    for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
     m.Insert(TInsertCommand::Texte3D);
     MeshName = KeepMesh(CreateSphere(12, 12, 0xFFFFFFFF, 0.5)->Composantes);
     s.AddObject(CreateMeshSolid(MeshName, "boule.stl", 0xFFFF0000), "boule");

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "CubeScenes.h"
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "commands/BrowserTree.h"
@@ -40,11 +41,7 @@ class ModellerTest : public ::testing::Test {
   // A saved document holding a light and `cubes` cubes.
   std::string SavedDocument(const std::string& name, int cubes) {
     TScene s;
-    s.NewScene(true);
-    TScriptedPrompt quiet;
-    TMemoryClipboard clip;
-    TModeller m(s, quiet, clip, nullptr, nullptr);
-    for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
+    test::FillWithCubes(s, cubes);
     const std::string path = Folder.File(name);
     EXPECT_TRUE(SaveDocument(s, path, true));
     return path;
@@ -501,11 +498,7 @@ TEST_F(ModellerTest, ACorruptDocumentLeavesTheSceneItsHistoryAndItsFileNameAsThe
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
   }
   TScene damaged;
-  damaged.NewScene(true);
-  TScriptedPrompt quiet;
-  TMemoryClipboard clip;
-  TModeller other(damaged, quiet, clip, nullptr, nullptr);
-  for (int k = 0; k < 3; ++k) other.Insert(TInsertCommand::Cube);
+  test::FillWithCubes(damaged, 3);
   std::string damagedText = WriteSceneText(damaged);
   damagedText.replace(damagedText.rfind("SolidObject;"), 12, "SolideObjet;");
   const std::string bad = Folder.File("bad.ixr");

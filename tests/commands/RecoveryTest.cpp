@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "CubeScenes.h"
 #include "ScriptedFiles.h"
 #include "TempFolder.h"
 #include "commands/Modeller.h"
@@ -22,13 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A scene of a light and `cubes` cubes, made through the commands.
-void Fill(TScene& scene, int cubes) {
-  scene.NewScene(true);
-  TScriptedPrompt quiet;
-  TMemoryClipboard clip;
-  TModeller m(scene, quiet, clip, nullptr, nullptr);
-  for (int k = 0; k < cubes; ++k) m.Insert(TInsertCommand::Cube);
-}
+void Fill(TScene& scene, int cubes) { test::FillWithCubes(scene, cubes); }
 
 // Runs `child` in a forked process that then dies by SIGKILL, as a crash would end it.
 void RunAndKill(const std::function<void()>& child) {
