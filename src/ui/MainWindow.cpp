@@ -367,11 +367,17 @@ void TfrmMain::CreateWorkingArea() {
     });
   });
   // A drag in the views, press to release, is one step of the history.
+  // The status bar tells what a drag changes while it runs, and still after its release; the
+  // next press or command takes that readout away, since the values no longer describe the scene.
   connect(FPanel, &TScenePanel::PressStarting, this, [this] {
+    ClearDragReadout();
     if (FModeller) FModeller->BeginDrag();
   });
-  connect(FPanel, &TScenePanel::DragValues, this, [this](const QString& text) { statusBar()->showMessage(text); });
-  connect(FPanel, &TScenePanel::EscapePressed, this, [this] { statusBar()->clearMessage(); });
+  connect(FPanel, &TScenePanel::DragValues, this, [this](const QString& text) {
+    statusBar()->showMessage(text);
+    FDragReadout = text;
+  });
+  connect(FPanel, &TScenePanel::EscapePressed, this, [this] { ClearDragReadout(); });
   connect(FPanel, &TScenePanel::DragEnded, this, [this] {
     if (FModeller) FModeller->EndDrag();
   });

@@ -98,6 +98,8 @@ class TfrmMain : public QMainWindow {
   void CreateHelpActions();
   // A command of the modeller, followed by what the window shows after every such command.
   std::function<void()> WithModeller(std::function<void(TModeller&)> f);
+  // Takes the last drag's values out of the status bar, if they are still what it shows.
+  void ClearDragReadout();
   void CreateMenus();
   void CreateToolBar();
   void CreateWorkingArea();
@@ -154,6 +156,8 @@ class TfrmMain : public QMainWindow {
   QToolButton* FInsertButton = nullptr;
   QToolButton* FAxisButton = nullptr;
   QProgressBar* FProgress = nullptr;
+  // The values the last drag put in the status bar (empty when none are shown).
+  QString FDragReadout;
   QMenu* FEditMenu = nullptr;
   QMenu* FFileMenu = nullptr;
   QMenu* FOperationsMenu = nullptr;

@@ -36,6 +36,7 @@ QAction* TfrmMain::Action(TCommandId id) const { return FActions[size_t(id)]; }
 std::function<void()> TfrmMain::WithModeller(std::function<void(TModeller&)> f) {
   return [this, f = std::move(f)] {
     if (!FModeller) return;
+    ClearDragReadout();
     f(*FModeller);
     RefreshEditMenu();
     if (FProgress->isVisible()) {
@@ -43,6 +44,12 @@ std::function<void()> TfrmMain::WithModeller(std::function<void(TModeller&)> f) 
       statusBar()->clearMessage();
     }
   };
+}
+
+void TfrmMain::ClearDragReadout() {
+  // Only the drag's own values: a message shown since (a recovery copy written) stays.
+  if (!FDragReadout.isEmpty() && statusBar()->currentMessage() == FDragReadout) statusBar()->clearMessage();
+  FDragReadout.clear();
 }
 
 void TfrmMain::Bind(TCommandId id, std::function<void()> run) {

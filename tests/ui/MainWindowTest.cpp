@@ -498,6 +498,12 @@ TEST_F(MainWindowTest, CtrlDragLandsOnTheGridAndTheStatusBarTellsTheMove) {
   w.FlushPending();
   EXPECT_NEAR(scene.ObjectAt(cube)->Position.x, 0.2, 1e-9);
   EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("ΔX 0,200  ΔY 0,200  ΔZ 0,000"));
+  // Undone, the move's values no longer describe the scene and leave the status bar.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(scene.ObjectAt(cube)->Position.x, 0);
+  EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_NEAR(scene.ObjectAt(cube)->Position.x, 0.2, 1e-9);
 
   // A rotation snaps to 15 degrees: 40 pixels (0.4 pi, 72 degrees) give 75. Pressed above the
   // view's centre, off the handles the cube now shows there.
